@@ -1,0 +1,50 @@
+// Scaled sleeping and time-outs; see platform/clock.h.
+#include "platform/clock.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace platform {
+namespace {
+
+double g_scale = -1.0;  // negative until first use
+
+// Returns the active scale, reading QUOREL_TIME_SCALE on first use.
+double scale() {
+  if (g_scale < 0.0) {
+    g_scale = 1.0;
+    if (const char* s = std::getenv("QUOREL_TIME_SCALE")) {
+      char* end = nullptr;
+      double v = std::strtod(s, &end);
+      if (end != s && v > 0.0 && v <= 1.0) g_scale = v;
+    }
+  }
+  return g_scale;
+}
+
+}  // namespace
+
+void plat_set_time_scale(double s) { g_scale = (s > 0.0) ? s : 1.0; }
+
+double plat_time_scale() { return scale(); }
+
+void plat_sleep(double seconds) {
+  if (seconds <= 0.0) return;
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds * scale()));
+}
+
+int plat_timeout_ms(double seconds) {
+  if (seconds <= 0.0) return 0;
+  double ms = seconds * scale() * 1000.0;
+  if (ms < 1.0) return 1;
+  if (ms > 2147483647.0) return 2147483647;
+  return static_cast<int>(ms);
+}
+
+std::int64_t plat_now_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace platform

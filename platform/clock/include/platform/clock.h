@@ -1,0 +1,26 @@
+// The one seam through which every fixed wait of the system passes: the
+// access layer's deadlock pause, the DB client's retry pauses and its
+// time-outs.  Production waits are exactly as asked; tests shorten them by
+// setting a time scale (plat_set_time_scale, or QUOREL_TIME_SCALE in the
+// environment, read once on first use).
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Sleeps for `seconds` (scaled).  Non-positive values return at once.
+void plat_sleep(double seconds);
+
+// A time-out of `seconds` as the milliseconds a poll should wait (scaled,
+// at least 1 ms for any positive time-out; 0 stays 0, meaning no wait).
+int plat_timeout_ms(double seconds);
+
+// Monotonic clock in milliseconds, for measuring elapsed time of waits.
+std::int64_t plat_now_ms();
+
+// Sets the factor applied to every wait (1.0 in production).
+void plat_set_time_scale(double scale);
+double plat_time_scale();
+
+}  // namespace platform
