@@ -1,0 +1,156 @@
+// File input and output.
+//
+// A file is named by a small integer descriptor.  The standard streams have
+// fixed descriptors (CLIN 1, CLOUT 2, STDIN 3, STDOUT 4, STDERR 5); opening
+// the names "STDIN", "STDOUT" or "STDERR" gives the stream's descriptor, and
+// closing a stream only flushes it.
+//
+// Units: a binary file (BINARY_FILE) is addressed in 2-byte characters
+// counted from 1 (offset 1 is the first byte of the file, offset 2 the third);
+// `read`, `write`, `seek` and `note` all count in those units.  A text file
+// (TEXT_FILE) is read and written as lines of 8-bit characters; its `read` and
+// `write` count single bytes.
+//
+// Every failure raises vos::Error with a SYS_F* code (error.h) and a message
+// naming the file, e.g. "Cannot open file (cat.tab)".
+//
+// Logical directories: a name of the form "ldir$rest" is translated when
+// `ldir` is defined in the VOS environment (env.h) or is "tmp" (the temporary
+// directory: $TMPDIR, else /tmp/).  Other names are used as given.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vos {
+
+// Stream descriptors.
+enum : int { CLIN = 1, CLOUT = 2, STDIN = 3, STDOUT = 4, STDERR = 5,
+             STDGRAPH = 6, STDIMAGE = 7, STDPLOT = 8, PSIOCTRL = 9 };
+inline constexpr int LAST_STREAM = 9;
+
+// Access modes.
+enum : int { READ_ONLY = 1, READ_WRITE = 2, WRITE_ONLY = 3, APPEND = 4,
+             NEW_FILE = 5, TEMP_FILE = 6, NEW_COPY = 7 };
+// File types.
+enum : int { TEXT_FILE = 11, BINARY_FILE = 12 };
+
+// End of file, as returned by read/getline/getc; also a `seek` target.
+inline constexpr long EOF_ = -2;
+// Beginning of file, as a `seek` target.
+inline constexpr long BOF = -3;
+
+// File parameters for fseti/fstati.
+enum : int {
+  F_ADVICE = 1,     // access advice (stored only)
+  F_BUFSIZE = 5,    // buffer size in chars (stored only; default 4096)
+  F_FILESIZE = 6,   // fstati only: file size in chars (binary: 2-byte units)
+  F_FLUSHNL = 8,    // flush on newline (stored only)
+  F_CLOSEFD = 23,   // stored only
+  F_REDIR = 35,     // stream redirected to nothing (stored only)
+  F_MODE = 40,      // fstati only: access mode
+  F_TYPE = 41,      // fstati only: file type
+};
+
+// Opens `name` with `mode` (READ_ONLY .. NEW_COPY) and `type` (TEXT_FILE or
+// BINARY_FILE).  NEW_FILE/TEMP_FILE/NEW_COPY create the file and fail when it
+// already exists; WRITE_ONLY creates or truncates; APPEND creates or appends;
+// READ_WRITE needs an existing file.  Returns the descriptor.
+int open(std::string_view name, int mode, int type);
+
+// Closes a descriptor (a standard stream is only flushed).  Raises
+// SYS_FCLOSE for a descriptor that is not open.
+void close(int fd);
+
+// Reads up to `nchars` units into `buf` from the current position; returns
+// the number of units read, or EOF_ when nothing is left.  For a binary file
+// a final odd byte counts as one unit (its second byte is zero).
+long read(int fd, void* buf, long nchars);
+
+// Writes `nchars` units from `buf` at the current position.
+void write(int fd, const void* buf, long nchars);
+
+// Moves to `offset` (1-based units), or to BOF/EOF_.  Seeking past the end
+// of a binary file is allowed; a later write fills the gap with zeros.
+void seek(int fd, long offset);
+
+// Current position (1-based units).
+long note(int fd);
+
+// Writes buffered output to the file.
+void flush(int fd);
+
+// File parameters.
+void fseti(int fd, int param, long value);
+long fstati(int fd, int param);
+
+// Name a descriptor was opened with ("" for none).
+std::string fname(int fd);
+
+// True when `fd` is an open descriptor.
+bool is_open(int fd);
+
+// ---- text files ------------------------------------------------------
+
+// Reads the next line (with its newline, if any) into `line`; returns its
+// length, or EOF_ at end of file.
+long getline(int fd, std::string& line);
+
+// Writes `text` as is (no newline is added).
+void putline(int fd, std::string_view text);
+
+// Single characters: the next byte (0..255) or EOF_; `ungetc` pushes one back
+// (several may be pushed back; they are read in reverse order of pushing).
+int getc(int fd);
+void ungetc(int fd, int ch);
+void putc(int fd, char ch);
+
+// ---- string files ----------------------------------------------------
+
+// Opens `text` as a file: READ_ONLY reads it as a text file; WRITE_ONLY or
+// NEW_FILE collects what is written (see strfile_text).  Close as usual.
+int stropen(std::string_view text, int mode);
+
+// What has been written to a writable string file so far.
+std::string strfile_text(int fd);
+
+// ---- file names and whole files --------------------------------------
+
+// True when `name` exists and is accessible in `mode` (0: exists, READ_ONLY,
+// READ_WRITE, WRITE_ONLY); `type` 0 for any, TEXT_FILE or BINARY_FILE (a file
+// of the other type does not count).  Never raises.
+bool access(std::string_view name, int mode = 0, int type = 0);
+
+// Deletes a file.  (`delete` is a C++ keyword, hence the name.)
+void delete_file(std::string_view name);
+
+// Renames `from` to `to`, replacing `to` in one step.
+void rename(std::string_view from, std::string_view to);
+
+// Makes a unique name from `root` (root followed by a process-unique tag) that
+// names no existing file.  "tmp$..." roots are put in the temporary directory.
+std::string mktemp(std::string_view root);
+
+// Copies a whole file to a new file `to` (raises when `to` exists).
+void fcopy(std::string_view from, std::string_view to);
+
+// Copies from the current position of `in` to the end of file into `out`, at
+// its current position.
+void fcopyo(int in, int out);
+
+// Host path of a VOS file name (logical directory translated).
+std::string osfn(std::string_view name);
+
+// File-name parts: length of the directory prefix (up to and including the
+// last '/' or '$'), the root (name without directory and extension), and the
+// extension (text after the last '.' of the name without directory; empty
+// when none).
+std::size_t fnldir(std::string_view name);
+std::string fnroot(std::string_view name);
+std::string fnextn(std::string_view name);
+
+// Closes every open descriptor except the standard streams (flushing those).
+void fioclp();
+
+}  // namespace vos
