@@ -1,0 +1,368 @@
+// CFITSIO interface layer (see fits_io.h).
+#include "fits_io.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "vos/error.h"
+
+namespace tbfio {
+namespace {
+
+// A NUL-terminated copy of `s` cut to at most `max` characters (also at an
+// embedded NUL, as a packed string would be).
+std::string pack(std::string_view s, std::size_t max) {
+  std::size_t n = std::min(s.size(), max);
+  std::size_t z = s.substr(0, n).find('\0');
+  if (z != std::string_view::npos) n = z;
+  return std::string(s.substr(0, n));
+}
+
+// Unpacks a C string of CFITSIO into at most `max` characters.
+std::string unpack(const char* s, std::size_t max) {
+  return std::string(s, strnlen(s, max));
+}
+
+// Column text arrays as CFITSIO wants them: char** of packed entries.
+struct CArray {
+  std::vector<std::string> store;
+  std::vector<char*> ptrs;
+  CArray(const std::vector<std::string>& v, std::size_t max) {
+    store.reserve(v.size());
+    for (const auto& s : v) store.push_back(pack(s, max));
+    for (auto& s : store) ptrs.push_back(s.data());
+  }
+  char** data() { return ptrs.empty() ? nullptr : ptrs.data(); }
+};
+
+}  // namespace
+
+void tbferr(int status) {
+  if (status == 0) return;
+  std::string text = fsgmsg();
+  for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
+    std::string add = " " + m;
+    std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
+    text += add.substr(0, room);
+  }
+  throw vos::Error(status, text);
+}
+
+void ftcmsg() { ffcmsg(); }
+
+int ftdrec(Handle f, int n, int& status) { return ffdrec(f, n, &status); }
+
+std::string fsgmsg() {
+  char buf[FLEN_ERRMSG + 1] = {0};
+  if (ffgmsg(buf) == 0) return {};
+  return unpack(buf, kMaxMessage);
+}
+
+int fsopen(Handle& f, std::string_view name, int iomode, int& status) {
+  std::string n = pack(name, kMaxFileName);
+  return ffopen(&f, n.c_str(), iomode, &status);
+}
+
+int fsinit(Handle& f, std::string_view name, int& status) {
+  std::string n = pack(name, kMaxFileName);
+  return ffinit(&f, n.c_str(), &status);
+}
+
+int fsclos(Handle f, int& status) { return ffclos(f, &status); }
+int fscopy(Handle in, Handle out, int morekeys, int& status) {
+  return ffcopy(in, out, morekeys, &status);
+}
+int fscrhd(Handle f, int& status) { return ffcrhd(f, &status); }
+int fsdhdu(Handle f, int& hdutype, int& status) { return ffdhdu(f, &hdutype, &status); }
+int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
+  return ffmahd(f, hdunum, &hdutype, &status);
+}
+int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }
+int fsghsp(Handle f, int& nexist, int& nmore, int& status) {
+  return ffghsp(f, &nexist, &nmore, &status);
+}
+int fsgrsz(Handle f, long& nrows, int& status) { return ffgrsz(f, &nrows, &status); }
+
+int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
+           long pcount, long gcount, bool extend, int& status) {
+  std::vector<long> ax(naxes);
+  ax.resize(std::max<std::size_t>(ax.size(), 1), 0);
+  return ffphpr(f, simple ? 1 : 0, bitpix, naxis, ax.data(), pcount, gcount, extend ? 1 : 0,
+                &status);
+}
+
+int fsphbn(Handle f, long long naxis2, const std::vector<std::string>& ttype,
+           const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
+           std::string_view extname, int& status) {
+  CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
+  std::string e = pack(extname, kMaxExtname);
+  return ffphbn(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
+                e.c_str(), 0, &status);
+}
+
+int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
+           const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
+           std::string_view extname, int& status) {
+  CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
+  std::string e = pack(extname, kMaxExtname);
+  return ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
+                e.c_str(), 0, &status);
+}
+
+int fsicol(Handle f, int colnum, std::string_view ttype, std::string_view tform, int& status) {
+  std::string t = pack(ttype, kMaxColumnText), fm = pack(tform, kMaxColumnText);
+  return fficol(f, colnum, t.data(), fm.data(), &status);
+}
+
+int fsirow(Handle f, long long after, long long nrows, int& status) {
+  return ffirow(f, after, nrows, &status);
+}
+int fsdrow(Handle f, long long first, long long nrows, int& status) {
+  return ffdrow(f, first, nrows, &status);
+}
+
+int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxes, int& status) {
+  std::vector<long> ax(std::max(maxdim, 1), 0);
+  ffgtdm(f, colnum, maxdim, &naxis, ax.data(), &status);
+  if (status == 0) naxes.assign(ax.begin(), ax.begin() + std::min(std::max(naxis, 0), maxdim));
+  return status;
+}
+
+int fsptdm(Handle f, int colnum, const std::vector<long>& naxes, int& status) {
+  std::vector<long> ax(naxes);
+  return ffptdm(f, colnum, static_cast<int>(ax.size()), ax.data(), &status);
+}
+
+int fsgtbb(Handle f, long long row, long long firstchar, long long nchars, unsigned char* bytes,
+           int& status) {
+  return ffgtbb(f, row, firstchar, nchars, bytes, &status);
+}
+int fsptbb(Handle f, long long row, long long firstchar, long long nchars,
+           const unsigned char* bytes, int& status) {
+  return ffptbb(f, row, firstchar, nchars, const_cast<unsigned char*>(bytes), &status);
+}
+
+int fsgcl(Handle f, int col, long long row, long long first, long long n, int* values,
+          int& status) {
+  std::vector<char> b(static_cast<std::size_t>(std::max(n, 1LL)), 0);
+  int anynul = 0;
+  ffgcvl(f, col, row, first, n, 0, b.data(), &anynul, &status);
+  for (long long i = 0; i < n; ++i) values[i] = static_cast<signed char>(b[i]);
+  return status;
+}
+
+int fsgcfl(Handle f, int col, long long row, long long first, long long n, int* values,
+           int* nulls, int& status) {
+  std::size_t sz = static_cast<std::size_t>(std::max(n, 1LL));
+  std::vector<char> b(sz, 0), nl(sz, 0);
+  int anynul = 0;
+  ffgcfl(f, col, row, first, n, b.data(), nl.data(), &anynul, &status);
+  for (long long i = 0; i < n; ++i) {
+    values[i] = static_cast<signed char>(b[i]);
+    nulls[i] = nl[i];
+  }
+  return status;
+}
+
+int fsgcvd(Handle f, int col, long long row, long long first, long long n, double nulval,
+           double* values, int& status) {
+  int anynul = 0;
+  return ffgcvd(f, col, row, first, n, nulval, values, &anynul, &status);
+}
+int fsgcve(Handle f, int col, long long row, long long first, long long n, float nulval,
+           float* values, int& status) {
+  int anynul = 0;
+  return ffgcve(f, col, row, first, n, nulval, values, &anynul, &status);
+}
+int fsgcvi(Handle f, int col, long long row, long long first, long long n, short nulval,
+           short* values, int& status) {
+  int anynul = 0;
+  return ffgcvi(f, col, row, first, n, nulval, values, &anynul, &status);
+}
+int fsgcvj(Handle f, int col, long long row, long long first, long long n, int nulval,
+           int* values, int& status) {
+  std::vector<long> t(static_cast<std::size_t>(std::max(n, 1LL)), 0);
+  int anynul = 0;
+  ffgcvj(f, col, row, first, n, nulval, t.data(), &anynul, &status);
+  for (long long i = 0; i < n; ++i) values[i] = static_cast<int>(t[i]);
+  return status;
+}
+
+int fsgcvs(Handle f, int col, long long row, long long first, long long n, int width,
+           std::string_view nulval, std::vector<std::string>& out, int& status) {
+  if (status != 0) return status;
+  // CFITSIO writes a whole element whatever the caller's width: size each
+  // buffer for the column's display width too, then cut to the width.
+  int disp = 0, st = 0;
+  ffgcdw(f, col, &disp, &st);
+  std::size_t w = static_cast<std::size_t>(std::max(width, 0));
+  std::size_t room = std::max<std::size_t>({w, static_cast<std::size_t>(std::max(disp, 0)), 80}) + 1;
+  std::size_t cnt = static_cast<std::size_t>(std::max(n, 0LL));
+  std::vector<std::vector<char>> bufs(cnt, std::vector<char>(room, 0));
+  std::vector<char*> ptrs;
+  for (auto& b : bufs) ptrs.push_back(b.data());
+  std::string nv = pack(nulval, w);
+  int anynul = 0;
+  if (cnt > 0) ffgcvs(f, col, row, first, n, nv.data(), ptrs.data(), &anynul, &status);
+  out.clear();
+  for (auto& b : bufs) out.push_back(unpack(b.data(), w));
+  return status;
+}
+
+int fspcld(Handle f, int col, long long row, long long first, long long n, const double* v,
+           int& status) {
+  return ffpcld(f, col, row, first, n, const_cast<double*>(v), &status);
+}
+int fspcle(Handle f, int col, long long row, long long first, long long n, const float* v,
+           int& status) {
+  return ffpcle(f, col, row, first, n, const_cast<float*>(v), &status);
+}
+int fspcli(Handle f, int col, long long row, long long first, long long n, const short* v,
+           int& status) {
+  return ffpcli(f, col, row, first, n, const_cast<short*>(v), &status);
+}
+int fspclj(Handle f, int col, long long row, long long first, long long n, const int* v,
+           int& status) {
+  std::vector<long> t(v, v + std::max(n, 0LL));
+  if (t.empty()) t.push_back(0);
+  return ffpclj(f, col, row, first, n, t.data(), &status);
+}
+int fspcll(Handle f, int col, long long row, long long first, long long n, const int* v,
+           int& status) {
+  std::vector<char> b(static_cast<std::size_t>(std::max(n, 1LL)), 0);
+  for (long long i = 0; i < n; ++i) b[i] = static_cast<char>(v[i] != 0 ? 1 : 0);
+  return ffpcll(f, col, row, first, n, b.data(), &status);
+}
+int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
+           const std::string* v, int& status) {
+  std::size_t w = static_cast<std::size_t>(std::max(width, 0));
+  std::vector<std::string> packed;
+  for (long long i = 0; i < n; ++i) packed.push_back(pack(v[i], w));
+  std::vector<char*> ptrs;
+  for (auto& s : packed) ptrs.push_back(s.data());
+  if (ptrs.empty()) return ffpcls(f, col, row, first, 0, nullptr, &status);
+  return ffpcls(f, col, row, first, n, ptrs.data(), &status);
+}
+int fspclu(Handle f, int col, long long row, long long first, long long n, int& status) {
+  return ffpclu(f, col, row, first, n, &status);
+}
+
+int fsgrec(Handle f, int n, std::string& card, int& status) {
+  char buf[FLEN_CARD + 1] = {0};
+  ffgrec(f, n, buf, &status);
+  if (status == 0) card = unpack(buf, kMaxCard);
+  return status;
+}
+int fsprec(Handle f, std::string_view card, int& status) {
+  std::string c = pack(card, kMaxCard);
+  return ffprec(f, c.c_str(), &status);
+}
+int fsmrec(Handle f, int n, std::string_view card, int& status) {
+  std::string c = pack(card, kMaxCard);
+  return ffmrec(f, n, c.c_str(), &status);
+}
+int fspsvc(std::string_view card, std::string& value, std::string& comment, int& status) {
+  std::string c = pack(card, kMaxCard);
+  char v[FLEN_VALUE + 1] = {0}, m[FLEN_COMMENT + 1] = {0};
+  ffpsvc(c.data(), v, m, &status);
+  if (status == 0) {
+    value = unpack(v, kMaxValue);
+    comment = unpack(m, kMaxComment);
+  }
+  return status;
+}
+
+int fsgkey(Handle f, std::string_view key, std::string& value, std::string& comment,
+           int& status) {
+  std::string k = pack(key, kMaxKeyword);
+  char v[FLEN_VALUE + 1] = {0}, m[FLEN_COMMENT + 1] = {0};
+  ffgkey(f, k.c_str(), v, m, &status);
+  if (status == 0) {
+    value = unpack(v, kMaxValue);
+    comment = unpack(m, kMaxComment);
+  }
+  return status;
+}
+int fsgkys(Handle f, std::string_view key, std::string& value, std::string& comment,
+           int& status) {
+  std::string k = pack(key, kMaxKeyword);
+  char v[FLEN_VALUE + 1] = {0}, m[FLEN_COMMENT + 1] = {0};
+  ffgkys(f, k.c_str(), v, m, &status);
+  if (status == 0) {
+    value = unpack(v, kMaxValue);
+    comment = unpack(m, kMaxComment);
+  }
+  return status;
+}
+int fsgkyj(Handle f, std::string_view key, long& value, std::string& comment, int& status) {
+  std::string k = pack(key, kMaxKeyword);
+  char m[FLEN_COMMENT + 1] = {0};
+  long v = 0;
+  ffgkyj(f, k.c_str(), &v, m, &status);
+  if (status == 0) {
+    value = v;
+    comment = unpack(m, kMaxComment);
+  }
+  return status;
+}
+int fsgkyd(Handle f, std::string_view key, double& value, std::string& comment, int& status) {
+  std::string k = pack(key, kMaxKeyword);
+  char m[FLEN_COMMENT + 1] = {0};
+  double v = 0;
+  ffgkyd(f, k.c_str(), &v, m, &status);
+  if (status == 0) {
+    value = v;
+    comment = unpack(m, kMaxComment);
+  }
+  return status;
+}
+int fsmcom(Handle f, std::string_view key, std::string_view comment, int& status) {
+  std::string k = pack(key, kMaxKeyword), c = pack(comment, kMaxComment);
+  return ffmcom(f, k.c_str(), c.c_str(), &status);
+}
+int fspcom(Handle f, std::string_view text, int& status) {
+  std::string c = pack(text, kMaxComment);
+  return ffpcom(f, c.c_str(), &status);
+}
+int fsphis(Handle f, std::string_view text, int& status) {
+  std::string c = pack(text, kMaxComment);
+  return ffphis(f, c.c_str(), &status);
+}
+
+#define TBFIO_KEYS(kind, ffname)                                                              \
+  int kind##kys(Handle f, std::string_view key, std::string_view v, std::string_view c,     \
+                int& status) {                                                               \
+    std::string k = pack(key, kMaxKeyword), vv = pack(v, kMaxValue),                        \
+                cc = pack(c, kMaxComment);                                                   \
+    return ffname##kys(f, k.c_str(), vv.c_str(), cc.c_str(), &status);                       \
+  }                                                                                          \
+  int kind##kyl(Handle f, std::string_view key, bool v, std::string_view c, int& status) {   \
+    std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
+    return ffname##kyl(f, k.c_str(), v ? 1 : 0, cc.c_str(), &status);                        \
+  }                                                                                          \
+  int kind##kyj(Handle f, std::string_view key, long long v, std::string_view c,            \
+                int& status) {                                                               \
+    std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
+    return ffname##kyj(f, k.c_str(), v, cc.c_str(), &status);                                \
+  }                                                                                          \
+  int kind##kyd(Handle f, std::string_view key, double v, int decim, std::string_view c,    \
+                int& status) {                                                               \
+    std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
+    return ffname##kyd(f, k.c_str(), v, decim, cc.c_str(), &status);                         \
+  }
+
+TBFIO_KEYS(fsp, ffp)
+TBFIO_KEYS(fsm, ffm)
+TBFIO_KEYS(fsu, ffu)
+#undef TBFIO_KEYS
+
+int fspkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
+  return ffpkye(f, k.c_str(), v, decim, cc.c_str(), &status);
+}
+int fsmkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
+  return ffmkye(f, k.c_str(), v, decim, cc.c_str(), &status);
+}
+
+}  // namespace tbfio

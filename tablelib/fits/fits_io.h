@@ -1,0 +1,135 @@
+// The CFITSIO interface layer: the only code of the system that calls CFITSIO.
+//
+// One thin wrapper per CFITSIO function the FITS back end uses, named like
+// the function with "ff" replaced by "fs" (or "ft" for ftcmsg/ftdrec).  The
+// wrappers cut strings to the sizes of the layer's buffers before CFITSIO sees
+// them, convert arrays, and pass the status straight back; they raise nothing.
+// `tbferr` turns a failing status into a table-library error.
+#pragma once
+
+#include <fitsio.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tbfio {
+
+using Handle = fitsfile*;
+
+// Bounds of the layer's packed strings (characters, without the NUL).
+inline constexpr std::size_t kMaxFileName = 1025;
+inline constexpr std::size_t kMaxKeyword = 72;
+inline constexpr std::size_t kMaxValue = 71;
+inline constexpr std::size_t kMaxComment = 73;
+inline constexpr std::size_t kMaxCard = 81;
+inline constexpr std::size_t kMaxMessage = 81;
+inline constexpr std::size_t kMaxColumnText = 70;  // TTYPE/TFORM/TUNIT entries
+inline constexpr std::size_t kMaxExtname = 71;
+
+// Raises the status as a table-library error whose message is CFITSIO's error
+// stack (oldest first, joined by blanks, at most 1023 characters); the stack
+// is left empty.  Does nothing for status 0.
+void tbferr(int status);
+
+// Clears CFITSIO's error-message stack (after an expected failure).
+void ftcmsg();
+// Deletes header record n of the current HDU.
+int ftdrec(Handle f, int n, int& status);
+// Oldest message of the stack (at most 81 characters); empty when none.
+std::string fsgmsg();
+
+// Files and HDUs.
+int fsopen(Handle& f, std::string_view name, int iomode, int& status);
+int fsinit(Handle& f, std::string_view name, int& status);
+int fsclos(Handle f, int& status);
+int fscopy(Handle in, Handle out, int morekeys, int& status);
+int fscrhd(Handle f, int& status);
+int fsdhdu(Handle f, int& hdutype, int& status);
+int fsmahd(Handle f, int hdunum, int& hdutype, int& status);
+int fsrdef(Handle f, int& status);
+int fsghsp(Handle f, int& nexist, int& nmore, int& status);
+int fsgrsz(Handle f, long& nrows, int& status);
+
+// Table headers and columns.  The three arrays hold one entry per field.
+int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
+           long pcount, long gcount, bool extend, int& status);
+int fsphbn(Handle f, long long naxis2, const std::vector<std::string>& ttype,
+           const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
+           std::string_view extname, int& status);
+int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
+           const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
+           std::string_view extname, int& status);
+int fsicol(Handle f, int colnum, std::string_view ttype, std::string_view tform, int& status);
+int fsirow(Handle f, long long after, long long nrows, int& status);
+int fsdrow(Handle f, long long first, long long nrows, int& status);
+int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxes, int& status);
+int fsptdm(Handle f, int colnum, const std::vector<long>& naxes, int& status);
+
+// Raw row bytes.
+int fsgtbb(Handle f, long long row, long long firstchar, long long nchars,
+           unsigned char* bytes, int& status);
+int fsptbb(Handle f, long long row, long long firstchar, long long nchars,
+           const unsigned char* bytes, int& status);
+
+// Column reads (n elements from element `first` of one cell).
+int fsgcl(Handle f, int col, long long row, long long first, long long n, int* values, int& status);
+int fsgcfl(Handle f, int col, long long row, long long first, long long n, int* values,
+           int* nulls, int& status);
+int fsgcvd(Handle f, int col, long long row, long long first, long long n, double nulval,
+           double* values, int& status);
+int fsgcve(Handle f, int col, long long row, long long first, long long n, float nulval,
+           float* values, int& status);
+int fsgcvi(Handle f, int col, long long row, long long first, long long n, short nulval,
+           short* values, int& status);
+int fsgcvj(Handle f, int col, long long row, long long first, long long n, int nulval,
+           int* values, int& status);
+// Reads n elements as text, each cut to `width` characters, into `out`.
+int fsgcvs(Handle f, int col, long long row, long long first, long long n, int width,
+           std::string_view nulval, std::vector<std::string>& out, int& status);
+
+// Column writes.
+int fspcld(Handle f, int col, long long row, long long first, long long n, const double* v,
+           int& status);
+int fspcle(Handle f, int col, long long row, long long first, long long n, const float* v,
+           int& status);
+int fspcli(Handle f, int col, long long row, long long first, long long n, const short* v,
+           int& status);
+int fspclj(Handle f, int col, long long row, long long first, long long n, const int* v,
+           int& status);
+int fspcll(Handle f, int col, long long row, long long first, long long n, const int* v,
+           int& status);
+// Writes n strings, each cut to `width` characters.
+int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
+           const std::string* v, int& status);
+int fspclu(Handle f, int col, long long row, long long first, long long n, int& status);
+
+// Header records and keywords.
+int fsgrec(Handle f, int n, std::string& card, int& status);
+int fsprec(Handle f, std::string_view card, int& status);
+int fsmrec(Handle f, int n, std::string_view card, int& status);
+int fspsvc(std::string_view card, std::string& value, std::string& comment, int& status);
+int fsgkey(Handle f, std::string_view key, std::string& value, std::string& comment, int& status);
+int fsgkys(Handle f, std::string_view key, std::string& value, std::string& comment, int& status);
+int fsgkyj(Handle f, std::string_view key, long& value, std::string& comment, int& status);
+int fsgkyd(Handle f, std::string_view key, double& value, std::string& comment, int& status);
+int fsmcom(Handle f, std::string_view key, std::string_view comment, int& status);
+int fspcom(Handle f, std::string_view text, int& status);
+int fsphis(Handle f, std::string_view text, int& status);
+
+int fspkys(Handle f, std::string_view key, std::string_view v, std::string_view c, int& status);
+int fspkyl(Handle f, std::string_view key, bool v, std::string_view c, int& status);
+int fspkyj(Handle f, std::string_view key, long long v, std::string_view c, int& status);
+int fspkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status);
+int fspkyd(Handle f, std::string_view key, double v, int decim, std::string_view c, int& status);
+int fsmkys(Handle f, std::string_view key, std::string_view v, std::string_view c, int& status);
+int fsmkyl(Handle f, std::string_view key, bool v, std::string_view c, int& status);
+int fsmkyj(Handle f, std::string_view key, long long v, std::string_view c, int& status);
+int fsmkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status);
+int fsmkyd(Handle f, std::string_view key, double v, int decim, std::string_view c, int& status);
+int fsukys(Handle f, std::string_view key, std::string_view v, std::string_view c, int& status);
+int fsukyl(Handle f, std::string_view key, bool v, std::string_view c, int& status);
+int fsukyj(Handle f, std::string_view key, long long v, std::string_view c, int& status);
+int fsukyd(Handle f, std::string_view key, double v, int decim, std::string_view c, int& status);
+
+}  // namespace tbfio
