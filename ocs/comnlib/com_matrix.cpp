@@ -1,0 +1,161 @@
+// The conversion matrix (22 x 22 routines by source and target bind type),
+// the null-setter table and the call type of each cell.
+//
+// Cells between two fixed-size types, from text to numbers, money and dates,
+// and every cell with an exact-numeric side are not built yet: they stay empty
+// here (a conversion through them fails as "not supported") and are listed in
+// com_matrix_pending() so that nothing pretends to convert them.
+#include <array>
+
+#include "comnlib/com_cvt.h"
+
+namespace {
+
+using Matrix = std::array<std::array<ComAnyFn, COM_BT_COUNT>, COM_BT_COUNT>;
+
+template <typename F>
+constexpr ComAnyFn any(F f) {
+  return reinterpret_cast<ComAnyFn>(f);
+}
+
+constexpr int kText[] = {COM_BT_CHAR, COM_BT_STRING, COM_BT_NTBSTRING, COM_BT_SENS, COM_BT_BOUND};
+constexpr int kChar3[] = {COM_BT_CHAR, COM_BT_STRING, COM_BT_NTBSTRING};
+constexpr int kFixedToBin[] = {COM_BT_I1,    COM_BT_I2,    COM_BT_I4,   COM_BT_BINARY,
+                               COM_BT_BIT,   COM_BT_DATETIME, COM_BT_MONEY, COM_BT_FLT8,
+                               COM_BT_DATE4, COM_BT_MNY4,  COM_BT_FLT4};
+
+Matrix build() {
+  Matrix m{};
+  auto set = [&m](int s, int d, ComAnyFn f) { m[s - 1][d - 1] = f; };
+  for (int s : kText) {
+    set(s, COM_BT_CHAR, any(com_chartochar));
+    set(s, COM_BT_STRING, any(com_chartostring));
+    set(s, COM_BT_NTBSTRING, any(com_chartontbstring));
+    set(s, COM_BT_VARYCHAR, any(com_chartovarychar));
+  }
+  for (int s : kChar3) {
+    set(s, COM_BT_SENS, any(com_chartontbstring));
+    set(s, COM_BT_BOUND, any(com_chartontbstring));
+    set(s, COM_BT_BINARY, any(com_chartobinary));
+    set(s, COM_BT_VARYBIN, any(com_chartovarybin));
+    set(s, COM_BT_BIT, any(com_chartobit));
+  }
+  set(COM_BT_SENS, COM_BT_SENS, any(com_chartontbstring));
+  set(COM_BT_BOUND, COM_BT_BOUND, any(com_chartontbstring));
+
+  const int V = COM_BT_VARYCHAR;
+  set(V, COM_BT_CHAR, any(com_varychartochar));
+  set(V, COM_BT_STRING, any(com_varychartostring));
+  set(V, COM_BT_NTBSTRING, any(com_varychartontbstring));
+  set(V, COM_BT_SENS, any(com_varychartontbstring));
+  set(V, COM_BT_BOUND, any(com_varychartontbstring));
+  set(V, COM_BT_VARYCHAR, any(com_varychartovarychar));
+  set(V, COM_BT_BINARY, any(com_varychartobinary));
+  set(V, COM_BT_VARYBIN, any(com_varychartovarybin));
+  set(V, COM_BT_BIT, any(com_varychartobit));
+
+#define TEXT_ROW(src, pfx)                                   \
+  set(src, COM_BT_CHAR, any(com_##pfx##tochar));             \
+  set(src, COM_BT_STRING, any(com_##pfx##tostring));         \
+  set(src, COM_BT_NTBSTRING, any(com_##pfx##tontbstring));   \
+  set(src, COM_BT_VARYCHAR, any(com_##pfx##tovarychar));
+  TEXT_ROW(COM_BT_I1, i1)
+  TEXT_ROW(COM_BT_I2, i2)
+  TEXT_ROW(COM_BT_I4, i4)
+  TEXT_ROW(COM_BT_BIT, bit)
+  TEXT_ROW(COM_BT_FLT4, flt4)
+  TEXT_ROW(COM_BT_FLT8, flt8)
+  TEXT_ROW(COM_BT_MONEY, money)
+  TEXT_ROW(COM_BT_MNY4, mny4)
+  TEXT_ROW(COM_BT_DATE4, date4)
+  TEXT_ROW(COM_BT_BINARY, bin)
+#undef TEXT_ROW
+  set(COM_BT_DATETIME, COM_BT_CHAR, any(com_date2char_ex));
+  set(COM_BT_DATETIME, COM_BT_STRING, any(com_datetostring_ex));
+  set(COM_BT_DATETIME, COM_BT_NTBSTRING, any(com_datetontbstring_ex));
+  set(COM_BT_DATETIME, COM_BT_VARYCHAR, any(com_datetovarychar_ex));
+
+  const int B = COM_BT_BINARY;
+  set(B, COM_BT_I1, any(com_bintoi1));
+  set(B, COM_BT_I2, any(com_bintoi2));
+  set(B, COM_BT_I4, any(com_bintoi4));
+  set(B, COM_BT_MONEY, any(com_bintomoney));
+  set(B, COM_BT_FLT8, any(com_bintoflt8));
+  set(B, COM_BT_FLT4, any(com_bintoflt4));
+  set(B, COM_BT_MNY4, any(com_bintomny4));
+  set(B, COM_BT_BIT, any(com_bintobit));
+
+  const int VB = COM_BT_VARYBIN;
+  set(VB, COM_BT_I1, any(com_varybintoi1));
+  set(VB, COM_BT_I2, any(com_varybintoi2));
+  set(VB, COM_BT_I4, any(com_varybintoi4));
+  set(VB, COM_BT_CHAR, any(com_varybintochar));
+  set(VB, COM_BT_BINARY, any(com_varybintobinary));
+  set(VB, COM_BT_BIT, any(com_varybintobit));
+  set(VB, COM_BT_MONEY, any(com_varybintomoney));
+  set(VB, COM_BT_FLT8, any(com_varybintoflt8));
+  set(VB, COM_BT_STRING, any(com_varybintostring));
+  set(VB, COM_BT_NTBSTRING, any(com_varybintontbstring));
+  set(VB, COM_BT_VARYCHAR, any(com_varybintovarychar));
+  set(VB, COM_BT_FLT4, any(com_varybintoflt4));
+  set(VB, COM_BT_MNY4, any(com_varybintomny4));
+  set(VB, COM_BT_VARYBIN, any(com_varybintovarybin));
+
+  for (int s : kFixedToBin) {
+    set(s, COM_BT_BINARY, any(com_anytobinary));
+    set(s, COM_BT_VARYBIN, any(com_anytovarybin));
+  }
+  return m;
+}
+
+const Matrix kMatrix = build();
+
+constexpr bool in_range(int t) { return t >= 1 && t <= COM_BT_COUNT; }
+
+bool is_text_src(int t) {
+  return t == COM_BT_CHAR || t == COM_BT_STRING || t == COM_BT_NTBSTRING ||
+         t == COM_BT_VARYCHAR || t == COM_BT_SENS || t == COM_BT_BOUND;
+}
+
+}  // namespace
+
+ComAnyFn com_matrix_cell(int s, int d) {
+  if (!in_range(s) || !in_range(d)) return nullptr;
+  return kMatrix[s - 1][d - 1];
+}
+
+int com_call_type(int s, int d) {
+  if (!in_range(s)) return 1;
+  auto one_of = [](int t, std::initializer_list<int> l) {
+    for (int x : l)
+      if (x == t) return true;
+    return false;
+  };
+  bool num_dst = d == COM_BT_NUMERIC || d == COM_BT_DECIMAL;
+  if (num_dst && one_of(s, {COM_BT_I1, COM_BT_I2, COM_BT_I4, COM_BT_MONEY, COM_BT_MNY4,
+                            COM_BT_NUMERIC, COM_BT_DECIMAL, COM_BT_FLT8, COM_BT_FLT4,
+                            COM_BT_BINARY, COM_BT_BIT, COM_BT_VARYBIN}))
+    return 6;
+  if (is_text_src(s)) {
+    if (one_of(d, {COM_BT_I1, COM_BT_I2, COM_BT_I4, COM_BT_MONEY, COM_BT_FLT8, COM_BT_MNY4,
+                   COM_BT_FLT4}))
+      return 5;
+    if (d == COM_BT_DATETIME || d == COM_BT_DATE4) return 2;
+    if (num_dst) return 7;
+  }
+  bool text_dst = one_of(d, {COM_BT_CHAR, COM_BT_STRING, COM_BT_NTBSTRING, COM_BT_VARYCHAR});
+  if (text_dst && (s == COM_BT_DATETIME || s == COM_BT_DATE4)) return 3;
+  if (text_dst && (s == COM_BT_FLT8 || s == COM_BT_FLT4)) return 4;
+  return 1;
+}
+
+ComNullSetter com_null_setter(int d) {
+  static const ComNullSetter table[COM_BT_COUNT] = {
+      com_seti1null,        com_seti2null,       com_seti4null,        com_setcharnull,
+      nullptr,              com_setbinarynull,   nullptr,              com_setbitnull,
+      com_setdatetimenull,  com_setmoneynull,    com_setflt8null,      com_setstringnull,
+      com_setntbstringnull, com_setvarycharnull, com_setvarybinnull,   com_setdatetime4null,
+      com_setmny4null,      com_setflt4null,     com_setnumnull,       com_setnumnull,
+      com_setntbstringnull, com_setntbstringnull};
+  return in_range(d) ? table[d - 1] : nullptr;
+}

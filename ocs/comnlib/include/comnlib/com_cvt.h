@@ -1,0 +1,132 @@
+// Conversion-matrix routines for character and binary data, their shared
+// helpers, the null setters and the matrix itself.
+#pragma once
+
+#include "comnlib/com_types.h"
+
+// Shared helpers.
+void com__padchar(char* target, int dstlen, int n);
+void com__padstring(char* target, int dstlen, int n);
+void com__padntbstring(char* target, int n);
+const char* com_bmove(const char* source, char* target, int n);
+char* com__bzero(char* target, unsigned n);
+void com__shift1(char* area, int n);
+void com_prhex(int byte, char* target);
+int com__bin2hex(const unsigned char* source, int srclen, char* target, int limit);
+int com__hex2binbytes(const char** text, int* length);
+void com_setfltfmt(const char* format);
+const char* com_getfltfmt();
+
+// Money text writer: writes m right-aligned to end at the last byte of the
+// area; returns the first character or null when the area is too small.
+// flags: low byte 1 asks for "," separators; flags >> 8 is the number of
+// decimals (0 means 2, 4 or more means 4).
+char* com__mnytochar(const COM_MONEY* m, char* area, int size, int flags);
+char* com__mny4tochar(const COM_MONEY4* m4, char* area, int size, int flags);
+
+// The call type of a (source, target) pair: which extra arguments the
+// routine takes (1 to 7).
+int com_call_type(int srctype, int dsttype);
+
+// The conversion routine of a cell (null for an empty cell).  Types 1..22.
+ComAnyFn com_matrix_cell(int srctype, int dsttype);
+// The null setter of a target type (null for codes 5 and 7).
+ComNullSetter com_null_setter(int dsttype);
+
+// Null setters.
+int com_seti1null(void*, int, const void*, int, int, int);
+int com_seti2null(void*, int, const void*, int, int, int);
+int com_seti4null(void*, int, const void*, int, int, int);
+int com_setcharnull(void*, int, const void*, int, int, int);
+int com_setbinarynull(void*, int, const void*, int, int, int);
+int com_setbitnull(void*, int, const void*, int, int, int);
+int com_setdatetimenull(void*, int, const void*, int, int, int);
+int com_setmoneynull(void*, int, const void*, int, int, int);
+int com_setflt8null(void*, int, const void*, int, int, int);
+int com_setstringnull(void*, int, const void*, int, int, int);
+int com_setntbstringnull(void*, int, const void*, int, int, int);
+int com_setvarycharnull(void*, int, const void*, int, int, int);
+int com_setvarybinnull(void*, int, const void*, int, int, int);
+int com_setdatetime4null(void*, int, const void*, int, int, int);
+int com_setmny4null(void*, int, const void*, int, int, int);
+int com_setflt4null(void*, int, const void*, int, int, int);
+int com_setnumnull(void*, int, const void*, int, int prec, int scale);
+
+// Text-to-text routines (call type 1).
+int com_chartochar(const void*, int, void*, int);
+int com_chartostring(const void*, int, void*, int);
+int com_chartontbstring(const void*, int, void*, int);
+int com_chartovarychar(const void*, int, void*, int);
+int com_chartobinary(const void*, int, void*, int);
+int com_chartovarybin(const void*, int, void*, int);
+int com_chartobit(const void*, int, void*, int);
+int com_varychartochar(const void*, int, void*, int);
+int com_varychartostring(const void*, int, void*, int);
+int com_varychartontbstring(const void*, int, void*, int);
+int com_varychartovarychar(const void*, int, void*, int);
+int com_varychartobinary(const void*, int, void*, int);
+int com_varychartovarybin(const void*, int, void*, int);
+int com_varychartobit(const void*, int, void*, int);
+
+// Datetime to text (call type 3).
+int com_date2char_ex(const void*, int, void*, int, const char* const* shortmonths, int style);
+int com_datetostring_ex(const void*, int, void*, int, const char* const*, int style);
+int com_datetontbstring_ex(const void*, int, void*, int, const char* const*, int style);
+int com_datetovarychar_ex(const void*, int, void*, int, const char* const*, int style);
+int com_date2char(const void*, int, void*, int, const char* const* shortmonths);
+int com_datetostring(const void*, int, void*, int, const char* const*);
+int com_datetontbstring(const void*, int, void*, int, const char* const*);
+int com_datetovarychar(const void*, int, void*, int, const char* const*);
+int com_date4tochar(const void*, int, void*, int, const char* const*, int style);
+int com_date4tostring(const void*, int, void*, int, const char* const*, int style);
+int com_date4tontbstring(const void*, int, void*, int, const char* const*, int style);
+int com_date4tovarychar(const void*, int, void*, int, const char* const*, int style);
+
+// Floats to text (call type 4).
+int com_flt8tochar(const void*, int, void*, int, const char* fmt);
+int com_flt8tostring(const void*, int, void*, int, const char* fmt);
+int com_flt8tontbstring(const void*, int, void*, int, const char* fmt);
+int com_flt8tovarychar(const void*, int, void*, int, const char* fmt);
+int com_flt4tochar(const void*, int, void*, int, const char* fmt);
+int com_flt4tostring(const void*, int, void*, int, const char* fmt);
+int com_flt4tontbstring(const void*, int, void*, int, const char* fmt);
+int com_flt4tovarychar(const void*, int, void*, int, const char* fmt);
+
+// Integers, bits and money to text, bytes to everything (call type 1).
+#define COM_DECL_TOTEXT(src)                         \
+  int com_##src##tochar(const void*, int, void*, int); \
+  int com_##src##tostring(const void*, int, void*, int); \
+  int com_##src##tontbstring(const void*, int, void*, int); \
+  int com_##src##tovarychar(const void*, int, void*, int);
+COM_DECL_TOTEXT(i1)
+COM_DECL_TOTEXT(i2)
+COM_DECL_TOTEXT(i4)
+COM_DECL_TOTEXT(bit)
+COM_DECL_TOTEXT(money)
+COM_DECL_TOTEXT(mny4)
+COM_DECL_TOTEXT(bin)
+#undef COM_DECL_TOTEXT
+int com_bintoi1(const void*, int, void*, int);
+int com_bintoi2(const void*, int, void*, int);
+int com_bintoi4(const void*, int, void*, int);
+int com_bintomoney(const void*, int, void*, int);
+int com_bintoflt8(const void*, int, void*, int);
+int com_bintoflt4(const void*, int, void*, int);
+int com_bintomny4(const void*, int, void*, int);
+int com_bintobit(const void*, int, void*, int);
+int com_varybintoi1(const void*, int, void*, int);
+int com_varybintoi2(const void*, int, void*, int);
+int com_varybintoi4(const void*, int, void*, int);
+int com_varybintochar(const void*, int, void*, int);
+int com_varybintobinary(const void*, int, void*, int);
+int com_varybintobit(const void*, int, void*, int);
+int com_varybintomoney(const void*, int, void*, int);
+int com_varybintoflt8(const void*, int, void*, int);
+int com_varybintostring(const void*, int, void*, int);
+int com_varybintontbstring(const void*, int, void*, int);
+int com_varybintovarychar(const void*, int, void*, int);
+int com_varybintoflt4(const void*, int, void*, int);
+int com_varybintomny4(const void*, int, void*, int);
+int com_varybintovarybin(const void*, int, void*, int);
+int com_anytobinary(const void*, int, void*, int);
+int com_anytovarybin(const void*, int, void*, int);
