@@ -1,0 +1,434 @@
+// The tool's four-statement conversation, row delivery and deadlock retry,
+// run against the scripted DB client.
+#include <algorithm>
+#include <cstring>
+
+#include "pravel_test_fixture.h"
+
+namespace {
+
+const char* kStmt1a = "select distinct max(a.useafter_date) useafter_date, compname into ";
+const char* kStmt1b =
+    "#temp1 from kelvar_file a, kelvar_row b where a.useafter_date < \"Jan 1 2000 01:30:00 pm\" "
+    "and a.reference_file_type = 'THROUGHPUT' and a.file_name = b.file_name and "
+    "a.reject_flag = 'N' group by b.compname";
+const char* kStmt2 = "create unique nonclustered index tmp_i on #temp1(compname, useafter_date)";
+const char* kStmt3a = "select a.general_availability_date availability_date, a.file_name file_name, ";
+const char* kStmt3b =
+    "a.comment comment, b.compname compname from kelvar_file a, kelvar_row b, #temp1 t where "
+    "a.reference_file_type = 'THROUGHPUT' and a.file_name = b.file_name and a.reject_flag = 'N' "
+    "and t.compname = b.compname and t.useafter_date = a.useafter_date and a.file_name like "
+    "'%.FITS' order by b.compname";
+const char* kStmt4 = "drop table #temp1";
+
+fakedb::ResultSet catalogue_rows() {
+  fakedb::ResultSet rs;
+  rs.columns = {"availability_date", "file_name", "comment", "compname"};
+  rs.rows = {{"Mar  3 1999 10:00:00:000AM", "AB12345_TMT.FITS", "  First\tcomment ", "acs_f555w"},
+             {"Apr  4 1999 11:00:00:000AM", "CD67890_TMT.FITS", std::nullopt, "wfc3_f814w"}};
+  return rs;
+}
+
+struct ToolBuffers {
+  char date[64], file[64], comp[64];
+  char comment[16001];
+  int comment_len = -1;
+};
+
+// Runs statement 3 as the tool does and returns the rows it would store.
+std::vector<std::vector<std::string>> run_statement3(ToolBuffers& b) {
+  pravel_query_setup(1, "comptab_qry", 3, QELT_SQL, "SRV1", "orvo_ops", nullptr);
+  qelt_query(1, kStmt3a);
+  qelt_query(1, kStmt3b);
+  qelt_bind_string(1, "availability_date", b.date, 63);
+  qelt_bind_string(1, "compname", b.comp, 63);
+  qelt_bind_string(1, "file_name", b.file, 63);
+  qelt_bind_text(1, "comment", b.comment, &b.comment_len, 16000);
+  std::vector<std::vector<std::string>> rows;
+  while (pravel_get_exec(1) == 0) {
+    if (pravel_fetch_outcome(1) != PRAVEL_FETCH_ROW) continue;
+    b.comment[b.comment_len] = '\0';
+    rows.push_back({b.date, b.comp, b.file, b.comment});
+  }
+  qelt_close_query(1);
+  return rows;
+}
+
+// One statement without rows, the tool's way: repeat the call only while a
+// deadlock retry is pending.
+int run_simple(int n, const std::vector<const char*>& pieces) {
+  pravel_query_setup(1, "comptab_qry", n, QELT_SQL, "SRV1", "orvo_ops", nullptr);
+  for (const char* p : pieces) qelt_query(1, p);
+  int r;
+  do {
+    r = pravel_get_exec(1);
+  } while (r == 0 && pravel_fetch_outcome(1) == PRAVEL_FETCH_RETRY);
+  qelt_close_query(1);
+  return r;
+}
+
+using PravelExec = PravelTest;
+
+TEST_F(PravelExec, FourStatementConversationRunsInOrder) {
+  fakedb::Answer a3;
+  a3.match = "general_availability_date";
+  a3.results = {catalogue_rows()};
+  a3.count = 2;
+  fakedb::script(a3);
+
+  pravel_setup(1, 1, "calread");
+  pravel_setup(1, 2, "tuvelmark");
+  EXPECT_EQ(run_simple(1, {kStmt1a, kStmt1b}), 1);
+  EXPECT_EQ(run_simple(2, {kStmt2}), 1);
+  ToolBuffers b;
+  auto rows = run_statement3(b);
+  EXPECT_EQ(run_simple(4, {kStmt4}), 1);
+
+  // Login as handed over, encrypted password, the database made current.
+  const auto& st = fakedb::state();
+  EXPECT_EQ(st.login_user, "calread");
+  EXPECT_EQ(st.login_password, "tuvelmark");
+  EXPECT_EQ(st.encrypt, 1);
+  EXPECT_EQ(st.server, "SRV1");
+  EXPECT_EQ(st.database, "orvo_ops");
+  EXPECT_EQ(st.opened, 1);
+
+  // Statement texts as sent: pieces joined by blanks, lower-cased outside quotes.
+  std::vector<std::string> statements;
+  for (const auto& s : st.sent)
+    if (s.find("@@rowcount") == std::string::npos && s != " ") statements.push_back(s);
+  ASSERT_EQ(statements.size(), 4u);
+  EXPECT_EQ(statements[0],
+            " select distinct max(a.useafter_date) useafter_date, compname into  #temp1 from "
+            "kelvar_file a, kelvar_row b where a.useafter_date < \"Jan 1 2000 01:30:00 pm\" and "
+            "a.reference_file_type = 'THROUGHPUT' and a.file_name = b.file_name and "
+            "a.reject_flag = 'N' group by b.compname");
+  EXPECT_EQ(statements[1], std::string(" ") + kStmt2);
+  EXPECT_NE(statements[2].find("like '%.FITS' order by b.compname"), std::string::npos);
+  EXPECT_EQ(statements[3], " drop table #temp1");
+
+  // The calls of the first statement, connect included, in order.
+  std::vector<std::string> expected = {
+      "dbinit", "dbsetversion(2)", "dbmsghandle", "dberrhandle", "dblogin",
+      "dbsetlbool(1,12)", "dbsetlname(3)", "dbsetlname(2)", "dbopen(SRV1)",
+      "dbuse(orvo_ops)", "dbloginfree", "dbsetopt(17,500000)", "dbcmd( )", "dbsqlexec",
+      std::string("dbcmd(") + statements[0] + ")", "dbsetinterrupt", "dbsqlexec", "dbresults",
+      "dbresults", "dbcancel", "dbfreebuf", "dbcmdrow", "dbcmd(select @@rowcount num_row)",
+      "dbsqlexec", "dbresults", "dbbind(1,3,0)", "dbnextrow"};
+  ASSERT_GE(st.log.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(st.log.begin(), st.log.begin() + expected.size()), expected);
+
+  // Statement 3: bound by name, fetched row by row, counted from the DB client.
+  auto s3 = fakedb::calls({"dbbind(", "dbcount"});
+  std::vector<std::string> binds(s3.begin(), s3.end());
+  EXPECT_NE(std::find(binds.begin(), binds.end(), "dbbind(1,12,63)"), binds.end());
+  EXPECT_NE(std::find(binds.begin(), binds.end(), "dbbind(2,12,63)"), binds.end());
+  EXPECT_NE(std::find(binds.begin(), binds.end(), "dbbind(4,12,63)"), binds.end());
+  EXPECT_NE(std::find(binds.begin(), binds.end(), "dbcount"), binds.end());
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], "Mar  3 1999 10:00:00:000AM" + std::string(36, ' '));
+  EXPECT_EQ(rows[0][1].substr(0, 9), "acs_f555w");
+  EXPECT_EQ(rows[0][2].substr(0, 16), "AB12345_TMT.FITS");
+  EXPECT_EQ(rows[0][3], "  First\tcomment ");
+  EXPECT_EQ(rows[1][1].substr(0, 10), "wfc3_f814w");
+  EXPECT_EQ(rows[1][3], "");  // a NULL text stores length 0
+}
+
+TEST_F(PravelExec, StatementWithoutRowsCompletesInOneCall) {
+  connect_tool_style();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(pravel_fetch_outcome(1), PRAVEL_FETCH_NONE);
+  EXPECT_EQ(qelt_close_query(1), 0);
+  EXPECT_EQ(qelt_close_query(1), 0);  // closing twice does nothing
+  EXPECT_EQ(fakedb::sends_of("drop table"), 1);
+}
+
+TEST_F(PravelExec, ThreeRowsGiveThreeZerosThenOne) {
+  fakedb::Answer a;
+  a.match = "select";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}, {"2"}, {"3"}};
+  a.results = {rs};
+  fakedb::script(a);
+  connect_tool_style();
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "N ", &n);  // name in any case, trailing blanks ignored
+  std::vector<int> got;
+  int r;
+  while ((r = pravel_get_exec(1)) == 0) got.push_back(n);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(got, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(qelt_record_count(1), -1);  // the fake's count is not valid
+}
+
+TEST_F(PravelExec, TwoDeadlocksThenSuccessGiveTheServersRowsAndThreeSends) {
+  fakedb::Msg dead{1205, 45, 13, "Your server command was deadlocked. Rerun your command."};
+  for (int i = 0; i < 2; ++i) {
+    fakedb::Answer d;
+    d.match = "general_availability_date";
+    d.messages = {dead};
+    d.fails = true;
+    fakedb::script(d);
+  }
+  fakedb::Answer ok;
+  ok.match = "general_availability_date";
+  ok.results = {catalogue_rows()};
+  fakedb::script(ok);
+  pravel_setup(1, 1, "calread");
+  pravel_setup(1, 2, "tuvelmark");
+  ToolBuffers b;
+  std::memset(b.comp, 'X', sizeof b.comp);
+  auto rows = run_statement3(b);
+  EXPECT_EQ(fakedb::sends_of("general_availability_date"), 3);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1].substr(0, 9), "acs_f555w");
+  EXPECT_EQ(rows[1][1].substr(0, 10), "wfc3_f814w");
+  // The deadlock record table was asked for once; it does not exist.
+  EXPECT_EQ(fakedb::sends_of("object_id('qelt_deadlock')"), 1);
+  EXPECT_EQ(fakedb::sends_of("insert into qelt_deadlock"), 0);
+}
+
+TEST_F(PravelExec, AfterADeadlockPauseTheCallReportsRetryAndNoRow) {
+  fakedb::Answer d;
+  d.match = "drop";
+  d.messages = {{1205, 45, 13, "deadlocked"}};
+  d.fails = true;
+  fakedb::script(d);
+  connect_tool_style();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_fetch_outcome(1), PRAVEL_FETCH_RETRY);
+  EXPECT_EQ(qelt_get_status(1), 0);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(fakedb::sends_of("drop table"), 2);
+}
+
+TEST_F(PravelExec, ThreeDeadlocksEndTheProcess) {
+  auto run = [this] {
+    for (int i = 0; i < 3; ++i) {
+      fakedb::Answer d;
+      d.match = "drop";
+      d.messages = {{1205, 45, 13, "deadlocked"}};
+      d.fails = true;
+      fakedb::script(d);
+    }
+    connect_tool_style();
+    qelt_query(1, kStmt4);
+    while (pravel_get_exec(1) == 0) {
+    }
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "Query retries for deadlock all failed\n");
+}
+
+TEST_F(PravelExec, ThreeDeadlocksSendThreeTimesAndFailWithAReturningHandler) {
+  for (int i = 0; i < 3; ++i) {
+    fakedb::Answer d;
+    d.match = "drop";
+    d.messages = {{1205, 45, 13, "deadlocked"}};
+    d.fails = true;
+    fakedb::script(d);
+  }
+  pravel_setup(1, 1, "calread");
+  pravel_setup(1, 2, "tuvelmark");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(g_handler_calls, 1);
+  EXPECT_EQ(fakedb::sends_of("drop table"), 3);
+  EXPECT_EQ(pravel_get_status(1), -1);
+  char line[81];
+  bool found = false;
+  while (qelt_get_msg(line) == 0) found = found || std::strcmp(line, "Query retries for deadlock all failed") == 0;
+  EXPECT_TRUE(found);
+}
+
+TEST_F(PravelExec, DeadlockOnFirstFetchIsRetriedAndRecorded) {
+  fakedb::Answer tbl;  // the record table exists
+  tbl.match = "object_id";
+  fakedb::ResultSet id;
+  id.columns = {"obj_id"};
+  id.rows = {{"4711"}};
+  tbl.results = {id};
+  fakedb::script(tbl);
+  fakedb::Answer first;
+  first.match = "select n";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}};
+  rs.fail_at = 0;
+  rs.fail_msgs = {{1205, 45, 13, "deadlocked"}};
+  first.results = {rs};
+  fakedb::script(first);
+  fakedb::Answer second;
+  second.match = "select n";
+  rs.fail_at = -1;
+  second.results = {rs};
+  fakedb::script(second);
+
+  pravel_setup(1, 1, "o'brien");
+  pravel_setup(1, 2, "pw");
+  pravel_query_setup(1, "mod'x", 7, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_fetch_outcome(1), PRAVEL_FETCH_RETRY);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_fetch_outcome(1), PRAVEL_FETCH_ROW);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  ASSERT_EQ(fakedb::sends_of("insert into qelt_deadlock"), 1);
+  std::string insert;
+  for (const auto& s : fakedb::state().sent)
+    if (s.find("insert into qelt_deadlock") != std::string::npos) insert = s;
+  // Quotes inside the values are doubled.
+  EXPECT_NE(insert.find("', 'mod''x', 7, 'UNKNOWN', '"), std::string::npos) << insert;
+  EXPECT_NE(insert.find(" values ('"), std::string::npos);
+  EXPECT_EQ(insert.substr(insert.size() - 5), "', 0)");
+}
+
+TEST_F(PravelExec, DeadlockAfterDeliveredRowsIsNotRetried) {
+  fakedb::Answer a;
+  a.match = "select n";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}, {"2"}};
+  rs.fail_at = 1;
+  rs.fail_msgs = {{1205, 45, 13, "deadlocked"}};
+  a.results = {rs};
+  fakedb::script(a);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(g_handler_calls, 1);
+  EXPECT_EQ(fakedb::sends_of("select n"), 1);
+}
+
+TEST_F(PravelExec, DeadlockInsideATransactionIsNotRetried) {
+  fakedb::Answer a;
+  a.match = "update";
+  a.messages = {{1205, 45, 13, "deadlocked"}};
+  a.fails = true;
+  fakedb::script(a);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "begin   tran update t set x = 1 where y = 'begin tran'");
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(g_handler_calls, 1);
+  EXPECT_EQ(fakedb::sends_of("update t"), 1);
+}
+
+TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
+  fakedb::Answer a;
+  a.match = "select n";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}, {"2"}, {"3"}};
+  rs.fail_at = 1;
+  rs.fail_err = 20050;  // one conversion failure: the row is skipped
+  a.results = {rs};
+  fakedb::script(a);
+  fakedb::Answer stuck;
+  stuck.match = "select m";
+  rs.fail_times = 1000;
+  stuck.results = {rs};
+  fakedb::script(stuck);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  std::vector<int> outcomes, values;
+  while (pravel_get_exec(1) == 0) {
+    outcomes.push_back(pravel_fetch_outcome(1));
+    if (outcomes.back() == PRAVEL_FETCH_ROW) values.push_back(n);
+  }
+  EXPECT_EQ(outcomes, (std::vector<int>{PRAVEL_FETCH_ROW, PRAVEL_FETCH_FAILED, PRAVEL_FETCH_ROW}));
+  EXPECT_EQ(values, (std::vector<int>{1, 3}));
+  EXPECT_EQ(g_handler_calls, 0);
+  qelt_close_query(1);
+
+  pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, "select m from t");
+  qelt_bind_int(1, "n", &n);
+  int calls = 0;
+  int r;
+  while ((r = pravel_get_exec(1)) == 0) ++calls;
+  EXPECT_EQ(r, -1);
+  EXPECT_LT(calls, 20);
+  EXPECT_EQ(g_handler_calls, 1);
+}
+
+TEST_F(PravelExec, FailedFetchOnADeadConnectionFails) {
+  fakedb::Answer a;
+  a.match = "select n";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}};
+  rs.fail_at = 0;
+  rs.dead_on_fail = true;
+  rs.fail_err = 20006;
+  a.results = {rs};
+  fakedb::script(a);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(pravel_fetch_outcome(1), PRAVEL_FETCH_NONE);
+}
+
+TEST_F(PravelExec, GetExecAfterCloseEndsInTheDefaultHandler) {
+  auto run = [this] {
+    connect_tool_style();
+    qelt_query(1, kStmt4);
+    pravel_get_exec(1);
+    qelt_close_query(1);
+    pravel_get_exec(1);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "cannot execute get_exec after query closed");
+}
+
+TEST_F(PravelExec, SecondSetupWithoutCloseFails) {
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
+  EXPECT_EQ(g_handler_calls, 1);
+  char line[81];
+  std::vector<std::string> kept;
+  while (qelt_get_msg(line) == 0) kept.push_back(line);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(kept.back(), "Failed to close last query connection before starting a new query");
+}
+
+TEST_F(PravelExec, ServerMessage2601GivesAlternateStatus33) {
+  fakedb::Answer a;
+  a.match = "insert";
+  a.messages = {{2601, 1, 14, "Attempt to insert duplicate key row"}};
+  a.fails = true;
+  fakedb::script(a);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "insert into t values (1)");
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(pravel_get_status(1), 33);
+  EXPECT_EQ(qelt_get_status(1), 2601);  // not replaced by the client error 20018
+}
+
+}  // namespace
