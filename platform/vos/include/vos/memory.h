@@ -12,7 +12,7 @@ namespace vos {
 
 // Heap: zero-size requests give a valid unique block.  Exhaustion raises
 // vos::Error(SYS_MFULL, "Out of memory").  `realloc` keeps the contents up to
-// the smaller size (new bytes are zero); `mfree` of nullptr does nothing.
+// the smaller size (new bytes are not cleared); `mfree` of nullptr does nothing.
 void* malloc(std::size_t bytes);
 void* calloc(std::size_t count, std::size_t bytes);
 void* realloc(void* block, std::size_t bytes);

@@ -1,0 +1,236 @@
+// File layer: round trips, addressing, whole-file operations and faults.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "vos/env.h"
+#include "vos/error.h"
+#include "vos/fault.h"
+#include "vos/files.h"
+#include "vos/format.h"
+
+namespace {
+
+class VosFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vosfilesXXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    vos::fault::clear();
+  }
+  void TearDown() override {
+    vos::fault::clear();
+    vos::fioclp();
+    std::string cmd = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string path(const std::string& n) const { return dir_ + "/" + n; }
+  static std::string slurp(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  static int code_of(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const vos::Error& e) {
+      return e.code();
+    }
+    return 0;
+  }
+  std::string dir_;
+};
+
+TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
+  const std::string p = path("b.dat");
+  int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  vos::write(fd, "ABCDEFGH", 4);
+  vos::seek(fd, 2);  // second unit = third byte
+  vos::write(fd, "xy", 1);
+  EXPECT_EQ(vos::note(fd), 3);
+  vos::seek(fd, 7);  // past the end: the gap reads back as zeros
+  vos::write(fd, "zz", 1);
+  EXPECT_EQ(vos::fstati(fd, vos::F_FILESIZE), 7);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), std::string("ABxyEFGH\0\0\0\0zz", 14));
+
+  fd = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
+  char buf[32] = {};
+  vos::seek(fd, 3);
+  EXPECT_EQ(vos::read(fd, buf, 2), 2);
+  EXPECT_EQ(std::string(buf, 4), "EFGH");
+  vos::seek(fd, 7);
+  EXPECT_EQ(vos::read(fd, buf, 10), 1);  // short read at the end
+  EXPECT_EQ(vos::read(fd, buf, 1), vos::EOF_);
+  vos::seek(fd, vos::BOF);
+  vos::write(fd, "..", 1);  // read then write on one descriptor
+  vos::seek(fd, vos::EOF_);
+  EXPECT_EQ(vos::note(fd), 8);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p).substr(0, 4), "..xy");
+}
+
+TEST_F(VosFiles, OpenModes) {
+  const std::string p = path("m.txt");
+  int fd = vos::open(p, vos::NEW_FILE, vos::TEXT_FILE);
+  vos::close(fd);
+  EXPECT_EQ(code_of([&] { vos::open(p, vos::NEW_FILE, vos::TEXT_FILE); }), vos::SYS_FACCESS);
+  EXPECT_EQ(code_of([&] { vos::open(path("none"), vos::READ_ONLY, vos::TEXT_FILE); }), vos::SYS_FOPEN);
+  EXPECT_EQ(code_of([&] { vos::open(path("none"), vos::READ_WRITE, vos::BINARY_FILE); }), vos::SYS_FOPEN);
+  EXPECT_EQ(code_of([&] { vos::open(dir_, vos::READ_ONLY, vos::TEXT_FILE); }), vos::SYS_FOPEN);
+  EXPECT_EQ(code_of([&] { vos::open(p, 99, vos::TEXT_FILE); }), vos::SYS_FMODE);
+  fd = vos::open(p, vos::APPEND, vos::TEXT_FILE);
+  vos::putline(fd, "one\n");
+  vos::close(fd);
+  fd = vos::open(p, vos::APPEND, vos::TEXT_FILE);
+  vos::fprintf(fd, "%s %d\n", "two", 2);
+  EXPECT_EQ(code_of([&] { char b[4]; vos::read(fd, b, 1); }), vos::SYS_FREAD);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), "one\ntwo 2\n");
+  fd = vos::open(p, vos::READ_ONLY, vos::TEXT_FILE);
+  EXPECT_EQ(code_of([&] { vos::putline(fd, "x"); }), vos::SYS_FWRITE);
+  vos::close(fd);
+  EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FCLOSE);
+  fd = vos::open(p, vos::WRITE_ONLY, vos::TEXT_FILE);  // truncates
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), "");
+}
+
+TEST_F(VosFiles, StandardStreamsByName) {
+  EXPECT_EQ(vos::open("STDIN", vos::READ_ONLY, vos::TEXT_FILE), vos::STDIN);
+  EXPECT_EQ(vos::open("STDOUT", vos::NEW_FILE, vos::TEXT_FILE), vos::STDOUT);
+  int fd = vos::open("STDERR", vos::NEW_FILE, vos::TEXT_FILE);
+  ::testing::internal::CaptureStderr();
+  vos::putline(fd, "to stderr\n");
+  vos::close(fd);  // only flushes
+  vos::eprintf("%s\n", "again");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "to stderr\nagain\n");
+  EXPECT_TRUE(vos::is_open(vos::STDERR));
+}
+
+TEST_F(VosFiles, TextLinesCharactersAndStringFiles) {
+  const std::string p = path("t.txt");
+  std::ofstream(p) << "first line\nsecond\nno newline";
+  int fd = vos::open(p, vos::READ_ONLY, vos::TEXT_FILE);
+  std::string line;
+  EXPECT_EQ(vos::getline(fd, line), 11);
+  EXPECT_EQ(line, "first line\n");
+  EXPECT_EQ(vos::getc(fd), 's');
+  vos::ungetc(fd, 'S');
+  EXPECT_EQ(vos::getline(fd, line), 7);
+  EXPECT_EQ(line, "Second\n");
+  EXPECT_EQ(vos::getline(fd, line), 10);
+  EXPECT_EQ(vos::getline(fd, line), vos::EOF_);
+  EXPECT_EQ(vos::getc(fd), vos::EOF_);
+  vos::close(fd);
+
+  fd = vos::stropen("a b\nc", vos::READ_ONLY);
+  EXPECT_EQ(vos::getline(fd, line), 4);
+  EXPECT_EQ(vos::getc(fd), 'c');
+  EXPECT_EQ(vos::getc(fd), vos::EOF_);
+  vos::close(fd);
+  fd = vos::stropen("", vos::WRITE_ONLY);
+  vos::fprintf(fd, "%d-%s", 1, "x");
+  vos::putc(fd, '!');
+  EXPECT_EQ(vos::strfile_text(fd), "1-x!");
+  vos::close(fd);
+}
+
+TEST_F(VosFiles, WholeFileOperations) {
+  const std::string a = path("a.tab"), b = path("b.tab");
+  std::ofstream(a) << std::string("bin\0ary", 7);
+  EXPECT_TRUE(vos::access(a));
+  EXPECT_TRUE(vos::access(a, vos::READ_WRITE, vos::BINARY_FILE));
+  EXPECT_FALSE(vos::access(a, 0, vos::TEXT_FILE));
+  EXPECT_FALSE(vos::access(path("missing")));
+  EXPECT_FALSE(vos::access(dir_));
+  vos::fcopy(a, b);
+  EXPECT_EQ(slurp(b), std::string("bin\0ary", 7));
+  EXPECT_EQ(code_of([&] { vos::fcopy(a, b); }), vos::SYS_FACCESS);
+  EXPECT_EQ(slurp(b), std::string("bin\0ary", 7));  // the existing copy is untouched
+  vos::delete_file(b);
+  EXPECT_FALSE(vos::access(b));
+  EXPECT_EQ(code_of([&] { vos::delete_file(b); }), vos::SYS_FDELETE);
+  vos::rename(a, b);
+  EXPECT_TRUE(vos::access(b));
+  EXPECT_FALSE(vos::access(a));
+  EXPECT_EQ(code_of([&] { vos::rename(a, b); }), vos::SYS_FRENAME);
+
+  // fcopyo copies from the current position to the end.
+  int in = vos::open(b, vos::READ_ONLY, vos::BINARY_FILE);
+  int out = vos::open(a, vos::NEW_FILE, vos::BINARY_FILE);
+  vos::seek(in, 2);
+  vos::fcopyo(in, out);
+  vos::close(in);
+  vos::close(out);
+  EXPECT_EQ(slurp(a), std::string("n\0ary", 5));
+}
+
+TEST_F(VosFiles, TemporaryNamesAndLogicalDirectories) {
+  std::string t1 = vos::mktemp(path("tbl")), t2 = vos::mktemp(path("tbl"));
+  EXPECT_NE(t1, t2);
+  EXPECT_EQ(t1.rfind(path("tbl"), 0), 0u);
+  EXPECT_FALSE(vos::access(t1));
+  std::string tmp = vos::mktemp("tmp$tbl");
+  EXPECT_EQ(tmp.find('$'), std::string::npos);
+  vos::envputs("mydir", dir_);
+  EXPECT_EQ(vos::osfn("mydir$x.tab"), dir_ + "/x.tab");
+  EXPECT_EQ(vos::osfn("undefined_ldir$x"), "undefined_ldir$x");
+  EXPECT_EQ(vos::osfn("plain/name"), "plain/name");
+  int fd = vos::open("mydir$x.tab", vos::NEW_FILE, vos::BINARY_FILE);
+  vos::close(fd);
+  EXPECT_TRUE(vos::access(path("x.tab")));
+  vos::envreset();
+}
+
+TEST_F(VosFiles, NameParts) {
+  EXPECT_EQ(vos::fnldir("/a/b/cat.fits"), 5u);
+  EXPECT_EQ(vos::fnldir("ldir$cat.fits"), 5u);
+  EXPECT_EQ(vos::fnldir("cat.fits"), 0u);
+  EXPECT_EQ(vos::fnroot("/a/b/cat.v2.fits"), "cat.v2");
+  EXPECT_EQ(vos::fnextn("/a/b/cat.v2.fits"), "fits");
+  EXPECT_EQ(vos::fnextn("/a.b/cat"), "");
+  EXPECT_EQ(vos::fnroot(".hidden"), ".hidden");
+}
+
+TEST_F(VosFiles, InjectedWriteAndRenameFaults) {
+  const std::string p = path("f.dat");
+  int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  vos::fault::fail_write_after(1);
+  vos::write(fd, "ab", 1);
+  EXPECT_EQ(code_of([&] { vos::write(fd, "cd", 1); }), vos::SYS_FWRITE);
+  vos::write(fd, "ef", 1);  // one failure only
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), "abef");
+
+  vos::fault::fail_next_rename();
+  EXPECT_EQ(code_of([&] { vos::rename(p, path("g.dat")); }), vos::SYS_FRENAME);
+  EXPECT_TRUE(vos::access(p));
+  EXPECT_FALSE(vos::access(path("g.dat")));
+  vos::rename(p, path("g.dat"));
+
+  vos::fault::fail_write_after(0);
+  vos::fault::clear();
+  fd = vos::open(p, vos::NEW_FILE, vos::TEXT_FILE);
+  vos::putline(fd, "ok");
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), "ok");
+}
+
+TEST_F(VosFiles, FileParameters) {
+  int fd = vos::open(path("p.dat"), vos::NEW_FILE, vos::BINARY_FILE);
+  EXPECT_EQ(vos::fstati(fd, vos::F_BUFSIZE), 4096);
+  vos::fseti(fd, vos::F_BUFSIZE, 1024);
+  EXPECT_EQ(vos::fstati(fd, vos::F_BUFSIZE), 1024);
+  EXPECT_EQ(vos::fstati(fd, vos::F_MODE), vos::NEW_FILE);
+  EXPECT_EQ(vos::fstati(fd, vos::F_TYPE), vos::BINARY_FILE);
+  EXPECT_EQ(vos::fname(fd), path("p.dat"));
+  vos::close(fd);
+  EXPECT_FALSE(vos::is_open(fd));
+}
+
+}  // namespace

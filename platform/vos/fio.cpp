@@ -1,0 +1,350 @@
+// The descriptor table, open/close, and unit-addressed read/write/seek.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "fio_impl.h"
+#include "vos/error.h"
+#include "vos/files.h"
+
+namespace vos {
+namespace fio {
+namespace {
+
+std::vector<std::unique_ptr<File>>& table() {
+  static std::vector<std::unique_ptr<File>> t = [] {
+    std::vector<std::unique_ptr<File>> v(LAST_STREAM + 1);
+    auto stream = [](const char* name, std::FILE* fp, int mode) {
+      auto f = std::make_unique<File>();
+      f->kind = fp ? Kind::Stream : Kind::Null;
+      f->name = name;
+      f->fp = fp;
+      f->mode = mode;
+      f->type = TEXT_FILE;
+      return f;
+    };
+    v[CLIN] = stream("CLIN", stdin, READ_ONLY);
+    v[CLOUT] = stream("CLOUT", stdout, WRITE_ONLY);
+    v[STDIN] = stream("STDIN", stdin, READ_ONLY);
+    v[STDOUT] = stream("STDOUT", stdout, WRITE_ONLY);
+    v[STDERR] = stream("STDERR", stderr, WRITE_ONLY);
+    v[STDGRAPH] = stream("STDGRAPH", nullptr, WRITE_ONLY);
+    v[STDIMAGE] = stream("STDIMAGE", nullptr, WRITE_ONLY);
+    v[STDPLOT] = stream("STDPLOT", nullptr, WRITE_ONLY);
+    v[PSIOCTRL] = stream("PSIOCTRL", nullptr, WRITE_ONLY);
+    return v;
+  }();
+  return t;
+}
+
+long g_write_fault = -1;
+
+// Bytes per unit of a file.
+long unit(const File& f) { return f.type == BINARY_FILE ? 2 : 1; }
+
+int add_file(std::unique_ptr<File> f) {
+  auto& t = table();
+  for (std::size_t i = LAST_STREAM + 1; i < t.size(); ++i) {
+    if (!t[i]) {
+      t[i] = std::move(f);
+      return static_cast<int>(i);
+    }
+  }
+  t.push_back(std::move(f));
+  return static_cast<int>(t.size() - 1);
+}
+
+}  // namespace
+
+File& file(int fd) {
+  auto& t = table();
+  if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd])
+    error(SYS_FCLOSE, "Bad file descriptor (" + std::to_string(fd) + ")");
+  return *t[fd];
+}
+
+void prepare(File& f, bool for_write) {
+  if (f.kind != Kind::Host) return;
+  if (f.last_write != for_write) {
+    // Switching direction on one stream needs a positioning call.
+    if (!f.last_write) std::fseek(f.fp, 0, SEEK_CUR);
+    else std::fflush(f.fp);
+    f.last_write = for_write;
+  }
+}
+
+void check_write_fault(const File& f) {
+  if (g_write_fault < 0) return;
+  if (g_write_fault == 0) {
+    g_write_fault = -1;
+    error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  }
+  --g_write_fault;
+}
+
+void put_bytes(File& f, const char* data, std::size_t n) {
+  if (f.mode == READ_ONLY) error(SYS_FWRITE, "Cannot write to file opened read-only (" + f.name + ")");
+  check_write_fault(f);
+  switch (f.kind) {
+    case Kind::Null:
+      return;
+    case Kind::String:
+      if (f.pos > f.text.size()) f.text.resize(f.pos, '\0');
+      f.text.replace(f.pos, std::min(n, f.text.size() - f.pos), data, n);
+      f.pos += n;
+      return;
+    case Kind::Host:
+    case Kind::Stream:
+      prepare(f, true);
+      if (n > 0 && std::fwrite(data, 1, n, f.fp) != n)
+        error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+      return;
+  }
+}
+
+int get_byte(File& f) {
+  if (!f.pushback.empty()) {
+    int c = f.pushback.back();
+    f.pushback.pop_back();
+    return c;
+  }
+  switch (f.kind) {
+    case Kind::Null:
+      return -1;
+    case Kind::String:
+      if (f.pos >= f.text.size()) return -1;
+      return static_cast<unsigned char>(f.text[f.pos++]);
+    default: {
+      prepare(f, false);
+      int c = std::fgetc(f.fp);
+      return c == EOF ? -1 : c;
+    }
+  }
+}
+
+void set_write_fault(long n) { g_write_fault = n < 0 ? -1 : n; }
+
+}  // namespace fio
+
+namespace fault {
+void fail_write_after(long n) { fio::set_write_fault(n); }
+}  // namespace fault
+
+int open(std::string_view name, int mode, int type) {
+  using fio::File;
+  if (type != TEXT_FILE && type != BINARY_FILE)
+    error(SYS_FMODE, "Illegal file type (" + std::string(name) + ")");
+  if (name == "STDIN") return STDIN;
+  if (name == "STDOUT") return STDOUT;
+  if (name == "STDERR") return STDERR;
+  std::string path = osfn(name);
+  int flags = 0;
+  const char* fmode = "rb";
+  switch (mode) {
+    case READ_ONLY: flags = O_RDONLY; fmode = "rb"; break;
+    case READ_WRITE: flags = O_RDWR; fmode = "r+b"; break;
+    case WRITE_ONLY: flags = O_WRONLY | O_CREAT | O_TRUNC; fmode = "wb"; break;
+    case APPEND: flags = O_WRONLY | O_CREAT | O_APPEND; fmode = "ab"; break;
+    case NEW_FILE:
+    case TEMP_FILE:
+    case NEW_COPY: flags = O_RDWR | O_CREAT | O_EXCL; fmode = "w+b"; break;
+    default:
+      error(SYS_FMODE, "Illegal file mode (" + std::string(name) + ")");
+  }
+  if (path.empty()) error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
+  int hfd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  if (hfd < 0) {
+    if (errno == EEXIST) error(SYS_FACCESS, "File already exists (" + std::string(name) + ")");
+    error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
+  }
+  struct stat st;
+  if (::fstat(hfd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(hfd);
+    error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
+  }
+  std::FILE* fp = ::fdopen(hfd, fmode);
+  if (!fp) {
+    ::close(hfd);
+    error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
+  }
+  auto f = std::make_unique<File>();
+  f->kind = fio::Kind::Host;
+  f->name = std::string(name);
+  f->path = path;
+  f->mode = mode;
+  f->type = type;
+  f->fp = fp;
+  return fio::add_file(std::move(f));
+}
+
+void close(int fd) {
+  fio::File& f = fio::file(fd);
+  if (fd <= LAST_STREAM) {
+    if (f.fp) std::fflush(f.fp);
+    f.pushback.clear();
+    return;
+  }
+  std::unique_ptr<fio::File> owned = std::move(fio::table()[fd]);
+  if (owned->kind == fio::Kind::Host && std::fclose(owned->fp) != 0)
+    error(SYS_FWRITE, "Cannot close file (" + owned->name + ")");
+}
+
+long read(int fd, void* buf, long nchars) {
+  fio::File& f = fio::file(fd);
+  if (nchars <= 0) return 0;
+  if (f.mode == WRITE_ONLY || f.mode == APPEND)
+    error(SYS_FREAD, "Cannot read file opened write-only (" + f.name + ")");
+  const long u = fio::unit(f);
+  const std::size_t want = static_cast<std::size_t>(nchars) * static_cast<std::size_t>(u);
+  char* out = static_cast<char*>(buf);
+  std::size_t got = 0;
+  while (got < want && !f.pushback.empty()) {
+    out[got++] = static_cast<char>(f.pushback.back());
+    f.pushback.pop_back();
+  }
+  if (f.kind == fio::Kind::String) {
+    std::size_t n = f.pos < f.text.size() ? std::min(want - got, f.text.size() - f.pos) : 0;
+    std::memcpy(out + got, f.text.data() + f.pos, n);
+    f.pos += n;
+    got += n;
+  } else if (f.kind != fio::Kind::Null) {
+    fio::prepare(f, false);
+    got += std::fread(out + got, 1, want - got, f.fp);
+    if (std::ferror(f.fp)) {
+      std::clearerr(f.fp);
+      error(SYS_FREAD, "Cannot read file (" + f.name + ")");
+    }
+    std::clearerr(f.fp);
+  }
+  if (got == 0) return EOF_;
+  if (got % u != 0) out[got++] = '\0';  // a final odd byte fills half a unit
+  return static_cast<long>(got / u);
+}
+
+void write(int fd, const void* buf, long nchars) {
+  fio::File& f = fio::file(fd);
+  if (nchars < 0) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  fio::put_bytes(f, static_cast<const char*>(buf),
+                 static_cast<std::size_t>(nchars) * static_cast<std::size_t>(fio::unit(f)));
+}
+
+void seek(int fd, long offset) {
+  fio::File& f = fio::file(fd);
+  f.pushback.clear();
+  const long u = fio::unit(f);
+  if (f.kind == fio::Kind::String) {
+    if (offset == BOF) f.pos = 0;
+    else if (offset == EOF_) f.pos = f.text.size();
+    else if (offset >= 1) f.pos = static_cast<std::size_t>((offset - 1) * u);
+    else error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+    return;
+  }
+  if (f.kind != fio::Kind::Host) {
+    if (offset == BOF || offset == EOF_) return;
+    error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+  }
+  int rc;
+  if (offset == BOF) rc = ::fseeko(f.fp, 0, SEEK_SET);
+  else if (offset == EOF_) rc = ::fseeko(f.fp, 0, SEEK_END);
+  else if (offset >= 1 && offset <= (static_cast<long>(1) << 52)) rc = ::fseeko(f.fp, static_cast<off_t>((offset - 1) * u), SEEK_SET);
+  else rc = -1;
+  if (rc != 0) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+  f.last_write = false;
+}
+
+long note(int fd) {
+  fio::File& f = fio::file(fd);
+  const long u = fio::unit(f);
+  if (f.kind == fio::Kind::String) return static_cast<long>(f.pos) / u + 1;
+  if (f.kind != fio::Kind::Host) return 1;
+  off_t p = ::ftello(f.fp);
+  if (p < 0) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+  return static_cast<long>(p) / u + 1;
+}
+
+void flush(int fd) {
+  fio::File& f = fio::file(fd);
+  if (f.fp && std::fflush(f.fp) != 0) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+}
+
+void fseti(int fd, int param, long value) { fio::file(fd).params[param] = value; }
+
+long fstati(int fd, int param) {
+  fio::File& f = fio::file(fd);
+  switch (param) {
+    case F_FILESIZE: {
+      const long u = fio::unit(f);
+      if (f.kind == fio::Kind::String) return (static_cast<long>(f.text.size()) + u - 1) / u;
+      if (f.kind != fio::Kind::Host) return 0;
+      std::fflush(f.fp);
+      struct stat st;
+      if (::fstat(::fileno(f.fp), &st) != 0) error(SYS_FREAD, "Cannot read file (" + f.name + ")");
+      return (static_cast<long>(st.st_size) + u - 1) / u;
+    }
+    case F_MODE: return f.mode;
+    case F_TYPE: return f.type;
+    case F_BUFSIZE: {
+      auto it = f.params.find(param);
+      return it == f.params.end() ? 4096 : it->second;
+    }
+    default: {
+      auto it = f.params.find(param);
+      return it == f.params.end() ? 0 : it->second;
+    }
+  }
+}
+
+std::string fname(int fd) {
+  auto& t = fio::table();
+  if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd]) return "";
+  return t[fd]->name;
+}
+
+bool is_open(int fd) {
+  auto& t = fio::table();
+  return fd >= 1 && static_cast<std::size_t>(fd) < t.size() && t[fd] != nullptr;
+}
+
+void fioclp() {
+  auto& t = fio::table();
+  for (std::size_t i = 1; i < t.size(); ++i) {
+    if (!t[i]) continue;
+    if (i <= LAST_STREAM) {
+      if (t[i]->fp) std::fflush(t[i]->fp);
+      t[i]->pushback.clear();
+      continue;
+    }
+    if (t[i]->kind == fio::Kind::Host) std::fclose(t[i]->fp);
+    t[i].reset();
+  }
+}
+
+int stropen(std::string_view text, int mode) {
+  auto f = std::make_unique<fio::File>();
+  f->kind = fio::Kind::String;
+  f->name = "(string file)";
+  f->type = TEXT_FILE;
+  if (mode == READ_ONLY) {
+    f->text = std::string(text);
+    f->mode = READ_ONLY;
+  } else if (mode == WRITE_ONLY || mode == NEW_FILE || mode == APPEND) {
+    f->text = mode == APPEND ? std::string(text) : std::string();
+    f->pos = f->text.size();
+    f->mode = mode;
+  } else {
+    error(SYS_FMODE, "Illegal file mode (string file)");
+  }
+  return fio::add_file(std::move(f));
+}
+
+std::string strfile_text(int fd) {
+  fio::File& f = fio::file(fd);
+  if (f.kind != fio::Kind::String) error(SYS_FMODE, "Not a string file (" + f.name + ")");
+  return f.text;
+}
+
+}  // namespace vos

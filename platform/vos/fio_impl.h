@@ -1,0 +1,47 @@
+// Internal: the descriptor table shared by the file-layer sources.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vos::fio {
+
+enum class Kind { Host, Stream, String, Null };
+
+struct File {
+  Kind kind = Kind::Host;
+  std::string name;         // name as opened (VOS name)
+  std::string path;         // host path (Host files)
+  int mode = 0;
+  int type = 0;
+  std::FILE* fp = nullptr;  // Host and Stream files
+  bool last_write = false;  // last operation on fp was a write
+  std::string text;         // String files: contents
+  std::size_t pos = 0;      // String files: read/write position
+  std::vector<int> pushback;  // characters pushed back by ungetc
+  std::map<int, long> params; // fseti values
+};
+
+// The open file behind `fd`; raises SYS_FCLOSE "Bad file descriptor (fd)"
+// when it is not open.
+File& file(int fd);
+
+// Prepares fp for a read or a write (a seek is needed between the two).
+void prepare(File& f, bool for_write);
+
+// Counts one output call against an injected write fault; raises
+// SYS_FWRITE when the fault fires.
+void check_write_fault(const File& f);
+
+// Writes raw bytes to a file of any kind; raises SYS_FWRITE on failure.
+void put_bytes(File& f, const char* data, std::size_t n);
+
+// Arms the injected write fault (negative cancels).
+void set_write_fault(long n);
+
+// Reads one byte (0..255) or returns -1 at end of file.
+int get_byte(File& f);
+
+}  // namespace vos::fio

@@ -1,0 +1,124 @@
+// Dictionary look-up, strings, patterns, sort, environment, memory.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "vos/env.h"
+#include "vos/error.h"
+#include "vos/memory.h"
+#include "vos/pattern.h"
+#include "vos/sort.h"
+#include "vos/strings.h"
+
+namespace {
+
+TEST(VosStrings, Strdic) {
+  struct Case {
+    const char* word;
+    const char* dict;
+    int index;
+    const char* entry;
+  };
+  const Case cases[] = {
+      {"row", "|row|column|", 1, "row"},        {"c", "|row|column|", 2, "column"},
+      {"co", "|row|column|", 2, "column"},      {"x", "|row|column|", 0, ""},
+      {"", "|row|column|", 0, ""},              {"ext", "|extension|extname|extver|overwrite", 0, ""},
+      {"extn", "|extension|extname|extver|overwrite", 2, "extname"},
+      {"overwrite", "|extension|extname|extver|overwrite", 4, "overwrite"},
+      {"+", "|+|yes|true|-|no|false", 1, "+"},  {"no", "|+|yes|true|-|no|false", 5, "no"},
+      {"ab", "|ab|abc|", 1, "ab"},              // an exact match beats an abbreviation
+  };
+  for (const Case& c : cases) {
+    std::string entry = "junk";
+    EXPECT_EQ(vos::strdic(c.word, entry, c.dict), c.index) << c.word;
+    EXPECT_EQ(entry, c.entry) << c.word;
+  }
+}
+
+TEST(VosStrings, CaseBlanksAndUnsignedOrder) {
+  std::string s = "MiXeD";
+  vos::strlwr(s);
+  EXPECT_EQ(s, "mixed");
+  EXPECT_EQ(vos::upper("abc"), "ABC");
+  EXPECT_EQ(vos::nowhite(" a b\tc\n d "), "abcd");
+  EXPECT_EQ(vos::nowhite(" a b c", 2), "ab");
+  EXPECT_LT(vos::strcmp("a", "\xe9"), 0);  // 0xe9 sorts after ASCII
+  EXPECT_GT(vos::strcmp("ab", "a"), 0);
+  EXPECT_EQ(vos::strcmp("x", "x"), 0);
+}
+
+TEST(VosPattern, CompileAndMatch) {
+  struct Case {
+    const char* pat;
+    const char* text;
+    std::size_t want;  // 1-based index just past the match, 0 none
+  };
+  const Case cases[] = {
+      {"^flux?*$", "flux_err", 9}, {"^flux?*$", "xflux", 0},   {"^fl?x$", "flux", 5},
+      {"lu", "flux", 4},           {"^a*b$", "aaab", 5},        {"^a*b$", "b", 2},
+      {"^[abc]?*$", "cat", 4},     {"^[^abc]", "cat", 0},       {"^[a-c]x", "bx", 3},
+      {"^{FLUX}$", "flux", 5},     {"^FLUX$", "flux", 0},       {"^a\\*$", "a*", 3},
+      {"^$", "", 1},               {"x$", "xax", 4},
+  };
+  for (const Case& c : cases) {
+    vos::Pattern p;
+    ASSERT_TRUE(vos::patmake(c.pat, p)) << c.pat;
+    EXPECT_EQ(vos::patmatch(c.text, p), c.want) << c.pat << " / " << c.text;
+  }
+  vos::Pattern p;
+  for (const char* bad : {"[abc", "*a", "{ab", "a}", "a\\", "[]"}) EXPECT_FALSE(vos::patmake(bad, p)) << bad;
+}
+
+TEST(VosSort, CompareRoutineOrdersRows) {
+  std::vector<std::string> key = {"", "b", "\xe9", "a", "b"};  // rows 1..4
+  int rows[] = {1, 2, 3, 4};
+  vos::qsort(rows, 4, [&](int x, int y) { return vos::strcmp(key[x], key[y]); });
+  EXPECT_EQ(std::vector<int>(rows, rows + 4), (std::vector<int>{3, 1, 4, 2}));
+  int again[] = {4, 3, 2, 1};
+  EXPECT_THROW(vos::qsort(again, 4, [](int, int) -> int { vos::error(1, "cmp"); }), vos::Error);
+  EXPECT_EQ(std::vector<int>(again, again + 4), (std::vector<int>{4, 3, 2, 1}));
+}
+
+TEST(VosEnv, DefinitionsAndSetStatements) {
+  vos::envreset();
+  ::setenv("VOS_TEST_VAR", "from process", 1);
+  EXPECT_EQ(vos::envgets("VOS_TEST_VAR").value_or(""), "from process");
+  vos::envputs("VOS_TEST_VAR", "own");
+  EXPECT_EQ(vos::envgets("VOS_TEST_VAR").value_or(""), "own");
+  EXPECT_FALSE(vos::envgets("VOS_SURELY_UNSET").has_value());
+  char tmpl[] = "/tmp/vosenvXXXXXX";
+  int fd = ::mkstemp(tmpl);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  std::ofstream(tmpl) << "# comment\n\nset home = /h/\nset quoted=\"a b\"\n";
+  vos::envscan(std::string("set @") + tmpl + "\nreset flag = yes");
+  EXPECT_EQ(vos::envgets("home").value_or(""), "/h/");
+  EXPECT_EQ(vos::envgets("quoted").value_or(""), "a b");
+  EXPECT_TRUE(vos::envgetb("flag"));
+  EXPECT_THROW(vos::envscan("nonsense here"), vos::Error);
+  EXPECT_THROW(vos::envscan("set novalue"), vos::Error);
+  EXPECT_THROW(vos::envscan("set @/nonexistent/file"), vos::Error);
+  ::unlink(tmpl);
+  vos::envreset();
+}
+
+TEST(VosMemory, ScratchStackReleasesToMark) {
+  std::size_t base = vos::stack_depth();
+  {
+    vos::ScratchMark mark;
+    char* s = vos::salloc_chars(255);
+    EXPECT_EQ(s[255], '\0');
+    vos::StackMark inner = vos::smark();
+    vos::salloc(10);
+    vos::salloc(10);
+    EXPECT_EQ(vos::stack_depth(), base + 3);
+    vos::sfree(inner);
+    EXPECT_EQ(vos::stack_depth(), base + 1);
+  }
+  EXPECT_EQ(vos::stack_depth(), base);
+  void* p = vos::calloc(4, 4);
+  p = vos::realloc(p, 64);
+  vos::mfree(p);
+}
+
+}  // namespace
