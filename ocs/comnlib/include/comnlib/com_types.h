@@ -77,7 +77,7 @@ struct COM_DATEREC {
 };
 
 // A character set's attribute record.
-struct COM_CHARATTRIB {
+struct com_charattrib {
   std::int16_t status;
   std::uint8_t cs_class;       // 1 single-byte, 2 multibyte
   std::uint8_t id;
@@ -89,6 +89,7 @@ struct COM_CHARATTRIB {
   const std::uint8_t* typemap; // 256 entries of 4 bytes
   const std::uint8_t* soundex; // 256 bytes
 };
+using COM_CHARATTRIB = com_charattrib;
 
 // Type-erased pointer to a conversion routine; each cell's routine is cast back
 // to the signature of its call type (com_call_type) before it is called.

@@ -1,0 +1,32 @@
+// Internal conversion and binding routines of the DB client, shared by the
+// result, row and login code.
+#pragma once
+
+#include "comnlib/com_types.h"
+#include "dblib/dblib.h"
+
+// The argument list of a matrix cell's routine (1 to 7).
+int db__call_type(int srcbind, int dstbind);
+
+// Converts one value through `routine` (the matrix cell for the two bind
+// types); a missing or empty source goes through the target's null setter
+// with the connection's null value.  Returns the converted length, or -1
+// after raising the client error.
+DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BYTE* src,
+                      DBINT srclen, int desttype, BYTE* dest, DBINT destlen, int prec,
+                      int scale);
+void db__raise_cvt_error(DBPROCESS* dbproc, int code);
+
+// The target length that binding passes to the conversion routines.
+DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen);
+
+// Copies the current regular row into the bound variables (FAIL when any
+// column failed; every column is still copied).
+RETCODE dbdobind(DBPROCESS* dbproc);
+// The same for the current compute row.
+RETCODE dbdoabind(DBPROCESS* dbproc);
+
+// The connection's null values.
+void binddefault(DBPROCESS* dbproc);
+void db__getnull_value(DBPROCESS* dbproc, int bindtype, const void** value, int* length);
+void db__free_nulls(DBPROCESS* dbproc);
