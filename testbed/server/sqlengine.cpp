@@ -1,0 +1,526 @@
+#include "sqlengine.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "datetime.h"
+
+namespace standin {
+namespace {
+
+// One value as SQLite returned it.
+struct Cell {
+  int type = SQLITE_NULL;
+  sqlite3_int64 i = 0;
+  double d = 0;
+  std::string s;
+};
+
+enum class Kind { Int, Float, DateTime, Char, VarChar, Text };
+
+struct ColInfo {
+  std::string name;
+  std::string decl;
+  std::string table;
+  bool from_column = false;
+  bool not_null = false;
+  Kind kind = Kind::VarChar;
+  std::uint32_t len = 1;
+};
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool valid_identifier(const std::string& n) {
+  if (n.empty()) return false;
+  unsigned char c0 = static_cast<unsigned char>(n[0]);
+  if (!std::isalpha(c0) && c0 != '_' && c0 != '#' && c0 != '@') return false;
+  for (char c : n)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '#' && c != '@' && c != '$') return false;
+  return true;
+}
+
+// Declared length in "char(20)"; fallback when none is given.
+std::uint32_t decl_length(const std::string& decl, std::uint32_t fallback) {
+  auto p = decl.find('(');
+  if (p == std::string::npos) return fallback;
+  long v = std::strtol(decl.c_str() + p + 1, nullptr, 10);
+  return v > 0 ? static_cast<std::uint32_t>(v) : fallback;
+}
+
+// Decides the kind of a column from its declared type; false when the
+// type says nothing (expressions) and the values must decide.
+bool kind_from_decl(ColInfo& c) {
+  std::string d = lower(c.decl);
+  if (d.empty()) return false;
+  if (d.find("date") != std::string::npos || d.find("time") != std::string::npos) {
+    c.kind = Kind::DateTime;
+  } else if (d.find("text") != std::string::npos || d.find("clob") != std::string::npos) {
+    c.kind = Kind::Text;
+  } else if (d.find("char") != std::string::npos) {
+    bool fixed = d.rfind("char", 0) == 0 || d.rfind("nchar", 0) == 0;
+    c.len = decl_length(d, fixed ? 1 : 255);
+    if (c.len > 255)
+      c.kind = Kind::Text;
+    else
+      c.kind = fixed && c.not_null ? Kind::Char : Kind::VarChar;
+  } else if (d.find("int") != std::string::npos) {
+    c.kind = Kind::Int;
+  } else if (d.find("real") != std::string::npos || d.find("floa") != std::string::npos ||
+             d.find("doub") != std::string::npos || d.find("num") != std::string::npos ||
+             d.find("dec") != std::string::npos) {
+    c.kind = Kind::Float;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string cell_text(const Cell& v) {
+  switch (v.type) {
+    case SQLITE_INTEGER:
+      return std::to_string(v.i);
+    case SQLITE_FLOAT: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.15g", v.d);
+      return buf;
+    }
+    default:
+      return v.s;
+  }
+}
+
+// Decides the kind of an undeclared column from its values.
+void kind_from_values(ColInfo& c, const std::vector<std::vector<Cell>>& rows, std::size_t col) {
+  bool any = false, all_int = true, all_num = true, all_date = true;
+  std::size_t maxlen = 1;
+  for (const auto& r : rows) {
+    const Cell& v = r[col];
+    if (v.type == SQLITE_NULL) continue;
+    any = true;
+    if (v.type != SQLITE_INTEGER) all_int = false;
+    if (v.type != SQLITE_INTEGER && v.type != SQLITE_FLOAT) all_num = false;
+    if (v.type != SQLITE_TEXT || !looks_like_stored_datetime(v.s)) all_date = false;
+    maxlen = std::max(maxlen, cell_text(v).size());
+  }
+  if (!any || all_int) {
+    c.kind = Kind::Int;
+  } else if (all_num) {
+    c.kind = Kind::Float;
+  } else if (all_date) {
+    c.kind = Kind::DateTime;
+  } else if (maxlen <= 255) {
+    c.kind = Kind::VarChar;
+    c.len = static_cast<std::uint32_t>(maxlen);
+  } else {
+    c.kind = Kind::Text;
+  }
+}
+
+ColumnFormat format_of(const ColInfo& c) {
+  ColumnFormat f;
+  f.name = c.name;
+  bool nullable = !c.not_null;
+  f.status = nullable ? kRowFmtNullable : 0;
+  switch (c.kind) {
+    case Kind::Int:
+      f.type = nullable ? kTypeIntN : kTypeInt;
+      f.max_length = 4;
+      f.user_type = 7;
+      break;
+    case Kind::Float:
+      f.type = nullable ? kTypeFloatN : kTypeFloat;
+      f.max_length = 8;
+      f.user_type = 8;
+      break;
+    case Kind::DateTime:
+      f.type = nullable ? kTypeDateTimeN : kTypeDateTime;
+      f.max_length = 8;
+      f.user_type = 12;
+      break;
+    case Kind::Char:
+      f.type = kTypeChar;
+      f.max_length = c.len;
+      f.user_type = 1;
+      break;
+    case Kind::VarChar:
+      f.type = kTypeVarChar;
+      f.max_length = c.len;
+      f.user_type = 2;
+      break;
+    case Kind::Text:
+      f.type = kTypeText;
+      f.max_length = 2147483647u;
+      f.user_type = 19;
+      f.table = c.table;
+      break;
+  }
+  return f;
+}
+
+std::string decl_of(const ColInfo& c) {
+  switch (c.kind) {
+    case Kind::Int: return "int";
+    case Kind::Float: return "float";
+    case Kind::DateTime: return "datetime";
+    case Kind::Char: return "char(" + std::to_string(c.len) + ") not null";
+    case Kind::VarChar: return "varchar(" + std::to_string(c.len) + ")";
+    case Kind::Text: return "text";
+  }
+  return "";
+}
+
+std::string be32(std::uint32_t v) {
+  std::string s(4, '\0');
+  for (int k = 0; k < 4; ++k) s[k] = static_cast<char>(v >> (24 - 8 * k));
+  return s;
+}
+
+// Converts one value to its wire bytes for the column's kind.
+bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireValue& out, SqlError& err) {
+  if (v.type == SQLITE_NULL) {
+    out.reset();
+    return true;
+  }
+  switch (c.kind) {
+    case Kind::Int: {
+      long long n = 0;
+      if (v.type == SQLITE_INTEGER) {
+        n = v.i;
+      } else if (v.type == SQLITE_FLOAT) {
+        if (!(std::fabs(v.d) < 2147483648.0)) {
+          err = {8115, 16, 1, "Arithmetic overflow error converting expression to data type int."};
+          return false;
+        }
+        n = static_cast<long long>(v.d);
+      } else {
+        char* end = nullptr;
+        n = std::strtoll(v.s.c_str(), &end, 10);
+        if (v.s.empty() || *end != '\0') {
+          err = {245, 16, 1, "Syntax error during implicit conversion of VARCHAR value '" + v.s + "' to a INT field."};
+          return false;
+        }
+      }
+      if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max()) {
+        err = {8115, 16, 1, "Arithmetic overflow error converting expression to data type int."};
+        return false;
+      }
+      out = be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(n)));
+      return true;
+    }
+    case Kind::Float: {
+      double d = v.type == SQLITE_INTEGER ? static_cast<double>(v.i)
+                 : v.type == SQLITE_FLOAT ? v.d
+                                          : std::strtod(v.s.c_str(), nullptr);
+      std::uint64_t bits = 0;
+      std::memcpy(&bits, &d, 8);
+      out = be32(static_cast<std::uint32_t>(bits >> 32)) + be32(static_cast<std::uint32_t>(bits));
+      return true;
+    }
+    case Kind::DateTime: {
+      auto dt = v.type == SQLITE_TEXT ? parse_datetime(v.s) : std::nullopt;
+      if (!dt) {
+        err = {241, 16, 1, "Syntax error converting datetime from character string."};
+        return false;
+      }
+      out = to_wire(*dt);
+      return true;
+    }
+    case Kind::Char: {
+      std::string s = cell_text(v).substr(0, c.len);
+      s.resize(c.len, ' ');
+      out = s;
+      return true;
+    }
+    case Kind::VarChar:
+      out = cell_text(v).substr(0, c.len);
+      return true;
+    case Kind::Text: {
+      std::string s = cell_text(v);
+      if (lim.textsize > 0 && s.size() > static_cast<std::size_t>(lim.textsize)) s.resize(static_cast<std::size_t>(lim.textsize));
+      out = s;
+      return true;
+    }
+  }
+  return true;
+}
+
+// object_id(name): a positive number for an existing table or view, else NULL.
+void object_id_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const unsigned char* t = sqlite3_value_text(argv[0]);
+  if (!t) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string name(reinterpret_cast<const char*>(t));
+  auto dots = name.rfind('.');
+  if (dots != std::string::npos) name = name.substr(dots + 1);
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  const char* sql = name.size() && name[0] == '#'
+                        ? "select rowid from sqlite_temp_master where name = ?1 and type in ('table','view')"
+                        : "select rowid from sqlite_master where name = ?1 and type in ('table','view')";
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(st) == SQLITE_ROW)
+    sqlite3_result_int64(ctx, 1000000 + sqlite3_column_int64(st, 0) + (name[0] == '#' ? 1000000 : 0));
+  else
+    sqlite3_result_null(ctx);
+  sqlite3_finalize(st);
+}
+
+void getdate_fn(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::string s = to_stored(now_local());
+  sqlite3_result_text(ctx, s.c_str(), -1, SQLITE_TRANSIENT);
+}
+
+// Prepares and steps one statement, collecting columns and cells.
+bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<ColInfo>& cols,
+             std::vector<std::vector<Cell>>& rows, bool& has_result, long& changes, SqlError& err) {
+  sqlite3_stmt* st = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, &tail);
+  if (rc != SQLITE_OK) {
+    err = map_sqlite_error(rc, sqlite3_errmsg(db));
+    return false;
+  }
+  if (!st) {  // nothing but blanks
+    has_result = false;
+    changes = 0;
+    return true;
+  }
+  int n = sqlite3_column_count(st);
+  has_result = n > 0;
+  cols.clear();
+  for (int i = 0; i < n; ++i) {
+    ColInfo c;
+    const char* nm = sqlite3_column_name(st, i);
+    const char* origin = sqlite3_column_origin_name(st, i);
+    const char* table = sqlite3_column_table_name(st, i);
+    const char* dbname = sqlite3_column_database_name(st, i);
+    const char* decl = sqlite3_column_decltype(st, i);
+    c.name = nm ? nm : "";
+    c.from_column = origin != nullptr;
+    if (!c.from_column && !valid_identifier(c.name)) c.name.clear();  // unnamed expression
+    c.decl = decl ? decl : "";
+    c.table = table ? table : "";
+    if (origin && table) {
+      int notnull = 0;
+      if (sqlite3_table_column_metadata(db, dbname, table, origin, nullptr, nullptr, &notnull, nullptr,
+                                        nullptr) == SQLITE_OK)
+        c.not_null = notnull != 0;
+    }
+    cols.push_back(c);
+  }
+  rows.clear();
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    if (rowlimit > 0 && static_cast<long>(rows.size()) >= rowlimit) break;
+    std::vector<Cell> r(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      Cell& v = r[static_cast<std::size_t>(i)];
+      v.type = sqlite3_column_type(st, i);
+      if (v.type == SQLITE_INTEGER) v.i = sqlite3_column_int64(st, i);
+      else if (v.type == SQLITE_FLOAT) v.d = sqlite3_column_double(st, i);
+      else if (v.type != SQLITE_NULL) {
+        const unsigned char* t = sqlite3_column_text(st, i);
+        v.s.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+        v.type = SQLITE_TEXT;
+      }
+    }
+    rows.push_back(std::move(r));
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    err = map_sqlite_error(rc, sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    return false;
+  }
+  sqlite3_finalize(st);
+  changes = has_result ? static_cast<long>(rows.size()) : static_cast<long>(sqlite3_changes(db));
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    ColInfo& c = cols[i];
+    if (!kind_from_decl(c)) kind_from_values(c, rows, i);
+    for (const auto& r : rows)
+      if (r[i].type == SQLITE_NULL) c.not_null = false;
+    if (c.kind == Kind::Char && !c.not_null) c.kind = Kind::VarChar;
+  }
+  return true;
+}
+
+std::string strip_name(std::string s) {
+  for (const char* p : {"main.", "temp."})
+    if (s.rfind(p, 0) == 0) s = s.substr(std::strlen(p));
+  std::string out;
+  for (char c : s)
+    if (c != '[' && c != ']' && c != '"') out += c;
+  return out;
+}
+
+}  // namespace
+
+SqlError map_sqlite_error(int code, const std::string& m) {
+  auto after = [&](const char* prefix) { return strip_name(m.substr(m.find(prefix) + std::strlen(prefix))); };
+  if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+    return {1205, 13, 1,
+            "Your server command was deadlocked with another process and has been chosen as deadlock victim. "
+            "Re-run your command."};
+  if (m.find("no such table: ") != std::string::npos)
+    return {208, 16, 1, "Invalid object name '" + after("no such table: ") + "'."};
+  if (m.find("no such column: ") != std::string::npos)
+    return {207, 16, 1, "Invalid column name '" + after("no such column: ") + "'."};
+  if (m.find("ambiguous column name: ") != std::string::npos)
+    return {209, 16, 1, "Ambiguous column name " + after("ambiguous column name: ") + "."};
+  if (m.find(" already exists") != std::string::npos) {
+    std::string w = m.substr(0, m.find(" already exists"));
+    auto sp = w.rfind(' ');
+    return {2714, 16, 1,
+            "There is already an object named '" + strip_name(sp == std::string::npos ? w : w.substr(sp + 1)) +
+                "' in the database."};
+  }
+  if (m.find("UNIQUE constraint failed") != std::string::npos)
+    return {2601, 14, 1, "Attempt to insert duplicate key row in object with unique index: " + m + "."};
+  if (m.find("no such function: ") != std::string::npos)
+    return {195, 15, 1, "'" + after("no such function: ") + "' is not a recognized built-in function name."};
+  auto near = m.find("near \"");
+  if (near != std::string::npos) {
+    std::string w = m.substr(near + 6);
+    w = w.substr(0, w.find('"'));
+    return {102, 15, 1, "Incorrect syntax near '" + w + "'."};
+  }
+  if (m.find("syntax error") != std::string::npos || m.find("incomplete input") != std::string::npos)
+    return {102, 15, 1, "Incorrect syntax near the end of the batch."};
+  return {7200, 16, 1, "SQL statement failed: " + m};
+}
+
+SqlSession::~SqlSession() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+bool SqlSession::open(const std::string& path, std::string& error) {
+  if (db_) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  path_ = path;
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  int rc = sqlite3_open_v2(path.empty() ? ":memory:" : path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    error = db_ ? sqlite3_errmsg(db_) : "cannot open database";
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(db_, 2000);
+  sqlite3_create_function(db_, "object_id", 1, SQLITE_UTF8, nullptr, object_id_fn, nullptr, nullptr);
+  sqlite3_create_function(db_, "getdate", 0, SQLITE_UTF8, nullptr, getdate_fn, nullptr, nullptr);
+  return true;
+}
+
+bool SqlSession::run(const std::string& sql, const ResultLimits& limits, ResultSet& rs, bool& has_result,
+                     long& count, SqlError& err) {
+  if (!db_) {
+    err = {911, 16, 1, "No current database."};
+    return false;
+  }
+  std::vector<ColInfo> cols;
+  std::vector<std::vector<Cell>> rows;
+  if (!collect(db_, sql, limits.rowcount, cols, rows, has_result, count, err)) return false;
+  rs = ResultSet{};
+  if (!has_result) return true;
+  for (const auto& c : cols) rs.cols.push_back(format_of(c));
+  rs.rows.reserve(rows.size());
+  for (const auto& r : rows) {
+    std::vector<WireValue> w(cols.size());
+    for (std::size_t i = 0; i < cols.size(); ++i)
+      if (!wire_value(cols[i], r[i], limits, w[i], err)) return false;
+    rs.rows.push_back(std::move(w));
+  }
+  return true;
+}
+
+bool SqlSession::select_into(const std::string& sql, const std::string& target, bool temp, long& count,
+                             SqlError& err) {
+  if (!db_) {
+    err = {911, 16, 1, "No current database."};
+    return false;
+  }
+  std::vector<ColInfo> cols;
+  std::vector<std::vector<Cell>> rows;
+  bool has_result = false;
+  long n = 0;
+  if (!collect(db_, sql, 0, cols, rows, has_result, n, err)) return false;
+  if (!has_result) {
+    err = {102, 15, 1, "Incorrect syntax near 'into'."};
+    return false;
+  }
+  std::string create = std::string("create ") + (temp ? "temp " : "") + "table " + target + " (";
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    std::string name = cols[i].name.empty() ? "col" + std::to_string(i + 1) : cols[i].name;
+    create += (i ? ", " : "") + std::string("[") + name + "] " + decl_of(cols[i]);
+  }
+  create += ")";
+  if (!exec_plain(create, err)) return false;
+  std::string insert = "insert into " + target + " values (";
+  for (std::size_t i = 0; i < cols.size(); ++i) insert += i ? ", ?" : "?";
+  insert += ")";
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    err = map_sqlite_error(sqlite3_errcode(db_), sqlite3_errmsg(db_));
+    return false;
+  }
+  for (const auto& r : rows) {
+    sqlite3_reset(st);
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      const Cell& v = r[i];
+      int k = static_cast<int>(i + 1);
+      if (v.type == SQLITE_NULL) {
+        sqlite3_bind_null(st, k);
+      } else if (cols[i].kind == Kind::DateTime && v.type == SQLITE_TEXT) {
+        auto dt = parse_datetime(v.s);
+        std::string s = dt ? to_stored(*dt) : v.s;
+        sqlite3_bind_text(st, k, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      } else if (v.type == SQLITE_INTEGER) {
+        sqlite3_bind_int64(st, k, v.i);
+      } else if (v.type == SQLITE_FLOAT) {
+        sqlite3_bind_double(st, k, v.d);
+      } else {
+        sqlite3_bind_text(st, k, v.s.c_str(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      }
+    }
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) {
+      err = map_sqlite_error(rc, sqlite3_errmsg(db_));
+      sqlite3_finalize(st);
+      return false;
+    }
+  }
+  sqlite3_finalize(st);
+  count = static_cast<long>(rows.size());
+  return true;
+}
+
+bool SqlSession::exec_plain(const std::string& sql, SqlError& err) {
+  if (!db_) {
+    err = {911, 16, 1, "No current database."};
+    return false;
+  }
+  char* msg = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
+  if (rc != SQLITE_OK) {
+    err = map_sqlite_error(rc, msg ? msg : sqlite3_errstr(rc));
+    sqlite3_free(msg);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace standin
