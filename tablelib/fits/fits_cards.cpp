@@ -235,28 +235,6 @@ Parsed parse_card(std::string_view card, std::string_view value, std::string_vie
   return p;
 }
 
-double value_as_double(std::string_view value, double undef) {
-  std::string_view v = value;
-  if (!v.empty() && v[0] == '\'') v.remove_prefix(1);
-  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
-  if (!v.empty() && (v[0] == 'T')) return 1.0;
-  if (!v.empty() && (v[0] == 'F')) return 0.0;
-  std::string s(v);
-  for (auto& ch : s)
-    if (ch == 'D' || ch == 'd') ch = 'E';
-  if (s.rfind("INDEF", 0) == 0) return undef;
-  const char* b = s.c_str();
-  char* end = nullptr;
-  double d = std::strtod(b, &end);
-  if (end == b) return undef;
-  // Only plain decimal numbers count (no hex, inf or nan forms).
-  for (const char* p = b; p < end; ++p)
-    if (!(std::isdigit(static_cast<unsigned char>(*p)) || *p == '.' || *p == '+' || *p == '-' ||
-          *p == 'E' || *p == 'e'))
-      return undef;
-  return d;
-}
-
 int nearest_int(double d) {
   if (!(d > -2147483648.5 && d < 2147483647.5)) return -2147483647;
   double r = std::round(d);

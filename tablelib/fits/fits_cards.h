@@ -47,10 +47,6 @@ struct Parsed {
 // Parses a card whose value and comment have already been split (by CFITSIO).
 Parsed parse_card(std::string_view card, std::string_view value, std::string_view comment);
 
-// Number reading of a keyword value: a leading quote is skipped, a leading T
-// reads 1 and F 0; otherwise the leading number, or `undef` when none.
-double value_as_double(std::string_view value, double undef);
-
 // Nearest int of a double, halves away from zero; outside the int range (or
 // NaN) gives the undefined int -2147483647.
 int nearest_int(double d);

@@ -80,11 +80,6 @@ TEST(FitsCards, ParsedCards) {
 }
 
 TEST(FitsCards, NumbersFromValues) {
-  EXPECT_EQ(value_as_double("'12.5'", -1), 12.5);
-  EXPECT_EQ(value_as_double("T", -1), 1.0);
-  EXPECT_EQ(value_as_double("F", -1), 0.0);
-  EXPECT_EQ(value_as_double("1.5D2", -1), 150.0);
-  EXPECT_EQ(value_as_double("abc", -1), -1);
   EXPECT_EQ(nearest_int(2.5), 3);
   EXPECT_EQ(nearest_int(-2.5), -3);
   EXPECT_EQ(nearest_int(3e9), -2147483647);

@@ -121,6 +121,10 @@ int fsdrow(Handle f, long long first, long long nrows, int& status) {
   return ffdrow(f, first, nrows, &status);
 }
 
+int fsgtcl(Handle f, int colnum, int& typecode, long& repeat, long& width, int& status) {
+  return ffgtcl(f, colnum, &typecode, &repeat, &width, &status);
+}
+
 int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxes, int& status) {
   std::vector<long> ax(std::max(maxdim, 1), 0);
   ffgtdm(f, colnum, maxdim, &naxis, ax.data(), &status);

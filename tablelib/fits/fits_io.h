@@ -63,6 +63,8 @@ int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
 int fsicol(Handle f, int colnum, std::string_view ttype, std::string_view tform, int& status);
 int fsirow(Handle f, long long after, long long nrows, int& status);
 int fsdrow(Handle f, long long first, long long nrows, int& status);
+// Type code (TBYTE, TBIT, ...), repeat and width of a column.
+int fsgtcl(Handle f, int colnum, int& typecode, long& repeat, long& width, int& status);
 int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxes, int& status);
 int fsptdm(Handle f, int colnum, const std::vector<long>& naxes, int& status);
 

@@ -1,0 +1,216 @@
+// FITS columns: reading the column keywords of a table into its column
+// descriptors, adding a column, rewriting names, units, display formats and
+// scaling, and array dimensions.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fits_table.h"
+#include "fits_tform.h"
+#include "tablelib/tables.h"
+#include "tablelib/tbcore.h"
+#include "vos/scan.h"
+
+using namespace tbfio;
+using namespace tbfits;
+
+namespace {
+
+// The column keywords of one column as read from the header.
+struct ColumnKeys {
+  std::string ttype, tform, tunit, tdisp;
+  double tscal = 1.0, tzero = 0.0;
+};
+
+std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, n)); }
+
+// Reads a TSCAL/TZERO value: the whole value must be a number.
+double read_scale(const std::string& value, const char* what) {
+  std::size_t ip = 0;
+  double d = 0;
+  std::size_t n = vos::ctod(value, ip, d);
+  while (ip < value.size() && (value[ip] == ' ' || value[ip] == '\t')) ++ip;
+  if (n == 0 || ip != value.size())
+    fail(1, std::string("can't interpret ") + what + " keyword");
+  return d;
+}
+
+// Reads the column keywords of records 1 to the parameter count.  Keywords
+// numbered 0 or above the column count address no column and are skipped.
+void read_column_keys(tbl::Table* tp, std::vector<ColumnKeys>& keys) {
+  fitsfile* f = fptr(tp);
+  int ncols = static_cast<int>(keys.size());
+  int status = 0;
+  for (int r = 1; r <= tp->npar; ++r) {
+    std::string card;
+    fsgrec(f, r, card, status);
+    tbferr(status);
+    if (card.empty() || card[0] != 'T' || card.size() < 6) continue;
+    std::size_t ip = 5;
+    int n = 0;
+    if (vos::ctoi(card, ip, n) == 0) continue;
+    if (ip < card.size() && card[ip] != ' ' && card[ip] != '=') continue;
+    if (n < 1 || n > ncols) continue;
+    std::string value, comment;
+    fspsvc(card, value, comment, status);
+    tbferr(status);
+    std::size_t end = value.size();
+    while (end > 1 && (value[end - 1] == ' ' || value[end - 1] == '\'')) --end;
+    std::size_t start = 0;
+    while (start < end && (value[start] == ' ' || value[start] == '\'')) ++start;
+    value = value.substr(start, end - start);
+    std::string stem = card.substr(0, 5);
+    ColumnKeys& k = keys[n - 1];
+    if (stem == "TTYPE") k.ttype = cut(value, 70);
+    else if (stem == "TFORM") k.tform = cut(value, 70);
+    else if (stem == "TUNIT") k.tunit = cut(value, 70);
+    else if (stem == "TDISP") k.tdisp = cut(value, 70);
+    else if (stem == "TSCAL") k.tscal = read_scale(value, "TSCAL");
+    else if (stem == "TZERO") k.tzero = read_scale(value, "TZERO");
+  }
+}
+
+// Rewrites (or adds) one column keyword, keeping the old comment.
+void rewrite_key(tbl::Table* tp, const std::string& key, std::string_view value,
+                 const char* comment) {
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  std::string old, oldc;
+  fsgkys(f, key, old, oldc, status);
+  if (status == 0) {
+    fsmkys(f, key, value, "&", status);
+  } else if (status == KEY_NO_EXIST) {
+    status = 0;
+    ftcmsg();
+    fsukys(f, key, value, comment, status);
+  }
+  tbferr(status);
+}
+
+}  // namespace
+
+namespace tbl {
+
+// Reads the definitions of columns 1 to ncols into the column descriptors.
+void tbfrcd(Table* tp, Column** cols, int ncols) {
+  if (ncols < 1) return;
+  std::vector<ColumnKeys> keys(static_cast<std::size_t>(ncols));
+  read_column_keys(tp, keys);
+  for (int i = 0; i < ncols; ++i) {
+    ColumnKeys& k = keys[i];
+    Column* cp = cols[i];
+    int n = i + 1;
+    if (k.ttype.empty()) k.ttype = "c" + std::to_string(n);
+    if (k.tform.empty()) fail(1, "TFORM not specified; this keyword is required");
+    tbftform::ColumnForm form;
+    std::string pf;
+    if (tp->subtype == kFitsAscii) {
+      tbbftp(k.tdisp.empty() ? k.tform : k.tdisp, pf);
+      form = tbftform::tbftya(k.tform, k.tscal, k.tzero, tbftform::print_width(pf));
+    } else if (tp->subtype == kFitsBinary) {
+      form = tbftform::tbftyb(k.tform, k.tscal, k.tzero);
+      if (k.tdisp.empty()) tbbadf("", form.data_type, form.length, pf, kSzColText);
+      else tbbftp(k.tdisp, pf);
+    } else {
+      fail(1, "tbfrcd:  invalid HDU type");
+    }
+    cp->number = n;
+    cp->offset = 0;
+    cp->length = form.length;
+    cp->dtype = form.data_type;
+    cp->stored_type = form.storage_type;
+    cp->nelem = form.nelem;
+    cp->scale = k.tscal;
+    cp->zero = k.tzero;
+    cp->name = cut(k.ttype, kSzColText);
+    cp->units = cut(k.tunit, kSzColText);
+    cp->format = cut(pf, kSzColText);
+  }
+}
+
+// Adds a new column (already described by its descriptor) to the open table.
+void tbfdef(Table* tp, Column* cp) {
+  int colnum = 0, dtype = 0, nelem = 1, width = 0;
+  std::string name, units, fmt;
+  tbcinf(cp, colnum, name, units, fmt, dtype, nelem, width);
+  std::string tform;
+  if (tp->subtype == kFitsAscii) tform = tbftform::tbftfo(dtype, width, fmt);
+  else if (tp->subtype == kFitsBinary) tform = tbftform::binary_tform(cp->stored_type, nelem);
+  else fail(1, "tbfdef:  invalid HDU type");
+  std::string disp;
+  if (tp->subtype == kFitsBinary) disp = tbftform::tbfptf(fmt);
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  fsicol(f, colnum, name, tform, status);
+  fspkys(f, column_key("TUNIT", colnum), units, "column units", status);
+  if (tp->subtype == kFitsAscii) {
+    fspkys(f, column_key("TNULL", colnum), "*", "undefined value for column", status);
+  } else {
+    fspkys(f, column_key("TDISP", colnum), disp, "display format", status);
+    if (dtype == kTyInt)
+      fspkyj(f, column_key("TNULL", colnum), kIndefI, "undefined value for column", status);
+    else if (dtype == kTyShort)
+      fspkyj(f, column_key("TNULL", colnum), kIndefS, "undefined value for column", status);
+  }
+  fsrdef(f, status);
+  for (int r = 1; r <= tp->nrows && status == 0; ++r) fspclu(f, colnum, r, 1, nelem, status);
+  tbferr(status);
+  tp->fits_null_ready = false;
+}
+
+void tbfnam(Table* tp, Column* cp, std::string_view name) {
+  rewrite_key(tp, column_key("TTYPE", cp->number), name, "column name");
+}
+
+void tbfnit(Table* tp, Column* cp, std::string_view units) {
+  rewrite_key(tp, column_key("TUNIT", cp->number), units, "column units");
+}
+
+void tbffmt(Table* tp, Column* cp, std::string_view fmt) {
+  std::string disp = tbftform::tbfptf(fmt);
+  rewrite_key(tp, column_key("TDISP", cp->number), disp, "print format for column");
+}
+
+// Writes the column's scale factor and zero offset when they are not 1 and 0.
+static void tbfscal(Table* tp, Column* cp) {
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  if (cp->scale != 1.0)
+    fsukyd(f, column_key("TSCAL", cp->number), cp->scale, 14, "scale factor for column", status);
+  if (cp->zero != 0.0)
+    fsukyd(f, column_key("TZERO", cp->number), cp->zero, 14, "zero offset for column", status);
+  fsrdef(f, status);
+  tbferr(status);
+}
+
+void tbfwcd(Table* tp, Column* cp) {
+  tbfnam(tp, cp, cp->name);
+  tbfnit(tp, cp, cp->units);
+  tbffmt(tp, cp, cp->format);
+  tbfscal(tp, cp);
+}
+
+void tbfiga(Table* tp, Column* cp, int& ndim, int* axlen, int maxdim) {
+  if (!tp->opened) {
+    ndim = 1;
+    if (maxdim >= 1) axlen[0] = cp->nelem;
+    return;
+  }
+  int status = 0, naxis = 0;
+  std::vector<long> axes;
+  fsgtdm(fptr(tp), cp->number, std::max(maxdim, 1), naxis, axes, status);
+  tbferr(status);
+  ndim = naxis;
+  for (int i = 0; i < maxdim && i < static_cast<int>(axes.size()); ++i)
+    axlen[i] = static_cast<int>(axes[i]);
+}
+
+void tbfisa(Table* tp, Column* cp, int ndim, const int* axlen) {
+  if (!tp->opened) return;
+  std::vector<long> axes(axlen, axlen + std::max(ndim, 0));
+  int status = 0;
+  fsptdm(fptr(tp), cp->number, axes, status);
+  tbferr(status);
+}
+
+}  // namespace tbl

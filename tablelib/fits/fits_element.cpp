@@ -1,0 +1,297 @@
+// Typed gets and puts of the elements of one FITS table cell.  CFITSIO
+// applies scaling and converts between the stored type and the type asked
+// for; undefined values are CFITSIO nulls.
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "fits_table.h"
+#include "tablelib/tbbackend.h"
+#include "vos/format.h"
+#include "vos/indef.h"
+#include "vos/scan.h"
+#include "vos/strings.h"
+
+using namespace tbfio;
+using namespace tbfits;
+using tbl::Column;
+using tbl::Table;
+
+namespace {
+
+bool is_string(const Column* cp) { return cp->dtype < 0; }
+bool is_bool(const Column* cp) { return cp->dtype == tbl::kTyBool; }
+
+// Elements a get reads: min(n, array length - first + 1), 0 when none.
+int get_count(const Column* cp, int first, int n) {
+  if (first < 1 || n < 1) return 0;
+  return std::max(0, std::min(n, cp->nelem - first + 1));
+}
+
+// A put must lie within the cell; CFITSIO would otherwise continue the
+// surplus elements into the following rows.
+void check_put(const Column* cp, int first, int n, char letter) {
+  if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
+    fail(1, std::string("tbapt") + letter + ":  attempt to put too many elements");
+}
+
+void bad_type() { fail(1, "bad data type in table"); }
+
+// Reads one element of a string column as text.
+std::string read_text(fitsfile* f, const Column* cp, int row, int elem, int& status) {
+  std::vector<std::string> out;
+  fsgcvs(f, cp->number, row, elem, 1, 1023, "", out, status);
+  return out.empty() ? std::string() : out[0];
+}
+
+// Generic get for the numeric member types.
+template <class T, class Scan, class Numeric>
+int get_numeric(Table* tp, Column* cp, int row, T* buf, int first, int n, T undef, Scan scan,
+                Numeric numeric) {
+  fitsfile* f = fptr(tp);
+  int count = get_count(cp, first, n);
+  if (count == 0) return 0;
+  int status = 0;
+  if (is_string(cp)) {
+    for (int j = 0; j < count; ++j) {
+      std::string text = read_text(f, cp, row, first + j, status);
+      T v = undef;
+      vos::sscan(text);
+      scan(v);
+      buf[j] = vos::nscan() < 1 ? undef : v;
+    }
+  } else if (is_bool(cp)) {
+    for (int j = 0; j < count; ++j) {
+      int v = 0, nul = 0;
+      fsgcfl(f, cp->number, row, first + j, 1, &v, &nul, status);
+      buf[j] = nul ? undef : static_cast<T>(v != 0 ? 1 : 0);
+    }
+  } else {
+    numeric(f, cp->number, row, first, count, undef, buf, status);
+  }
+  tbferr(status);
+  return count;
+}
+
+// Generic put for the numeric member types.
+template <class T, class Numeric>
+void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n, T undef,
+                 const char* textfmt, char letter, Numeric numeric) {
+  check_put(cp, first, n, letter);
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  if (is_string(cp)) {
+    for (int j = 0; j < n; ++j) {
+      if (buf[j] == undef) {
+        fspclu(f, cp->number, row, first + j, 1, status);
+      } else {
+        std::string s = vos::sprintf(textfmt, buf[j]);
+        fspcls(f, cp->number, row, first + j, 1, 255, &s, status);
+      }
+    }
+  } else if (is_bool(cp)) {
+    for (int j = 0; j < n; ++j) {
+      int v = buf[j] != 0 ? 1 : 0;
+      if (buf[j] == undef) fspclu(f, cp->number, row, first + j, 1, status);
+      else fspcll(f, cp->number, row, first + j, 1, &v, status);
+    }
+  } else if (std::find(buf, buf + n, undef) == buf + n) {
+    numeric(f, cp->number, row, first, n, buf, status);
+  } else {
+    for (int j = 0; j < n; ++j) {
+      if (buf[j] == undef) fspclu(f, cp->number, row, first + j, 1, status);
+      else numeric(f, cp->number, row, first + j, 1, buf + j, status);
+    }
+  }
+  tbferr(status);
+  tp->nrows = std::max(tp->nrows, row);
+}
+
+}  // namespace
+
+namespace tbl {
+
+int tbfagd(Table* tp, Column* cp, int row, double* buf, int first, int n) {
+  return get_numeric<double>(tp, cp, row, buf, first, n, kIndefD,
+                             [](double& v) { vos::gargd(v); }, fsgcvd);
+}
+
+int tbfagr(Table* tp, Column* cp, int row, float* buf, int first, int n) {
+  return get_numeric<float>(tp, cp, row, buf, first, n, kIndefR,
+                            [](float& v) { vos::gargr(v); }, fsgcve);
+}
+
+int tbfagi(Table* tp, Column* cp, int row, int* buf, int first, int n) {
+  return get_numeric<int>(tp, cp, row, buf, first, n, kIndefI, [](int& v) { vos::gargi(v); },
+                          fsgcvj);
+}
+
+int tbfags(Table* tp, Column* cp, int row, short* buf, int first, int n) {
+  return get_numeric<short>(tp, cp, row, buf, first, n, kIndefS,
+                            [](short& v) { vos::gargs(v); }, fsgcvi);
+}
+
+int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
+  fitsfile* f = fptr(tp);
+  int count = get_count(cp, first, n);
+  if (count == 0) return 0;
+  int status = 0;
+  if (is_bool(cp)) {
+    std::vector<int> v(count, 0), nul(count, 0);
+    fsgcfl(f, cp->number, row, first, count, v.data(), nul.data(), status);
+    for (int j = 0; j < count; ++j) buf[j] = v[j] != 0 && !nul[j];
+  } else if (is_string(cp)) {
+    for (int j = 0; j < count; ++j) {
+      std::string t = vos::lower(read_text(f, cp, row, first + j, status));
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      buf[j] = t == "yes" || t == "y" || t == "true" || t == "t";
+    }
+  } else {
+    for (int j = 0; j < count; ++j) {
+      double d = kIndefD;
+      fsgcvd(f, cp->number, row, first + j, 1, kIndefD, &d, status);
+      buf[j] = !vos::is_indef(d) && d != 0.0;
+    }
+  }
+  tbferr(status);
+  return count;
+}
+
+int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n) {
+  fitsfile* f = fptr(tp);
+  int t = cp->dtype;
+  if (t == kTyChar || t == 5 || t == 0 || t > kTyDouble) bad_type();
+  int count = get_count(cp, first, n);
+  if (count == 0) return 0;
+  int status = 0;
+  std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
+  if (is_string(cp)) {
+    std::vector<std::string> out;
+    fsgcvs(f, cp->number, row, first, count, maxch, "", out, status);
+    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) buf[j] = out[j];
+  } else if (is_bool(cp)) {
+    for (int j = 0; j < count; ++j) {
+      int v = 0, nul = 0;
+      fsgcfl(f, cp->number, row, first + j, 1, &v, &nul, status);
+      buf[j] = nul ? std::string("INDEF") : vos::sprintf(cp->format, v != 0);
+      if (buf[j].size() > m) buf[j].resize(m);
+    }
+  } else {
+    for (int j = 0; j < count; ++j) {
+      int e = first + j;
+      std::string s;
+      if (t == kTyShort) {
+        short v = kIndefS;
+        fsgcvi(f, cp->number, row, e, 1, kIndefS, &v, status);
+        s = vos::sprintf(cp->format, v);
+      } else if (t == kTyInt) {
+        int v = kIndefI;
+        fsgcvj(f, cp->number, row, e, 1, kIndefI, &v, status);
+        s = vos::sprintf(cp->format, v);
+      } else if (t == kTyReal) {
+        float v = kIndefR;
+        fsgcve(f, cp->number, row, e, 1, kIndefR, &v, status);
+        s = vos::sprintf(cp->format, v);
+      } else {
+        double v = kIndefD;
+        fsgcvd(f, cp->number, row, e, 1, kIndefD, &v, status);
+        s = vos::sprintf(cp->format, v);
+      }
+      if (s.size() > m) s.resize(m);
+      buf[j] = s;
+    }
+  }
+  tbferr(status);
+  return count;
+}
+
+void tbfapd(Table* tp, Column* cp, int row, const double* buf, int first, int n) {
+  put_numeric<double>(tp, cp, row, buf, first, n, kIndefD, "%-25.16g", 'd', fspcld);
+}
+
+void tbfapr(Table* tp, Column* cp, int row, const float* buf, int first, int n) {
+  put_numeric<float>(tp, cp, row, buf, first, n, kIndefR, "%-15.7g", 'r', fspcle);
+}
+
+void tbfapi(Table* tp, Column* cp, int row, const int* buf, int first, int n) {
+  put_numeric<int>(tp, cp, row, buf, first, n, kIndefI, "%-10d", 'i', fspclj);
+}
+
+void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n) {
+  put_numeric<short>(tp, cp, row, buf, first, n, kIndefS, "%-10d", 's', fspcli);
+}
+
+void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
+  check_put(cp, first, n, 'b');
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  if (is_bool(cp)) {
+    std::vector<int> v(buf, buf + n);
+    fspcll(f, cp->number, row, first, n, v.data(), status);
+  } else if (is_string(cp)) {
+    for (int j = 0; j < n; ++j) {
+      std::string s = buf[j] ? "yes" : "no";
+      fspcls(f, cp->number, row, first + j, 1, 255, &s, status);
+    }
+  } else {
+    for (int j = 0; j < n; ++j) {
+      double d = buf[j] ? 1.0 : 0.0;
+      fspcld(f, cp->number, row, first + j, 1, &d, status);
+    }
+  }
+  tbferr(status);
+  tp->nrows = std::max(tp->nrows, row);
+}
+
+void tbfapt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, int first,
+            int n) {
+  int t = cp->dtype;
+  if (t == kTyChar || t == 5 || t == 0 || t > kTyDouble) bad_type();
+  check_put(cp, first, n, 't');
+  fitsfile* f = fptr(tp);
+  int status = 0;
+  if (is_string(cp)) {
+    fspcls(f, cp->number, row, first, n, std::max(maxch, 0), buf, status);
+  } else {
+    for (int j = 0; j < n; ++j) {
+      int e = first + j;
+      vos::sscan(buf[j]);
+      bool undef = false;
+      if (t == kTyBool) {
+        bool b = false;
+        vos::gargb(b);
+        int v = b ? 1 : 0;
+        if (vos::nscan() < 1) fspclu(f, cp->number, row, e, 1, status);
+        else fspcll(f, cp->number, row, e, 1, &v, status);
+        continue;
+      }
+      if (t == kTyShort) {
+        short v = kIndefS;
+        vos::gargs(v);
+        undef = vos::nscan() < 1 || v == kIndefS;
+        if (!undef) fspcli(f, cp->number, row, e, 1, &v, status);
+      } else if (t == kTyInt) {
+        int v = kIndefI;
+        vos::gargi(v);
+        undef = vos::nscan() < 1 || v == kIndefI;
+        if (!undef) fspclj(f, cp->number, row, e, 1, &v, status);
+      } else if (t == kTyReal) {
+        float v = kIndefR;
+        vos::gargr(v);
+        undef = vos::nscan() < 1 || vos::is_indef(v);
+        if (!undef) fspcle(f, cp->number, row, e, 1, &v, status);
+      } else {
+        double v = kIndefD;
+        vos::gargd(v);
+        undef = vos::nscan() < 1 || vos::is_indef(v);
+        if (!undef) fspcld(f, cp->number, row, e, 1, &v, status);
+      }
+      if (undef) fspclu(f, cp->number, row, e, 1, status);
+    }
+  }
+  tbferr(status);
+  tp->nrows = std::max(tp->nrows, row);
+}
+
+}  // namespace tbl
