@@ -290,7 +290,11 @@ RETCODE dbcancel(DBPROCESS* p) {
   if (p->has_answer) p->result = static_cast<int>(p->answer.results.size());
   return SUCCEED;
 }
-RETCODE dbcanquery(DBPROCESS*) { log("dbcanquery"); return SUCCEED; }
+RETCODE dbcanquery(DBPROCESS* p) {
+  log("dbcanquery");
+  if (const ResultSet* rs = current(p)) p->row = static_cast<int>(rs->rows.size());
+  return SUCCEED;
+}
 void dbfreebuf(DBPROCESS* p) {
   log("dbfreebuf");
   p->cmdbuf.clear();

@@ -432,3 +432,76 @@ TEST_F(PravelExec, ServerMessage2601GivesAlternateStatus33) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PravelExec, CancelDropsTheRestOfTheRows) {
+  fakedb::Answer a;
+  a.match = "select n";
+  fakedb::ResultSet rs;
+  rs.columns = {"n"};
+  rs.rows = {{"1"}, {"2"}, {"3"}};
+  a.results = {rs};
+  fakedb::script(a);
+  connect_tool_style();
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(qelt_cancel(1), 0);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(fakedb::calls({"dbcanquery"}).size(), 1u);
+}
+
+TEST_F(PravelExec, TransactionStateAndTextSize) {
+  fakedb::Answer tran;
+  tran.match = "@@trancount";
+  fakedb::ResultSet rs;
+  rs.columns = {"in_trans"};
+  rs.rows = {{"2"}};
+  tran.results = {rs};
+  fakedb::script(tran);
+  fakedb::Answer a;
+  a.match = "select n";
+  rs.columns = {"n"};
+  rs.rows = {{"1"}};
+  a.results = {rs};
+  fakedb::script(a);
+  pravel_setup(1, 1, "u");
+  pravel_setup(1, 2, "p");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  qelt_query(1, "select n from t");
+  int n = 0;
+  qelt_bind_int(1, "n", &n);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(qelt_in_transaction(1), -1);  // still fetching
+  EXPECT_EQ(g_handler_calls, 1);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(qelt_in_transaction(1), 4);
+  EXPECT_EQ(qelt_in_transaction(1), 5);  // no scripted answer: count missing
+  qelt_close_query(1);
+
+  EXPECT_EQ(qelt_set_textsize(1, 64000), 0);
+  EXPECT_EQ(qelt_set_textsize(1, 64000), 0);  // already set: nothing sent
+  EXPECT_EQ(fakedb::sends_of("set textsize 64000"), 1);
+}
+
+TEST_F(PravelExec, ReportFileFromTheEnvironment) {
+  std::string path = temp_path("reports");
+  setenv("QELT_REPORT_FILE", path.c_str(), 1);
+  setenv("QELT_REPORT_LEVEL", "QELT_STAT", 1);
+  connect_tool_style();
+  qelt_query(1, "drop table #temp1");
+  pravel_get_exec(1);
+  qelt_close_query(1);
+  std::fflush(nullptr);
+  std::string text = read_file(path);
+  EXPECT_EQ(text.rfind("---   OpenQELT Rev 1.8 (July 1998)   ---\n", 0), 0u) << text;
+  EXPECT_NE(text.find("Passing Query Buffer: \n drop table #temp1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("-- Module: comptab_qry, Query: 1 \n"), std::string::npos);
+  unsetenv("QELT_REPORT_FILE");
+  unsetenv("QELT_REPORT_LEVEL");
+}
+
+}  // namespace
