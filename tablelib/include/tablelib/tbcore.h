@@ -61,7 +61,10 @@ void tbbaln(int dtype_in, int& dtype_out, int& length);
 void tbbadf(std::string_view fmt_in, int dtype, int length, std::string& fmt_out, int maxch);
 void tbbtyp(std::string_view word, int& dtype);
 void tbbftp(std::string_view fmt_in, std::string& fmt_out);
-// Reads one word of line from pos (0-based, advanced); returns its count, 0 at the end.
+// Reads one word of line from pos (0-based, advanced past it) and classifies
+// it; returns the chars the word took (quotes included, leading blanks not),
+// 0 when no word is left.  dtype: 7 double, 4 int, 2 text; fmtchar one of
+// d g h m s.
 int tbbwrd(std::string_view line, std::size_t& pos, std::string& word, int maxch,
            int& width, int& prec, int& dtype, char& fmtchar);
 void tbcadd(Table* tp, Column** cols, const std::string* names,

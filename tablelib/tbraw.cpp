@@ -1,0 +1,125 @@
+// Raw element access: one stored value at a known 1-based char position of
+// a binary table file, without conversion.  Values are big-endian; text is
+// one byte per character, ended by a zero byte when shorter than its field.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "tablelib/tbcore.h"
+#include "tbbytes.h"
+#include "vos/error.h"
+#include "vos/files.h"
+
+namespace tbl {
+
+namespace {
+
+constexpr int kMaxTextChars = 1023;
+
+// Reads exactly nchars chars at pos into buf; a short read raises
+// "<who>:  unexpected end of file".
+void read_at(Table* tp, int pos, unsigned char* buf, long nchars, const char* who) {
+  vos::seek(tp->fd, pos);
+  long n = vos::read(tp->fd, buf, nchars);
+  if (n < nchars) vos::error(1, std::string(who) + ":  unexpected end of file");
+}
+
+void write_at(Table* tp, int pos, const unsigned char* buf, long nchars) {
+  vos::seek(tp->fd, pos);
+  vos::write(tp->fd, buf, nchars);
+}
+
+}  // namespace
+
+// Chars of one text element: the cell length for the old char type 2,
+// otherwise (N + 1) / 2 for a text column of at most N characters.
+int tbeszt(const Column* cp) {
+  if (cp->dtype == kTyChar) return cp->length;
+  return (1 - cp->dtype) / 2;
+}
+
+void tbegpb(Table* tp, Column*, int pos, int, bool& v) {
+  unsigned char b[4];
+  read_at(tp, pos, b, 2, "tbegpb");
+  v = get_i32(b) != 0;
+}
+
+void tbegpd(Table* tp, Column*, int pos, int, double& v) {
+  unsigned char b[8];
+  read_at(tp, pos, b, 4, "tbegpd");
+  v = get_f64(b);
+}
+
+void tbegpr(Table* tp, Column*, int pos, int, float& v) {
+  unsigned char b[4];
+  read_at(tp, pos, b, 2, "tbegpr");
+  v = get_f32(b);
+}
+
+void tbegpi(Table* tp, Column*, int pos, int, int& v) {
+  unsigned char b[4];
+  read_at(tp, pos, b, 2, "tbegpi");
+  v = get_i32(b);
+}
+
+void tbegps(Table* tp, Column*, int pos, int, short& v) {
+  unsigned char b[2];
+  read_at(tp, pos, b, 1, "tbegps");
+  v = get_i16(b);
+}
+
+// Reads a text element: the field's bytes up to the first zero byte, at
+// most maxch characters.
+void tbegpt(Table* tp, Column* cp, int pos, int, std::string& text, int maxch) {
+  const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
+  std::array<unsigned char, 2 * kMaxTextChars + 2> buf{};
+  read_at(tp, pos, buf.data(), nchars, "tbegpt");
+  const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
+  std::size_t len = 0;
+  while (len < nbytes && buf[len] != 0) ++len;
+  len = std::min(len, static_cast<std::size_t>(std::max(maxch, 0)));
+  text.assign(reinterpret_cast<const char*>(buf.data()), len);
+}
+
+void tbeppb(Table* tp, Column*, int pos, int, bool v) {
+  unsigned char b[4];
+  put_i32(v ? 1 : 0, b);
+  write_at(tp, pos, b, 2);
+}
+
+void tbeppd(Table* tp, Column*, int pos, int, double v) {
+  unsigned char b[8];
+  put_f64(v, b);
+  write_at(tp, pos, b, 4);
+}
+
+void tbeppr(Table* tp, Column*, int pos, int, float v) {
+  unsigned char b[4];
+  put_f32(v, b);
+  write_at(tp, pos, b, 2);
+}
+
+void tbeppi(Table* tp, Column*, int pos, int, int v) {
+  unsigned char b[4];
+  put_i32(v, b);
+  write_at(tp, pos, b, 2);
+}
+
+void tbepps(Table* tp, Column*, int pos, int, short v) {
+  unsigned char b[2];
+  put_i16(v, b);
+  write_at(tp, pos, b, 1);
+}
+
+// Writes a text element: the text cut to the field, a zero byte after it
+// when shorter (the rest of the field is zero).
+void tbeppt(Table* tp, Column* cp, int pos, int, std::string_view text) {
+  const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
+  std::array<unsigned char, 2 * kMaxTextChars + 2> buf{};
+  const std::size_t len = std::min(text.size(), static_cast<std::size_t>(kMaxTextChars));
+  std::memcpy(buf.data(), text.data(), len);
+  write_at(tp, pos, buf.data(), nchars);
+}
+
+}  // namespace tbl
