@@ -406,3 +406,160 @@ TEST_F(StandinServerTest, DatetimeLiteralsInTheServerFormsCompareWithStoredValue
   auto ts = decode(c.batch("select c from sample where d < \"Dec 31 1999\"").body);
   EXPECT_EQ(find(ts, 0xFD)->count, 0u);
 }
+
+TEST_F(StandinServerTest, ScriptedErrorsComeTheGivenNumberOfTimesThenTheBatchRuns) {
+  standin::StandinServer srv(options("batch \"use orvo_ops\" error 922 14 times 2\n"
+                                     "batch \"deadlock_me\" error 1205 13 times 1\n"));
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  for (int k = 0; k < 2; ++k) {
+    auto ts = decode(c.batch("use orvo_ops").body);
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_EQ(ts[0].number, 922u);
+    EXPECT_EQ(ts[0].severity, 14u);
+    EXPECT_EQ(ts[1].status, 2u);
+  }
+  auto ts = decode(c.batch("use orvo_ops").body);
+  EXPECT_EQ(ts[0].tok, 0xE3);
+  ts = decode(c.batch("select 1 deadlock_me").body);
+  EXPECT_EQ(ts[0].number, 1205u);
+  ts = decode(c.batch("select 1 deadlock_me").body);
+  EXPECT_NE(find(ts, 0xD1), nullptr);
+}
+
+TEST_F(StandinServerTest, ScriptedLoginRefusalAndGrantedPacketSize) {
+  standin::StandinServer srv(options("login refuse times 1\nlogin packetsize 2048\n"));
+  {
+    RawClient c(srv.port());
+    auto ts = logged_in_reply(c);
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_EQ(ts[0].number, 4002u);
+  }
+  RawClient c(srv.port());
+  auto ts = logged_in_reply(c);
+  EXPECT_EQ(ts[0].ackstatus, 5u);
+  ASSERT_NE(find(ts, 0xE3, 3), nullptr);
+  EXPECT_EQ(find(ts, 0xE3, 3)->now, "2048");
+}
+
+// Broken packets, unknown tokens and closes arrive as scripted; the
+// server itself goes on serving other sessions.
+TEST_F(StandinServerTest, ScriptedProtocolBreachesArriveAsDescribed) {
+  standin::StandinServer srv(options("batch \"big\" badlength big\n"
+                                     "batch \"small\" badlength small\n"
+                                     "batch \"tok\" badtoken 0x05\n"
+                                     "batch \"rows\" badtoken 0x07 rows\n"
+                                     "batch \"shut\" close\n"
+                                     "batch \"mid\" closemid\n"));
+  auto header_of = [&](const std::string& text, Buf& hdr, Buf& rest) {
+    RawClient c(srv.port());
+    logged_in_reply(c);
+    c.send_message(15, language_token(text));
+    hdr.assign(8, 0);
+    bool closed = false;
+    if (!c.read_exact(hdr.data(), 8, 5000, closed)) hdr.clear();
+    rest.clear();
+    std::uint8_t b;
+    while (c.read_exact(&b, 1, 300, closed)) rest.push_back(b);
+    return closed;
+  };
+  Buf hdr, rest;
+  header_of("select 'big'", hdr, rest);
+  ASSERT_EQ(hdr.size(), 8u);
+  EXPECT_EQ((hdr[2] << 8 | hdr[3]), 512 + 64);
+  header_of("select 'small'", hdr, rest);
+  ASSERT_EQ(hdr.size(), 8u);
+  EXPECT_EQ((hdr[2] << 8 | hdr[3]), 4);
+  header_of("select 'tok'", hdr, rest);
+  ASSERT_FALSE(rest.empty());
+  EXPECT_EQ(rest[0], 0x05);
+  header_of("select 'rows' r union all select 'two'", hdr, rest);
+  auto ts = decode(rest);
+  ASSERT_EQ(ts.size(), 3u);
+  EXPECT_EQ(ts[0].tok, 0xEE);
+  EXPECT_EQ(ts[1].tok, 0xD1);
+  EXPECT_EQ(ts[2].tok, 0);
+  EXPECT_EQ(ts[2].raw[0], 0x07);
+  EXPECT_TRUE(header_of("select 'shut'", hdr, rest));
+  EXPECT_TRUE(hdr.empty());
+  EXPECT_TRUE(header_of("select 'mid'", hdr, rest));
+  ASSERT_EQ(hdr.size(), 8u);
+  EXPECT_EQ((hdr[2] << 8 | hdr[3]), 100);
+  EXPECT_EQ(rest.size(), 20u);
+
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
+}
+
+TEST_F(StandinServerTest, SilenceEndsWithTheAttentionOrAfterItsTime) {
+  standin::StandinServer srv(options("batch \"hush\" silent 6000\n"
+                                     "batch \"deaf\" silent 6000 noattention\n"
+                                     "batch \"brief\" silent 0.5\n"));
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  c.send_message(15, language_token("select 'hush'"));
+  Reply r = c.read_reply(200);
+  EXPECT_FALSE(r.ok);
+  c.send_attention();
+  r = c.read_reply();
+  ASSERT_TRUE(r.ok);
+  ASSERT_EQ(r.body.size(), 9u);
+  EXPECT_EQ(r.body[2], 0x20);
+
+  c.send_message(15, language_token("select 'deaf'"));
+  c.send_attention();
+  EXPECT_FALSE(c.read_reply(300).ok);
+
+  // A silence shorter than the wait (the time scale of the tests applies
+  // to the server too) ends with the normal answer.
+  RawClient d(srv.port());
+  logged_in_reply(d);
+  r = d.batch("select 'brief' b");
+  ASSERT_TRUE(r.ok);
+  EXPECT_NE(find(decode(r.body), 0xD1), nullptr);
+}
+
+TEST_F(StandinServerTest, LoginSilenceNeverAnswers) {
+  standin::StandinServer srv(options("login silent 0.2\n"));
+  RawClient c(srv.port());
+  c.send_message(2, login_record({}));
+  Reply r = c.read_reply(5000);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.closed);
+}
+
+TEST_F(StandinServerTest, AttentionDuringALargeResultCutsItShort) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  // About 2 MB of rows: more than the socket buffers hold.
+  c.send_message(15, language_token("with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
+                                    "select i, 'row text that fills the packets of the reply quickly' || i t from n"));
+  Buf first(8);
+  bool closed = false;
+  ASSERT_TRUE(c.read_exact(first.data(), 8, 5000, closed));
+  Buf body(static_cast<std::size_t>((first[2] << 8 | first[3]) - 8));
+  ASSERT_TRUE(c.read_exact(body.data(), body.size(), 5000, closed));
+  c.send_attention();
+  // Read until the acknowledgement: a final packet that ends with a DONE
+  // whose status has 0x20.
+  std::size_t packets = 1;
+  for (;;) {
+    Reply r = c.read_reply();
+    ASSERT_TRUE(r.ok || !r.headers.empty());
+    packets += r.headers.size();
+    if (r.ok && r.body.size() >= 9 && r.body[r.body.size() - 9] == 0xFD && (r.body[r.body.size() - 7] & 0x20)) break;
+  }
+  EXPECT_LT(packets, 4000u);  // far fewer than the whole result
+  EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
+}
+
+TEST_F(StandinServerTest, TermStopsTheServerCleanlyWithSessionsOpen) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  RawClient idle(srv.port());
+  EXPECT_EQ(srv.stop(), 0);
+  EXPECT_TRUE(c.sees_close());
+}
