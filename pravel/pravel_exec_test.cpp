@@ -118,6 +118,25 @@ TEST_F(PravelExec, FourStatementConversationRunsInOrder) {
   ASSERT_GE(st.log.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(st.log.begin(), st.log.begin() + expected.size()), expected);
 
+  // Statement by statement: each is sent, read to its end and closed before
+  // the next one is sent; statement 3's columns are bound before its rows.
+  std::vector<std::string> flow;
+  bool side_query = false;  // the row-count query a close sends
+  for (const std::string& c : st.log) {
+    if (c.rfind("dbcmd(", 0) == 0) {
+      side_query = c.find("@@rowcount") != std::string::npos || c == "dbcmd( )";
+      if (!side_query) flow.push_back("send");
+      continue;
+    }
+    if (c == "dbcancel") flow.push_back("close");
+    if (side_query) continue;
+    if (c.rfind("dbbind(", 0) == 0) flow.push_back("bind");
+    if ((c == "dbresults" || c == "dbnextrow") && flow.back() != "read") flow.push_back("read");
+  }
+  EXPECT_EQ(flow, (std::vector<std::string>{"send", "read", "close", "send", "read", "close",
+                                            "send", "read", "bind", "bind", "bind", "read",
+                                            "close", "send", "read", "close"}));
+
   // Statement 3: bound by name, fetched row by row, counted from the DB client.
   auto s3 = fakedb::calls({"dbbind(", "dbcount"});
   std::vector<std::string> binds(s3.begin(), s3.end());
