@@ -221,6 +221,20 @@ TEST_F(VosFiles, InjectedWriteAndRenameFaults) {
   EXPECT_EQ(slurp(p), "ok");
 }
 
+TEST_F(VosFiles, StreamRedirection) {
+  const std::string p = path("out.txt");
+  vos::fredir(vos::STDOUT, p, vos::NEW_FILE, vos::TEXT_FILE);
+  vos::printf("%s\n", "redirected");
+  vos::fredir(vos::STDOUT, p, vos::APPEND, vos::TEXT_FILE);  // closes the first
+  vos::printf("%d\n", 2);
+  EXPECT_EQ(code_of([&] { vos::fredir(vos::STDOUT, path("no/dir"), vos::NEW_FILE, vos::TEXT_FILE); }),
+            vos::SYS_FOPEN);
+  vos::printf("%d\n", 3);  // still the redirection
+  EXPECT_EQ(code_of([&] { vos::fredir(12, p, vos::APPEND, vos::TEXT_FILE); }), vos::SYS_FMODE);
+  vos::fredir_reset();
+  EXPECT_EQ(slurp(p), "redirected\n2\n3\n");
+}
+
 TEST_F(VosFiles, FileParameters) {
   int fd = vos::open(path("p.dat"), vos::NEW_FILE, vos::BINARY_FILE);
   EXPECT_EQ(vos::fstati(fd, vos::F_BUFSIZE), 4096);

@@ -15,9 +15,8 @@ namespace vos {
 namespace fio {
 namespace {
 
-std::vector<std::unique_ptr<File>>& table() {
-  static std::vector<std::unique_ptr<File>> t = [] {
-    std::vector<std::unique_ptr<File>> v(LAST_STREAM + 1);
+// Fills the empty standard-stream entries of `v` with the process's streams.
+void fill_streams(std::vector<std::unique_ptr<File>>& v) {
     auto stream = [](const char* name, std::FILE* fp, int mode) {
       auto f = std::make_unique<File>();
       f->kind = fp ? Kind::Stream : Kind::Null;
@@ -27,19 +26,36 @@ std::vector<std::unique_ptr<File>>& table() {
       f->type = TEXT_FILE;
       return f;
     };
-    v[CLIN] = stream("CLIN", stdin, READ_ONLY);
-    v[CLOUT] = stream("CLOUT", stdout, WRITE_ONLY);
-    v[STDIN] = stream("STDIN", stdin, READ_ONLY);
-    v[STDOUT] = stream("STDOUT", stdout, WRITE_ONLY);
-    v[STDERR] = stream("STDERR", stderr, WRITE_ONLY);
-    v[STDGRAPH] = stream("STDGRAPH", nullptr, WRITE_ONLY);
-    v[STDIMAGE] = stream("STDIMAGE", nullptr, WRITE_ONLY);
-    v[STDPLOT] = stream("STDPLOT", nullptr, WRITE_ONLY);
-    v[PSIOCTRL] = stream("PSIOCTRL", nullptr, WRITE_ONLY);
+    struct Std {
+      int fd;
+      const char* name;
+      std::FILE* fp;
+      int mode;
+    };
+    const Std std_streams[] = {
+        {CLIN, "CLIN", stdin, READ_ONLY},          {CLOUT, "CLOUT", stdout, WRITE_ONLY},
+        {STDIN, "STDIN", stdin, READ_ONLY},        {STDOUT, "STDOUT", stdout, WRITE_ONLY},
+        {STDERR, "STDERR", stderr, WRITE_ONLY},    {STDGRAPH, "STDGRAPH", nullptr, WRITE_ONLY},
+        {STDIMAGE, "STDIMAGE", nullptr, WRITE_ONLY}, {STDPLOT, "STDPLOT", nullptr, WRITE_ONLY},
+        {PSIOCTRL, "PSIOCTRL", nullptr, WRITE_ONLY}};
+    for (const Std& s : std_streams)
+      if (!v[s.fd]) v[s.fd] = stream(s.name, s.fp, s.mode);
+}
+
+}  // namespace
+
+std::vector<std::unique_ptr<File>>& table() {
+  static std::vector<std::unique_ptr<File>> t = [] {
+    std::vector<std::unique_ptr<File>> v(LAST_STREAM + 1);
+    fill_streams(v);
     return v;
   }();
   return t;
 }
+
+void restore_streams() { fill_streams(table()); }
+
+namespace {
 
 long g_write_fault = -1;
 
@@ -321,6 +337,31 @@ void fioclp() {
     if (t[i]->kind == fio::Kind::Host) std::fclose(t[i]->fp);
     t[i].reset();
   }
+}
+
+void fredir(int stream, std::string_view name, int mode, int type) {
+  if (stream < 1 || stream > LAST_STREAM)
+    error(SYS_FMODE, "Not a standard stream (" + std::to_string(stream) + ")");
+  int fd = open(name, mode == NEW_FILE ? WRITE_ONLY : mode, type);
+  if (fd <= LAST_STREAM) return;  // a standard stream's own name: nothing to do
+  auto& t = fio::table();
+  std::unique_ptr<fio::File> nf = std::move(t[fd]);
+  std::unique_ptr<fio::File>& cur = t[stream];
+  if (cur->kind == fio::Kind::Host) std::fclose(cur->fp);
+  else if (cur->fp) std::fflush(cur->fp);
+  nf->params = cur->params;
+  cur = std::move(nf);
+}
+
+void fredir_reset() {
+  auto& t = fio::table();
+  for (int s = 1; s <= LAST_STREAM; ++s) {
+    if (t[s] && t[s]->kind == fio::Kind::Host) {
+      std::fclose(t[s]->fp);
+      t[s].reset();
+    }
+  }
+  fio::restore_streams();
 }
 
 int stropen(std::string_view text, int mode) {

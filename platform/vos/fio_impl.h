@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct File {
   std::vector<int> pushback;  // characters pushed back by ungetc
   std::map<int, long> params; // fseti values
 };
+
+// The descriptor table (standard streams at 1..LAST_STREAM).
+std::vector<std::unique_ptr<File>>& table();
+// Gives the standard streams that have no entry their original files.
+void restore_streams();
 
 // The open file behind `fd`; raises SYS_FCLOSE "Bad file descriptor (fd)"
 // when it is not open.

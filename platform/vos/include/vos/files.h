@@ -153,4 +153,14 @@ std::string fnextn(std::string_view name);
 // Closes every open descriptor except the standard streams (flushing those).
 void fioclp();
 
+// Redirects standard stream `stream` (CLIN .. PSIOCTRL) to the file `name`
+// opened with `mode` and `type` (NEW_FILE here creates or truncates, as a
+// redirected output replaces the file); an earlier redirection of the stream
+// is closed first.  Raises the open's error (the stream is then unchanged), or
+// SYS_FMODE for a descriptor that is not a standard stream.
+void fredir(int stream, std::string_view name, int mode, int type);
+
+// Gives every standard stream back its original file, closing redirections.
+void fredir_reset();
+
 }  // namespace vos
