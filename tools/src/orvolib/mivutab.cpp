@@ -15,8 +15,6 @@
 
 namespace {
 
-const int kNewTable = 5;
-const int kReadWrite = 2;
 const int kMaxHeaderParams = 6;
 const int kExtraKeywords = 5;
 
@@ -68,7 +66,7 @@ class output_guard {
 void write_mivutab(table* t, int count, const int* widths, const char* name) {
   if (t->ncols != count) orvo_error(ORVO_NWIDTHS, "%d", count);
   output_guard guard(name);
-  TablePtr tp = c_tbtopn(name, kNewTable, nullptr);
+  TablePtr tp = c_tbtopn(name, TBL_NEW_FILE, nullptr);
   guard.check();
   c_tbpset(tp, kMaxHeaderParams, t->keys.count + kExtraKeywords);
   guard.check();
@@ -92,7 +90,7 @@ void write_mivutab(table* t, int count, const int* widths, const char* name) {
     c_tbtclo(tp);
     guard.check();
     std::string primary = std::string(name) + "[0]";
-    tp = c_tbtopn(primary.c_str(), kReadWrite, nullptr);
+    tp = c_tbtopn(primary.c_str(), TBL_READ_WRITE, nullptr);
     guard.check();
   }
   for (int k = 0; k < t->keys.count; ++k) {

@@ -11,22 +11,20 @@
 #include "orvolib/orvo_error.h"
 
 namespace {
-const int kReadOnly = 1;
-const int kColumnName = 41;
 const int kCellMax = THRU_MAXPATH + THRU_MAXCOL + 2;
 }  // namespace
 
 void getthrulist(const char* path, text* list) {
   char xpath[THRU_MAXPATH + 1];
   xlate_fname(path, xpath, THRU_MAXPATH);
-  TablePtr tp = c_tbtopn(xpath, kReadOnly, nullptr);
+  TablePtr tp = c_tbtopn(xpath, TBL_READ_ONLY, nullptr);
   if (c_voserr() != 0) orvo_error(ORVO_OPENFILE, "%s", path);
   orvo_debug("getthrulist: opened %s", path);
   for (int n = 1;; ++n) {
     ColumnPtr cp = c_tbcnum(tp, n);
     if (c_voserr() != 0 || cp == nullptr) break;
     char name[THRU_MAXCOL + 1] = {};
-    c_tbcigt(cp, kColumnName, name, THRU_MAXCOL);
+    c_tbcigt(cp, TBL_COL_NAME, name, THRU_MAXCOL);
     if (c_voserr() != 0) break;
     strlcase(name);
     add_thru_candidate(list, name);
