@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "standin/standin.h"
 #include "test_client.h"
 
@@ -562,4 +565,18 @@ TEST_F(StandinServerTest, TermStopsTheServerCleanlyWithSessionsOpen) {
   RawClient idle(srv.port());
   EXPECT_EQ(srv.stop(), 0);
   EXPECT_TRUE(c.sees_close());
+}
+
+TEST(StandinSupport, HomeHoldsTheLocalesAndAnInterfacesFileNamingTheServer) {
+  standin::StandinServer srv;
+  std::string home = srv.make_home("QSERVER", 2, 5);
+  std::ifstream in(home + "/interfaces");
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), "# Written by the stand-in server's test support.\nQSERVER 2 5\n\tmaster tcp ether 127.0.0.1 " +
+                          std::to_string(srv.port()) + "\n\tquery tcp ether 127.0.0.1 " +
+                          std::to_string(srv.port()) + "\n");
+  for (const char* f : {"/locales/italian/iso_1/common.loc", "/locales/italian/iso_1/dblib.loc"})
+    EXPECT_TRUE(std::ifstream(home + f).good()) << f;
+  EXPECT_EQ(standin::interfaces_entry("S", 4100), "S\n\tmaster tcp ether 127.0.0.1 4100\n\tquery tcp ether 127.0.0.1 4100\n");
 }
