@@ -169,7 +169,12 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
   if (is_string(cp)) {
     std::vector<std::string> out;
     fsgcvs(f, cp->number, row, first, count, maxch, "", out, status);
-    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) buf[j] = out[j];
+    // Trailing blanks of FITS strings carry nothing (an empty cell reads as
+    // one blank from CFITSIO).
+    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) {
+      buf[j] = out[j];
+      while (!buf[j].empty() && buf[j].back() == ' ') buf[j].pop_back();
+    }
   } else if (is_bool(cp)) {
     for (int j = 0; j < count; ++j) {
       int v = 0, nul = 0;

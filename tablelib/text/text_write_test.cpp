@@ -1,0 +1,147 @@
+// Writing text tables: the listing format, quoting, undefined values, and a
+// write -> read -> write round trip.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tablelib/tables.h"
+#include "text_model.h"
+#include "text_testutil.h"
+#include "vos/error.h"
+
+using namespace texttest;
+using tbl::Column;
+using tbl::Table;
+
+namespace {
+
+// The tool's output table written to `name` as the tool writes it.
+void write_tool_table(const std::string& name,
+                      const std::vector<std::vector<std::string>>& rows) {
+  Table* tp = tbl::tbtopn(name, tbl::kNewFile, nullptr);
+  tbl::tbpset(tp, 6, 10);
+  const char* names[] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
+  int widths[] = {26, 18, 50, 68};
+  Column* cols[4];
+  for (int c = 0; c < 4; ++c) tbl::tbcdef1(tp, cols[c], names[c], "", "", -widths[c], 1);
+  tbl::tbtcre(tp);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (int c = 0; c < 4; ++c) tbl::tbeptt(tp, cols[c], static_cast<int>(r + 1), rows[r][c]);
+  tbl::tbhadt(tp, "INSTRUME", "ZOR");
+  tbl::tbhadt(tp, "DBTABLE", "CRCOMPLIST");
+  tbl::tbhadt(tp, "DESCRIP", "The lookup table for the ZOR component throughputs");
+  tbl::tbhadt(tp, "HISTORY", "Created on Thu Dec 10 13:00:00 2026");
+  tbl::tbhadt(tp, "USEAFTER", "Apr 1 2000 12:00:00 pm");
+  tbl::tbtclo(tp);
+}
+
+std::string pad(const std::string& s, std::size_t n) {
+  return s.size() >= n ? s : s + std::string(n - s.size(), ' ');
+}
+
+}  // namespace
+
+TEST(TextWrite, ToolTableOnStandardOutput) {
+  std::vector<std::vector<std::string>> rows = {
+      {"mar 03 1999 14:20:00", "zor_f555w", "/data/zref/abc_f555w.fits[throughput]",
+       "filter curve"},
+      {"apr 01 2000 12:00:00", "zor_dich", "/data/zref/dich.fits", ""},
+  };
+  std::string out = capture_stdout([&] { write_tool_table("STDOUT", rows); });
+  std::string expect =
+      "#c TIME ch*26 %-26s \n"
+      "#c COMPNAME ch*18 %-18s \n"
+      "#c FILENAME ch*50 %-50s \n"
+      "#c COMMENT ch*68 %-68s \n"
+      "#k INSTRUME = ZOR\n"
+      "#k DBTABLE = CRCOMPLIST\n"
+      "#k DESCRIP = The lookup table for the ZOR component throughputs\n"
+      "#k HISTORY = Created on Thu Dec 10 13:00:00 2026\n"
+      "#k USEAFTER = Apr 1 2000 12:00:00 pm\n" +
+      pad("\"mar 03 1999 14:20:00\"", 26) + " " + pad("zor_f555w", 18) + " " +
+      pad("/data/zref/abc_f555w.fits[throughput]", 50) + " " + pad("\"filter curve\"", 68) +
+      "\n" + pad("\"apr 01 2000 12:00:00\"", 26) + " " + pad("zor_dich", 18) + " " +
+      pad("/data/zref/dich.fits", 50) + " " + pad("\"\"", 68) + "\n";
+  EXPECT_EQ(out, expect);
+}
+
+TEST(TextWrite, QuotingOfCells) {
+  struct Case { const char* text; const char* written; };
+  const Case cases[] = {
+      {"", "\"\""},
+      {"   ", "\"   \""},
+      {"two words", "\"two words\""},
+      {"  lead", "  lead"},
+      {"plain", "plain"},
+      {"a#b", "\"a#b\""},
+      {"it's", "\"it's\""},
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},
+      {"back\\slash", "\"back\\slash\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tbtext::quote_cell(c.text), c.written) << c.text;
+}
+
+TEST(TextWrite, FormatsMustFitTheColumnType) {
+  EXPECT_TRUE(tbtext::format_fits("%12.5g", tbl::kTyDouble));
+  EXPECT_TRUE(tbtext::format_fits("%-20s", -20));
+  EXPECT_TRUE(tbtext::format_fits("%11d", tbl::kTyInt));
+  for (const char* f : {"%s", "%n", "%d %d", "%12.5g", "x%d", "%*d", "%d\n", ""})
+    EXPECT_FALSE(tbtext::format_fits(f, tbl::kTyInt)) << f;
+  EXPECT_FALSE(tbtext::format_fits("%d", -10));
+}
+
+TEST(TextWrite, WriteReadWriteIsByteIdentical) {
+  TempFile a("rt");
+  {
+    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+    tbl::tbpset(tp, 5, tbl::kTextTable);
+    Column *s, *d, *i;
+    tbl::tbcdef1(tp, s, "name", "", "", -30, 1);
+    tbl::tbcdef1(tp, d, "flux", "Jy", "%12.5g", tbl::kTyDouble, 1);
+    tbl::tbcdef1(tp, i, "count", "", "", tbl::kTyInt, 1);
+    tbl::tbtcre(tp);
+    const char* texts[] = {"", "two words", "   ", "a#b", "it's", "say \"hi\" now", "plain"};
+    int r = 1;
+    for (const char* t : texts) {
+      tbl::tbeptt(tp, s, r, t);
+      tbl::tbeptd(tp, d, r, r == 2 ? tbl::kIndefD : r * 1.5);
+      tbl::tbepti(tp, i, r, r == 3 ? tbl::kIndefI : r);
+      ++r;
+    }
+    tbl::tbhadt(tp, "OBJECT", "a b");
+    tbl::tbtclo(tp);
+  }
+  std::string first = read_file(a.path);
+  EXPECT_NE(first.find("INDEFI"), std::string::npos) << first;
+  EXPECT_NE(first.find("INDEF "), std::string::npos);
+  {
+    Table* tp = tbl::tbtopn(a.path, tbl::kReadWrite, nullptr);
+    EXPECT_EQ(tbl::tbpsta(tp, 21), 7);  // rows
+    Column* s = nullptr;
+    tbl::tbcfnd1(tp, "name", s);
+    ASSERT_NE(s, nullptr);
+    std::string v;
+    tbl::tbegtt(tp, s, 6, v, 100);
+    EXPECT_EQ(v, "say \"hi\" now");
+    tbl::tbegtt(tp, s, 3, v, 100);
+    EXPECT_EQ(v, "   ");
+    tbl::tbegtt(tp, s, 1, v, 100);
+    EXPECT_EQ(v, "");
+    tbl::tbtclo(tp);  // the keyword line marks it modified: rewritten
+  }
+  EXPECT_EQ(read_file(a.path), first);
+}
+
+TEST(TextWrite, FailedWriteKeepsTheOldFile) {
+  TempFile a("keep");
+  write_file(a.path, "1 2\n3 4\n");
+  Table* tp = tbl::tbtopn(a.path, tbl::kReadWrite, nullptr);
+  Column* c = tbl::tbcnum(tp, 1);
+  tbl::tbepti(tp, c, 1, 9);
+  // Make the directory entry of the temporary file impossible: a directory
+  // of the temporary's name cannot be opened as a new file.
+  tp->name = "/nonexistent_dir_for_tbtext/" + std::string("t.txt");
+  EXPECT_THROW(tbl::tbtclo(tp), vos::Error);
+  EXPECT_EQ(read_file(a.path), "1 2\n3 4\n");
+}
