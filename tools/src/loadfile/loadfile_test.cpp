@@ -1,0 +1,119 @@
+#include "loadfile/loadfile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string write_text(const std::string& name, const std::string& content) {
+  std::string path = ::testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(LoadFile, ReadsHeaderRowsAndComments) {
+  std::string path = write_text("lf_good.lod",
+                                "# a load file\n"
+                                " instrume =  zor  camera \n"
+                                "\n"
+                                "COMMENT = first\n"
+                                "  second line\n"
+                                "endheader  \n"
+                                "compname = abc\n"
+                                "filename=a.fits\n"
+                                "COMMENT=zero\n"
+                                "ENDROW\n"
+                                "\n"
+                                "FILENAME = b.fits\n"
+                                "comment =x\n"
+                                "# kept in the comment\n"
+                                "EndRow\n"
+                                "ENDFILE\n"
+                                "\n  \n");
+  table* t = read_loadfile(path.c_str());
+  ASSERT_NE(t, nullptr) << lod_error;
+  EXPECT_STREQ(get_tab_key(t, "INSTRUME"), "zor camera");
+  EXPECT_STREQ(get_tab_key(t, "COMMENT"), " first\n  second line\n");
+  EXPECT_EQ(t->rows, 2);
+  EXPECT_EQ(t->ncols, 3);  // COMPNAME, FILENAME, COMMENT
+  EXPECT_STREQ(get_tab_cell(t, "COMPNAME", 0), "abc");
+  EXPECT_STREQ(get_tab_cell(t, "COMPNAME", 1), "");
+  EXPECT_STREQ(get_tab_cell(t, "FILENAME", 1), "b.fits");
+  EXPECT_STREQ(get_tab_cell(t, "COMMENT", 0), "zero\n");
+  EXPECT_STREQ(get_tab_cell(t, "COMMENT", 1), "x\n# kept in the comment\n");
+  free_table(t);
+}
+
+TEST(LoadFile, EmptyFileForm) {
+  table* t = read_loadfile(write_text("lf_empty.lod", "ENDHEADER\nENDFILE\n").c_str());
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->keys.count, 0);
+  EXPECT_EQ(t->ncols, 0);
+  EXPECT_EQ(t->rows, 0);
+  free_table(t);
+}
+
+TEST(LoadFile, SyntaxErrorsNameTheLine) {
+  struct Case { const char* content; int line; } cases[] = {
+      {"ENDHEADER\nA = 1\nENDROW\nB = 2\nENDROW\nENDFILE\n", 4},      // new column after row 0
+      {"ENDHEADER\nA = 1\nENDROW\nENDROW\nA = 2\nENDFILE\n", 5},      // empty row
+      {"ENDHEADER\nA = 1\nENDROW\nENDFILE\n# late\n", 5},              // comment after ENDFILE
+      {"no equals sign\nENDHEADER\nENDFILE\n", 1},
+      {"ENDHEADER\nENDFILE", 2},                                       // unterminated last line
+      {"ENDHEADER\n  ENDFILE\n", 2},                                   // leading blanks
+      {"ENDHEADER\n", 1},                                               // no ENDFILE
+  };
+  for (auto& c : cases) {
+    table* t = read_loadfile(write_text("lf_bad.lod", c.content).c_str());
+    EXPECT_EQ(t, nullptr) << c.content;
+    EXPECT_EQ(std::string(lod_error), "Syntax error in loadile at line " + std::to_string(c.line))
+        << c.content;
+  }
+  std::string long_line = "A = " + std::string(75, 'v') + "\n";  // 79 characters
+  EXPECT_EQ(read_loadfile(write_text("lf_long.lod", long_line + "ENDHEADER\nENDFILE\n").c_str()),
+            nullptr);
+  std::string max_line = "A = " + std::string(74, 'v') + "\n";  // 78 characters
+  table* t = read_loadfile(write_text("lf_max.lod", max_line + "ENDHEADER\nENDFILE\n").c_str());
+  ASSERT_NE(t, nullptr);
+  free_table(t);
+  EXPECT_EQ(read_loadfile("/nonexistent/x.lod"), nullptr);
+  EXPECT_STREQ(lod_error, "Cannot open loadfile");
+}
+
+TEST(LoadFile, WriteAndReadBackKeepsEverything) {
+  table* t = create_table();
+  put_tab_key(t, "COMMENT", " two\nlines\n");
+  put_tab_key(t, "INSTRUME", "zor");
+  put_tab_cell(t, "A", 0, "1");
+  put_tab_cell(t, "COMMENT", 0, " c0");
+  put_tab_cell(t, "A", 1, "2");
+  put_tab_cell(t, "COMMENT", 1, " c1\nmore\n");
+  std::string path = ::testing::TempDir() + "lf_round.lod";
+  ASSERT_EQ(write_loadfile(path.c_str(), t), 0);
+  EXPECT_EQ(read_text(path),
+            "INSTRUME = zor\nCOMMENT = two\nlines\nENDHEADER\n\n"
+            "A = 1\nCOMMENT = c0\nENDROW\n\n"
+            "A = 2\nCOMMENT = c1\nmore\nENDROW\n\nENDFILE\n");
+  table* back = read_loadfile(path.c_str());
+  ASSERT_NE(back, nullptr) << lod_error;
+  EXPECT_STREQ(get_tab_key(back, "COMMENT"), " two\nlines\n");
+  EXPECT_STREQ(get_tab_cell(back, "A", 1), "2");
+  EXPECT_STREQ(get_tab_cell(back, "COMMENT", 0), " c0\n");
+  EXPECT_STREQ(get_tab_cell(back, "COMMENT", 1), " c1\nmore\n");
+  free_table(back);
+  free_table(t);
+  EXPECT_EQ(write_loadfile("/nonexistent/dir/x.lod", t = create_table()), -1);
+  free_table(t);
+}
+
+}  // namespace
