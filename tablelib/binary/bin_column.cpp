@@ -1,0 +1,130 @@
+// Reading and writing one column over a range of rows, both orders.  A
+// column-ordered column is one contiguous block, so a range moves in a few
+// large transfers; a row-ordered column takes one transfer per row.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tablelib/tbbackend.h"
+#include "binio.h"
+#include "binkind.h"
+
+namespace tbl {
+
+using namespace tbbin;
+
+namespace {
+
+constexpr long kChunkBytes = 1 << 20;
+
+// Elements of `cp` per transfer of a column-ordered range.
+long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (esz * 2)); }
+
+// Reads rows first..last of column `cp` into vals/nulls.
+template <class T>
+void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, int last,
+             bool y) {
+  const std::string who = routine<T>("tbcgt");
+  if (!is_known(cp->dtype)) fail(82, who + ":  invalid data type");
+  long n = long(last) - first + 1;
+  if (n < 1) return;
+  const Fam f = y ? Fam::RangeY : Fam::RangeX;
+  const long esz = elem_chars(cp);
+  std::vector<uint8_t> buf;
+  if (y) {
+    if (first < 1 || last > tp->allrows) fail(1, who + ":  unexpected end of file");
+    for (long done = 0; done < n;) {
+      long cnt = std::min(per_chunk(esz), n - done);
+      buf.resize(std::size_t(cnt * esz * 2));
+      read_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), cnt * esz, who.c_str());
+      for (long k = 0; k < cnt; ++k) {
+        Cell c{cp->dtype, buf.data() + k * esz * 2, std::size_t(esz) * 2};
+        bool flag;
+        vals[done + k] = Kind<T>::get(c, f, cp, maxch, &flag);
+        nulls[done + k] = flag;
+      }
+      done += cnt;
+    }
+    return;
+  }
+  buf.resize(std::size_t(esz) * 2);
+  long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
+  for (long k = 0; k < n; ++k, pos += tp->allrowlen) {
+    read_at(tp->fd, pos, buf.data(), esz, who.c_str());
+    Cell c{cp->dtype, buf.data(), buf.size()};
+    bool flag;
+    vals[k] = Kind<T>::get(c, f, cp, maxch, &flag);
+    nulls[k] = flag;
+  }
+}
+
+// Writes vals into rows first..last of column `cp` (the rows exist).
+template <class T>
+void col_put(Table* tp, Column* cp, const T* vals, int maxch, int first, int last, bool y) {
+  const std::string who = routine<T>("tbcpt");
+  if (!is_known(cp->dtype)) fail(82, who + ":  invalid data type");
+  long n = long(last) - first + 1;
+  if (n < 1) return;
+  const Fam f = y ? Fam::RangeY : Fam::RangeX;
+  const long esz = elem_chars(cp);
+  std::vector<uint8_t> buf;
+  if (y) {
+    if (first < 1) fail(1, who + ":  invalid row number");
+    // A row past the allocation would land in the next column's block.
+    if (last > tp->allrows) tbywer(tp, last);
+    for (long done = 0; done < n;) {
+      long cnt = std::min(per_chunk(esz), n - done);
+      buf.resize(std::size_t(cnt * esz * 2));
+      for (long k = 0; k < cnt; ++k)
+        Kind<T>::put(vals[done + k], maxch, cp->dtype, f, buf.data() + k * esz * 2,
+                     std::size_t(esz) * 2);
+      write_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), cnt * esz);
+      done += cnt;
+    }
+    return;
+  }
+  buf.resize(std::size_t(esz) * 2);
+  long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
+  for (long k = 0; k < n; ++k, pos += tp->allrowlen) {
+    Kind<T>::put(vals[k], maxch, cp->dtype, f, buf.data(), buf.size());
+    write_at(tp->fd, pos, buf.data(), esz);
+  }
+}
+
+}  // namespace
+
+void tbxcgb(Table* tp, Column* cp, bool* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, false); }
+void tbxcgd(Table* tp, Column* cp, double* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, false); }
+void tbxcgr(Table* tp, Column* cp, float* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, false); }
+void tbxcgi(Table* tp, Column* cp, int* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, false); }
+void tbxcgs(Table* tp, Column* cp, short* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, false); }
+void tbxcgt(Table* tp, Column* cp, std::string* v, bool* nl, int maxch, int f, int l) {
+  col_get(tp, cp, v, nl, maxch, f, l, false);
+}
+void tbycgb(Table* tp, Column* cp, bool* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
+void tbycgd(Table* tp, Column* cp, double* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
+void tbycgr(Table* tp, Column* cp, float* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
+void tbycgi(Table* tp, Column* cp, int* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
+void tbycgs(Table* tp, Column* cp, short* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
+void tbycgt(Table* tp, Column* cp, std::string* v, bool* nl, int maxch, int f, int l) {
+  col_get(tp, cp, v, nl, maxch, f, l, true);
+}
+
+void tbxcpb(Table* tp, Column* cp, const bool* v, int f, int l) { col_put(tp, cp, v, 0, f, l, false); }
+void tbxcpd(Table* tp, Column* cp, const double* v, int f, int l) { col_put(tp, cp, v, 0, f, l, false); }
+void tbxcpr(Table* tp, Column* cp, const float* v, int f, int l) { col_put(tp, cp, v, 0, f, l, false); }
+void tbxcpi(Table* tp, Column* cp, const int* v, int f, int l) { col_put(tp, cp, v, 0, f, l, false); }
+void tbxcps(Table* tp, Column* cp, const short* v, int f, int l) { col_put(tp, cp, v, 0, f, l, false); }
+void tbxcpt(Table* tp, Column* cp, const std::string* v, int maxch, int f, int l) {
+  col_put(tp, cp, v, maxch, f, l, false);
+}
+void tbycpb(Table* tp, Column* cp, const bool* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
+void tbycpd(Table* tp, Column* cp, const double* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
+void tbycpr(Table* tp, Column* cp, const float* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
+void tbycpi(Table* tp, Column* cp, const int* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
+void tbycps(Table* tp, Column* cp, const short* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
+void tbycpt(Table* tp, Column* cp, const std::string* v, int maxch, int f, int l) {
+  col_put(tp, cp, v, maxch, f, l, true);
+}
+
+}  // namespace tbl

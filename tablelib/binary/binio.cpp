@@ -1,0 +1,73 @@
+// File transfers and descriptor helpers shared by the binary back ends.
+#include "binio.h"
+
+#include <algorithm>
+
+#include "tablelib/tbcore.h"
+#include "vos/error.h"
+#include "vos/files.h"
+
+namespace tbbin {
+
+void fail(int code, const std::string& message) { vos::error(code, message); }
+
+void read_at(int fd, long pos, void* buf, long nchars, const char* who) {
+  if (nchars <= 0) return;
+  vos::seek(fd, pos);
+  long got = vos::read(fd, buf, nchars);
+  if (got != nchars) fail(1, std::string(who) + ":  unexpected end of file");
+}
+
+void write_at(int fd, long pos, const void* buf, long nchars) {
+  if (nchars <= 0) return;
+  vos::seek(fd, pos);
+  vos::write(fd, buf, nchars);
+}
+
+int elem_chars(const tbl::Column* cp) { return element_chars(cp->dtype, cp->length); }
+
+std::vector<unsigned char>& null_row(tbl::Table* tp) {
+  std::size_t want = std::size_t(std::max(tp->allrowlen, 0)) * 2;
+  if (tp->nullrow.size() < want) tp->nullrow.resize(want, 0);
+  return tp->nullrow;
+}
+
+long yoff(const tbl::Table* tp, const tbl::Column* cp, int row) {
+  return long(tp->bod) + long(cp->offset) * tp->allrows + long(row - 1) * cp->length;
+}
+
+std::vector<tbl::Column*> real_columns(tbl::Table* tp, int count) {
+  std::vector<tbl::Column*> out;
+  int n = std::min<int>(count, int(tp->cols.size()));
+  for (int i = 0; i < n; ++i) out.push_back(tp->cols[std::size_t(i)].get());
+  return out;
+}
+
+void fill_null(unsigned char* p, const tbl::Column* cp, long n) {
+  std::size_t esz = std::size_t(cp->length) * 2;  // column-ordered: one element per cell
+  for (long k = 0; k < n; ++k) put_null(p + std::size_t(k) * esz, cp->dtype, esz);
+}
+
+void write_header(tbl::Table* tp) {
+  tbl::tbtwsi(tp);
+  const std::string blanks(tbl::kSzParRec, ' ');
+  for (int n = 1; n <= tp->maxpar; ++n) tbl::tbhwpr(tp, n, blanks);
+  for (auto& c : tp->cols) tbl::tbcwcd(tp, c.get());
+  for (int slot = tp->ncols + 1; slot <= tp->maxcols; ++slot) {
+    tbl::Column scratch;
+    scratch.number = slot;
+    tbl::tbcwcd(tp, &scratch);
+  }
+}
+
+void discard_file(int fd, const std::string& name) {
+  try { if (fd > 0 && vos::is_open(fd)) vos::close(fd); } catch (...) {}
+  try { if (vos::access(name)) vos::delete_file(name); } catch (...) {}
+}
+
+int open_new(tbl::Table* tp) {
+  tp->fd = vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
+  return tp->fd;
+}
+
+}  // namespace tbbin
