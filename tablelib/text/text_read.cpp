@@ -116,8 +116,10 @@ struct Scratch {
 
 // True for a word that separates values: an unquoted word that begins with
 // a comma.  The column definer and the row reader both skip it.
-bool is_separator(const std::string& word, int dtype) {
-  return dtype != tbl::kTyChar && !word.empty() && word[0] == ',';
+bool is_separator(const std::string& line, std::size_t before, const std::string& word) {
+  std::size_t first = line.find_first_not_of(" \t", before);
+  bool quoted = first != std::string::npos && (line[first] == '"' || line[first] == '\'');
+  return !quoted && !word.empty() && word[0] == ',';
 }
 
 // Defines the columns from the first data line.
@@ -131,7 +133,7 @@ void tbzcol(Table* tp, const std::string& line, Scratch& sc) {
   for (;;) {
     std::size_t before = pos;
     if (tbl::tbbwrd(line, pos, word, 1023, width, prec, dtype, letter) == 0) break;
-    if (is_separator(word, dtype)) continue;
+    if (is_separator(line, before, word)) continue;
     ++n;
     int consumed = static_cast<int>(pos - before);
     width = std::max(width, n == 1 ? consumed : consumed - 1);
@@ -155,8 +157,10 @@ void tbzmem(Table* tp, const std::string& line, int r, int lineno, Scratch& sc) 
   int width = 0, prec = 0, dtype = 0;
   char letter = 's';
   int k = 0;
-  while (tbl::tbbwrd(line, pos, word, 1023, width, prec, dtype, letter) > 0) {
-    if (is_separator(word, dtype)) continue;
+  for (;;) {
+    std::size_t before = pos;
+    if (tbl::tbbwrd(line, pos, word, 1023, width, prec, dtype, letter) == 0) break;
+    if (is_separator(line, before, word)) continue;
     ++k;
     if (k > tp->ncols)
       fail(1, "column found in line " + std::to_string(lineno) + " that was not defined in first row");
