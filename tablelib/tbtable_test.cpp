@@ -8,6 +8,7 @@
 #include "tablelib/tbcore.h"
 #include "tbtesttmp.h"
 #include "vos/error.h"
+#include "vos/files.h"
 
 namespace tbl {
 namespace {
@@ -255,6 +256,40 @@ TEST(Tables, CorruptAndTruncatedFiles) {
             "tbcrcd:  bad column info for table; table corrupted?");
   // Nothing was written to the bad files.
   EXPECT_EQ(dir.read("short.tab"), size_record(0, 1, 1, 1));
+}
+
+TEST(Tables, SizeRecordReader) {
+  ScratchDir dir;
+  auto be = [](unsigned v) {
+    std::string s(4, '\0');
+    for (int k = 0; k < 4; ++k) s[k] = static_cast<char>(v >> (24 - 8 * k));
+    return s;
+  };
+  std::string rec;
+  for (unsigned v : {0u, 5u, 0u, 0u, 0u, 5u, 0u, 0u, 13u, 3u, 0u, 0u}) rec += be(v);
+  dir.write("t13", rec);
+  dir.write("empty", "");
+  dir.write("half", rec.substr(0, 30));
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"t13", 81, "unknown table type"},
+      {"empty", 83, "table data file is empty"},
+      {"half", 83, "table data file is empty"},
+  };
+  for (auto [file, want_code, want_msg] : cases) {
+    Table t;
+    t.type = kRowOrdered;
+    t.fd = vos::open(dir.path(file), vos::READ_ONLY, vos::BINARY_FILE);
+    int code = 0;
+    EXPECT_EQ(message_of([&] { tbtrsi(&t); }, &code), want_msg) << file;
+    EXPECT_EQ(code, want_code) << file;
+    vos::close(t.fd);
+  }
+}
+
+TEST(Tables, DirectoryIsNotATable) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.path("sub.tab"));
+  EXPECT_THROW(tbtopn(dir.path("sub.tab"), kReadOnly, nullptr), vos::Error);
 }
 
 TEST(Tables, CreateAndCloseRules) {
