@@ -183,7 +183,7 @@ std::string render(const std::vector<Tok>& toks, const SessionVars& vars) {
     const Tok& t = toks[k];
     switch (t.kind) {
       case TokKind::space:
-        out += ' ';
+        if (!out.empty() && out.back() != ' ') out += ' ';
         break;
       case TokKind::squote:
       case TokKind::dquote:
