@@ -1,0 +1,244 @@
+// Cells, arrays, rows and header keywords of FITS tables, through the core's
+// routines and the back end's own array and row routines.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fits_testutil.h"
+#include "tablelib/tables.h"
+#include "tablelib/tbbackend.h"
+#include "vos/error.h"
+
+using namespace fitstest;
+using tbl::Column;
+using tbl::Table;
+
+namespace {
+
+std::string error_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const vos::Error& e) {
+    return e.message();
+  }
+  return "";
+}
+
+// A new FITS table with an int array column, a double, a short and a string.
+struct Fixture {
+  TempFile file{"access"};
+  Table* tp = nullptr;
+  Column *arr = nullptr, *dbl = nullptr, *sht = nullptr, *str = nullptr;
+  Fixture() {
+    tp = tbl::tbtopn(file.path, tbl::kNewFile, nullptr);
+    tbl::tbcdef1(tp, arr, "ARR", "", "", tbl::kTyInt, 3);
+    tbl::tbcdef1(tp, dbl, "DBL", "m", "%8.3f", tbl::kTyDouble, 1);
+    tbl::tbcdef1(tp, sht, "SHT", "", "", tbl::kTyShort, 1);
+    tbl::tbcdef1(tp, str, "STR", "", "", -10, 1);
+    tbl::tbtcre(tp);
+  }
+  ~Fixture() {
+    if (tp != nullptr) tbl::tbtclo(tp);
+  }
+  void reopen(int mode) {
+    tbl::tbtclo(tp);
+    tp = tbl::tbtopn(file.path, mode, nullptr);
+    arr = tbl::tbcnum(tp, 1);
+    dbl = tbl::tbcnum(tp, 2);
+    sht = tbl::tbcnum(tp, 3);
+    str = tbl::tbcnum(tp, 4);
+  }
+};
+
+}  // namespace
+
+TEST(FitsAccess, ElementsRoundTrip) {
+  Fixture fx;
+  int a[3] = {1, tbl::kIndefI, 3};
+  tbl::tbfapi(fx.tp, fx.arr, 1, a, 1, 3);
+  tbl::tbeptd(fx.tp, fx.dbl, 1, 2.5);
+  tbl::tbeptt(fx.tp, fx.sht, 1, "INDEF");
+  tbl::tbeptt(fx.tp, fx.str, 1, "hello");
+  tbl::tbeptt(fx.tp, fx.dbl, 2, "7.25");
+  fx.reopen(tbl::kReadOnly);
+  ASSERT_EQ(tbl::tbpsta(fx.tp, 21), 2);
+  int got[5] = {0, 0, 0, 0, 0};
+  EXPECT_EQ(tbl::tbfagi(fx.tp, fx.arr, 1, got, 2, 5), 2);  // only to the last element
+  EXPECT_EQ(got[0], tbl::kIndefI);
+  EXPECT_EQ(got[1], 3);
+  EXPECT_EQ(tbl::tbfagi(fx.tp, fx.arr, 1, got, 4, 1), 0);
+  double d = 0;
+  tbl::tbegtd(fx.tp, fx.dbl, 1, d);
+  EXPECT_EQ(d, 2.5);
+  std::string t;
+  tbl::tbegtt(fx.tp, fx.dbl, 2, t, 20);
+  EXPECT_EQ(t, "   7.250");
+  short s = 0;
+  tbl::tbegts(fx.tp, fx.sht, 1, s);
+  EXPECT_EQ(s, tbl::kIndefS);
+  tbl::tbegtt(fx.tp, fx.str, 1, t, 20);
+  EXPECT_EQ(t, "hello");
+  tbl::tbegtt(fx.tp, fx.str, 2, t, 20);  // a new row's text cell is empty
+  EXPECT_EQ(t, "");
+  int i = 0;
+  tbl::tbegti(fx.tp, fx.sht, 2, i);  // extended rows are undefined
+  EXPECT_EQ(i, tbl::kIndefI);
+}
+
+TEST(FitsAccess, PutPastTheCellIsRefused) {
+  Fixture fx;
+  int a[3] = {1, 2, 3};
+  tbl::tbfapi(fx.tp, fx.arr, 1, a, 1, 3);
+  tbl::tbfapi(fx.tp, fx.arr, 2, a, 1, 3);
+  int more[3] = {7, 8, 9};
+  EXPECT_EQ(error_of([&] { tbl::tbfapi(fx.tp, fx.arr, 1, more, 2, 3); }),
+            "tbapti:  attempt to put too many elements");
+  int got[3];
+  tbl::tbfagi(fx.tp, fx.arr, 2, got, 1, 3);
+  EXPECT_EQ(std::vector<int>(got, got + 3), (std::vector<int>{1, 2, 3}));
+}
+
+TEST(FitsAccess, ExtendingAndShiftingRows) {
+  Fixture fx;
+  for (int r = 1; r <= 5; ++r) tbl::tbepti(fx.tp, fx.sht, r, r * 10);
+  // Rows beyond the end are made undefined through one template row.
+  tbl::tbepti(fx.tp, fx.sht, 8, 80);
+  int v = 0;
+  for (int r : {6, 7}) {
+    tbl::tbegti(fx.tp, fx.sht, r, v);
+    EXPECT_EQ(v, tbl::kIndefI) << r;
+  }
+  tbl::tbfchp(fx.tp, 3);
+  EXPECT_EQ(fx.tp->nrows, 5);
+  auto column = [&] {
+    std::vector<int> out;
+    for (int r = 1; r <= fx.tp->nrows; ++r) {
+      tbl::tbegti(fx.tp, fx.sht, r, v);
+      out.push_back(v);
+    }
+    return out;
+  };
+  tbl::tbfsft(fx.tp, 2, 2);  // down: rows 2.. move to 4..
+  EXPECT_EQ(column(), (std::vector<int>{10, 20, 30, 20, 30, 40, 50}));
+  tbl::tbfsft(fx.tp, 2, -2);  // up: rows 2 and 3 removed
+  EXPECT_EQ(column(), (std::vector<int>{10, 20, 30, 40, 50}));
+  // Removing more rows than follow the given row removes only those.
+  tbl::tbfsft(fx.tp, 4, -3);
+  EXPECT_EQ(column(), (std::vector<int>{10, 20, 30}));
+}
+
+TEST(FitsAccess, NullValuesAddedForExistingColumns) {
+  TempFile file("tnull");
+  fitsfile* f = nullptr;
+  int status = 0;
+  ffinit(&f, file.path.c_str(), &status);
+  ffcrim(f, SHORT_IMG, 0, nullptr, &status);
+  char* tt[] = {const_cast<char*>("B"), const_cast<char*>("J")};
+  char* tf[] = {const_cast<char*>("1B"), const_cast<char*>("1J")};
+  char* tu[] = {const_cast<char*>(""), const_cast<char*>("")};
+  ffcrtb(f, BINARY_TBL, 0, 2, tt, tf, tu, "T", &status);
+  short b = 7;
+  int j = 9;
+  ffpcli(f, 1, 1, 1, 1, &b, &status);
+  ffpclk(f, 2, 1, 1, 1, &j, &status);
+  ffclos(f, &status);
+  ASSERT_EQ(status, 0);
+
+  Table* tp = tbl::tbtopn(file.path, tbl::kReadWrite, nullptr);
+  Column* cb = tbl::tbcnum(tp, 1);
+  tbl::tbepti(tp, cb, 3, 5);
+  int v = 0;
+  tbl::tbegti(tp, cb, 2, v);
+  EXPECT_EQ(v, tbl::kIndefI);
+  tbl::tbtclo(tp);
+
+  ffopen(&f, file.path.c_str(), READONLY, &status);
+  int type = 0;
+  ffmahd(f, 2, &type, &status);
+  long tnull1 = 0, tnull2 = 0;
+  ffgkyj(f, "TNULL1", &tnull1, nullptr, &status);
+  ffgkyj(f, "TNULL2", &tnull2, nullptr, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(tnull1, 255);
+  EXPECT_EQ(tnull2, -2147483647);
+  ffclos(f, &status);
+  std::string report = run("fitsverify " + file.path + " 2>&1");
+  EXPECT_NE(report.find("0 error(s)"), std::string::npos) << report;
+}
+
+TEST(FitsAccess, HeaderKeywords) {
+  Fixture fx;
+  fx.reopen(tbl::kReadWrite);
+  Table* tp = fx.tp;
+  tbl::tbhadt(tp, "HISTORY", "same text");
+  tbl::tbhadt(tp, "history ", "same text");
+  tbl::tbhadi(tp, "NUMBER", 5);
+  tbl::tbhpcm(tp, "NUMBER", "a count");
+  tbl::tbhadt(tp, "NUMBER", "now text");
+  tbl::tbhadt(tp, "NAME", "abc");
+  tbl::tbhadd(tp, "NAME", 2.5);
+  tbl::tbhadb(tp, "FLAG", true);
+  tbl::tbhadd(tp, "FLAG", 0.0);
+  tbl::tbhadd(tp, "NEWNUM", 1.25);
+  tbl::tbhadt(tp, "WORD", "x");
+  tbl::tbhadb(tp, "WORD", false);
+  tbl::tbhadd(tp, "BIG", 3e9);
+  tbl::tbhadt(tp, "QUOTED", "it's a 'test'");
+  int parnum = 0;
+  tbl::tbhanp(tp, "APPENDED", tbl::kTyChar, "abc", parnum);
+  tbl::tbhanp(tp, "BOOL", tbl::kTyBool, "yes", parnum);
+  tbl::tbhpnp(tp, parnum, "BOOL", tbl::kTyBool, "y");
+
+  std::string text;
+  tbl::tbhgtt(tp, "NUMBER", text, 80);
+  EXPECT_EQ(text, "now text");
+  std::string comment;
+  tbl::tbhgcm(tp, "NUMBER", comment, 80);
+  EXPECT_EQ(comment, "a count");
+  tbl::tbhgtt(tp, "NAME", text, 80);
+  EXPECT_EQ(text, "2.5");
+  EXPECT_FALSE(tbl::tbhgtb(tp, "FLAG"));
+  tbl::tbhgtt(tp, "WORD", text, 80);
+  EXPECT_EQ(text, "FALSE");
+  EXPECT_EQ(tbl::tbhgtd(tp, "NEWNUM"), 1.25);
+  EXPECT_EQ(tbl::tbhgti(tp, "BIG"), tbl::kIndefI);  // outside the int range
+  EXPECT_TRUE(tbl::tbhgtb(tp, "BOOL"));
+  tbl::tbhgtt(tp, "QUOTED", text, 80);
+  EXPECT_EQ(text, "it's a 'test'");
+
+  std::string kw, value;
+  int dtype = 0, n = 0;
+  tbl::tbhfkw(tp, "APPENDED", n);
+  ASSERT_GT(n, 0);
+  tbl::tbhgnp(tp, n, kw, dtype, value);
+  EXPECT_EQ(kw, "APPENDED");
+  EXPECT_EQ(dtype, tbl::kTyChar);
+  EXPECT_EQ(value, "abc");
+  tbl::tbhfkw(tp, "NEWNUM", n);
+  tbl::tbhgnp(tp, n, kw, dtype, value);
+  EXPECT_EQ(dtype, tbl::kTyDouble);
+  tbl::tbtclo(fx.tp);
+
+  fitsfile* f = nullptr;
+  int status = 0, type = 0, nkeys = 0, histories = 0;
+  ffopen(&f, fx.file.path.c_str(), READONLY, &status);
+  ffmahd(f, 2, &type, &status);
+  ffghsp(f, &nkeys, nullptr, &status);
+  for (int i = 1; i <= nkeys; ++i) {
+    char card[FLEN_CARD] = {0};
+    ffgrec(f, i, card, &status);
+    if (std::string(card).rfind("HISTORY same text", 0) == 0) ++histories;
+    if (std::string(card).rfind("BOOL", 0) == 0) EXPECT_EQ(card[29], 'T');
+  }
+  EXPECT_EQ(histories, 2);
+  char v[FLEN_VALUE] = {0};
+  ffgkys(f, "QUOTED", v, nullptr, &status);
+  EXPECT_EQ(std::string(v), "it's a 'test'");
+  ffclos(f, &status);
+  EXPECT_EQ(status, 0);
+  std::string report = run("fitsverify " + fx.file.path + " 2>&1");
+  EXPECT_NE(report.find("0 error(s)"), std::string::npos) << report;
+}
