@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kSizeRecChars = 24;  // 48 bytes
 constexpr int kColRecChars = 32;   // 64 bytes
-constexpr int kMaxSlots = 1000000; // sanity bound for header slot counts
+constexpr int kMaxSlots = 1000000;     // sanity bound for header slot counts
+constexpr int kMaxRowChars = 1 << 26;  // sanity bound for a row length
 
 // Text of a record field: the bytes up to the first zero byte.
 std::string field_text(const unsigned char* p, std::size_t n) {
@@ -83,7 +84,8 @@ void tbtrsi(Table* tp) {
   const int npar = w[0], maxpar = w[1], nrows = w[2], allrows = w[3];
   const int ncols = w[4], maxcols = w[5], rowlen = w[6], allrowlen = w[7];
   if (npar < 0 || maxpar < npar || maxpar > kMaxSlots || ncols < 0 || maxcols < ncols ||
-      maxcols > kMaxSlots || nrows < 0 || allrows < 0 || rowlen < 0 || allrowlen < 0)
+      maxcols > kMaxSlots || nrows < 0 || allrows < 0 || rowlen < 0 || allrowlen < 0 ||
+      rowlen > kMaxRowChars || allrowlen > kMaxRowChars)
     corrupt_sizes();
   tp->npar = npar;
   tp->maxpar = maxpar;

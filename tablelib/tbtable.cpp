@@ -2,6 +2,7 @@
 // its file, flush, close, and the name helpers tbtext and tbtnam.
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,9 @@ Table* tbtopn(std::string_view name, int mode, Table* tmpl) {
     } catch (const vos::Error&) {
       release_quietly(raw);
       throw;
+    } catch (const std::bad_alloc&) {
+      release_quietly(raw);
+      vos::error(vos::SYS_MFULL, "Out of memory");
     }
     return raw;
   }

@@ -249,6 +249,12 @@ TEST(Tables, CorruptAndTruncatedFiles) {
   EXPECT_EQ(message_of([&] { tbtopn(dir.path("bad.tab"), kReadWrite, nullptr); }, &code),
             "tbtrsi:  table size information is corrupt");
   EXPECT_EQ(code, 81);
+  // A row length no table has (its null row would be gigabytes).
+  std::string huge = size_record(0, 1, 0, 1);
+  huge.replace(28, 4, be(0x7fffffffu));
+  dir.write("huge.tab", huge + std::string(200, '\0'));
+  EXPECT_EQ(message_of([&] { tbtopn(dir.path("huge.tab"), kReadWrite, nullptr); }, &code),
+            "tbtrsi:  table size information is corrupt");
   // A column record whose cell lies outside the row.
   std::string col = be(1) + be(3) + be(4) + be(kTyInt) + std::string(48, '\0');
   dir.write("col.tab", size_record(0, 0, 1, 1) + col);
