@@ -23,7 +23,7 @@ long elem_pos(Table* tp, Column* cp, int row, long elem) {
 // negative: 0 when `first` lies past the array's end).
 template <class T>
 int arr_get(Table* tp, Column* cp, int row, T* buf, int maxch, int first, int n) {
-  const std::string who = routine<T>("tbagt");
+  const Who who = routine<T>("tbagt");
   long cnt = std::min<long>(long(cp->nelem) - first + 1, n);
   if (cnt < 1) return 0;
   if (!is_known(cp->dtype)) fail(1, who + ":  bad data type");
@@ -34,7 +34,7 @@ int arr_get(Table* tp, Column* cp, int row, T* buf, int maxch, int first, int n)
   for (long k = 0; k < cnt; ++k) {
     Cell c{cp->dtype, bytes.data() + k * esz * 2, std::size_t(esz) * 2};
     bool flag;
-    buf[k] = Kind<T>::get(c, Fam::ArrayX, cp, maxch, &flag);
+    Kind<T>::get(c, Fam::ArrayX, cp, maxch, buf[k], &flag);
   }
   return int(cnt);
 }
@@ -43,7 +43,7 @@ int arr_get(Table* tp, Column* cp, int row, T* buf, int maxch, int first, int n)
 // row is appended whole (null row with the given elements) in one transfer.
 template <class T>
 void arr_put(Table* tp, Column* cp, int row, const T* buf, int first, int n) {
-  const std::string who = routine<T>("tbapt");
+  const Who who = routine<T>("tbapt");
   if (long(cp->nelem) < long(first) + n - 1) fail(1, who + ":  attempt to put too many elements");
   if (!is_known(cp->dtype)) fail(82, who + ":  bad data type; table or memory corrupted?");
   if (n < 1) return;

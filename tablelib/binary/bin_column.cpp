@@ -24,7 +24,7 @@ long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (esz * 2)); }
 template <class T>
 void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, int last,
              bool y) {
-  const std::string who = routine<T>("tbcgt");
+  const Who who = routine<T>("tbcgt");
   if (!is_known(cp->dtype)) fail(82, who + ":  invalid data type");
   long n = long(last) - first + 1;
   if (n < 1) return;
@@ -40,7 +40,7 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
       for (long k = 0; k < cnt; ++k) {
         Cell c{cp->dtype, buf.data() + k * esz * 2, std::size_t(esz) * 2};
         bool flag;
-        vals[done + k] = Kind<T>::get(c, f, cp, maxch, &flag);
+        Kind<T>::get(c, f, cp, maxch, vals[done + k], &flag);
         nulls[done + k] = flag;
       }
       done += cnt;
@@ -53,7 +53,7 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
     read_at(tp->fd, pos, buf.data(), esz, who.c_str());
     Cell c{cp->dtype, buf.data(), buf.size()};
     bool flag;
-    vals[k] = Kind<T>::get(c, f, cp, maxch, &flag);
+    Kind<T>::get(c, f, cp, maxch, vals[k], &flag);
     nulls[k] = flag;
   }
 }
@@ -61,7 +61,7 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
 // Writes vals into rows first..last of column `cp` (the rows exist).
 template <class T>
 void col_put(Table* tp, Column* cp, const T* vals, int maxch, int first, int last, bool y) {
-  const std::string who = routine<T>("tbcpt");
+  const Who who = routine<T>("tbcpt");
   if (!is_known(cp->dtype)) fail(82, who + ":  invalid data type");
   long n = long(last) - first + 1;
   if (n < 1) return;

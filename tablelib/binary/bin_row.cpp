@@ -1,6 +1,7 @@
 // Reading and writing a list of columns of one row, both orders.  A
 // row-ordered write of the row just after the last one assembles the whole
 // row from the null row and appends it in one transfer.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,20 +24,43 @@ long cell_pos(Table* tp, Column* cp, int row, bool y) {
 template <class T>
 void row_get(Table* tp, Column** cols, T* vals, bool* nulls, int maxch, int ncols, int row,
              bool y) {
-  const std::string who = routine<T>("tbrgt");
+  const Who who = routine<T>("tbrgt");
   if (ncols < 1) return;
   if (y && (row < 1 || row > tp->allrows)) fail(1, who + ":  unexpected end of file");
   const Fam f = y ? Fam::RowY : Fam::RowX;
+  // Row-ordered: the cells of the listed columns lie in one span of the row,
+  // read in one transfer (the same bytes the cell reads would give).
+  long lo = 0, hi = 0;
+  static std::vector<uint8_t> span;  // scratch kept between calls (one thread)
+  if (!y) {
+    lo = cols[0]->offset;
+    for (int k = 0; k < ncols; ++k) {
+      lo = std::min<long>(lo, cols[k]->offset);
+      hi = std::max<long>(hi, cols[k]->offset + (is_known(cols[k]->dtype) ? elem_chars(cols[k]) : 0));
+    }
+    span.resize(std::size_t(std::max(hi - lo, 0L)) * 2);
+  }
+  bool have_span = false;
   std::vector<uint8_t> buf;
   for (int k = 0; k < ncols; ++k) {
     Column* cp = cols[k];
     if (!is_known(cp->dtype)) fail(82, who + ":  invalid data type");
     long esz = elem_chars(cp);
-    buf.resize(std::size_t(esz) * 2);
-    read_at(tp->fd, cell_pos(tp, cp, row, y), buf.data(), esz, who.c_str());
-    Cell c{cp->dtype, buf.data(), buf.size()};
+    const uint8_t* at;
+    if (!y) {
+      if (!have_span) {
+        read_at(tp->fd, tbxoff(tp, row) + lo, span.data(), hi - lo, who.c_str());
+        have_span = true;
+      }
+      at = span.data() + std::size_t(cp->offset - lo) * 2;
+    } else {
+      buf.resize(std::size_t(esz) * 2);
+      read_at(tp->fd, cell_pos(tp, cp, row, y), buf.data(), esz, who.c_str());
+      at = buf.data();
+    }
+    Cell c{cp->dtype, at, std::size_t(esz) * 2};
     bool flag;
-    vals[k] = Kind<T>::get(c, f, cp, maxch, &flag);
+    Kind<T>::get(c, f, cp, maxch, vals[k], &flag);
     nulls[k] = flag;
   }
 }
@@ -46,11 +70,12 @@ void row_get(Table* tp, Column** cols, T* vals, bool* nulls, int maxch, int ncol
 // type writes nothing.
 template <class T>
 void row_append(Table* tp, Column** cols, const T* vals, int ncols, int row) {
-  const std::string who = routine<T>("tbrpt");
+  const Who who = routine<T>("tbrpt");
   for (int k = 0; k < ncols; ++k)
     if (!is_known(cols[k]->dtype)) fail(82, who + ":  bad data type; table or memory corrupted?");
-  std::vector<uint8_t> block = null_row(tp);
-  block.resize(std::size_t(tp->allrowlen) * 2);
+  static std::vector<uint8_t> block;  // scratch kept between calls (one thread)
+  const auto& nr = null_row(tp);
+  block.assign(nr.begin(), nr.begin() + std::ptrdiff_t(tp->allrowlen) * 2);
   for (int k = 0; k < ncols; ++k) {
     Column* cp = cols[k];
     std::size_t bytes = std::size_t(elem_chars(cp)) * 2;
@@ -64,7 +89,7 @@ void row_append(Table* tp, Column** cols, const T* vals, int ncols, int row) {
 // Writes the listed columns of `row` cell by cell.
 template <class T>
 void row_put(Table* tp, Column** cols, const T* vals, int maxch, int ncols, int row, bool y) {
-  const std::string who = routine<T>("tbrpt");
+  const Who who = routine<T>("tbrpt");
   if (!y) {
     if (row == tp->nrows + 1) return row_append(tp, cols, vals, ncols, row);
     if (row > tp->nrows) {

@@ -428,11 +428,14 @@ void write_s(int16_t v, int type, Fam f, uint8_t* p, std::size_t bytes) {
 
 void write_t(const char* text, int maxpack, int type, Fam f, uint8_t* p, std::size_t bytes) {
   if (maxpack < 0) maxpack = 0;
-  std::string t(text, strnlen(text, std::size_t(maxpack)));
+  const std::size_t len = strnlen(text, std::size_t(maxpack));
   if (is_string(type)) {
-    put_text_field(p, bytes, t);
+    std::size_t n = std::min(len, bytes);
+    std::memcpy(p, text, n);
+    if (n < bytes) std::memset(p + n, 0, bytes - n);
     return;
   }
+  std::string t(text, len);
   bool y = !row_ordered(f);
   switch (type) {
     case kBool: {

@@ -3,7 +3,9 @@
 // how to convert a stored cell into it and itself into a stored cell.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "tablelib/tbtypes.h"
@@ -17,8 +19,8 @@ struct Kind;
 template <>
 struct Kind<bool> {
   static constexpr char kLetter = 'b';
-  static bool get(const Cell& c, Fam f, const tbl::Column*, int, bool* flag) {
-    return read_b(c, f, flag) != 0;
+  static void get(const Cell& c, Fam f, const tbl::Column*, int, bool& out, bool* flag) {
+    out = read_b(c, f, flag) != 0;
   }
   static void put(bool v, int, int type, Fam f, uint8_t* p, std::size_t bytes) {
     write_b(v ? 1 : 0, type, f, p, bytes);
@@ -28,8 +30,8 @@ struct Kind<bool> {
 template <>
 struct Kind<double> {
   static constexpr char kLetter = 'd';
-  static double get(const Cell& c, Fam f, const tbl::Column*, int, bool* flag) {
-    return read_d(c, f, flag);
+  static void get(const Cell& c, Fam f, const tbl::Column*, int, double& out, bool* flag) {
+    out = read_d(c, f, flag);
   }
   static void put(double v, int, int type, Fam f, uint8_t* p, std::size_t bytes) {
     write_d(v, type, f, p, bytes);
@@ -39,8 +41,8 @@ struct Kind<double> {
 template <>
 struct Kind<float> {
   static constexpr char kLetter = 'r';
-  static float get(const Cell& c, Fam f, const tbl::Column*, int, bool* flag) {
-    return read_r(c, f, flag);
+  static void get(const Cell& c, Fam f, const tbl::Column*, int, float& out, bool* flag) {
+    out = read_r(c, f, flag);
   }
   static void put(float v, int, int type, Fam f, uint8_t* p, std::size_t bytes) {
     write_r(v, type, f, p, bytes);
@@ -50,8 +52,8 @@ struct Kind<float> {
 template <>
 struct Kind<int> {
   static constexpr char kLetter = 'i';
-  static int get(const Cell& c, Fam f, const tbl::Column*, int, bool* flag) {
-    return read_i(c, f, flag);
+  static void get(const Cell& c, Fam f, const tbl::Column*, int, int& out, bool* flag) {
+    out = read_i(c, f, flag);
   }
   static void put(int v, int, int type, Fam f, uint8_t* p, std::size_t bytes) {
     write_i(v, type, f, p, bytes);
@@ -61,8 +63,8 @@ struct Kind<int> {
 template <>
 struct Kind<short> {
   static constexpr char kLetter = 's';
-  static short get(const Cell& c, Fam f, const tbl::Column*, int, bool* flag) {
-    return read_s(c, f, flag);
+  static void get(const Cell& c, Fam f, const tbl::Column*, int, short& out, bool* flag) {
+    out = read_s(c, f, flag);
   }
   static void put(short v, int, int type, Fam f, uint8_t* p, std::size_t bytes) {
     write_s(v, type, f, p, bytes);
@@ -72,8 +74,16 @@ struct Kind<short> {
 template <>
 struct Kind<std::string> {
   static constexpr char kLetter = 't';
-  static std::string get(const Cell& c, Fam f, const tbl::Column* cp, int maxch, bool* flag) {
-    return read_t(c, f, cp->format, maxch, flag);
+  static void get(const Cell& c, Fam f, const tbl::Column* cp, int maxch, std::string& out,
+                  bool* flag) {
+    if (is_string(c.type)) {  // straight into the caller's string, reusing its room
+      const void* z = std::memchr(c.p, 0, c.bytes);
+      std::size_t n = z ? std::size_t(static_cast<const uint8_t*>(z) - c.p) : c.bytes;
+      *flag = n == 0;
+      out.assign(reinterpret_cast<const char*>(c.p), std::min(n, std::size_t(std::max(maxch, 0))));
+      return;
+    }
+    out = read_t(c, f, cp->format, maxch, flag);
   }
   static void put(const std::string& v, int maxpack, int type, Fam f, uint8_t* p,
                   std::size_t bytes) {
@@ -81,10 +91,21 @@ struct Kind<std::string> {
   }
 };
 
-// "<stem><letter>" — the generic routine's name in messages (e.g. "tbcgtd").
+// The generic routine's name in messages ("<stem><letter>", e.g. "tbcgtd"),
+// kept without allocation since it is made on every call.
+struct Who {
+  char s[12] = {};
+  const char* c_str() const { return s; }
+};
+inline std::string operator+(const Who& w, const char* text) { return std::string(w.s) + text; }
+
 template <class T>
-std::string routine(const char* stem) {
-  return std::string(stem) + Kind<T>::kLetter;
+Who routine(const char* stem) {
+  Who w;
+  std::size_t n = 0;
+  while (stem[n] && n < sizeof w.s - 2) { w.s[n] = stem[n]; ++n; }
+  w.s[n] = Kind<T>::kLetter;
+  return w;
 }
 
 }  // namespace tbbin
