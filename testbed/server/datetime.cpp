@@ -173,10 +173,21 @@ bool parse_date(Scan& sc, long& y, long& m, long& d) {
     y = fix_year(y, digits);
     return true;
   }
-  // mm/dd/yyyy with "/", "-" or "."
+  // mm/dd/yyyy with "/", "-" or ".", or dd-Mon-yyyy
   char sep = sc.peek();
   if (sep != '/' && sep != '-' && sep != '.') return false;
   ++sc.i;
+  if (std::isalpha(static_cast<unsigned char>(sc.peek()))) {
+    d = a;
+    m = month_by_name(sc);
+    if (!m || sc.peek() != sep) return false;
+    ++sc.i;
+    int digits = 0;
+    y = sc.number(4, &digits);
+    if (y < 0 || (digits != 2 && digits != 4)) return false;
+    y = fix_year(y, digits);
+    return true;
+  }
   m = a;
   d = sc.number(2);
   if (d < 0 || sc.peek() != sep) return false;

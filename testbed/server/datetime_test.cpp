@@ -21,6 +21,7 @@ TEST(StandinDatetime, AcceptedFormsGiveDaysAndTicks) {
       {"Dec 31 9999 11:59:59:996PM", 2958463, 25919999},
       {"2000-02-29 00:00:00.5", 36583, 150},
       {"Apr 1 2000 12:00:00 pm", 36615, 12960000},
+      {"01-Jan-2000 13:30:00 ", 36524, 14580000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

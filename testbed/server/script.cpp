@@ -124,6 +124,11 @@ bool Script::parse(const std::string& text, std::string& error) {
           r.after_rows = true;
           ++k;
         }
+      } else if (a == "replay" || a == "record") {
+        if (w.size() < 4) return bad(a + " needs a file");
+        r.action = a == "replay" ? Action::replay : Action::record;
+        r.file = w[3];
+        k = 4;
       } else if (a == "close") {
         r.action = Action::close;
       } else if (a == "closemid") {

@@ -16,6 +16,10 @@
 //                                     after the batch's first result format and row
 //   batch PATTERN close [times N]     close the connection instead of answering
 //   batch PATTERN closemid [times N]  send part of a packet, then close
+//   batch PATTERN replay FILE [times N]
+//                                     answer with the reply tokens stored in FILE
+//   batch PATTERN record FILE [times N]
+//                                     run the batch and also write its reply tokens to FILE
 //   batch PATTERN silent SECONDS [noattention] [times N]
 //                                     wait SECONDS before answering; an attention ends the
 //                                     wait with its acknowledgement unless "noattention"
@@ -35,7 +39,7 @@
 namespace standin {
 
 enum class Action { refuse_login, silent_login, packet_size, error, bad_length_big, bad_length_small,
-                    bad_token, close, close_mid_packet, silent };
+                    bad_token, close, close_mid_packet, silent, replay, record };
 
 struct Rule {
   bool login = false;
@@ -49,6 +53,7 @@ struct Rule {
   bool after_rows = false;
   bool answer_attention = true;
   long value = 0;
+  std::string file;  // replay, record
   int times = -1;  // -1 = always
   int used = 0;
 };

@@ -648,3 +648,24 @@ TEST_F(StandinServerTest, EncryptedLoginNegotiatesTheKeyAndChecksThePassword) {
   for (auto& l : srv.log()) all += l.event + " " + l.detail + "\n";
   EXPECT_NE(all.find("login decrypted password=tuvelmark\n"), std::string::npos) << all;
 }
+
+// A reply recorded once is sent again, byte for byte, by the replay mode.
+TEST_F(StandinServerTest, RecordedRepliesReplay) {
+  std::string file = cat_->dir + "/reply.bin";
+  std::string body;
+  {
+    standin::StandinServer srv(options("batch \"kelvar\" record " + file + "\n"));
+    RawClient c(srv.port());
+    logged_in_reply(c);
+    Reply r = c.batch("select * from kelvar_row");
+    ASSERT_TRUE(r.ok);
+    body.assign(r.body.begin(), r.body.end());
+  }
+  standin::StandinServer srv(options("batch * replay " + file + "\n"));
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  Reply r = c.batch("select anything at all");
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(std::string(r.body.begin(), r.body.end()), body);
+  EXPECT_EQ(find(decode(r.body), 0xFD)->count, 6u);
+}

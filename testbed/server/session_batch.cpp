@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "session.h"
 #include "tokens.h"
@@ -84,6 +86,28 @@ bool Session::misbehave(const Rule& r, const std::string& text) {
         b.raw("\0\0\0\0\0\0\0\0", 8);
         w.put(b);
       }
+      return w.finish();
+    }
+    case Action::replay: {
+      log("script", "replay " + r.file);
+      std::ifstream in(r.file, std::ios::binary);
+      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!in.good() && !in.eof()) log("protocol", "cannot read " + r.file);
+      Bytes b;
+      b.raw(bytes);
+      ReplyWriter w(&conn_, packet_size_);
+      w.put(b);
+      return w.finish();
+    }
+    case Action::record: {
+      log("script", "record " + r.file);
+      std::vector<std::uint8_t> tee;
+      ReplyWriter w(&conn_, packet_size_);
+      w.set_tee(&tee);
+      run_batch(text, w);
+      std::ofstream out(r.file, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(tee.data()), static_cast<std::streamsize>(tee.size()));
+      if (!out) log("protocol", "cannot write " + r.file);
       return w.finish();
     }
     case Action::close:

@@ -191,6 +191,7 @@ bool ReplyWriter::send_packet(const std::uint8_t* p, std::size_t n, bool eom) {
 
 void ReplyWriter::put(const Bytes& b) {
   if (attention_ || broken_) return;
+  if (tee_) tee_->insert(tee_->end(), b.data(), b.data() + b.size());
   if (!conn_) {
     collected_.insert(collected_.end(), b.data(), b.data() + b.size());
     return;

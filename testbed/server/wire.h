@@ -143,6 +143,8 @@ class ReplyWriter {
   // Every byte put so far (collect mode only keeps them all).
   const std::vector<std::uint8_t>& collected() const { return collected_; }
   std::size_t packet_size() const { return packet_size_; }
+  // Also copies every byte put into `tee` (for recording a reply).
+  void set_tee(std::vector<std::uint8_t>* tee) { tee_ = tee; }
 
  private:
   bool send_packet(const std::uint8_t* p, std::size_t n, bool eom);
@@ -151,6 +153,7 @@ class ReplyWriter {
   std::uint8_t type_;
   std::vector<std::uint8_t> pending_;
   std::vector<std::uint8_t> collected_;
+  std::vector<std::uint8_t>* tee_ = nullptr;
   std::uint8_t number_ = 0;
   bool attention_ = false;
   bool broken_ = false;
