@@ -6,6 +6,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "vos/error.h"
 #include "vos/format.h"
 #include "vos/scan.h"
@@ -34,6 +35,7 @@ void drop_new_columns(Table* tp, int old_ncols, int old_rowlen) {
 // the back end writes the new columns of an open table.
 void tbcdef(Table* tp, Column** cols, const std::string* names, const std::string* units,
             const std::string* fmts, const int* dtypes, const int* nelem, int count) {
+  need_table(tp, "tbcdef");
   if (tp->readonly) vos::error(3, "can't define new columns in readonly table");
   if (count < 1) return;
   std::vector<Column*> found(static_cast<std::size_t>(count));
@@ -89,6 +91,7 @@ void tbcdef(Table* tp, Column** cols, const std::string* names, const std::strin
 // Defines one column.
 void tbcdef1(Table* tp, Column*& col, std::string_view name, std::string_view units,
              std::string_view fmt, int dtype, int nelem) {
+  need_table(tp, "tbcdef1");
   const std::string n = cut79(name), u = cut79(units), f = cut79(fmt);
   Column* out = nullptr;
   tbcdef(tp, &out, &n, &u, &f, &dtype, &nelem, 1);
@@ -98,6 +101,7 @@ void tbcdef1(Table* tp, Column*& col, std::string_view name, std::string_view un
 // Finds columns by name (case-insensitive, exact); 0 for a name that names
 // no column.  Each search starts where the previous one ended.
 void tbcfnd(Table* tp, const std::string* names, Column** cols, int count) {
+  need_table(tp, "tbcfnd");
   int start = 0;
   const int n = static_cast<int>(tp->cols.size());
   for (int i = 0; i < count; ++i) {
@@ -123,6 +127,7 @@ void tbcfnd(Table* tp, const std::string* names, Column** cols, int count) {
 }
 
 void tbcfnd1(Table* tp, std::string_view name, Column*& col) {
+  need_table(tp, "tbcfnd1");
   const std::string n = cut79(name);
   Column* out = nullptr;
   tbcfnd(tp, &n, &out, 1);
@@ -131,6 +136,7 @@ void tbcfnd1(Table* tp, std::string_view name, Column*& col) {
 
 // Column by number (1-based); nullptr when there is none.
 Column* tbcnum(Table* tp, int colnum) {
+  need_table(tp, "tbcnum");
   if (colnum < 1 || colnum > tp->ncols || colnum > static_cast<int>(tp->cols.size()))
     return nullptr;
   return tp->cols[colnum - 1].get();
@@ -141,6 +147,7 @@ ColumnSelector* tbcdes(Table*, Column*) { return nullptr; }
 
 // Name (41), units (42) or print format (43) of a column.
 void tbcigt(Column* cp, int code, std::string& text, int maxch) {
+  need_column(cp, "tbcigt");
   switch (code) {
     case 41: text = cutn(cp->name, maxch); break;
     case 42: text = cutn(cp->units, maxch); break;
@@ -151,6 +158,7 @@ void tbcigt(Column* cp, int code, std::string& text, int maxch) {
 
 // Data type (44), number (45), display width (46) or array length (47).
 int tbcigi(Column* cp, int code) {
+  need_column(cp, "tbcigi");
   switch (code) {
     case 44: return cp->dtype == kTyChar ? -(2 * cp->length) : cp->dtype;
     case 45: return cp->number;
@@ -170,6 +178,7 @@ int tbcigi(Column* cp, int code) {
 
 void tbcinf(Column* cp, int& colnum, std::string& name, std::string& units, std::string& fmt,
             int& dtype, int& nelem, int& width) {
+  need_column(cp, "tbcinf");
   colnum = tbcigi(cp, 45);
   tbcigt(cp, 41, name, kSzColText);
   tbcigt(cp, 42, units, kSzColText);
@@ -182,6 +191,8 @@ void tbcinf(Column* cp, int& colnum, std::string& name, std::string& units, std:
 // Renaming and new units or format: in memory at once, in the file only
 // for a writable table whose file exists.
 void tbcnam(Table* tp, Column* cp, std::string_view name) {
+  need_table(tp, "tbcnam");
+  need_column(cp, "tbcnam");
   cp->name = cut79(name);
   if (tp->readonly || !tp->opened) return;
   if (tp->type == kFitsTable)
@@ -192,6 +203,8 @@ void tbcnam(Table* tp, Column* cp, std::string_view name) {
 }
 
 void tbcnit(Table* tp, Column* cp, std::string_view units) {
+  need_table(tp, "tbcnit");
+  need_column(cp, "tbcnit");
   cp->units = cut79(units);
   if (tp->readonly || !tp->opened) return;
   if (tp->type == kFitsTable)
@@ -202,6 +215,8 @@ void tbcnit(Table* tp, Column* cp, std::string_view units) {
 }
 
 void tbcfmt(Table* tp, Column* cp, std::string_view fmt) {
+  need_table(tp, "tbcfmt");
+  need_column(cp, "tbcfmt");
   std::string f;
   tbbadf(cut79(fmt), cp->dtype, cp->length, f, kSzColText);
   cp->format = f;

@@ -140,6 +140,21 @@ TEST(Columns, DefineOnOpenTableAndRename) {
   tbtclo(tp);
 }
 
+TEST(Columns, NullHandlesAreRefused) {
+  Column* c = nullptr;
+  std::string t;
+  double d = 0;
+  EXPECT_EQ(message_of([&] { tbcigt(c, 41, t, 10); }), "tbcigt:  null column pointer");
+  EXPECT_EQ(message_of([&] { tbcnum(nullptr, 1); }), "tbcnum:  null table pointer");
+  EXPECT_EQ(message_of([&] { tbegtd(nullptr, c, 1, d); }), "tbegtd:  null table pointer");
+  EXPECT_EQ(message_of([&] { tbhadt(nullptr, "A", "b"); }), "tbhadt:  null table pointer");
+  ScratchDir dir;
+  Table* tp = tbtopn(dir.path("n.tab"), kNewFile, nullptr);
+  tbtcre(tp);
+  EXPECT_EQ(message_of([&] { tbeptt(tp, c, 1, "x"); }), "tbeptt:  null column pointer");
+  tbtclo(tp);
+}
+
 TEST(Columns, ArraysOnlyWhereSupported) {
   ScratchDir dir;
   Table* tp = tbtopn(dir.path("y.tab"), kNewFile, nullptr);

@@ -6,6 +6,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "tbconv.h"
 #include "vos/error.h"
 
@@ -106,6 +107,8 @@ int tbeoff(Table* tp, Column* cp, int row, int elem) {
 // ---- gets -----------------------------------------------------------------------
 
 void tbegtd(Table* tp, Column* cp, int row, double& v) {
+  need_table(tp, "tbegtd");
+  need_column(cp, "tbegtd");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgtd(tp, cp, r, v);
@@ -114,6 +117,8 @@ void tbegtd(Table* tp, Column* cp, int row, double& v) {
 }
 
 void tbegtr(Table* tp, Column* cp, int row, float& v) {
+  need_table(tp, "tbegtr");
+  need_column(cp, "tbegtr");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgtr(tp, cp, r, v);
@@ -122,6 +127,8 @@ void tbegtr(Table* tp, Column* cp, int row, float& v) {
 }
 
 void tbegti(Table* tp, Column* cp, int row, int& v) {
+  need_table(tp, "tbegti");
+  need_column(cp, "tbegti");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgti(tp, cp, r, v);
@@ -130,6 +137,8 @@ void tbegti(Table* tp, Column* cp, int row, int& v) {
 }
 
 void tbegts(Table* tp, Column* cp, int row, short& v) {
+  need_table(tp, "tbegts");
+  need_column(cp, "tbegts");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgts(tp, cp, r, v);
@@ -138,6 +147,8 @@ void tbegts(Table* tp, Column* cp, int row, short& v) {
 }
 
 void tbegtb(Table* tp, Column* cp, int row, bool& v) {
+  need_table(tp, "tbegtb");
+  need_column(cp, "tbegtb");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgtb(tp, cp, r, v);
@@ -146,6 +157,8 @@ void tbegtb(Table* tp, Column* cp, int row, bool& v) {
 }
 
 void tbegtt(Table* tp, Column* cp, int row, std::string& text, int maxch) {
+  need_table(tp, "tbegtt");
+  need_column(cp, "tbegtt");
   int r = 0;
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) return tbzgtt(tp, cp, r, text, maxch);
@@ -156,6 +169,8 @@ void tbegtt(Table* tp, Column* cp, int row, std::string& text, int maxch) {
 // ---- puts ------------------------------------------------------------------------
 
 void tbeptd(Table* tp, Column* cp, int row, double v) {
+  need_table(tp, "tbeptd");
+  need_column(cp, "tbeptd");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzptd(tp, cp, r, v);
   if (tp->type == kFitsTable) return tbfapd(tp, cp, r, &v, 1, 1);
@@ -164,6 +179,8 @@ void tbeptd(Table* tp, Column* cp, int row, double v) {
 }
 
 void tbeptr(Table* tp, Column* cp, int row, float v) {
+  need_table(tp, "tbeptr");
+  need_column(cp, "tbeptr");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzptr(tp, cp, r, v);
   if (tp->type == kFitsTable) return tbfapr(tp, cp, r, &v, 1, 1);
@@ -172,6 +189,8 @@ void tbeptr(Table* tp, Column* cp, int row, float v) {
 }
 
 void tbepti(Table* tp, Column* cp, int row, int v) {
+  need_table(tp, "tbepti");
+  need_column(cp, "tbepti");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzpti(tp, cp, r, v);
   if (tp->type == kFitsTable) return tbfapi(tp, cp, r, &v, 1, 1);
@@ -180,6 +199,8 @@ void tbepti(Table* tp, Column* cp, int row, int v) {
 }
 
 void tbepts(Table* tp, Column* cp, int row, short v) {
+  need_table(tp, "tbepts");
+  need_column(cp, "tbepts");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzpts(tp, cp, r, v);
   if (tp->type == kFitsTable) return tbfaps(tp, cp, r, &v, 1, 1);
@@ -188,6 +209,8 @@ void tbepts(Table* tp, Column* cp, int row, short v) {
 }
 
 void tbeptb(Table* tp, Column* cp, int row, bool v) {
+  need_table(tp, "tbeptb");
+  need_column(cp, "tbeptb");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzptb(tp, cp, r, v);
   if (tp->type == kFitsTable) return tbfapb(tp, cp, r, &v, 1, 1);
@@ -196,6 +219,8 @@ void tbeptb(Table* tp, Column* cp, int row, bool v) {
 }
 
 void tbeptt(Table* tp, Column* cp, int row, std::string_view text) {
+  need_table(tp, "tbeptt");
+  need_column(cp, "tbeptt");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzptt(tp, cp, r, text);
   if (tp->type == kFitsTable) {

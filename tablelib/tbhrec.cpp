@@ -10,6 +10,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "tbhpar.h"
 #include "vos/error.h"
 #include "vos/files.h"
@@ -173,6 +174,7 @@ void tbhwpr(Table* tp, int parnum, std::string_view record) {
 // Reads parameter n: keyword, type code and value (quotes and comment
 // removed).  A number outside 1..count gives empty results.
 void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& value) {
+  need_table(tp, "tbhgnp");
   if (tp->type == kFitsTable) {
     std::string comment;
     tbfgnp(tp, parnum, kw, dtype, value, comment, kSzParRec);
@@ -207,6 +209,7 @@ void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& val
 // Replaces parameter n (1..maximum) with keyword, type and value; a
 // replaced value keeps the old record's comment.
 void tbhpnp(Table* tp, int parnum, std::string_view kw, int dtype, std::string_view value) {
+  need_table(tp, "tbhpnp");
   if (parnum < 1 || parnum > tp->maxpar) vos::error(1, "tbhpnp:  parnum out of range");
   if (tp->type == kFitsTable) {
     tbfpnp(tp, parnum, kw, dtype, value);
@@ -246,6 +249,7 @@ void tbhpnp(Table* tp, int parnum, std::string_view kw, int dtype, std::string_v
 
 // Appends a parameter; the value text may carry a comment after the value.
 void tbhanp(Table* tp, std::string_view kw, int dtype, std::string_view value, int& parnum) {
+  need_table(tp, "tbhanp");
   if (tp->type == kTextTable) {
     std::string line = "#k " + std::string(kw) + " = " + std::string(value);
     tbzkey(tp, cut(line, 1023), 0);
@@ -283,6 +287,7 @@ void tbhanp(Table* tp, std::string_view kw, int dtype, std::string_view value, i
 
 // Number of the first parameter of keyword kw, 0 when none.
 void tbhfkw(Table* tp, std::string_view kw, int& parnum) {
+  need_table(tp, "tbhfkw");
   if (tp->type == kFitsTable) {
     tbffkw(tp, kw, parnum);
     return;
@@ -301,6 +306,7 @@ void tbhfkw(Table* tp, std::string_view kw, int& parnum) {
 
 // The same walk comparing whole keywords; also gives type and value.
 void tbhfkr(Table* tp, std::string_view kw, int& dtype, std::string& value, int& parnum) {
+  need_table(tp, "tbhfkr");
   const std::string key = tbhkey(kw);
   std::string k;
   for (int i = 1; i <= tp->npar; ++i) {
@@ -316,6 +322,7 @@ void tbhfkr(Table* tp, std::string_view kw, int& dtype, std::string& value, int&
 
 // The comment of a keyword (empty for comment-like keywords).
 void tbhgcm(Table* tp, std::string_view kw, std::string& comment, int maxch) {
+  need_table(tp, "tbhgcm");
   if (tp->type == kFitsTable) {
     tbfgcm(tp, kw, comment, maxch);
     return;
@@ -335,6 +342,7 @@ void tbhgcm(Table* tp, std::string_view kw, std::string& comment, int maxch) {
 
 // Sets (replaces) the comment of a keyword.
 void tbhpcm(Table* tp, std::string_view kw, std::string_view comment) {
+  need_table(tp, "tbhpcm");
   if (comment.empty()) return;
   if (tp->type == kFitsTable) {
     tbfpcm(tp, kw, comment);
@@ -373,6 +381,8 @@ void tbhpcm(Table* tp, std::string_view kw, std::string_view comment) {
 
 // Copies all header parameters of in to out.
 void tbhcal(Table* in, Table* out) {
+  need_table(in, "tbhcal");
+  need_table(out, "tbhcal");
   if (!out->opened) vos::error(1, "tbhcal:  output table is not open yet");
   if (out->readonly) vos::error(3, "tbhcal:  can't write to table; it's readonly");
   if (in->type == kFitsTable || out->type == kFitsTable) {

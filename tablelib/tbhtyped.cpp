@@ -4,6 +4,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "tbconv.h"
 #include "tbhpar.h"
 #include "vos/error.h"
@@ -64,6 +65,7 @@ double scan_or_indef(const std::string& value, bool& read) {
 // ---- add or replace -------------------------------------------------------------
 
 void tbhadd(Table* tp, std::string_view kw, double v) {
+  need_table(tp, "tbhadd");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhadd:  can't put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpd(tp, kw, v); tp->modified = true; return; }
@@ -71,6 +73,7 @@ void tbhadd(Table* tp, std::string_view kw, double v) {
 }
 
 void tbhadr(Table* tp, std::string_view kw, float v) {
+  need_table(tp, "tbhadr");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhadr:  can't put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpr(tp, kw, v); tp->modified = true; return; }
@@ -78,6 +81,7 @@ void tbhadr(Table* tp, std::string_view kw, float v) {
 }
 
 void tbhadi(Table* tp, std::string_view kw, int v) {
+  need_table(tp, "tbhadi");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhadi:  can't put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpi(tp, kw, v); tp->modified = true; return; }
@@ -85,6 +89,7 @@ void tbhadi(Table* tp, std::string_view kw, int v) {
 }
 
 void tbhadb(Table* tp, std::string_view kw, bool v) {
+  need_table(tp, "tbhadb");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhadb:  can't put Boolean parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpb(tp, kw, v); tp->modified = true; return; }
@@ -92,6 +97,7 @@ void tbhadb(Table* tp, std::string_view kw, bool v) {
 }
 
 void tbhadt(Table* tp, std::string_view kw, std::string_view text) {
+  need_table(tp, "tbhadt");
   refuse_readonly(tp);
   if (tp->type == kFitsTable) { tbfhpt(tp, kw, text); tp->modified = true; return; }
   if (tbhisc(kw)) {
@@ -106,6 +112,7 @@ void tbhadt(Table* tp, std::string_view kw, std::string_view text) {
 // ---- replace existing -------------------------------------------------------------
 
 void tbhptd(Table* tp, std::string_view kw, double v) {
+  need_table(tp, "tbhptd");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhptd:  may not put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpd(tp, kw, v); tp->modified = true; return; }
@@ -113,6 +120,7 @@ void tbhptd(Table* tp, std::string_view kw, double v) {
 }
 
 void tbhptr(Table* tp, std::string_view kw, float v) {
+  need_table(tp, "tbhptr");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhptr:  may not put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpr(tp, kw, v); tp->modified = true; return; }
@@ -120,6 +128,7 @@ void tbhptr(Table* tp, std::string_view kw, float v) {
 }
 
 void tbhpti(Table* tp, std::string_view kw, int v) {
+  need_table(tp, "tbhpti");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhpti:  may not put numeric parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpi(tp, kw, v); tp->modified = true; return; }
@@ -127,6 +136,7 @@ void tbhpti(Table* tp, std::string_view kw, int v) {
 }
 
 void tbhptb(Table* tp, std::string_view kw, bool v) {
+  need_table(tp, "tbhptb");
   refuse_readonly(tp);
   if (tbhisc(kw)) vos::error(63, "tbhptb:  may not put Boolean parameter as comment or history");
   if (tp->type == kFitsTable) { tbfhpb(tp, kw, v); tp->modified = true; return; }
@@ -134,6 +144,7 @@ void tbhptb(Table* tp, std::string_view kw, bool v) {
 }
 
 void tbhptt(Table* tp, std::string_view kw, std::string_view text) {
+  need_table(tp, "tbhptt");
   refuse_readonly(tp);
   if (tp->type == kFitsTable) { tbfhpt(tp, kw, text); tp->modified = true; return; }
   if (tbhisc(kw)) vos::error(62, "use tbhadt, not tbhptt, to add new comment or history");
@@ -143,6 +154,7 @@ void tbhptt(Table* tp, std::string_view kw, std::string_view text) {
 // ---- read by keyword ------------------------------------------------------------------
 
 double tbhgtd(Table* tp, std::string_view kw) {
+  need_table(tp, "tbhgtd");
   if (tp->type == kFitsTable) { double v = kIndefD; tbfhgd(tp, kw, v); return v; }
   int dtype = 0;
   std::string value;
@@ -152,6 +164,7 @@ double tbhgtd(Table* tp, std::string_view kw) {
 }
 
 float tbhgtr(Table* tp, std::string_view kw) {
+  need_table(tp, "tbhgtr");
   if (tp->type == kFitsTable) { float v = kIndefR; tbfhgr(tp, kw, v); return v; }
   int dtype = 0;
   std::string value;
@@ -163,6 +176,7 @@ float tbhgtr(Table* tp, std::string_view kw) {
 }
 
 int tbhgti(Table* tp, std::string_view kw) {
+  need_table(tp, "tbhgti");
   if (tp->type == kFitsTable) { int v = kIndefI; tbfhgi(tp, kw, v); return v; }
   int dtype = 0;
   std::string value;
@@ -173,6 +187,7 @@ int tbhgti(Table* tp, std::string_view kw) {
 }
 
 bool tbhgtb(Table* tp, std::string_view kw) {
+  need_table(tp, "tbhgtb");
   if (tp->type == kFitsTable) { bool v = false; tbfhgb(tp, kw, v); return v; }
   int dtype = 0;
   std::string value;
@@ -188,6 +203,7 @@ bool tbhgtb(Table* tp, std::string_view kw) {
 }
 
 void tbhgtt(Table* tp, std::string_view kw, std::string& text, int maxch) {
+  need_table(tp, "tbhgtt");
   if (tp->type == kFitsTable) { tbfhgt(tp, kw, text, maxch); return; }
   int dtype = 0;
   std::string value;

@@ -3,6 +3,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "vos/error.h"
 #include "vos/files.h"
 #include "vos/format.h"
@@ -36,6 +37,7 @@ void set_alloc_rows(Table* tp, int n) {
 
 // Sets one table parameter.
 void tbpset(Table* tp, int code, int value) {
+  need_table(tp, "tbpset");
   switch (code) {
     case 1: set_row_length(tp, 2 * value); break;
     case 2: set_row_length(tp, tp->allrowlen + 2 * value); break;
@@ -68,6 +70,7 @@ void tbpset(Table* tp, int code, int value) {
 
 // Reads one table parameter.
 int tbpsta(Table* tp, int code) {
+  need_table(tp, "tbpsta");
   switch (code) {
     case 1: return (tbrlen(tp, 1) + 1) / 2;
     case 3: return tp->allrows;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "vos/error.h"
 #include "vos/files.h"
 
@@ -13,6 +14,8 @@ namespace tbl {
 // copy the row's bytes at once; any other pair copies column by column
 // (columns matched by number).
 void tbrcpy(Table* in, Table* out, int inrow, int outrow) {
+  need_table(in, "tbrcpy");
+  need_table(out, "tbrcpy");
   if (out->readonly) vos::error(3, "can't write to table; it's readonly");
   if (in->type == kRowOrdered && out->type == kRowOrdered && !in->colsel) {
     int ir = 0, orow = 0;

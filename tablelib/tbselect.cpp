@@ -8,6 +8,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "vos/error.h"
 #include "vos/format.h"
 
@@ -25,6 +26,7 @@ void tbsopn(Table* tp, std::string_view rowsel, std::string_view colsel) {
 
 // Maps a row for reading.
 void tbsirow(Table* tp, int selrow, int& row) {
+  need_table(tp, "tbsirow");
   if (selrow < 1) vos::error(1, "row number less than one is invalid");
   if (selrow > tp->nrows) vos::error(51, "input row is beyond EOF");
   row = selrow;

@@ -8,6 +8,7 @@
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
+#include "tbcheck.h"
 #include "vos/error.h"
 #include "vos/files.h"
 #include "vos/format.h"
@@ -135,6 +136,7 @@ void tbuopn(Table* tp) {
 
 // Creates the file of a prepared new table.
 void tbtcre(Table* tp) {
+  need_table(tp, "tbtcre");
   if (tp->opened) vos::error(1, "tbtcre:  table is already open");
   if (tp->type == kTextTable) {
     tbznew(tp);
@@ -194,6 +196,7 @@ void tbtclo(Table*& tp) {
 
 // Writes the size record and flushes a binary table's file.
 void tbtflu(Table* tp) {
+  need_table(tp, "tbtflu");
   if (tp->type == kTextTable || tp->type == kFitsTable) return;
   if (tp->fd == 0) vos::error(32, "tbtflu:  table is not open");
   if (tp->readonly) vos::error(3, "tbtflu:  table is readonly");
@@ -224,6 +227,7 @@ void tbdres(Table* tp, const SavedSizes& s) {
 // binary or text table is resized by its back end.  A failed resize leaves
 // the size words as they were.
 void tbtchs(Table* tp, int maxpar, int maxcols, int rowlen, int allrows) {
+  need_table(tp, "tbtchs");
   if (tp->opened && !tp->readonly && is_binary(tp)) {
     tbtwsi(tp);
     vos::flush(tp->fd);
@@ -289,6 +293,7 @@ void tbtext(std::string_view in, std::string& out, int maxch) {
 
 // Reopens a binary table's file and sets one file option on it.
 void tbtfst(Table* tp, int option, int value) {
+  need_table(tp, "tbtfst");
   if (tp->fd == 0) vos::error(32, "tbtfst:  table must be open to set FIO option");
   if (!is_binary(tp)) return;
   int mode = vos::READ_ONLY;
@@ -305,12 +310,14 @@ void tbtfst(Table* tp, int option, int value) {
 
 // Makes sure the table has rows up to row.
 void tbtwer(Table* tp, int row) {
+  need_table(tp, "tbtwer");
   int actual = 0;
   tbswer(tp, row, actual);
 }
 
 // The table's file name; a FITS table's with its extension in brackets.
 void tbtnam(Table* tp, std::string& out, int maxch) {
+  need_table(tp, "tbtnam");
   const std::size_t mx = static_cast<std::size_t>(std::max(maxch, 0));
   std::string s = tp->name;
   if (tp->type == kFitsTable) {
