@@ -1,0 +1,120 @@
+// FITS tables at the file level: new columns in an existing table, column
+// renames, overwriting an extension, copying a primary header.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fits_testutil.h"
+#include "tablelib/tables.h"
+#include "tablelib/tbbackend.h"
+#include "vos/error.h"
+
+using namespace fitstest;
+using tbl::Column;
+using tbl::Table;
+
+namespace {
+
+// A FITS file with one binary table of an int column and `rows` rows.
+void make_table(const std::string& path, const char* extname, int rows, int first_value) {
+  Table* tp = tbl::tbtopn(path + "[" + extname + "]", tbl::kNewFile, nullptr);
+  Column* c = nullptr;
+  tbl::tbcdef1(tp, c, "N", "count", "", tbl::kTyInt, 1);
+  tbl::tbtcre(tp);
+  for (int r = 1; r <= rows; ++r) tbl::tbepti(tp, c, r, first_value + r);
+  tbl::tbtclo(tp);
+}
+
+std::string verify(const std::string& path) { return run("fitsverify " + path + " 2>&1"); }
+
+bool clean(const std::string& report) {
+  return report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(FitsTable, NewColumnsAndRenamesInAnExistingTable) {
+  TempFile file("addcol");
+  make_table(file.path, "T", 3, 0);
+  Table* tp = tbl::tbtopn(file.path, tbl::kReadWrite, nullptr);
+  Column *c2 = nullptr, *c3 = nullptr;
+  tbl::tbcdef1(tp, c2, "X", "m", "%10.4f", tbl::kTyDouble, 1);
+  tbl::tbcdef1(tp, c3, "S", "", "", -12, 2);
+  tbl::tbepti(tp, tbl::tbcnum(tp, 1), 4, 40);
+  tbl::tbeptd(tp, c2, 4, 1.5);
+  tbl::tbcnam(tp, c2, "XPOS");
+  tbl::tbcnit(tp, c2, "mm");
+  tbl::tbtclo(tp);
+  EXPECT_TRUE(clean(verify(file.path))) << verify(file.path);
+
+  tp = tbl::tbtopn(file.path, tbl::kReadOnly, nullptr);
+  ASSERT_EQ(tp->ncols, 3);
+  EXPECT_EQ(tp->nrows, 4);
+  EXPECT_EQ(tp->cols[1]->name, "XPOS");
+  EXPECT_EQ(tp->cols[1]->units, "mm");
+  EXPECT_EQ(tp->cols[1]->format, "%10.4f");
+  EXPECT_EQ(tp->cols[2]->dtype, -12);
+  EXPECT_EQ(tp->cols[2]->nelem, 2);
+  double d = 0;
+  tbl::tbegtd(tp, tp->cols[1].get(), 2, d);  // earlier rows got the undefined value
+  EXPECT_EQ(d, tbl::kIndefD);
+  tbl::tbegtd(tp, tp->cols[1].get(), 4, d);
+  EXPECT_EQ(d, 1.5);
+  tbl::tbtclo(tp);
+}
+
+TEST(FitsTable, OverwriteKeepsTheOrderOfExtensions) {
+  TempFile file("overwrite");
+  make_table(file.path, "A", 1, 100);
+  make_table(file.path, "B", 2, 200);
+  make_table(file.path, "C", 3, 300);
+  make_table(file.path + "[B,overwrite+]", "", 0, 0);
+  Table* tp = tbl::tbtopn(file.path + "[2]", tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tp->nrows, 0);
+  tbl::tbtclo(tp);
+  tp = tbl::tbtopn(file.path + "[c]", tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tp->extname, "C");
+  EXPECT_EQ(tp->hdu, 3);
+  EXPECT_EQ(tp->nrows, 3);
+  tbl::tbtclo(tp);
+  EXPECT_TRUE(clean(verify(file.path))) << verify(file.path);
+}
+
+TEST(FitsTable, NewFileRefusesExtensionAboveOne) {
+  TempFile file("ext2");
+  Table* tp = tbl::tbtopn(file.path + "[2]", tbl::kNewFile, nullptr);
+  Column* c = nullptr;
+  tbl::tbcdef1(tp, c, "N", "", "", tbl::kTyInt, 1);
+  try {
+    tbl::tbtcre(tp);
+    FAIL() << "created";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(),
+              "extension number in new FITS file (" + file.path + ") can't be greater than one");
+  }
+  tbl::tbtclo(tp);
+  EXPECT_NE(access(file.path.c_str(), F_OK), 0);
+}
+
+TEST(FitsTable, PrimaryHeaderCopy) {
+  TempFile in("pri_in"), out("pri_out");
+  make_table(in.path, "T", 1, 0);
+  Table* tp = tbl::tbtopn(in.path + "[0]", tbl::kReadWrite, nullptr);
+  EXPECT_EQ(tp->subtype, tbl::kFitsPrimary);
+  tbl::tbhadt(tp, "TELESCOP", "ZOR");
+  tbl::tbtclo(tp);
+  int copied = 0;
+  tbl::tbfpri(in.path, out.path, copied);
+  EXPECT_EQ(copied, 1);
+  tbl::tbfpri(in.path, out.path, copied);  // the output exists now
+  EXPECT_EQ(copied, 0);
+  tp = tbl::tbtopn(out.path + "[0]", tbl::kReadOnly, nullptr);
+  std::string v;
+  tbl::tbhgtt(tp, "TELESCOP", v, 20);
+  EXPECT_EQ(v, "ZOR");
+  tbl::tbhgtt(tp, "FILENAME", v, 80);
+  EXPECT_EQ(v, out.path.substr(out.path.rfind('/') + 1));
+  tbl::tbtclo(tp);
+}
