@@ -61,6 +61,33 @@ TEST(Storage, FitsTable) {
   tbtclo(tp);
 }
 
+TEST(Storage, ColumnOrderedTable) {
+  ScratchDir dir;
+  const std::string name = dir.path("col.tab");
+  Table* tp = tbtopn(name, kNewFile, nullptr);
+  tbpset(tp, 5, kColOrdered);
+  Column *i, *t;
+  tbcdef1(tp, i, "i", "", "", kTyInt, 1);
+  tbcdef1(tp, t, "t", "", "", -8, 1);
+  tbtcre(tp);
+  tbepti(tp, i, 2, 22);
+  tbeptt(tp, t, 150, "last");
+  EXPECT_EQ(tbpsta(tp, 21), 150);
+  EXPECT_EQ(tbpsta(tp, 3), 280);  // int(150 x 1.2 + 100)
+  tbtclo(tp);
+  tp = tbtopn(name, kReadOnly, nullptr);
+  EXPECT_EQ(tp->type, kColOrdered);
+  int v = 0;
+  tbegti(tp, tbcnum(tp, 1), 2, v);
+  EXPECT_EQ(v, 22);
+  tbegti(tp, tbcnum(tp, 1), 149, v);
+  EXPECT_EQ(v, kIndefI);
+  std::string s;
+  tbegtt(tp, tbcnum(tp, 2), 150, s, 20);
+  EXPECT_EQ(s, "last");
+  tbtclo(tp);
+}
+
 TEST(Storage, TextTable) {
   ScratchDir dir;
   dir.write("in.txt", "#k INSTRUME = ZOR\n1 2.5 abc\n3 4.5 def\n");
