@@ -116,6 +116,10 @@ TEST_F(BinTable, RowOrderedAppendAndNullRows) {
   close(tp);
   auto b = file("app.tab");
   EXPECT_EQ(b.size(), byte_of(bod) + std::size_t(3 * R * 2));
+  // Row r, column c lies at body + (r - 1) * R + offset: row 2 of "id" (offset 3)
+  // was nulled again, row 1 of "count" (offset 2) holds the short null.
+  EXPECT_EQ(uint32_t(be32(b, byte_of(bod + R + 3))), 0x80000001u);
+  EXPECT_EQ(be16(b, byte_of(bod + 2)), -32767);
   EXPECT_EQ(be32(b, 12), 3) << "row-ordered files write the row count as allocated rows";
 }
 
@@ -173,6 +177,10 @@ TEST_F(BinTable, ColumnOrderedGrowthRewritesWithNullTail) {
   auto b = file("grow.tab");
   EXPECT_EQ(be32(b, 12), 366);
   EXPECT_EQ(b.size(), byte_of(bod) + 2 * 366 * 6);
+  // Row r of a column at offset o and length L lies at body + o * A + (r - 1) * L.
+  EXPECT_EQ(be32(b, byte_of(bod + 0 * 366 + 4 * 2)), 5);
+  EXPECT_EQ(be64(b, byte_of(bod + 2 * 366 + 4 * 4)), 0x4000000000000000ull);  // 2.0
+  EXPECT_EQ(be64(b, byte_of(bod + 2 * 366 + 200 * 4)), 0x47de17b84357691bull);
   EXPECT_EQ(listing(), std::vector<std::string>{"grow.tab"}) << "no temporary file is left";
 }
 
