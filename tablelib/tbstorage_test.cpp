@@ -107,6 +107,31 @@ TEST(Storage, TextTable) {
   tbhgtt(tp, "INSTRUME", t, 80);
   EXPECT_EQ(t, "ZOR");
   tbtclo(tp);
+
+  // A new text table written through the core and read back.
+  tp = tbtopn(dir.path("new.txt"), kNewFile, nullptr);
+  tbpset(tp, 5, kTextTable);
+  tbpset(tp, 9, kTextWithDefs);
+  write_four_columns(tp);
+  tbhadt(tp, "INSTRUME", "ZOR");
+  tbhadi(tp, "NROWS", 2);
+  tbhadt(tp, "HISTORY", "made here");
+  int n = 0;
+  tbhfkw(tp, "NROWS", n);
+  EXPECT_EQ(n, 2);
+  tbtclo(tp);
+  tp = tbtopn(dir.path("new.txt"), kReadOnly, nullptr);
+  EXPECT_EQ(tp->type, kTextTable);
+  check_four_columns(tp);
+  EXPECT_EQ(tbhgti(tp, "NROWS"), 2);
+  tbhgtt(tp, "INSTRUME", t, 80);
+  EXPECT_EQ(t, "ZOR");
+  std::string kw, value;
+  int dtype = 0;
+  tbhgnp(tp, 3, kw, dtype, value);
+  EXPECT_EQ(kw, "HISTORY");
+  EXPECT_EQ(value, "made here");
+  tbtclo(tp);
 }
 
 }  // namespace
