@@ -145,3 +145,52 @@ TEST(TextWrite, FailedWriteKeepsTheOldFile) {
   EXPECT_THROW(tbl::tbtclo(tp), vos::Error);
   EXPECT_EQ(read_file(a.path), "1 2\n3 4\n");
 }
+
+TEST(TextWrite, LongestQuotedValueKeepsBothQuotes) {
+  std::string v(1022, 'a');
+  v[500] = ' ';
+  std::string q = tbtext::quote_cell(v);
+  EXPECT_EQ(q.size(), 1024u);
+  EXPECT_EQ(q.front(), '"');
+  EXPECT_EQ(q.back(), '"');
+  TempFile a("long");
+  Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+  tbl::tbpset(tp, 5, tbl::kTextTable);
+  Column* c = nullptr;
+  tbl::tbcdef1(tp, c, "text", "", "", -1022, 1);
+  tbl::tbtcre(tp);
+  tbl::tbeptt(tp, c, 1, v);
+  tbl::tbtclo(tp);
+  tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+  std::string back;
+  tbl::tbegtt(tp, tbl::tbcnum(tp, 1), 1, back, 1022);
+  EXPECT_EQ(back, v);
+  tbl::tbtclo(tp);
+}
+
+TEST(TextWrite, DefinitionLinesOnlyWhenNamesOrUnitsNeedThem) {
+  struct Case { const char* name; const char* units; bool defs; };
+  const Case cases[] = {{"c1", "", false}, {"C12", "", false}, {"c0", "", true},
+                        {"c", "", true},   {"c01", "", true},  {"c2", "m", true},
+                        {"flux", "", true}};
+  for (const auto& k : cases) {
+    TempFile a("defs");
+    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+    tbl::tbpset(tp, 5, tbl::kTextTable);
+    Column* c = nullptr;
+    tbl::tbcdef1(tp, c, k.name, k.units, "", tbl::kTyInt, 1);
+    tbl::tbtcre(tp);
+    tbl::tbepti(tp, c, 1, 5);
+    tbl::tbtclo(tp);
+    EXPECT_EQ(read_file(a.path).rfind("#c ", 0) == 0, k.defs) << k.name;
+  }
+}
+
+TEST(TextWrite, RowsWithoutColumnsAreEmptyLines) {
+  TempFile a("nocols");
+  write_file(a.path, "#k A = 1\n");
+  Table* tp = tbl::tbtopn(a.path, tbl::kReadWrite, nullptr);
+  tbl::tbtwer(tp, 3);
+  tbl::tbtclo(tp);
+  EXPECT_EQ(read_file(a.path), "#k A = 1\n\n\n\n");
+}
