@@ -29,6 +29,13 @@ typedef double DBFLT8;
 typedef float DBREAL;
 typedef int STATUS;
 
+// (A test framework's SUCCEED()/FAIL() macros give way to these.)
+#ifdef SUCCEED
+#undef SUCCEED
+#endif
+#ifdef FAIL
+#undef FAIL
+#endif
 #define SUCCEED 1
 #define FAIL 0
 #define TRUE 1

@@ -1,0 +1,357 @@
+// Rows: reading ROW tokens into row records (one reused record, or a
+// bounded row buffer), and the accessors of the current row's values.
+#include <cerrno>
+#include <cstring>
+
+#include "comnlib/comn_alloc.h"
+#include "dblib/db_internal.h"
+
+namespace {
+
+bool buffering(DBPROCESS* dbproc) { return dbisopt(dbproc, DBBUFFER, nullptr) != 0; }
+
+int numeric_len(int p) {
+  long bits = (static_cast<long>(p) * 332193L + 99999L) / 100000L;
+  return 1 + static_cast<int>((bits + 7) / 8);
+}
+
+bool is_fixed(int type) {
+  switch (type) {
+    case MERINT1: case MERBIT: case MERINT2: case MERINT4: case MERDATETIME4: case MERREAL:
+    case MERMONEY: case MERDATETIME: case MERFLT8: case MERMONEY4:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Allocates, purging the row buffer once under pressure.
+void* alloc_row_memory(DBPROCESS* dbproc, std::size_t size) {
+  void* p = comn_calloc(1, size);
+  if (!p && buffering(dbproc)) {
+    dbpurgebuf(dbproc);
+    p = comn_calloc(1, size);
+  }
+  if (!p) {
+    dbsetdead(dbproc);
+    db__raise(dbproc, 20010, 8, errno);
+  }
+  return p;
+}
+
+dbrow* db__get_new_row(DBPROCESS* dbproc) {
+  int n = dballcols(dbproc);
+  dbrow* r = rownew(n);
+  if (!r && buffering(dbproc)) {
+    dbpurgebuf(dbproc);
+    r = rownew(n);
+  }
+  if (!r) {
+    dbsetdead(dbproc);
+    db__raise(dbproc, 20010, 8, errno);
+  }
+  return r;
+}
+
+// Reads the length part of one value: `len` (-1 for NULL).
+int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
+  if (is_fixed(c->type)) {
+    *len = c->maxlen;
+    return 1;
+  }
+  if (c->type == MERTEXT || c->type == MERIMAGE) {
+    unsigned char tpl;
+    if (!db__getbyte(dbproc, &tpl)) return 0;
+    if (tpl == 0) {
+      *len = -1;
+      return 1;
+    }
+    int keep = tpl > 16 ? 16 : tpl;
+    if (!recvserver(dbproc, v->textptr, keep) || !db__discard(dbproc, tpl - keep)) return 0;
+    v->textptrlen = keep;
+    if (!recvserver(dbproc, v->timestamp, 8)) return 0;
+    v->tslen = 8;
+    int32_t l;
+    if (!db__get32(dbproc, &l)) return 0;
+    if (l < 0) {
+      dbsetdead(dbproc);
+      db__raise(dbproc, 20020, 9);
+      return 0;
+    }
+    *len = l == 0 ? -1 : l;
+    return 1;
+  }
+  unsigned char l;
+  if (!db__getbyte(dbproc, &l)) return 0;
+  *len = l == 0 ? -1 : l;
+  return 1;
+}
+
+}  // namespace
+
+int dbsvrow(DBPROCESS* dbproc) {
+  bool buf = buffering(dbproc);
+  dbproc->currow = nullptr;
+  dbrow* row;
+  bool fresh;
+  if (buf || !dbproc->firstrow) {
+    row = db__get_new_row(dbproc);
+    if (!row) return 0;
+    fresh = true;
+  } else {
+    row = dbproc->firstrow;
+    fresh = false;
+  }
+  auto fail = [&]() {
+    if (fresh) rowfree(row);
+    return 0;
+  };
+  int i = 0;
+  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i) {
+    if (i >= row->nvalues) return fail();
+    dbcolvalue* v = &row->values[i];
+    int32_t wire;
+    if (!dbread_datalen(dbproc, c, v, &wire)) return fail();
+    c->isnull = wire < 0;
+    bool text = c->type == MERTEXT || c->type == MERIMAGE;
+    bool numeric = c->type == MERNUMERIC || c->type == MERDECIMAL;
+    int32_t size;
+    if (!buf && !text) size = c->maxlen;
+    else if (numeric && wire >= 0) size = c->maxlen;
+    else size = wire < 0 ? 0 : wire;
+    if (text && dbproc->textlimit > 0 && size > dbproc->textlimit) size = dbproc->textlimit;
+    if (size > 0 && (!v->data || v->allocsize < size)) {
+      comn_free(v->data);
+      v->data = static_cast<BYTE*>(alloc_row_memory(dbproc, static_cast<std::size_t>(size)));
+      v->allocsize = v->data ? size : 0;
+      if (!v->data) return fail();
+    }
+    if (wire < 0) {
+      v->len = 0;
+      continue;
+    }
+    if (numeric) {
+      if (wire != numeric_len(c->precision)) {
+        dbsetdead(dbproc);
+        db__raise(dbproc, c->type == MERNUMERIC ? 20226 : 20227, 11);
+        return fail();
+      }
+      v->data[0] = static_cast<BYTE>(c->precision);
+      v->data[1] = static_cast<BYTE>(c->scale);
+      if (!recvserver(dbproc, v->data + 2, wire)) return fail();
+      v->len = c->maxlen;
+      continue;
+    }
+    int32_t keep = wire < size ? wire : size;
+    if (keep > 0 && !recvserver(dbproc, v->data, keep)) return fail();
+    if (!db__discard(dbproc, wire - keep)) return fail();
+    v->len = keep;
+  }
+  if (!db__next_token(dbproc)) return fail();
+  dbproc->currow = row;
+  if (fresh && !buf && !dbproc->firstrow) dbproc->firstrow = row;
+  return 1;
+}
+
+// Reads tokens up to one row; `got` tells whether a row was read.
+static int db__read_row(DBPROCESS* dbproc, bool* got) {
+  *got = false;
+  bool level7 = dbproc->protolevel >= 7;
+  bool kept_inproc = false;
+  for (;;) {
+    unsigned char t = dbproc->token;
+    int ok = 1;
+    switch (t) {
+      case TK_ROW:
+        if (*got) return db__check_timeout(dbproc);
+        ok = dbsvrow(dbproc);
+        *got = ok != 0;
+        break;
+      case TK_ALTROW:
+        if (*got) return db__check_timeout(dbproc);
+        ok = db__skip_token(dbproc);  // compute rows are not kept
+        break;
+      case TK_ERROR: case TK_INFO: case TK_EED:
+        if (*got) return 1;
+        ok = dbsvinfo(dbproc);
+        break;
+      case TK_RETURNSTATUS: {
+        int32_t st;
+        ok = db__get32(dbproc, &st) && db__next_token(dbproc);
+        dbproc->retstatus = st;
+        dbproc->hasretstat = 1;
+        break;
+      }
+      case TK_RETURNVALUE: case TK_EVENT:
+        ok = db__skip_token(dbproc);
+        break;
+      case TK_ENVCHANGE:
+        ok = db__envchange(dbproc);
+        break;
+      case TK_ALTNAME: case TK_ALTFMT: case TK_ORDERBY: case TK_CONTROL: case TK_OFFSET:
+        dbproc->status &= ~DBST_ROWS;
+        return 1;
+      case TK_COLNAME: case TK_COLFMT: case TK_OLDCOLFMT: case TK_PROCID: case TK_ALTCONTROL:
+        if (level7) {
+          db__badtoken(dbproc);
+          return 0;
+        }
+        dbproc->status &= ~DBST_ROWS;
+        return 1;
+      case TK_ROWFMT:
+        if (!level7) {
+          db__badtoken(dbproc);
+          return 0;
+        }
+        dbproc->status &= ~DBST_ROWS;
+        return 1;
+      case TK_DONE: case TK_DONEPROC: {
+        int ended = 0;
+        ok = t == TK_DONE ? dbdone(dbproc) : dbdoneproc(dbproc, &ended);
+        if (!ok) return 0;
+        if (dbproc->batch & DBB_ATTNACKED) {
+          dbproc->batch &= ~DBB_ATTNACKED;
+          break;
+        }
+        if (t == TK_DONEPROC && !ended && !dbproc->hasretstat) break;
+        dbproc->status &= ~DBST_ROWS;
+        if (dbproc->donestatus & DONE_ERROR) {
+          db__raise(dbproc, 20018, 5);
+          return 0;
+        }
+        return db__check_timeout(dbproc);
+      }
+      case TK_DONEINPROC:
+        ok = dbdoneinproc(dbproc, *got && !kept_inproc);
+        if (*got) kept_inproc = true;
+        dbproc->batch &= ~DBB_ATTNACKED;
+        break;
+      default:
+        db__badtoken(dbproc);
+        return 0;
+    }
+    if (!ok) return 0;
+  }
+}
+
+STATUS dbnextrow(DBPROCESS* dbproc) {
+  if (!db__procchk(dbproc)) return FAIL;
+  bool buf = buffering(dbproc);
+  if (dbproc->status & DBST_CANCELLED) {
+    dbproc->status &= ~(DBST_CANCELLED | DBST_ROWS);
+    if (!buf) return NO_MORE_ROWS;
+  }
+  comn_free(dbproc->rowscratch);
+  dbproc->rowscratch = nullptr;
+  bool got = false;
+  if (buf) {
+    if (dbproc->currow && dbproc->currow != dbproc->lastrow) {
+      dbproc->currow = dbproc->currow->next;
+    } else if (!dbproc->currow && dbproc->firstrow) {
+      dbproc->currow = dbproc->firstrow;
+    } else {
+      if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;
+      if (dbbuffull(dbproc)) return BUF_FULL;
+      dbrow* last = dbproc->lastrow;
+      if (!db__read_row(dbproc, &got)) return FAIL;
+      if (!got) {
+        dbproc->currow = last;
+        return NO_MORE_ROWS;
+      }
+      dbrow* r = dbproc->currow;
+      r->rownum = last ? last->rownum + 1 : 1;
+      r->prev = last;
+      if (last) last->next = r;
+      else dbproc->firstrow = r;
+      dbproc->lastrow = r;
+    }
+  } else {
+    if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;
+    int32_t num = dbproc->currow ? dbproc->currow->rownum + 1 : 1;
+    if (!db__read_row(dbproc, &got)) return FAIL;
+    if (!got) return NO_MORE_ROWS;
+    dbproc->lastrow = dbproc->currow;
+    if (!dbproc->firstrow) dbproc->firstrow = dbproc->currow;
+    dbproc->currow->rownum = num;
+  }
+  if (dbdobind(dbproc) != SUCCEED) return FAIL;
+  return REG_ROW;
+}
+
+void dbclrbuf(DBPROCESS* dbproc, DBINT n) {
+  if (!dbproc) return;
+  dbproc->avail = 0;
+  if (!buffering(dbproc) || !dbproc->firstrow || n < 1) return;
+  int held = dbproc->lastrow->rownum - dbproc->firstrow->rownum + 1;
+  if (n >= held) n = held - 1;
+  if (n < 1) return;
+  dbrow* newfirst = dbproc->firstrow;
+  for (int i = 0; i < n; ++i) newfirst = newfirst->next;
+  dbrow* dropped = dbproc->firstrow;
+  newfirst->prev->next = nullptr;
+  newfirst->prev = nullptr;
+  if (!dbproc->currow || dbproc->currow->rownum < newfirst->rownum) dbproc->currow = newfirst;
+  dbproc->firstrow = newfirst;
+  rowfree(dropped);
+}
+
+void dbpurgebuf(DBPROCESS* dbproc) {
+  if (!dbproc || !dbproc->firstrow || !dbproc->lastrow) return;
+  dbclrbuf(dbproc, dbproc->lastrow->rownum - dbproc->firstrow->rownum);
+}
+
+DBBOOL dbbuffull(DBPROCESS* dbproc) {
+  if (!dbproc || !dbproc->firstrow || !dbproc->lastrow) return FALSE;
+  int held = dbproc->lastrow->rownum - dbproc->firstrow->rownum + 1;
+  int limit = dbproc->rowbuflimit > 0 ? dbproc->rowbuflimit : Db__GlobalRec.defrowbuf;
+  return held >= limit;
+}
+
+DBINT dbcurrow(DBPROCESS* dbproc) { return dbproc && dbproc->currow ? dbproc->currow->rownum : 0; }
+DBINT dbfirstrow(DBPROCESS* dbproc) { return dbproc && dbproc->firstrow ? dbproc->firstrow->rownum : 0; }
+DBINT dblastrow(DBPROCESS* dbproc) { return dbproc && dbproc->lastrow ? dbproc->lastrow->rownum : 0; }
+STATUS dbrowtype(DBPROCESS* dbproc) {
+  if (!dbproc || !dbproc->currow) return NO_MORE_ROWS;
+  return dbproc->currow->computeid ? dbproc->currow->computeid : REG_ROW;
+}
+DBBOOL dbmorerows(DBPROCESS* dbproc) {
+  return dbproc && (dbproc->token == TK_ROW || dbproc->token == TK_ALTROW);
+}
+
+// The value of a visible column: its index among all columns, or -1.
+static int value_index(DBPROCESS* dbproc, int column) {
+  if (column < 1) return -1;
+  int n = 0, i = 0;
+  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i) {
+    if (c->colstatus & 0x10) continue;
+    if (++n == column) return i;
+  }
+  return -1;
+}
+
+BYTE* dbdata(DBPROCESS* dbproc, int column) {
+  if (!dbproc) return nullptr;
+  if (!dbproc->currow) {
+    db__raise(dbproc, 20044, 7);
+    return nullptr;
+  }
+  int i = value_index(dbproc, column);
+  if (i < 0 || i >= dbproc->currow->nvalues) {
+    db__raise(dbproc, 20026, 7);
+    return nullptr;
+  }
+  dbcolvalue& v = dbproc->currow->values[i];
+  return v.len == 0 ? nullptr : v.data;
+}
+
+DBINT dbdatlen(DBPROCESS* dbproc, int column) {
+  if (!dbproc) return -1;
+  int i = value_index(dbproc, column);
+  if (!dbproc->currow) {
+    if (i < 0) return -1;
+    db__raise(dbproc, 20044, 7);
+    return -1;
+  }
+  if (i < 0 || i >= dbproc->currow->nvalues) return -1;
+  return dbproc->currow->values[i].len;
+}

@@ -1,0 +1,515 @@
+// Internal records of the DB client: the process-wide record, the
+// connection (DBPROCESS), the login record, the small records hanging off a
+// connection, and the routines the client's own files share.  Other layers
+// of the client (conversions, localisation, cursors) may read these fields.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "dblib/dblib.h"
+#include "intllib/intl_loc.h"
+
+// ---------------------------------------------------------------------------
+// Records
+
+// One node of the command buffer, option text and other string lists.
+struct dbstring {
+  char* data;     // owned, not NUL-terminated
+  int32_t len;
+  dbstring* next;
+};
+
+// One result column.
+struct dbcolumn {
+  char name[31];            // at most 30 characters
+  unsigned char type;       // server datatype
+  int32_t usertype;
+  int32_t maxlen;
+  int32_t displen;
+  char* control;            // owned CONTROL format text
+  // Binding.
+  BYTE* varaddr;
+  DBINT bindlen;
+  int bindtype;
+  DB_CVTPROC cvtproc;
+  DBINT* nullind;
+  DBTYPEINFO typeinfo;
+  unsigned char tabnum;
+  unsigned char colstatus;     // 0x10 hidden, 0x20 has a source name
+  unsigned char rowfmtstatus;  // 0x20 nullable
+  char* srcname;               // owned
+  char* texttable;             // owned table name of a text/image column
+  int32_t precision;
+  int32_t scale;
+  int isnull;                  // the current value is NULL
+  dbcolumn* next;
+};
+
+// One value of a row.
+struct dbcolvalue {
+  BYTE* data;           // owned
+  int32_t len;          // 0 for NULL
+  int32_t allocsize;
+  BYTE textptr[16];
+  int32_t textptrlen;
+  BYTE timestamp[8];
+  int32_t tslen;
+};
+
+// One row.
+struct dbrow {
+  int32_t rownum;
+  int16_t computeid;    // 0 for a regular row
+  dbcolvalue* values;   // owned array
+  int32_t nvalues;
+  int altnull;
+  dbrow* prev;
+  dbrow* next;
+};
+
+struct dboffset {
+  int16_t type;
+  int16_t offset;
+  dboffset* next;
+};
+
+// A stored server message.
+struct dbmsgrec {
+  int32_t number;
+  unsigned char state;
+  unsigned char severity;
+  char* text;      // owned
+  char* server;    // owned
+  char* proc;      // owned
+  int16_t line;
+  dbmsgrec* next;
+};
+
+// A parameter of a negotiation message (and later of RPCs).
+struct dbparam {
+  char name[31];
+  unsigned char namelen;
+  unsigned char status;
+  int32_t usertype;
+  unsigned char type;
+  int32_t maxlen;
+  int32_t precision;
+  int32_t scale;
+  int32_t datalen;
+  BYTE* data;        // owned
+  dbparam* next;
+};
+
+// A negotiation MSG read during login.
+struct dbnegmsg {
+  int16_t id;
+  int16_t nparams;
+  dbparam* params;
+};
+
+struct dbtabname {
+  char name[32];
+  dbtabname* next;
+};
+
+// One address of a server from the interfaces file.
+struct iface_entry {
+  char server[32];
+  int32_t retries;
+  int32_t delay;
+  char service[16];
+  char netword[32];
+  char protocol[32];
+  char host[32];
+  char address[64];
+  iface_entry* next;
+};
+
+// Transport routines of a connection.
+typedef int (*DB_ATTN_FN)(DBPROCESS*, int attnbyte);
+typedef int (*DB_READ_FN)(DBPROCESS*, BYTE* buf, int len, int firstcall, int* remaining);
+typedef int (*DB_WRITE_FN)(DBPROCESS*, const BYTE* buf, int len, int eom);
+typedef int (*DB_CLOSE_FN)(DBPROCESS*);
+
+// Packet buffers and transport of one connection.
+struct dbnetctx {
+  BYTE* block;        // owned: 2 * packet size
+  BYTE* sendbuf;      // first half: header + body being filled
+  int32_t sendpos;    // next free byte of the send buffer
+  int32_t sendleft;   // space left in the send buffer
+  int32_t pktsize;
+  int wfd;
+  BYTE* recvbuf;      // second half: header + body of the packet read
+  int32_t recvpos;    // next unread body byte (index into recvbuf)
+  int32_t recvavail;  // unread body bytes
+  int32_t recvwant;
+  int rfd;
+  int nettype;
+  DB_ATTN_FN attn;
+  DB_READ_FN reader;
+  void* unused;
+  DB_WRITE_FN writer;
+  DB_CLOSE_FN closer;
+  BYTE lasttype;      // type byte of the last packet read
+  int32_t lastlen;    // length (header included) of the last packet read
+  int32_t pktno;      // packet number of the message being sent
+};
+
+// One option of a connection.
+struct dboption {
+  const char* name;
+  dbstring* params;   // owned
+  uint16_t flags;     // 1 client side, 2 parameter, 4 on by default, 8 one value
+  int set;
+};
+
+// The locale of one national language.
+struct dbmoneyfmt {
+  int before;         // the entry's first value begins with "B"
+  char text[6];
+  dbmoneyfmt* next;
+};
+struct dberrtext {
+  char mnemonic[9];
+  char text[257];
+};
+struct DBLOCALE {
+  char language[32];
+  INTL_DATETIME* datetime;   // owned
+  int32_t dateorder;         // 1 mdy, 2 dmy, 3 ymd, 4 ydm, 5 myd, 6 dym
+  char copyright[512];
+  dbmoneyfmt* money;         // owned list
+  dberrtext errors[299];     // 20001..20299
+  int32_t usecount;
+  DBLOCALE* next;
+};
+
+// A security label of a login.
+struct dblabel {
+  dblabel* next;
+  char* name;
+  char* value;
+};
+
+// The login description: the 568-byte wire record and its labels.
+struct loginrec {
+  unsigned char* rec;   // owned, LOGIN_RECLEN bytes
+  dblabel* labels;
+  void* chalresp;       // never filled by the library
+};
+
+#define LOGIN_RECLEN 568
+#define LOGIN_OLDLEN 172
+// Offsets of the login record's fields.
+enum LoginOff {
+  L_HOST = 0, L_USER = 31, L_PWD = 62, L_HID = 93,
+  L_INT2 = 124, L_INT4 = 125, L_CHAR = 126, L_FLT = 127, L_DATE = 128, L_USEDB = 129,
+  L_DMPLD = 130, L_APP = 140, L_SERVER = 171, L_RPW = 202, L_RPWLEN = 457,
+  L_PROTO = 458, L_PROG = 462, L_PROGLEN = 472, L_PROGVER = 473, L_NOSHORT = 477,
+  L_FLT4 = 478, L_DATE4 = 479, L_LANG = 480, L_SETLANG = 511, L_OLDSEC = 512,
+  L_SECLOGIN = 514, L_SECBULK = 515, L_HALOGIN = 516, L_SESSION = 517,
+  L_CHARSET = 525, L_SETCHARSET = 556, L_PACKET = 557, L_PACKETLEN = 563,
+};
+
+// Status bits of a connection.
+enum : uint32_t {
+  DBST_ROWS = 0x2,
+  DBST_PROCID = 0x4,
+  DBST_SQLOK_DONE = 0x8,
+  DBST_DBCHANGED = 0x10,
+  DBST_RPC = 0x20,
+  DBST_PRINTFUNC = 0x400,
+  DBST_RETTEXT = 0x4000,
+  DBST_ATTNWAIT = 0x10000,
+  DBST_TIMEDOUT = 0x20000,
+  DBST_INTERRUPTED = 0x80000,
+  DBST_EOM = 0x100000,
+  DBST_CANCELLED = 0x200000,
+};
+// Batch flags.
+enum : uint32_t {
+  DBB_NORESULTS = 0x1,
+  DBB_ATTNSENT = 0x2,
+  DBB_ATTNSINCE = 0x4,
+  DBB_ATTNACKED = 0x8,
+};
+// DONE status bits.
+enum : uint16_t {
+  DONE_MORE = 0x1,
+  DONE_ERROR = 0x2,
+  DONE_COUNT = 0x10,
+  DONE_ATTN = 0x20,
+  DONE_EVENT = 0x40,
+};
+// Stream tokens.
+enum : unsigned char {
+  TK_LANGUAGE = 0x21, TK_OLDCOLFMT = 0x2A, TK_MSG = 0x65, TK_OFFSET = 0x78,
+  TK_RETURNSTATUS = 0x79, TK_PROCID = 0x7C, TK_COLNAME = 0xA0, TK_COLFMT = 0xA1,
+  TK_EVENT = 0xA2, TK_TABNAME = 0xA4, TK_COLINFO = 0xA5, TK_OPTIONCMD = 0xA6,
+  TK_ALTNAME = 0xA7, TK_ALTFMT = 0xA8, TK_ORDERBY = 0xA9, TK_ERROR = 0xAA, TK_INFO = 0xAB,
+  TK_RETURNVALUE = 0xAC, TK_LOGINACK = 0xAD, TK_CONTROL = 0xAE, TK_ALTCONTROL = 0xAF,
+  TK_ROW = 0xD1, TK_ALTROW = 0xD3, TK_PARAMS = 0xD7, TK_CAPABILITY = 0xE2,
+  TK_ENVCHANGE = 0xE3, TK_EED = 0xE5, TK_PARAMFMT = 0xEC, TK_ROWFMT = 0xEE,
+  TK_DONE = 0xFD, TK_DONEPROC = 0xFE, TK_DONEINPROC = 0xFF,
+};
+// Packet types.
+enum : unsigned char {
+  PKT_LANGUAGE = 1, PKT_LOGIN = 2, PKT_RPC = 3, PKT_RESPONSE = 4, PKT_ATTENTION = 6,
+  PKT_NORMAL = 15, PKT_OLDSTYLE = 0x46,
+};
+
+// A connection.
+struct dbprocess {
+  dbnetctx* net;
+  uint32_t status;
+  unsigned char token;
+  dbstring* cmdbuf;
+  int32_t curcmd;
+  int32_t procid;
+  dbcolumn* columns;
+  void* computes;
+  dbrow* firstrow;
+  dbrow* currow;
+  dbrow* lastrow;
+  dboffset* offsets;
+  int16_t curoffset;
+  dboption* options;      // owned, DBNUMOPTIONS entries
+  dbstring* optcmd;       // owned
+  dbmsgrec* msgs;         // owned
+  dbmsgrec* msgcursor;    // last record handed out (nullptr: before the first)
+  dbnegmsg* curmsg;       // owned
+  BYTE* savedkey;
+  unsigned char savedkeylen;
+  uint16_t donestatus;
+  uint16_t donecmd;
+  int32_t donecount;
+  DB_BUSY_PROC busy;
+  DB_IDLE_PROC idle;
+  DB_INTCHK_PROC intcheck;
+  DB_INTHANDLE_PROC inthandler;
+  int32_t rowbuflimit;
+  uint32_t batch;
+  int32_t norders;
+  int32_t* orders;        // owned
+  unsigned char avail;
+  int32_t recslot;
+  unsigned char dead;
+  unsigned char enabled;
+  unsigned char batchsent;
+  dbtabname* tabnames;    // owned
+  void* retvals;
+  unsigned char textopen;
+  int32_t retstatus;
+  unsigned char hasretstat;
+  int32_t textlimit;
+  int32_t lastmsgno;
+  char redirect[31];
+  int32_t numcols;
+  unsigned char oldlogin;
+  int32_t protolevel;
+  DBLOCALE* locale;
+  void* rpc;
+  int32_t spid;
+  unsigned char tokenread;
+  int32_t pktsize;
+  unsigned char loggingin;
+  unsigned char textprobe;
+  unsigned char textprobeok;
+  char charsetname[31];
+  void* charset;
+  unsigned char charsetquery;
+  uint16_t pending;        // 1 database, 2 language, 4 character set, 8 packet size
+  void* rowscratch;
+  int32_t askedpktsize;
+  BYTE* capmasks;          // owned, 14 bytes
+  dbprocess* nextproc;
+  void* cursors;
+  // dbuse and environment
+  char dbname[31];
+  unsigned char inuse;
+  unsigned char useretry;
+  // loginack status during login
+  int32_t ackstatus;
+  int32_t prlinelen;
+  unsigned char datestyle;  // option 32
+  DBTYPEINFO typeinfo;      // scratch for dbcoltypeinfo
+  int32_t prevcount;        // the previous valid DONE count
+};
+
+// The process-wide record.
+struct DbGlobal {
+  DBLOCALE* deflocale;
+  DBLOCALE* locales;
+  dbstring* nolocales;
+  char* defcharset;          // 30-byte buffer or nullptr
+  dbprocess* procs;
+  int32_t maxprocs;
+  int32_t nprocs;
+  int32_t logintime;
+  int32_t cmdtime;
+  char ifile[1024];
+  FILE* ifstream;
+  iface_entry* defentry;
+  int32_t olddatestyle;
+  int32_t version;           // 0 unset, 1, 2
+  int32_t defrowbuf;
+  DB_ERRHANDLE_PROC errhandler;
+  DB_MSGHANDLE_PROC msghandler;
+  int32_t style;
+  int32_t lasterr;
+  int32_t lastsev;
+  // interactive-client settings
+  int32_t header, isqlid, msgs, time;
+  unsigned char debug, argid;
+};
+extern DbGlobal Db__GlobalRec;
+
+// ---------------------------------------------------------------------------
+// Shared routines
+
+// Errors (db_errors.cpp).
+const char* db__geterrstr(DBPROCESS* dbproc, int dberr);
+const char* db__oserrstr(int oserr);
+// Raises `dberr` with its text; answer of merseterr.
+int db__raise(DBPROCESS* dbproc, int dberr, int severity, int oserr = -1,
+              const char* text = nullptr);
+[[noreturn]] void db__exraise(const char* text);
+void db__perror(int dberr);
+
+// Checks (db_global.cpp).
+int db__procchk(DBPROCESS* dbproc);
+int db__check_null(DBPROCESS* dbproc, const void* p, const char* routine, const char* param);
+int db__getDbTimeout(DBPROCESS* dbproc);
+
+// Records (db_records.cpp).
+DBPROCESS* newdbproc();
+void tidyproc(DBPROCESS* dbproc);
+dbstring* strnew();
+dbstring* strfree(dbstring* list);
+dbstring* strlast(dbstring* list);
+int savestr(DBPROCESS* dbproc, dbstring* node, const char* bytes, int len);
+dbcolumn* colnew();
+dbcolumn* colfree(dbcolumn* list);
+dbrow* rownew(int nvalues);
+dbrow* rowfree(dbrow* list);
+dboffset* offfree(dboffset* list);
+dbmsgrec* infonew();
+dbmsgrec* infofree(dbmsgrec* list);
+void db__free_msg(dbmsgrec* m);
+dbparam* paramfree(dbparam* list);
+dbnegmsg* msgnew();
+dbnegmsg* msgfree(dbnegmsg* m);
+dbtabname* dbtabfree(dbtabname* list);
+char* db__strdup(const char* s, int len);
+
+// Login records (db_login.cpp).
+int db__save_label(LOGINREC* login, const char* name, int namelen, const char* value, int valuelen);
+dblabel* db__labelfree(dblabel* labels);
+int db__send_labels(DBPROCESS* dbproc, LOGINREC* login);
+
+// Interfaces file (db_iface.cpp).
+iface_entry* db__getconnectlist(const char* server, const char* service);
+void db__free_iface_list(iface_entry* list);
+int db__initnet(dbnetctx* net, DBPROCESS* dbproc, const char* server, const char* service,
+                iface_entry* saved, int redirect, int logintime);
+int db__hostname(char* buffer, int size);
+
+// Transport (db_tli.cpp).
+int commtype_token(const char* word);
+int mer_strtodata(unsigned char* dest, int destmax, const char* text);
+int getxchar(int c);
+int db__tcp2tli(char* host, int hostsize, char* address, int addrsize);
+int tli_open(iface_entry* entry, int* rfd, int* wfd, int* err, int* sev, int* oserr,
+             int logintime);
+int tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int firstcall, int* remaining);
+int tli_write(DBPROCESS* dbproc, const BYTE* buf, int len, int eom);
+int tli_close_connection(DBPROCESS* dbproc);
+int tli_sendattn_oob(DBPROCESS* dbproc, int attnbyte);
+int tli_sendattn_inband(DBPROCESS* dbproc, int attnbyte);
+int tli_sendattn_unknown(DBPROCESS* dbproc, int attnbyte);
+
+// Packets (db_packet.cpp).
+void db__initserver(dbnetctx* net, BYTE* block, int pktsize);
+int db__realloc_bufs(DBPROCESS* dbproc);
+int sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype);
+int sendeom(DBPROCESS* dbproc, int pkttype, int flag);
+int sendflush(DBPROCESS* dbproc, int eom, int flag);
+int recvserver(DBPROCESS* dbproc, void* dest, int count);
+int db__discard(DBPROCESS* dbproc, int count);
+int recvfill(DBPROCESS* dbproc);
+// Token-stream helpers over recvserver.
+int db__getbyte(DBPROCESS* dbproc, unsigned char* b);
+int db__get16(DBPROCESS* dbproc, int16_t* v);
+int db__getu16(DBPROCESS* dbproc, uint16_t* v);
+int db__get32(DBPROCESS* dbproc, int32_t* v);
+int db__next_token(DBPROCESS* dbproc);
+// Reads a length-prefixed name into a field of `size` bytes (cut, the rest
+// skipped); `len` is the length on the wire.
+int db__read_name(DBPROCESS* dbproc, int len, char* field, int size);
+int db__send16(DBPROCESS* dbproc, int v, int pkttype);
+int db__send32(DBPROCESS* dbproc, int32_t v, int pkttype);
+
+// Login negotiation (db_negotiate.cpp).
+int dbsvlogin(DBPROCESS* dbproc, LOGINREC* login);
+int db__read_login_ack(DBPROCESS* dbproc);
+int db__send_capability(DBPROCESS* dbproc);
+int db__handle_capability(DBPROCESS* dbproc);
+extern const BYTE kCapabilityToken[21];
+
+// Login (db_open.cpp).
+int db__textok(DBPROCESS* dbproc);
+void db__set_login_node(DBPROCESS* dbproc, const char* text);
+
+// Commands (db_cmd.cpp).
+int db__sqlxactsend(DBPROCESS* dbproc, int flag);
+int db__check_timeout(DBPROCESS* dbproc);
+int db__send_language_header(DBPROCESS* dbproc, int32_t textlen);
+
+// Results (db_results.cpp).
+int dbdone(DBPROCESS* dbproc);
+int dbdoneproc(DBPROCESS* dbproc, int* ended);
+int dbdoneinproc(DBPROCESS* dbproc, int keepcount);
+int db__calc_numcols(DBPROCESS* dbproc);
+int db__typelen(DBPROCESS* dbproc, int type);
+int dbsvoff(DBPROCESS* dbproc);
+int db__skip_token(DBPROCESS* dbproc);
+int svrowfmt(DBPROCESS* dbproc);
+int dbsvcolinfo(DBPROCESS* dbproc);
+int dbsvtabname(DBPROCESS* dbproc);
+int dbsvorder(DBPROCESS* dbproc);
+int svcontrol(DBPROCESS* dbproc);
+int dbsvcoff(DBPROCESS* dbproc);
+void db__badtoken(DBPROCESS* dbproc);
+void db__run_charset_query(DBPROCESS* dbproc);
+
+// Rows (db_rows.cpp) and binding.
+int dbsvrow(DBPROCESS* dbproc);
+int dbdobind(DBPROCESS* dbproc);
+
+// Cancel (db_cancel.cpp).
+int GetAttnAck(DBPROCESS* dbproc);
+
+// Options (db_options.cpp).
+int dboptinit(DBPROCESS* dbproc);
+void dboptfree(DBPROCESS* dbproc);
+
+// Environment changes and messages.
+int db__envchange(DBPROCESS* dbproc);
+void dbuse_msg_handler(DBPROCESS* dbproc);
+int dbsvinfo(DBPROCESS* dbproc);
+int db__save_msg(DBPROCESS* dbproc, dbmsgrec* m);
+void dbdbchange(DBPROCESS* dbproc, dbmsgrec* m);
+
+// Locales (db_locale.cpp).
+DBLOCALE* db__getloc(DBPROCESS* dbproc, const char* language);
+void db__freeloc(DBLOCALE* loc);
+void db__loc_count(DBPROCESS* dbproc);
+int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]);
+int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]);
+int db__init_charset(DBPROCESS* dbproc, LOGINREC* login);
+int dateorder(const char* format);
+
+// Encryption (db_encrypt.cpp / dblib/db_encrypt.h).
+int db__encrypt_handler(DBPROCESS* dbproc, const char* pwd, int pwdlen, const BYTE* key,
+                        int keylen, BYTE* out, int outsize, int* outlen);
