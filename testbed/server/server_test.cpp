@@ -669,3 +669,20 @@ TEST_F(StandinServerTest, RecordedRepliesReplay) {
   EXPECT_EQ(std::string(r.body.begin(), r.body.end()), body);
   EXPECT_EQ(find(decode(r.body), 0xFD)->count, 6u);
 }
+
+TEST_F(StandinServerTest, AClientPacketShorterThanItsHeaderEndsTheSession) {
+  standin::StandinServer srv(options());
+  for (bool logged_in : {false, true}) {
+    RawClient c(srv.port());
+    if (logged_in) logged_in_reply(c);
+    c.send_raw(Buf{15, 1, 0, 4, 0, 0, 0, 0});
+    EXPECT_TRUE(c.sees_close());
+  }
+  int protocol_errors = 0;
+  for (auto& l : srv.log())
+    if (l.event == "protocol" && l.detail == "packet length below 8") ++protocol_errors;
+  EXPECT_EQ(protocol_errors, 2);
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
+}

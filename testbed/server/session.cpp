@@ -293,6 +293,10 @@ void Session::serve() {
       log("protocol", "packet length below 8");
       return;
     }
+    if (st == ReadStatus::too_long) {
+      log("protocol", "message longer than " + std::to_string(kMaxMessage) + " bytes");
+      return;
+    }
     if (st != ReadStatus::ok) return;
     log_headers(m);
     switch (m.type) {

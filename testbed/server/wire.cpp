@@ -133,6 +133,7 @@ ReadStatus Conn::read_message(Message& m, int timeout_ms) {
       m.body.clear();
       return ReadStatus::ok;
     }
+    if (m.body.size() + body.size() > kMaxMessage) return ReadStatus::too_long;
     m.body.insert(m.body.end(), body.begin(), body.end());
     if (h.status & kStatusEom) return ReadStatus::ok;
   }
@@ -156,6 +157,14 @@ bool Conn::wait_attention(int timeout_ms) {
   if (st != ReadStatus::ok) return false;
   held_.push_back(Held{h, std::move(body)});
   return h.type == kPacketAttention;
+}
+
+void Conn::drop_attention() {
+  for (auto it = held_.begin(); it != held_.end(); ++it)
+    if (it->h.type == kPacketAttention) {
+      held_.erase(it);
+      return;
+    }
 }
 
 bool Conn::write_all(const std::uint8_t* p, std::size_t n) {
@@ -219,9 +228,7 @@ bool ReplyWriter::finish() {
   if (!attention_ && conn_->poll_attention()) attention_ = true;
   if (attention_) {
     pending_.clear();
-    // Drop the held attention packet: it is answered here.
-    Message m;
-    conn_->read_message(m, 0);
+    conn_->drop_attention();  // it is answered here
     static const std::uint8_t ack[] = {0xFD, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     return send_packet(ack, sizeof ack, true);
   }

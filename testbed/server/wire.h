@@ -24,6 +24,8 @@ constexpr std::uint8_t kPacketNormal = 15;
 
 constexpr std::uint8_t kStatusEom = 0x01;
 constexpr std::size_t kHeaderSize = 8;
+// Largest message accepted from a client; a longer one ends the session.
+constexpr std::size_t kMaxMessage = 64u << 20;
 
 struct PacketHeader {
   std::uint8_t type = 0;
@@ -94,7 +96,7 @@ struct Message {
   std::vector<PacketHeader> headers;
 };
 
-enum class ReadStatus { ok, closed, timeout, bad_packet };
+enum class ReadStatus { ok, closed, timeout, bad_packet, too_long };
 
 // The client connection of one session: reads packets (keeping packets
 // that arrived while a reply was being written) and writes raw bytes.
@@ -115,6 +117,8 @@ class Conn {
   // Waits up to timeout_ms for an attention; true when one arrived.
   bool wait_attention(int timeout_ms);
   bool write_all(const std::uint8_t* p, std::size_t n);
+  // Removes the first held attention packet (it has been answered).
+  void drop_attention();
 
  private:
   bool fill(std::uint8_t* p, std::size_t n, int timeout_ms, ReadStatus& st);
