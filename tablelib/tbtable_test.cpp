@@ -367,5 +367,28 @@ TEST(Tables, ElementPositions) {
             "tbeoff:  bad table type; table or memory corrupted?");
 }
 
+TEST(Tables, RowMapping) {
+  Table t;
+  t.type = 15;
+  t.nrows = 10;
+  int row = 0, code = 0;
+  EXPECT_EQ(message_of([&] { tbsirow(&t, 0, row); }, &code), "row number less than one is invalid");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(message_of([&] { tbswer1(&t, -1, row); }), "row number less than one is invalid");
+  tbsirow(&t, 10, row);
+  EXPECT_EQ(row, 10);
+  tbswer(&t, 4, row);  // within the table: nothing to extend
+  EXPECT_EQ(row, 4);
+  EXPECT_EQ(message_of([&] { tbswer(&t, 11, row); }, &code),
+            "tbswer:  bad table type; table or memory corrupted?");
+  EXPECT_EQ(code, 81);
+  EXPECT_EQ(t.nrows, 10);
+  EXPECT_FALSE(t.modified);
+  t.type = kRowOrdered;
+  tbswer1(&t, 11, row);  // the row writer appends the next row itself
+  EXPECT_EQ(row, 11);
+  EXPECT_EQ(t.nrows, 10);
+}
+
 }  // namespace
 }  // namespace tbl
