@@ -136,10 +136,10 @@ TEST(FitsAccess, NullValuesAddedForExistingColumns) {
   int status = 0;
   ffinit(&f, file.path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  char* tt[] = {const_cast<char*>("B"), const_cast<char*>("J")};
-  char* tf[] = {const_cast<char*>("1B"), const_cast<char*>("1J")};
-  char* tu[] = {const_cast<char*>(""), const_cast<char*>("")};
-  ffcrtb(f, BINARY_TBL, 0, 2, tt, tf, tu, "T", &status);
+  char* tt[] = {const_cast<char*>("B"), const_cast<char*>("J"), const_cast<char*>("X")};
+  char* tf[] = {const_cast<char*>("1B"), const_cast<char*>("1J"), const_cast<char*>("9X")};
+  char* tu[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
+  ffcrtb(f, BINARY_TBL, 0, 3, tt, tf, tu, "T", &status);
   short b = 7;
   int j = 9;
   ffpcli(f, 1, 1, 1, 1, &b, &status);
@@ -164,6 +164,11 @@ TEST(FitsAccess, NullValuesAddedForExistingColumns) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(tnull1, 255);
   EXPECT_EQ(tnull2, -2147483647);
+  long tnull3 = 0;
+  ffgkyj(f, "TNULL3", &tnull3, nullptr, &status);
+  EXPECT_EQ(status, KEY_NO_EXIST);  // bits get no undefined value
+  status = 0;
+  ffcmsg();
   ffclos(f, &status);
   std::string report = run("fitsverify " + file.path + " 2>&1");
   EXPECT_NE(report.find("0 error(s)"), std::string::npos) << report;
@@ -189,6 +194,9 @@ TEST(FitsAccess, HeaderKeywords) {
   tbl::tbhadt(tp, "QUOTED", "it's a 'test'");
   int parnum = 0;
   tbl::tbhanp(tp, "APPENDED", tbl::kTyChar, "abc", parnum);
+  tbl::tbhanp(tp, "QANP", tbl::kTyChar, "'don''t' as written", parnum);
+  tbl::tbhanp(tp, "QLONG", tbl::kTyChar, std::string(40, 'q') + "'" + std::string(40, 'q'),
+              parnum);
   tbl::tbhanp(tp, "BOOL", tbl::kTyBool, "yes", parnum);
   tbl::tbhpnp(tp, parnum, "BOOL", tbl::kTyBool, "y");
 
@@ -237,6 +245,10 @@ TEST(FitsAccess, HeaderKeywords) {
   char v[FLEN_VALUE] = {0};
   ffgkys(f, "QUOTED", v, nullptr, &status);
   EXPECT_EQ(std::string(v), "it's a 'test'");
+  ffgkys(f, "QANP", v, nullptr, &status);
+  EXPECT_EQ(std::string(v), "don't");
+  ffgkys(f, "QLONG", v, nullptr, &status);
+  EXPECT_EQ(std::string(v).substr(0, 41), std::string(40, 'q') + "'");
   ffclos(f, &status);
   EXPECT_EQ(status, 0);
   std::string report = run("fitsverify " + fx.file.path + " 2>&1");

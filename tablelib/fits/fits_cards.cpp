@@ -46,17 +46,20 @@ void pad_to(std::string& card, std::size_t n) {
 }
 
 // First word of a value text and what follows it.  A word in single or double
-// quotes ends at the matching quote not preceded by a backslash; the quotes
-// are dropped and a backslash before a quote is dropped with it.
+// quotes ends at the matching quote; the quotes are dropped.  Inside, the
+// quote character preceded by a backslash, or doubled as FITS writes it,
+// stands for itself.
 void first_word(std::string_view s, std::string& word, std::string_view& rest) {
   std::size_t i = 0;
   while (i < s.size() && blank(s[i])) ++i;
   word.clear();
   if (i < s.size() && (s[i] == '"' || s[i] == '\'')) {
     char q = s[i++];
-    while (i < s.size() && s[i] != q) {
-      if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == q) ++i;
-      word += s[i++];
+    for (; i < s.size(); ++i) {
+      bool escaped = (s[i] == '\\' || s[i] == q) && i + 1 < s.size() && s[i + 1] == q;
+      if (escaped) ++i;
+      else if (s[i] == q) break;
+      word += s[i];
     }
     if (i < s.size()) ++i;
   } else {

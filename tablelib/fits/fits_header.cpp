@@ -29,6 +29,12 @@ std::string rtrim(std::string s) {
   return s;
 }
 
+// Counts one appended card; the maximum follows the header's growth.
+void count_appended(Table* tp) {
+  tp->npar += 1;
+  tp->maxpar = std::max(tp->maxpar, tp->npar);
+}
+
 // Reads a keyword's value text and comment; a missing keyword is raised.
 void get_key(Table* tp, std::string_view kw, std::string& value, std::string& comment) {
   int status = 0;
@@ -68,7 +74,7 @@ void put_value(Table* tp, std::string_view kw, Str as_string, Log as_logical, Nu
     ftcmsg();
     append(f, status);
     tbferr(status);
-    tp->npar += 1;
+    count_appended(tp);
   } else {
     tbferr(status);
   }
@@ -82,7 +88,7 @@ void append_comment_card(Table* tp, const std::string& key, std::string_view tex
   else if (key == "COMMENT") fspcom(f, text, status);
   else fsprec(f, "          " + std::string(text), status);
   tbferr(status);
-  tp->npar += 1;
+  count_appended(tp);
 }
 
 }  // namespace
@@ -137,7 +143,7 @@ void tbfhpt(Table* tp, std::string_view kw, std::string_view text) {
     ftcmsg();
     fspkys(f, kw, text, "", status);
     tbferr(status);
-    tp->npar += 1;
+    count_appended(tp);
   } else {
     tbferr(status);
   }
@@ -159,6 +165,7 @@ void tbfanp(Table* tp, std::string_view kw, int dtype, std::string_view value, i
   tbferr(status);
   parnum = nexist;
   tp->npar = nexist;
+  tp->maxpar = std::max(tp->maxpar, nexist + std::max(nmore, 0));
 }
 
 void tbfgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& value,

@@ -27,9 +27,18 @@ void null_cell(fitsfile* f, const Column* cp, int row, int& status) {
   fspclu(f, cp->number, row, 1, cp->nelem, status);
 }
 
+// True for a bit (X) column of a binary table.
+bool bit_column(Table* tp, fitsfile* f, const Column* cp) {
+  if (tp->subtype != tbl::kFitsBinary) return false;
+  int code = 0, status = 0;
+  long repeat = 0, width = 0;
+  fsgtcl(f, cp->number, code, repeat, width, status);
+  tbferr(status);
+  return code == TBIT;
+}
+
 // Adds the TNULLn a column needs for undefined values.  Byte columns take
-// 255 (the only value a byte holds that is not also a valid short); bit
-// columns take none.
+// 255 (a byte holds no -32767).
 void add_tnull(Table* tp, fitsfile* f, const Column* cp, int& status) {
   std::string key = column_key("TNULL", cp->number);
   const char* comment = "undefined value for column";
@@ -40,7 +49,6 @@ void add_tnull(Table* tp, fitsfile* f, const Column* cp, int& status) {
     long repeat = 0, width = 0;
     fsgtcl(f, cp->number, code, repeat, width, status);
     if (status != 0) return;
-    if (code == TBIT) return;
     if (code == TBYTE) fspkyj(f, key, 255, comment, status);
     else if (cp->dtype == tbl::kTyInt) fspkyj(f, key, tbl::kIndefI, comment, status);
     else if (cp->dtype == tbl::kTyShort) fspkyj(f, key, tbl::kIndefS, comment, status);
@@ -102,8 +110,14 @@ void tbfwer(Table* tp, int oldn, int newn) {
       if (status == NO_NULL) {
         status = 0;
         ftcmsg();
-        add_tnull(tp, f, cp, status);
-        null_cell(f, cp, oldn + 1, status);
+        if (bit_column(tp, f, cp)) {
+          // Bits have no undefined value and get no TNULL: they start clear.
+          std::vector<short> zeros(static_cast<std::size_t>(std::max(cp->nelem, 1)), 0);
+          fspcli(f, cp->number, oldn + 1, 1, cp->nelem, zeros.data(), status);
+        } else {
+          add_tnull(tp, f, cp, status);
+          null_cell(f, cp, oldn + 1, status);
+        }
       }
       tbferr(status);
     }
