@@ -3,11 +3,8 @@
 #include "binconv.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "vos/format.h"
