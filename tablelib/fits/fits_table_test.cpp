@@ -118,3 +118,37 @@ TEST(FitsTable, PrimaryHeaderCopy) {
   EXPECT_EQ(v, out.path.substr(out.path.rfind('/') + 1));
   tbl::tbtclo(tp);
 }
+
+TEST(FitsTable, CopyOfAllHeaderParameters) {
+  TempFile in("cal_in"), out("cal_out");
+  make_table(in.path, "SRC", 1, 0);
+  make_table(out.path, "DST", 1, 0);
+  Table* ti = tbl::tbtopn(in.path, tbl::kReadWrite, nullptr);
+  tbl::tbhadt(ti, "OBJECT", "m31");
+  tbl::tbhpcm(ti, "OBJECT", "target name");
+  tbl::tbhadi(ti, "COUNT", 42);
+  tbl::tbhadd(ti, "SCALE", 0.125);
+  tbl::tbhadb(ti, "OK", true);
+  tbl::tbhadt(ti, "HISTORY", "made by the test");
+  tbl::tbtclo(ti);
+  ti = tbl::tbtopn(in.path, tbl::kReadOnly, nullptr);
+  Table* to = tbl::tbtopn(out.path, tbl::kReadWrite, nullptr);
+  tbl::tbhcal(ti, to);
+  tbl::tbtclo(ti);
+  tbl::tbtclo(to);
+
+  to = tbl::tbtopn(out.path, tbl::kReadOnly, nullptr);
+  std::string v;
+  tbl::tbhgtt(to, "OBJECT", v, 80);
+  EXPECT_EQ(v, "m31");
+  tbl::tbhgcm(to, "OBJECT", v, 80);
+  EXPECT_EQ(v, "target name");
+  EXPECT_EQ(tbl::tbhgti(to, "COUNT"), 42);
+  EXPECT_EQ(tbl::tbhgtd(to, "SCALE"), 0.125);
+  EXPECT_TRUE(tbl::tbhgtb(to, "OK"));
+  tbl::tbhgtt(to, "EXTNAME", v, 80);
+  EXPECT_EQ(v, "DST");  // the output keeps its own name
+  EXPECT_EQ(to->ncols, 1);
+  tbl::tbtclo(to);
+  EXPECT_TRUE(clean(verify(out.path))) << verify(out.path);
+}
