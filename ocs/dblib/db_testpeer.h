@@ -288,6 +288,39 @@ inline std::string temp_dir() {
   return d ? d : "/tmp";
 }
 
+// A script that answers the login, then answers each further message the
+// client sends with the next reply (packets of `size` bytes), keeping what
+// it received.  An empty reply closes the connection.
+inline Peer::Script session(std::vector<Bytes> replies, std::vector<Bytes>* received = nullptr,
+                            std::vector<std::vector<Packet>>* packets = nullptr, int size = 512) {
+  return [replies, received, packets, size](Conn& c) {
+    Bytes msg;
+    if (!c.read_message(&msg)) return;
+    c.send_message(login_ok(true));
+    for (const Bytes& r : replies) {
+      std::vector<Packet> pk;
+      if (!c.read_message(&msg, &pk)) return;
+      if (received) received->push_back(msg);
+      if (packets) packets->push_back(pk);
+      if (r.empty()) return;
+      c.send_message(r, 4, size);
+    }
+    Bytes rest;
+    c.read_message(&rest);
+  };
+}
+
+// Opens a connection to the peer (login "reader"/"secret").
+inline DBPROCESS* open_to(Peer& peer, const std::string& dir) {
+  write_interfaces(dir, "TESTSRV", peer.port());
+  LOGINREC* l = dblogin();
+  DBSETLUSER(l, "reader");
+  DBSETLPWD(l, "secret");
+  DBPROCESS* db = dbopen(l, "TESTSRV");
+  dbloginfree(l);
+  return db;
+}
+
 // Records every client error and server message the handlers see.
 struct Seen {
   int number;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -70,6 +71,9 @@ int t_open(const char* path, int /*oflag*/, t_info* info) {
   }
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return fail(TSYSERR);
+  // Packets are written whole; do not hold small ones back.
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   pending().erase(fd);
   if (info) fill_info(info);
   return fd;
