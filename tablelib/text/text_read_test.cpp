@@ -184,3 +184,21 @@ TEST(TextRead, Errors) {
   EXPECT_EQ(read_text(huge + "\n1\n").error,
             "1:Unknown table type, or line too long for text file.");
 }
+
+TEST(TextRead, UnchangedFilesKeepTheirBytes) {
+  const std::string text = "#k A = 1\n# note\n1   2\n";
+  TempFile f("keep");
+  write_file(f.path, text);
+  Table* tp = tbl::tbtopn(f.path, tbl::kReadOnly, nullptr);
+  tbl::tbtclo(tp);
+  EXPECT_EQ(read_file(f.path), text);
+  // Without keyword lines a read-write open that changes nothing keeps them too.
+  write_file(f.path, "# note\n1   2\n");
+  tp = tbl::tbtopn(f.path, tbl::kReadWrite, nullptr);
+  tbl::tbtclo(tp);
+  EXPECT_EQ(read_file(f.path), "# note\n1   2\n");
+  // A failed read never rewrites the file, even after keyword lines.
+  write_file(f.path, "#k A = 1\n1 2\n#c late i\n");
+  EXPECT_THROW(tbl::tbtopn(f.path, tbl::kReadWrite, nullptr), vos::Error);
+  EXPECT_EQ(read_file(f.path), "#k A = 1\n1 2\n#c late i\n");
+}
