@@ -85,6 +85,30 @@ bool Script::parse(const std::string& text, std::string& error) {
           return bad("login packetsize needs a size from 512 to 65535");
         r.action = Action::packet_size;
         k = 3;
+      } else if (w[1] == "redirect") {
+        if (w.size() < 3) return bad("login redirect needs a node");
+        r.action = Action::redirect;
+        r.text = w[2];
+        k = 3;
+      } else if (w[1] == "badlength") {
+        if (w.size() < 3 || (w[2] != "big" && w[2] != "small")) return bad("badlength needs big or small");
+        r.action = w[2] == "big" ? Action::bad_length_big : Action::bad_length_small;
+        k = 3;
+      } else if (w[1] == "badtoken") {
+        r.action = Action::bad_token;
+        k = 2;
+        long tok = 0;
+        if (w.size() > 2 && to_long(w[2], tok)) {
+          if (tok < 0 || tok > 255) return bad("token must be a byte");
+          r.token = static_cast<std::uint8_t>(tok);
+          k = 3;
+        }
+      } else if (w[1] == "close") {
+        r.action = Action::close;
+        k = 2;
+      } else if (w[1] == "closemid") {
+        r.action = Action::close_mid_packet;
+        k = 2;
       } else {
         return bad("unknown login action " + w[1]);
       }
@@ -185,6 +209,17 @@ std::optional<Rule> Script::take_login(Action a) {
   std::lock_guard<std::mutex> lock(mu_);
   for (Rule& r : rules_) {
     if (!r.login || r.action != a) continue;
+    if (r.times >= 0 && r.used >= r.times) continue;
+    ++r.used;
+    return r;
+  }
+  return std::nullopt;
+}
+
+std::optional<Rule> Script::take_login_breach() {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (Rule& r : rules_) {
+    if (!r.login || r.action == Action::packet_size) continue;
     if (r.times >= 0 && r.used >= r.times) continue;
     ++r.used;
     return r;

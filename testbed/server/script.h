@@ -5,6 +5,9 @@
 //   login refuse [times N]            answer the login with ERROR 4002 and a failing DONE
 //   login silent SECONDS [times N]    answer nothing for SECONDS, then close
 //   login packetsize N                grant packet size N whatever was asked
+//   login redirect NODE [times N]     answer with message 4014 naming 'NODE' and a failing DONE
+//   login badlength big|small, login badtoken [BYTE], login close, login closemid [times N]
+//                                     the protocol breaches below, as the answer to a login
 //   batch PATTERN error NUMBER SEVERITY [times N] [text TEXT...]
 //                                     answer a matching batch with that error and a
 //                                     failing DONE instead of running it
@@ -39,7 +42,7 @@
 namespace standin {
 
 enum class Action { refuse_login, silent_login, packet_size, error, bad_length_big, bad_length_small,
-                    bad_token, close, close_mid_packet, silent, replay, record };
+                    bad_token, close, close_mid_packet, silent, replay, record, redirect };
 
 struct Rule {
   bool login = false;
@@ -65,6 +68,8 @@ class Script {
   bool load(const std::string& path, std::string& error);
   // The rule that applies to this login (and counts its use), if any.
   std::optional<Rule> take_login(Action a);
+  // The first login rule other than packetsize that still has uses left.
+  std::optional<Rule> take_login_breach();
   // The first batch rule that matches and still has uses left.
   std::optional<Rule> take_batch(const std::string& batch);
 

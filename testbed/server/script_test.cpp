@@ -30,6 +30,24 @@ TEST(StandinScript, DirectivesParseAndCountTheirUses) {
   EXPECT_EQ(r->text, "Chosen as victim, again.");
 }
 
+TEST(StandinScript, LoginBreachesComeBeforeThePacketSize) {
+  Script s;
+  std::string err;
+  ASSERT_TRUE(s.parse("login packetsize 4096\nlogin redirect nodeA times 1\nlogin badtoken 0x09 times 1\n", err)) << err;
+  auto r = s.take_login_breach();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->action, Action::redirect);
+  EXPECT_EQ(r->text, "nodeA");
+  r = s.take_login_breach();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->action, Action::bad_token);
+  EXPECT_EQ(r->token, 0x09);
+  EXPECT_FALSE(s.take_login_breach());
+  r = s.take_login(Action::packet_size);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->value, 4096);
+}
+
 TEST(StandinScript, SilenceAndTokenOptions) {
   Script s;
   std::string err;
@@ -48,7 +66,7 @@ TEST(StandinScript, SilenceAndTokenOptions) {
 }
 
 TEST(StandinScript, BadLinesAreRefusedWithTheirNumber) {
-  const char* bad[] = {"bogus", "login", "login dance", "login silent", "login packetsize 100",
+  const char* bad[] = {"bogus", "login", "login dance", "login redirect", "login badlength", "login badtoken 256", "login silent", "login packetsize 100",
                        "batch select error 1 2", "batch \"x\" error 1205", "batch \"x\" error x 2",
                        "batch \"x\" badlength huge", "batch \"x\" badtoken 300", "batch \"x\" silent",
                        "batch \"x\" close times", "batch \"x\" close extra", "batch \"x\" fly"};

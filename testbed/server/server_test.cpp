@@ -686,3 +686,32 @@ TEST_F(StandinServerTest, AClientPacketShorterThanItsHeaderEndsTheSession) {
   logged_in_reply(c);
   EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
 }
+
+TEST_F(StandinServerTest, ScriptedLoginRedirectAndBreach) {
+  standin::StandinServer srv(options("login redirect nodeA times 1\nlogin badtoken 0x09 times 1\n"));
+  {
+    RawClient c(srv.port());
+    auto ts = logged_in_reply(c);
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_EQ(ts[0].tok, 0xAB);
+    EXPECT_EQ(ts[0].number, 4014u);
+    EXPECT_EQ(ts[0].text, "Login redirected to node 'nodeA'.");
+    EXPECT_EQ(ts[1].status, 2u);
+    EXPECT_TRUE(c.sees_close());
+  }
+  {
+    RawClient c(srv.port());
+    Reply r = c.login();
+    ASSERT_TRUE(r.ok);
+    ASSERT_FALSE(r.body.empty());
+    EXPECT_EQ(r.body[0], 0x09);
+  }
+  RawClient c(srv.port());
+  EXPECT_EQ(logged_in_reply(c)[0].ackstatus, 5u);
+}
+
+TEST(StandinSupport, FreePortIsClosed) {
+  int port = standin::free_port();
+  EXPECT_GT(port, 0);
+  EXPECT_THROW(RawClient c(port), std::runtime_error);
+}

@@ -118,15 +118,31 @@ bool Session::login() {
                    " packetsize=" + li.packet_text + " encrypted=" + (li.encrypted ? "1" : "0") +
                    " capability=" + (li.has_capability ? "1" : "0"));
   log("loginhex", hex(m.body.data(), m.body.size()));
-  if (auto r = sh_.script->take_login(Action::silent_login)) {
-    log("script", "login silent");
-    wait_silently(r->seconds, false);
-    return false;
-  }
-  if (sh_.script->take_login(Action::refuse_login)) {
-    log("script", "login refuse");
-    send_login_refusal();
-    return false;
+  if (auto r = sh_.script->take_login_breach()) {
+    switch (r->action) {
+      case Action::silent_login:
+        log("script", "login silent");
+        wait_silently(r->seconds, false);
+        return false;
+      case Action::refuse_login:
+        log("script", "login refuse");
+        send_login_refusal();
+        return false;
+      case Action::redirect: {
+        log("script", "login redirect " + r->text);
+        Bytes b;
+        put_message(b, false, 4014, 1, 10, "Login redirected to node '" + r->text + "'.", sh_.cfg->server_name, "",
+                    0);
+        put_done(b, kDoneError, 0, 0);
+        ReplyWriter w(&conn_, 512);
+        w.put(b);
+        w.finish();
+        return false;
+      }
+      default:
+        misbehave(*r, std::string());
+        return false;
+    }
   }
   if (li.encrypted) return negotiate_encrypted(li);
   auto u = sh_.cfg->users.find(li.user);

@@ -1,6 +1,9 @@
 #include "standin/standin.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +52,23 @@ std::string unescape(const std::string& s) {
 }
 
 }  // namespace
+
+int free_port() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("cannot make a socket");
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = 0;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    ::close(fd);
+    throw std::runtime_error("cannot pick a free port");
+  }
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
 
 std::string fixture_home_dir() { return STANDIN_HOME_DIR; }
 

@@ -79,6 +79,9 @@ class StandinServer {
 
 // The lines of an interfaces file for one server at 127.0.0.1.
 std::string interfaces_entry(const std::string& server_name, int port, int retries = -1, int delay = -1);
+// A port of 127.0.0.1 on which nothing listens (picked by the system and
+// released again), for tests of refused connections.
+int free_port();
 // Writes text to a file (throws std::runtime_error on failure).
 void write_text_file(const std::string& path, const std::string& text);
 // The fixture tree in the source directory (testbed/home).
