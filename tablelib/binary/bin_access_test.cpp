@@ -382,6 +382,21 @@ TEST_F(BinTable, ShortReadIsAnError) {
   EXPECT_THROW(tbxagd(tp, cp, 2, &v, 1, 1), vos::Error);
   tp->nrows = 1;
   tp->modified = true;
+  // A column record pointing past the row (a damaged file) is refused, not
+  // written over the memory of the row.
+  const int offset = cp->offset;
+  cp->offset = tp->allrowlen + 10;
+  v = 1.0;
+  try {
+    tbxrpd(tp, cols, &v, 1, 2);
+    ADD_FAILURE();
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "tbrptd:  column lies outside the row; table corrupted?");
+  }
+  EXPECT_THROW(tbxudf(tp, cols, 1, 1), vos::Error);
+  EXPECT_THROW(tbxapd(tp, cp, 2, &v, 1, 1), vos::Error);
+  EXPECT_EQ(tp->nrows, 1);
+  cp->offset = offset;
 }
 
 TEST_F(BinTable, ColumnOrderedUnknownTypeIsAnError) {

@@ -50,6 +50,7 @@ void arr_put(Table* tp, Column* cp, int row, const T* buf, int first, int n) {
   const long esz = elem_chars(cp);
   const std::size_t eb = std::size_t(esz) * 2;
   if (row > tp->nrows) {
+    check_in_row(tp, cp, (long(first) - 1 + n) * esz, who.c_str());
     if (row > tp->nrows + 1) {
       tbxwer(tp, row - 1);
       tp->nrows = row - 1;

@@ -71,8 +71,10 @@ void row_get(Table* tp, Column** cols, T* vals, bool* nulls, int maxch, int ncol
 template <class T>
 void row_append(Table* tp, Column** cols, const T* vals, int ncols, int row) {
   const Who who = routine<T>("tbrpt");
-  for (int k = 0; k < ncols; ++k)
+  for (int k = 0; k < ncols; ++k) {
     if (!is_known(cols[k]->dtype)) fail(82, who + ":  bad data type; table or memory corrupted?");
+    check_in_row(tp, cols[k], elem_chars(cols[k]), who.c_str());
+  }
   static std::vector<uint8_t> block;  // scratch kept between calls (one thread)
   const auto& nr = null_row(tp);
   block.assign(nr.begin(), nr.begin() + std::ptrdiff_t(tp->allrowlen) * 2);

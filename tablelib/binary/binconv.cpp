@@ -61,6 +61,7 @@ void put_null(uint8_t* p, int type, std::size_t bytes) {
     std::memset(p, 0, bytes);
     return;
   }
+  if (bytes < std::size_t(number_chars(type)) * 2) return;  // a cell too short for its type
   switch (type) {
     case kBool: put_i32(p, 0); break;
     case kShort: put_i16(p, kIndefS); break;

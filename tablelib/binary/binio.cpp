@@ -34,7 +34,14 @@ void write_at(int fd, long pos, const void* buf, long nchars) {
   vos::write(fd, buf, nchars);
 }
 
-int elem_chars(const tbl::Column* cp) { return element_chars(cp->dtype, cp->length); }
+int elem_chars(const tbl::Column* cp) {
+  return std::max(0, element_chars(cp->dtype, cp->length));
+}
+
+void check_in_row(const tbl::Table* tp, const tbl::Column* cp, long chars, const char* who) {
+  if (cp->offset < 0 || chars < 0 || long(cp->offset) + chars > long(tp->allrowlen))
+    fail(1, std::string(who) + ":  column lies outside the row; table corrupted?");
+}
 
 std::vector<unsigned char>& null_row(tbl::Table* tp) {
   std::size_t want = std::size_t(std::max(tp->allrowlen, 0)) * 2;
@@ -54,7 +61,7 @@ std::vector<tbl::Column*> real_columns(tbl::Table* tp, int count) {
 }
 
 void fill_null(unsigned char* p, const tbl::Column* cp, long n) {
-  std::size_t esz = std::size_t(cp->length) * 2;  // column-ordered: one element per cell
+  std::size_t esz = std::size_t(std::max(cp->length, 0)) * 2;  // column-ordered: one element per cell
   for (long k = 0; k < n; ++k) put_null(p + std::size_t(k) * esz, cp->dtype, esz);
 }
 

@@ -25,6 +25,11 @@ void write_at(int fd, long pos, const void* buf, long nchars);
 // Chars of one element of column `cp` (string: its storage length).
 int elem_chars(const tbl::Column* cp);
 
+// Raises table error 1 "<who>:  column lies outside the row; table
+// corrupted?" unless `chars` chars from the column's offset lie within the
+// allocated row (the guard for column records read from a damaged file).
+void check_in_row(const tbl::Table* tp, const tbl::Column* cp, long chars, const char* who);
+
 // The null row of a row-ordered table, made at least as long as the
 // allocated row length (new chars zero).
 std::vector<unsigned char>& null_row(tbl::Table* tp);

@@ -60,8 +60,8 @@ void tbxnll(Table* tp, int first, int last) {
 // Writes the null row's chars oldrowlen+1 .. rowlen into every existing row.
 static void tbxncn(Table* tp, int oldrowlen) {
   auto& nr = null_row(tp);
-  int span = tp->rowlen - oldrowlen;
-  if (span <= 0) return;
+  int span = std::min(tp->rowlen, tp->allrowlen) - oldrowlen;
+  if (oldrowlen < 0 || span <= 0) return;
   for (int r = 1; r <= tp->nrows; ++r)
     write_at(tp->fd, tbxoff(tp, r) + oldrowlen, nr.data() + std::size_t(oldrowlen) * 2, span);
 }
@@ -78,6 +78,7 @@ void tbxwnc(Table* tp, Column** cols, int count, int oldrowlen) {
 // Sets the given columns of `row` undefined (their part of the null row).
 void tbxudf(Table* tp, Column** cols, int ncols, int row) {
   auto& nr = null_row(tp);
+  for (int i = 0; i < ncols; ++i) tbbin::check_in_row(tp, cols[i], cols[i]->length, "tbxudf");
   for (int i = 0; i < ncols; ++i) {
     Column* cp = cols[i];
     write_at(tp->fd, tbxoff(tp, row) + cp->offset, nr.data() + std::size_t(cp->offset) * 2,
