@@ -112,6 +112,9 @@ void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n,
 
 namespace tbl {
 
+// Typed gets: elements first .. first + n - 1 of the cell (row, column),
+// converted to the buffer's type; undefined elements come back as the type's
+// undefined value.  Return the number of elements read.
 int tbfagd(Table* tp, Column* cp, int row, double* buf, int first, int n) {
   return get_numeric<double>(tp, cp, row, buf, first, n, kIndefD,
                              [](double& v) { vos::gargd(v); }, fsgcvd);
@@ -132,6 +135,8 @@ int tbfags(Table* tp, Column* cp, int row, short* buf, int first, int n) {
                             [](short& v) { vos::gargs(v); }, fsgcvi);
 }
 
+// Bool get: a numeric element is true when defined and not 0, a text
+// element when it reads yes, y, true or t.
 int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
   fitsfile* f = fptr(tp);
   int count = get_count(cp, first, n);
@@ -158,6 +163,8 @@ int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
   return count;
 }
 
+// Text get: string elements as stored (trailing blanks dropped), numbers in
+// the column's print format.
 int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n) {
   fitsfile* f = fptr(tp);
   int t = cp->dtype;
@@ -211,6 +218,9 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
   return count;
 }
 
+// Typed puts: n elements from element `first` of the cell; the undefined
+// value of the buffer's type writes the column's null.  A put that does not
+// fit the cell is refused before anything is written.
 void tbfapd(Table* tp, Column* cp, int row, const double* buf, int first, int n) {
   put_numeric<double>(tp, cp, row, buf, first, n, kIndefD, "%-25.16g", 'd', fspcld);
 }
@@ -227,6 +237,7 @@ void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n) 
   put_numeric<short>(tp, cp, row, buf, first, n, kIndefS, "%-10d", 's', fspcli);
 }
 
+// Bool put: logical columns as such, text as yes/no, numbers as 1/0.
 void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
   check_put(cp, first, n, 'b');
   fitsfile* f = fptr(tp);
@@ -249,6 +260,8 @@ void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
   tp->nrows = std::max(tp->nrows, row);
 }
 
+// Text put: string columns take the text; other columns read it as a
+// number (or yes/no for logicals), and text that does not read writes null.
 void tbfapt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, int first,
             int n) {
   int t = cp->dtype;

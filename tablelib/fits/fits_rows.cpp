@@ -79,6 +79,7 @@ void copy_row(fitsfile* f, long len, std::vector<unsigned char>& buf, int from, 
 
 namespace tbl {
 
+// Sets every cell of rows first..last (within the table) undefined.
 void tbfnll(Table* tp, int first, int last) {
   fitsfile* f = fptr(tp);
   first = std::max(first, 1);
@@ -89,6 +90,7 @@ void tbfnll(Table* tp, int first, int last) {
   tbferr(status);
 }
 
+// Sets the given columns of one row undefined.
 void tbfudf(Table* tp, Column** cols, int ncols, int row) {
   fitsfile* f = fptr(tp);
   int status = 0;

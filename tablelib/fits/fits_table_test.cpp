@@ -152,3 +152,16 @@ TEST(FitsTable, CopyOfAllHeaderParameters) {
   tbl::tbtclo(to);
   EXPECT_TRUE(clean(verify(out.path))) << verify(out.path);
 }
+
+TEST(FitsTable, TableWithoutColumns) {
+  TempFile file("nocols");
+  Table* tp = tbl::tbtopn(file.path, tbl::kNewFile, nullptr);
+  tbl::tbtcre(tp);
+  tbl::tbtclo(tp);
+  EXPECT_TRUE(clean(verify(file.path))) << verify(file.path);
+  tp = tbl::tbtopn(file.path, tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tp->ncols, 0);
+  EXPECT_EQ(tp->subtype, tbl::kFitsBinary);
+  EXPECT_GT(tbl::tbpsta(tp, 24), 0);
+  tbl::tbtclo(tp);
+}

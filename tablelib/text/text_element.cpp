@@ -81,6 +81,8 @@ void put_long(Column* cp, int row, long v, bool undef) {
 
 namespace tbl {
 
+// Element gets: the cell converted to the caller's type (undefined cells and
+// unreadable text give the type's undefined value).
 void tbzgtd(Table*, Column* cp, int row, double& v) { v = get_double(cp, row); }
 
 void tbzgtr(Table*, Column* cp, int row, float& v) {
@@ -127,6 +129,8 @@ void tbzgtt(Table*, Column* cp, int row, std::string& text, int maxch) {
   text = cut(text, m);
 }
 
+// Element puts: the value converted to the cell's type; text cells are cut
+// to the column's width.
 void tbzptd(Table*, Column* cp, int row, double v) {
   put_double(cp, row, v, "%.16g", vos::is_indef(v));
 }
@@ -203,6 +207,7 @@ void tbzcpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first
   }
 }
 
+// Sets every column of rows first..last (within the allocation) undefined.
 void tbznll(Table* tp, int first, int last) {
   first = std::max(first, 1);
   last = std::min(last, tp->allrows);
@@ -210,6 +215,7 @@ void tbznll(Table* tp, int first, int last) {
     for (int r = first; r <= last; ++r) undefine(c.get(), r, "tbznll:  bad datatype");
 }
 
+// Sets the given columns of one row undefined.
 void tbzudf(Table*, Column** cols, int ncols, int row) {
   for (int c = 0; c < ncols; ++c) undefine(cols[c], row, "tbzudf:  bad datatype");
 }
