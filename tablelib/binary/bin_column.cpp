@@ -18,7 +18,7 @@ namespace {
 constexpr long kChunkBytes = 1 << 20;
 
 // Elements of `cp` per transfer of a column-ordered range.
-long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (esz * 2)); }
+long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (std::max(esz, 1L) * 2)); }
 
 // Reads rows first..last of column `cp` into vals/nulls.
 template <class T>
