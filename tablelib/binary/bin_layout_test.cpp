@@ -385,12 +385,24 @@ TEST_F(BinTable, WholeRowOperationsIgnoreAColumnSelector) {
   tp->colsel = true;  // as if only column "a" were selected
   tp->nselcols = 1;
   tbynll(tp, 1, 1);
+  tbywer(tp, 50);  // a rewrite with longer blocks under the selector
+  tbysft(tp, 2, -1);
   tp->colsel = false;
   tp->nselcols = 0;
-  int got = 0;
-  bool nul = false;
-  tbycgi(tp, tp->cols[1].get(), &got, &nul, 1, 1);
-  EXPECT_TRUE(nul) << "column b is nulled too";
+  int got[2] = {};
+  bool nul[2] = {};
+  tbycgi(tp, tp->cols[1].get(), got, nul, 1, 2);
+  EXPECT_TRUE(nul[0]) << "column b is nulled too";
+  EXPECT_TRUE(nul[1]) << "column b is shifted too";
+  EXPECT_EQ(tp->nrows, 1);
+  tp->nrows = 2;
+  std::vector<int> w = {8, 9};
+  tbycpi(tp, tp->cols[1].get(), w.data(), 1, 2);
+  tp->colsel = true;
+  tbywer(tp, 200);
+  tp->colsel = false;
+  tbycgi(tp, tp->cols[1].get(), got, nul, 1, 2);
+  EXPECT_EQ(got[1], 9) << "column b survives the rewrite";
   tp->modified = true;
 }
 
