@@ -303,7 +303,7 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
     return false;
   }
   vars_.error = 0;
-  vars_.rowcount = count;
+  vars_.rowcount = counted ? count : 0;
   std::uint16_t status = more_bit;
   if (counted && !nocount_) status |= kDoneCount;
   if (bad_token_after_row_ >= 0) {
