@@ -12,7 +12,6 @@
 namespace {
 
 const char kModule[] = "comptab_qry";
-const int kMaxColumns = 50;
 
 const char kSelectNewest[] =
     "select distinct max(a.useafter_date) useafter_date, compname into #temp1 from kelvar_file a, "
@@ -51,7 +50,7 @@ struct fetch_column {
 
 void comptab_qry(const char* date, int count, const char* dbcols, const char* tabcols,
                  const char* ext, table* t) {
-  if (count < 1 || count > kMaxColumns) orvo_error(ORVO_BADCODE, "%d", count);
+  if (count < 0) count = 0;
   query* q = init_query();
 
   begin(q, 1);
