@@ -239,14 +239,27 @@ int fspcll(Handle f, int col, long long row, long long first, long long n, const
 }
 int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
            const std::string* v, int& status) {
+  // Reused between calls (one call at a time), so that writing one cell
+  // after another allocates nothing.
+  static std::vector<char> store;
+  static std::vector<char*> ptrs;
   std::size_t w = static_cast<std::size_t>(std::max(width, 0));
-  std::vector<std::string> packed;
-  for (long long i = 0; i < n; ++i) packed.push_back(pack(v[i], w));
-  std::vector<char*> ptrs;
-  for (auto& s : packed) ptrs.push_back(s.data());
-  if (ptrs.empty()) return ffpcls(f, col, row, first, 0, nullptr, &status);
+  std::size_t cnt = static_cast<std::size_t>(std::max(n, 0LL));
+  store.assign(cnt * (w + 1), '\0');
+  ptrs.resize(cnt);
+  for (std::size_t i = 0; i < cnt; ++i) {
+    char* dst = store.data() + i * (w + 1);
+    std::string_view src(v[i]);
+    std::size_t len = std::min(src.size(), w);
+    std::size_t z = src.substr(0, len).find('\0');
+    if (z != std::string_view::npos) len = z;
+    std::memcpy(dst, src.data(), len);
+    ptrs[i] = dst;
+  }
+  if (cnt == 0) return ffpcls(f, col, row, first, 0, nullptr, &status);
   return ffpcls(f, col, row, first, n, ptrs.data(), &status);
 }
+
 int fspclu(Handle f, int col, long long row, long long first, long long n, int& status) {
   return ffpclu(f, col, row, first, n, &status);
 }
