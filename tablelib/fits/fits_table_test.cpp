@@ -165,3 +165,31 @@ TEST(FitsTable, TableWithoutColumns) {
   EXPECT_GT(tbl::tbpsta(tp, 24), 0);
   tbl::tbtclo(tp);
 }
+
+TEST(FitsTable, DeleteDimensionsAndBufferSize) {
+  TempFile file("del");
+  make_table(file.path, "A", 2, 0);
+  make_table(file.path, "B", 3, 0);
+  Table* tp = tbl::tbtopn(file.path + "[a]", tbl::kReadWrite, nullptr);
+  tbl::tbfdel(tp);  // closes and frees the table too
+  tp = tbl::tbtopn(file.path + "[1]", tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tp->nrows, 3);
+  EXPECT_GT(tbl::tbfsiz(tp), 0);
+  tbl::tbtclo(tp);
+
+  tp = tbl::tbtopn(file.path + "[b]", tbl::kNewFile, nullptr);
+  Column* c = nullptr;
+  tbl::tbcdef1(tp, c, "IMG", "", "", tbl::kTyReal, 6);
+  int ndim = 0, ax[3] = {0, 0, 0};
+  tbl::tbfiga(tp, c, ndim, ax, 3);  // not yet created: one axis
+  EXPECT_EQ(ndim, 1);
+  EXPECT_EQ(ax[0], 6);
+  tbl::tbtcre(tp);
+  int dims[2] = {2, 3};
+  tbl::tbfisa(tp, c, 2, dims);
+  tbl::tbfiga(tp, c, ndim, ax, 3);
+  EXPECT_EQ(ndim, 2);
+  EXPECT_EQ(ax[1], 3);
+  tbl::tbtclo(tp);
+  EXPECT_TRUE(clean(verify(file.path))) << verify(file.path);
+}
