@@ -45,7 +45,7 @@ void tbferr(int status) {
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
     text += add.substr(0, room);
   }
-  throw vos::Error(status, text);
+  vos::error(status, text);
 }
 
 void ftcmsg() { ffcmsg(); }

@@ -23,7 +23,7 @@ fitsfile* fptr(Table* tp) {
   return tp->fits->f;
 }
 
-void fail(int code, const std::string& message) { throw vos::Error(code, message); }
+void fail(int code, const std::string& message) { vos::error(code, message); }
 
 std::string column_key(const char* stem, int n) { return stem + std::to_string(n); }
 

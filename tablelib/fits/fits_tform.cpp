@@ -11,7 +11,7 @@
 namespace tbftform {
 namespace {
 
-[[noreturn]] void refuse(const std::string& msg) { throw vos::Error(1, msg); }
+[[noreturn]] void refuse(const std::string& msg) { vos::error(1, msg); }
 
 [[noreturn]] void unrecognized(std::string_view tform) {
   refuse("unrecognized TFORM:  `" + std::string(tform) + "'");

@@ -18,7 +18,7 @@ using tbl::Table;
 
 namespace tbtext {
 
-void fail(int code, const std::string& message) { throw vos::Error(code, message); }
+void fail(int code, const std::string& message) { vos::error(code, message); }
 
 TextColumn& cells(Column* cp) {
   auto* tc = dynamic_cast<TextColumn*>(cp->store.get());
