@@ -191,3 +191,55 @@ TEST_F(StandinServerTest, DatetimeLiteralsInTheServerFormsCompareWithStoredValue
   auto ts = decode(c.batch("select c from sample where d < \"Dec 31 1999\"").body);
   EXPECT_EQ(find(ts, 0xFD)->count, 0u);
 }
+
+// Changes get DONE counts; session options limit what selects return;
+// a rolled-back transaction leaves nothing behind.
+TEST_F(StandinServerTest, ChangesOptionsAndTransactions) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  auto ts = decode(c.batch("create table #w (k int not null, s varchar(20) null, t text null, d datetime null)").body);
+  ASSERT_EQ(ts.size(), 1u);
+  EXPECT_EQ(ts[0].status, 0u);
+  ts = decode(c.batch("insert into #w values (1, \"one\", 'a long text value', \"Feb 3 2001 4:05:06:007PM\") "
+                      "insert into #w values (2, '', null, null) "
+                      "update #w set s = 'x' where k > 0").body);
+  ASSERT_EQ(ts.size(), 3u);
+  EXPECT_EQ(ts[0].status, 0x11u);
+  EXPECT_EQ(ts[0].count, 1u);
+  EXPECT_EQ(ts[2].status, 0x10u);
+  EXPECT_EQ(ts[2].count, 2u);
+  ts = decode(c.batch("select @@rowcount n").body);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second), 2);
+
+  // The datetime literal was stored in the sortable form.
+  ts = decode(c.batch("select d from #w where d = '2001-02-03 16:05:06.007'").body);
+  ASSERT_NE(find(ts, 0xD1), nullptr);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second.substr(0, 4)), 36923);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second.substr(4)), 17371802);
+
+  ts = decode(c.batch("set textsize 6 set rowcount 1 select t from #w order by k").body);
+  ASSERT_NE(find(ts, 0xD1), nullptr);
+  EXPECT_EQ(find(ts, 0xD1)->values[0].second, "a long");
+  EXPECT_EQ(find(ts, 0xD1, 1), nullptr);
+  ts = decode(c.batch("set rowcount 0 set nocount on select k from #w").body);
+  EXPECT_EQ(find(ts, 0xFD, 2)->status & 0x10u, 0u);
+  c.batch("set nocount off update #w set s = '' where k = 2");
+  // An empty varchar goes out as one blank: a length of 0 would mean NULL.
+  ts = decode(c.batch("select s from #w where k = 2").body);
+  EXPECT_FALSE(find(ts, 0xD1)->values[0].first);
+  EXPECT_EQ(find(ts, 0xD1)->values[0].second, " ");
+
+  c.batch("begin tran delete from #w");
+  ts = decode(c.batch("select count(*) from #w").body);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second), 0);
+  ts = decode(c.batch("rollback tran select count(*) from #w").body);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second), 2);
+  ts = decode(c.batch("commit tran").body);
+  EXPECT_EQ(ts[0].number, 3902u);
+
+  ts = decode(c.batch("print \"hello\"").body);
+  ASSERT_EQ(ts.size(), 2u);
+  EXPECT_EQ(ts[0].tok, 0xAB);
+  EXPECT_EQ(ts[0].text, "hello");
+}
