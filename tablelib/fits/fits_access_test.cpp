@@ -201,6 +201,8 @@ TEST(FitsAccess, HeaderKeywords) {
   tbl::tbhpnp(tp, parnum, "BOOL", tbl::kTyBool, "y");
 
   std::string text;
+  tbl::tbhgtt(tp, "HISTORY", text, 80);
+  EXPECT_EQ(text, "same text");
   tbl::tbhgtt(tp, "NUMBER", text, 80);
   EXPECT_EQ(text, "now text");
   std::string comment;

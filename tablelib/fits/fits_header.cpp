@@ -277,7 +277,10 @@ void tbfhgb(Table* tp, std::string_view kw, bool& v) {
 void tbfhgt(Table* tp, std::string_view kw, std::string& text, int maxch) {
   int status = 0;
   std::string value, comment;
-  fsgkys(fptr(tp), kw, value, comment, status);
+  // A HISTORY or COMMENT card has no value to read as a string: its text is
+  // what CFITSIO gives as the comment.
+  if (tbfcard::comment_like(kw)) fsgkey(fptr(tp), kw, value, comment, status);
+  else fsgkys(fptr(tp), kw, value, comment, status);
   tbferr(status);
   text = cut(rtrim(tbfcard::comment_like(kw) ? comment : value), maxch);
 }
