@@ -86,6 +86,21 @@ TEST(FitsAccess, ElementsRoundTrip) {
   int i = 0;
   tbl::tbegti(fx.tp, fx.sht, 2, i);  // extended rows are undefined
   EXPECT_EQ(i, tbl::kIndefI);
+  // Doubles become the nearest int; out of range they are undefined.
+  tbl::tbegti(fx.tp, fx.dbl, 1, i);
+  EXPECT_EQ(i, 3);
+  tbl::tbegti(fx.tp, fx.dbl, 2, i);
+  EXPECT_EQ(i, 7);
+  fx.reopen(tbl::kReadWrite);
+  tbl::tbeptd(fx.tp, fx.dbl, 1, -2.5);
+  tbl::tbeptd(fx.tp, fx.dbl, 2, 3e9);
+  tbl::tbegti(fx.tp, fx.dbl, 1, i);
+  EXPECT_EQ(i, -3);
+  tbl::tbegti(fx.tp, fx.dbl, 2, i);
+  EXPECT_EQ(i, tbl::kIndefI);
+  short sv = 0;
+  tbl::tbegts(fx.tp, fx.dbl, 2, sv);
+  EXPECT_EQ(sv, tbl::kIndefS);
 }
 
 TEST(FitsAccess, PutPastTheCellIsRefused) {

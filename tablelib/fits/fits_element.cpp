@@ -3,6 +3,7 @@
 // for; undefined values are CFITSIO nulls.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,24 @@ int get_numeric(Table* tp, Column* cp, int row, T* buf, int first, int n, T unde
   return count;
 }
 
+// Integer get from a floating-point column: the nearest integer, halves away
+// from zero; undefined values and values outside the type's range give the
+// type's undefined value (CFITSIO would truncate, or fail on overflow).
+template <class T>
+int get_rounded(Table* tp, Column* cp, int row, T* buf, int first, int n, T undef, double max) {
+  int count = get_count(cp, first, n);
+  if (count == 0) return 0;
+  std::vector<double> d(static_cast<std::size_t>(count), tbl::kIndefD);
+  int status = 0;
+  fsgcvd(fptr(tp), cp->number, row, first, count, tbl::kIndefD, d.data(), status);
+  tbferr(status);
+  for (int j = 0; j < count; ++j) {
+    double r = std::round(d[j]);
+    buf[j] = (vos::is_indef(d[j]) || !(std::fabs(r) <= max)) ? undef : static_cast<T>(r);
+  }
+  return count;
+}
+
 // Generic put for the numeric member types.
 template <class T, class Numeric>
 void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n, T undef,
@@ -126,11 +145,15 @@ int tbfagr(Table* tp, Column* cp, int row, float* buf, int first, int n) {
 }
 
 int tbfagi(Table* tp, Column* cp, int row, int* buf, int first, int n) {
+  if (cp->dtype == kTyReal || cp->dtype == kTyDouble)
+    return get_rounded<int>(tp, cp, row, buf, first, n, kIndefI, 2147483647.0);
   return get_numeric<int>(tp, cp, row, buf, first, n, kIndefI, [](int& v) { vos::gargi(v); },
                           fsgcvj);
 }
 
 int tbfags(Table* tp, Column* cp, int row, short* buf, int first, int n) {
+  if (cp->dtype == kTyReal || cp->dtype == kTyDouble)
+    return get_rounded<short>(tp, cp, row, buf, first, n, kIndefS, 32767.0);
   return get_numeric<short>(tp, cp, row, buf, first, n, kIndefS,
                             [](short& v) { vos::gargs(v); }, fsgcvi);
 }
