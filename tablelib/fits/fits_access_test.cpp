@@ -101,6 +101,12 @@ TEST(FitsAccess, ElementsRoundTrip) {
   short sv = 0;
   tbl::tbegts(fx.tp, fx.dbl, 2, sv);
   EXPECT_EQ(sv, tbl::kIndefS);
+  // An int column takes the nearest int; a value it cannot hold is undefined.
+  double vals[3] = {2.5, -2.5, 5e9};
+  tbl::tbfapd(fx.tp, fx.arr, 1, vals, 1, 3);
+  int back[3];
+  tbl::tbfagi(fx.tp, fx.arr, 1, back, 1, 3);
+  EXPECT_EQ(std::vector<int>(back, back + 3), (std::vector<int>{3, -3, tbl::kIndefI}));
 }
 
 TEST(FitsAccess, PutPastTheCellIsRefused) {

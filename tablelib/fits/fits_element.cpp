@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "fits_table.h"
@@ -115,12 +116,29 @@ void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n,
       if (buf[j] == undef) fspclu(f, cp->number, row, first + j, 1, status);
       else fspcll(f, cp->number, row, first + j, 1, &v, status);
     }
-  } else if (std::find(buf, buf + n, undef) == buf + n) {
-    numeric(f, cp->number, row, first, n, buf, status);
   } else {
-    for (int j = 0; j < n; ++j) {
-      if (buf[j] == undef) fspclu(f, cp->number, row, first + j, 1, status);
-      else numeric(f, cp->number, row, first + j, 1, buf + j, status);
+    // Values an integer column cannot hold are written undefined.
+    double max = cp->dtype == tbl::kTyInt ? 2147483647.0
+                 : cp->dtype == tbl::kTyShort ? 32767.0 : -1.0;
+    auto is_undef = [&](T v) {
+      if (v == undef) return true;
+      double d = static_cast<double>(v);
+      return max > 0 && !(std::fabs(std::round(d)) <= max);
+    };
+    if (max > 0 && std::is_floating_point_v<T>) {
+      // CFITSIO would truncate: write the nearest integer, halves away from 0.
+      for (int j = 0; j < n; ++j) {
+        double r = std::round(static_cast<double>(buf[j]));
+        if (is_undef(buf[j])) fspclu(f, cp->number, row, first + j, 1, status);
+        else fspcld(f, cp->number, row, first + j, 1, &r, status);
+      }
+    } else if (std::none_of(buf, buf + n, is_undef)) {
+      numeric(f, cp->number, row, first, n, buf, status);
+    } else {
+      for (int j = 0; j < n; ++j) {
+        if (is_undef(buf[j])) fspclu(f, cp->number, row, first + j, 1, status);
+        else numeric(f, cp->number, row, first + j, 1, buf + j, status);
+      }
     }
   }
   tbferr(status);
