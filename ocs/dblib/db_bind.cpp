@@ -1,0 +1,158 @@
+// Binding result columns to program variables and the per-row copy into
+// them.
+#include <climits>
+#include <cstring>
+
+#include "comnlib/com_cvt.h"
+#include "dblib/db_convert.h"
+#include "dblib/db_internal.h"
+
+DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen) {
+  switch (vartype) {
+    case NTBSTRINGBIND: return varlen == 0 ? INT_MAX : varlen;
+    case CHARBIND:
+    case VARYCHARBIND: return varlen == 0 ? -1 : varlen;
+    case STRINGBIND: return varlen;
+    default: return varlen == 0 ? collen : varlen;
+  }
+}
+
+namespace {
+
+bool version2() { return Db__GlobalRec.version == 2; }
+
+// Index of a column record in the connection's column list (all columns).
+int column_index(DBPROCESS* dbproc, const dbcolumn* col) {
+  int i = 0;
+  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i)
+    if (c == col) return i;
+  return -1;
+}
+
+}  // namespace
+
+RETCODE dbbind_ps(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE* varaddr,
+                  DBTYPEINFO* typeinfo) {
+  if (!db__procchk(dbproc)) return FAIL;
+  if (!varaddr) {
+    db__raise(dbproc, 20046, 7);
+    return FAIL;
+  }
+  dbcolumn* col = dbfcol(dbproc, column);
+  if (!col) {
+    db__raise(dbproc, 20032, 7);
+    return FAIL;
+  }
+  int coltype = dbmer2bind(dbproc, col->type, col->maxlen);
+  if (coltype < 0) return FAIL;
+  if (vartype < 1 || vartype > 22 || (vartype >= 19 && !version2())) {
+    db__raise(dbproc, 20023, 7);
+    return FAIL;
+  }
+  ComAnyFn f = com_matrix_cell(coltype, vartype);
+  if (!f) {
+    db__raise(dbproc, 20033, 7);
+    return FAIL;
+  }
+  int prec = 18, scale = 0;
+  if (vartype == NUMERICBIND || vartype == DECIMALBIND) {
+    if (typeinfo) {
+      if (typeinfo->precision < 1 || typeinfo->precision > 77) {
+        db__raise(dbproc, 20216, 7);
+        return FAIL;
+      }
+      if (typeinfo->scale < 0 || typeinfo->scale > 77 || typeinfo->scale > typeinfo->precision) {
+        db__raise(dbproc, 20217, 7);
+        return FAIL;
+      }
+      prec = typeinfo->precision;
+      scale = typeinfo->scale;
+    } else if (col->type == 106 || col->type == 108) {
+      prec = col->precision;
+      scale = col->scale;
+    }
+  }
+  col->varaddr = varaddr;
+  col->bindlen = calc_bindlen(vartype, varlen, col->maxlen);
+  col->bindtype = vartype;
+  col->cvtproc = reinterpret_cast<DB_CVTPROC>(f);
+  col->typeinfo.precision = prec;
+  col->typeinfo.scale = scale;
+  return SUCCEED;
+}
+
+RETCODE dbbind(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE* varaddr) {
+  return dbbind_ps(dbproc, column, vartype, varlen, varaddr, nullptr);
+}
+
+RETCODE dbnullbind(DBPROCESS* dbproc, int column, DBINT* indicator) {
+  if (!db__procchk(dbproc)) return FAIL;
+  dbcolumn* col = dbfcol(dbproc, column);
+  if (!col) {
+    db__raise(dbproc, 20032, 7);
+    return FAIL;
+  }
+  col->nullind = indicator;
+  return SUCCEED;
+}
+
+RETCODE dbdobind(DBPROCESS* dbproc) {
+  dbrow* row = dbproc->currow;
+  if (!row) return SUCCEED;
+  bool failed = false;
+  for (dbcolumn* col = dbproc->columns; col; col = col->next) {
+    if (!col->nullind && !col->varaddr) continue;
+    int i = column_index(dbproc, col);
+    if (i < 0 || i >= row->nvalues) continue;
+    const dbcolvalue& v = row->values[i];
+    bool isnull = !v.data || v.len == 0;
+    if (col->nullind) {
+      if (isnull) *col->nullind = -1;
+      else if (v.len <= col->bindlen ||
+               ((col->bindtype == CHARBIND || col->bindtype == VARYCHARBIND) && col->bindlen == -1))
+        *col->nullind = 0;
+      else *col->nullind = v.len;
+      if (isnull) continue;  // the variable keeps its value
+    }
+    if (!col->varaddr) continue;
+    int srctype = dbmer2bind(dbproc, col->type, col->maxlen);
+    if (srctype < 0) {
+      failed = true;
+      continue;
+    }
+    DBINT r = db__convertfunc(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), srctype,
+                              isnull ? nullptr : v.data, isnull ? 0 : v.len, col->bindtype,
+                              col->varaddr, col->bindlen, col->typeinfo.precision,
+                              col->typeinfo.scale);
+    if (r == -1) failed = true;
+  }
+  return failed ? FAIL : SUCCEED;
+}
+
+// Compute rows are not read by this client yet: there is never a compute
+// column to bind, so these report the missing compute row.
+RETCODE dbaltbind_ps(DBPROCESS* dbproc, int, int, int vartype, DBINT, BYTE*, DBTYPEINFO*) {
+  if (!db__procchk(dbproc)) return FAIL;
+  if (vartype < 1 || vartype > 20 || (vartype >= 19 && !version2())) {
+    db__raise(dbproc, 20023, 7);
+    return FAIL;
+  }
+  db__raise(dbproc, 20024, 7);
+  return FAIL;
+}
+
+RETCODE dbaltbind(DBPROCESS* dbproc, int computeid, int column, int vartype, DBINT varlen,
+                  BYTE* varaddr) {
+  return dbaltbind_ps(dbproc, computeid, column, vartype, varlen, varaddr, nullptr);
+}
+
+RETCODE dbanullbind(DBPROCESS* dbproc, int, int, DBINT*) {
+  if (!db__procchk(dbproc)) return FAIL;
+  db__raise(dbproc, 20032, 7);
+  return FAIL;
+}
+
+RETCODE dbdoabind(DBPROCESS* dbproc) {
+  db__raise(dbproc, 20024, 7);
+  return FAIL;
+}

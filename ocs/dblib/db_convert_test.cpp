@@ -1,0 +1,139 @@
+// gtest's SUCCEED() and FAIL() give way to the client's return codes here.
+#include <gtest/gtest.h>
+#undef SUCCEED
+#undef FAIL
+
+#include "comnlib/comn_alloc.h"
+#include "dblib/db_convert.h"
+#include "dblib/db_internal.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<int> g_errors;
+
+int record_error(DBPROCESS*, int, int dberr, int, char*, char*) {
+  g_errors.push_back(dberr);
+  return INT_CANCEL;
+}
+
+struct Handler {
+  DB_ERRHANDLE_PROC old;
+  Handler() : old(dberrhandle(record_error)) { g_errors.clear(); }
+  ~Handler() { dberrhandle(old); }
+};
+
+}  // namespace
+
+TEST(DbConvert, ServerTypesToBindTypes) {
+  Handler h;
+  int version = Db__GlobalRec.version;
+  Db__GlobalRec.version = DBVERSION_46;  // dbsetversion takes only the first setting
+  struct { int type, len, bind; } cases[] = {
+      {MERINT1, 1, 1},     {MERINTN, 1, 1},       {MERINTN, 2, 2},   {MERINTN, 4, 3},
+      {MERINT2, 2, 2},     {MERINT4, 4, 3},       {MERCHAR, 10, 4},  {MERVARCHAR, -2, 12},
+      {MERTEXT, -1, 13},   {MERBINARY, 4, 6},     {MERBIT, 1, 8},    {MERDATETIME, 8, 9},
+      {MERDATETIMN, 8, 9}, {MERDATETIMN, 4, 16},  {MERMONEYN, 4, 17}, {MERFLTN, 8, 11},
+      {MERREAL, 4, 18},    {MERDATETIME4, 4, 16}, {MERMONEY4, 4, 17}};
+  for (auto c : cases) EXPECT_EQ(dbmer2bind(nullptr, c.type, c.len), c.bind) << c.type;
+  EXPECT_TRUE(g_errors.empty());
+  EXPECT_EQ(dbmer2bind(nullptr, MERINTN, 3), -1);
+  EXPECT_EQ(dbmer2bind(nullptr, MERDATETIMN, 2), -1);
+  EXPECT_EQ(dbmer2bind(nullptr, 33, 1), -1);  // unknown variable-length type
+  EXPECT_EQ(dbmer2bind(nullptr, 7, 1), -1);   // unknown fixed-length type
+  EXPECT_EQ(dbmer2bind(nullptr, MERNUMERIC, 35), -1);  // version 1
+  EXPECT_EQ(g_errors, (std::vector<int>{20025, 20143, 20028, 20029, 20060}));
+  Db__GlobalRec.version = DBVERSION_100;
+  EXPECT_EQ(dbmer2bind(nullptr, MERNUMERIC, 35), NUMERICBIND);
+  Db__GlobalRec.version = version;
+}
+
+TEST(DbConvert, ConvertsThroughTheMatrix) {
+  Handler h;
+  char out[64];
+  // Character to a null-terminated string (target length -1).
+  EXPECT_EQ(dbconvert(nullptr, MERCHAR, reinterpret_cast<const BYTE*>("abc  "), 5, MERCHAR,
+                      reinterpret_cast<BYTE*>(out), -1),
+            3);
+  EXPECT_STREQ(out, "abc");
+  // Binary to character: hexadecimal digits without a prefix.
+  const BYTE bin[] = {0xDE, 0xAD};
+  EXPECT_EQ(dbconvert(nullptr, MERBINARY, bin, 2, MERCHAR, reinterpret_cast<BYTE*>(out), -1), 4);
+  EXPECT_STREQ(out, "dead");
+  // A datetime as a 63-byte string.
+  DBDATETIME dt{-53690, 25919999};
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(dbbconvert(nullptr, DATETIMEBIND, reinterpret_cast<const BYTE*>(&dt), 8, STRINGBIND,
+                       reinterpret_cast<BYTE*>(out), 63, nullptr),
+            26);
+  EXPECT_EQ(std::string(out, 26), "Jan  1 1753 11:59:59:996PM");
+  EXPECT_EQ(out[61], ' ');
+  EXPECT_EQ(out[62], '\0');
+  // NULL source: the null setter of the target.
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(dbbconvert(nullptr, CHARBIND, nullptr, 0, STRINGBIND, reinterpret_cast<BYTE*>(out), 4,
+                       nullptr),
+            0);
+  EXPECT_EQ(std::string(out, 4), std::string("   \0", 4));
+  EXPECT_TRUE(g_errors.empty());
+  // Overflow, an empty cell, a bad type and a missing target raise their errors.
+  EXPECT_EQ(dbbconvert(nullptr, CHARBIND, reinterpret_cast<const BYTE*>("abcdef"), 6, STRINGBIND,
+                       reinterpret_cast<BYTE*>(out), 4, nullptr),
+            -1);
+  DBINT i4 = 5;
+  EXPECT_EQ(dbbconvert(nullptr, INTBIND, reinterpret_cast<const BYTE*>(&i4), 4, DATETIMEBIND,
+                       reinterpret_cast<BYTE*>(out), 8, nullptr),
+            -1);
+  EXPECT_EQ(dbbconvert(nullptr, 5, reinterpret_cast<const BYTE*>(&i4), 4, CHARBIND,
+                       reinterpret_cast<BYTE*>(out), 8, nullptr),
+            -1);
+  EXPECT_EQ(dbbconvert(nullptr, INTBIND, reinterpret_cast<const BYTE*>(&i4), 4, CHARBIND, nullptr,
+                       8, nullptr),
+            -1);
+  EXPECT_EQ(g_errors, (std::vector<int>{20049, 20053, 20053, 20148}));
+}
+
+TEST(DbConvert, NullValuesOfAConnection) {
+  Handler h;
+  DBPROCESS* p = newdbproc();
+  binddefault(p);
+  const void* v;
+  int len;
+  db__getnull_value(p, NTBSTRINGBIND, &v, &len);
+  EXPECT_EQ(len, 0);
+  EXPECT_EQ(dbsetnull(p, NTBSTRINGBIND, 0, reinterpret_cast<const BYTE*>("none")), SUCCEED);
+  db__getnull_value(p, NTBSTRINGBIND, &v, &len);
+  EXPECT_EQ(std::string(static_cast<const char*>(v), static_cast<size_t>(len)), "none");
+  char out[16];
+  EXPECT_EQ(dbbconvert(p, CHARBIND, nullptr, 0, NTBSTRINGBIND, reinterpret_cast<BYTE*>(out), 16,
+                       nullptr),
+            4);
+  EXPECT_STREQ(out, "none");
+  EXPECT_EQ(dbsetnull(p, BITBIND, 1, reinterpret_cast<const BYTE*>("\1")), FAIL);
+  EXPECT_EQ(dbsetnull(p, CHARBIND, -1, reinterpret_cast<const BYTE*>("x")), FAIL);
+  EXPECT_EQ(dbsetnull(p, CHARBIND, 1, nullptr), FAIL);
+  EXPECT_EQ(g_errors, (std::vector<int>{20023, 20215, 20153}));
+  db__free_nulls(p);
+  comn_free(p);
+}
+
+TEST(DbConvert, DateCrack) {
+  Handler h;
+  DBDATEPARTS parts{};
+  parts.spare = 77;
+  DBDATETIME dt{36249, 300 * 61};  // 1999-04-01 00:01:01
+  ASSERT_EQ(dbdatecrack(nullptr, &parts, &dt), SUCCEED);
+  EXPECT_EQ(parts.year, 1999);
+  EXPECT_EQ(parts.month, 3);
+  EXPECT_EQ(parts.mday, 1);
+  EXPECT_EQ(parts.minute, 1);
+  EXPECT_EQ(parts.second, 1);
+  EXPECT_EQ(parts.spare, 77);
+  EXPECT_EQ(dbdatecrack(nullptr, &parts, nullptr), FAIL);
+  DBDATETIME bad{3000000, 0};
+  EXPECT_EQ(dbdatecrack(nullptr, &parts, &bad), FAIL);  // outside the datetime range
+  EXPECT_EQ(g_errors, (std::vector<int>{20155, 20218}));
+}
