@@ -6,6 +6,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,11 +20,6 @@ namespace {
 
 const int kMaxHeaderParams = 6;
 const int kExtraKeywords = 5;
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 // The files a new table of this name may create: the name without any
 // bracket part, and that name with ".tab" when it has no extension (the
@@ -39,13 +37,29 @@ std::vector<std::string> output_files(const char* name) {
   return files;
 }
 
-// Remembers which output files existed before the write, so that a failed
-// write removes only what it created.
+// The whole contents of a readable file.
+std::optional<std::string> contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return bytes.str();
+}
+
+// Remembers the output files as they were before the write, so that a
+// failed write removes the files it created and puts back the bytes of an
+// existing file it was appending to (a FITS file gains an extension).
 class output_guard {
  public:
   explicit output_guard(const char* name) : name_(name) {
     for (const std::string& f : output_files(name)) {
-      if (!exists(f)) created_.push_back(f);
+      struct stat st;
+      if (::stat(f.c_str(), &st) != 0) {
+        created_.push_back(f);
+      } else if (S_ISREG(st.st_mode)) {
+        if (auto bytes = contents(f)) kept_.push_back({f, *bytes});
+      }
     }
   }
 
@@ -53,12 +67,18 @@ class output_guard {
   void check() {
     if (c_voserr() == 0) return;
     for (const std::string& f : created_) ::unlink(f.c_str());
+    for (const auto& [f, bytes] : kept_) {
+      if (contents(f) == bytes) continue;
+      std::ofstream out(f, std::ios::binary | std::ios::trunc);
+      out << bytes;
+    }
     orvo_error(ORVO_WRITEFILE, "%s", name_);
   }
 
  private:
   const char* name_;
   std::vector<std::string> created_;
+  std::vector<std::pair<std::string, std::string>> kept_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 std::vector<std::string> calls;
 int fail_at = -1;  // index of the call that fails, -1 for none
 int error_code = 0;
-std::string create_file;  // a file the stand-in creates at c_tbtcre
+std::string create_file;  // a file the stand-in creates (or appends to) at c_tbtcre
 
 void record(const std::string& call) {
   error_code = static_cast<int>(calls.size()) == fail_at ? 7 : 0;
@@ -43,7 +44,7 @@ void c_tbcdef1(TablePtr, ColumnPtr* cp, const char* name, const char* units, con
   *cp = reinterpret_cast<ColumnPtr>(static_cast<std::uintptr_t>(calls.size()));
 }
 void c_tbtcre(TablePtr) {
-  if (!create_file.empty()) std::ofstream(create_file) << "partial";
+  if (!create_file.empty()) std::ofstream(create_file, std::ios::app) << "partial";
   record("create");
 }
 void c_tbeptt(TablePtr, ColumnPtr, int row, const char* text) {
@@ -128,17 +129,20 @@ TEST_F(Writer, FailureRemovesOnlyWhatTheRunCreated) {
   struct stat st;
   EXPECT_NE(stat((fresh + ".tab").c_str(), &st), 0);
 
+  // An existing file that the write appends to gets its bytes back.
   std::string old = dir + "old.fits";
   std::ofstream(old) << "existing";
-  create_file.clear();
+  create_file = old;
   EXPECT_EXIT(
       {
-        fail_at = 0;
+        fail_at = 7;
         write_mivutab(t_, 2, widths_, old.c_str());
         std::exit(0);
       },
       ::testing::ExitedWithCode(1), "Cannot write to file");
-  EXPECT_EQ(stat(old.c_str(), &st), 0);
+  std::ifstream in(old);
+  std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(back, "existing");
 }
 
 }  // namespace
