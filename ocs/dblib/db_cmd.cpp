@@ -183,7 +183,10 @@ RETCODE dbsqlok(DBPROCESS* dbproc) {
         dbproc->hasretstat = 1;
         break;
       }
-      case TK_RETURNVALUE: case TK_EVENT:
+      case TK_RETURNVALUE:
+        if (!dbsvretval(dbproc)) return FAIL;
+        break;
+      case TK_EVENT:
         if (!db__skip_token(dbproc)) return FAIL;
         break;
       case TK_OFFSET:

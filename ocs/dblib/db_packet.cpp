@@ -254,6 +254,7 @@ int recvserver(DBPROCESS* dbproc, void* dest, int count) {
     }
     net->recvpos += n;
     net->recvavail -= n;
+    net->consumed += n;
     count -= n;
   }
   return 1;

@@ -172,6 +172,7 @@ void tidyproc(DBPROCESS* dbproc) {
   dbproc->columns = colfree(dbproc->columns);
   dbproc->numcols = 0;
   dbproc->tabnames = dbtabfree(dbproc->tabnames);
+  dbproc->retvals = paramfree(dbproc->retvals);
   dbproc->retstatus = 0;
   dbproc->hasretstat = 0;
   // The row chain; a separate current row (a compute row) goes as well.
@@ -188,6 +189,7 @@ void tidyproc(DBPROCESS* dbproc) {
   comn_free(dbproc->orders);
   dbproc->orders = nullptr;
   dbproc->norders = 0;
+  db__free_rpcrec(dbproc);
   comn_free(dbproc->rowscratch);
   dbproc->rowscratch = nullptr;
 }

@@ -35,6 +35,8 @@ dbcolumn* append_column(DBPROCESS* dbproc) {
   return c;
 }
 
+}  // namespace
+
 // Reads the length information of a column format into `c`.
 int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
   int t = c->type;
@@ -115,8 +117,6 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
   if (namelen > c->displen) c->displen = namelen;
   return 1;
 }
-
-}  // namespace
 
 void db__badtoken(DBPROCESS* dbproc) {
   dbsetdead(dbproc);
@@ -530,7 +530,10 @@ RETCODE dbresults(DBPROCESS* dbproc) {
         retstat_seen = true;
         break;
       }
-      case TK_ALTNAME: case TK_ALTFMT: case TK_EVENT: case TK_RETURNVALUE:
+      case TK_RETURNVALUE:
+        ok = dbsvretval(dbproc);
+        break;
+      case TK_ALTNAME: case TK_ALTFMT: case TK_EVENT:
         ok = db__skip_token(dbproc);
         break;
       case TK_PROCID: case TK_OLDCOLFMT: case TK_COLFMT: case TK_ALTCONTROL:

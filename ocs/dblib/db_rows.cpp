@@ -182,7 +182,10 @@ static int db__read_row(DBPROCESS* dbproc, bool* got) {
         dbproc->hasretstat = 1;
         break;
       }
-      case TK_RETURNVALUE: case TK_EVENT:
+      case TK_RETURNVALUE:
+        ok = dbsvretval(dbproc);
+        break;
+      case TK_EVENT:
         ok = db__skip_token(dbproc);
         break;
       case TK_ENVCHANGE:

@@ -154,6 +154,7 @@ struct dbnetctx {
   BYTE lasttype;      // type byte of the last packet read
   int32_t lastlen;    // length (header included) of the last packet read
   int32_t pktno;      // packet number of the message being sent
+  int64_t consumed;   // body bytes handed out so far (token lengths are checked with it)
 };
 
 // One option of a connection.
@@ -298,7 +299,7 @@ struct dbprocess {
   unsigned char enabled;
   unsigned char batchsent;
   dbtabname* tabnames;    // owned
-  void* retvals;
+  dbparam* retvals;      // owned: RETURNVALUE parameters of the last procedure
   unsigned char textopen;
   int32_t retstatus;
   unsigned char hasretstat;
@@ -472,6 +473,7 @@ int dbdoneproc(DBPROCESS* dbproc, int* ended);
 int dbdoneinproc(DBPROCESS* dbproc, int keepcount);
 int db__calc_numcols(DBPROCESS* dbproc);
 int db__typelen(DBPROCESS* dbproc, int type);
+int dbread_collen(DBPROCESS* dbproc, dbcolumn* c);
 int dbsvoff(DBPROCESS* dbproc);
 int db__skip_token(DBPROCESS* dbproc);
 int svrowfmt(DBPROCESS* dbproc);
@@ -486,6 +488,10 @@ void db__run_charset_query(DBPROCESS* dbproc);
 // Rows (db_rows.cpp) and binding.
 int dbsvrow(DBPROCESS* dbproc);
 int dbdobind(DBPROCESS* dbproc);
+
+// RPC and return values (db_rpc.cpp).
+void db__free_rpcrec(DBPROCESS* dbproc);
+int dbsvretval(DBPROCESS* dbproc);
 
 // Cancel (db_cancel.cpp).
 int GetAttnAck(DBPROCESS* dbproc);
