@@ -272,6 +272,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   Db__GlobalRec.defrowbuf = 1000;
   dbproc->avail = 1;
   dbproc->loggingin = 0;
+  if (!dbproc->charset) db__getcharset(dbproc);
   dbproc->status = DBST_EOM;
   dbproc->batch = DBB_NORESULTS;
   if (own) dbloginfree(own);

@@ -312,11 +312,7 @@ static int dbsvprocid(DBPROCESS* dbproc) {
   return db__next_token(dbproc);
 }
 
-void db__run_charset_query(DBPROCESS* dbproc) {
-  // Only the built-in character set is known; other sets keep the
-  // connection on its current record.
-  dbproc->charsetquery = 0;
-}
+void db__run_charset_query(DBPROCESS* dbproc) { db__getcharset(dbproc); }
 
 int dbdone(DBPROCESS* dbproc) {
   bool prevvalid = (dbproc->donestatus & DONE_COUNT) != 0;

@@ -516,6 +516,41 @@ int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]);
 int db__init_charset(DBPROCESS* dbproc, LOGINREC* login);
 int dateorder(const char* format);
 
+// Character classes, server character set, keyed tables (db_ctype.cpp).
+int db__toupper(int c);
+int db__tolower(int c);
+int db__isalpha(int c);
+int db__isupper(int c);
+int db__islower(int c);
+int db__isdigit(int c);
+int db__isxdigit(int c);
+int db__isspace(int c);
+int db__isgraph(int c);
+void db__getcharset(DBPROCESS* dbproc);
+struct DBKEYENT {
+  DBKEYENT* next;
+  DBKEYENT** link;   // the link that points at this entry
+  int32_t tag1;
+  int32_t tag2;
+  char name[32];
+  void* data;        // owned
+};
+struct DBKEYTAB {
+  int32_t buckets;
+  int32_t count;
+  DBKEYENT** heads;
+};
+int db__hash_add(const char* name, int buckets);
+DBKEYTAB* db__make_tab(int buckets);
+DBKEYENT* get_ent(DBKEYTAB* t, const char* name, int tag);
+int db__find_ent(DBKEYTAB* t, const char* name, int tag, DBKEYENT** entry);
+int db__add_ent(DBKEYTAB* t, const char* name, int tag1, int tag2, void* data);
+int db__delete_ent(DBKEYTAB* t, const char* name, int tag);
+int db__num_entries(DBKEYTAB* t);
+int db__list_entries(DBKEYTAB* t, char (*names)[32]);
+int db__print_tbl(DBKEYTAB* t);
+void db__free_tab(DBKEYTAB* t);
+
 // Encryption (db_encrypt.cpp / dblib/db_encrypt.h).
 int db__encrypt_handler(DBPROCESS* dbproc, const char* pwd, int pwdlen, const BYTE* key,
                         int keylen, BYTE* out, int outsize, int* outlen);
