@@ -199,11 +199,10 @@ TEST(Matrix, CellsAndCallTypes) {
   int built = 0;
   for (int s = 1; s <= 22; ++s)
     for (int d = 1; d <= 22; ++d) built += com_matrix_cell(s, d) != nullptr;
-  // The character and binary cells are built.  The 66 cells between fixed-size
-  // types, the 36 text-to-number and text-to-date cells and the 60 cells with
-  // an exact-numeric side are not built yet and stay empty.
-  EXPECT_EQ(built, 296 - 66 - 36 - 60);
-  EXPECT_EQ(com_matrix_cell(COM_BT_I4, COM_BT_I2), nullptr);
+  // The 36 text-to-number and text-to-date cells and the 60 cells with an
+  // exact-numeric side are not built yet and stay empty.
+  EXPECT_EQ(built, 296 - 36 - 60);
+  EXPECT_EQ(com_matrix_cell(COM_BT_BIT, COM_BT_MONEY), nullptr);
   EXPECT_EQ(com_matrix_cell(COM_BT_CHAR, COM_BT_DATETIME), nullptr);
   EXPECT_EQ(com_matrix_cell(COM_BT_NUMERIC, COM_BT_CHAR), nullptr);
   EXPECT_EQ(com_matrix_cell(0, 4), nullptr);
@@ -217,4 +216,81 @@ TEST(Matrix, CellsAndCallTypes) {
   EXPECT_EQ(com_call_type(99, COM_BT_NUMERIC), 1);
   char b[8];
   EXPECT_EQ(cvt1(COM_BT_VARYCHAR, COM_BT_SENS, "\x02\x00xy", 2, b, 8), 2);
+}
+
+TEST(CvtFixed, RangesRoundingAndUnderflow) {
+  auto i2 = [](std::int16_t v) { return v; };
+  unsigned char u8 = 0;
+  std::int16_t s16 = 0;
+  std::int32_t s32 = 0;
+  std::int16_t m1 = i2(-1), v255 = i2(255);
+  EXPECT_EQ(com_i2toi1(&m1, 2, &u8, 1), -1);
+  EXPECT_EQ(com_i2toi1(&v255, 2, &u8, 1), 1);
+  EXPECT_EQ(u8, 255);
+  std::int32_t big = 40000, small = -40000;
+  EXPECT_EQ(com_i4toi2(&big, 4, &s16, 2), -1);
+  EXPECT_EQ(com_i4toi2(&small, 4, &s16, 2), -2);
+  unsigned char two00 = 200;
+  EXPECT_EQ(com_i1toi4(&two00, 1, &s32, 4), 4);
+  EXPECT_EQ(s32, 200);
+  struct { double v; int target; int rc; long long out; } fl[] = {
+      {255.0, COM_BT_I1, 1, 255},  {255.5, COM_BT_I1, -1, 0},   {-0.5, COM_BT_I1, -1, 0},
+      {3.9, COM_BT_I2, 2, 3},      {-3.9, COM_BT_I2, 2, -3},    {2147483647.0, COM_BT_I4, 4, 2147483647},
+      {2147483648.0, COM_BT_I4, -1, 0}, {std::nan(""), COM_BT_I4, 4, 0}};
+  for (auto c : fl) {
+    unsigned char buf[8] = {};
+    auto f = reinterpret_cast<ComCvt1>(com_matrix_cell(COM_BT_FLT8, c.target));
+    ASSERT_EQ(f(&c.v, 8, buf, 0), c.rc) << c.v;
+    if (c.rc < 0) continue;
+    long long got = c.target == COM_BT_I1 ? buf[0]
+                    : c.target == COM_BT_I2 ? *reinterpret_cast<std::int16_t*>(buf)
+                                            : *reinterpret_cast<std::int32_t*>(buf);
+    EXPECT_EQ(got, c.out) << c.v;
+  }
+  double huge = 1e39;
+  float f4 = 0;
+  EXPECT_EQ(com_flt8toflt4(&huge, 8, &f4, 4), -1);
+  float tenth = 0.1f;
+  double d8 = 0;
+  EXPECT_EQ(com_flt4toflt8(&tenth, 4, &d8, 8), 8);
+  EXPECT_EQ(d8, static_cast<double>(0.1f));
+
+  // Money rounds halves away from zero.
+  struct { long long units; int rc; std::int32_t out; } mi[] = {
+      {25000, 4, 3}, {-25000, 4, -3}, {24999, 4, 2}};
+  for (auto c : mi) {
+    COM_MONEY m{static_cast<std::int32_t>(c.units >> 32), static_cast<std::uint32_t>(c.units)};
+    ASSERT_EQ(com_moneytoi4(&m, 8, &s32, 4), c.rc);
+    EXPECT_EQ(s32, c.out);
+  }
+  COM_MONEY m2555{0, 2555000}, m2554{0, 2554999};
+  EXPECT_EQ(com_moneytoi1(&m2555, 8, &u8, 1), -1);
+  EXPECT_EQ(com_moneytoi1(&m2554, 8, &u8, 1), 1);
+  EXPECT_EQ(u8, 255);
+  std::int32_t i4 = 214748;
+  COM_MONEY4 m4{};
+  EXPECT_EQ(com_i4tomny4(&i4, 4, &m4, 4), 4);
+  EXPECT_EQ(m4.mny4, 2147480000);
+  i4 = 214749;
+  EXPECT_EQ(com_i4tomny4(&i4, 4, &m4, 4), -1);
+  double tiny = 0.00005, ntiny = -0.00005;
+  COM_MONEY m{};
+  ASSERT_EQ(com_flt8tomny(&tiny, 8, &m, 8), 8);
+  EXPECT_EQ(m.mnylow, 1u);
+  ASSERT_EQ(com_flt8tomny(&ntiny, 8, &m, 8), 8);
+  EXPECT_EQ(m.mnyhigh, -1);
+  EXPECT_EQ(m.mnylow, 0xFFFFFFFFu);
+  double nan = std::nan("");
+  EXPECT_EQ(com_flt8tomny(&nan, 8, &m, 8), -1);
+  COM_MONEY4 neg4{-50000};  // -5.0
+  EXPECT_EQ(com_mny4toflt8(&neg4, 4, &d8, 8), 8);
+  EXPECT_EQ(d8, -5.0);
+
+  // Datetime to smalldatetime rounds to the minute and stays in range.
+  COM_DATETIME last{65535 - 1, 23 * 1080000 + 59 * 18000 + 29 * 300 + 299};
+  COM_DATETIME4 d4{};
+  EXPECT_EQ(com_datetodate4(&last, 8, &d4, 4), 4);
+  last.dtdays = 65535;
+  last.dttime = 23 * 1080000 + 59 * 18000 + 30 * 300;
+  EXPECT_EQ(com_datetodate4(&last, 8, &d4, 4), -1);
 }

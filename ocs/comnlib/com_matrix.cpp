@@ -1,10 +1,9 @@
 // The conversion matrix (22 x 22 routines by source and target bind type),
 // the null-setter table and the call type of each cell.
 //
-// Cells between two fixed-size types, from text to numbers, money and dates,
-// and every cell with an exact-numeric side are not built yet: they stay empty
-// here (a conversion through them fails as "not supported") and are listed in
-// com_matrix_pending() so that nothing pretends to convert them.
+// Cells from text to numbers, money and dates, and every cell with an
+// exact-numeric side, are not built yet: they stay empty here, so a
+// conversion through them fails as "not supported" instead of pretending.
 #include <array>
 
 #include "comnlib/com_cvt.h"
@@ -100,6 +99,42 @@ Matrix build() {
   set(VB, COM_BT_FLT4, any(com_varybintoflt4));
   set(VB, COM_BT_MNY4, any(com_varybintomny4));
   set(VB, COM_BT_VARYBIN, any(com_varybintovarybin));
+
+  // Between fixed-size types.
+#define FIXED_ROW(src, pfx)                                       \
+  set(src, COM_BT_I1, any(com_##pfx##toi1));                      \
+  set(src, COM_BT_I2, any(com_##pfx##toi2));                      \
+  set(src, COM_BT_I4, any(com_##pfx##toi4));                      \
+  set(src, COM_BT_BIT, any(com_##pfx##tobit));                    \
+  set(src, COM_BT_FLT8, any(com_##pfx##toflt8));                  \
+  set(src, COM_BT_FLT4, any(com_##pfx##toflt4));
+  FIXED_ROW(COM_BT_I1, i1)
+  FIXED_ROW(COM_BT_I2, i2)
+  FIXED_ROW(COM_BT_I4, i4)
+  FIXED_ROW(COM_BT_BIT, bit)
+  FIXED_ROW(COM_BT_FLT4, flt4)
+  FIXED_ROW(COM_BT_FLT8, flt8)
+  FIXED_ROW(COM_BT_MONEY, money)
+  FIXED_ROW(COM_BT_MNY4, mny4)
+#undef FIXED_ROW
+  set(COM_BT_I1, COM_BT_MONEY, any(com_i1tomoney));
+  set(COM_BT_I2, COM_BT_MONEY, any(com_i2tomoney));
+  set(COM_BT_I4, COM_BT_MONEY, any(com_i4tomoney));
+  set(COM_BT_FLT4, COM_BT_MONEY, any(com_flt4tomoney));
+  set(COM_BT_FLT8, COM_BT_MONEY, any(com_flt8tomny));
+  set(COM_BT_MONEY, COM_BT_MONEY, any(com_moneytomoney));
+  set(COM_BT_MNY4, COM_BT_MONEY, any(com_mny4tomoney));
+  set(COM_BT_I1, COM_BT_MNY4, any(com_i1tomny4));
+  set(COM_BT_I2, COM_BT_MNY4, any(com_i2tomny4));
+  set(COM_BT_I4, COM_BT_MNY4, any(com_i4tomny4));
+  set(COM_BT_FLT4, COM_BT_MNY4, any(com_flt4tomny4));
+  set(COM_BT_FLT8, COM_BT_MNY4, any(com_flt8tomny4));
+  set(COM_BT_MONEY, COM_BT_MNY4, any(com_moneytomny4));
+  set(COM_BT_MNY4, COM_BT_MNY4, any(com_mny4tomny4));
+  set(COM_BT_DATETIME, COM_BT_DATETIME, any(com_datetodate));
+  set(COM_BT_DATETIME, COM_BT_DATE4, any(com_datetodate4));
+  set(COM_BT_DATE4, COM_BT_DATETIME, any(com_date4todate));
+  set(COM_BT_DATE4, COM_BT_DATE4, any(com_date4todate4));
 
   for (int s : kFixedToBin) {
     set(s, COM_BT_BINARY, any(com_anytobinary));

@@ -130,3 +130,57 @@ int com_varybintomny4(const void*, int, void*, int);
 int com_varybintovarybin(const void*, int, void*, int);
 int com_anytobinary(const void*, int, void*, int);
 int com_anytovarybin(const void*, int, void*, int);
+
+// Money primitives used by the fixed-size conversions (results as the
+// conversions give them: 0 success, 1 overflow unless stated).
+int com__inttomny(COM_MONEY* m, std::int32_t v);
+int com__mnytoint(const COM_MONEY* m, std::int32_t* v);
+int com__mnytoflt8(const COM_MONEY* m, int len, double* d);
+int com__mnytoflt4(const COM_MONEY* m, int len, float* f);
+int com__flt8tomny(const double* d, int len, COM_MONEY* m);
+int com__flt4tomny(const float* f, int len, COM_MONEY* m);
+int com__mny4tomny(const COM_MONEY4* m4, COM_MONEY* m);
+int com__mnytomny4(const COM_MONEY* m, COM_MONEY4* m4);
+int com__inttomny4(COM_MONEY4* m4, std::int32_t v);
+int com__mny4toint(const COM_MONEY4* m4, std::int32_t* v);
+int com__mny4toflt8(const COM_MONEY4* m4, double* d);
+int com__mny4toflt4(const COM_MONEY4* m4, float* f);
+int com__flt8tomny4(const double* d, int len, COM_MONEY4* m4);
+int com__flt4tomny4(const float* f, int len, COM_MONEY4* m4);
+
+// Conversions between fixed-size types (call type 1), named
+// com_<source>to<target>.
+#define COM_DECL_FIXED(src)                                  \
+  int com_##src##toi1(const void*, int, void*, int);         \
+  int com_##src##toi2(const void*, int, void*, int);         \
+  int com_##src##toi4(const void*, int, void*, int);         \
+  int com_##src##tobit(const void*, int, void*, int);        \
+  int com_##src##toflt8(const void*, int, void*, int);       \
+  int com_##src##toflt4(const void*, int, void*, int);
+COM_DECL_FIXED(i1)
+COM_DECL_FIXED(i2)
+COM_DECL_FIXED(i4)
+COM_DECL_FIXED(bit)
+COM_DECL_FIXED(flt4)
+COM_DECL_FIXED(flt8)
+COM_DECL_FIXED(money)
+COM_DECL_FIXED(mny4)
+#undef COM_DECL_FIXED
+int com_i1tomoney(const void*, int, void*, int);
+int com_i2tomoney(const void*, int, void*, int);
+int com_i4tomoney(const void*, int, void*, int);
+int com_flt4tomoney(const void*, int, void*, int);
+int com_flt8tomny(const void*, int, void*, int);
+int com_moneytomoney(const void*, int, void*, int);
+int com_mny4tomoney(const void*, int, void*, int);
+int com_i1tomny4(const void*, int, void*, int);
+int com_i2tomny4(const void*, int, void*, int);
+int com_i4tomny4(const void*, int, void*, int);
+int com_flt4tomny4(const void*, int, void*, int);
+int com_flt8tomny4(const void*, int, void*, int);
+int com_moneytomny4(const void*, int, void*, int);
+int com_mny4tomny4(const void*, int, void*, int);
+int com_datetodate(const void*, int, void*, int);
+int com_datetodate4(const void*, int, void*, int);
+int com_date4todate(const void*, int, void*, int);
+int com_date4todate4(const void*, int, void*, int);
