@@ -1,7 +1,9 @@
 // Conversion entry points of the DB client: server datatypes to bind types,
 // the conversion of one value through the conversion matrix (with the calling
 // convention of its cell), the connection's null values and date cracking.
+#include <bit>
 #include <cstring>
+#include <utility>
 #include <map>
 #include <string>
 
@@ -371,4 +373,36 @@ RETCODE dbdatecrack(DBPROCESS* dbproc, DBDATEPARTS* parts, DBDATETIME* value) {
   static_assert(sizeof(COM_DATEREC) == 9 * sizeof(DBINT));
   std::memcpy(parts, &rec, sizeof rec);
   return SUCCEED;
+}
+
+namespace {
+
+// Reverses each `word`-byte word of `n` bytes.
+void swap_words(BYTE* p, int n, int word) {
+  for (int at = 0; at + word <= n; at += word)
+    for (int i = 0, j = word - 1; i < j; ++i, --j) std::swap(p[at + i], p[at + j]);
+}
+
+}  // namespace
+
+void db__wire_to_host(int type, BYTE* data, int len) {
+  if constexpr (std::endian::native == std::endian::big) return;
+  if (!data || len <= 0) return;
+  switch (type) {
+    case MERINT2: case MERINT4: case MERINTN: case MERREAL: case MERFLT8: case MERFLTN:
+    case MERMONEY4:
+      if (len == 2 || len == 4 || len == 8) swap_words(data, len, len);
+      break;
+    case MERMONEY: case MERDATETIME:
+      swap_words(data, len, 4);  // two 32-bit words, each in host order
+      break;
+    case MERMONEYN: case MERDATETIMN:
+      swap_words(data, len, len == 8 ? 4 : (type == MERMONEYN ? 4 : 2));
+      break;
+    case MERDATETIME4:
+      swap_words(data, len, 2);  // days and minutes, 16 bits each
+      break;
+    default:
+      break;
+  }
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "comnlib/comn_alloc.h"
+#include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
 
 namespace {
@@ -146,6 +147,7 @@ int dbsvrow(DBPROCESS* dbproc) {
     if (keep > 0 && !recvserver(dbproc, v->data, keep)) return fail();
     if (!db__discard(dbproc, wire - keep)) return fail();
     v->len = keep;
+    db__wire_to_host(c->type, v->data, keep);
   }
   if (!db__next_token(dbproc)) return fail();
   dbproc->currow = row;

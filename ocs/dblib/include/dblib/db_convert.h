@@ -30,3 +30,9 @@ RETCODE dbdoabind(DBPROCESS* dbproc);
 void binddefault(DBPROCESS* dbproc);
 void db__getnull_value(DBPROCESS* dbproc, int bindtype, const void** value, int* length);
 void db__free_nulls(DBPROCESS* dbproc);
+
+// Puts a fixed-size server value received in the wire's big-endian order
+// into the host's order, in place, so that program variables and the
+// conversion routines see native integers, floats, money and datetimes.
+// Character, binary, text and exact-numeric values are left as they are.
+void db__wire_to_host(int type, BYTE* data, int len);
