@@ -2,7 +2,9 @@
 // messages against scripted peers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <string>
 
 #include "db_testpeer.h"
@@ -475,6 +477,48 @@ TEST(DbChecks, NullAndDeadConnections) {
   EXPECT_EQ(dbnextrow(nullptr), FAIL);
   EXPECT_EQ(dbsqlexec(nullptr), FAIL);
   dberrhandle(nullptr);
+}
+
+int g_checks = 0;
+int g_handled = 0;
+int always_interrupted(DBPROCESS*) {
+  ++g_checks;
+  return 1;
+}
+int cancel_it(DBPROCESS*) {
+  ++g_handled;
+  return INT_CANCEL;
+}
+
+TEST_F(DbCmd, InterruptHandlerCancelSendsOneAttention) {
+  int attentions = 0;
+  Peer peer([&attentions](Conn& c) {
+    Bytes msg;
+    if (!c.read_message(&msg)) return;
+    c.send_message(login_ok(true));
+    if (!c.read_message(&msg)) return;
+    Packet pk;
+    while (c.read_packet(&pk)) {
+      if (pk.type != 6) break;
+      ++attentions;
+      // Give the client time to poll again before answering.
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      c.send_message(done(0x20));
+      break;
+    }
+    c.read_message(&msg);
+  });
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  g_checks = g_handled = 0;
+  ASSERT_EQ(dbsetinterrupt(db, always_interrupted, cancel_it), SUCCEED);
+  dbcmd(db, "waitfor delay");
+  dbsqlexec(db);
+  EXPECT_GT(g_handled, 1);  // asked more than once ...
+  dbsetinterrupt(db, nullptr, nullptr);
+  dbclose(db);
+  peer.join();
+  EXPECT_EQ(attentions, 1);  // ... but only one attention went out
 }
 
 }  // namespace

@@ -154,6 +154,9 @@ int read_login_answer(DBPROCESS* dbproc, LOGINREC* login, int* outcome) {
 // One login exchange on a connected transport.
 int dbpasswd(DBPROCESS* dbproc, LOGINREC* login, const char* server, int* outcome) {
   bool added = false;
+  // Each exchange is judged by its own messages.
+  dbproc->lastmsgno = 0;
+  dbproc->redirect[0] = '\0';
   int ok = db__passwd_init(dbproc, login, server, outcome, &added);
   if (ok) ok = read_login_answer(dbproc, login, outcome);
   if (added) dbrpwclr(login);
@@ -228,6 +231,9 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   iface_entry saved{};
   int redirect = 0;
   int redirects = 0;
+  // A server that keeps redirecting would otherwise be followed for ever.
+  constexpr int kMaxRedirects = 16;
+  int followed = 0;
   for (;;) {
     db__initserver(dbproc->net, dbproc->net->block, dbproc->net->pktsize);
     int logintime = Db__GlobalRec.logintime;
@@ -246,6 +252,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
     if (outcome == 1) return fail();
     if (outcome == 2) continue;
     if (outcome == 3) {
+      if (++followed > kMaxRedirects || !dbproc->redirect[0]) return fail();
       std::snprintf(saved.host, sizeof saved.host, "%s", dbproc->redirect);
       redirect = 1;
       continue;

@@ -257,4 +257,21 @@ TEST_F(Standin, SecondLanguageAndGrantedPacketSize) {
   EXPECT_TRUE(big_packet);
 }
 
+TEST_F(Standin, RedirectedLoginReconnectsToTheNamedNode) {
+  start("login redirect 127.0.0.1 times 1\n");
+  DBPROCESS* db = open();
+  ASSERT_NE(db, nullptr);
+  EXPECT_TRUE(run(db, "select 1"));
+  dbclose(db);
+  int logins = 0;
+  for (const standin::LogLine& l : srv_->log()) logins += l.event == "login";
+  EXPECT_EQ(logins, 2);
+  // A server that redirects every login is given up, not followed for ever.
+  srv_.reset();
+  reset_handlers();
+  start("login redirect 127.0.0.1\n");
+  EXPECT_EQ(open(), nullptr);
+  EXPECT_TRUE(saw_error(20014));
+}
+
 }  // namespace
