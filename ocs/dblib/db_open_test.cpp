@@ -314,4 +314,39 @@ TEST_F(DbOpen, SilentServerTimesOutTheLogin) {
   dbloginfree(l);
 }
 
+TEST_F(DbOpen, OldStyleServerGetsTheShortLoginAndTheTextProbe) {
+  std::vector<Packet> second;
+  Bytes probe;
+  Peer peer(
+      [&second, &probe](Conn& c) {
+        static int round = 0;
+        Bytes msg;
+        if (!c.read_message(&msg, round == 1 ? &second : nullptr)) return;
+        if (round++ == 0) {
+          // An old server answers in packets of type 0x46: log in again.
+          c.send_message(cat({loginack(5, 4, 2), done(0)}), 0x46);
+          c.read_message(&msg);
+          return;
+        }
+        c.send_message(cat({loginack(5, 4, 2), done(0)}), 0x46);
+        if (!c.read_message(&probe)) return;
+        c.send_message(done(0), 0x46);
+        c.read_message(&msg);
+      },
+      2);
+  write_interfaces(dir_, "TESTSRV", peer.port());
+  LOGINREC* l = login();
+  DBPROCESS* db = dbopen(l, "TESTSRV");
+  ASSERT_NE(db, nullptr) << (errors().empty() ? 0 : errors()[0].number);
+  EXPECT_EQ(dbwire(db), 2);  // the text probe was accepted
+  dbclose(db);
+  peer.join();
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(second[0].length, 8 + LOGIN_OLDLEN);
+  EXPECT_EQ(second[0].window, 1);
+  EXPECT_EQ(second[0].type, 0x46);  // old-login packets keep the old type byte
+  EXPECT_EQ(std::string(probe.begin(), probe.end()), "set textsize 10");
+  dbloginfree(l);
+}
+
 }  // namespace
