@@ -1,0 +1,132 @@
+// Tests of rows: the reused row record, the bounded row buffer, NULL
+// values, text limits and hidden columns.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db_testpeer.h"
+#include "dblib/db_internal.h"
+
+using namespace testpeer;
+
+namespace {
+
+class DbRows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Db__GlobalRec.version == 0) dbsetversion(2);
+    reset_handlers();
+    dir_ = temp_dir();
+  }
+  void TearDown() override {
+    dbexit();
+    dberrhandle(nullptr);
+    dbmsghandle(nullptr);
+  }
+  std::string dir_;
+};
+
+std::string value(DBPROCESS* db, int col) {
+  BYTE* d = dbdata(db, col);
+  return d ? std::string(reinterpret_cast<char*>(d), static_cast<size_t>(dbdatlen(db, col))) : "<null>";
+}
+
+TEST_F(DbRows, BufferHoldsRowsUpToItsLimit) {
+  Bytes rows = cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x10, 3)});
+  Peer peer(session({rows}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(dbsetopt(db, DBBUFFER, "2", 0), SUCCEED);
+  dbcmd(db, "select v");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "r1");
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "r2");
+  EXPECT_EQ(dbnextrow(db), BUF_FULL);
+  EXPECT_EQ(dbfirstrow(db), 1);
+  EXPECT_EQ(dblastrow(db), 2);
+  dbclrbuf(db, 1);
+  EXPECT_EQ(dbfirstrow(db), 2);
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "r3");
+  EXPECT_EQ(dbcurrow(db), 3);
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
+  dbclose(db);
+}
+
+TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
+  // Three columns: varchar a, text t, int-n h (hidden by COLINFO).
+  Bytes fmt = {0xEE};
+  Bytes body;
+  put16(&body, 3);
+  body.push_back(1); body.push_back('a'); body.push_back(0x20); put32(&body, 0); body.push_back(39); body.push_back(20); body.push_back(0);
+  body.push_back(1); body.push_back('t'); body.push_back(0x20); put32(&body, 0); body.push_back(35); put32(&body, 1000);
+  put16(&body, 2); body.push_back('t'); body.push_back('1'); body.push_back(0);
+  body.push_back(1); body.push_back('h'); body.push_back(0x20); put32(&body, 0); body.push_back(38); body.push_back(4); body.push_back(0);
+  put16(&fmt, static_cast<int>(body.size()));
+  fmt.insert(fmt.end(), body.begin(), body.end());
+  Bytes colinfo = {0xA5, 0, 3, 3, 1, 0x10};
+  auto row = [](const std::string* a, const std::string& t) {
+    Bytes r = {0xD1};
+    if (a) { r.push_back(static_cast<unsigned char>(a->size())); putstr(&r, *a); }
+    else r.push_back(0);
+    r.push_back(16);
+    for (int i = 0; i < 16; ++i) r.push_back(static_cast<unsigned char>(i));
+    for (int i = 0; i < 8; ++i) r.push_back(0);
+    put32(&r, static_cast<int>(t.size()));
+    putstr(&r, t);
+    r.push_back(4);
+    put32(&r, 9);
+    return r;
+  };
+  std::string abc = "abc";
+  Bytes reply = cat({fmt, colinfo, row(&abc, std::string(100, 'T')), row(nullptr, "short"), done(0x10, 2)});
+  Peer peer(session({reply}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(dbsetopt(db, DBTEXTLIMIT, "10", 0), SUCCEED);
+  dbcmd(db, "select a, t");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  EXPECT_EQ(dbnumcols(db), 2);
+  EXPECT_EQ(dballcols(db), 3);
+  EXPECT_EQ(dbcolname(db, 3), nullptr);
+  EXPECT_EQ(dbcollen(db, 1), 20);
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "abc");
+  EXPECT_EQ(value(db, 2), std::string(10, 'T'));  // cut at the text limit, rest skipped
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(dbdata(db, 1), nullptr);
+  EXPECT_EQ(dbdatlen(db, 1), 0);
+  EXPECT_EQ(value(db, 2), "short");
+  EXPECT_EQ(dbdatlen(db, 3), -1);
+  EXPECT_EQ(dbdata(db, 3), nullptr);
+  EXPECT_TRUE(saw_error(20026));
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  EXPECT_EQ(dbcount(db), 2);
+  dbclose(db);
+}
+
+TEST_F(DbRows, LongNamesFromTheServerAreCutToTheirFields) {
+  std::string longname(200, 'n');
+  Peer peer(session({cat({varchar_result(longname, {"v"}), done(0x10, 1)}),
+                     cat({envchange(1, std::string(255, 'd'), "master"), done(0)})}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  dbcmd(db, "select");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  EXPECT_EQ(std::string(dbcolname(db, 1)), std::string(30, 'n'));
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "v");
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  dbcmd(db, "use");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  EXPECT_EQ(std::string(dbname(db)), std::string(30, 'd'));
+  dbclose(db);
+}
+
+}  // namespace
