@@ -109,14 +109,27 @@ std::string fmt_integer(const Spec& s, const Num& n) {
   long v;
   if (n.indef || !as_long(n, v)) return pad(s, "INDEF", false);
   char buf[64];
+  Spec field = s;
+  std::string digits;
   if (s.conv == 'x' || s.conv == 'X' || s.conv == 'o') {
     const char* f = s.conv == 'x' ? "%lx" : s.conv == 'X' ? "%lX" : "%lo";
-    std::snprintf(buf, sizeof buf, f, static_cast<unsigned long>(v));
-    return pad(s, buf, true);
+    // Values that fit 32 bits print as 32-bit words.
+    unsigned long u = (v >= -2147483648L && v <= 4294967295L) ? static_cast<unsigned long>(static_cast<unsigned>(v))
+                                                             : static_cast<unsigned long>(v);
+    std::snprintf(buf, sizeof buf, f, u);
+    digits = buf;
+  } else {
+    unsigned long mag = v < 0 ? 0UL - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
+    std::snprintf(buf, sizeof buf, "%lu", mag);
+    digits = buf;
   }
-  unsigned long mag = v < 0 ? 0UL - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
-  std::snprintf(buf, sizeof buf, "%lu", mag);
-  return pad(s, sign_prefix(s, v < 0) + buf, true);
+  // A precision is the minimum number of digits (and turns zero fill off).
+  if (s.prec >= 0) {
+    field.zero = false;
+    if (digits.size() < static_cast<std::size_t>(s.prec)) digits.insert(0, static_cast<std::size_t>(s.prec) - digits.size(), '0');
+  }
+  if (s.conv == 'x' || s.conv == 'X' || s.conv == 'o') return pad(field, digits, true);
+  return pad(field, sign_prefix(s, v < 0) + digits, true);
 }
 
 std::string fmt_float(const Spec& s, const Num& n) {

@@ -20,7 +20,8 @@ TEST(VosFormat, ConversionTable) {
       {vos::sprintf("%25.16g", 1.5), "                      1.5"},
       {vos::sprintf("%-15.7g|", 2.5f), "2.5            |"},
       {vos::sprintf("%8.3f|%e", -1.5, 1000.0), "  -1.500|1.000000e+03"},
-      {vos::sprintf("%x %o", 255, 8), "ff 10"},
+      {vos::sprintf("%x %o %x", 255, 8, -1), "ff 10 ffffffff"},
+      {vos::sprintf("%08.3d|%.3d", 12, -5), "     012|-005"},
       {vos::sprintf("%d", 2.5), "3"},       // floating to integer: halves away from zero
       {vos::sprintf("%d", -2.5), "-3"},
       {vos::sprintf("%s %s", 12, 0.5), "12 0.5"},

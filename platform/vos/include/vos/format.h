@@ -2,6 +2,7 @@
 //
 // A format is a text with conversions "%[-][0][width][.precision]C":
 //   d  decimal integer        x  hexadecimal         o  octal
+//      (a precision is the minimum number of digits)
 //   g f e  floating point (as in C)
 //   h  sexagesimal h:mm:ss.s   m  sexagesimal m:ss.s  (precision = decimals
 //                                                     of the last field)
