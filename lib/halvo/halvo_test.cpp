@@ -122,6 +122,37 @@ TEST(HalvoErrors, CaughtCodeZeroBecomes99) {
   clear_halvoerr();
 }
 
+TEST(HalvoErrors, RaisingInsideAndOutsideABlock) {
+  vos::xerret();
+  {
+    vos::ErrorBlock block;
+    try {
+      halvoer(0, "inside");  // the open block takes the error (code at least 1)
+      FAIL();
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), 1);
+      EXPECT_EQ(e.message(), "inside");
+    }
+  }
+  vos::post_error(7, "pending");
+  halvoer(7, "same code");  // ignored while the first is pending
+  std::string msg;
+  EXPECT_EQ(vos::errget(msg), 7);
+  EXPECT_EQ(msg, "pending");
+  ceract(vos::EA_CLEAR);
+  EXPECT_FALSE(vos::error_pending());
+  ::testing::internal::CaptureStderr();
+  vos::post_error(4, "careful");
+  ceract(vos::EA_WARN);  // no block open: printed, the run goes on
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "VOS warning: careful (4)\n");
+  vos::xerret();
+}
+
+TEST(HalvoStartupDeath, ErrorWithoutBlockEndsTheProcess) {
+  EXPECT_EXIT(halvoer(12, "no block"), ::testing::ExitedWithCode(255),
+              "VOS error: no block \\(12\\)\nNo user-posted exception handler!  Aborting...");
+}
+
 TEST(HalvoStartupDeath, UncaughtErrorEndsTheProcess) {
   EXPECT_EXIT(
       {

@@ -29,6 +29,7 @@ inline std::size_t nch(int n) { return n < 0 ? 0 : static_cast<std::size_t>(n); 
 template <class F>
 void run(F&& body) {
   clear_halvoerr();
+  vos::xerret();  // only an error of this call is captured
   vos::ErrorBlock block;
   try {
     body();
@@ -38,6 +39,8 @@ void run(F&& body) {
     vos::post_error(vos::SYS_MFULL, "Out of memory");
   } catch (const std::exception& e) {
     vos::post_error(1, e.what());
+  } catch (...) {
+    vos::post_error(1, "Unknown error");
   }
   if (vos::error_pending()) set_halvoerr();
 }
