@@ -479,6 +479,13 @@ RETCODE dbresults(DBPROCESS* dbproc) {
         ok = t == TK_ROWFMT ? svrowfmt(dbproc) : svcolname(dbproc);
         break;
       case TK_ROW: case TK_ALTROW:
+        // Rows without a format cannot be read; rows after one belong to
+        // it and are pending (else the caller would never consume them).
+        if (!dbproc->columns) {
+          db__badtoken(dbproc);
+          return FAIL;
+        }
+        dbproc->status |= DBST_ROWS;
         db__calc_numcols(dbproc);
         return db__check_timeout(dbproc);
       case TK_DONE: case TK_DONEPROC: {
