@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,91 @@ TEST_F(RoundTrip, ToolColumnsCellsAndKeywordsSurviveCloseAndReopen) {
   char buf[8] = "junk";
   c_tbcigt(c_tbcnum(tp, 1), TBL_COL_NAME, buf, 0);  // maxch 0: empty
   EXPECT_STREQ(buf, "");
+  c_tbtclo(tp);
+  EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
+}
+
+TEST_F(RoundTrip, NumericColumnsLookupsAndHeaderValues) {
+  const std::string name = dir_ + "/nums.tab";
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
+  ColumnPtr cols[5] = {};
+  const char* names[] = {"d", "r", "i", "s", "b"};
+  const char* units[] = {"m", "", "", "", ""};
+  const char* fmts[] = {"", "%8.2f", "", "", ""};
+  const int types[] = {TBL_TY_DOUBLE, TBL_TY_REAL, TBL_TY_INT, TBL_TY_SHORT, TBL_TY_BOOL};
+  const int nelem[] = {1, 1, 1, 1, 1};
+  c_tbcdef(tp, cols, names, units, fmts, types, nelem, 5);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  c_tbtcre(tp);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  c_tbeptd(tp, cols[0], 1, 2.5);
+  c_tbeptr(tp, cols[1], 1, 1.25f);
+  c_tbepti(tp, cols[2], 1, -7);
+  c_tbepts(tp, cols[3], 1, 300);
+  c_tbeptb(tp, cols[4], 1, 1);
+  c_tbhadd(tp, "DVAL", 0.5);
+  c_tbhadi(tp, "IVAL", 42);
+  c_tbhadb(tp, "BVAL", 1);
+  c_tbhadr(tp, "RVAL", 3.5f);
+  c_tbhadt(tp, "LONGKEYWORD", "text value");
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  c_tbtclo(tp);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+
+  tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, 0);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  ColumnPtr found[2] = {};
+  const char* want[] = {"i", "b"};
+  c_tbcfnd(tp, want, found, 2);
+  ColumnPtr r = nullptr;
+  c_tbcfnd1(tp, "r", &r);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  ASSERT_NE(found[0], nullptr);
+  ASSERT_NE(r, nullptr);
+  double d = 0;
+  float f = 0;
+  int i = 0, b = 0;
+  short sh = 0;
+  c_tbegtd(tp, c_tbcnum(tp, 1), 1, &d);
+  c_tbegtr(tp, r, 1, &f);
+  c_tbegti(tp, found[0], 1, &i);
+  c_tbegts(tp, c_tbcnum(tp, 4), 1, &sh);
+  c_tbegtb(tp, found[1], 1, &b);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  EXPECT_EQ(d, 2.5);
+  EXPECT_EQ(f, 1.25f);
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(sh, 300);
+  EXPECT_EQ(b, 1);
+  int colnum = 0, dtype = 0, lendata = 0, lenfmt = 0;
+  char cname[80], cunits[80], cfmt[80];
+  c_tbcinf(r, &colnum, cname, cunits, cfmt, &dtype, &lendata, &lenfmt);
+  EXPECT_EQ(colnum, 2);
+  EXPECT_STREQ(cname, "r");
+  EXPECT_STREQ(cfmt, "%8.2f");
+  EXPECT_EQ(dtype, TBL_TY_REAL);
+  char units1[80];
+  c_tbcigt(c_tbcnum(tp, 1), TBL_COL_UNITS, units1, 79);
+  EXPECT_STREQ(units1, "m");
+  EXPECT_EQ(c_tbhgtd(tp, "DVAL"), 0.5);
+  EXPECT_EQ(c_tbhgti(tp, "IVAL"), 42);
+  EXPECT_EQ(c_tbhgtb(tp, "BVAL"), 1);
+  EXPECT_EQ(c_tbhgtr(tp, "RVAL"), 3.5f);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  // Parameter by number: at most 8 characters of keyword and 80 of value.
+  char kw[100], value[200];
+  std::memset(kw, 'x', sizeof kw);
+  std::memset(value, 'x', sizeof value);
+  int pardtype = 0;
+  c_tbhgnp(tp, 5, kw, &pardtype, value);
+  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  EXPECT_LE(std::strlen(kw), 8u);
+  EXPECT_LE(std::strlen(value), 80u);
+  char tname[300];
+  c_tbtnam(tp, tname, 299);
+  EXPECT_NE(std::string(tname).find("nums.tab"), std::string::npos);
+  c_tbhgti(tp, "NOSUCHKW");
+  EXPECT_NE(c_voserr(), 0);
   c_tbtclo(tp);
   EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
 }
