@@ -11,7 +11,7 @@
 namespace vos {
 namespace {
 
-struct Spec {
+struct Conv {
   bool left = false;
   bool zero = false;
   bool plus = false;
@@ -85,7 +85,7 @@ bool as_long(const Num& n, long& out) {
   return true;
 }
 
-std::string sign_prefix(const Spec& s, bool negative) {
+std::string sign_prefix(const Conv& s, bool negative) {
   if (negative) return "-";
   if (s.plus) return "+";
   if (s.space) return " ";
@@ -93,7 +93,7 @@ std::string sign_prefix(const Spec& s, bool negative) {
 }
 
 // Pads `body` to the field width; zero padding goes after a sign.
-std::string pad(const Spec& s, std::string body, bool numeric_field) {
+std::string pad(const Conv& s, std::string body, bool numeric_field) {
   if (s.width <= 0 || body.size() >= static_cast<std::size_t>(s.width)) return body;
   std::size_t fill = static_cast<std::size_t>(s.width) - body.size();
   if (s.left) return body + std::string(fill, ' ');
@@ -105,11 +105,11 @@ std::string pad(const Spec& s, std::string body, bool numeric_field) {
   return std::string(fill, ' ') + body;
 }
 
-std::string fmt_integer(const Spec& s, const Num& n) {
+std::string fmt_integer(const Conv& s, const Num& n) {
   long v;
   if (n.indef || !as_long(n, v)) return pad(s, "INDEF", false);
   char buf[64];
-  Spec field = s;
+  Conv field = s;
   std::string digits;
   if (s.conv == 'x' || s.conv == 'X' || s.conv == 'o') {
     const char* f = s.conv == 'x' ? "%lx" : s.conv == 'X' ? "%lX" : "%lo";
@@ -132,7 +132,7 @@ std::string fmt_integer(const Spec& s, const Num& n) {
   return pad(field, sign_prefix(s, v < 0) + digits, true);
 }
 
-std::string fmt_float(const Spec& s, const Num& n) {
+std::string fmt_float(const Conv& s, const Num& n) {
   if (n.indef) return pad(s, "INDEF", false);
   double v = as_double(n);
   char f[8] = {'%', '.', '*', s.conv, 0};
@@ -143,13 +143,13 @@ std::string fmt_float(const Spec& s, const Num& n) {
 }
 
 // Sexagesimal: h:mm:ss.s (conv 'h') or m:ss.s (conv 'm').
-std::string fmt_sexa(const Spec& s, const Num& n) {
+std::string fmt_sexa(const Conv& s, const Num& n) {
   if (n.indef) return pad(s, "INDEF", false);
   double v = as_double(n);
   int prec = s.prec < 0 ? 0 : (s.prec > 9 ? 9 : s.prec);
   double scale = std::pow(10.0, prec);
   double units = std::fabs(v) * (s.conv == 'h' ? 3600.0 : 60.0) * scale;
-  if (!std::isfinite(units) || units > 9e18) return fmt_float(Spec{s.left, false, false, false, s.width, -1, 'g'}, n);
+  if (!std::isfinite(units) || units > 9e18) return fmt_float(Conv{s.left, false, false, false, s.width, -1, 'g'}, n);
   long long total = std::llround(units);
   long long frac_units = static_cast<long long>(scale);
   long long secs_whole = total / frac_units;
@@ -209,7 +209,7 @@ std::string vformat(std::string_view fmt, std::initializer_list<Arg> args) {
       ++i;
       continue;
     }
-    Spec s;
+    Conv s;
     for (; i < fmt.size(); ++i) {
       if (fmt[i] == '-') s.left = true;
       else if (fmt[i] == '0') s.zero = true;
