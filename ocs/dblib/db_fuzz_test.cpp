@@ -65,4 +65,35 @@ TEST(DbFuzz, RandomReplyStreamsEndInResultsOrErrors) {
   dbmsghandle(nullptr);
 }
 
+TEST(DbFuzz, RandomLoginAnswersEndInALoginOrAnError) {
+  if (Db__GlobalRec.version == 0) dbsetversion(2);
+  std::string dir = temp_dir();
+  std::mt19937 rng(7);
+  const Bytes starts[] = {loginack(5), loginack(7), cat({loginack(7), Bytes{0x65, 3, 1, 0, 1}}),
+                          cat({loginack(5), envchange(4, "4096", "512")}), Bytes{}};
+  for (int round = 0; round < 120; ++round) {
+    reset_handlers();
+    Bytes reply = cat({starts[rng() % 5], random_stream(rng)});
+    Peer peer([reply](Conn& c) {
+      Bytes msg;
+      if (!c.read_message(&msg)) return;
+      c.send_message(reply.empty() ? Bytes{0} : reply);
+      c.read_message(&msg);
+    });
+    write_interfaces(dir, "TESTSRV", peer.port());
+    LOGINREC* l = dblogin();
+    DBSETLUSER(l, "u");
+    DBSETLPWD(l, "p");
+    if (round % 2) DBSETLENCRYPT(l, TRUE);
+    dbsetlogintime(2);
+    DBPROCESS* db = dbopen(l, "TESTSRV");
+    if (db) dbclose(db);
+    else EXPECT_FALSE(errors().empty()) << "round " << round;
+    dbloginfree(l);
+  }
+  dbsetlogintime(60);
+  dberrhandle(nullptr);
+  dbmsghandle(nullptr);
+}
+
 }  // namespace
