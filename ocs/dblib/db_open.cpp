@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "comnlib/comn_alloc.h"
+#include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
 
 namespace {
@@ -178,6 +179,7 @@ void free_proc(DBPROCESS* dbproc) {
   dbproc->optcmd = strfree(dbproc->optcmd);
   if (dbproc->locale) db__freeloc(dbproc->locale);
   dbproc->curmsg = msgfree(dbproc->curmsg);
+  db__free_nulls(dbproc);
   comn_free(dbproc->savedkey);
   comn_free(dbproc->capmasks);
   comn_free(dbproc);
@@ -276,6 +278,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   *tail = dbproc;
   dbproc->spid = Db__GlobalRec.nprocs;
   ++Db__GlobalRec.nprocs;
+  binddefault(dbproc);
   Db__GlobalRec.defrowbuf = 1000;
   dbproc->avail = 1;
   dbproc->loggingin = 0;
