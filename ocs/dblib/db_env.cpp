@@ -53,7 +53,7 @@ int db__envchange(DBPROCESS* dbproc) {
         dbproc->pending |= 1;
         break;
       case 2: {
-        DBLOCALE* loc = db__getloc(dbproc, newv);
+        DBLOCALE* loc = newv[0] ? db__getloc(dbproc, newv) : nullptr;
         if (loc && loc != dbproc->locale) {
           if (dbproc->locale) db__freeloc(dbproc->locale);
           dbproc->locale = loc;
