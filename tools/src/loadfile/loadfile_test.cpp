@@ -1,6 +1,7 @@
 #include "loadfile/loadfile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -9,7 +10,7 @@
 namespace {
 
 std::string write_text(const std::string& name, const std::string& content) {
-  std::string path = ::testing::TempDir() + name;
+  std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }
@@ -98,7 +99,7 @@ TEST(LoadFile, WriteAndReadBackKeepsEverything) {
   put_tab_cell(t, "COMMENT", 0, " c0");
   put_tab_cell(t, "A", 1, "2");
   put_tab_cell(t, "COMMENT", 1, " c1\nmore\n");
-  std::string path = ::testing::TempDir() + "lf_round.lod";
+  std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_lf_round.lod";
   ASSERT_EQ(write_loadfile(path.c_str(), t), 0);
   EXPECT_EQ(read_text(path),
             "INSTRUME = zor\nCOMMENT = two\nlines\nENDHEADER\n\n"

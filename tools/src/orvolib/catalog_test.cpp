@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -11,8 +12,12 @@
 namespace {
 
 // Writes `content` to a fresh file under the test temp dir; returns its path.
+// The name carries the test's name and the process id: CTest runs the cases
+// of this file as parallel processes.
 std::string write_file(const std::string& name, const std::string& content) {
-  std::string path = ::testing::TempDir() + name;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" +
+                     (info ? info->name() : "") + "_" + name;
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }

@@ -2,6 +2,7 @@
 // binding: the order of the calls, cutting of cells, the FITS header step,
 // and the handling of a failing call.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -114,7 +115,7 @@ TEST_F(Writer, EveryFailingCallIsFatalFifteen) {
 }
 
 TEST_F(Writer, FailureRemovesOnlyWhatTheRunCreated) {
-  std::string dir = ::testing::TempDir() + "mivutab_fail/";
+  std::string dir = ::testing::TempDir() + "mivutab_fail_" + std::to_string(::getpid()) + "/";
   mkdir(dir.c_str(), 0755);
   std::string fresh = dir + "fresh";  // no extension: the file is fresh.tab
   std::remove((fresh + ".tab").c_str());

@@ -1,6 +1,7 @@
 #include "orvolib/options.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -92,7 +93,7 @@ TEST_F(Options, PrintVerOnlyForExactYes) {
 }
 
 std::string make_dir(const std::string& name) {
-  std::string dir = ::testing::TempDir() + name;
+  std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
   mkdir(dir.c_str(), 0755);
   return dir;
 }

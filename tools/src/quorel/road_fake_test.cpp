@@ -1,6 +1,7 @@
 // The task's road (database conversation, column choice, FILENAME cells)
 // against scripted stand-ins for the access layer and the host binding.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -283,7 +284,7 @@ TEST_F(Conversation, NoRowsDropsTheTableThenFails) {
 class Catalogue : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = ::testing::TempDir() + "road_root/";
+    root_ = ::testing::TempDir() + "road_root_" + std::to_string(::getpid()) + "/";
     for (const char* d : {"", "tools", "tools/data"}) mkdir((root_ + d).c_str(), 0755);
     std::ofstream(root_ + "tools/data/thrucat.dat") << "# patterns\n"
                                                        "*_thr.fits crcomp$\n"
