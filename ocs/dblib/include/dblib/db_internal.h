@@ -527,6 +527,12 @@ int db__isxdigit(int c);
 int db__isspace(int c);
 int db__isgraph(int c);
 void db__getcharset(DBPROCESS* dbproc);
+// Attribute records of character sets (db_charset.cpp).  The definition's
+// length bounds every table the record points at.
+com_charattrib* com_alloc_char_attrib();
+void com_free_char_attrib(com_charattrib* rec);
+int com_build_char_attrib(int cls, int id, const char* name, const BYTE* def, long deflen,
+                          com_charattrib* rec);
 struct DBKEYENT {
   DBKEYENT* next;
   DBKEYENT** link;   // the link that points at this entry
