@@ -1,0 +1,222 @@
+// The tool's whole run for 10^2, 10^3 and 10^4 components: a demo
+// installation is written, the stand-in server started over its catalogue,
+// and the real quorel binary run to a FITS file.  Beside it, the same run
+// against a server that answers the tool's four statements from replies
+// recorded once (the database engine's work taken out), which leaves the
+// tool's own share: connecting, fetching, reading the throughput files and
+// writing the output.
+//
+// Counters (per run, means over the iterations): run_s and run_maxrss_kB
+// (wall time and peak resident size of the quorel process, from wait4),
+// replay_s and replay_maxrss_kB (the same against the replay server),
+// tool_share (replay_s / run_s), out_bytes (size of the output file), and
+// the setup costs make_demo_s and server_start_s.  Every run's output is
+// checked against the recording run's.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "demo_catalogue.h"
+#include "standin/standin.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secs(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+// The tool's four statements, each known by a text only it contains.
+const char* const kStatements[4] = {"into #temp1", "create unique nonclustered index",
+                                    "order by b.compname", "drop table #temp1"};
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// An output file with the header card of its creation time blanked, so
+// that runs can be compared byte for byte.
+std::string output(const std::string& path) {
+  std::string s = slurp(path);
+  const std::size_t at = s.find("HISTORY Created on ");
+  if (at != std::string::npos && at % 80 == 0 && at + 80 <= s.size()) s.replace(at, 80, 80, ' ');
+  return s;
+}
+
+struct Child {
+  double seconds = 0;
+  long maxrss_kb = 0;
+  int status = -1;
+  std::string err;
+};
+
+// Runs quorel with `args` against the server whose MERROW home is `home`
+// (named ORVO_TEST); wall time and the child's own peak memory.
+Child run_quorel(const std::string& dir, const std::string& home, const std::vector<std::string>& args) {
+  const std::string out = dir + "/stdout", err = dir + "/stderr";
+  Child c;
+  auto t0 = Clock::now();
+  pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::setenv("MERROW", home.c_str(), 1);
+    ::setenv("ORVO_SERVER_2", "ORVO_TEST", 1);
+    ::setenv("ORVO_DB", "orvo_ops", 1);
+    for (const char* v : {"ORVO_USER", "DSQUERY", "ORVO_DEBUG"}) ::unsetenv(v);
+    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
+    std::vector<std::string> copy(args);
+    std::string exe = QUOREL_EXE;
+    std::vector<char*> argv{exe.data()};
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(exe.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage ru{};
+  if (::wait4(pid, &status, 0, &ru) != pid) throw std::runtime_error("wait4 failed");
+  auto t1 = Clock::now();
+  c.seconds = secs(t0, t1);
+  c.maxrss_kb = ru.ru_maxrss;
+  c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  c.err = slurp(err);
+  return c;
+}
+
+// One installation of `components` components (in the root the tool was
+// built with; removed again afterwards) with its three servers: the real
+// one, one that records the four replies, one that replays them.
+struct Installation {
+  std::string dir, db, out;
+  std::unique_ptr<standin::StandinServer> server, replay;
+  std::string home, replay_home;
+  double make_demo_s = 0, start_s = 0;
+  std::string reference;  // output of the recording run
+  ~Installation() {
+    server.reset();
+    replay.reset();
+    if (!dir.empty()) standin::remove_tree(dir);
+    standin::remove_tree(ORVO_ROOT_DIR);
+  }
+};
+
+std::string script(const std::string& dir, const char* action) {
+  std::string s;
+  for (int i = 0; i < 4; ++i)
+    s += std::string("batch \"") + kStatements[i] + "\" " + action + " " + dir + "/reply" + std::to_string(i + 1) +
+         ".bin\n";
+  return s;
+}
+
+void check_run(const Child& c, const std::string& what) {
+  if (c.status != 0) throw std::runtime_error(what + ": quorel exit " + std::to_string(c.status) + ": " + c.err);
+}
+
+std::unique_ptr<Installation> install(int components) {
+  auto in = std::make_unique<Installation>();
+  in->dir = standin::make_temp_dir("bench-run");
+  in->db = in->dir + "/catalogue.sqlite";
+  in->out = in->dir + "/complist.fits";
+  const std::string root = ORVO_ROOT_DIR;
+  standin::remove_tree(root);
+  auto t0 = Clock::now();
+  demo::make_demo(root, in->db, components);
+  auto t1 = Clock::now();
+  standin::ServerOptions o;
+  o.db_path = in->db;
+  in->server = std::make_unique<standin::StandinServer>(o);
+  auto t2 = Clock::now();
+  in->home = in->server->make_home("ORVO_TEST");
+  in->make_demo_s = secs(t0, t1);
+  in->start_s = secs(t1, t2);
+
+  // Record the four replies once, on a server of their own.
+  {
+    standin::ServerOptions r = o;
+    r.script = script(in->dir, "record");
+    standin::StandinServer rec(r);
+    Child c = run_quorel(in->dir, rec.make_home("ORVO_TEST"), {in->out});
+    check_run(c, "recording run");
+    in->reference = output(in->out);
+    std::remove(in->out.c_str());
+  }
+  standin::ServerOptions p = o;  // the database still answers "use"
+  p.script = script(in->dir, "replay");
+  in->replay = std::make_unique<standin::StandinServer>(p);
+  in->replay_home = in->replay->make_home("ORVO_TEST");
+  return in;
+}
+
+void BM_WholeRunVsReplay(benchmark::State& state) {
+  const int components = static_cast<int>(state.range(0));
+  std::unique_ptr<Installation> in;
+  try {
+    in = install(components);
+  } catch (const std::exception& e) {
+    state.SkipWithError(e.what());
+    return;
+  }
+  double run_s = 0, replay_s = 0;
+  long run_rss = 0, replay_rss = 0;
+  for (auto _ : state) {
+    try {
+      std::remove(in->out.c_str());
+      Child real = run_quorel(in->dir, in->home, {in->out});
+      check_run(real, "run");
+      if (output(in->out) != in->reference) throw std::runtime_error("run output differs from the recorded run");
+      std::remove(in->out.c_str());
+      Child mem = run_quorel(in->dir, in->replay_home, {in->out});
+      check_run(mem, "replayed run");
+      if (output(in->out) != in->reference) throw std::runtime_error("replayed output differs from the real one");
+      state.SetIterationTime(real.seconds);
+      run_s += real.seconds;
+      replay_s += mem.seconds;
+      run_rss = std::max(run_rss, real.maxrss_kb);
+      replay_rss = std::max(replay_rss, mem.maxrss_kb);
+    } catch (const std::exception& e) {
+      state.SkipWithError(e.what());
+      break;
+    }
+  }
+  const double n = static_cast<double>(state.iterations());
+  if (n == 0 || run_s <= 0) return;
+  state.counters["components"] = components;
+  state.counters["run_s"] = run_s / n;
+  state.counters["run_maxrss_kB"] = static_cast<double>(run_rss);
+  state.counters["replay_s"] = replay_s / n;
+  state.counters["replay_maxrss_kB"] = static_cast<double>(replay_rss);
+  state.counters["tool_share"] = replay_s / run_s;
+  state.counters["make_demo_s"] = in->make_demo_s;
+  state.counters["server_start_s"] = in->start_s;
+  state.counters["out_bytes"] = static_cast<double>(in->reference.size());
+}
+
+BENCHMARK(BM_WholeRunVsReplay)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,10 @@
+# The tool's whole run (demo installation, stand-in server, the real quorel
+# binary) for 10^2 to 10^4 components, beside the same run against a server
+# that replays recorded replies.
+if(TARGET quorel AND TARGET standin_support AND TARGET demo_catalogue)
+  add_executable(bench_run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
+  target_link_libraries(bench_run PRIVATE demo_catalogue standin_support benchmark::benchmark)
+  target_compile_definitions(bench_run PRIVATE
+                             ORVO_ROOT_DIR="${ORVO_ROOT}" QUOREL_EXE="$<TARGET_FILE:quorel>")
+  add_dependencies(bench_run quorel standin_server)
+endif()
