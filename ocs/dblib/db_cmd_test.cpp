@@ -521,4 +521,32 @@ TEST_F(DbCmd, InterruptHandlerCancelSendsOneAttention) {
   EXPECT_EQ(attentions, 1);  // ... but only one attention went out
 }
 
+TEST_F(DbCmd, BelowLevelSevenABatchIsBareTextInLanguagePackets) {
+  std::vector<Packet> packets;
+  Peer peer([&packets](Conn& c) {
+    Bytes msg;
+    if (!c.read_message(&msg)) return;
+    c.send_message(cat({loginack(5, 4, 6), done(0)}));
+    if (!c.read_message(&msg, &packets)) return;
+    c.send_message(done(0));
+    c.read_message(&msg);
+  });
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(dbwire(db), 5);
+  std::string text(1200, 'b');
+  dbcmd(db, text.c_str());
+  EXPECT_EQ(dbsqlexec(db), SUCCEED);
+  dbclose(db);
+  peer.join();
+  ASSERT_EQ(packets.size(), 3u);
+  int lens[3] = {512, 512, 200};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(packets[static_cast<size_t>(i)].type, 1);
+    EXPECT_EQ(packets[static_cast<size_t>(i)].length, lens[i]);
+    EXPECT_EQ(packets[static_cast<size_t>(i)].number, i);
+    EXPECT_EQ(packets[static_cast<size_t>(i)].status, i == 2 ? 1 : 0);
+  }
+}
+
 }  // namespace
