@@ -237,6 +237,11 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   constexpr int kMaxRedirects = 16;
   int followed = 0;
   for (;;) {
+    // Every round logs in with packets of 512 bytes, whatever an earlier
+    // round was granted.
+    dbproc->pktsize = 512;
+    dbproc->pending &= static_cast<uint16_t>(~8);
+    if (dbproc->net->pktsize != 512 && !db__realloc_bufs(dbproc)) return fail();
     db__initserver(dbproc->net, dbproc->net->block, dbproc->net->pktsize);
     int logintime = Db__GlobalRec.logintime;
     if (!db__initnet(dbproc->net, dbproc, server, "query", &saved, redirect, logintime)) {
