@@ -66,7 +66,7 @@ struct comn_dataformat {
   std::int32_t status;
   std::int32_t count;
   std::int32_t usertype;
-  COMN_LOCALE* locale;     // null: the context's default
+  comn_locale* locale;     // null: the context's default
 };
 using COMN_DATAFORMAT = comn_dataformat;
 

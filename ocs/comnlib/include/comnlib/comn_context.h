@@ -1,30 +1,23 @@
-// The common-library context that every conversion kernel and localisation
-// routine receives first.  A context whose fields are all zero means: no
-// locale, built-in defaults (iso_1 characters, English month names).
-//
-// Only the fields the conversion kernels need are spelled out here; the
-// locale and localisation-state records are owned by the localisation code,
-// which completes the forward declarations below.
+// The common-library context: every common-library routine receives one
+// first.  An all-zero context means built-in defaults (no locale, no
+// localisation state, no error reporting).  The localisation records it
+// points at are declared in comnlib/comn_loc.h.
 #pragma once
 
 #include <cstdint>
 
-struct comn_locale;      // one cache entry per locale category
-struct comn_intl_state;  // the per-context localisation state
-struct comn_context;
-
-using COMN_LOCALE = comn_locale;
-using COMN_INTL_STATE = comn_intl_state;
-
-// The caller's error routine: (context, message record).
-using ComnErrRoutine = int (*)(comn_context*, void*);
+struct comn_locale;       // six locale cache entries, one per category
+struct comn_intlstate;    // localisation state of one context
+struct comn_climsg;       // client message handed to the error routine
+struct comn_errfile;      // message-file record of the library's own errors
+struct comn_userconv;     // caller's character-set converter record
 
 struct comn_context {
-  COMN_LOCALE* default_locale;    // used when a data format names no locale
-  COMN_INTL_STATE* intl_state;    // filled once by the localisation setup
-  std::int32_t last_intl_error;   // cause of the last file read/open failure
-  void* user_converters;          // the caller's character-set converters
-  ComnErrRoutine error_routine;   // none: errors are not reported
-  void* errfile;                  // message-file record of the library's errors
+  comn_locale* deflocale;        // used when a data format names no locale
+  comn_intlstate* intlstate;     // filled once by comn_intl_init
+  std::int32_t intl_err;         // localisation code behind the last -301/-414
+  comn_userconv* user_convlist;  // caller's conversion routines
+  int (*errhandler)(comn_context*, comn_climsg*);  // none: errors not reported
+  comn_errfile* errfile;         // comnlib.loc record of this context
 };
 using COMN_CONTEXT = comn_context;
