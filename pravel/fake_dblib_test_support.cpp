@@ -16,6 +16,14 @@ struct dbprocess {
   int result = -1;  // index of the current result set
   int row = -1;     // index of the current row
   int fails_left = 0;
+  bool in_rpc = false;
+  bool ended = false;  // the last result is read: the return status is known
+  struct PendingParam {
+    fakedb::RpcParam p;
+    const BYTE* value;
+  };
+  std::string rpc_name;
+  std::vector<PendingParam> rpc_params;
   struct Bound {
     int column, type, length;
     BYTE* var;
@@ -178,6 +186,7 @@ RETCODE dbsqlexec(DBPROCESS* p) {
   }
   p->result = -1;
   p->row = -1;
+  p->ended = false;
   p->binds.clear();
   deliver(p, p->answer.messages);
   if (p->answer.fails) {
@@ -194,7 +203,10 @@ RETCODE dbresults(DBPROCESS* p) {
   ++p->result;
   p->row = -1;
   p->binds.clear();
-  if (p->result >= static_cast<int>(p->answer.results.size())) return NO_MORE_RESULTS;
+  if (p->result >= static_cast<int>(p->answer.results.size())) {
+    p->ended = true;
+    return NO_MORE_RESULTS;
+  }
   const ResultSet* rs = current(p);
   p->fails_left = rs->fail_times;
   return SUCCEED;
@@ -246,7 +258,10 @@ STATUS dbnextrow(DBPROCESS* p) {
     if (p->fails_left == 0 && !rs->dead_on_fail && rs->fail_msgs.empty()) p->row = next;
     return FAIL;
   }
-  if (next >= static_cast<int>(rs->rows.size())) return NO_MORE_ROWS;
+  if (next >= static_cast<int>(rs->rows.size())) {
+    if (p->result + 1 == static_cast<int>(p->answer.results.size())) p->ended = true;
+    return NO_MORE_ROWS;
+  }
   p->row = next;
   for (const auto& b : p->binds) {
     const auto* c = cell(p, b.column);
@@ -287,6 +302,8 @@ RETCODE dbdatecrack(DBPROCESS*, DBDATEPARTS* parts, DBDATETIME* value) {
 DBBOOL dbdead(DBPROCESS* p) { return p != nullptr && p->dead ? TRUE : FALSE; }
 RETCODE dbcancel(DBPROCESS* p) {
   log("dbcancel");
+  p->in_rpc = false;
+  p->rpc_params.clear();
   if (p->has_answer) p->result = static_cast<int>(p->answer.results.size());
   return SUCCEED;
 }
@@ -307,4 +324,128 @@ RETCODE dbsetnull(DBPROCESS*, int type, int, const BYTE*) {
   log("dbsetnull(" + std::to_string(type) + ")");
   return type == 5 ? FAIL : SUCCEED;
 }
-DBINT dbretstatus(DBPROCESS*) { return 0; }
+DBINT dbretstatus(DBPROCESS* p) {
+  return p->has_answer && p->ended ? p->answer.retstatus : 0;
+}
+
+RETCODE dbrpcinit(DBPROCESS* p, const char* name, DBSMALLINT options) {
+  log(std::string("dbrpcinit(") + name + "," + std::to_string(options) + ")");
+  if (g_state.rpcinit_fails || p->in_rpc) {
+    raise(p, 1, 20180, "Remote procedure call already initialized.");
+    return FAIL;
+  }
+  p->in_rpc = true;
+  p->rpc_name = name;
+  p->rpc_params.clear();
+  return SUCCEED;
+}
+
+RETCODE dbrpcparam(DBPROCESS* p, const char* name, BYTE status, int type, DBINT maxlen,
+                   DBINT datalen, const BYTE* value) {
+  log(std::string("dbrpcparam(") + name + "," + std::to_string(status) + "," +
+      std::to_string(type) + "," + std::to_string(maxlen) + "," + std::to_string(datalen) + ")");
+  if (!p->in_rpc) {
+    raise(p, 1, 20186, "Must call dbrpcinit() before dbrpcparam() or dbrpcsend().");
+    return FAIL;
+  }
+  for (const std::string& r : g_state.rpcparam_refuse)
+    if (r == name) {
+      raise(p, 1, 20194, "illegal value for dbrpcparam()");
+      return FAIL;
+    }
+  if ((type == 47 || type == 45) && (datalen < 0 || datalen > 255)) {
+    raise(p, 7, 20113, "bad datalen for dbrpcparam()");
+    return FAIL;
+  }
+  RpcParam rp;
+  rp.name = name;
+  rp.status = status;
+  rp.type = type;
+  rp.maxlen = maxlen;
+  rp.datalen = datalen;
+  p->rpc_params.push_back({rp, value});
+  return SUCCEED;
+}
+
+RETCODE dbrpcsend(DBPROCESS* p) {
+  log("dbrpcsend");
+  if (!p->in_rpc) {
+    raise(p, 1, 20186, "Must call dbrpcinit() before dbrpcparam() or dbrpcsend().");
+    return FAIL;
+  }
+  RpcCall call;
+  call.name = p->rpc_name;
+  // The values are read now, as the DB client does when it sends the call.
+  for (const auto& pp : p->rpc_params) {
+    RpcParam rp = pp.p;
+    int size = rp.datalen;
+    if (rp.datalen == -1) {
+      switch (rp.type) {
+        case 56: case 59: size = 4; break;
+        case 62: size = 8; break;
+        case 52: size = 2; break;
+        default: size = 0; break;
+      }
+    }
+    if (pp.value != nullptr && size > 0)
+      rp.value = std::string(reinterpret_cast<const char*>(pp.value), static_cast<std::size_t>(size));
+    call.params.push_back(std::move(rp));
+  }
+  g_state.rpcs.push_back(call);
+  p->in_rpc = false;
+  p->rpc_params.clear();
+  p->batch_sent = true;
+  p->answer = Answer{};
+  p->has_answer = true;
+  for (auto it = g_state.script.begin(); it != g_state.script.end(); ++it) {
+    if (call.name.find(it->match) != std::string::npos) {
+      p->answer = *it;
+      g_state.script.erase(it);
+      break;
+    }
+  }
+  p->result = -1;
+  p->row = -1;
+  p->ended = false;
+  p->binds.clear();
+  return SUCCEED;
+}
+
+RETCODE dbsqlok(DBPROCESS* p) {
+  log("dbsqlok");
+  deliver(p, p->answer.messages);
+  if (p->answer.fails) {
+    p->has_answer = false;
+    raise(p, 5, 20018, "General DB Server error: Check messages from the DB Server.");
+    return FAIL;
+  }
+  return SUCCEED;
+}
+
+int dbnumrets(DBPROCESS* p) {
+  return p->has_answer && p->ended ? static_cast<int>(p->answer.rets.size()) : 0;
+}
+
+static const RetVal* ret_of(DBPROCESS* p, int n) {
+  if (n < 1 || n > dbnumrets(p)) return nullptr;
+  return &p->answer.rets[static_cast<std::size_t>(n - 1)];
+}
+
+char* dbretname(DBPROCESS* p, int n) {
+  const RetVal* r = ret_of(p, n);
+  return r != nullptr ? const_cast<char*>(r->name.c_str()) : nullptr;
+}
+int dbrettype(DBPROCESS* p, int n) {
+  const RetVal* r = ret_of(p, n);
+  return r != nullptr ? r->type : -1;
+}
+DBINT dbretlen(DBPROCESS* p, int n) {
+  const RetVal* r = ret_of(p, n);
+  if (r == nullptr) return -1;
+  return r->data ? static_cast<DBINT>(r->data->size()) : 0;
+}
+BYTE* dbretdata(DBPROCESS* p, int n) {
+  const RetVal* r = ret_of(p, n);
+  if (r == nullptr || !r->data || r->data->empty()) return nullptr;
+  return reinterpret_cast<BYTE*>(const_cast<char*>(r->data->data()));
+}

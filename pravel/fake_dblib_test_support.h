@@ -27,12 +27,33 @@ struct ResultSet {
   int fail_times = 1;         // consecutive failures at that row
 };
 
+// A return value of a stored-procedure call (no data: NULL).
+struct RetVal {
+  std::string name;
+  int type = 56;
+  std::optional<std::string> data;
+};
+
 struct Answer {
-  std::string match;           // fragment of the batch text this answers
+  std::string match;           // fragment of the batch text (or procedure name) this answers
   std::vector<Msg> messages;   // messages delivered while executing
   bool fails = false;          // dbsqlexec fails with client error 20018
   std::vector<ResultSet> results{ResultSet{}};
   int count = -1;              // dbcount of the batch
+  int retstatus = 0;           // return status, seen once the last result is read
+  std::vector<RetVal> rets;    // return values of a procedure
+};
+
+// A parameter of a remote procedure call as it was sent.
+struct RpcParam {
+  std::string name;
+  int status = 0, type = 0, maxlen = 0, datalen = 0;
+  std::optional<std::string> value;  // the bytes read when the call was sent
+};
+
+struct RpcCall {
+  std::string name;
+  std::vector<RpcParam> params;
 };
 
 struct State {
@@ -44,6 +65,9 @@ struct State {
   std::string login_user, login_password, login_app, server, database;
   int encrypt = 0;
   int opened = 0;
+  std::vector<RpcCall> rpcs;          // each call sent by dbrpcsend
+  bool rpcinit_fails = false;
+  std::vector<std::string> rpcparam_refuse;  // parameter names dbrpcparam refuses
 };
 
 // The fake's state; reset() empties it and frees every connection.

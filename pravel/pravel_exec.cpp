@@ -138,11 +138,14 @@ int state_next_result(int conn) {
   if (dbresults(dbproc) != SUCCEED) {
     report_text("qelt", QELT_INFO, "no more results in qelt_mers_dbresults...");
     ctx.end_of_results = 1;
+    if (qelt_sp_status_failed(conn)) return -1;
+    if (ctx.sp_flag) qelt_mer_get_ret_param(conn);
     return 0;  // done
   }
   report_text("qelt", QELT_INFO, "finished qelt_sydb_dbresults call");
   if (ctx.cancel && dbcanquery(dbproc) != SUCCEED)
     report_text("qelt", QELT_ERR, "dbcanquery failed");
+  if (qelt_sp_status_failed(conn)) return -1;
   if (dbrows(dbproc) == SUCCEED) {
     if (qelt_bind_vars(conn) != 0) return -1;
     report_text("qelt", QELT_INFO, "finished qelt_bind_vars");
@@ -166,12 +169,19 @@ int state_next_row(int conn) {
   STATUS r = dbnextrow(dbproc);
   if (r == NO_MORE_ROWS) {
     ctx.end_of_results = 1;
+    if (qelt_sp_status_failed(conn)) return -1;
     report_text("qelt", QELT_INFO, "done with getting rows");
     ctx.exec_state = kResultDone;
     return 1;
   }
   if (r == FAIL || r == BUF_FULL) {
     if (ctx.status == 1205) {
+      if (ctx.sp_flag) {
+        // A stored-procedure call cannot be sent again: its parameters were
+        // handed to the DB client once and went with the call.
+        report_text("qelt", QELT_ERR, "Query execution terminated.");
+        return -1;
+      }
       if (ctx.row_counter == 0) {
         int answer = qelt_dead_retry(conn);
         if (answer == 1) return deadlock_pause(ctx);
@@ -199,6 +209,31 @@ int state_next_row(int conn) {
   ctx.failed_fetches = 0;
   ctx.fetch_outcome = PRAVEL_FETCH_ROW;
   return 0;
+}
+
+// Sends the prepared stored-procedure call: 1 go on, -1 failure.
+int state_send_rpc(int conn) {
+  Context& ctx = g_ctx[conn];
+  DBPROCESS* dbproc = g_slots[conn].dbproc;
+  ctx.interrupt = 0;
+  ctx.cancel = 0;
+  dbsetinterrupt(dbproc, qelt_mer_check_interrupt, qelt_mer_handle_interrupt);
+  report_text("qelt", QELT_STAT, "passing stored procedure:");
+  report_text("dummy", QELT_STAT, ctx.sql);
+  qelt_mer_print_sto_info(conn);
+  ctx.start_time = qelt_time();
+  if (dbrpcsend(dbproc) != SUCCEED) {
+    report_text("qelt", QELT_ERR, "get_exec:dbrpcsend failed.");
+    return -1;
+  }
+  report_text("qelt", QELT_INFO, "finished dbrpcsend call");
+  if (dbsqlok(dbproc) != SUCCEED) {
+    report_text("qelt", QELT_ERR, "get_exec:dbsqlok failed.");
+    return -1;
+  }
+  report_text("qelt", QELT_INFO, "finished dbsqlok call");
+  ctx.exec_state = kNextResult;
+  return 1;
 }
 
 }  // namespace
@@ -231,8 +266,13 @@ int qelt_mer_get_exec(int conn) {
         break;
       }
       case kResultDone: ctx.exec_state = kNextResult; break;
+      case kSendRpc: {
+        int r = state_send_rpc(conn);
+        if (r != 1) return r;
+        break;
+      }
       default:
-        report_text("qelt", QELT_ERR, "Stored procedure calls are not supported");
+        report_text("qelt", QELT_ERR, format("Unknown execution state %d", ctx.exec_state));
         return -1;
     }
   }
@@ -271,8 +311,11 @@ int qelt_close_query(int conn) {
   Context& ctx = g_ctx[conn];
   if (ctx.closed) return 0;
   DBPROCESS* dbproc = g_slots[conn].dbproc;
-  ctx.params.clear();
+  // The values go only once the DB client has dropped the call that may
+  // still point at them.
   if (dbcancel(dbproc) != SUCCEED) return qelt_sig(-1);
+  ctx.params.clear();
+  ctx.sp_values.clear();
   dbfreebuf(dbproc);
   ctx.wall_time = qelt_time() - ctx.start_time;
   int count = qelt_record_count(conn);

@@ -3,6 +3,7 @@
 // routines.  Not part of the public interface.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace qelt {
 
 inline constexpr int kSlots = 11;               // connection numbers 0 to 10
 inline constexpr int kMaxBindings = 250;        // per binding or parameter table
+inline constexpr int kMaxSpValues = 256;        // input values of one stored-procedure call
 inline constexpr int kCmdBufSize = 112640;      // SQL text, NUL included
 inline constexpr int kModuleMax = 99;           // characters of a module name
 inline constexpr int kUserMax = 30;
@@ -96,6 +98,11 @@ struct Context {
   int cancel = 0;
   int fetch_outcome = PRAVEL_FETCH_NONE;
   int failed_fetches = 0;
+  std::vector<Binding> ret;  // return parameters of a stored-procedure call
+  // Input values of a stored-procedure call.  The DB client reads them when
+  // the call is sent, so each lives at a fixed address until the query closes.
+  std::vector<std::unique_ptr<std::string>> sp_values;
+  std::string sp_name;
 };
 
 extern Slot g_slots[kSlots];
@@ -125,6 +132,14 @@ int qelt_get_query(int conn, char marker);
 int qelt_mer_init_context(int conn);
 int qelt_module_name(int conn, std::string& name, int& query_number);
 int qelt_bind_vars(int conn);
+// Stored-procedure calls: an input parameter of the call (after the frame),
+// the copy of the return values, the summary report, the return status check.
+int qelt_rpc_input_param(int conn, const std::string& name, const Param& p);
+int qelt_mer_get_ret_param(int conn);
+void qelt_mer_print_sto_info(int conn);
+bool qelt_sp_status_failed(int conn);
+// A substitution or input parameter with the frame (see the parameter calls).
+int qelt_add_param(int conn, const char* name, Param p);
 int qelt_mer_special_data(int conn);
 int qelt_dead_retry(int conn);
 int qelt_report_dead(DBPROCESS* dbproc, int retry);

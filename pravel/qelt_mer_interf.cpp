@@ -61,10 +61,19 @@ bool qelt_param_val(const Context& ctx, const std::string& name, std::string& ou
   return true;
 }
 
-// Appends a substitution record to the current query (frame included).
-int add_param(int conn, const char* name, Param p) {
+}  // namespace
+
+// Appends a substitution record to the current query, or in a
+// stored-procedure call gives the procedure an input parameter (frame
+// included).
+int qelt_add_param(int conn, const char* name, Param p) {
   if (!enter_frame(conn)) return qelt_sig(-1);
   Context& ctx = g_ctx[conn];
+  if (ctx.sp_flag) {
+    std::string n = name != nullptr ? name : "";
+    qelt_delete_trailing(n);
+    return qelt_sig(qelt_rpc_input_param(conn, qelt_string_lower(n), p));
+  }
   if (static_cast<int>(ctx.params.size()) >= kMaxBindings) {
     report_text("qelt", QELT_ERR,
                 format("Too many query parameters (at most %d)", kMaxBindings));
@@ -77,8 +86,6 @@ int add_param(int conn, const char* name, Param p) {
   report_text("qelt", QELT_INFO, "finished qelt_mer_param");
   return qelt_sig(0);
 }
-
-}  // namespace
 
 // Connect-time initialisation of a slot's query context.
 int qelt_mer_init_context(int conn) {
@@ -186,6 +193,9 @@ int qelt_query_setup(int conn, const char* module, int query_number) {
   ctx.row_counter = 0;
   ctx.fetch_outcome = PRAVEL_FETCH_NONE;
   ctx.failed_fetches = 0;
+  ctx.ret.clear();
+  ctx.sp_values.clear();
+  ctx.sp_name.clear();
   report_text("qelt", QELT_INFO, "finished qelt_mer_query_setup");
   return qelt_sig(0);
 }
@@ -212,28 +222,28 @@ int qelt_int_param(int conn, const char* name, int value) {
   Param p;
   p.type = INTBIND;
   p.int_value = value;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_short_param(int conn, const char* name, short value) {
   Param p;
   p.type = SMALLBIND;
   p.int_value = value;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_double_param(int conn, const char* name, double value) {
   Param p;
   p.type = FLT8BIND;
   p.float_value = value;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_real_param(int conn, const char* name, float value) {
   Param p;
   p.type = FLT4BIND;
   p.float_value = value;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_single_char_param(int conn, const char* name, char value) {
@@ -241,7 +251,7 @@ int qelt_single_char_param(int conn, const char* name, char value) {
   p.type = CHARBIND;
   p.ch = value;
   p.length = 1;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_string_param(int conn, const char* name, const char* value) {
@@ -249,7 +259,7 @@ int qelt_string_param(int conn, const char* name, const char* value) {
   p.type = STRINGBIND;
   p.bytes = value != nullptr ? value : "";
   p.length = static_cast<int>(p.bytes.size());
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
 int qelt_binary_param(int conn, const char* name, const unsigned char* value, int length) {
@@ -258,10 +268,11 @@ int qelt_binary_param(int conn, const char* name, const unsigned char* value, in
   if (value != nullptr && length > 0)
     p.bytes.assign(reinterpret_cast<const char*>(value), static_cast<std::size_t>(length));
   p.length = static_cast<int>(p.bytes.size());
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }
 
-// A text parameter: a string parameter below the command buffer's size.
+// A text parameter: a string parameter below the command buffer's size,
+// refused in a stored-procedure call.
 int qelt_text_param(int conn, const char* name, const char* value) {
   std::size_t len = value != nullptr ? std::strlen(value) : 0;
   if (len >= static_cast<std::size_t>(kCmdBufSize)) {
@@ -272,11 +283,16 @@ int qelt_text_param(int conn, const char* name, const char* value) {
                        name != nullptr ? name : "", len, kCmdBufSize));
     return qelt_sig(-1);
   }
+  if (valid_conn(conn) && g_ctx[conn].sp_flag) {
+    if (!enter_frame(conn)) return qelt_sig(-1);
+    report_text("qelt", QELT_ERR, "Text column cannot be used as parameter to stored procedures");
+    return qelt_sig(-1);
+  }
   return qelt_string_param(conn, name, value);
 }
 
 int qelt_null_param(int conn, const char* name) {
   Param p;
   p.is_null = 1;
-  return add_param(conn, name, std::move(p));
+  return qelt_add_param(conn, name, std::move(p));
 }

@@ -130,6 +130,27 @@ int qelt_binary_param(int conn, const char* name, const unsigned char* value, in
 int qelt_text_param(int conn, const char* name, const char* value);
 int qelt_null_param(int conn, const char* name);
 
+// ---- Stored procedures -------------------------------------------------------
+
+// Turns the current query into a call of procedure `name` (trailing blanks
+// removed, lower-cased).  After it, the parameter calls above give the
+// procedure's input parameters (at most 256 values; a text parameter is
+// refused) and the next pravel_get_exec sends the call.  0 or -1.
+int qelt_stored_command(int conn, const char* name);
+
+// Return parameters of a stored-procedure call (at most 250): the variable
+// receives the procedure's output value when all results are read.  A value
+// of another datatype than the variable's is not stored (a warning says so);
+// a NULL value gives 0.  A string variable needs room for `length`
+// characters and a NUL (blank-padded without a NUL for callers with
+// fixed-length strings).  0 or -1.
+int qelt_int_ret_param(int conn, const char* name, int* variable);
+int qelt_short_ret_param(int conn, const char* name, short* variable);
+int qelt_double_ret_param(int conn, const char* name, double* variable);
+int qelt_float_ret_param(int conn, const char* name, float* variable);
+int qelt_single_char_ret_param(int conn, const char* name, char* variable);
+int qelt_string_ret_param(int conn, const char* name, char* variable, int length);
+
 // ---- Binding by column name ----------------------------------------------
 
 int qelt_bind_binary(int conn, const char* column, unsigned char* variable, int length);
