@@ -3,6 +3,10 @@
 // attention, stopping, and the test-support library.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -305,4 +309,49 @@ TEST(StandinSupport, FreePortIsClosed) {
   int port = standin::free_port();
   EXPECT_GT(port, 0);
   EXPECT_THROW(RawClient c(port), std::runtime_error);
+}
+
+namespace {
+
+// True once the process is gone (or only a zombie left for its reaper).
+bool process_gone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(stat, text)) return true;
+  auto close = text.rfind(')');
+  return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+}
+
+}  // namespace
+
+// A test process that dies without stopping its server takes the server
+// with it.
+TEST(StandinSupport, ServerEndsWithTheProcessThatStartedIt) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto* s = new standin::StandinServer;
+    pid_t p = s->pid();
+    char dir[256] = {};
+    std::snprintf(dir, sizeof dir, "%s", s->dir().c_str());
+    [[maybe_unused]] auto n1 = ::write(fds[1], &p, sizeof p);
+    [[maybe_unused]] auto n2 = ::write(fds[1], dir, sizeof dir);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  pid_t server = 0;
+  char dir[256] = {};
+  ASSERT_EQ(::read(fds[0], &server, sizeof server), static_cast<ssize_t>(sizeof server));
+  ASSERT_EQ(::read(fds[0], dir, sizeof dir), static_cast<ssize_t>(sizeof dir));
+  ::close(fds[0]);
+  ::waitpid(child, nullptr, 0);
+  bool gone = false;
+  for (int i = 0; i < 500 && !gone; ++i) {
+    gone = process_gone(server);
+    if (!gone) ::usleep(10000);
+  }
+  EXPECT_TRUE(gone);
+  standin::remove_tree(dir);
 }

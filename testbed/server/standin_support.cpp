@@ -1,8 +1,10 @@
 #include "standin/standin.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -152,9 +154,25 @@ StandinServer::StandinServer(const ServerOptions& opts) {
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  const pid_t parent = ::getpid();
+  const std::string out_path = dir_ + "/server.out";
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("cannot fork the stand-in server");
   if (pid_ == 0) {
+    // The server must hear SIGTERM whatever the test blocked, and must not
+    // outlive a test process that is killed before it can stop it.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    // Its output goes to a file of its own, so that it never holds the
+    // test's output pipes open.
+    int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out >= 0) {
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+    }
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }

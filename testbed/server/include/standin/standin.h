@@ -49,7 +49,8 @@ class StandinServer {
 
   int port() const { return port_; }
   pid_t pid() const { return pid_; }
-  // The server's private directory (log, port file, script, homes).
+  // The server's private directory (log, port file, script, homes, and
+  // server.out with the server's own output).
   const std::string& dir() const { return dir_; }
   std::string log_path() const { return dir_ + "/batches.log"; }
 
