@@ -6,6 +6,7 @@
 #include "comnlib/com_cvt.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
+#include "db_compute.h"
 
 DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen) {
   switch (vartype) {
@@ -31,27 +32,14 @@ int column_index(DBPROCESS* dbproc, const dbcolumn* col) {
 
 }  // namespace
 
-RETCODE dbbind_ps(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE* varaddr,
-                  DBTYPEINFO* typeinfo) {
-  if (!db__procchk(dbproc)) return FAIL;
-  if (!varaddr) {
-    db__raise(dbproc, 20046, 7);
-    return FAIL;
-  }
-  dbcolumn* col = dbfcol(dbproc, column);
-  if (!col) {
-    db__raise(dbproc, 20032, 7);
-    return FAIL;
-  }
-  int coltype = dbmer2bind(dbproc, col->type, col->maxlen);
-  if (coltype < 0) return FAIL;
-  if (vartype < 1 || vartype > 22 || (vartype >= 19 && !version2())) {
-    db__raise(dbproc, 20023, 7);
-    return FAIL;
-  }
+// Binds `col` (of bind type `coltype`) to a variable after the checks both
+// kinds of column share;
+// `mismatch` is the error for a pair of types the matrix cannot convert.
+static RETCODE bind_column(DBPROCESS* dbproc, dbcolumn* col, int coltype, int vartype,
+                           DBINT varlen, BYTE* varaddr, DBTYPEINFO* typeinfo, int mismatch) {
   ComAnyFn f = com_matrix_cell(coltype, vartype);
   if (!f) {
-    db__raise(dbproc, 20033, 7);
+    db__raise(dbproc, mismatch, 7);
     return FAIL;
   }
   int prec = 18, scale = 0;
@@ -81,6 +69,27 @@ RETCODE dbbind_ps(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE
   return SUCCEED;
 }
 
+RETCODE dbbind_ps(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE* varaddr,
+                  DBTYPEINFO* typeinfo) {
+  if (!db__procchk(dbproc)) return FAIL;
+  if (!varaddr) {
+    db__raise(dbproc, 20046, 7);
+    return FAIL;
+  }
+  dbcolumn* col = dbfcol(dbproc, column);
+  if (!col) {
+    db__raise(dbproc, 20032, 7);
+    return FAIL;
+  }
+  int coltype = dbmer2bind(dbproc, col->type, col->maxlen);
+  if (coltype < 0) return FAIL;
+  if (vartype < 1 || vartype > 22 || (vartype >= 19 && !version2())) {
+    db__raise(dbproc, 20023, 7);
+    return FAIL;
+  }
+  return bind_column(dbproc, col, coltype, vartype, varlen, varaddr, typeinfo, 20033);
+}
+
 RETCODE dbbind(DBPROCESS* dbproc, int column, int vartype, DBINT varlen, BYTE* varaddr) {
   return dbbind_ps(dbproc, column, vartype, varlen, varaddr, nullptr);
 }
@@ -96,6 +105,30 @@ RETCODE dbnullbind(DBPROCESS* dbproc, int column, DBINT* indicator) {
   return SUCCEED;
 }
 
+// Copies one value into a column's indicator and variable; false when the
+// conversion failed.  A NULL value leaves a regular row's variable alone
+// when an indicator is bound; a compute row's variable then receives the
+// connection's null value.
+static bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bool compute) {
+  bool isnull = !v.data || v.len == 0;
+  if (col->nullind) {
+    if (isnull) *col->nullind = -1;
+    else if (v.len <= col->bindlen ||
+             ((col->bindtype == CHARBIND || col->bindtype == VARYCHARBIND) && col->bindlen == -1))
+      *col->nullind = 0;
+    else *col->nullind = v.len;
+    if (isnull && !compute) return true;  // the variable keeps its value
+  }
+  if (!col->varaddr) return true;
+  int srctype = dbmer2bind(dbproc, col->type, col->maxlen);
+  if (srctype < 0) return false;
+  DBINT r = db__convertfunc(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), srctype,
+                            isnull ? nullptr : v.data, isnull ? 0 : v.len, col->bindtype,
+                            col->varaddr, col->bindlen, col->typeinfo.precision,
+                            col->typeinfo.scale);
+  return r != -1;
+}
+
 RETCODE dbdobind(DBPROCESS* dbproc) {
   dbrow* row = dbproc->currow;
   if (!row) return SUCCEED;
@@ -104,41 +137,36 @@ RETCODE dbdobind(DBPROCESS* dbproc) {
     if (!col->nullind && !col->varaddr) continue;
     int i = column_index(dbproc, col);
     if (i < 0 || i >= row->nvalues) continue;
-    const dbcolvalue& v = row->values[i];
-    bool isnull = !v.data || v.len == 0;
-    if (col->nullind) {
-      if (isnull) *col->nullind = -1;
-      else if (v.len <= col->bindlen ||
-               ((col->bindtype == CHARBIND || col->bindtype == VARYCHARBIND) && col->bindlen == -1))
-        *col->nullind = 0;
-      else *col->nullind = v.len;
-      if (isnull) continue;  // the variable keeps its value
-    }
-    if (!col->varaddr) continue;
-    int srctype = dbmer2bind(dbproc, col->type, col->maxlen);
-    if (srctype < 0) {
-      failed = true;
-      continue;
-    }
-    DBINT r = db__convertfunc(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), srctype,
-                              isnull ? nullptr : v.data, isnull ? 0 : v.len, col->bindtype,
-                              col->varaddr, col->bindlen, col->typeinfo.precision,
-                              col->typeinfo.scale);
-    if (r == -1) failed = true;
+    if (!copy_value(dbproc, col, row->values[i], false)) failed = true;
   }
   return failed ? FAIL : SUCCEED;
 }
 
-// Compute rows are not read by this client yet: there is never a compute
-// column to bind, so these report the missing compute row.
-RETCODE dbaltbind_ps(DBPROCESS* dbproc, int, int, int vartype, DBINT, BYTE*, DBTYPEINFO*) {
+// Compute columns are found as the print list orders them (dbfacol).
+RETCODE dbaltbind_ps(DBPROCESS* dbproc, int computeid, int column, int vartype, DBINT varlen,
+                     BYTE* varaddr, DBTYPEINFO* typeinfo) {
   if (!db__procchk(dbproc)) return FAIL;
+  if (!varaddr) {
+    db__raise(dbproc, 20046, 7);
+    return FAIL;
+  }
+  if (!dbfcompute(db__computes(dbproc), computeid)) {
+    db__raise(dbproc, 20024, 7);
+    return FAIL;
+  }
+  dbprnode* node = dbfacol(db__computes(dbproc), computeid, column);
+  if (!node) {
+    db__raise(dbproc, 20032, 7);
+    return FAIL;
+  }
+  dbcolumn* col = &node->col->col;
+  int coltype = dbmer2bind(dbproc, col->type, col->maxlen);
+  if (coltype < 0) return FAIL;
   if (vartype < 1 || vartype > 20 || (vartype >= 19 && !version2())) {
     db__raise(dbproc, 20023, 7);
     return FAIL;
   }
-  db__raise(dbproc, 20024, 7);
-  return FAIL;
+  return bind_column(dbproc, col, coltype, vartype, varlen, varaddr, typeinfo, 20035);
 }
 
 RETCODE dbaltbind(DBPROCESS* dbproc, int computeid, int column, int vartype, DBINT varlen,
@@ -146,13 +174,35 @@ RETCODE dbaltbind(DBPROCESS* dbproc, int computeid, int column, int vartype, DBI
   return dbaltbind_ps(dbproc, computeid, column, vartype, varlen, varaddr, nullptr);
 }
 
-RETCODE dbanullbind(DBPROCESS* dbproc, int, int, DBINT*) {
+RETCODE dbanullbind(DBPROCESS* dbproc, int computeid, int column, DBINT* indicator) {
   if (!db__procchk(dbproc)) return FAIL;
-  db__raise(dbproc, 20032, 7);
-  return FAIL;
+  dbprnode* node = dbfacol(db__computes(dbproc), computeid, column);
+  if (!node) {
+    db__raise(dbproc, 20032, 7);
+    return FAIL;
+  }
+  node->col->col.nullind = indicator;
+  return SUCCEED;
 }
 
 RETCODE dbdoabind(DBPROCESS* dbproc) {
-  db__raise(dbproc, 20024, 7);
-  return FAIL;
+  dbrow* row = dbproc->currow;
+  dbcompute* rec = row && row->computeid ? dbfcompute(db__computes(dbproc), row->computeid) : nullptr;
+  if (!rec) {
+    db__raise(dbproc, 20024, 7);
+    return FAIL;
+  }
+  bool failed = false;
+  int i = 0;
+  for (dbaltcol* a = rec->cols; a; a = a->next, ++i) {
+    dbcolumn* col = &a->col;
+    if (!col->nullind && !col->varaddr) continue;
+    if (i >= row->nvalues) {
+      db__raise(dbproc, 20032, 7);
+      failed = true;
+      continue;
+    }
+    if (!copy_value(dbproc, col, row->values[i], true)) failed = true;
+  }
+  return failed ? FAIL : SUCCEED;
 }

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include "dblib/db_internal.h"
+#include "db_compute.h"
 
 int GetAttnAck(DBPROCESS* dbproc) {
   if (!(dbproc->status & DBST_EOM)) return 0;
@@ -85,6 +86,7 @@ RETCODE dbcanquery(DBPROCESS* dbproc) {
     c->varaddr = nullptr;
     c->nullind = nullptr;
   }
+  db__clear_altbinds(dbproc);
   for (;;) {
     int r = dbnextrow(dbproc);
     if (r == NO_MORE_ROWS) return SUCCEED;

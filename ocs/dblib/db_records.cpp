@@ -5,6 +5,7 @@
 
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_internal.h"
+#include "db_compute.h"
 
 namespace {
 
@@ -175,9 +176,11 @@ void tidyproc(DBPROCESS* dbproc) {
   dbproc->retvals = paramfree(dbproc->retvals);
   dbproc->retstatus = 0;
   dbproc->hasretstat = 0;
-  // The row chain; a separate current row (a compute row) goes as well.
-  if (dbproc->firstrow && !dbproc->firstrow->next && dbproc->currow &&
-      dbproc->currow != dbproc->firstrow) {
+  altfree(dbproc);
+  // The row chain; a separate current row (a compute row, possibly read
+  // before any regular row) goes as well.
+  if (dbproc->currow && dbproc->currow != dbproc->firstrow &&
+      (!dbproc->firstrow || !dbproc->firstrow->next)) {
     rowfree(dbproc->currow);
   }
   rowfree(dbproc->firstrow);

@@ -5,6 +5,7 @@
 
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_internal.h"
+#include "db_compute.h"
 
 namespace {
 
@@ -536,7 +537,9 @@ RETCODE dbresults(DBPROCESS* dbproc) {
       case TK_RETURNVALUE:
         ok = dbsvretval(dbproc);
         break;
-      case TK_ALTNAME: case TK_ALTFMT: case TK_EVENT:
+      case TK_ALTNAME: ok = svaltname(dbproc); break;
+      case TK_ALTFMT: ok = svaltfmt(dbproc); break;
+      case TK_EVENT:
         ok = db__skip_token(dbproc);
         break;
       case TK_PROCID: case TK_OLDCOLFMT: case TK_COLFMT: case TK_ALTCONTROL:
@@ -545,7 +548,7 @@ RETCODE dbresults(DBPROCESS* dbproc) {
           return FAIL;
         }
         if (t == TK_PROCID) ok = dbsvprocid(dbproc);
-        else if (t == TK_ALTCONTROL) ok = db__skip_token(dbproc);
+        else if (t == TK_ALTCONTROL) ok = svaltcontrol(dbproc);
         else ok = svcolfmt(dbproc);
         break;
       default:

@@ -6,6 +6,7 @@
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
+#include "db_compute.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ dbrow* db__get_new_row(DBPROCESS* dbproc) {
   return r;
 }
 
+}  // namespace
+
 // Reads the length part of one value: `len` (-1 for NULL).
 int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
   if (is_fixed(c->type)) {
@@ -87,8 +90,6 @@ int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) 
   *len = l == 0 ? -1 : l;
   return 1;
 }
-
-}  // namespace
 
 int dbsvrow(DBPROCESS* dbproc) {
   bool buf = buffering(dbproc);
@@ -171,7 +172,8 @@ static int db__read_row(DBPROCESS* dbproc, bool* got) {
         break;
       case TK_ALTROW:
         if (*got) return db__check_timeout(dbproc);
-        ok = db__skip_token(dbproc);  // compute rows are not kept
+        ok = dbsvarow(dbproc);
+        *got = ok != 0;
         break;
       case TK_ERROR: case TK_INFO: case TK_EED:
         if (*got) return 1;
@@ -252,8 +254,10 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
   if (buf) {
     if (dbproc->currow && dbproc->currow != dbproc->lastrow) {
       dbproc->currow = dbproc->currow->next;
+      if (dbproc->currow->computeid && !dbaltdata(dbproc)) return FAIL;
     } else if (!dbproc->currow && dbproc->firstrow) {
       dbproc->currow = dbproc->firstrow;
+      if (dbproc->currow->computeid && !dbaltdata(dbproc)) return FAIL;
     } else {
       if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;
       if (dbbuffull(dbproc)) return BUF_FULL;
@@ -273,12 +277,20 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
   } else {
     if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;
     int32_t num = dbproc->currow ? dbproc->currow->rownum + 1 : 1;
+    // A compute row is a record of its own, dropped when the next row comes.
+    if (dbproc->currow && dbproc->currow->computeid && dbproc->currow != dbproc->firstrow) {
+      rowfree(dbproc->currow);
+      dbproc->currow = nullptr;
+      dbproc->lastrow = dbproc->firstrow;
+    }
     if (!db__read_row(dbproc, &got)) return FAIL;
     if (!got) return NO_MORE_ROWS;
     dbproc->lastrow = dbproc->currow;
-    if (!dbproc->firstrow) dbproc->firstrow = dbproc->currow;
+    if (!dbproc->firstrow && !dbproc->currow->computeid) dbproc->firstrow = dbproc->currow;
     dbproc->currow->rownum = num;
   }
+  int computeid = dbproc->currow->computeid;
+  if (computeid) return dbdoabind(dbproc) == SUCCEED ? computeid : FAIL;
   if (dbdobind(dbproc) != SUCCEED) return FAIL;
   return REG_ROW;
 }

@@ -359,9 +359,6 @@ BYTE* dbretdata(DBPROCESS* dbproc, int n) {
   return p && p->datalen > 0 ? p->data : nullptr;
 }
 
-// Compute rows are not kept by this library: no compute clause exists.
-int dbnumalts(DBPROCESS*, int) { return -1; }
-
 // Tracing and recording are not kept by this library; the calls succeed
 // without effect so that callers may leave them in place.
 RETCODE dbtraceon(DBPROCESS*, int, FILE*, int (*)(DBPROCESS*)) { return SUCCEED; }
