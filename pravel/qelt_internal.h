@@ -140,6 +140,18 @@ void qelt_mer_print_sto_info(int conn);
 bool qelt_sp_status_failed(int conn);
 // A substitution or input parameter with the frame (see the parameter calls).
 int qelt_add_param(int conn, const char* name, Param p);
+
+// Twins: limits of their string arguments, in characters.
+inline constexpr std::size_t kFcStringMax = 299;
+inline constexpr std::size_t kFcQueryMax = 20575;
+inline constexpr std::size_t kFcNoLimit = static_cast<std::size_t>(-1);
+// A string given by address and length (no NUL) as a text: the given number
+// of characters, ended early at a NUL among them.  False after a report when
+// the length is negative or above `limit` (`conn` names the connection whose
+// handler the caller then runs).
+bool qelt_fstr_to_cstr(int conn, const char* s, int len, std::size_t limit, std::string& out);
+// A numeric argument read from its address; `absent` for a null address.
+inline int fc_int(const int* p, int absent = -1) { return p != nullptr ? *p : absent; }
 int qelt_mer_special_data(int conn);
 int qelt_dead_retry(int conn);
 int qelt_report_dead(DBPROCESS* dbproc, int retry);
