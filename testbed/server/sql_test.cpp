@@ -167,14 +167,40 @@ TEST_F(StandinServerTest, TemporaryTablesBelongToTheirSessionAndEndWithIt) {
     EXPECT_EQ(ts[0].count, 1u);
     ts = decode(a.batch("select * from #t").body);
     EXPECT_EQ(find(ts, 0xEE)->cols.size(), 1u);
-    // The session ends in the middle of a packet.
+    // One session ends in the middle of a packet, the other with a reset.
     Buf half{15, 0, 0, 200, 0, 0, 0, 0, 0x21};
     a.send_raw(half);
+    linger hard{1, 0};
+    ::setsockopt(b.fd(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   }
   RawClient c(srv.port());
   logged_in_reply(c);
   auto ts = decode(c.batch("select object_id('#t') obj_id").body);
   EXPECT_TRUE(find(ts, 0xD1)->values[0].first);
+  ts = decode(c.batch("select * from #t").body);
+  EXPECT_EQ(ts[0].number, 208u);
+}
+
+TEST_F(StandinServerTest, DatabasesByName) {
+  std::string other = cat_->dir + "/other.sqlite";
+  {
+    sqlite3* db = nullptr;
+    sqlite3_open(other.c_str(), &db);
+    sql(db, "create table only_here (x int not null); insert into only_here values (5);");
+    sqlite3_close(db);
+  }
+  standin::ServerOptions o = options();
+  o.extra_args = {"--database", "archive=" + other};
+  standin::StandinServer srv(o);
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  // A session starts in master, which holds the catalogue too.
+  EXPECT_NE(find(decode(c.batch("select count(*) from kelvar_row").body), 0xD1), nullptr);
+  auto ts = decode(c.batch("use archive select x from only_here").body);
+  ASSERT_NE(find(ts, 0xD1), nullptr);
+  EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second), 5);
+  ts = decode(c.batch("use orvo_ops select x from only_here").body);
+  EXPECT_EQ(find(ts, 0xAA)->number, 208u);
 }
 
 TEST_F(StandinServerTest, DatetimeLiteralsInTheServerFormsCompareWithStoredValues) {
