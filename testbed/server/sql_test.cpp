@@ -244,6 +244,13 @@ TEST_F(StandinServerTest, ChangesOptionsAndTransactions) {
   EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second.substr(0, 4)), 36923);
   EXPECT_EQ(be_int(find(ts, 0xD1)->values[0].second.substr(4)), 17371802);
 
+  // A value longer than its declared length widens the column.
+  c.batch("insert into #w values (3, 'twenty-five characters!!!', null, null)");
+  ts = decode(c.batch("select s from #w where k = 3").body);
+  EXPECT_EQ(find(ts, 0xEE)->cols[0].maxlen, 25u);
+  EXPECT_EQ(find(ts, 0xD1)->values[0].second, "twenty-five characters!!!");
+  c.batch("delete from #w where k = 3");
+
   ts = decode(c.batch("set textsize 6 set rowcount 1 select t from #w order by k").body);
   ASSERT_NE(find(ts, 0xD1), nullptr);
   EXPECT_EQ(find(ts, 0xD1)->values[0].second, "a long");

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -349,9 +350,15 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
   for (std::size_t i = 0; i < cols.size(); ++i) {
     ColInfo& c = cols[i];
     if (!kind_from_decl(c)) kind_from_values(c, rows, i);
-    for (const auto& r : rows)
+    std::size_t longest = 0;
+    for (const auto& r : rows) {
       if (r[i].type == SQLITE_NULL) c.not_null = false;
+      else if (c.kind == Kind::Char || c.kind == Kind::VarChar) longest = std::max(longest, cell_text(r[i]).size());
+    }
     if (c.kind == Kind::Char && !c.not_null) c.kind = Kind::VarChar;
+    // SQLite keeps values longer than their declared length; widen the
+    // column rather than cut them (up to the 255 bytes a length byte holds).
+    if (longest > c.len) c.len = static_cast<std::uint32_t>(std::min<std::size_t>(longest, 255));
   }
   return true;
 }
