@@ -117,7 +117,7 @@ bool Session::login() {
                    " server=" + li.server + " language=" + li.language + " charset=" + li.charset +
                    " packetsize=" + li.packet_text + " encrypted=" + (li.encrypted ? "1" : "0") +
                    " capability=" + (li.has_capability ? "1" : "0"));
-  log("loginhex", hex(m.body.data(), m.body.size()));
+  log("loginhex", hex(m.body.data(), std::min<std::size_t>(m.body.size(), 2048)));  // a login is ~600 bytes
   if (auto r = sh_.script->take_login_breach()) {
     switch (r->action) {
       case Action::silent_login:
