@@ -101,4 +101,68 @@ void tbhfkw(Table* tp, std::string_view kw, int& parnum);
 void tbhfkr(Table* tp, std::string_view kw, int& dtype, std::string& value, int& parnum);
 void tbhcal(Table* in, Table* out);
 
+// ---- Whole tables ------------------------------------------------------------
+void tbtcpy(std::string_view inname, std::string_view outname);
+void tbtdel(std::string_view name);
+void tbtren(std::string_view oldname, std::string_view newname);
+int tbtacc(std::string_view name);  // 1 when it can be opened read-only; never raises
+// Sorts row numbers by the columns (fold: texts compared ignoring case).
+void tbtsrt(Table* tp, int ncols, Column* const* cols, bool fold, int nrows, int* rows);
+int tbrcmp(Table* tp, int ncols, Column* const* cols, bool fold, int row1, int row2);
+int tbqcmp(int row1, int row2);  // compares with the columns of the running tbtsrt
+
+// ---- Column ranges (rows first..last; one value and null flag per row) ------
+void tbcgtd(Table* tp, Column* cp, double* vals, bool* nulls, int first, int last);
+void tbcgtr(Table* tp, Column* cp, float* vals, bool* nulls, int first, int last);
+void tbcgti(Table* tp, Column* cp, int* vals, bool* nulls, int first, int last);
+void tbcgts(Table* tp, Column* cp, short* vals, bool* nulls, int first, int last);
+void tbcgtb(Table* tp, Column* cp, bool* vals, bool* nulls, int first, int last);
+void tbcgtt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
+            int last);
+void tbcptd(Table* tp, Column* cp, const double* vals, int first, int last);
+void tbcptr(Table* tp, Column* cp, const float* vals, int first, int last);
+void tbcpti(Table* tp, Column* cp, const int* vals, int first, int last);
+void tbcpts(Table* tp, Column* cp, const short* vals, int first, int last);
+void tbcptb(Table* tp, Column* cp, const bool* vals, int first, int last);
+void tbcptt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
+
+// ---- Rows (ncols columns of one row; values and null flags per column) ------
+void tbrgtd(Table* tp, Column* const* cols, double* vals, bool* nulls, int ncols, int row);
+void tbrgtr(Table* tp, Column* const* cols, float* vals, bool* nulls, int ncols, int row);
+void tbrgti(Table* tp, Column* const* cols, int* vals, bool* nulls, int ncols, int row);
+void tbrgts(Table* tp, Column* const* cols, short* vals, bool* nulls, int ncols, int row);
+void tbrgtb(Table* tp, Column* const* cols, bool* vals, bool* nulls, int ncols, int row);
+void tbrgtt(Table* tp, Column* const* cols, std::string* vals, bool* nulls, int maxch, int ncols,
+            int row);
+void tbrptd(Table* tp, Column* const* cols, const double* vals, int ncols, int row);
+void tbrptr(Table* tp, Column* const* cols, const float* vals, int ncols, int row);
+void tbrpti(Table* tp, Column* const* cols, const int* vals, int ncols, int row);
+void tbrpts(Table* tp, Column* const* cols, const short* vals, int ncols, int row);
+void tbrptb(Table* tp, Column* const* cols, const bool* vals, int ncols, int row);
+void tbrptt(Table* tp, Column* const* cols, const std::string* vals, int maxch, int ncols,
+            int row);
+void tbrnll(Table* tp, int first, int last);
+void tbrudf(Table* tp, Column* const* cols, int ncols, int row);
+void tbrdel(Table* tp, int first, int last);
+void tbrsft(Table* tp, int first, int shift);
+void tbrchg(Table* tp, int allrows);
+void tbrcsc(Table* in, Table* out, Column* const* icols, Column* const* ocols, int inrow,
+            int outrow, int ncols);
+void tbrswp(Table* tp, int row1, int row2);
+
+// ---- Array elements (elements first.. of one cell; gets return the count) ---
+int tbagtd(Table* tp, Column* cp, int row, double* buf, int first, int n);
+int tbagtr(Table* tp, Column* cp, int row, float* buf, int first, int n);
+int tbagti(Table* tp, Column* cp, int row, int* buf, int first, int n);
+int tbagts(Table* tp, Column* cp, int row, short* buf, int first, int n);
+int tbagtb(Table* tp, Column* cp, int row, bool* buf, int first, int n);
+int tbagtt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n);
+void tbaptd(Table* tp, Column* cp, int row, const double* buf, int first, int n);
+void tbaptr(Table* tp, Column* cp, int row, const float* buf, int first, int n);
+void tbapti(Table* tp, Column* cp, int row, const int* buf, int first, int n);
+void tbapts(Table* tp, Column* cp, int row, const short* buf, int first, int n);
+void tbaptb(Table* tp, Column* cp, int row, const bool* buf, int first, int n);
+void tbaptt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, int first,
+            int n);
+
 }  // namespace tbl

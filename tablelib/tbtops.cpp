@@ -1,0 +1,243 @@
+// Whole-table operations: copy, delete, rename and test a table by name.
+//
+// Nothing here ever leaves a half-done file behind: a copy that fails
+// removes the output it created, and any change to an existing FITS file
+// (a copy into it, a deleted extension) is made on a temporary copy beside
+// it that replaces the file in one rename only when everything succeeded.
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tablelib/tbbackend.h"
+#include "tablelib/tbcore.h"
+#include "vos/error.h"
+#include "vos/files.h"
+#include "vos/format.h"
+
+namespace tbl {
+
+namespace {
+
+constexpr int kSelMax = 1023;
+
+bool is_alnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The extension of a file name: the letters and digits after a final ".",
+// or "" when the name does not end in one.
+std::string extension_of(std::string_view fname) {
+  std::size_t k = fname.size();
+  while (k > 0 && is_alnum(fname[k - 1])) --k;
+  if (k > 0 && fname[k - 1] == '.') return std::string(fname.substr(k));
+  return {};
+}
+
+// Closes a table after a failure; its own errors are dropped (the first
+// error is the one reported).
+void close_quietly(Table*& tp) {
+  try {
+    tbtclo(tp);
+  } catch (const vos::Error&) {
+  }
+  tp = nullptr;
+}
+
+void delete_quietly(const std::string& path) {
+  try {
+    if (!path.empty() && vos::access(path)) vos::delete_file(path);
+  } catch (const vos::Error&) {
+  }
+}
+
+// A temporary copy of an existing FITS file, in the same directory and
+// with the same extension (so that it is still recognised as FITS).
+// Replaces the original on commit(); otherwise it is deleted.
+class FitsScratch {
+ public:
+  explicit FitsScratch(const std::string& fname) : host_(vos::osfn(fname)) {
+    const std::string dir = host_.substr(0, vos::fnldir(host_));
+    temp_ = vos::mktemp(dir + "tbtmp") + "." + extension_of(host_);
+    vos::fcopy(host_, temp_);
+  }
+  ~FitsScratch() {
+    if (!committed_) delete_quietly(temp_);
+  }
+  FitsScratch(const FitsScratch&) = delete;
+  FitsScratch& operator=(const FitsScratch&) = delete;
+  const std::string& name() const { return temp_; }
+  void commit() {
+    vos::rename(temp_, host_);
+    committed_ = true;
+  }
+
+ private:
+  std::string host_, temp_;
+  bool committed_ = false;
+};
+
+// Copies every row of `in` into the new table `out` column by column.
+void copy_rows(Table* in, Table* out) {
+  const int ncols = tbpsta(in, 22);
+  const int nrows = tbpsta(in, 21);
+  std::vector<Column*> icols, ocols;
+  for (int k = 1; k <= ncols; ++k) {
+    Column* ci = tbcnum(in, k);
+    Column* co = k <= static_cast<int>(out->cols.size()) ? out->cols[k - 1].get() : nullptr;
+    if (ci == nullptr || co == nullptr)
+      vos::error(1, "tbtcpy:  output table does not match the input's columns");
+    icols.push_back(ci);
+    ocols.push_back(co);
+  }
+  tbhcal(in, out);
+  if (out->type == kFitsTable && nrows > 0) tbtwer(out, nrows);
+  for (int row = 1; row <= nrows; ++row)
+    tbrcsc(in, out, icols.data(), ocols.data(), row, row, ncols);
+}
+
+}  // namespace
+
+// Copies a table to a new name, converting between storage types as the
+// output name asks.
+void tbtcpy(std::string_view inname, std::string_view outname) {
+  std::string infile, inbr, outfile, outbr;
+  int hdu = -1;
+  tbparse(inname, infile, inbr, kSzName, hdu);
+  if (tbparse(outname, outfile, outbr, kSzName, hdu) < 1)
+    vos::error(1, "no output name specified");
+  int exists = 0;
+  int intype = tbttyp(infile, exists);
+  int outtype = tbttyp(outfile, exists);
+
+  Table* in = nullptr;
+  Table* out = nullptr;
+  std::string created;  // output file made by this copy, removed on failure
+  try {
+    const bool from_stdin = infile == "STDIN";
+    if (!from_stdin) {
+      in = tbtopn(inname, kReadOnly, nullptr);
+      intype = in->type;
+    }
+    if (intype == kTextTable) {
+      const std::string ext = extension_of(outfile);
+      if (ext == "tab")
+        outtype = kRowOrdered;
+      else if (ext.empty() || outtype != kFitsTable)
+        outtype = kTextTable;
+      if (outtype == kTextTable && outbr.empty() && !from_stdin) {
+        tbtclo(in);
+        vos::fcopy(vos::osfn(infile), vos::osfn(outfile));
+        return;
+      }
+    }
+    if (from_stdin) {
+      in = tbtopn(inname, kReadOnly, nullptr);
+      intype = in->type;
+    }
+
+    std::string full(outname);
+    if (outtype == kFitsTable && outbr.empty()) {
+      std::string extname;
+      bool named = false;
+      if (intype == kFitsTable) {
+        named = !vos::iferr([&] { tbhgtt(in, "EXTNAME", extname, kSzName); });
+        if (!named) vos::xerret();
+      }
+      if (!named) full += "[" + infile.substr(vos::fnldir(infile)) + "]";
+    }
+
+    // An existing FITS file receives the new extension through a scratch
+    // copy; any other output must be a new file (its creation refuses an
+    // existing one), which is removed again if the copy fails.
+    std::unique_ptr<FitsScratch> scratch;
+    const std::string host = vos::osfn(outfile);
+    if (outtype == kFitsTable && vos::access(host)) {
+      scratch = std::make_unique<FitsScratch>(outfile);
+      std::string fname, br;
+      tbparse(full, fname, br, kSzName, hdu);
+      full = scratch->name() + br;
+    }
+    out = tbtopn(full, kNewCopy, in);
+    if (out->type != intype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
+    tbtcre(out);
+    // Creation refuses an existing file, so the output is ours from here.
+    if (!scratch && out->name != "STDOUT" && out->name != "STDERR")
+      created = out->type == kFitsTable && !out->hostname.empty() ? out->hostname : out->name;
+
+    if (in->type == out->type && (in->type == kRowOrdered || in->type == kColOrdered) &&
+        inbr.empty()) {
+      vos::seek(in->fd, vos::BOF);
+      vos::seek(out->fd, vos::BOF);
+      vos::fcopyo(in->fd, out->fd);
+      vos::flush(out->fd);
+      tbtrsi(out);
+    } else {
+      copy_rows(in, out);
+    }
+    tbtclo(out);
+    if (scratch) scratch->commit();
+    created.clear();
+    tbtclo(in);
+  } catch (...) {
+    close_quietly(out);
+    close_quietly(in);
+    delete_quietly(created);
+    throw;
+  }
+}
+
+// Deletes a table: its file, or for a FITS table its extension.
+void tbtdel(std::string_view name) {
+  std::string fname, extname, br, rowsel, colsel;
+  int extver = -1, hdu = -1, overwrite = 0;
+  if (tbnparse(name, fname, extname, br, kSzName, extver, hdu, overwrite, rowsel, colsel,
+               kSelMax) < 1)
+    vos::error(1, "name of table to delete is blank");
+  int exists = 0;
+  if (tbttyp(fname, exists) == kFitsTable) {
+    if (br.empty())
+      vos::error(1, vos::sprintf_max(1023, "can't delete entire FITS file `%s'; specify extension",
+                                     name));
+    // The extension goes from a scratch copy, which then replaces the file.
+    if (!vos::access(vos::osfn(fname)))
+      vos::error(1, "tbtopn:  Table file does not exist or cannot be opened.");
+    FitsScratch scratch(fname);
+    Table* tp = tbtopn(scratch.name() + br, kReadWrite, nullptr);
+    if (tp->type != kFitsTable) {
+      close_quietly(tp);
+      vos::error(1, "tbtdel:  table is not a FITS table");
+    }
+    tbfdel(tp);  // deletes the extension and closes the table
+    scratch.commit();
+    return;
+  }
+  Table* tp = tbtopn(name, kReadWrite, nullptr);
+  const std::string file = tp->name;
+  tbtclo(tp);
+  vos::delete_file(file);
+}
+
+// Renames a table: a copy under the new name, then the old one deleted.
+// When the copy fails the old table is left as it was.
+void tbtren(std::string_view oldname, std::string_view newname) {
+  tbtcpy(oldname, newname);
+  tbtdel(oldname);
+}
+
+// 1 when the table can be opened read-only, else 0; never raises.
+int tbtacc(std::string_view name) {
+  Table* tp = nullptr;
+  try {
+    tp = tbtopn(name, kReadOnly, nullptr);
+  } catch (const vos::Error&) {
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  close_quietly(tp);
+  return 1;
+}
+
+}  // namespace tbl
