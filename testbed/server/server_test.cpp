@@ -42,7 +42,21 @@ TEST_F(StandinServerTest, ClearLoginIsAcknowledgedWithEnvironmentAndCapability) 
   EXPECT_EQ(ts[5].tok, 0xFD);
   EXPECT_EQ(ts[5].status, 0u);
 
-  bool found = false;
+  // The log holds the login message byte for byte.
+  std::string want;
+  for (std::uint8_t byte : login_record({})) {
+    static const char digits[] = "0123456789abcdef";
+    want += digits[byte >> 4];
+    want += digits[byte & 15];
+  }
+  bool found = false, hex_found = false;
+  for (auto& l : srv.log()) {
+    if (l.event == "loginhex") {
+      hex_found = true;
+      EXPECT_EQ(l.detail, want);
+    }
+  }
+  EXPECT_TRUE(hex_found);
   for (auto& l : srv.log())
     if (l.event == "login") {
       found = true;
