@@ -119,7 +119,9 @@ int qelt_set_textsize(int conn, int size);
 double qelt_backend_cpu_time(int conn);
 
 // Substitution parameters of an ordinary query, written into the SQL text in
-// place of the marker and the name when the statement is sent.
+// place of the marker and the name when the statement is sent.  After
+// qelt_stored_command the same calls give the procedure's input parameters
+// (see below).
 int qelt_int_param(int conn, const char* name, int value);
 int qelt_short_param(int conn, const char* name, short value);
 int qelt_double_param(int conn, const char* name, double value);
