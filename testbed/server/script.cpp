@@ -177,6 +177,9 @@ bool Script::parse(const std::string& text, std::string& error) {
         if (!to_long(w[k + 1], t) || t < 0) return bad("times needs a count");
         r.times = static_cast<int>(t);
         k += 2;
+      } else if (w[k] == "afterformat" && r.action == Action::error) {
+        r.after_format = true;
+        ++k;
       } else if (w[k] == "text" && r.action == Action::error) {
         // The rest of the line, as written, is the message text.
         std::size_t at = line.find(" text ");

@@ -8,9 +8,11 @@
 //   login redirect NODE [times N]     answer with message 4014 naming 'NODE' and a failing DONE
 //   login badlength big|small, login badtoken [BYTE], login close, login closemid [times N]
 //                                     the protocol breaches below, as the answer to a login
-//   batch PATTERN error NUMBER SEVERITY [times N] [text TEXT...]
+//   batch PATTERN error NUMBER SEVERITY [afterformat] [times N] [text TEXT...]
 //                                     answer a matching batch with that error and a
-//                                     failing DONE instead of running it
+//                                     failing DONE instead of running it; with
+//                                     "afterformat", run it and send the error after
+//                                     the first result format, before any row
 //   batch PATTERN badlength big|small [times N]
 //                                     send a packet whose length is above the packet size,
 //                                     or below 8
@@ -54,6 +56,7 @@ struct Rule {
   double seconds = 0;
   std::uint8_t token = 0x05;
   bool after_rows = false;
+  bool after_format = false;  // error: after the first ROWFMT
   bool answer_attention = true;
   long value = 0;
   std::string file;  // replay, record

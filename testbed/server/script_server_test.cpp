@@ -176,3 +176,17 @@ TEST_F(StandinServerTest, ScriptedLoginRedirectAndBreach) {
   RawClient c(srv.port());
   EXPECT_EQ(logged_in_reply(c)[0].ackstatus, 5u);
 }
+
+// A deadlock may also strike after the result's format, before any row.
+TEST_F(StandinServerTest, ScriptedErrorAfterTheResultFormat) {
+  standin::StandinServer srv(options("batch \"victim\" error 1205 13 afterformat times 1\n"));
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  auto ts = decode(c.batch("select 1 victim").body);
+  ASSERT_EQ(ts.size(), 3u);
+  EXPECT_EQ(ts[0].tok, 0xEE);
+  EXPECT_EQ(ts[1].number, 1205u);
+  EXPECT_EQ(ts[2].status, 2u);
+  ts = decode(c.batch("select 1 victim").body);
+  EXPECT_NE(find(ts, 0xD1), nullptr);
+}

@@ -80,6 +80,8 @@ class Session {
   bool nocount_ = false;
   // Scripted: end the first result set after its first row with this token.
   int bad_token_after_row_ = -1;
+  // Scripted: end the first result set after its format with this error.
+  const Rule* error_after_format_ = nullptr;
 };
 
 }  // namespace standin

@@ -52,6 +52,13 @@ bool Session::misbehave(const Rule& r, const std::string& text) {
   switch (r.action) {
     case Action::error: {
       log("script", "error " + std::to_string(r.number));
+      if (r.after_format) {
+        ReplyWriter w(&conn_, packet_size_);
+        error_after_format_ = &r;
+        run_batch(text, w);
+        error_after_format_ = nullptr;
+        return w.finish();
+      }
       Bytes b;
       put_message(b, true, r.number, 1, r.severity, r.text, sh_.cfg->server_name, "", 1);
       put_done(b, kDoneError, 0, 0);
@@ -278,6 +285,13 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
       counted = has_result || first == "insert" || first == "update" || first == "delete";
       if (has_result) {
         put_rowfmt(b, rs.cols);
+        if (error_after_format_) {
+          const Rule& r = *error_after_format_;
+          put_message(b, true, r.number, 1, r.severity, r.text, sh_.cfg->server_name, "", 1);
+          put_done(b, kDoneError, 0, 0);
+          w.put(b);
+          return false;
+        }
         for (const auto& row : rs.rows) {
           put_row(b, rs.cols, row);
           if (bad_token_after_row_ >= 0) {
