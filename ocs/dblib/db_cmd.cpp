@@ -9,6 +9,7 @@
 #include "comnlib/comn_alloc.h"
 #include "comnlib/intl_msg.h"
 #include "dblib/db_internal.h"
+#include "db_trace.h"
 
 namespace {
 
@@ -135,9 +136,13 @@ int db__sqlxactsend(DBPROCESS* dbproc, int flag) {
     for (dbstring* s = dbproc->cmdbuf; s; s = s->next) total += s->len;
     if (!db__send_language_header(dbproc, total)) return FAIL;
   }
-  for (dbstring* s = dbproc->cmdbuf; s; s = s->next)
+  for (dbstring* s = dbproc->cmdbuf; s; s = s->next) {
     if (!sendserver(dbproc, s->data, s->len, type)) return FAIL;
-  return sendeom(dbproc, type, flag) ? SUCCEED : FAIL;
+    ftos_write(dbproc, s->data, s->len);
+  }
+  if (!sendeom(dbproc, type, flag)) return FAIL;
+  ftos_eom(dbproc);
+  return SUCCEED;
 }
 
 RETCODE dbsqlsend(DBPROCESS* dbproc) { return db__sqlxactsend(dbproc, 0); }

@@ -11,6 +11,7 @@
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
+#include "db_trace.h"
 
 namespace {
 
@@ -166,6 +167,8 @@ int dbpasswd(DBPROCESS* dbproc, LOGINREC* login, const char* server, int* outcom
 
 // Frees a connection and everything it owns (not the transport).
 void free_proc(DBPROCESS* dbproc) {
+  ftos_close(dbproc);
+  db__free_trace(dbproc);
   dbproc->cmdbuf = strfree(dbproc->cmdbuf);
   dbproc->curcmd = 0;
   tidyproc(dbproc);
@@ -223,6 +226,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   dbproc->pktsize = 512;
   dbproc->curoffset = -1;
   db__initserver(net, block, 512);
+  db__init_trace(dbproc);
   auto fail = [&]() -> DBPROCESS* {
     close_transport(dbproc);
     free_proc(dbproc);
@@ -284,6 +288,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   dbproc->spid = Db__GlobalRec.nprocs;
   ++Db__GlobalRec.nprocs;
   binddefault(dbproc);
+  ftos_open(dbproc);
   Db__GlobalRec.defrowbuf = 1000;
   dbproc->avail = 1;
   dbproc->loggingin = 0;

@@ -7,6 +7,7 @@
 
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_internal.h"
+#include "db_trace.h"
 
 namespace {
 
@@ -149,6 +150,7 @@ int sendflush(DBPROCESS* dbproc, int eom, int flag) {
   h[6] = static_cast<BYTE>(net->pktno);
   h[7] = dbproc->oldlogin ? 1 : 0;
   int ok = write_buffer(dbproc, net->sendbuf, len, eom ? flag : 0);
+  if (ok) db__trace_packet(dbproc, DBTRACE_WRITE);
   net->sendpos = 8;
   net->sendleft = net->pktsize - 8;
   net->pktno = eom ? 0 : net->pktno + 1;
@@ -227,6 +229,7 @@ int recvfill(DBPROCESS* dbproc) {
     }
     net->recvavail = len - 8;
   }
+  db__trace_packet(dbproc, DBTRACE_READ);
   if (dbproc->idle) dbproc->idle(busyres, dbproc);
   return 1;
 }

@@ -358,13 +358,3 @@ BYTE* dbretdata(DBPROCESS* dbproc, int n) {
   dbparam* p = nth_ret(dbproc, n);
   return p && p->datalen > 0 ? p->data : nullptr;
 }
-
-// Tracing and recording are not kept by this library; the calls succeed
-// without effect so that callers may leave them in place.
-RETCODE dbtraceon(DBPROCESS*, int, FILE*, int (*)(DBPROCESS*)) { return SUCCEED; }
-RETCODE dbtraceoff(DBPROCESS*, int) { return SUCCEED; }
-int dbtracestring(DBPROCESS* dbproc, char*, int) {
-  db__raise(dbproc, 20191, 1);
-  return -1;
-}
-void dbrecftos(const char*) {}
