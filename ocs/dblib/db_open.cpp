@@ -310,6 +310,7 @@ void dbclose(DBPROCESS* dbproc) {
   if (!*link) return;
   *link = dbproc->nextproc;
   --Db__GlobalRec.nprocs;
+  db__crs_close(dbproc);
   close_transport(dbproc);
   free_proc(dbproc);
 }
@@ -319,6 +320,7 @@ void dbexit() {
     DBPROCESS* p = Db__GlobalRec.procs;
     Db__GlobalRec.procs = p->nextproc;
     --Db__GlobalRec.nprocs;
+    db__crs_close(p);
     close_transport(p);
     free_proc(p);
   }

@@ -153,9 +153,9 @@ dbnegmsg* msgfree(dbnegmsg* m) {
   return nullptr;
 }
 
-dbtabname* dbtabfree(dbtabname* list) {
+dbtabrec* dbtabfree(dbtabrec* list) {
   while (list) {
-    dbtabname* next = list->next;
+    dbtabrec* next = list->next;
     comn_free(list);
     list = next;
   }

@@ -253,12 +253,12 @@ int dbsvtabname(DBPROCESS* dbproc) {
   uint16_t len;
   if (!db__getu16(dbproc, &len)) return 0;
   dbproc->tabnames = dbtabfree(dbproc->tabnames);
-  dbtabname** tail = &dbproc->tabnames;
+  dbtabrec** tail = &dbproc->tabnames;
   int used = 0;
   while (used < len) {
     unsigned char nl;
     if (!db__getbyte(dbproc, &nl)) return 0;
-    auto* t = static_cast<dbtabname*>(comn_calloc(1, sizeof(dbtabname)));
+    auto* t = static_cast<dbtabrec*>(comn_calloc(1, sizeof(dbtabrec)));
     if (!t) return dead_error(dbproc, 20010, 8);
     *tail = t;
     tail = &t->next;

@@ -108,9 +108,9 @@ struct dbnegmsg {
   dbparam* params;
 };
 
-struct dbtabname {
+struct dbtabrec {  // one browse table name
   char name[32];
-  dbtabname* next;
+  dbtabrec* next;
 };
 
 // One address of a server from the interfaces file.
@@ -298,7 +298,7 @@ struct dbprocess {
   unsigned char dead;
   unsigned char enabled;
   unsigned char batchsent;
-  dbtabname* tabnames;    // owned
+  dbtabrec* tabnames;     // owned
   dbparam* retvals;      // owned: RETURNVALUE parameters of the last procedure
   unsigned char textopen;
   int32_t retstatus;
@@ -401,7 +401,7 @@ void db__free_msg(dbmsgrec* m);
 dbparam* paramfree(dbparam* list);
 dbnegmsg* msgnew();
 dbnegmsg* msgfree(dbnegmsg* m);
-dbtabname* dbtabfree(dbtabname* list);
+dbtabrec* dbtabfree(dbtabrec* list);
 char* db__strdup(const char* s, int len);
 
 // Login records (db_login.cpp).
@@ -492,6 +492,9 @@ int dbdobind(DBPROCESS* dbproc);
 // RPC and return values (db_rpc.cpp).
 void db__free_rpcrec(DBPROCESS* dbproc);
 int dbsvretval(DBPROCESS* dbproc);
+
+// Cursors (db_crs_open.cpp): releases every cursor of a closing connection.
+void db__crs_close(DBPROCESS* dbproc);
 
 // Cancel (db_cancel.cpp).
 int GetAttnAck(DBPROCESS* dbproc);

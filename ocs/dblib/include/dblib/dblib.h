@@ -478,6 +478,86 @@ RETCODE dbsetdefcharset(const char* name);
 const char* dbname(DBPROCESS* dbproc);
 
 // ---------------------------------------------------------------------------
+// Client cursors
+//
+// A cursor runs over a plain select statement: every row is found again by
+// the values of a unique key of each of the statement's tables.
+
+struct dbcursorrec;
+typedef struct dbcursorrec DBCURSOR;
+
+// Scroll options: -1 fully keyset-driven, 0 forward-only, 1 dynamic, n > 1
+// mixed (a keyset of n times nrows rows).
+#define DBCRS_KEYSET (-1)
+#define DBCRS_FORWARD 0
+#define DBCRS_DYNAMIC 1
+// Concurrency options.
+#define DBCRS_READONLY 1
+#define DBCRS_LOCKCC 2
+#define DBCRS_OPTCC 3
+#define DBCRS_OPTCCVAL 4
+// Fetch types.
+#define DBCRS_FETCH_FIRST 1
+#define DBCRS_FETCH_NEXT 2
+#define DBCRS_FETCH_PREV 3
+#define DBCRS_FETCH_RANDOM 4
+#define DBCRS_FETCH_RELATIVE 5
+#define DBCRS_FETCH_LAST 6
+// Row status bits.
+#define DBCRS_ROW_FETCHED 1
+#define DBCRS_ROW_MISSING 2
+#define DBCRS_ROW_ENDKEYSET 4
+#define DBCRS_ROW_ENDRESULT 8
+// Row operations of dbcursor.
+#define DBCRS_UPDATE 1
+#define DBCRS_DELETE 2
+#define DBCRS_INSERT 3
+#define DBCRS_REFRESH 4
+#define DBCRS_LOCK 5
+// Bind type of dbcursorbind that hands out pointers to the fetched data.
+#define DBCRS_NOBIND (-1)
+
+DBCURSOR* dbcursoropen(DBPROCESS* dbproc, const char* stmt, int scrollopt, int concuropt,
+                       int nrows, DBINT* pstatus);
+RETCODE dbcursorinfo(DBCURSOR* cursor, DBINT* ncols, DBINT* nrows);
+// `colname` receives the column name (at most 30 characters and a NUL).
+RETCODE dbcursorcolinfo(DBCURSOR* cursor, DBINT column, char* colname, DBINT* coltype,
+                        DBINT* collen, DBINT* usertype);
+// Binds a column for all nrows buffer rows: row r uses the variable at
+// varaddr + r * (width of one variable) and the length at poutlen[r].
+RETCODE dbcursorbind(DBCURSOR* cursor, int column, int vartype, DBINT varlen, DBINT* poutlen,
+                     BYTE* varaddr, DBTYPEINFO* typeinfo);
+RETCODE dbcursorfetch(DBCURSOR* cursor, int fetchtype, int rownum);
+RETCODE dbcursor(DBCURSOR* cursor, int optype, int bufno, const char* table, const char* values);
+RETCODE dbcursorclose(DBCURSOR* cursor);
+
+// ---------------------------------------------------------------------------
+// Browse mode (results of "for browse" selects).  A table is named by its
+// number, or by its name when the number is -1.
+
+char* dbqual(DBPROCESS* dbproc, int tabnum, const char* tabname);
+void dbfreequal(char* qual);
+RETCODE dbtsput(DBPROCESS* dbproc, const BYTE* newts, int newtslen, int tabnum,
+                const char* tabname);
+BYTE* dbtsnewval(DBPROCESS* dbproc);
+int dbtsnewlen(DBPROCESS* dbproc);
+BYTE* dbtimestamp(DBPROCESS* dbproc, int tabnum, const char* tabname);
+int dbtslen(DBPROCESS* dbproc, int tabnum, const char* tabname);
+char* dbtsname(DBPROCESS* dbproc, int tabnum, const char* tabname);
+int dbnumkeys(DBPROCESS* dbproc, int tabnum, const char* tabname);
+char* dbkeyname(DBPROCESS* dbproc, int n, int tabnum, const char* tabname);
+int dbkeytype(DBPROCESS* dbproc, int n, int tabnum, const char* tabname);
+BYTE* dbkeydata(DBPROCESS* dbproc, int n, int tabnum, const char* tabname);
+DBINT dbkeydlen(DBPROCESS* dbproc, int n, int tabnum, const char* tabname);
+int dbtabcount(DBPROCESS* dbproc);
+char* dbtabname(DBPROCESS* dbproc, int n);
+char* dbtabsource(DBPROCESS* dbproc, int column, int* tabnum);
+char* dbcolsource(DBPROCESS* dbproc, int column);
+DBBOOL dbtabbrowse(DBPROCESS* dbproc, int tabnum);
+DBBOOL dbcolbrowse(DBPROCESS* dbproc, int column);
+int dbspid(DBPROCESS* dbproc);
+
+// ---------------------------------------------------------------------------
 // Tracing and recording
 
 RETCODE dbtraceon(DBPROCESS* dbproc, int flag, FILE* file, int (*printfunc)(DBPROCESS*));

@@ -1,0 +1,139 @@
+// Reply builders for the cursor and browse tests: result formats with
+// several columns, rows, browse table names and column information, and
+// returned parameters, on top of the scripted peer of db_testpeer.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "db_testpeer.h"
+
+namespace crstest {
+
+using testpeer::Bytes;
+
+struct Col {
+  std::string name;
+  int type;         // server datatype
+  int maxlen = 0;   // for variable-length types
+  int usertype = 0;
+};
+
+inline bool variable(int type) { return type == MERVARCHAR || type == MERVARBINARY || type == MERINTN; }
+
+// A ROWFMT token.
+inline Bytes rowfmt(const std::vector<Col>& cols) {
+  Bytes body;
+  testpeer::put16(&body, static_cast<int>(cols.size()));
+  for (const Col& c : cols) {
+    body.push_back(static_cast<unsigned char>(c.name.size()));
+    testpeer::putstr(&body, c.name);
+    body.push_back(0x20);
+    testpeer::put32(&body, c.usertype);
+    body.push_back(static_cast<unsigned char>(c.type));
+    if (variable(c.type)) body.push_back(static_cast<unsigned char>(c.maxlen));
+    body.push_back(0);
+  }
+  Bytes b = {0xEE};
+  testpeer::put16(&b, static_cast<int>(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+// One value of a row: raw bytes (already big-endian for numbers), or a
+// null for a variable-length column.
+struct Val {
+  Bytes bytes;
+  bool null = false;
+};
+inline Val i4(int32_t v) {
+  Val x;
+  testpeer::put32(&x.bytes, v);
+  return x;
+}
+inline Val str(const std::string& s) {
+  Val x;
+  testpeer::putstr(&x.bytes, s);
+  return x;
+}
+inline Val bin(const Bytes& b) { return Val{b, false}; }
+inline Val null() { return Val{{}, true}; }
+
+inline Bytes row(const std::vector<Col>& cols, const std::vector<Val>& vals) {
+  Bytes b = {0xD1};
+  for (std::size_t i = 0; i < cols.size() && i < vals.size(); ++i) {
+    if (variable(cols[i].type)) b.push_back(static_cast<unsigned char>(vals[i].null ? 0 : vals[i].bytes.size()));
+    b.insert(b.end(), vals[i].bytes.begin(), vals[i].bytes.end());
+  }
+  return b;
+}
+
+// A whole result: format, rows and a final DONE with the row count.
+inline Bytes result(const std::vector<Col>& cols, const std::vector<std::vector<Val>>& rows,
+                    const Bytes& between = {}) {
+  Bytes b = rowfmt(cols);
+  b.insert(b.end(), between.begin(), between.end());
+  for (const auto& r : rows) {
+    Bytes x = row(cols, r);
+    b.insert(b.end(), x.begin(), x.end());
+  }
+  Bytes d = testpeer::done(0x10, static_cast<int32_t>(rows.size()));
+  b.insert(b.end(), d.begin(), d.end());
+  return b;
+}
+
+inline Bytes tabname(const std::vector<std::string>& names) {
+  Bytes body;
+  for (const std::string& n : names) {
+    body.push_back(static_cast<unsigned char>(n.size()));
+    testpeer::putstr(&body, n);
+  }
+  Bytes b = {0xA4};
+  testpeer::put16(&b, static_cast<int>(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+// Column information: (column, table, status) per column.
+struct Info {
+  int col, tab, status;
+};
+inline Bytes colinfo(const std::vector<Info>& infos) {
+  Bytes body;
+  for (const Info& i : infos) {
+    body.push_back(static_cast<unsigned char>(i.col));
+    body.push_back(static_cast<unsigned char>(i.tab));
+    body.push_back(static_cast<unsigned char>(i.status));
+  }
+  Bytes b = {0xA5};
+  testpeer::put16(&b, static_cast<int>(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+// A returned parameter of datatype varbinary.
+inline Bytes retval_varbinary(const std::string& name, const Bytes& value) {
+  Bytes body;
+  body.push_back(static_cast<unsigned char>(name.size()));
+  testpeer::putstr(&body, name);
+  body.push_back(1);
+  testpeer::put32(&body, 80);
+  body.push_back(MERVARBINARY);
+  body.push_back(static_cast<unsigned char>(value.size()));
+  body.push_back(static_cast<unsigned char>(value.size()));
+  body.insert(body.end(), value.begin(), value.end());
+  Bytes b = {0xAC};
+  testpeer::put16(&b, static_cast<int>(body.size()));
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+// A DONE that ends a statement without rows (count of affected rows).
+inline Bytes affected(int n) { return testpeer::done(0x10, n); }
+
+// The text of a language request as the peer received it.
+inline std::string sql_of(const Bytes& b) {
+  return b.size() > 6 ? std::string(b.begin() + 6, b.end()) : "";
+}
+
+}  // namespace crstest
