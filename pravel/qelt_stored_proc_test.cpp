@@ -37,6 +37,13 @@ class QeltStoredProc : public PravelTest {
   }
 };
 
+// An answer without results for the procedure `name`.
+fakedb::Answer answer_for(const char* name) {
+  fakedb::Answer a;
+  a.match = name;
+  return a;
+}
+
 template <typename T>
 std::string raw(T v) {
   return std::string(reinterpret_cast<const char*>(&v), sizeof v);
@@ -143,7 +150,7 @@ TEST_F(QeltStoredProc, TheCallIsDescribedInLinesOf80Columns) {
   qelt_string_param(1, "s", v.c_str());
   char out[8];
   qelt_string_ret_param(1, "out", out, 7);
-  fakedb::script(fakedb::Answer{"p"});
+  fakedb::script(answer_for("p"));
   EXPECT_EQ(run_to_end(), 1);
   std::fclose(f);
   qelt_set_report_destination(stderr, nullptr);
@@ -246,7 +253,7 @@ TEST_F(QeltStoredProc, InputValuesStayWhereTheClientReadsThemUntilTheCallIsSent)
   qelt_stored_command(1, "p");
   for (int i = 0; i < 40; ++i)
     qelt_string_param(1, ("v" + std::to_string(i)).c_str(), ("x" + std::to_string(i)).c_str());
-  fakedb::script(fakedb::Answer{"p"});
+  fakedb::script(answer_for("p"));
   EXPECT_EQ(run_to_end(), 1);
   const auto& params = fakedb::state().rpcs.at(0).params;
   ASSERT_EQ(params.size(), 40u);
