@@ -369,3 +369,40 @@ TEST(StandinSupport, ServerEndsWithTheProcessThatStartedIt) {
   EXPECT_TRUE(gone);
   standin::remove_tree(dir);
 }
+
+// Malformed requests get an error or end their session; the server itself
+// keeps serving (and a sanitizer build would report any bad access).
+TEST_F(StandinServerTest, MalformedRequestsNeverBringTheServerDown) {
+  standin::StandinServer srv(options());
+  const std::vector<std::pair<std::uint8_t, Buf>> requests = {
+      {15, Buf{0x21, 0xff, 0xff, 0xff, 0xff, 0, 's', 'e', 'l'}},  // length far beyond the text
+      {15, Buf{0x21, 0, 0}},                                      // token cut short
+      {15, Buf{0x65, 3, 1, 0, 2}},                                // negotiation message out of place
+      {15, Buf{0xE6, 0, 40, 30, 'a'}},                            // procedure call cut short
+      {3, Buf{200}},                                              // old-style call with a bad name length
+      {1, Buf{'s', 'e', 'l', 'e', 'c', 't', ' ', '1'}},           // bare text batch
+      {15, Buf{}},                                                // empty message
+      {9, Buf{1, 2, 3}},                                          // unknown packet type
+  };
+  for (const auto& [type, body] : requests) {
+    RawClient c(srv.port());
+    logged_in_reply(c);
+    c.send_message(type, body);
+    Reply r = c.read_reply(2000);
+    if (r.ok) {
+      auto ts = decode(r.body);
+      ASSERT_FALSE(ts.empty());
+      EXPECT_EQ(ts.back().tok, 0xFD);
+    } else {
+      EXPECT_TRUE(c.sees_close());
+    }
+  }
+  for (const Buf& junk : {Buf{2, 1, 0, 12, 0, 0, 0, 0, 1, 2, 3, 4}, Buf{15, 1, 0, 9, 0, 0, 0, 0, 0x21}}) {
+    RawClient c(srv.port());
+    c.send_raw(junk);
+    EXPECT_TRUE(c.sees_close());
+  }
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  EXPECT_NE(find(decode(c.batch("select 1 one").body), 0xD1), nullptr);
+}

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +199,10 @@ StandinServer::StandinServer(const ServerOptions& opts) {
 
 StandinServer::~StandinServer() {
   stop();
+  // Whatever the server wrote (a sanitizer report, say) reaches the test's
+  // own error stream before its directory goes.
+  std::string out = read_file(dir_ + "/server.out");
+  if (!out.empty()) std::fprintf(stderr, "stand-in server output:\n%s", out.c_str());
   remove_tree(dir_);
 }
 
