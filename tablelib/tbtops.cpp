@@ -160,7 +160,7 @@ void tbtcpy(std::string_view inname, std::string_view outname) {
       full = scratch->name() + br;
     }
     out = tbtopn(full, kNewCopy, in);
-    if (out->type != intype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
+    if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
     tbtcre(out);
     // Creation refuses an existing file, so the output is ours from here.
     if (!scratch && out->name != "STDOUT" && out->name != "STDERR")

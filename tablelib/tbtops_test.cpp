@@ -1,0 +1,235 @@
+// Whole-table operations: copy, delete, rename, access test and sort.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tbrowfix.h"
+#include "vos/files.h"
+
+namespace tbl {
+namespace {
+
+using namespace tbl::testing;
+
+std::set<std::string> files_in(const std::string& dir) {
+  std::set<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    out.insert(e.path().filename().string());
+  return out;
+}
+
+// A small row-ordered table of three rows.
+void make_source(const std::string& name, int type = kRowOrdered) {
+  Cols c;
+  Table* tp = make_table(name, type, c);
+  for (int r = 1; r <= 3; ++r) {
+    tbepti(tp, c.i, r, r * 100);
+    tbeptt(tp, c.t, r, "text" + std::to_string(r));
+  }
+  tbhadt(tp, "ORIGIN", "test");
+  tbtclo(tp);
+}
+
+int int_at(const std::string& name, int row) {
+  Cols c;
+  Table* tp = reopen(name, kReadOnly, c);
+  Closer close(tp);
+  int v = 0;
+  tbegti(tp, c.i, row, v);
+  return v;
+}
+
+TEST(TableCopy, RowOrderedCopiesByteForByte) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("b"));
+  EXPECT_EQ(dir.read("a.tab"), dir.read("b.tab"));
+  EXPECT_EQ(int_at(dir.path("b.tab"), 3), 300);
+}
+
+// A text input decides the output by the output's extension: ".tab" gives a
+// row-ordered table, anything else a text file copied whole.
+TEST(TableCopy, TextInputChoosesTheOutputByExtension) {
+  ScratchDir dir;
+  dir.write("in.txt", "1 one\n2 two\n");
+  tbtcpy(dir.path("in.txt"), dir.path("out.tab"));
+  Table* tp = tbtopn(dir.path("out.tab"), kReadOnly, nullptr);
+  EXPECT_EQ(tp->type, kRowOrdered);
+  EXPECT_EQ(tbpsta(tp, 21), 2);
+  std::string s;
+  tbegtt(tp, tbcnum(tp, 2), 2, s, 10);
+  EXPECT_EQ(s, "two");
+  tbtclo(tp);
+  tbtcpy(dir.path("in.txt"), dir.path("out.dat"));
+  EXPECT_EQ(dir.read("out.dat"), dir.read("in.txt"));
+}
+
+// A binary table copied into a FITS name without brackets becomes an
+// extension named after the input file; a copy into an existing FITS file
+// adds an extension, and a failing one leaves the file as it was.
+TEST(TableCopy, IntoFitsFiles) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits"));
+  EXPECT_EQ(int_at(dir.path("f.fits[a.tab]"), 2), 200);
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[second]"));
+  EXPECT_EQ(int_at(dir.path("f.fits[second]"), 3), 300);
+  EXPECT_EQ(int_at(dir.path("f.fits[1]"), 1), 100);
+
+  const std::string before = dir.read("f.fits");
+  const auto listing = files_in(dir.path(""));
+  EXPECT_NE(error_of([&] { tbtcpy(dir.path("a.tab"), dir.path("f.fits[7]")); }), "(no error)");
+  EXPECT_EQ(dir.read("f.fits"), before);
+  EXPECT_EQ(files_in(dir.path("")), listing);
+}
+
+// An output that exists already is refused and kept; a missing input
+// creates nothing.
+TEST(TableCopy, FailuresLeaveFilesAlone) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  make_source(dir.path("b.tab"));
+  Cols c;
+  Table* tp = reopen(dir.path("b.tab"), kReadWrite, c);
+  tbepti(tp, c.i, 1, 7);
+  tbtclo(tp);
+  const std::string b = dir.read("b.tab");
+  EXPECT_NE(error_of([&] { tbtcpy(dir.path("a.tab"), dir.path("b.tab")); }), "(no error)");
+  EXPECT_EQ(dir.read("b.tab"), b);
+  EXPECT_NE(error_of([&] { tbtcpy(dir.path("none.tab"), dir.path("c.tab")); }), "(no error)");
+  EXPECT_FALSE(vos::access(dir.path("c.tab")));
+  int code = 0;
+  EXPECT_EQ(error_of([&] { tbtcpy(dir.path("a.tab"), "  "); }, &code), "no output name specified");
+  EXPECT_EQ(code, 1);
+}
+
+// A copy that fails half-way removes the output it had created.
+TEST(TableCopy, HalfWrittenOutputIsRemoved) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits"));
+  std::string fits = dir.read("f.fits");
+  ASSERT_EQ(fits.size() % 2880, 0u);
+  dir.write("f.fits", fits.substr(0, fits.size() - 2880));  // the data are gone
+  // The rows fail to read after the output was created.
+  EXPECT_NE(error_of([&] { tbtcpy(dir.path("f.fits[a.tab]"), dir.path("out.tab")); }),
+            "(no error)");
+  EXPECT_FALSE(vos::access(dir.path("out.tab")));
+}
+
+// A copy between different storage types goes row by row with conversion.
+TEST(TableCopy, ColumnOrderedIntoRowOrdered) {
+  ScratchDir dir;
+  make_source(dir.path("y.tab"), kColOrdered);
+  tbtcpy(dir.path("y.tab"), dir.path("t.fits"));
+  EXPECT_EQ(int_at(dir.path("t.fits[y.tab]"), 3), 300);
+  tbtcpy(dir.path("t.fits[y.tab]"), dir.path("back.tab"));
+  Cols c;
+  Table* tp = reopen(dir.path("back.tab"), kReadOnly, c);
+  Closer close(tp);
+  EXPECT_EQ(tp->type, kRowOrdered);
+  std::string s;
+  tbegtt(tp, c.t, 2, s, 20);
+  EXPECT_EQ(s, "text2");
+  std::string v;
+  tbhgtt(tp, "ORIGIN", v, 20);
+  EXPECT_EQ(v, "test");
+}
+
+TEST(TableDelete, FilesAndFitsExtensions) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtdel(dir.path("a"));
+  EXPECT_FALSE(vos::access(dir.path("a.tab")));
+
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[one]"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[two]"));
+  const std::string whole = dir.path("f.fits");
+  int code = 0;
+  EXPECT_EQ(error_of([&] { tbtdel(whole); }, &code),
+            "can't delete entire FITS file `" + whole + "'; specify extension");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(error_of([&] { tbtdel(" "); }), "name of table to delete is blank");
+
+  const auto listing = files_in(dir.path(""));
+  tbtdel(dir.path("f.fits[one]"));
+  EXPECT_EQ(tbtacc(dir.path("f.fits[one]")), 0);
+  EXPECT_EQ(int_at(dir.path("f.fits[two]"), 1), 100);
+  EXPECT_EQ(files_in(dir.path("")), listing);  // no scratch file left
+
+  const std::string before = dir.read("f.fits");
+  EXPECT_NE(error_of([&] { tbtdel(dir.path("f.fits[nosuch]")); }), "(no error)");
+  EXPECT_EQ(dir.read("f.fits"), before);
+  EXPECT_EQ(files_in(dir.path("")), listing);
+}
+
+TEST(TableRename, MovesOrKeepsTheOld) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtren(dir.path("a.tab"), dir.path("b.tab"));
+  EXPECT_FALSE(vos::access(dir.path("a.tab")));
+  EXPECT_EQ(int_at(dir.path("b.tab"), 2), 200);
+
+  make_source(dir.path("c.tab"));
+  const std::string c = dir.read("c.tab");
+  EXPECT_NE(error_of([&] { tbtren(dir.path("c.tab"), dir.path("b.tab")); }), "(no error)");
+  EXPECT_EQ(dir.read("c.tab"), c);
+  EXPECT_EQ(int_at(dir.path("b.tab"), 2), 200);
+}
+
+TEST(TableAccess, OpenableOrNot) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  EXPECT_EQ(tbtacc(dir.path("a.tab")), 1);
+  EXPECT_EQ(tbtacc(dir.path("a")), 1);
+  EXPECT_EQ(tbtacc(dir.path("missing.tab")), 0);
+  EXPECT_EQ(tbtacc(""), 0);
+}
+
+// Sorting: undefined numbers and empty texts last, fold ignoring case,
+// not-a-number between the numbers and the undefined values, and ties
+// broken by the next column.
+TEST(TableSort, OrdersRowsByColumns) {
+  ScratchDir dir;
+  Cols c;
+  Table* tp = make_table(dir.path("s.tab"), kRowOrdered, c);
+  Closer close(tp);
+  const char* texts[] = {"beta", "", "Alpha", "alpha", "Beta"};
+  const float reals[] = {3.0f, kIndefR, std::numeric_limits<float>::quiet_NaN(), -1.0f, 3.0f};
+  const int ints[] = {5, 4, 3, 2, 1};
+  for (int r = 1; r <= 5; ++r) {
+    tbeptt(tp, c.t, r, texts[r - 1]);
+    tbeptr(tp, c.r, r, reals[r - 1]);
+    tbepti(tp, c.i, r, ints[r - 1]);
+  }
+  struct Case {
+    std::vector<Column*> cols;
+    bool fold;
+    std::vector<int> want;
+  } cases[] = {
+      {{c.t}, false, {3, 5, 4, 1, 2}},
+      {{c.r, c.i}, false, {4, 5, 1, 3, 2}},
+      {{c.i}, false, {5, 4, 3, 2, 1}},
+  };
+  for (const Case& k : cases) {
+    int rows[] = {1, 2, 3, 4, 5};
+    tbtsrt(tp, static_cast<int>(k.cols.size()), k.cols.data(), k.fold, 5, rows);
+    EXPECT_EQ(std::vector<int>(rows, rows + 5), k.want);
+  }
+  int rows[] = {1, 2, 3, 4, 5};
+  Column* tcol[] = {c.t};
+  tbtsrt(tp, 1, tcol, true, 5, rows);
+  EXPECT_EQ(rows[4], 2);  // the empty text last
+  EXPECT_EQ(tbrcmp(tp, 1, tcol, true, 3, 4), 0);
+  EXPECT_EQ(tbrcmp(tp, 1, tcol, false, 3, 4), -1);
+  EXPECT_EQ(tbrcmp(tp, 1, tcol, true, 1, 5), 0);
+}
+
+}  // namespace
+}  // namespace tbl
