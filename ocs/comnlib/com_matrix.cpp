@@ -1,9 +1,6 @@
 // The conversion matrix (22 x 22 routines by source and target bind type),
 // the null-setter table and the call type of each cell.
 //
-// Cells from text to numbers, money and dates, and every cell with an
-// exact-numeric side, are not built yet: they stay empty here, so a
-// conversion through them fails as "not supported" instead of pretending.
 #include <array>
 
 #include "comnlib/com_cvt.h"
@@ -135,6 +132,60 @@ Matrix build() {
   set(COM_BT_DATETIME, COM_BT_DATE4, any(com_datetodate4));
   set(COM_BT_DATE4, COM_BT_DATETIME, any(com_date4todate));
   set(COM_BT_DATE4, COM_BT_DATE4, any(com_date4todate4));
+
+  // Text to numbers, money and dates.
+  for (int s : kChar3) {
+    set(s, COM_BT_I1, any(com_mb_chartoi1));
+    set(s, COM_BT_I2, any(com_mb_chartoi2));
+    set(s, COM_BT_I4, any(com_mb_chartoi4));
+    set(s, COM_BT_FLT8, any(com_mb_chartoflt8));
+    set(s, COM_BT_FLT4, any(com_mb_chartoflt4));
+    set(s, COM_BT_MONEY, any(com_mb_chartomoney));
+    set(s, COM_BT_MNY4, any(com_mb_chartomny4));
+    set(s, COM_BT_DATETIME, any(com_mb_chartodatetime));
+    set(s, COM_BT_DATE4, any(com_mb_chartodate4));
+  }
+  set(V, COM_BT_I1, any(com_mb_varychartoi1));
+  set(V, COM_BT_I2, any(com_mb_varychartoi2));
+  set(V, COM_BT_I4, any(com_mb_varychartoi4));
+  set(V, COM_BT_FLT8, any(com_mb_varychartoflt8));
+  set(V, COM_BT_FLT4, any(com_mb_varychartoflt4));
+  set(V, COM_BT_MONEY, any(com_mb_varychartomoney));
+  set(V, COM_BT_MNY4, any(com_mb_varychartomny4));
+  set(V, COM_BT_DATETIME, any(com_mb_varychartodatetime));
+  set(V, COM_BT_DATE4, any(com_mb_varychartodate4));
+
+  // Exact numerics (numeric and decimal) to and from every type.
+  for (int n : {COM_BT_NUMERIC, COM_BT_DECIMAL}) {
+    set(n, COM_BT_I1, any(com_numtoi1));
+    set(n, COM_BT_I2, any(com_numtoi2));
+    set(n, COM_BT_I4, any(com_numtoi4));
+    set(n, COM_BT_BIT, any(com_numtobit));
+    set(n, COM_BT_FLT4, any(com_numtoflt4));
+    set(n, COM_BT_FLT8, any(com_numtoflt8));
+    set(n, COM_BT_MNY4, any(com_numtomny4));
+    set(n, COM_BT_MONEY, any(com_numtomny));
+    set(n, COM_BT_NUMERIC, any(com_numtonum));
+    set(n, COM_BT_DECIMAL, any(com_numtonum));
+    set(n, COM_BT_CHAR, any(com_numtochar));
+    set(n, COM_BT_STRING, any(com_numtostring));
+    set(n, COM_BT_NTBSTRING, any(com_numtontbstring));
+    set(n, COM_BT_VARYCHAR, any(com_numtovarychar));
+    set(n, COM_BT_BINARY, any(com_numtobin));
+    set(n, COM_BT_VARYBIN, any(com_numtovarybin));
+    set(COM_BT_I1, n, any(com_i1tonum));
+    set(COM_BT_I2, n, any(com_i2tonum));
+    set(COM_BT_I4, n, any(com_i4tonum));
+    set(COM_BT_BIT, n, any(com_bittonum));
+    set(COM_BT_FLT4, n, any(com_flt4tonum));
+    set(COM_BT_FLT8, n, any(com_flt8tonum));
+    set(COM_BT_MNY4, n, any(com_mny4tonum));
+    set(COM_BT_MONEY, n, any(com_moneytonum));
+    set(COM_BT_BINARY, n, any(com_bintonum));
+    set(COM_BT_VARYBIN, n, any(com_varybintonum));
+    for (int s : kChar3) set(s, n, any(com_mb_chartonum));
+    set(V, n, any(com_mb_varychartonum));
+  }
 
   for (int s : kFixedToBin) {
     set(s, COM_BT_BINARY, any(com_anytobinary));

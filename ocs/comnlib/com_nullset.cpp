@@ -120,24 +120,14 @@ int com_setvarybinnull(void* dst, int dstlen, const void* nv, int nl, int, int) 
   return vary(dst, dstlen, nv, nl);
 }
 
-// Numeric null: precision, scale and 33 value bytes.  Rescaling a non-zero
-// null value to another precision and scale needs the exact-numeric
-// conversions, which this library does not have yet: such a request fails
-// with the precision code instead of storing a wrong value.
+// Numeric null: precision, scale and 33 value bytes.  A connection's null
+// value is converted to the requested precision and scale; without one the
+// value is zero.
 int com_setnumnull(void* dst, int, const void* nv, int nl, int prec, int scale) {
   if (prec < 1 || prec > 77) return -7;
   if (scale > 77) return -8;
+  if (present(nv, nl)) return com_numtonum(nv, nl, dst, 35, prec, scale);
   auto* d = static_cast<unsigned char*>(dst);
-  if (present(nv, nl) && nl >= 35) {
-    auto* v = static_cast<const unsigned char*>(nv);
-    bool zero = true;
-    for (int i = 3; i < 35; ++i) zero = zero && v[i] == 0;
-    if (!zero && (v[0] != prec || v[1] != scale)) return -7;
-    if (!zero) {
-      std::memcpy(d, v, 35);
-      return 35;
-    }
-  }
   d[0] = static_cast<unsigned char>(prec);
   d[1] = static_cast<unsigned char>(scale);
   std::memset(d + 2, 0, 33);

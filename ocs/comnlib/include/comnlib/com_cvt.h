@@ -184,3 +184,81 @@ int com_datetodate(const void*, int, void*, int);
 int com_datetodate4(const void*, int, void*, int);
 int com_date4todate(const void*, int, void*, int);
 int com_date4todate4(const void*, int, void*, int);
+
+// Text to integers, floats and money (call type 5) and to dates (call
+// type 2), under the caller's attribute record (null: built-in iso_1).
+int com_mb_chartoi1(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartoi2(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartoi4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartoflt8(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartoflt4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartomoney(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartomny4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_chartodatetime(const void*, int, void*, int, const char* const* months,
+                          const char* const* shortmonths, int order, const COM_CHARATTRIB*);
+int com_mb_chartodate4(const void*, int, void*, int, const char* const* months,
+                       const char* const* shortmonths, int order, const COM_CHARATTRIB*);
+int com_mb_varychartoi1(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartoi2(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartoi4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartoflt8(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartoflt4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartomoney(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartomny4(const void*, int, void*, int, const COM_CHARATTRIB*);
+int com_mb_varychartodatetime(const void*, int, void*, int, const char* const* months,
+                              const char* const* shortmonths, int order, const COM_CHARATTRIB*);
+int com_mb_varychartodate4(const void*, int, void*, int, const char* const* months,
+                           const char* const* shortmonths, int order, const COM_CHARATTRIB*);
+// The same readers in no cell: always the built-in record.
+int com_chartoi1(const void*, int, void*, int);
+int com_chartoi2(const void*, int, void*, int);
+int com_chartoi4(const void*, int, void*, int);
+int com_chartoflt8(const void*, int, void*, int);
+int com_chartoflt4(const void*, int, void*, int);
+int com_chartomoney(const void*, int, void*, int);
+int com_chartomny4(const void*, int, void*, int);
+int com_chartodatetime(const void*, int, void*, int, const char* const*, const char* const*, int);
+int com_chartodate4(const void*, int, void*, int, const char* const*, const char* const*, int);
+int com_varychartoi1(const void*, int, void*, int);
+int com_varychartoi2(const void*, int, void*, int);
+int com_varychartoi4(const void*, int, void*, int);
+int com_varychartoflt8(const void*, int, void*, int);
+int com_varychartoflt4(const void*, int, void*, int);
+int com_varychartomoney(const void*, int, void*, int);
+int com_varychartomny4(const void*, int, void*, int);
+int com_varychartodatetime(const void*, int, void*, int, const char* const*, const char* const*,
+                           int);
+int com_varychartodate4(const void*, int, void*, int, const char* const*, const char* const*, int);
+// 0 when the NUL-terminated text may be a float, else 1.
+int floatcheck(const char* text, const std::uint8_t* typemap);
+
+// Exact numerics (numeric and decimal) to every other type (call type 1).
+int com_numtoi1(const void*, int, void*, int);
+int com_numtoi2(const void*, int, void*, int);
+int com_numtoi4(const void*, int, void*, int);
+int com_numtobit(const void*, int, void*, int);
+int com_numtoflt4(const void*, int, void*, int);
+int com_numtoflt8(const void*, int, void*, int);
+int com_numtomny4(const void*, int, void*, int);
+int com_numtomny(const void*, int, void*, int);
+int com_numtochar(const void*, int, void*, int);
+int com_numtostring(const void*, int, void*, int);
+int com_numtontbstring(const void*, int, void*, int);
+int com_numtovarychar(const void*, int, void*, int);
+int com_numtobin(const void*, int, void*, int);
+int com_numtovarybin(const void*, int, void*, int);
+// To exact numerics at (precision, scale) (call type 6, 7 for text).
+int com_numtonum(const void*, int, void*, int, int prec, int scale);
+int com_i1tonum(const void*, int, void*, int, int prec, int scale);
+int com_i2tonum(const void*, int, void*, int, int prec, int scale);
+int com_i4tonum(const void*, int, void*, int, int prec, int scale);
+int com_bittonum(const void*, int, void*, int, int prec, int scale);
+int com_flt4tonum(const void*, int, void*, int, int prec, int scale);
+int com_flt8tonum(const void*, int, void*, int, int prec, int scale);
+int com_mny4tonum(const void*, int, void*, int, int prec, int scale);
+int com_moneytonum(const void*, int, void*, int, int prec, int scale);
+int com_bintonum(const void*, int, void*, int, int prec, int scale);
+int com_varybintonum(const void*, int, void*, int, int prec, int scale);
+int com_mb_chartonum(const void*, int, void*, int, int prec, int scale, const COM_CHARATTRIB*);
+int com_mb_varychartonum(const void*, int, void*, int, int prec, int scale,
+                         const COM_CHARATTRIB*);

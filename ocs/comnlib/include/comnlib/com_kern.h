@@ -74,3 +74,35 @@ using COMN_DATAFORMAT = comn_dataformat;
 // target, out-length) -> status.
 using ComnKernel = int (*)(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,
                            COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen);
+
+// Shared helpers.  comn__padchar finishes a character target after
+// `textlen` bytes were copied (*outlen holds the bytes copied); comn__padbin
+// zero-pads a binary target when the format asks for it.
+int comn__padchar(int textlen, COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen);
+int comn__padbin(int length, COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen);
+int comn_fixedtobin(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,
+                    COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen, int size);
+int comn_fixedtovarbin(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,
+                       COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen, int size);
+
+// Kernels with a numeric source: comn_<source>to<target>.
+#define COMN_KERNEL(name)                                                               \
+  int name(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,                 \
+           COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen);
+#define COMN_KERNEL_ROW(src)                                                            \
+  COMN_KERNEL(comn_##src##tobit) COMN_KERNEL(comn_##src##toi1)                          \
+  COMN_KERNEL(comn_##src##toi2) COMN_KERNEL(comn_##src##toi4)                           \
+  COMN_KERNEL(comn_##src##toi8) COMN_KERNEL(comn_##src##toflt4)                         \
+  COMN_KERNEL(comn_##src##toflt8) COMN_KERNEL(comn_##src##tomny4)                       \
+  COMN_KERNEL(comn_##src##tomoney) COMN_KERNEL(comn_##src##tonum)                       \
+  COMN_KERNEL(comn_##src##tochar) COMN_KERNEL(comn_##src##tobin)                        \
+  COMN_KERNEL(comn_##src##tovarchar) COMN_KERNEL(comn_##src##tovarbin)
+COMN_KERNEL_ROW(bit)
+COMN_KERNEL_ROW(i1)
+COMN_KERNEL_ROW(i2)
+COMN_KERNEL_ROW(i4)
+COMN_KERNEL_ROW(flt4)
+COMN_KERNEL_ROW(flt8)
+COMN_KERNEL_ROW(mny4)
+COMN_KERNEL_ROW(money)
+COMN_KERNEL_ROW(num)
