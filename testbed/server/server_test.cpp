@@ -69,10 +69,10 @@ TEST_F(StandinServerTest, WrongPasswordIsRefusedAndClosed) {
   standin::StandinServer srv(options());
   for (auto [user, pw] : {std::pair{"calread", "wrong"}, std::pair{"nobody", "tuvelmark"}}) {
     RawClient c(srv.port());
-    LoginSpec spec;
-    spec.user = user;
-    spec.password = pw;
-    auto ts = logged_in_reply(c, spec);
+    LoginFields fields;
+    fields.user = user;
+    fields.password = pw;
+    auto ts = logged_in_reply(c, fields);
     ASSERT_EQ(ts.size(), 2u);
     EXPECT_EQ(ts[0].tok, 0xAA);
     EXPECT_EQ(ts[0].number, 4002u);
@@ -86,7 +86,7 @@ TEST_F(StandinServerTest, WrongPasswordIsRefusedAndClosed) {
 TEST_F(StandinServerTest, LoginWithoutCapabilityGetsNoneAndLanguageAndPacketSizeAreFollowed) {
   standin::StandinServer srv(options());
   RawClient c(srv.port());
-  LoginSpec s;
+  LoginFields s;
   s.capability = false;
   s.language = "french";
   s.packet = "1024";
@@ -265,7 +265,7 @@ TEST_F(StandinServerTest, EncryptedLoginNegotiatesTheKeyAndChecksThePassword) {
   for (auto [password, good] : {std::pair{"tuvelmark", true}, std::pair{"wrong", false}}) {
     SCOPED_TRACE(password);
     RawClient c(srv.port());
-    LoginSpec s;
+    LoginFields s;
     s.encrypted = true;
     auto ts = logged_in_reply(c, s);
     ASSERT_EQ(ts.size(), 5u);

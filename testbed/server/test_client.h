@@ -21,7 +21,7 @@ using Buf = std::vector<std::uint8_t>;
 inline void put16(Buf& b, unsigned v) { b.push_back(static_cast<std::uint8_t>(v >> 8)); b.push_back(static_cast<std::uint8_t>(v)); }
 inline void put32(Buf& b, unsigned v) { put16(b, v >> 16); put16(b, v & 0xffff); }
 
-struct LoginSpec {
+struct LoginFields {
   std::string user = "calread";
   std::string password = "tuvelmark";
   std::string language;
@@ -31,7 +31,7 @@ struct LoginSpec {
 };
 
 // The 568-byte login record (and the CAPABILITY token) as a client sends it.
-inline Buf login_record(const LoginSpec& s) {
+inline Buf login_record(const LoginFields& s) {
   Buf b(568, 0);
   auto text = [&](std::size_t off, std::size_t size, const std::string& v) {
     std::size_t n = std::min(size, v.size());
@@ -150,7 +150,7 @@ class RawClient {
     }
   }
 
-  Reply login(const LoginSpec& s = {}) {
+  Reply login(const LoginFields& s = {}) {
     send_message(2, login_record(s));
     return read_reply();
   }

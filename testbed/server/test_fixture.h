@@ -63,7 +63,7 @@ class StandinServerTest : public ::testing::Test {
 };
 inline Catalogue* StandinServerTest::cat_ = nullptr;
 
-inline std::vector<Token> logged_in_reply(RawClient& c, const LoginSpec& s = {}) {
+inline std::vector<Token> logged_in_reply(RawClient& c, const LoginFields& s = {}) {
   Reply r = c.login(s);
   EXPECT_TRUE(r.ok);
   return decode(r.body);
