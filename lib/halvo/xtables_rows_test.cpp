@@ -1,0 +1,204 @@
+// The entries for rows, column ranges, array elements and whole tables, used
+// only through c_tables.h: values and 32-bit bools and null flags cross in
+// place, string arrays through their slot, and every failure becomes the
+// error state.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "halvo/c_tables.h"
+
+namespace {
+
+class Entries : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_vosinit();
+    char tmpl[] = "/tmp/halvorowXXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    name_ = dir_ + "/t.tab";
+    tp_ = c_tbtopn(name_.c_str(), TBL_NEW_FILE, 0);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    c_tbcdef1(tp_, &i_, "I", "", "", TBL_TY_INT, 1);
+    c_tbcdef1(tp_, &d_, "D", "", "", TBL_TY_DOUBLE, 1);
+    c_tbcdef1(tp_, &b_, "B", "", "", TBL_TY_BOOL, 1);
+    c_tbcdef1(tp_, &t_, "T", "", "", -8, 1);
+    c_tbcdef1(tp_, &a_, "A", "", "", TBL_TY_REAL, 4);
+    c_tbtcre(tp_);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+  }
+  void TearDown() override {
+    if (tp_ != 0) c_tbtclo(tp_);
+    std::string cmd = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string dir_, name_;
+  TablePtr tp_ = 0;
+  ColumnPtr i_ = 0, d_ = 0, b_ = 0, t_ = 0, a_ = 0;
+};
+
+#define OK() ASSERT_EQ(c_voserr(), 0) << c_voserrmsg()
+
+TEST_F(Entries, RowsCrossWithBoolsAndNullFlags) {
+  ColumnPtr cols[] = {i_, d_};
+  const double vals[] = {3, 4.5};
+  c_tbrptd(tp_, cols, vals, 2, 2);
+  OK();
+  ColumnPtr bcol[] = {b_};
+  const int bv[] = {7};  // any non-zero int is true
+  c_tbrptb(tp_, bcol, bv, 1, 2);
+  OK();
+  ColumnPtr tcol[] = {t_};
+  const char* tv[] = {"abcdefghijk"};
+  c_tbrptt(tp_, tcol, tv, 4, 1, 2);
+  OK();
+
+  int ints[2] = {0, 0}, nulls[2] = {-1, -1};
+  c_tbrgti(tp_, cols, ints, nulls, 2, 1);
+  OK();
+  EXPECT_EQ(nulls[0], 1);
+  EXPECT_EQ(nulls[1], 1);
+  c_tbrgti(tp_, cols, ints, nulls, 2, 2);
+  OK();
+  EXPECT_EQ(ints[0], 3);
+  EXPECT_EQ(nulls[0], 0);
+  int b[1] = {5};
+  c_tbrgtb(tp_, bcol, b, nulls, 1, 2);
+  OK();
+  EXPECT_EQ(b[0], 1);
+  char buf[20];
+  char* out[] = {buf};
+  c_tbrgtt(tp_, tcol, out, nulls, 19, 1, 2);
+  OK();
+  EXPECT_STREQ(buf, "abcd");
+
+  c_tbrgtd(tp_, cols, nullptr, nulls, 2, 2);  // no array: an error, not a crash
+  EXPECT_EQ(c_voserr(), 1);
+  c_tbrgtd(tp_, cols, const_cast<double*>(vals), nulls, 2, 9);
+  EXPECT_EQ(c_voserr(), 51);
+  EXPECT_STREQ(c_voserrmsg(), "input row is beyond EOF");
+  c_tbrdel(tp_, 1, 1);
+  OK();  // each entry starts with a cleared state
+  EXPECT_EQ(c_tbpsta(tp_, 21), 1);
+  c_tbrnll(tp_, 1, 1);
+  OK();
+  c_tbrswp(tp_, 1, 3);
+  OK();
+  EXPECT_EQ(c_tbpsta(tp_, 21), 3);
+  c_tbrudf(tp_, cols, 2, 5);
+  OK();
+  EXPECT_EQ(c_tbpsta(tp_, 21), 5);
+}
+
+TEST_F(Entries, ColumnRangesAndArrays) {
+  const int iv[] = {1, 2, 3};
+  c_tbcpti(tp_, i_, iv, 1, 3);
+  OK();
+  const char* tv[] = {"one", "two", "three"};
+  c_tbcptt(tp_, t_, tv, 8, 1, 3);
+  OK();
+  double d[3];
+  int nulls[3];
+  c_tbcgtd(tp_, i_, d, nulls, 1, 3);
+  OK();
+  EXPECT_EQ(d[2], 3.0);
+  char b0[9], b1[9];
+  char* out[] = {b0, b1};
+  c_tbcgtt(tp_, t_, out, nulls, 8, 2, 3);
+  OK();
+  EXPECT_STREQ(b0, "two");
+  EXPECT_STREQ(b1, "three");
+  std::strcpy(b0, "keep");
+  c_tbcgtt(tp_, t_, out, nulls, 8, 3, 2);  // nothing to convert
+  OK();
+  EXPECT_STREQ(b0, "keep");
+  c_tbcptt(tp_, t_, nullptr, 8, 3, 2);
+  EXPECT_EQ(c_voserr(), 1);
+  EXPECT_STREQ(c_voserrmsg(), "tbcptt:  lastrow is less than firstrow");
+  int bools[3];
+  c_tbcgtb(tp_, i_, bools, nulls, 1, 3);
+  OK();
+  EXPECT_EQ(bools[0], 1);
+  EXPECT_EQ(bools[1], 1);
+
+  const float av[] = {1.5f, 2.5f};
+  c_tbaptr(tp_, a_, 2, av, 3, 2);
+  OK();
+  float got[4];
+  EXPECT_EQ(c_tbagtr(tp_, a_, 2, got, 1, 9), 4);
+  OK();
+  EXPECT_EQ(got[2], 1.5f);
+  EXPECT_EQ(got[3], 2.5f);
+  const char* sv[] = {"x", "yy"};
+  c_tbaptt(tp_, a_, 1, sv, 5, 1, 2);
+  OK();
+  char s0[6], s1[6];
+  char* sout[] = {s0, s1};
+  EXPECT_EQ(c_tbagtt(tp_, a_, 1, sout, 5, 1, 2), 2);
+  OK();
+  c_tbaptr(tp_, a_, 2, av, 4, 2);
+  EXPECT_EQ(c_voserr(), 1);
+  EXPECT_STREQ(c_voserrmsg(), "tbaptr:  attempt to put too many elements");
+  int ab[2];
+  EXPECT_EQ(c_tbagtb(tp_, a_, 2, ab, 3, 2), 2);
+  OK();
+  EXPECT_EQ(ab[0], 1);  // a non-zero real is true, delivered as 1
+}
+
+TEST_F(Entries, WholeTables) {
+  const int iv[] = {30, 10, 20};
+  c_tbcpti(tp_, i_, iv, 1, 3);
+  OK();
+  int rows[] = {1, 2, 3};
+  ColumnPtr cols[] = {i_};
+  c_tbtsrt(tp_, 1, cols, 0, 3, rows);
+  OK();
+  EXPECT_EQ(rows[0], 2);
+  EXPECT_EQ(rows[1], 3);
+  EXPECT_EQ(rows[2], 1);
+  c_tbtclo(tp_);
+  tp_ = 0;
+  OK();
+
+  const std::string copy = dir_ + "/copy.tab", moved = dir_ + "/moved.tab";
+  c_tbtcpy(name_.c_str(), copy.c_str());
+  OK();
+  EXPECT_EQ(c_tbtacc(copy.c_str()), 1);
+  c_tbtren(copy.c_str(), moved.c_str());
+  OK();
+  EXPECT_EQ(c_tbtacc(copy.c_str()), 0);
+  OK();  // a missing table is no error
+  c_tbtcpy(name_.c_str(), moved.c_str());  // exists: refused
+  EXPECT_NE(c_voserr(), 0);
+  c_tbtdel(moved.c_str());
+  OK();
+  EXPECT_EQ(c_tbtacc(moved.c_str()), 0);
+
+  TablePtr a = c_tbtopn(name_.c_str(), TBL_READ_ONLY, 0);
+  OK();
+  TablePtr b = c_tbtopn((dir_ + "/b.tab").c_str(), TBL_NEW_COPY, a);
+  OK();
+  c_tbtcre(b);
+  OK();
+  c_tbrcpy(a, b, 2, 1);
+  OK();
+  ColumnPtr in[] = {c_tbcnum(a, 1)}, out[] = {c_tbcnum(b, 2)};
+  c_tbrcsc(a, b, in, out, 3, 1, 1);
+  OK();
+  double d = 0;
+  c_tbegtd(b, c_tbcnum(b, 1), 1, &d);
+  EXPECT_EQ(d, 10.0);
+  c_tbegtd(b, c_tbcnum(b, 2), 1, &d);
+  EXPECT_EQ(d, 20.0);
+  c_tbrcpy(b, a, 1, 1);
+  EXPECT_EQ(c_voserr(), 3);
+  c_tbtclo(b);
+  c_tbtclo(a);
+  OK();
+}
+
+}  // namespace
