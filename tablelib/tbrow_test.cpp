@@ -275,6 +275,50 @@ TEST(Rows, CopyColumnsWithConversion) {
             "Output table type does not support columns of arrays.");
 }
 
+// A stored row copied into a table with longer rows takes the rest of the
+// output row from the output's null row; other pairs of tables go column by
+// column with conversion.
+TEST(Rows, CopyRowsBetweenTables) {
+  ScratchDir dir;
+  Table* in = tbtopn(dir.path("in.tab"), kNewFile, nullptr);
+  Closer c1(in);
+  Column* ii;
+  tbcdef1(in, ii, "I", "", "", kTyInt, 1);
+  tbtcre(in);
+  tbepti(in, ii, 1, 11);
+  tbepti(in, ii, 2, 22);
+
+  Table* out = tbtopn(dir.path("out.tab"), kNewFile, nullptr);
+  Closer c2(out);
+  Column *oi, *od, *ot;
+  tbcdef1(out, oi, "I", "", "", kTyInt, 1);
+  tbcdef1(out, od, "D", "", "", kTyDouble, 1);
+  tbcdef1(out, ot, "T", "", "", -6, 1);
+  tbtcre(out);
+  tbrcpy(in, out, 2, 1);
+  tbrcpy(in, out, 1, 2);
+  ASSERT_EQ(tbpsta(out, 21), 2);
+  int v = 0;
+  double d = 0;
+  std::string t = "x";
+  tbegti(out, oi, 1, v);
+  EXPECT_EQ(v, 22);
+  tbegti(out, oi, 2, v);
+  EXPECT_EQ(v, 11);
+  tbegtd(out, od, 2, d);
+  EXPECT_EQ(d, kIndefD);
+  tbegtt(out, ot, 2, t, 6);
+  EXPECT_TRUE(t.empty() || t == "INDEF") << t;
+
+  Cols ct;
+  Table* text = make_table(dir.path("t.txt"), kTextTable, ct);
+  Closer c3(text);
+  tbrcpy(in, text, 2, 3);
+  tbegti(text, ct.i, 3, v);
+  EXPECT_EQ(v, 22);
+  EXPECT_EQ(tbpsta(text, 21), 3);
+}
+
 // tbrchg sets the allocated rows of a column-ordered table only.
 TEST(Rows, AllocatedRowsOfColumnOrderedTables) {
   ScratchDir dir;
