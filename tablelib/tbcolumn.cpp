@@ -69,7 +69,6 @@ void tbcdef(Table* tp, Column** cols, const std::string* names, const std::strin
     tp->modified = true;
     return;
   }
-  for (int i = 0; i < count; ++i) tbscol(tp, cols[i]);
   try {
     switch (tp->type) {
       case kRowOrdered: tbxwnc(tp, cols, count, old_rowlen); break;
@@ -84,6 +83,8 @@ void tbcdef(Table* tp, Column** cols, const std::string* names, const std::strin
     drop_new_columns(tp, old_ncols, old_rowlen);
     throw;
   }
+  // Only columns that exist join the column selection.
+  for (int i = 0; i < count; ++i) tbscol(tp, cols[i]);
   tbtflu(tp);
   tp->modified = true;
 }
@@ -134,16 +135,29 @@ void tbcfnd1(Table* tp, std::string_view name, Column*& col) {
   col = out;
 }
 
-// Column by number (1-based); nullptr when there is none.
+// Column by number (1-based); nullptr when there is none.  With a column
+// selector the number counts the selected columns.
 Column* tbcnum(Table* tp, int colnum) {
   need_table(tp, "tbcnum");
-  if (colnum < 1 || colnum > tp->ncols || colnum > static_cast<int>(tp->cols.size()))
-    return nullptr;
+  if (colnum < 1) return nullptr;
+  if (tp->colsel) {
+    if (colnum > tp->nselcols || colnum > static_cast<int>(tp->selcols.size())) return nullptr;
+    return tcscolumn(tp->selcols[colnum - 1]);
+  }
+  if (colnum > tp->ncols || colnum > static_cast<int>(tp->cols.size())) return nullptr;
   return tp->cols[colnum - 1].get();
 }
 
-// Selector record of a column: none without a column selector.
-ColumnSelector* tbcdes(Table*, Column*) { return nullptr; }
+// Selector record of a column: the first selected entry that holds it;
+// none without a column selector.
+ColumnSelector* tbcdes(Table* tp, Column* cp) {
+  need_table(tp, "tbcdes");
+  if (!tp->colsel) return nullptr;
+  const int n = std::min(tp->nselcols, static_cast<int>(tp->selcols.size()));
+  for (int k = 0; k < n; ++k)
+    if (tcscolumn(tp->selcols[k]) == cp) return tp->selcols[k];
+  return nullptr;
+}
 
 // Name (41), units (42) or print format (43) of a column.
 void tbcigt(Column* cp, int code, std::string& text, int maxch) {

@@ -1,4 +1,5 @@
 // Table parameters: sizes and kinds of a table set and read by numeric code.
+#include <algorithm>
 #include <string>
 
 #include "tablelib/tbbackend.h"
@@ -94,10 +95,18 @@ int tbpsta(Table* tp, int code) {
   }
 }
 
-// A row length in chars by code: allocated (1, 8) or used (23, 25).
-// (With a column selector it would be the selected columns' total; the
-// selectors are not built, so no table has one.)
+// A row length in chars by code: allocated (1, 8) or used (23, 25); with a
+// column selector the selected columns' total, whatever the code.
 int tbrlen(Table* tp, int code) {
+  if (tp->colsel) {
+    long long sum = 0;
+    const int n = std::min(tp->nselcols, static_cast<int>(tp->selcols.size()));
+    for (int k = 0; k < n; ++k) {
+      const Column* cp = tcscolumn(tp->selcols[k]);
+      if (cp != nullptr) sum += cp->length;
+    }
+    return sum > 2147483647LL ? 2147483647 : static_cast<int>(sum);
+  }
   switch (code) {
     case 1:
     case 8: return tp->allrowlen;

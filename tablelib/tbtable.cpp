@@ -164,6 +164,10 @@ void tbtclo(Table*& tp) {
   std::unique_ptr<Table> owner(tp);
   tp = nullptr;
   Table* t = owner.get();
+  struct ReleaseSelection {  // runs on every way out
+    Table* t;
+    ~ReleaseSelection() { tbsclo(t); }
+  } release_selection{t};
   try {
     if (t->type == kTextTable) tbzclo(t);
     if (t->modified && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
@@ -190,8 +194,6 @@ void tbtclo(Table*& tp) {
     }
     throw;
   }
-  // The selectors are not built: no selection state is ever made here, so
-  // there is none to free (see tbsopn).
 }
 
 // Writes the size record and flushes a binary table's file.

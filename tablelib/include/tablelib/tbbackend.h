@@ -197,8 +197,7 @@ void tbfpcm(Table* tp, std::string_view kw, std::string_view comment);
 bool tbfres(std::string_view kw);
 
 // ============================== Selectors =================================
-// Not built in this round: the core refuses selector texts with a clear
-// error and calls none of these.  They are the seam for the selectors.
+// tablelib/selector (library tbselector; all of it in tablelib/tbselector.h).
 RowSet* trsrows(Table* tp, std::string_view expr);
 int rstnem(RowSet* set);
 int rstrom(RowSet* set, int i);

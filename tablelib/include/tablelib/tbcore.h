@@ -82,6 +82,10 @@ void tbsrow(Table* tp, int selrow, int& row);
 void tbswer(Table* tp, int selrow, int& row);
 void tbswer1(Table* tp, int selrow, int& row);
 void tbscol(Table* tp, Column* cp);
+// Frees a table's selection state (at close); tbsclo_columns only the
+// column selection.
+void tbsclo(Table* tp) noexcept;
+void tbsclo_columns(Table* tp) noexcept;
 
 // ---- Rows ----------------------------------------------------------------------
 // Copy one row (selected row numbers) from one table to another (or the same).
