@@ -137,17 +137,8 @@ using namespace qelt;
 int qelt_report(const char* module, int level, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  int n = std::vsnprintf(nullptr, 0, fmt, ap);
+  std::string text = vformat(fmt, ap);
   va_end(ap);
-  std::string text;
-  if (n > 0) {
-    text.resize(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(text.data(), text.size(), fmt, ap2);
-    text.resize(static_cast<std::size_t>(n));
-  }
-  va_end(ap2);
   report_text(module, level, text);
   return 0;
 }

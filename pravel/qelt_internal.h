@@ -3,6 +3,8 @@
 // routines.  Not part of the public interface.
 #pragma once
 
+#include <cstdarg>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,6 +123,7 @@ bool enter_frame(int conn);
 // Report a text as is (never used as a format).
 void report_text(const char* module, int level, const std::string& text);
 // printf-style formatting into a growing string.
+std::string vformat(const char* fmt, va_list ap);
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Reports "%d is an invalid process number".

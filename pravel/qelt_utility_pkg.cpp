@@ -9,13 +9,10 @@
 namespace qelt {
 
 // Formats into a string of whatever length the text needs.
-std::string format(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
+std::string vformat(const char* fmt, va_list ap) {
   va_list ap2;
   va_copy(ap2, ap);
   int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
   std::string out;
   if (n > 0) {
     out.resize(static_cast<std::size_t>(n) + 1);
@@ -23,6 +20,14 @@ std::string format(const char* fmt, ...) {
     out.resize(static_cast<std::size_t>(n));
   }
   va_end(ap2);
+  return out;
+}
+
+std::string format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::string out = vformat(fmt, ap);
+  va_end(ap);
   return out;
 }
 
