@@ -58,7 +58,7 @@ int change_db(DBPROCESS* p, const std::string& db) {
   DB_MSGHANDLE_PROC mh = dbmsghandle(nullptr);
   RETCODE r = dbuse(p, db.c_str());
   dbmsghandle(mh);
-  return r > 0;
+  return r > 0 && db__crs_drain(p);
 }
 
 // 1 for a view, 0 for a table, -1 on a failure.
@@ -80,7 +80,7 @@ int is_view(CURSORREC* c, const CURSORTAB& t) {
   }
   if (!db__crs_drain(p)) return -1;
   if (rows == 0) {
-    db__crs_err(p, 20256, 7);
+    db__crs_err(p, 20283, 7);
     return -1;
   }
   return type.size() >= 4 && db__strncasecmp(type.c_str(), "view", 4) == 0 ? 1 : 0;

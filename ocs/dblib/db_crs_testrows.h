@@ -51,6 +51,11 @@ inline Val i4(int32_t v) {
   testpeer::put32(&x.bytes, v);
   return x;
 }
+inline Val i2(int v) {
+  Val x;
+  testpeer::put16(&x.bytes, v);
+  return x;
+}
 inline Val str(const std::string& s) {
   Val x;
   testpeer::putstr(&x.bytes, s);
