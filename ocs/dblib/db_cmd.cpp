@@ -9,6 +9,7 @@
 #include "comnlib/comn_alloc.h"
 #include "comnlib/intl_msg.h"
 #include "dblib/db_internal.h"
+#include "db_charset.h"
 #include "db_trace.h"
 
 namespace {
@@ -117,6 +118,8 @@ int db__sqlxactsend(DBPROCESS* dbproc, int flag) {
     db__raise(dbproc, 20019, 7);
     return FAIL;
   }
+  db__charset_pending(dbproc);
+  if (!db__procchk(dbproc)) return FAIL;
   if (dbsendopts(dbproc) != SUCCEED) {
     dbproc->optcmd = strfree(dbproc->optcmd);
     return FAIL;

@@ -19,14 +19,6 @@ int db__isxdigit(int c) { return com_isxdigit(c); }
 int db__isspace(int c) { return com_isspace(c); }
 int db__isgraph(int c) { return com_isgraph(c); }
 
-void db__getcharset(DBPROCESS* dbproc) {
-  dbproc->charsetquery = 0;
-  // The built-in set serves "iso_1"; the definitions of other sets are not
-  // fetched, so such a connection keeps the record it has.
-  if (std::strcmp(dbproc->charsetname, "iso_1") == 0 || !dbproc->charset)
-    dbproc->charset = const_cast<COM_CHARATTRIB*>(com_get_charattrib());
-}
-
 // Keyed tables: entries hashed by the sum of their name's characters.
 int db__hash_add(const char* name, int buckets) {
   int sum = 0;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "comnlib/com_charclass.h"
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
@@ -292,7 +293,9 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   Db__GlobalRec.defrowbuf = 1000;
   dbproc->avail = 1;
   dbproc->loggingin = 0;
-  if (!dbproc->charset) db__getcharset(dbproc);
+  // The built-in record until the server's own set is fetched (at the first
+  // command, when the server announced another set).
+  if (!dbproc->charset) dbproc->charset = const_cast<COM_CHARATTRIB*>(com_get_charattrib());
   dbproc->status = DBST_EOM;
   dbproc->batch = DBB_NORESULTS;
   if (own) dbloginfree(own);

@@ -313,7 +313,11 @@ static int dbsvprocid(DBPROCESS* dbproc) {
   return db__next_token(dbproc);
 }
 
-void db__run_charset_query(DBPROCESS* dbproc) { db__getcharset(dbproc); }
+// A final DONE is where the server character set used to be fetched, but
+// the query would replace the result the caller is still reading (its
+// columns, rows, count and messages).  The query stays pending and runs
+// when the connection starts its next command (db__charset_pending).
+void db__run_charset_query(DBPROCESS*) {}
 
 int dbdone(DBPROCESS* dbproc) {
   bool prevvalid = (dbproc->donestatus & DONE_COUNT) != 0;

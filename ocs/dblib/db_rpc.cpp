@@ -7,6 +7,7 @@
 
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_internal.h"
+#include "db_charset.h"
 
 namespace {
 
@@ -141,6 +142,8 @@ RETCODE dbrpcinit(DBPROCESS* dbproc, const char* rpcname, DBSMALLINT options) {
   }
   if (dbproc->status & DBST_RPC) return refuse(dbproc, 20180, 1);
   if (!(dbproc->batch & DBB_NORESULTS)) return refuse(dbproc, 20019, 7);
+  db__charset_pending(dbproc);
+  if (!db__procchk(dbproc)) return FAIL;
   dbproc->curcmd = 0;
   dbproc->token = 0;
   tidyproc(dbproc);
