@@ -57,8 +57,9 @@ struct AltCol {
   Bytes type;  // datatype byte and its length information
 };
 
-// An ALTFMT at protocol level 7 (a locale byte per column).
-Bytes altfmt(int id, const std::vector<AltCol>& cols, const Bytes& bylist, int len_delta = 0) {
+// An ALTFMT (at protocol level 7 with a locale byte per column).
+Bytes altfmt(int id, const std::vector<AltCol>& cols, const Bytes& bylist, int len_delta = 0,
+             bool level7 = true) {
   Bytes body;
   put16(&body, id);
   body.push_back(static_cast<unsigned char>(cols.size()));
@@ -67,7 +68,7 @@ Bytes altfmt(int id, const std::vector<AltCol>& cols, const Bytes& bylist, int l
     body.push_back(static_cast<unsigned char>(c.operand));
     put32(&body, 0);
     body.insert(body.end(), c.type.begin(), c.type.end());
-    body.push_back(0);
+    if (level7) body.push_back(0);
   }
   body.push_back(static_cast<unsigned char>(bylist.size()));
   body.insert(body.end(), bylist.begin(), bylist.end());
@@ -200,6 +201,15 @@ TEST_F(DbCompute, ComputeRowsJoinTheRowBufferAndLoneOnesAreFreed) {
   EXPECT_EQ(dbfirstrow(db), 1);
   EXPECT_EQ(dblastrow(db), 3);
   EXPECT_EQ(db->firstrow->next->computeid, 1);
+  // Moving through the buffer again points the clause at the buffered
+  // compute row's values and copies them anew.
+  sum = 0;
+  db->currow = db->firstrow;
+  EXPECT_EQ(dbnextrow(db), 1);
+  EXPECT_EQ(sum, 7);
+  EXPECT_EQ(dbfacol(db__computes(db), 1, 1)->value, &db->firstrow->next->values[0]);
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
   EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
 
   dbclropt(db, DBBUFFER, nullptr);
@@ -216,6 +226,61 @@ TEST_F(DbCompute, ComputeRowsJoinTheRowBufferAndLoneOnesAreFreed) {
   EXPECT_EQ(dbnumalts(db, 1), 3);
   EXPECT_EQ(dbnextrow(db), 1);
   // Closing drops the compute row still current (the leak sanitizer checks).
+  dbclose(db);
+}
+
+// Below protocol level 7: column names and formats in their own tokens, no
+// locale in ALTFMT, control formats in ALTCONTROL, and no exact numerics.
+TEST_F(DbCompute, OlderStreamsCarryControlFormatsAndRefuseNumerics) {
+  auto old_login = [](std::vector<Bytes> replies) {
+    return [replies](Conn& c) {
+      Bytes msg;
+      if (!c.read_message(&msg)) return;
+      c.send_message(cat({loginack(5, 4, 6), done(0)}));
+      for (const Bytes& r : replies) {
+        if (!c.read_message(&msg)) return;
+        c.send_message(r);
+      }
+      c.read_message(&msg);
+    };
+  };
+  Bytes colname = {0xA0, 0, 2, 1, 'a'};
+  Bytes colfmt = {0xA1, 0, 5};
+  put32(&colfmt, 0);
+  colfmt.push_back(MERINT4);
+  Bytes altcontrol = {0xAF, 0, 6, 0, 1, 3, '$', '%', 'd'};
+  int32_t v = 12;
+  Bytes good = cat({colname, colfmt, altname(1, {"s"}), altfmt(1, {{kSum, 1, kIntN}}, {}, 0, false),
+                    altcontrol, int_row({4}), altrow(1, {&v}), done(0x10, 1)});
+  Bytes numeric = cat({colname, colfmt, altname(1, {"s"}),
+                       altfmt(1, {{kSum, 1, Bytes{MERNUMERIC, 6, 10, 2}}}, {}, 0, false), done(0)});
+  Peer peer(old_login({good}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(dbwire(db), 5);
+  dbcmd(db, "select a compute sum(a)");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  dbprnode* n = dbfacol(db__computes(db), 1, 1);
+  ASSERT_NE(n, nullptr);
+  ASSERT_NE(n->col->col.control, nullptr);
+  EXPECT_STREQ(n->col->col.control, "$%d");
+  DBINT sum = 0;
+  ASSERT_EQ(dbaltbind(db, 1, 1, INTBIND, 0, reinterpret_cast<BYTE*>(&sum)), SUCCEED);
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(dbnextrow(db), 1);
+  EXPECT_EQ(sum, 12);
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  dbclose(db);
+
+  Peer peer2(old_login({numeric}));
+  db = open_to(peer2, dir_);
+  ASSERT_NE(db, nullptr);
+  dbcmd(db, "select a compute sum(a)");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  EXPECT_EQ(dbresults(db), FAIL);
+  EXPECT_TRUE(saw_error(20060));
+  EXPECT_TRUE(dbdead(db));
   dbclose(db);
 }
 

@@ -89,6 +89,17 @@ TEST_F(DbTrace, HeaderTracePrintsOneLinePerPacket) {
   EXPECT_EQ(dbtraceoff(db, DBTRACE_HEADER), SUCCEED);
   select1(db);
   EXPECT_EQ(lines_of(slurp(path)).size(), 2u);
+  // The ring kept the last packets whatever was traced, numbered in order.
+  std::string ringpath = dir_ + "/ring";
+  FILE* r = std::fopen(ringpath.c_str(), "w");
+  db__dump_wiretrace(r);
+  std::fclose(r);
+  std::vector<std::string> ring = lines_of(slurp(ringpath));
+  ASSERT_GE(ring.size(), 4u);
+  std::string w = ring[ring.size() - 2], rd = ring.back();
+  EXPECT_EQ(w.substr(w.find(':')), ": spid " + spid + " - write: normal, eom, length=22, packet=0");
+  EXPECT_EQ(rd.substr(rd.find(':')), ": spid " + spid + " - read: table response, eom, length=17, packet=0");
+  EXPECT_EQ(std::stoi(rd), std::stoi(w) + 1);
   dbclose(db);
   std::fclose(f);
 }
