@@ -68,8 +68,8 @@ inline std::string show(tbl::RowSet* s) {
 inline const char* kNames[] = {"alpha", "beta", "gamma", "delta", "  x  y ",
                                "omega", "",     "Beta",  "zeta",  "10"};
 
-// Makes the sample table at name with storage type (11 or 13); returns the
-// name to open it by.
+// Makes the sample table at name with storage type (11, 12, 13, or 14 for a
+// name ending in ".fits"); returns the name to open it by.
 inline std::string make_sample(const std::string& name, int type) {
   using namespace tbl;
   Table* tp = tbtopn(name, kNewFile, nullptr);
@@ -91,7 +91,7 @@ inline std::string make_sample(const std::string& name, int type) {
     tbeptt(tp, nm, i, kNames[i - 1]);
   }
   tbtclo(tp);
-  return type == kRowOrdered ? name + ".tab" : name;
+  return type == kRowOrdered || type == kColOrdered ? name + ".tab" : name;
 }
 
 }  // namespace seltest

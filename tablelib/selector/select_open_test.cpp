@@ -17,7 +17,7 @@ using seltest::Scratch;
 
 class OpenWithSelectors : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override { name_ = seltest::make_sample(dir_.path("sample"), GetParam()); }
+  void SetUp() override { name_ = seltest::make_sample(dir_.path(GetParam() == kFitsTable ? "sample.fits" : "sample"), GetParam()); }
 
   std::string col_names(Table* tp) {
     std::string out;
@@ -153,7 +153,7 @@ TEST_P(OpenWithSelectors, FailuresAtOpenLeaveNothingOpen) {
   tbtclo(tp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Storage, OpenWithSelectors, ::testing::Values(kRowOrdered, kTextTable));
+INSTANTIATE_TEST_SUITE_P(Storage, OpenWithSelectors, ::testing::Values(kRowOrdered, kColOrdered, kTextTable, kFitsTable));
 
 }  // namespace
 }  // namespace tbl
