@@ -8,11 +8,10 @@
 #include <cstdint>
 
 #include "comnlib/comn_loc.h"
+#include "intllib/intl_loc.h"
 
-enum : int {
-  COMN_EBADUTF8 = -420,
-  COMN_EUTF8RANGE = -421,
-};
+inline constexpr int COMN_EBADUTF8 = -420;
+inline constexpr int COMN_EUTF8RANGE = -421;
 
 // Built-in converters: (context, source, length, target, room, consumed,
 // produced).
@@ -77,3 +76,71 @@ int comn__one_utf8_to_ucs2(const std::uint8_t* s, int len, std::uint16_t* code);
 int comn__one_ucs2_to_utf8(std::uint16_t code, std::uint8_t* dst, int room, int* lenout);
 // Length of the UTF-8 sequence a lead byte begins (0 for no valid lead).
 int comn__utf8_seqlen(std::uint8_t lead);
+
+// ---- Character-set loading -------------------------------------------------
+// Codes of the loaders (besides 1, 0, -1, -301, -414).
+inline constexpr int COMN_ECTBCORRUPT = -401;
+inline constexpr int COMN_ENOCONVSECT = -403;
+inline constexpr int COMN_ENOCONVERTTO = -404;
+inline constexpr int COMN_ENOTONAME = -405;
+inline constexpr int COMN_ENOMATCH = -406;
+inline constexpr int COMN_EBADMATCH = -407;
+inline constexpr int COMN_ENOREPL = -408;
+inline constexpr int COMN_ENOMETHOD = -409;
+inline constexpr int COMN_EBADMETHOD = -410;
+inline constexpr int COMN_EBADHEX = -411;
+inline constexpr int COMN_ENOMULT = -412;
+inline constexpr int COMN_EBADMULT = -413;
+inline constexpr int COMN_ENOMNEM = -416;
+inline constexpr int COMN_ENOUTF8 = -422;
+inline constexpr int COMN_ENOTOID = -424;
+inline constexpr int COMN_ENOCTB = -425;
+
+// Makes the set's descriptor available (loading charset.loc and the set's
+// conversion configuration on first use) and stores it in the entry.
+int comn__intl_load_charset(COMN_CONTEXT* ctx, comn_object* csid, comn_loccache* entry,
+                            char* pathbuf, int pathlen);
+int comn__get_charset(COMN_CONTEXT* ctx, comn_loccache* entry, char* pathbuf, int pathlen);
+int comn__load_charset1(COMN_CONTEXT* ctx, COM_CHARATTRIB* attr, std::uint32_t imagesize,
+                        INTL_LOCFILE* lf);
+int comn__load_charset2(COMN_CONTEXT* ctx, COM_CHARATTRIB* attr, std::uint32_t imagesize,
+                        INTL_LOCFILE* lf);
+int comn__get_image(COMN_CONTEXT* ctx, std::uint8_t* dest, std::uint32_t count, INTL_LOCFILE* lf,
+                    int cont);
+int comn__load_conv_config(COMN_CONTEXT* ctx, comn_loccache* entry, char* pathbuf, int pathlen,
+                           int* line);
+int comn__load_conv_table(COMN_CONTEXT* ctx, comn_loccache* entry, comn_convconfig* cfg,
+                          char* pathbuf, int pathlen);
+void comn__chardesc_drop(comn_chardesc* desc);
+void com_intl_chardesc_drop(COMN_CONTEXT* ctx);
+void comn__convconfig_drop(comn_convconfig* cfg);
+void comn__convtable_drop(comn_convconfig* cfg);
+int comn__check_hexadecimal(const char* text);
+void comn__print_conv_config_err(int code, const char* file, int line);
+int comnb_truncate_chars(const COM_CHARATTRIB* attr, const std::uint8_t* text, int len,
+                         int limit);
+int comb__intl_xlate();
+
+// Value readers of the current entry: 1 read, 0 missing or bad, -301 a
+// reader error.  Bytes a hexadecimal value does not supply read as 0.
+int comn__get_byteval(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, std::uint8_t* out);
+int comn__get_shortval(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, std::uint16_t* out);
+int comn__get_longval(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, std::uint32_t* out);
+int comn__get_string(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, char* dest, int identifier, int max);
+int comn__get_boolval(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, std::int32_t* out);
+
+// File checks and the diagnosis of a context that cannot load its files.
+int com__verify_msgfile(COMN_CONTEXT* ctx, const char* lang, int langlen, const char* file,
+                        int filelen, char* pathbuf, int pathlen);
+int com__verify_charfile(COMN_CONTEXT* ctx, const char* charset, const char* file,
+                         const char* ext, char* pathbuf, int pathlen);
+int com_intl_verify_a_msgfile(COMN_CONTEXT* ctx, comn_locale* loc, const char* file,
+                              char* pathbuf, int pathlen);
+void com_intl_verify_ctxloc(COMN_CONTEXT* ctx);
+
+// ---- Mnemonic database -----------------------------------------------------
+int comn__load_mnemonic(COMN_CONTEXT* ctx);
+int comn__retrieve_mnemonic(COMN_CONTEXT* ctx, const std::uint8_t* utf8, int len, char* buf,
+                            int buflen, int* lenout);
+void comn__drop_mnem_string(void* record);
+void comn_intl_drop_mnemdb(COMN_CONTEXT* ctx);

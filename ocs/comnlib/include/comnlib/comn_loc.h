@@ -17,14 +17,12 @@
 struct lm_context;
 struct lm_list;
 
-enum : int {
-  COMN_NOMEM = -1,
-  COMN_EINTL = -301,
-  COMN_EOPEN = -414,
-  COMN_ENOID = -417,
-  COMN_PATHMAX = 1025,   // path area of the file openers
-  COMN_GID_KINDS = 12,
-};
+inline constexpr int COMN_NOMEM = -1;
+inline constexpr int COMN_EINTL = -301;
+inline constexpr int COMN_EOPEN = -414;
+inline constexpr int COMN_ENOID = -417;
+inline constexpr int COMN_PATHMAX = 1025;   // path area of the file openers
+inline constexpr int COMN_GID_KINDS = 12;
 
 // Kinds of the global-id cache.
 enum : int {
