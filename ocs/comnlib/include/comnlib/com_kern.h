@@ -106,3 +106,27 @@ COMN_KERNEL_ROW(flt8)
 COMN_KERNEL_ROW(mny4)
 COMN_KERNEL_ROW(money)
 COMN_KERNEL_ROW(num)
+
+// Binary and character sources.  The length of a bin or char source is its
+// format's maximum length; of a varbin source its record's length word.
+int comn_bintofixed(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,
+                    COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen, int size);
+int comn_varbintofixed(COMN_CONTEXT* ctx, COMN_DATAFORMAT* srcfmt, const void* src,
+                       COMN_DATAFORMAT* dstfmt, void* dst, std::int32_t* outlen, int size);
+// Moves *text past trailing and leading white space and a "0x" prefix.
+void comn__hex2binbytes(const char** text, int* length);
+// Copies character data doubling every `esc` character.
+int comn__escchar(const void* src, COMN_DATAFORMAT* srcfmt, void* dst, COMN_DATAFORMAT* dstfmt,
+                  std::int32_t* outlen, const COM_CHARATTRIB* attr, int esc);
+#define COMN_KERNEL_BYTEROW(src)                                                        \
+  COMN_KERNEL(comn_##src##tobit) COMN_KERNEL(comn_##src##toi1)                          \
+  COMN_KERNEL(comn_##src##toi2) COMN_KERNEL(comn_##src##toi4)                           \
+  COMN_KERNEL(comn_##src##toi8) COMN_KERNEL(comn_##src##toflt4)                         \
+  COMN_KERNEL(comn_##src##toflt8) COMN_KERNEL(comn_##src##tomny4)                       \
+  COMN_KERNEL(comn_##src##tomoney) COMN_KERNEL(comn_##src##tonum)                       \
+  COMN_KERNEL(comn_##src##todate4) COMN_KERNEL(comn_##src##todatetime)                  \
+  COMN_KERNEL(comn_##src##tochar) COMN_KERNEL(comn_##src##tobin)                        \
+  COMN_KERNEL(comn_##src##tovarchar) COMN_KERNEL(comn_##src##tovarbin)
+COMN_KERNEL_BYTEROW(bin)
+COMN_KERNEL_BYTEROW(varbin)
+COMN_KERNEL_BYTEROW(char)
