@@ -128,7 +128,7 @@ void tbtcpy(std::string_view inname, std::string_view outname) {
         outtype = kTextTable;
       if (outtype == kTextTable && outbr.empty() && !from_stdin) {
         tbtclo(in);
-        vos::fcopy(vos::osfn(infile), vos::osfn(outfile));
+        vos::fcopy(infile, outfile);
         return;
       }
     }
