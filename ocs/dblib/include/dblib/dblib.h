@@ -524,7 +524,11 @@ RETCODE dbcursorinfo(DBCURSOR* cursor, DBINT* ncols, DBINT* nrows);
 RETCODE dbcursorcolinfo(DBCURSOR* cursor, DBINT column, char* colname, DBINT* coltype,
                         DBINT* collen, DBINT* usertype);
 // Binds a column for all nrows buffer rows: row r uses the variable at
-// varaddr + r * (width of one variable) and the length at poutlen[r].
+// varaddr + r * (width of one variable) and the length at poutlen[r].  With
+// DBCRS_NOBIND, varaddr is an array of nrows BYTE* that receive pointers to
+// the fetched data (valid until the next fetch) and poutlen is required.
+// String binds (CHARBIND, BINARYBIND, STRINGBIND, NTBSTRINGBIND) need a
+// varlen of at least 1.
 RETCODE dbcursorbind(DBCURSOR* cursor, int column, int vartype, DBINT varlen, DBINT* poutlen,
                      BYTE* varaddr, DBTYPEINFO* typeinfo);
 RETCODE dbcursorfetch(DBCURSOR* cursor, int fetchtype, int rownum);
