@@ -192,6 +192,31 @@ TEST(TableAccess, OpenableOrNot) {
   EXPECT_EQ(tbtacc(""), 0);
 }
 
+// The full name of an open table: FITS tables with their extension.
+TEST(TableName, FullNames) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[sci]"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[sci,2]"));
+  const struct {
+    std::string open, want;
+  } cases[] = {
+      {dir.path("f.fits[sci,2]"), dir.path("f.fits") + "[sci,2]"},
+      {dir.path("f.fits[sci]"), dir.path("f.fits") + "[sci]"},
+      {dir.path("f.fits[1]"), dir.path("f.fits") + "[1]"},
+      {dir.path("a"), dir.path("a.tab")},
+  };
+  for (const auto& k : cases) {
+    Table* tp = tbtopn(k.open, kReadOnly, nullptr);
+    Closer close(tp);
+    std::string name;
+    tbtnam(tp, name, 255);
+    EXPECT_EQ(name, k.want);
+    tbtnam(tp, name, 3);
+    EXPECT_EQ(name, k.want.substr(0, 3));
+  }
+}
+
 // Sorting: undefined numbers and empty texts last, fold ignoring case,
 // not-a-number between the numbers and the undefined values, and ties
 // broken by the next column.
