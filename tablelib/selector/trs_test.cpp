@@ -246,6 +246,21 @@ TEST_P(RowSelector, CompiledCode) {
   trsclose(code);
 }
 
+TEST_P(RowSelector, InterpreterRefusesWhatIsNotCode) {
+  RowSelectorCode* code = trsopen(tp_, "id = 1");
+  code->code[0].op = 99;
+  EXPECT_EQ(error_of([&] { trscalc(tp_, 1, code); }), "trscalc: bad instruction");
+  code->code.pop_back();  // no end instruction
+  code->code[0].op = trs::kCol;
+  EXPECT_EQ(error_of([&] { trscalc(tp_, 1, code); }), "trscalc: bad instruction");
+  code->magic = 0;
+  EXPECT_EQ(error_of([&] { trseval(tp_, 1, code); }), "trseval: not pointer to code");
+  EXPECT_EQ(error_of([&] { trsclose(code); }), "trsclose: not pointer to code");
+  delete code;
+  RowSelectorCode* none = nullptr;
+  EXPECT_EQ(error_of([&] { trsclose(none); }), "trsclose: not pointer to code");
+}
+
 TEST_P(RowSelector, SyntaxErrorsAreReportedOnTheErrorStream) {
   ::testing::internal::CaptureStderr();
   error_of([&] { rows("id = 1,2"); });
