@@ -227,13 +227,13 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   dbproc->pktsize = 512;
   dbproc->curoffset = -1;
   db__initserver(net, block, 512);
-  db__init_trace(dbproc);
   auto fail = [&]() -> DBPROCESS* {
     close_transport(dbproc);
     free_proc(dbproc);
     if (own) dbloginfree(own);
     return nullptr;
   };
+  if (!db__init_trace(dbproc)) return fail();
   if (!dboptinit(dbproc)) return fail();
   iface_entry saved{};
   int redirect = 0;

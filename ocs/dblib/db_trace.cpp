@@ -6,6 +6,7 @@
 #include "db_trace.h"
 
 #include <cstring>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -268,17 +269,24 @@ void db__trace_packet(DBPROCESS* dbproc, int direction) {
   if (flags & DBTRACE_DUMP) db__wiredump(dbproc, direction);
 }
 
-// Adds a handler for `flag` to a connection.
-static void add_handler(DBPROCESS* dbproc, int flag, FILE* file, PrintFn print) {
-  TraceState& t = traces()[dbproc];
-  if (!file && !print) file = stderr;
-  t.handlers.insert(t.handlers.begin(), Handler{flag, file, print});
-  t.flags |= flag;
+// Adds a handler for `flag` to a connection; 0 after raising 20010 when
+// memory is short.
+static int add_handler(DBPROCESS* dbproc, int flag, FILE* file, PrintFn print) {
+  try {
+    TraceState& t = traces()[dbproc];
+    if (!file && !print) file = stderr;
+    t.handlers.insert(t.handlers.begin(), Handler{flag, file, print});
+    t.flags |= flag;
+    return 1;
+  } catch (const std::bad_alloc&) {
+    db__raise(dbproc, 20010, 8);
+    return 0;
+  }
 }
 
 int db__init_trace(DBPROCESS* dbproc) {
   for (int flag : {DBTRACE_HEADER, DBTRACE_DATA, DBTRACE_DUMP})
-    if (g_flags & flag) add_handler(dbproc, flag, g_file, g_print);
+    if ((g_flags & flag) && !add_handler(dbproc, flag, g_file, g_print)) return 0;
   return 1;
 }
 
@@ -294,8 +302,7 @@ RETCODE dbtraceon(DBPROCESS* dbproc, int flag, FILE* file, int (*printfunc)(DBPR
   if (!db__procchk(dbproc)) return FAIL;
   TraceState* t = state_of(dbproc);
   if (t && (t->flags & flag) == flag) return SUCCEED;
-  add_handler(dbproc, flag, file, printfunc);
-  return SUCCEED;
+  return add_handler(dbproc, flag, file, printfunc) ? SUCCEED : FAIL;
 }
 
 // Switches `flag` off on one connection.
