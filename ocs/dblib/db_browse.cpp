@@ -4,6 +4,7 @@
 // literal, which the client cursors use too.
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -263,8 +264,23 @@ int db__crs_write_buf(DBPROCESS* dbproc, int type, int len, const BYTE* value, s
 // ---------------------------------------------------------------------------
 // Browse queries
 
+namespace {
+char* qual(DBPROCESS* dbproc, int tabnum, const char* tabname);
+}  // namespace
+
 char* dbqual(DBPROCESS* dbproc, int tabnum, const char* tabname) {
   if (!db__procchk(dbproc)) return nullptr;
+  try {
+    return qual(dbproc, tabnum, tabname);
+  } catch (const std::bad_alloc&) {
+    dead(dbproc, 20010, 8);
+    return nullptr;
+  }
+}
+
+namespace {
+
+char* qual(DBPROCESS* dbproc, int tabnum, const char* tabname) {
   if (!dbproc->currow) {
     db__raise(dbproc, 20044, 7);
     return nullptr;
@@ -301,6 +317,8 @@ char* dbqual(DBPROCESS* dbproc, int tabnum, const char* tabname) {
   std::memcpy(out, q.c_str(), q.size() + 1);
   return out;
 }
+
+}  // namespace
 
 void dbfreequal(char* qual) { comn_free(qual); }
 

@@ -3,6 +3,7 @@
 // dynamic cursors send one query that continues after (or before) the keys
 // of the current buffer.
 #include <cstring>
+#include <new>
 
 #include "db_crs.h"
 
@@ -259,8 +260,23 @@ int dynamic_fetch(CURSORREC* c, int type) {
 
 }  // namespace
 
+namespace {
+RETCODE fetch(DBCURSOR* c, int fetchtype, int rownum);
+}  // namespace
+
 RETCODE dbcursorfetch(DBCURSOR* c, int fetchtype, int rownum) {
   if (!c) return db__crs_null(nullptr, "dbcursorfetch()", "cursor");
+  try {
+    return fetch(c, fetchtype, rownum);
+  } catch (const std::bad_alloc&) {
+    db__crs_nomem(c->dbproc);
+    return FAIL;
+  }
+}
+
+namespace {
+
+RETCODE fetch(DBCURSOR* c, int fetchtype, int rownum) {
   DBPROCESS* p = c->dbproc;
   if (!db__crs_verify(p, c)) return FAIL;
   if (fetchtype < 1 || fetchtype > 6) return db__crs_illegal(p, fetchtype, "fetchtype", "dbcursorfetch()");
@@ -342,3 +358,5 @@ RETCODE dbcursorfetch(DBCURSOR* c, int fetchtype, int rownum) {
   db__crs_tidy(p);
   return SUCCEED;
 }
+
+}  // namespace

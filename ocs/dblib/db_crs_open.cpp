@@ -367,7 +367,7 @@ DBCURSOR* dbcursoropen(DBPROCESS* dbproc, const char* stmt, int scrollopt, int c
   pstatus[0] = 0;
   if (!invalid_phrase(dbproc, stmt)) return nullptr;
   // A keyset of n x nrows rows must stay within what a keyset can index.
-  if (scrollopt < -1 || (scrollopt > 1 && static_cast<long long>(scrollopt) * nrows > (1LL << 24))) {
+  if (scrollopt < -1 || (scrollopt > 1 && static_cast<long long>(scrollopt) * nrows > (1LL << 20))) {
     db__crs_illegal(dbproc, scrollopt, "scrollopt", "dbcursoropen()");
     return nullptr;
   }
@@ -391,7 +391,13 @@ DBCURSOR* dbcursoropen(DBPROCESS* dbproc, const char* stmt, int scrollopt, int c
     c->scroll = -1;
     c->keyset_size = scrollopt * nrows;
   }
-  if (!setup_open(c, stmt)) {
+  int ok = 0;
+  try {
+    ok = setup_open(c, stmt);
+  } catch (const std::bad_alloc&) {
+    db__crs_nomem(dbproc);
+  }
+  if (!ok) {
     db__crs_clean(c, 0, 1);
     return nullptr;
   }

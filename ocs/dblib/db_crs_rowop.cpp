@@ -3,6 +3,7 @@
 // where-clause names the row by its keys and, by the concurrency option,
 // tests that the row is unchanged.
 #include <cstring>
+#include <new>
 
 #include "db_crs.h"
 
@@ -298,8 +299,24 @@ int db__crs_lock_keyset_table_row(CURSORREC* c, int ksrow, int tabnum) {
   return 1;
 }
 
+namespace {
+RETCODE operate(DBCURSOR* c, int optype, int bufno, const char* table, const char* values);
+}  // namespace
+
 RETCODE dbcursor(DBCURSOR* c, int optype, int bufno, const char* table, const char* values) {
   if (!c) return db__crs_null(nullptr, "dbcursor()", "cursor");
+  try {
+    return operate(c, optype, bufno, table, values);
+  } catch (const std::bad_alloc&) {
+    c->pending = 0;
+    db__crs_nomem(c->dbproc);
+    return FAIL;
+  }
+}
+
+namespace {
+
+RETCODE operate(DBCURSOR* c, int optype, int bufno, const char* table, const char* values) {
   DBPROCESS* p = c->dbproc;
   if (!db__crs_verify(p, c)) return FAIL;
   p->columns = colfree(p->columns);
@@ -334,3 +351,5 @@ RETCODE dbcursor(DBCURSOR* c, int optype, int bufno, const char* table, const ch
   db__crs_tidy(p);
   return SUCCEED;
 }
+
+}  // namespace
