@@ -108,7 +108,7 @@ int com_numtonum(const void* src, int srclen, void* dst, int, int prec, int scal
   df.scale = scale;
   std::int32_t out = 0;
   int st = comn_numtonum(&ctx, &sf, &in.n, &df, dst, &out);
-  return st == COMN_ETRUNCATED ? kNumSize : result(st, kNumSize);
+  return result(st == COMN_ETRUNCATED ? COMN_OK : st, out);
 }
 
 // Char: the text, blank-padded to dstlen (-1: no padding, no bound).

@@ -119,17 +119,17 @@ TEST(CvtNum, ToNumeric) {
   // Rescaling: up exactly, down truncating; a long source fits a short target
   // when its rescaled value does.
   COM_NUMERIC x = num("12.3456", 10, 4), r{};
-  EXPECT_EQ(com_numtonum(&x, 35, &r, 35, 10, 2), 35);
+  EXPECT_EQ(com_numtonum(&x, 35, &r, 35, 10, 2), comn_num_getlen(10) + 2);
   EXPECT_EQ(as_text(r), "12.34");
   COM_NUMERIC wide = num("1.5000000000", 38, 10);
-  EXPECT_EQ(com_numtonum(&wide, 35, &r, 35, 5, 1), 35);
+  EXPECT_EQ(com_numtonum(&wide, 35, &r, 35, 5, 1), comn_num_getlen(5) + 2);
   EXPECT_EQ(as_text(r), "1.5");
   EXPECT_EQ(com_numtonum(&x, 35, &r, 35, 3, 2), -1);
 }
 
 TEST(CvtNum, NullSetter) {
   COM_NUMERIC nv = num("12.34", 10, 2), out{};
-  EXPECT_EQ(com_setnumnull(&out, 35, &nv, 35, 12, 4), 35);
+  EXPECT_EQ(com_setnumnull(&out, 35, &nv, 35, 12, 4), comn_num_getlen(12) + 2);
   EXPECT_EQ(out.precision, 12);
   EXPECT_EQ(out.scale, 4);
   EXPECT_EQ(as_text(out), "12.3400");
