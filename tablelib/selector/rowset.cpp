@@ -291,9 +291,13 @@ void rstshw(RowSet* set, std::string& text, int maxch) {
   text.clear();
   const std::size_t mx = static_cast<std::size_t>(std::max(maxch, 0));
   for (int k = 0; k < set->n(); ++k) {
-    std::string piece = k > 0 ? "," : "";
-    piece += std::to_string(set->lo[k]);
-    if (set->hi[k] != set->lo[k]) piece += ":" + std::to_string(set->hi[k]);
+    std::string piece;
+    if (k > 0) piece.push_back(',');
+    piece.append(std::to_string(set->lo[k]));
+    if (set->hi[k] != set->lo[k]) {
+      piece.push_back(':');
+      piece.append(std::to_string(set->hi[k]));
+    }
     if (text.size() + piece.size() > mx) break;
     text += piece;
   }
