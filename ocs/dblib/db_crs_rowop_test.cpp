@@ -85,6 +85,9 @@ TEST_F(DbCursorOps, MixedCursorLoadsTheNextKeysetBlock) {
     EXPECT_TRUE(saw_error(20265));
     EXPECT_EQ(dbcursorfetch(c, DBCRS_FETCH_PREV, 0), FAIL);
     EXPECT_TRUE(saw_error(20268));
+    errors().clear();
+    EXPECT_EQ(dbcursorfetch(c, DBCRS_FETCH_RELATIVE, -1), FAIL);
+    EXPECT_TRUE(saw_error(20267));
   });
   ASSERT_EQ(got_.size(), 13u);
   EXPECT_EQ(sql_of(got_[3]), "set rowcount 3\n");
@@ -160,6 +163,41 @@ TEST_F(DbCursorOps, BoundVariablesBecomeLiteralsOfUpdateAndInsert) {
   ASSERT_EQ(got_.size(), 11u);
   EXPECT_EQ(sql_of(got_[8]), "update t set a = 11, b = 'q'''  from t where t.id = 1 and t.a = 10 and t.b = 'x'");
   EXPECT_EQ(sql_of(got_[10]), "insert t (a, b)values ( NULL , 'q''')");
+}
+
+TEST_F(DbCursorOps, TwoTableCursorsNeedATableAndAValuesText) {
+  const std::vector<Col> two = {{"a", MERINT4}, {"id", MERINT4}, {"id", MERINT4}};
+  Bytes table = result(kTables, {{str("db"), str("dbo"), str("x"), str("TABLE")}});
+  Bytes special = result(kSpecial, {{str("1"), str("id")}});
+  std::vector<Bytes> replies = {table, special, table, special, result({{"id", MERINT4}, {"id", MERINT4}}, {}),
+                                result(kA, {}), done(0), result(two, {{i4(10), i4(1), i4(2)}}), done(0)};
+  run(replies, [](DBPROCESS* db) {
+    DBINT status[1];
+    DBCURSOR* c = dbcursoropen(db, "select a from t, u x", DBCRS_DYNAMIC, DBCRS_OPTCCVAL, 1, status);
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
+    struct Bad {
+      int op;
+      const char* table;
+      const char* values;
+      int err;
+    } bad[] = {
+        {DBCRS_UPDATE, "t", nullptr, 20275},
+        {DBCRS_UPDATE, nullptr, "set a = 1", 20271},
+        {DBCRS_INSERT, "v", "values (1)", 20271},
+    };
+    for (const Bad& k : bad) {
+      errors().clear();
+      EXPECT_EQ(dbcursor(c, k.op, 1, k.table, k.values), FAIL) << k.err;
+      EXPECT_TRUE(saw_error(k.err)) << k.err;
+    }
+    ASSERT_EQ(dbsetopt(db, DBNOCOUNT, nullptr, 0), SUCCEED);
+    EXPECT_EQ(dbcursor(c, DBCRS_DELETE, 1, "t", nullptr), FAIL);
+    EXPECT_TRUE(saw_error(20270));
+  });
+  ASSERT_EQ(got_.size(), 9u);
+  EXPECT_EQ(sql_of(got_[4]), "select t.id,x.id from t, u x where 0 = 1 ");
+  EXPECT_EQ(sql_of(got_[7]), "select a , t.id,x.id from t, u x  order by t.id,x.id");
 }
 
 TEST_F(DbCursorOps, ForwardOnlyFirstFetchOfAnEmptyResult) {
