@@ -1,7 +1,6 @@
 // Exact numeric values: the size tables, the power-of-ten table, the
 // magnitude helpers and the magnitude primitives of the operand record.
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "com_num_impl.h"

@@ -38,6 +38,5 @@ bool mag_mulpow10(u8* p, int n, int k);
 void mag_divpow10(u8* p, int n, int k, bool* lost, int* last);
 // p = p + 1; false on a carry out.
 bool mag_inc(u8* p, int n);
-// Number of decimal digits needed to print p (0 for zero) up to `cap`.
 
 }  // namespace comnum

@@ -130,3 +130,6 @@ int comn__escchar(const void* src, COMN_DATAFORMAT* srcfmt, void* dst, COMN_DATA
 COMN_KERNEL_BYTEROW(bin)
 COMN_KERNEL_BYTEROW(varbin)
 COMN_KERNEL_BYTEROW(char)
+#undef COMN_KERNEL_BYTEROW
+#undef COMN_KERNEL_ROW
+#undef COMN_KERNEL
