@@ -44,11 +44,11 @@ struct RingEntry {
   unsigned char header[8];
   int direction;
   int spid;
-  int seq;
+  long long seq;
 };
 constexpr int kRingSize = 512;
 RingEntry g_ring[kRingSize];
-int g_ringcount = 0;
+long long g_ringcount = 0;  // packets seen; never wraps in practice
 
 TraceState* state_of(DBPROCESS* dbproc) {
   auto it = traces().find(dbproc);
@@ -117,7 +117,7 @@ const Handler* header_handler(TraceState* t) {
   return h ? h : find_handler(t, DBTRACE_DATA);
 }
 
-void ring_store(DBPROCESS* dbproc, int direction, int seq) {
+void ring_store(DBPROCESS* dbproc, int direction, long long seq) {
   RingEntry& e = g_ring[g_ringcount % kRingSize];
   std::memcpy(e.header, packet_of(dbproc, direction), 8);
   e.direction = direction;
@@ -127,9 +127,9 @@ void ring_store(DBPROCESS* dbproc, int direction, int seq) {
 }
 
 void header_line(char* out, int size, int spid, int direction, const BYTE* h, int len, int status,
-                 int seq) {
+                 long long seq) {
   int n = 0;
-  if (seq >= 0) n = std::snprintf(out, static_cast<std::size_t>(size), "%d: ", seq);
+  if (seq >= 0) n = std::snprintf(out, static_cast<std::size_t>(size), "%lld: ", seq);
   std::snprintf(out + n, static_cast<std::size_t>(size - n),
                 "spid %d - %s: %s, %s, length=%d, packet=%d\n", spid,
                 direction == DBTRACE_WRITE ? "write" : "read", db__wiretype(h[0]),
@@ -247,9 +247,9 @@ int db__wiredump(DBPROCESS* dbproc, int direction) {
 void db__wiretrace(DBPROCESS* dbproc, int direction) { ring_store(dbproc, direction, g_ringcount); }
 
 void db__dump_wiretrace(FILE* out) {
-  int first = g_ringcount > kRingSize ? g_ringcount - kRingSize : 0;
+  long long first = g_ringcount > kRingSize ? g_ringcount - kRingSize : 0;
   char line[160];
-  for (int i = first; i < g_ringcount; ++i) {
+  for (long long i = first; i < g_ringcount; ++i) {
     const RingEntry& e = g_ring[i % kRingSize];
     int len = (e.header[2] << 8) | e.header[3];
     header_line(line, sizeof line, e.spid, e.direction, e.header, len, e.header[1], e.seq);
