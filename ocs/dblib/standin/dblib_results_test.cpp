@@ -167,7 +167,7 @@ TEST_F(Results, BindingErrors) {
   EXPECT_EQ(dbbind(db_, 3, INTBIND, 0, reinterpret_cast<BYTE*>(&i)), 0);
   EXPECT_EQ(dbbind(db_, 1, 23, 0, reinterpret_cast<BYTE*>(s)), 0);
   EXPECT_EQ(dbbind(db_, 1, 5, 0, reinterpret_cast<BYTE*>(s)), 0);
-  EXPECT_EQ(dbbind(db_, 1, DATETIMEBIND, 0, reinterpret_cast<BYTE*>(s)), 0);
+  EXPECT_EQ(dbbind(db_, 2, DATETIMEBIND, 0, reinterpret_cast<BYTE*>(s)), 0);  // int has no date
   EXPECT_EQ(dbbind(db_, 1, INTBIND, 0, nullptr), 0);
   EXPECT_EQ(g_errors, (std::vector<int>{20032, 20032, 20023, 20033, 20033, 20046}));
   dbcanquery(db_);
