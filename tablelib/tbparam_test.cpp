@@ -13,15 +13,7 @@ namespace {
 
 using testing::ScratchDir;
 
-std::string message_of(auto&& fn, int* code = nullptr) {
-  try {
-    fn();
-  } catch (const vos::Error& e) {
-    if (code) *code = e.code();
-    return e.message();
-  }
-  return "(no error)";
-}
+using testing::message_of;
 
 struct Prepared {
   explicit Prepared(const std::string& name) : tp(tbtopn(name, kNewFile, nullptr)) {}

@@ -15,15 +15,7 @@ namespace {
 
 using testing::ScratchDir;
 
-std::string message_of(auto&& fn, int* code = nullptr) {
-  try {
-    fn();
-  } catch (const vos::Error& e) {
-    if (code) *code = e.code();
-    return e.message();
-  }
-  return "(no error)";
-}
+using testing::message_of;
 
 unsigned be32(const std::string& b, std::size_t at) {
   return (static_cast<unsigned>(static_cast<unsigned char>(b[at])) << 24) |

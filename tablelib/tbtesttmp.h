@@ -9,7 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "vos/error.h"
+
 namespace tbl::testing {
+
+// The message of the VOS error `fn` raises (its code into *code), or
+// "(no error)" when it raises none.
+inline std::string message_of(auto&& fn, int* code = nullptr) {
+  try {
+    fn();
+  } catch (const vos::Error& e) {
+    if (code) *code = e.code();
+    return e.message();
+  }
+  return "(no error)";
+}
 
 class ScratchDir {
  public:
