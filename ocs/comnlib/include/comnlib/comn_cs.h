@@ -144,3 +144,36 @@ int comn__retrieve_mnemonic(COMN_CONTEXT* ctx, const std::uint8_t* utf8, int len
                             int buflen, int* lenout);
 void comn__drop_mnem_string(void* record);
 void comn_intl_drop_mnemdb(COMN_CONTEXT* ctx);
+
+// ---- Conversion engine --------------------------------------------------------
+// category 2 character type, 3 messages (BESTGUESS tables), 4 money,
+// 5 numeric, 6 time; any other value means character type.
+int comn_charset_convert(COMN_CONTEXT* ctx, int category, COMN_DATAFORMAT* srcfmt,
+                         const void* src, COMN_DATAFORMAT* dstfmt, void* dst,
+                         std::int32_t* produced);
+int comn__convt_to_utf8(COMN_CONTEXT* ctx, int mode, COMN_DATAFORMAT* srcfmt, comn_loccache* se,
+                        const std::uint8_t* src, std::uint8_t* dst, int room,
+                        std::int32_t* produced);
+int comn__convt_from_utf8(COMN_CONTEXT* ctx, int mode, const std::uint8_t* src, int srclen,
+                          COMN_DATAFORMAT* dstfmt, comn_loccache* de, std::uint8_t* dst,
+                          std::int32_t* produced);
+int comn__call_converter(COMN_CONTEXT* ctx, int mode, comn_convconfig* cfg,
+                         COMN_DATAFORMAT* srcfmt, comn_loccache* se, const std::uint8_t* src,
+                         COMN_DATAFORMAT* dstfmt, comn_loccache* de, std::uint8_t* dst,
+                         std::int32_t* produced);
+int comn__get_convert_config(COMN_CONTEXT* ctx, const comn_chardesc* from,
+                             const comn_chardesc* to, comn_convconfig** out);
+int comn__conv_by_table(COMN_CONTEXT* ctx, int mode, comn_convconfig* cfg, comn_loccache* se,
+                        comn_loccache* de, const std::uint8_t* src, int srclen, std::uint8_t* dst,
+                        int room, std::int32_t* produced);
+int comn__use_replacement(const comn_convconfig* cfg, std::uint8_t* dst, int room,
+                          std::int32_t* produced);
+int comn_convert_max_multiplier(COMN_CONTEXT* ctx, int category, comn_locale* a, comn_locale* b,
+                                std::int32_t* mult);
+int comn__convert_get_max_multiplier(COMN_CONTEXT* ctx, comn_loccache* from, comn_loccache* to,
+                                     std::int32_t* mult);
+void comn__utf8_lcache(COMN_CONTEXT* ctx, comn_loccache* out);
+int comn__print_load_convtbl_err(int code, const char* path);
+// The caller's conversion record for a pair of set ids, or null.
+int comn__get_user_charconv(COMN_CONTEXT* ctx, const comn_object* src, const comn_object* dst,
+                            comn_userconv** out);

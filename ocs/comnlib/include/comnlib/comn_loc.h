@@ -13,6 +13,7 @@
 #include "comnlib/com_kern.h"
 #include "comnlib/com_types.h"
 #include "comnlib/comn_context.h"
+#include "intllib/intl_loc.h"
 
 struct lm_context;
 struct lm_list;
@@ -213,6 +214,24 @@ struct comn_msgdesc {
 };
 using COMN_MSGDESC = comn_msgdesc;
 
+// A caller's conversion routine for one pair of sets: (context, source
+// format, source, target format, target, produced) -> status.
+using COMN_USERCONVFN = int (*)(COMN_CONTEXT*, COMN_DATAFORMAT*, const void*, COMN_DATAFORMAT*,
+                                void*, std::int32_t*);
+
+// One record of the context's user converter list.
+struct comn_userconv {
+  char srcname[256];
+  std::int32_t srclen;
+  char dstname[256];
+  std::int32_t dstlen;
+  comn_object* srcid;
+  comn_object* dstid;
+  COMN_USERCONVFN fn;
+  std::int32_t mult;
+  comn_userconv* next;
+};
+
 // Localisation state of one context.
 struct comn_intlstate {
   comn_loccache* loccache;
@@ -234,3 +253,51 @@ using COMN_INTLSTATE = comn_intlstate;
 int comn_intlstate_alloc(COMN_CONTEXT* ctx);
 // Frees the global-id cache and the state itself (caches must be dropped first).
 void comn_intlstate_free(COMN_CONTEXT* ctx);
+
+// ---- Locale cache and loading ------------------------------------------------
+
+// What locales.dat says of one locale (each name at most 255 characters;
+// empty when not given).
+struct comn_lookup {
+  char lang[256];
+  char charset[256];
+  char sortorder[256];
+  char datetime[256];
+  char numeric[256];
+  char money[256];
+};
+
+int comn_intl_init(COMN_CONTEXT* ctx, char* pathbuf, int pathlen);
+int comn_intl_load(COMN_CONTEXT* ctx, const char* name, int namelen, comn_loccache** result,
+                   char* pathbuf, int pathlen);
+// property 8 language, 9 character set, 10 sort order.
+int comn_intl_load_mertypes(COMN_CONTEXT* ctx, int property, const char* name, int namelen,
+                            char* pathbuf, int pathlen, comn_loccache* base,
+                            comn_loccache** result);
+int com_intl_envloc(COMN_CONTEXT* ctx, int category, char* buf, int buflen);
+int com_intl_getstr(const comn_locale* loc, int category, int item, char* buf, int buflen,
+                    int* outlen);
+int com_intl_loccmp(int category, int item, const comn_locale* a, const comn_locale* b);
+const COM_CHARATTRIB* com_intl_charattr(COMN_CONTEXT* ctx, const COMN_DATAFORMAT* fmt);
+int com_intl_get_locname(COMN_CONTEXT* ctx, const char* utf8name, int namelen, char* buf,
+                         int buflen, int* outlen);
+void com_intl_loccache_drop(COMN_CONTEXT* ctx);
+void comn_intl_message_drop(COMN_CONTEXT* ctx);
+int comn_lm_exit(COMN_CONTEXT* ctx);
+// Frees everything of the context's localisation state, and the state.
+void comn_intl_exit(COMN_CONTEXT* ctx);
+
+int comn__load_locdata(COMN_CONTEXT* ctx, int kind, comn_object* oid, comn_loccache* entry,
+                       char* pathbuf, int pathlen);
+int comn__create_loccache(comn_loccache** out);
+void comn__drop_loccache(comn_loccache* e);
+int comn__copy_loccache(const comn_loccache* src, comn_loccache** out);
+comn_loccache* com__scan_lcache_name(COMN_CONTEXT* ctx, const char* name, int len);
+int comn__intl_lookup(COMN_CONTEXT* ctx, const char* name, int len, comn_lookup* out,
+                      char* pathbuf, int pathlen);
+int comn__intl_load_message(COMN_CONTEXT* ctx, comn_object* langid, comn_loccache* entry);
+int comn__build_parsetree();
+int comn__chk_format(std::int32_t value, const void* list, int flag);
+// The cache entry of a data format's locale for a category (the context's
+// default locale when the format names none); null when there is none.
+comn_loccache* comn__fmt_entry(COMN_CONTEXT* ctx, const COMN_DATAFORMAT* fmt, int category);

@@ -82,9 +82,11 @@ inline std::string comn_test_charset1(const std::string& name, const std::uint8_
 }
 
 // A charset.loc of class 2 whose characters are all one byte long (a
-// length table of 0x11), one type-map block and one fourth-table block.
+// length table of 0x11, unless one is given), one type-map block and one
+// fourth-table block.
 inline std::string comn_test_charset2(const std::string& name, const std::uint8_t* typemap,
-                                      std::uint8_t typeblocks = 1) {
+                                      std::uint8_t typeblocks = 1,
+                                      const std::uint8_t* lentab = nullptr) {
   std::vector<std::uint8_t> hdr(44, 0);
   hdr[2] = 2;
   hdr[3] = 1;
@@ -99,7 +101,7 @@ inline std::string comn_test_charset2(const std::string& name, const std::uint8_
   put(32, 1024);
   put(40, 256);
   std::vector<std::uint8_t> image = hdr;
-  for (int i = 0; i < 256; ++i) image.push_back(0x11);
+  for (int i = 0; i < 256; ++i) image.push_back(lentab != nullptr ? lentab[i] : 0x11);
   image.insert(image.end(), typemap, typemap + 1024);
   for (int i = 0; i < 256; ++i) image.push_back(static_cast<std::uint8_t>(i));
   return ";\n[charset]\nclass = 0x02\nname = " + name + "\nid = 0x02\nstatus = 0x0102\nimage_size = " +
