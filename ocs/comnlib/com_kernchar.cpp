@@ -1,10 +1,8 @@
 // Conversion kernels whose source is character data: read into every kind,
 // copied into character targets (quotes doubled on request) and read as
-// hexadecimal into binary targets.
-//
-// Character data are read under the built-in iso_1 attributes: locale
-// records and character-set conversion between two locales are resolved by
-// the localisation code, which this file does not reach.
+// hexadecimal into binary targets.  Character data are read in the
+// character set of the format's locale, else of the context's default
+// locale, else iso_1.
 #include <algorithm>
 #include <cerrno>
 #include <cfloat>
@@ -14,6 +12,10 @@
 #include <string>
 
 #include "comnlib/com_charclass.h"
+#include "comnlib/comn_alloc.h"
+#include "comnlib/comn_cs.h"
+#include "comnlib/comn_loc.h"
+#include "comnlib/comn_locdate.h"
 #include "comnlib/com_date.h"
 #include "comnlib/com_datetext.h"
 #include "comnlib/com_inttext.h"
@@ -26,7 +28,21 @@ namespace {
 enum class T { Bit, I1, I2, I4, I8, Flt4, Flt8, Mny4, Money, Num, Date4, Datetime, Char, Bin,
                VarChar, VarBin };
 
-const COM_CHARATTRIB* charattr(COMN_CONTEXT*, COMN_DATAFORMAT*) { return com_get_charattrib(); }
+const COM_CHARATTRIB* charattr(COMN_CONTEXT* ctx, COMN_DATAFORMAT* fmt) {
+  return com_intl_charattr(ctx, fmt);
+}
+
+// The character-type cache entry of a format's locale (null: none).
+comn_loccache* ctype_entry(COMN_CONTEXT* ctx, COMN_DATAFORMAT* fmt) {
+  return comn__fmt_entry(ctx, fmt, COMN_LC_CTYPE);
+}
+
+// True when the two sides' texts are in different character sets.
+bool needs_conversion(COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, COMN_DATAFORMAT* df) {
+  comn_loccache* se = ctype_entry(ctx, sf);
+  comn_loccache* de = ctype_entry(ctx, df);
+  return se && de && se != de && se->chardesc != de->chardesc;
+}
 
 int syntax(std::int32_t* outlen) {
   *outlen = 0;
@@ -171,21 +187,48 @@ int to_money(bool four, const char* text, int n, void* dst, std::int32_t* outlen
   return rc == 1 ? COMN_EOVERFLOW : COMN_OK;
 }
 
-int to_date(bool four, const char* text, int n, void* dst, std::int32_t* outlen,
-            const COM_CHARATTRIB* a) {
-  int rc;
+// Dates: the text of a locale is parsed in utf8 (converted first) under the
+// locale's month names and date order; without a locale the built-in names,
+// order and iso_1 attributes apply.
+int parse_date(bool four, const char* text, int n, void* dst, int order,
+               const char* const* months, const char* const* shortmonths,
+               const COM_CHARATTRIB* a) {
   if (four) {
     COM_DATETIME4 v{};
-    rc = com__date4fromchar_mb(&v, text, n, 0, com__get_date_order_id(), com__get_months(),
-                               com__get_shortmonths(), a);
+    int rc = com__date4fromchar_mb(&v, text, n, 0, order, months, shortmonths, a);
     if (rc == 0) std::memcpy(dst, &v, 4);
-    *outlen = 4;
+    return rc;
+  }
+  COM_DATETIME v{};
+  int rc = com__datefromchar_mb(&v, text, n, 0, order, months, shortmonths, a);
+  if (rc == 0) std::memcpy(dst, &v, 8);
+  return rc;
+}
+
+int to_date(bool four, COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const char* text, int n,
+            void* dst, std::int32_t* outlen) {
+  *outlen = four ? 4 : 8;
+  const int order = com_intl_dateorder_id(ctx, sf);
+  const char* const* months = com_intl_months(ctx, sf);
+  const char* const* shortmonths = com_intl_shortmonths(ctx, sf);
+  comn_loccache* se = ctype_entry(ctx, sf);
+  int rc;
+  if (se && ctx->intlstate && ctx->intlstate->utf8desc && ctx->intlstate->utf8desc->attr) {
+    size_t room = 3 * static_cast<size_t>(n) + 1;
+    auto* buf = static_cast<std::uint8_t*>(comn_malloc(room));
+    if (!buf) return -1;
+    std::int32_t produced = 0;
+    int st = comn__convt_to_utf8(ctx, 1, sf, se, reinterpret_cast<const std::uint8_t*>(text), buf,
+                                 static_cast<int>(room), &produced);
+    if (st != COMN_OK) {
+      comn_free(buf);
+      return st;
+    }
+    rc = parse_date(four, reinterpret_cast<const char*>(buf), produced, dst, order, months,
+                    shortmonths, ctx->intlstate->utf8desc->attr);
+    comn_free(buf);
   } else {
-    COM_DATETIME v{};
-    rc = com__datefromchar_mb(&v, text, n, 0, com__get_date_order_id(), com__get_months(),
-                              com__get_shortmonths(), a);
-    if (rc == 0) std::memcpy(dst, &v, 8);
-    *outlen = 8;
+    rc = parse_date(four, text, n, dst, order, months, shortmonths, com_get_charattrib());
   }
   if (rc < 0) return syntax(outlen);
   return rc > 0 ? COMN_EOVERFLOW : COMN_OK;
@@ -251,11 +294,14 @@ int whole_chars(const char* text, int limit, const COM_CHARATTRIB* a) {
   return i;
 }
 
-int to_char(COMN_DATAFORMAT* sf, const char* text, int n, COMN_DATAFORMAT* df, void* dst,
-            std::int32_t* outlen, const COM_CHARATTRIB* a) {
+int to_char(COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const char* text, int n,
+            COMN_DATAFORMAT* df, void* dst, std::int32_t* outlen, const COM_CHARATTRIB* a) {
   int max = std::max(0, df->maxlength);
   *outlen = std::min(n, max);
-  if (df->format & COMN_FMT_QUOTES) {
+  if (*outlen > 0 && needs_conversion(ctx, sf, df)) {
+    int st = comn_charset_convert(ctx, COMN_LC_CTYPE, sf, text, df, dst, outlen);
+    if (st != COMN_OK) return st;
+  } else if (df->format & COMN_FMT_QUOTES) {
     int st = comn__escchar(text, sf, dst, df, outlen, a, '\'');
     if (st != COMN_OK) return st;
   } else {
@@ -270,10 +316,22 @@ int to_char(COMN_DATAFORMAT* sf, const char* text, int n, COMN_DATAFORMAT* df, v
   return st == COMN_EOVERFLOW ? COMN_ETRUNCATED : st;
 }
 
-int to_varchar(const char* text, int n, void* dst, std::int32_t* outlen,
-               const COM_CHARATTRIB* a) {
-  int k = whole_chars(text, std::min(n, COMN_VARY_ROOM), a);
-  std::memmove(static_cast<char*>(dst) + 2, text, static_cast<size_t>(k));
+int to_varchar(COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const char* text, int n,
+               COMN_DATAFORMAT* df, void* dst, std::int32_t* outlen, const COM_CHARATTRIB* a) {
+  int k;
+  if (needs_conversion(ctx, sf, df)) {
+    COMN_DATAFORMAT room = *df;
+    room.maxlength = COMN_VARY_ROOM;
+    room.format = 0;
+    std::int32_t produced = 0;
+    int st = comn_charset_convert(ctx, COMN_LC_CTYPE, sf, text, &room,
+                                  static_cast<char*>(dst) + 2, &produced);
+    if (st != COMN_OK) return st;
+    k = std::clamp<int>(produced, 0, COMN_VARY_ROOM);
+  } else {
+    k = whole_chars(text, std::min(n, COMN_VARY_ROOM), a);
+    std::memmove(static_cast<char*>(dst) + 2, text, static_cast<size_t>(k));
+  }
   auto w = static_cast<std::int16_t>(k);
   std::memcpy(dst, &w, 2);
   *outlen = COMN_VARY_OUTLEN;
@@ -291,10 +349,10 @@ int kernel(T t, COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const void* src, COMN_DA
     case T::Flt4: case T::Flt8: return to_float(t == T::Flt4, text, n, dst, outlen, a);
     case T::Num: return to_num(sf, text, n, df, dst, outlen, a);
     case T::Mny4: case T::Money: return to_money(t == T::Mny4, text, n, dst, outlen, a);
-    case T::Date4: case T::Datetime: return to_date(t == T::Date4, text, n, dst, outlen, a);
+    case T::Date4: case T::Datetime: return to_date(t == T::Date4, ctx, sf, text, n, dst, outlen);
     case T::Bin: case T::VarBin: return to_binary(t == T::VarBin, text, n, df, dst, outlen);
-    case T::Char: return to_char(sf, text, n, df, dst, outlen, a);
-    case T::VarChar: return to_varchar(text, n, dst, outlen, a);
+    case T::Char: return to_char(ctx, sf, text, n, df, dst, outlen, a);
+    case T::VarChar: return to_varchar(ctx, sf, text, n, df, dst, outlen, a);
   }
   return COMN_ESYNTAX;
 }

@@ -167,3 +167,39 @@ TEST(KernChar, ToCharacter) {
   EXPECT_EQ(v.out, 258);
   EXPECT_EQ(v.buf[0], 3);
 }
+
+#include "comnlib/com_charclass.h"
+#include "comnlib/comn_loc.h"
+
+TEST(KernChar, LocaleCharacterSet) {
+  // A character set in which "#" has the single-byte form "5".
+  static std::uint8_t typemap[1024];
+  std::memcpy(typemap, com_get_typemap(), sizeof typemap);
+  typemap[4 * '#' + 1] = '5';
+  COM_CHARATTRIB attr = *com_get_charattrib();
+  attr.typemap = typemap;
+  attr.flags[0] = 2;  // read through the single-byte forms
+  comn_chardesc desc{};
+  desc.attr = &attr;
+  comn_loccache entry{};
+  entry.chardesc = &desc;
+  comn_locale loc{};
+  for (auto& c : loc.cat) c = &entry;
+
+  K plain(2);
+  EXPECT_EQ(plain.run(comn_chartoi4, "1#"), COMN_ESYNTAX);
+  K local(2);
+  local.ctx.deflocale = &loc;
+  EXPECT_EQ(local.run(comn_chartoi4, "1#"), COMN_OK);
+  std::int32_t v;
+  std::memcpy(&v, local.buf, 4);
+  EXPECT_EQ(v, 15);
+  K fmtlocale(2);
+  fmtlocale.sf.locale = &loc;
+  EXPECT_EQ(fmtlocale.run(comn_chartomoney, "1#"), COMN_OK);
+  // Both sides in one set: text is copied, not converted.
+  K same(3, 3);
+  same.ctx.deflocale = &loc;
+  EXPECT_EQ(same.run(comn_chartochar, "a#b"), COMN_OK);
+  EXPECT_EQ(same.text(3), "a#b");
+}
