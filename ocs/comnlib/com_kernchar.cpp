@@ -340,6 +340,8 @@ int to_varchar(COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const char* text, int n,
 
 int kernel(T t, COMN_CONTEXT* ctx, COMN_DATAFORMAT* sf, const void* src, COMN_DATAFORMAT* df,
            void* dst, std::int32_t* outlen) {
+  COMN_CONTEXT defaults{};
+  if (!ctx) ctx = &defaults;  // no context: built-in defaults
   const COM_CHARATTRIB* a = charattr(ctx, sf);
   auto* text = static_cast<const char*>(src);
   int n = std::max(0, sf->maxlength);

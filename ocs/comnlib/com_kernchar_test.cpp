@@ -197,6 +197,14 @@ TEST(KernChar, LocaleCharacterSet) {
   K fmtlocale(2);
   fmtlocale.sf.locale = &loc;
   EXPECT_EQ(fmtlocale.run(comn_chartomoney, "1#"), COMN_OK);
+  // Without a context the format's locale still applies.
+  std::int32_t n = 0;
+  EXPECT_EQ(comn_chartoi4(nullptr, &fmtlocale.sf, "1#", &fmtlocale.df, &v, &n), COMN_OK);
+  COMN_DATAFORMAT datefmt = fmtlocale.sf;
+  datefmt.maxlength = 10;
+  EXPECT_EQ(comn_chartodatetime(nullptr, &datefmt, "Jan 2 1900", &fmtlocale.df, fmtlocale.buf, &n),
+            COMN_OK);
+  EXPECT_EQ(n, 8);
   // Both sides in one set: text is copied, not converted.
   K same(3, 3);
   same.ctx.deflocale = &loc;
