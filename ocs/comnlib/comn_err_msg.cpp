@@ -3,6 +3,7 @@
 // descriptor) and looking a message up.
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "comnlib/comn_alloc.h"
