@@ -4,7 +4,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <string>
@@ -13,6 +15,7 @@
 #include "comnlib/com_charclass.h"
 #include "comnlib/com_date.h"
 #include "comnlib/comn_cs.h"
+#include "comnlib/comn_err.h"
 #include "comnlib/comn_loc_testhome.h"
 #include "comnlib/comn_locdate.h"
 #include "comnlib/comn_path.h"
@@ -329,6 +332,58 @@ TEST_F(LocHome, ConvertsBetweenLocales) {
   EXPECT_EQ(mult, 2);
   EXPECT_EQ(comn_convert_max_multiplier(&ctx_, 2, &iso, &fr, &mult), 1);
   EXPECT_EQ(mult, 1);
+}
+
+int upper_conv(COMN_CONTEXT*, COMN_DATAFORMAT* sf, const void* src, COMN_DATAFORMAT* df,
+               void* dst, std::int32_t* produced) {
+  const int n = std::min(sf->maxlength, df->maxlength);
+  for (int i = 0; i < n; ++i)
+    static_cast<char*>(dst)[i] = static_cast<char>(std::toupper(static_cast<const char*>(src)[i]));
+  *produced = n;
+  return 1;
+}
+
+TEST_F(LocHome, CallerRoutinesAndVaryingTexts) {
+  ASSERT_EQ(comn_intl_init(&ctx_, nullptr, 0), 1);
+  comn_locale iso = locale_of(load("default"));
+  comn_locale pc = locale_of(load("fr_PC"));
+  COMN_USERCONVFN fn = upper_conv;
+  std::int32_t mult = 3;
+  ASSERT_EQ(comn_set_user_charset_convert(&ctx_, 34, "cp850", -9, "iso_1", -9, &mult, &fn), 1);
+  COMN_DATAFORMAT sf{}, df{};
+  sf.maxlength = 3;
+  sf.locale = &pc;
+  df.maxlength = 8;
+  df.locale = &iso;
+  std::uint8_t out[260] = {};
+  std::int32_t n = 0;
+  EXPECT_EQ(comn_charset_convert(&ctx_, 2, &sf, "abc", &df, out, &n), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out), static_cast<size_t>(n)), "ABC");
+  EXPECT_EQ(comn_convert_max_multiplier(&ctx_, 2, &pc, &iso, &mult), 1);
+  EXPECT_EQ(mult, 3);
+  ASSERT_EQ(comn_set_user_charset_convert(&ctx_, 35, "cp850", -9, "iso_1", -9, nullptr, nullptr), 1);
+  // A varying source: its own 16-bit length before the data; a varying
+  // target: the data after its length field, which is left to the caller.
+  std::uint8_t vsrc[260] = {};
+  const std::int16_t len = 2;
+  std::memcpy(vsrc, &len, 2);
+  vsrc[2] = 'a';
+  vsrc[3] = 0xE9;
+  vsrc[4] = 'z';  // beyond the length: not converted
+  sf = COMN_DATAFORMAT{};
+  sf.datatype = COMN_DT_VARCHAR;
+  sf.maxlength = 258;
+  sf.locale = &iso;
+  df = COMN_DATAFORMAT{};
+  df.datatype = COMN_DT_VARCHAR;
+  df.maxlength = 258;
+  df.locale = &pc;
+  std::memset(out, 0, sizeof out);
+  EXPECT_EQ(comn_charset_convert(&ctx_, 2, &sf, vsrc, &df, out, &n), 1);
+  EXPECT_EQ(n, 2);
+  EXPECT_EQ(out[2], 'a');
+  EXPECT_EQ(out[3], 0x82);
+  EXPECT_EQ(out[0], 0);
 }
 
 TEST_F(LocHome, MnemonicsForUnmappedCharacters) {
