@@ -1,0 +1,79 @@
+// Loads the common library's locales from the test installation tree
+// (testbed/home), so that its files stay in the formats the loaders read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "comnlib/comn_cs.h"
+#include "comnlib/comn_err.h"
+#include "comnlib/comn_locdate.h"
+#include "comnlib/comn_path.h"
+
+namespace {
+
+class FixtureHome : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto home =
+        std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "testbed" / "home";
+    if (!std::filesystem::exists(home / "locales" / "locales.dat")) GTEST_SKIP() << home;
+    home_ = std::filesystem::canonical(home).string();
+    intl_sethome(home_.c_str());
+  }
+  void TearDown() override {
+    comn_intl_exit(&ctx_);
+    com_errdrop(&ctx_);
+    intl_sethome(nullptr);
+  }
+  std::string home_;
+  COMN_CONTEXT ctx_{};
+};
+
+TEST_F(FixtureHome, LoadsTheInstalledLocales) {
+  char path[1025] = {};
+  ASSERT_EQ(comn_intl_init(&ctx_, path, sizeof path), 1) << path;
+  comn_loccache* def = nullptr;
+  ASSERT_EQ(comn_intl_load(&ctx_, "default", -9, &def, path, sizeof path), 1) << path;
+  comn_loccache* it = nullptr;
+  ASSERT_EQ(comn_intl_load(&ctx_, "it_IT", -9, &it, path, sizeof path), 1) << path;
+  EXPECT_EQ(def->chardesc, it->chardesc);
+  comn_locale loc{};
+  for (auto& c : loc.cat) c = it;
+  ctx_.deflocale = &loc;
+  EXPECT_EQ(com_intl_dateorder_id(&ctx_, nullptr), 2);
+  char buf[32];
+  int n = 0;
+  ASSERT_EQ(comn_intl_day(&ctx_, nullptr, 0, 0, buf, sizeof buf, &n), 1);
+  EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), "luned\xEC");
+  // iso_1 to utf8 and back through the installed tables.
+  COMN_DATAFORMAT f{};
+  f.maxlength = 16;
+  std::uint8_t u8[16];
+  std::int32_t m = 0;
+  const std::uint8_t src[] = {'c', 0xE8, 0xFF};
+  f.maxlength = 3;
+  ASSERT_EQ(comn__convt_to_utf8(&ctx_, 0, &f, it, src, u8, sizeof u8, &m), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(u8), static_cast<size_t>(m)), "c\xC3\xA8\xC3\xBF");
+  std::uint8_t back[16];
+  f.maxlength = sizeof back;
+  ASSERT_EQ(comn__convt_from_utf8(&ctx_, 0, u8, m, &f, it, back, &m), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(back), static_cast<size_t>(m)), "c\xE8\xFF");
+  // Messages of us_english.
+  comn_locale en{};
+  for (auto& c : en.cat) c = def;
+  ctx_.deflocale = &en;
+  ASSERT_EQ(com_errinit(&ctx_), 1);
+  comn_errparm p;
+  com_ep_ss(&p, "comn_test", "x");
+  char msg[200];
+  int len = 0;
+  ASSERT_EQ(com_build_errmsg(&ctx_, ctx_.errfile, (1 << 24) | (1 << 16) | 2, &p, nullptr, 0, 4,
+                             msg, sizeof msg, &len),
+            1);
+  EXPECT_EQ(std::string(msg, static_cast<size_t>(len)),
+            "comn_test: common library: internal: invalid argument x");
+  ctx_.deflocale = nullptr;
+}
+
+}  // namespace
