@@ -301,3 +301,11 @@ int comn__chk_format(std::int32_t value, const void* list, int flag);
 // The cache entry of a data format's locale for a category (the context's
 // default locale when the format names none); null when there is none.
 comn_loccache* comn__fmt_entry(COMN_CONTEXT* ctx, const COMN_DATAFORMAT* fmt, int category);
+// Reads the current entry's values as integers (each first converted to
+// ASCII through the attribute record) into a new list (comn_free it):
+// a first value of -1 gives the list {-1}; a first value of 0 or below -1
+// gives 0; otherwise the first and every following value are kept, and
+// the list is accepted when every value is a whole decimal number.
+// 1, 0, -1 or -301.
+int comn__read_grp(COMN_CONTEXT* ctx, INTL_LOCFILE* lf, const COM_CHARATTRIB* attr,
+                   std::int32_t** list, int* count);
