@@ -194,6 +194,10 @@ int read_table_section(COMN_CONTEXT* ctx, comn_convtable* t, INTL_LOCFILE* lf) {
         return COMN_NOMEM;
       }
       r = comn__get_image(ctx, idx, t->indexsize, lf, 0);
+      // The index must end with its entry: a value left over would be lost
+      // between the two images.
+      int vst = 0;
+      if (r == 1 && intl_nextvalue(lf, &vst) != nullptr) r = 0;
       if (r == 1) r = comn__get_image(ctx, t->dest, t->destsize, lf, 1);
       for (std::uint32_t i = 0; r == 1 && i < t->nindex; ++i)
         t->index[i] = static_cast<std::uint16_t>((idx[2 * i] << 8) | idx[2 * i + 1]);

@@ -150,6 +150,25 @@ TEST_F(CsHome, LoadsSetsOnceAndKeepsTheirConfiguration) {
   EXPECT_EQ(cfg->table->nindex, 256);
   EXPECT_EQ(cfg->table->index[0xE9], 0xE9);
   EXPECT_EQ(cfg->table->dest[8 * 0xE9], 0xC3);
+  // Corrupt tables are refused and reported on first use.
+  struct Bad {
+    std::string text;
+  } bad[] = {
+      {";\n[conversion]\nnindex = 0x0001\nndest = 0x0001\nindex_size = 0x00000003\n"
+       "dest_size = 0x00000008\nimage_size = 0x0000000B\ndefinition = 000000\n"},
+      {";\n[conversion]\nnindex = 0x0001\nndest = 0x0001\nindex_size = 0x00000002\n"
+       "dest_size = 0x00000008\nimage_size = 0x00000009\ndefinition = 0000\n"},
+      {";\n[conversion]\nnindex = 0x0001\nndest = 0x0001\nindex_size = 0x00000002\n"
+       "dest_size = 0x00000008\nimage_size = 0x0000000A\ndefinition = 0000, 0000000000000000\n"},
+      {";\n[conversion]\nmin_src_len = 0x01\n"},
+      {";\n[other]\n"},
+  };
+  for (const auto& b : bad) {
+    home_.put("charsets/iso_1/utf8.ctb", b.text);
+    comn__convtable_drop(cfg);
+    EXPECT_EQ(comn__load_conv_table(&ctx_, e, cfg, path, sizeof path), COMN_ECTBCORRUPT) << b.text;
+    EXPECT_EQ(cfg->table, nullptr);
+  }
 }
 
 TEST_F(CsHome, ConfigurationErrorsAreReportedAndReturned) {
