@@ -430,6 +430,13 @@ TEST_F(LocHome, LocaleQueriesAndVariants) {
   EXPECT_EQ(com_intl_getstr(&a, 2, 1, buf, 5, &n), 1);
   EXPECT_EQ(std::string(buf, 5), "iso_1");
 
+  ctx_.deflocale = &a;
+  EXPECT_EQ(com_intl_get_locname(&ctx_, "f\xC3\xA9" "e", 4, buf, sizeof buf, &n), 1);
+  EXPECT_EQ(std::string(buf, static_cast<size_t>(n)), "f\xE9" "e");
+  EXPECT_EQ(com_intl_get_locname(&ctx_, "", 0, buf, sizeof buf, &n), 1);
+  EXPECT_EQ(n, 0);
+  ctx_.deflocale = nullptr;
+
   comn_loccache* v = nullptr;
   ASSERT_EQ(comn_intl_load_mertypes(&ctx_, 9, "cp850", -9, nullptr, 0, def, &v), 1);
   EXPECT_STREQ(v->csname, "cp850");

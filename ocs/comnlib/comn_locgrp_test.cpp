@@ -6,6 +6,7 @@
 
 #include "comnlib/comn_alloc.h"
 #include "comnlib/comn_loc.h"
+#include "comnlib/comn_locdate.h"
 #include "comnlib/comn_loc_testhome.h"
 
 namespace {
@@ -35,6 +36,33 @@ TEST(ComnReadGrp, Groups) {
     comn_free(list);
     intl_close(&lf);
   }
+}
+
+TEST(ComnReadGrp, DayNamesAndFormatLists) {
+  ComnTestHome home;
+  home.put("d.loc", ";\n[s]\ndays = lun, mar\n");
+  INTL_LOCFILE lf;
+  ASSERT_EQ(intl_open((home.dir() + "/d.loc").c_str(), &lf), 1);
+  int st = 0;
+  intl_nextsection(&lf, &st);
+  intl_nextentry(&lf, &st);
+  char* names[3] = {};
+  std::int32_t lens[3] = {};
+  EXPECT_EQ(comn__read_daymon(&lf, 3, names, lens), 0);  // only two follow
+  EXPECT_EQ(std::string(names[1], static_cast<size_t>(lens[1])), "mar");
+  for (char* n : names) comn_free(n);
+  EXPECT_EQ(comn__read_daymon(&lf, 0, names, lens), 1);
+  intl_close(&lf);
+
+  struct Node {
+    std::int32_t value, a, b;
+    const Node* next;
+  };
+  const Node n2{5, 0, 0, nullptr}, n1{3, 0, 0, &n2};
+  EXPECT_EQ(comn__chk_format(4, &n1, 0), 1);
+  EXPECT_EQ(comn__chk_format(5, &n1, 0), 0);
+  EXPECT_EQ(comn__chk_format(5, &n1, 1), 1);
+  EXPECT_EQ(comn__build_parsetree(), 1);
 }
 
 }  // namespace
