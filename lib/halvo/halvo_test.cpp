@@ -184,6 +184,9 @@ TEST(HalvoStartupDeath, FatalInsideAnEntryAborts) {
 }
 
 TEST(HalvoStartup, ReadsZzsetenvQuietlyAndNothingFromStdin) {
+  // Start-up happens once per process: run the child afresh, not as a fork
+  // of a process whose run time an earlier test may have started.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         char tmpl[] = "/tmp/halvoenvXXXXXX";
