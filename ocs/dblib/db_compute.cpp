@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "comnlib/com_num.h"
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 
@@ -27,12 +28,7 @@ int bad_stream(DBPROCESS* dbproc) {
   return 0;
 }
 
-int numeric_len(int p) {
-  long bits = (static_cast<long>(p) * 332193L + 99999L) / 100000L;
-  return 1 + static_cast<int>((bits + 7) / 8);
-}
 
-bool buffering(DBPROCESS* dbproc) { return dbisopt(dbproc, DBBUFFER, nullptr) != 0; }
 
 int64_t consumed(DBPROCESS* dbproc) { return dbproc->net->consumed; }
 
@@ -44,20 +40,6 @@ void* alloc_or_die(DBPROCESS* dbproc, std::size_t size) {
     db__raise(dbproc, 20010, 8, errno);
   }
   return p;
-}
-
-// A row record of n values; under pressure the row buffer is purged once.
-dbrow* new_compute_row(DBPROCESS* dbproc, int n) {
-  dbrow* r = rownew(n);
-  if (!r && buffering(dbproc)) {
-    dbpurgebuf(dbproc);
-    r = rownew(n);
-  }
-  if (!r) {
-    dbsetdead(dbproc);
-    db__raise(dbproc, 20010, 8, errno);
-  }
-  return r;
 }
 
 // The clause at 1-based position `pos` of the list.
@@ -241,7 +223,7 @@ int dbsvarow(DBPROCESS* dbproc) {
   // was never described cannot be read.
   dbcompute* rec = compute_at(db__computes(dbproc), id);
   if (!rec || !rec->formatted) return bad_stream(dbproc);
-  dbrow* row = new_compute_row(dbproc, rec->ncols);
+  dbrow* row = db__new_row(dbproc, rec->ncols);
   if (!row) return 0;
   row->computeid = id;
   auto fail = [&]() {
@@ -259,7 +241,7 @@ int dbsvarow(DBPROCESS* dbproc) {
     if (wire < 0) continue;  // NULL: data length 0
     bool numeric = c->type == MERNUMERIC || c->type == MERDECIMAL;
     if (numeric) {
-      if (wire != numeric_len(c->precision) || wire + 2 > c->maxlen) {
+      if (wire != comn_num_getlen(c->precision) || wire + 2 > c->maxlen) {
         dead_error(dbproc, c->type == MERNUMERIC ? 20226 : 20227);
         return fail();
       }

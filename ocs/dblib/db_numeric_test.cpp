@@ -34,7 +34,6 @@ struct ClientState {
 };
 
 const BYTE* B(const char* s) { return reinterpret_cast<const BYTE*>(s); }
-int L(const char* s) { return static_cast<int>(std::strlen(s)); }
 
 std::string numeric_text(const DBNUMERIC& n) {
   char out[100];

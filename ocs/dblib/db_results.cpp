@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "comnlib/comn_alloc.h"
+#include "comnlib/com_num.h"
 #include "dblib/db_internal.h"
 #include "db_compute.h"
 
@@ -13,14 +14,6 @@ int dead_error(DBPROCESS* dbproc, int err, int sev = 11) {
   dbsetdead(dbproc);
   db__raise(dbproc, err, sev);
   return 0;
-}
-
-// Byte length of an exact numeric of precision p (sign byte included):
-// enough bytes for 10^p - 1.
-int numeric_len(int p) {
-  // bits = ceil(p * log2(10)); 332193 / 100000 ~ log2(10) rounded up.
-  long bits = (static_cast<long>(p) * 332193L + 99999L) / 100000L;
-  return 1 + static_cast<int>((bits + 7) / 8);
 }
 
 // Appends a column record to the connection's list.
@@ -97,7 +90,7 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
         return 0;
       if (prec < 1 || prec > 77) return dead_error(dbproc, 20224);
       if (scale > 77 || scale > prec) return dead_error(dbproc, 20225);
-      if (ml != numeric_len(prec)) return dead_error(dbproc, t == MERNUMERIC ? 20226 : 20227);
+      if (ml != comn_num_getlen(prec)) return dead_error(dbproc, t == MERNUMERIC ? 20226 : 20227);
       c->precision = prec;
       c->scale = scale;
       c->maxlen = 35;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "comnlib/com_num.h"
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
@@ -12,10 +13,6 @@ namespace {
 
 bool buffering(DBPROCESS* dbproc) { return dbisopt(dbproc, DBBUFFER, nullptr) != 0; }
 
-int numeric_len(int p) {
-  long bits = (static_cast<long>(p) * 332193L + 99999L) / 100000L;
-  return 1 + static_cast<int>((bits + 7) / 8);
-}
 
 bool is_fixed(int type) {
   switch (type) {
@@ -41,8 +38,11 @@ void* alloc_row_memory(DBPROCESS* dbproc, std::size_t size) {
   return p;
 }
 
-dbrow* db__get_new_row(DBPROCESS* dbproc) {
-  int n = dballcols(dbproc);
+dbrow* db__get_new_row(DBPROCESS* dbproc) { return db__new_row(dbproc, dballcols(dbproc)); }
+
+}  // namespace
+
+dbrow* db__new_row(DBPROCESS* dbproc, int n) {
   dbrow* r = rownew(n);
   if (!r && buffering(dbproc)) {
     dbpurgebuf(dbproc);
@@ -54,8 +54,6 @@ dbrow* db__get_new_row(DBPROCESS* dbproc) {
   }
   return r;
 }
-
-}  // namespace
 
 // Reads the length part of one value: `len` (-1 for NULL).
 int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
@@ -133,7 +131,7 @@ int dbsvrow(DBPROCESS* dbproc) {
       continue;
     }
     if (numeric) {
-      if (wire != numeric_len(c->precision)) {
+      if (wire != comn_num_getlen(c->precision)) {
         dbsetdead(dbproc);
         db__raise(dbproc, c->type == MERNUMERIC ? 20226 : 20227, 11);
         return fail();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "comnlib/com_num.h"
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_internal.h"
 #include "db_charset.h"
@@ -30,10 +31,6 @@ struct RpcRec {
 
 RpcRec* rpc_of(DBPROCESS* dbproc) { return static_cast<RpcRec*>(dbproc->rpc); }
 
-int numeric_len(int p) {
-  long bits = (static_cast<long>(p) * 332193L + 99999L) / 100000L;
-  return 1 + static_cast<int>((bits + 7) / 8);
-}
 
 bool is_varytype(int t) {
   switch (t) {
@@ -220,7 +217,7 @@ RETCODE dbrpcparam(DBPROCESS* dbproc, const char* paramname, BYTE status, int ty
       if (prec < 1 || prec > 77 || scale > prec) return refuse(dbproc, 20216, 7);
       p.precision = prec;
       p.scale = scale;
-      p.maxlen = numeric_len(prec);
+      p.maxlen = comn_num_getlen(prec);
       p.datalen = datalen != 0 ? p.maxlen : 0;
       break;
     }
@@ -296,7 +293,7 @@ int dbsvretval(DBPROCESS* dbproc) {
     }
     if (dl == 0) continue;
     bool numeric = type == MERNUMERIC || type == MERDECIMAL;
-    if (numeric && dl != numeric_len(c.precision)) {
+    if (numeric && dl != comn_num_getlen(c.precision)) {
       dbsetdead(dbproc);
       db__raise(dbproc, type == MERNUMERIC ? 20226 : 20227, 11);
       return 0;

@@ -487,6 +487,9 @@ void db__run_charset_query(DBPROCESS* dbproc);
 
 // Rows (db_rows.cpp) and binding.
 int dbsvrow(DBPROCESS* dbproc);
+// A row record of n zeroed values; under memory pressure the row buffer is
+// purged once; a failure marks the connection dead and raises 20010.
+dbrow* db__new_row(DBPROCESS* dbproc, int n);
 int dbdobind(DBPROCESS* dbproc);
 
 // RPC and return values (db_rpc.cpp).
