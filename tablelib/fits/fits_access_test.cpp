@@ -262,7 +262,9 @@ TEST(FitsAccess, HeaderKeywords) {
     char card[FLEN_CARD] = {0};
     ffgrec(f, i, card, &status);
     if (std::string(card).rfind("HISTORY same text", 0) == 0) ++histories;
-    if (std::string(card).rfind("BOOL", 0) == 0) EXPECT_EQ(card[29], 'T');
+    if (std::string(card).rfind("BOOL", 0) == 0) {
+      EXPECT_EQ(card[29], 'T');
+    }
   }
   EXPECT_EQ(histories, 2);
   char v[FLEN_VALUE] = {0};
