@@ -5,23 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "com_raw.h"
 #include "comnlib/com_cvt.h"
 #include "comnlib/com_date.h"
 
 namespace {
 
-template <typename T>
-T load(const void* s) {
-  T v;
-  std::memcpy(&v, s, sizeof v);
-  return v;
-}
-
-template <typename T>
-int store(void* d, T v) {
-  std::memcpy(d, &v, sizeof v);
-  return static_cast<int>(sizeof v);
-}
+using comraw::load;
+using comraw::store;
 
 // An integer value into each fixed target.
 int int_to(std::int64_t v, int target, void* d) {

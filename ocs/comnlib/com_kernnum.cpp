@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "com_raw.h"
 #include "comnlib/com_cvt.h"
 #include "comnlib/com_kern.h"
 #include "comnlib/com_num.h"
@@ -17,17 +18,8 @@ enum class T { Bit, I1, I2, I4, I8, Flt4, Flt8, Mny4, Money, Num, Char, Bin, Var
 
 using i64 = std::int64_t;
 
-template <typename V>
-V load(const void* p) {
-  V v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <typename V>
-void store(void* p, V v) {
-  std::memcpy(p, &v, sizeof v);
-}
+using comraw::load;
+using comraw::store;
 
 bool is_int(K k) { return k == K::Bit || k == K::I1 || k == K::I2 || k == K::I4; }
 bool is_money(K k) { return k == K::Mny4 || k == K::Money; }
