@@ -32,15 +32,6 @@ int bad_stream(DBPROCESS* dbproc) {
 
 int64_t consumed(DBPROCESS* dbproc) { return dbproc->net->consumed; }
 
-// Allocates zeroed memory; an allocation failure marks the connection dead.
-void* alloc_or_die(DBPROCESS* dbproc, std::size_t size) {
-  void* p = comn_calloc(1, size);
-  if (!p) {
-    dbsetdead(dbproc);
-    db__raise(dbproc, 20010, 8, errno);
-  }
-  return p;
-}
 
 // The clause at 1-based position `pos` of the list.
 dbcompute* compute_at(dbcompute* list, int pos) {
@@ -94,7 +85,7 @@ int svaltname(DBPROCESS* dbproc) {
     if (!db__getu16(dbproc, &len)) return 0;
     if (len < 2) return bad_stream(dbproc);
     if (!db__get16(dbproc, &id)) return 0;
-    auto* rec = static_cast<dbcompute*>(alloc_or_die(dbproc, sizeof(dbcompute)));
+    auto* rec = static_cast<dbcompute*>(db__alloc(dbproc, sizeof(dbcompute)));
     if (!rec) return 0;
     rec->id = id;
     *tail = rec;  // owned by the list from here on, so a failure frees it
@@ -106,7 +97,7 @@ int svaltname(DBPROCESS* dbproc) {
       if (!db__getbyte(dbproc, &nl)) return 0;
       ++used;
       if (used + nl > len || rec->ncols == 255) return bad_stream(dbproc);
-      auto* a = static_cast<dbaltcol*>(alloc_or_die(dbproc, sizeof(dbaltcol)));
+      auto* a = static_cast<dbaltcol*>(db__alloc(dbproc, sizeof(dbaltcol)));
       if (!a) return 0;
       *ctail = a;
       ctail = &a->next;
@@ -159,7 +150,7 @@ int svaltcontrol(DBPROCESS* dbproc) {
       comn_free(a->col.control);
       a->col.control = nullptr;
       if (l > 0) {
-        a->col.control = static_cast<char*>(alloc_or_die(dbproc, static_cast<std::size_t>(l) + 1));
+        a->col.control = static_cast<char*>(db__alloc(dbproc, static_cast<std::size_t>(l) + 1));
         if (!a->col.control || !recvserver(dbproc, a->col.control, l)) return 0;
         used += l;
       }
@@ -245,7 +236,7 @@ int dbsvarow(DBPROCESS* dbproc) {
         dead_error(dbproc, c->type == MERNUMERIC ? 20226 : 20227);
         return fail();
       }
-      v->data = static_cast<BYTE*>(alloc_or_die(dbproc, static_cast<std::size_t>(c->maxlen)));
+      v->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(c->maxlen)));
       if (!v->data) return fail();
       v->data[0] = static_cast<BYTE>(c->precision);
       v->data[1] = static_cast<BYTE>(c->scale);
@@ -256,7 +247,7 @@ int dbsvarow(DBPROCESS* dbproc) {
     int32_t keep = wire;
     bool text = c->type == MERTEXT || c->type == MERIMAGE;
     if (text && dbproc->textlimit > 0 && keep > dbproc->textlimit) keep = dbproc->textlimit;
-    v->data = static_cast<BYTE*>(alloc_or_die(dbproc, static_cast<std::size_t>(keep)));
+    v->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(keep)));
     if (!v->data) return fail();
     v->allocsize = keep;
     if (!recvserver(dbproc, v->data, keep) || !db__discard(dbproc, wire - keep)) return fail();

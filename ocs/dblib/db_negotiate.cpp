@@ -37,12 +37,8 @@ int read_paramfmt(DBPROCESS* dbproc, dbnegmsg* msg) {
   if (!db__getu16(dbproc, &len) || !db__get16(dbproc, &count)) return 0;
   dbparam** tail = &msg->params;
   for (int i = 0; i < count; ++i) {
-    auto* p = static_cast<dbparam*>(comn_calloc(1, sizeof(dbparam)));
-    if (!p) {
-      dbsetdead(dbproc);
-      db__raise(dbproc, 20010, 8, errno);
-      return 0;
-    }
+    auto* p = static_cast<dbparam*>(db__alloc(dbproc, sizeof(dbparam)));
+    if (!p) return 0;
     *tail = p;
     tail = &p->next;
     unsigned char nl, loclen;
@@ -91,12 +87,8 @@ int read_params(DBPROCESS* dbproc, dbnegmsg* msg) {
     if (len < 0 || len > 65536) return fail_dead(dbproc, 20020);
     p->datalen = len;
     if (len > 0) {
-      p->data = static_cast<BYTE*>(comn_malloc(static_cast<std::size_t>(len)));
-      if (!p->data) {
-        dbsetdead(dbproc);
-        db__raise(dbproc, 20010, 8, errno);
-        return 0;
-      }
+      p->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(len)));
+      if (!p->data) return 0;
       if (!recvserver(dbproc, p->data, len)) return 0;
     }
   }

@@ -196,3 +196,12 @@ void tidyproc(DBPROCESS* dbproc) {
   comn_free(dbproc->rowscratch);
   dbproc->rowscratch = nullptr;
 }
+
+void* db__alloc(DBPROCESS* dbproc, std::size_t size) {
+  void* p = comn_calloc(1, size);
+  if (!p) {
+    dbsetdead(dbproc);
+    db__raise(dbproc, 20010, 8, errno);
+  }
+  return p;
+}

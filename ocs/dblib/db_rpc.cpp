@@ -260,12 +260,8 @@ int dbsvretval(DBPROCESS* dbproc) {
   dbparam** tail = &dbproc->retvals;
   while (*tail) tail = &(*tail)->next;
   while (dbproc->net->consumed - start < len) {
-    auto* p = static_cast<dbparam*>(comn_calloc(1, sizeof(dbparam)));
-    if (!p) {
-      dbsetdead(dbproc);
-      db__raise(dbproc, 20010, 8, errno);
-      return 0;
-    }
+    auto* p = static_cast<dbparam*>(db__alloc(dbproc, sizeof(dbparam)));
+    if (!p) return 0;
     *tail = p;
     tail = &p->next;
     unsigned char nl, type;
@@ -299,12 +295,8 @@ int dbsvretval(DBPROCESS* dbproc) {
       return 0;
     }
     int32_t size = numeric ? 35 : dl;
-    p->data = static_cast<BYTE*>(comn_calloc(1, static_cast<std::size_t>(size)));
-    if (!p->data) {
-      dbsetdead(dbproc);
-      db__raise(dbproc, 20010, 8, errno);
-      return 0;
-    }
+    p->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(size)));
+    if (!p->data) return 0;
     if (numeric) {
       p->data[0] = static_cast<BYTE>(c.precision);
       p->data[1] = static_cast<BYTE>(c.scale);

@@ -403,6 +403,9 @@ dbnegmsg* msgnew();
 dbnegmsg* msgfree(dbnegmsg* m);
 dbtabrec* dbtabfree(dbtabrec* list);
 char* db__strdup(const char* s, int len);
+// Zeroed memory from the client allocator; when memory runs out the
+// connection is marked dead, 20010 raised and null returned.
+void* db__alloc(DBPROCESS* dbproc, std::size_t size);
 
 // Login records (db_login.cpp).
 int db__save_label(LOGINREC* login, const char* name, int namelen, const char* value, int valuelen);
