@@ -162,7 +162,12 @@ iface_entry* copy_entry(const iface_entry* src) {
 int db__hostname(char* buffer, int size) {
   utsname u{};
   if (::uname(&u) < 0) db__exraise("gethostname: cannot get nodename of host\n");
-  std::snprintf(buffer, static_cast<std::size_t>(size), "%s", u.nodename);
+  if (size < 1) return 1;
+  // The node name is cut to the buffer.
+  std::size_t n = std::strlen(u.nodename);
+  if (n > static_cast<std::size_t>(size) - 1) n = static_cast<std::size_t>(size) - 1;
+  std::memcpy(buffer, u.nodename, n);
+  buffer[n] = '\0';
   return 1;
 }
 
