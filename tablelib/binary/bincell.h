@@ -10,23 +10,25 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tablelib/tbtypes.h"
+
 namespace tbbin {
 
-// Column data type codes; a string of at most N characters is -N.
-inline constexpr int kBool = 1;
-inline constexpr int kChar = 2;  // old character-array type, still read and written
-inline constexpr int kShort = 3;
-inline constexpr int kInt = 4;
-inline constexpr int kReal = 6;
-inline constexpr int kDouble = 7;
+// Column data type codes (the core's); a string of at most N characters is -N.
+inline constexpr int kBool = tbl::kTyBool;
+inline constexpr int kChar = tbl::kTyChar;  // old character-array type, still read and written
+inline constexpr int kShort = tbl::kTyShort;
+inline constexpr int kInt = tbl::kTyInt;
+inline constexpr int kReal = tbl::kTyReal;
+inline constexpr int kDouble = tbl::kTyDouble;
 
-// Undefined values in memory.
-inline constexpr int16_t kIndefS = -32767;
-inline constexpr int32_t kIndefI = -2147483647;
-inline constexpr float kIndefR = 1.6e38f;
-inline constexpr double kIndefD = 1.6e308;
-// An undefined double as stored in a file (not the in-memory 1.6e308).
-inline constexpr double kStoredIndefD = 1.6e38;
+// Undefined values in memory, and an undefined double as stored in a file
+// (not the in-memory 1.6e308).
+using tbl::kIndefD;
+using tbl::kIndefI;
+using tbl::kIndefR;
+using tbl::kIndefS;
+using tbl::kStoredIndefD;
 
 // True for a string type (negative) or the old char type 2.
 inline bool is_string(int type) { return type < 0 || type == kChar; }
