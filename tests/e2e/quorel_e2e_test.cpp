@@ -259,3 +259,45 @@ TEST(QuorelEndToEnd, DeadlockRetries) {
     EXPECT_FALSE(e2e::file_exists(out));
   }
 }
+
+TEST(QuorelEndToEnd, GarbageFromTheServerOrAHangUpWritesNothing) {
+  struct Case { const char* script; const char* error; };
+  const Case cases[] = {
+      // An unknown token after the first row, a hang-up mid-packet, a packet
+      // longer than the packet size: each ends in its client error.
+      {"batch \"like '%.FITS'\" badtoken 0x05 rows\n", "(20020) Bad token from DB Server"},
+      {"batch \"like '%.FITS'\" closemid\n", "(20017) Unexpected EOF from DB Server."},
+      {"batch \"like '%.FITS'\" badlength big\n", "(20004) Read from DB Server failed."},
+  };
+  for (const auto& c : cases) {
+    Installation inst(catalogue(), tables(), c.script);
+    std::string out = out_path(inst, "garbage.fits");
+    auto r = run_quorel({out}, inst.env());
+    EXPECT_EQ(r.status, 1) << c.script << r.err;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << c.script << r.err;
+    EXPECT_FALSE(e2e::file_exists(out)) << c.script;
+  }
+}
+
+TEST(QuorelEndToEnd, CorruptThroughputFileAndOverlongCatalogueLine) {
+  {
+    Installation inst(catalogue(), tables());
+    standin::write_text_file(e2e::orvo_root() + "tables/thru/a2_thr.fits",
+                             std::string(3000, 'x'));  // not a table
+    std::string out = out_path(inst, "corrupt.fits");
+    auto r = run_quorel({out}, inst.env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot open file (zthru$a2_thr.fits)"), std::string::npos) << r.err;
+    EXPECT_FALSE(e2e::file_exists(out));
+  }
+  {
+    Installation inst(catalogue(), tables());
+    standin::write_text_file(e2e::orvo_root() + "tools/data/thrucat.dat",
+                             "*_thr.fits zthru$ " + std::string(600, 'c') + "\n");
+    std::string out = out_path(inst, "long.fits");
+    auto r = run_quorel({out}, inst.env());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("String too long for internal buffer"), std::string::npos) << r.err;
+    EXPECT_FALSE(e2e::file_exists(out));
+  }
+}
