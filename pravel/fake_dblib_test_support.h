@@ -44,6 +44,23 @@ struct Answer {
   std::vector<RetVal> rets;    // return values of a procedure
 };
 
+// A result set of these columns and rows.
+inline ResultSet result(std::vector<std::string> columns,
+                        std::vector<std::vector<std::optional<std::string>>> rows) {
+  ResultSet rs;
+  rs.columns = std::move(columns);
+  rs.rows = std::move(rows);
+  return rs;
+}
+
+// An answer with one result set for the batches that hold `match`.
+inline Answer answer(std::string match, ResultSet rs) {
+  Answer a;
+  a.match = std::move(match);
+  a.results = {std::move(rs)};
+  return a;
+}
+
 // A parameter of a remote procedure call as it was sent.
 struct RpcParam {
   std::string name;

@@ -164,13 +164,7 @@ TEST_F(PravelExec, StatementWithoutRowsCompletesInOneCall) {
 }
 
 TEST_F(PravelExec, ThreeRowsGiveThreeZerosThenOne) {
-  fakedb::Answer a;
-  a.match = "select";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}, {"2"}, {"3"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select", fakedb::result({"n"}, {{"1"}, {"2"}, {"3"}})));
   connect_tool_style();
   qelt_query(1, "select n from t");
   int n = 0;
@@ -274,15 +268,10 @@ TEST_F(PravelExec, DeadlockOnFirstFetchIsRetriedAndRecorded) {
   id.rows = {{"4711"}};
   tbl.results = {id};
   fakedb::script(tbl);
-  fakedb::Answer first;
-  first.match = "select n";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}};
+  fakedb::ResultSet rs = fakedb::result({"n"}, {{"1"}});
   rs.fail_at = 0;
   rs.fail_msgs = {{1205, 45, 13, "deadlocked"}};
-  first.results = {rs};
-  fakedb::script(first);
+  fakedb::script(fakedb::answer("select n", rs));
   fakedb::Answer second;
   second.match = "select n";
   rs.fail_at = -1;
@@ -312,15 +301,10 @@ TEST_F(PravelExec, DeadlockOnFirstFetchIsRetriedAndRecorded) {
 }
 
 TEST_F(PravelExec, DeadlockAfterDeliveredRowsIsNotRetried) {
-  fakedb::Answer a;
-  a.match = "select n";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}, {"2"}};
+  fakedb::ResultSet rs = fakedb::result({"n"}, {{"1"}, {"2"}});
   rs.fail_at = 1;
   rs.fail_msgs = {{1205, 45, 13, "deadlocked"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select n", rs));
   pravel_setup(1, 1, "u");
   pravel_setup(1, 2, "p");
   pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
@@ -349,15 +333,10 @@ TEST_F(PravelExec, DeadlockInsideATransactionIsNotRetried) {
 }
 
 TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
-  fakedb::Answer a;
-  a.match = "select n";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}, {"2"}, {"3"}};
+  fakedb::ResultSet rs = fakedb::result({"n"}, {{"1"}, {"2"}, {"3"}});
   rs.fail_at = 1;
   rs.fail_err = 20050;  // one conversion failure: the row is skipped
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select n", rs));
   fakedb::Answer stuck;
   stuck.match = "select m";
   rs.fail_times = 1000;
@@ -391,16 +370,11 @@ TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
 }
 
 TEST_F(PravelExec, FailedFetchOnADeadConnectionFails) {
-  fakedb::Answer a;
-  a.match = "select n";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}};
+  fakedb::ResultSet rs = fakedb::result({"n"}, {{"1"}});
   rs.fail_at = 0;
   rs.dead_on_fail = true;
   rs.fail_err = 20006;
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select n", rs));
   pravel_setup(1, 1, "u");
   pravel_setup(1, 2, "p");
   pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
@@ -455,13 +429,7 @@ TEST_F(PravelExec, ServerMessage2601GivesAlternateStatus33) {
 namespace {
 
 TEST_F(PravelExec, CancelDropsTheRestOfTheRows) {
-  fakedb::Answer a;
-  a.match = "select n";
-  fakedb::ResultSet rs;
-  rs.columns = {"n"};
-  rs.rows = {{"1"}, {"2"}, {"3"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select n", fakedb::result({"n"}, {{"1"}, {"2"}, {"3"}})));
   connect_tool_style();
   qelt_query(1, "select n from t");
   int n = 0;
@@ -474,19 +442,8 @@ TEST_F(PravelExec, CancelDropsTheRestOfTheRows) {
 }
 
 TEST_F(PravelExec, TransactionStateAndTextSize) {
-  fakedb::Answer tran;
-  tran.match = "@@trancount";
-  fakedb::ResultSet rs;
-  rs.columns = {"in_trans"};
-  rs.rows = {{"2"}};
-  tran.results = {rs};
-  fakedb::script(tran);
-  fakedb::Answer a;
-  a.match = "select n";
-  rs.columns = {"n"};
-  rs.rows = {{"1"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("@@trancount", fakedb::result({"in_trans"}, {{"2"}})));
+  fakedb::script(fakedb::answer("select n", fakedb::result({"n"}, {{"1"}})));
   pravel_setup(1, 1, "u");
   pravel_setup(1, 2, "p");
   pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);

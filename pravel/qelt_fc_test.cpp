@@ -51,13 +51,7 @@ TEST_F(QeltTwins, StringColumnArrivesBlankPaddedWithoutNul) {
   std::memset(name, '#', sizeof name);
   const int len = 10;
   ASSERT_EQ(qelt_bind_string_fc(&kConn, "NAME      ", 10, name, &len), 0);
-  fakedb::Answer a;
-  a.match = "select name";
-  fakedb::ResultSet rs;
-  rs.columns = {"name"};
-  rs.rows = {{"abc"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("select name", fakedb::result({"name"}, {{"abc"}})));
   EXPECT_EQ(pravel_get_exec_fc(&kConn), 0);
   EXPECT_EQ(std::string(name, 11), "abc       #");
   int is_null = qelt_is_null_f(&kConn, name);

@@ -291,15 +291,10 @@ TEST_F(QeltStoredProc, DeadlockInACallIsNotRetried) {
   qelt_stored_command(1, "p");
   char comp[64];
   qelt_bind_string(1, "compname", comp, 63);
-  fakedb::Answer a;
-  a.match = "p";
-  fakedb::ResultSet rs;
-  rs.columns = {"compname"};
-  rs.rows = {{"acs"}};
+  fakedb::ResultSet rs = fakedb::result({"compname"}, {{"acs"}});
   rs.fail_at = 0;
   rs.fail_msgs = {{1205, 1, 13, "deadlock"}};
-  a.results = {rs};
-  fakedb::script(a);
+  fakedb::script(fakedb::answer("p", rs));
   EXPECT_EQ(pravel_get_exec(1), -1);
   EXPECT_TRUE(kept_has("Query execution terminated."));
   EXPECT_EQ(fakedb::state().rpcs.size(), 1u);
