@@ -301,3 +301,22 @@ TEST(QuorelEndToEnd, CorruptThroughputFileAndOverlongCatalogueLine) {
     EXPECT_FALSE(e2e::file_exists(out));
   }
 }
+
+TEST(QuorelEndToEnd, CommandLineOfTheBuiltTool) {
+  const std::map<std::string, std::string> env = {{"ORVO_SERVER_2", "NOWHERE"}};
+  auto none = run_quorel({}, env);
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "Wrong number of arguments to task (0)\n");
+  auto two = run_quorel({"a.fits", "b.fits"}, env);
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.err, "Wrong number of arguments to task (2)\n");
+  auto version = run_quorel({"v+"}, env);
+  EXPECT_EQ(version.status, 1);
+  EXPECT_EQ(version.err,
+            "ORVO task installation date (Mon Feb  4 2002)\nWrong number of arguments to task (0)\n");
+  auto quiet = run_quorel({"v=YES"}, env);
+  EXPECT_EQ(quiet.err, "Wrong number of arguments to task (0)\n");
+  auto bad_date = run_quorel({"date=ma-1-2000", "x.fits"}, env);
+  EXPECT_EQ(bad_date.status, 1);
+  EXPECT_EQ(bad_date.err, "Error in date format (ma-1-2000)\n");
+}
