@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -92,6 +95,12 @@ TEST(QuorelEndToEnd, WritesTheNewestAcceptedFilePerComponentAsFits) {
   EXPECT_EQ(t.values["INSTRUME"], "ZOR");
   EXPECT_EQ(t.values["DBTABLE"], "CRCOMPLIST");
   EXPECT_EQ(t.values["USEAFTER"], "Apr 1 2000 12:00:00 pm");
+  // The file is standard FITS.
+  std::string report = out + ".verify";
+  ASSERT_EQ(std::system(("fitsverify " + out + " > " + report + " 2>&1").c_str()), 0);
+  std::ifstream verify(report);
+  std::string all((std::istreambuf_iterator<char>(verify)), {});
+  EXPECT_NE(all.find("0 warning(s) and 0 error(s)"), std::string::npos) << all;
   // The tool's four statements, in order, and the temporary table dropped.
   auto b = inst.server().batches();
   auto find = [&](const std::string& s) {
