@@ -305,9 +305,7 @@ TEST_F(PravelExec, DeadlockAfterDeliveredRowsIsNotRetried) {
   rs.fail_at = 1;
   rs.fail_msgs = {{1205, 45, 13, "deadlocked"}};
   fakedb::script(fakedb::answer("select n", rs));
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "select n from t");
   int n = 0;
   qelt_bind_int(1, "n", &n);
@@ -323,9 +321,7 @@ TEST_F(PravelExec, DeadlockInsideATransactionIsNotRetried) {
   a.messages = {{1205, 45, 13, "deadlocked"}};
   a.fails = true;
   fakedb::script(a);
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "begin   tran update t set x = 1 where y = 'begin tran'");
   EXPECT_EQ(pravel_get_exec(1), -1);
   EXPECT_EQ(g_handler_calls, 1);
@@ -342,9 +338,7 @@ TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
   rs.fail_times = 1000;
   stuck.results = {rs};
   fakedb::script(stuck);
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "select n from t");
   int n = 0;
   qelt_bind_int(1, "n", &n);
@@ -375,9 +369,7 @@ TEST_F(PravelExec, FailedFetchOnADeadConnectionFails) {
   rs.dead_on_fail = true;
   rs.fail_err = 20006;
   fakedb::script(fakedb::answer("select n", rs));
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "select n from t");
   int n = 0;
   qelt_bind_int(1, "n", &n);
@@ -397,9 +389,7 @@ TEST_F(PravelExec, GetExecAfterCloseEndsInTheDefaultHandler) {
 }
 
 TEST_F(PravelExec, SecondSetupWithoutCloseFails) {
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
   EXPECT_EQ(g_handler_calls, 1);
   char line[81];
@@ -415,9 +405,7 @@ TEST_F(PravelExec, ServerMessage2601GivesAlternateStatus33) {
   a.messages = {{2601, 1, 14, "Attempt to insert duplicate key row"}};
   a.fails = true;
   fakedb::script(a);
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "insert into t values (1)");
   EXPECT_EQ(pravel_get_exec(1), -1);
   EXPECT_EQ(pravel_get_status(1), 33);
@@ -444,9 +432,7 @@ TEST_F(PravelExec, CancelDropsTheRestOfTheRows) {
 TEST_F(PravelExec, TransactionStateAndTextSize) {
   fakedb::script(fakedb::answer("@@trancount", fakedb::result({"in_trans"}, {{"2"}})));
   fakedb::script(fakedb::answer("select n", fakedb::result({"n"}, {{"1"}})));
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "select n from t");
   int n = 0;
   qelt_bind_int(1, "n", &n);

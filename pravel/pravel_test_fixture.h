@@ -34,6 +34,13 @@ class PravelTest : public ::testing::Test {
     pravel_query_setup(1, "comptab_qry", 1, QELT_SQL, "SRV1", "orvo_ops", nullptr);
   }
 
+  // Connects slot 1 with login u/p to SRV1/db, the counting handler installed.
+  void connect_counting() {
+    pravel_setup(1, 1, "u");
+    pravel_setup(1, 2, "p");
+    pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  }
+
   // A returning handler that counts its calls.
   static void counting_handler() { ++g_handler_calls; }
   static inline int g_handler_calls = 0;

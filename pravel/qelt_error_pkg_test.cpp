@@ -130,9 +130,7 @@ TEST_F(QeltReport, SqlAndServerTextIsNeverAFormat) {
   a.messages = {{102, 1, 15, "Incorrect syntax near '%s%n%d'."}};
   a.fails = true;
   fakedb::script(a);
-  pravel_setup(1, 1, "u");
-  pravel_setup(1, 2, "p");
-  pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
+  connect_counting();
   qelt_query(1, "select x from t where y like '%s%n%.FITS'");
   EXPECT_EQ(pravel_get_exec(1), -1);
   std::string out = c.text();
