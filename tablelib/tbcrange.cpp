@@ -83,8 +83,6 @@ void put_range(Table* tp, Column* cp, int first, int last, const char* who, Arm 
   tp->modified = true;
 }
 
-bool text_null(const std::string& s) { return s.empty() || s == "INDEF"; }
-
 // Calls the back end of the table's storage type.
 #define TB_RANGE_ARM(x, y, z, ...)                         \
   switch (tp->type) {                                      \
@@ -158,10 +156,7 @@ void tbcgtt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, in
       [&](int f, int l, int at) {
         TB_RANGE_ARM(tbxcgt, tbycgt, tbzcgt, tp, cp, vals + at, nulls + at, maxch, f, l)
       },
-      [&](int r, int at) {
-        tbfagt(tp, cp, r, vals + at, maxch, 1, 1);
-        nulls[at] = text_null(vals[at]);
-      });
+      [&](int r, int at) { tbfagt(tp, cp, r, vals + at, maxch, 1, 1, nulls + at); });
 }
 
 // ---- puts ----------------------------------------------------------------------------

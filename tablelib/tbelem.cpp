@@ -161,7 +161,7 @@ void tbegtt(Table* tp, Column* cp, int row, std::string& text, int maxch) {
   need_column(cp, "tbegtt");
   int r = 0;
   tbsirow(tp, row, r);
-  if (tp->type == kTextTable) return tbzgtt(tp, cp, r, text, maxch);
+  if (tp->type == kTextTable) { tbzgtt(tp, cp, r, text, maxch); return; }
   if (tp->type == kFitsTable) { tbfagt(tp, cp, r, &text, maxch, 1, 1); return; }
   text = raw_to_t(read_raw(tp, cp, r, maxch, "tbegtt"), cp->format, maxch);
 }

@@ -77,8 +77,6 @@ void put_row(Table* tp, Column* const* cols, int ncols, int row, const char* who
   tp->modified = true;
 }
 
-bool text_null(const std::string& s) { return s.empty() || s == "INDEF"; }
-
 std::string_view cut(const std::string& s, int maxch) {
   return std::string_view(s).substr(0, static_cast<std::size_t>(std::max(maxch, 0)));
 }
@@ -173,13 +171,9 @@ void tbrgtt(Table* tp, Column* const* cols, std::string* vals, bool* nulls, int 
       [&](int r) { tbxrgt(tp, arr(cols), vals, nulls, maxch, ncols, r); },
       [&](int r) { tbyrgt(tp, arr(cols), vals, nulls, maxch, ncols, r); },
       [&](Column* cp, int r, int k) {
-        tbzgtt(tp, cp, r, vals[k], maxch);
-        nulls[k] = text_null(vals[k]);
+        nulls[k] = tbzgtt(tp, cp, r, vals[k], maxch);
       },
-      [&](Column* cp, int r, int k) {
-        tbfagt(tp, cp, r, vals + k, maxch, 1, 1);
-        nulls[k] = text_null(vals[k]);
-      });
+      [&](Column* cp, int r, int k) { tbfagt(tp, cp, r, vals + k, maxch, 1, 1, nulls + k); });
 }
 
 // ---- puts ------------------------------------------------------------------------------

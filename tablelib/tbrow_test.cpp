@@ -154,6 +154,40 @@ TEST_P(RowsByType, UndefineAndSwapRows) {
   EXPECT_EQ(error_of([&] { tbrudf(tp, cols, 1, 0); }), "tbrudf:  row number must be > 0");
 }
 
+// Undefined numbers read as text are flagged from the value read, whatever
+// the print format pads them to and however short the caller's buffer is.
+TEST_P(RowsByType, UndefinedNumbersReadAsTextAreFlagged) {
+  Cols c;
+  Table* tp = make_table(name_, GetParam(), c);
+  Closer close(tp);
+  tbcfmt(tp, c.d, "%12.5g");
+  tbcfmt(tp, c.r, "%10.3f");
+  tbcfmt(tp, c.i, "%8d");
+  tbcfmt(tp, c.s, "%6d");
+  Column* nums[] = {c.d, c.r, c.i, c.s};
+  const double defined[] = {2.5, -0.25, 42, 7};
+  const double undefined[] = {kIndefD, kIndefD, kIndefD, kIndefD};
+  tbrptd(tp, nums, defined, 4, 1);
+  tbrptd(tp, nums, undefined, 4, 2);
+  for (int maxch : {20, 12, 3}) {
+    for (int row : {1, 2}) {
+      std::string text[4];
+      bool nulls[4] = {};
+      tbrgtt(tp, nums, text, nulls, maxch, 4, row);
+      for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(nulls[k], row == 2) << "row " << row << " col " << k << " maxch " << maxch
+                                      << " '" << text[k] << "'";
+    }
+    for (int k = 0; k < 4; ++k) {
+      std::string text[2];
+      bool nulls[2] = {};
+      tbcgtt(tp, nums[k], text, nulls, maxch, 1, 2);
+      EXPECT_FALSE(nulls[0]) << "col " << k << " maxch " << maxch << " '" << text[0] << "'";
+      EXPECT_TRUE(nulls[1]) << "col " << k << " maxch " << maxch << " '" << text[1] << "'";
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllStorage, RowsByType, ::testing::ValuesIn(kAllTypes));
 
 // A row beyond the end of a table whose rows are not yet set leaves the

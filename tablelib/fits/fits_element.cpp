@@ -205,8 +205,10 @@ int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
 }
 
 // Text get: string elements as stored (trailing blanks dropped), numbers in
-// the column's print format.
-int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n) {
+// the column's print format.  An element is undefined when its number is the
+// type's undefined value, its bool is null, or its string is empty or INDEF.
+int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n,
+           bool* nulls) {
   fitsfile* f = fptr(tp);
   int t = cp->dtype;
   if (t == kTyChar || t == 5 || t == 0 || t > kTyDouble) bad_type();
@@ -214,14 +216,22 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
   if (count == 0) return 0;
   int status = 0;
   std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
+  auto flag = [&](int j, bool undefined) {
+    if (nulls) nulls[j] = undefined;
+  };
   if (is_string(cp)) {
+    // Read wide enough to tell "INDEF" from a longer word, then cut.
     std::vector<std::string> out;
-    fsgcvs(f, cp->number, row, first, count, maxch, "", out, status);
+    fsgcvs(f, cp->number, row, first, count, std::max(maxch, 6), "", out, status);
     // Trailing blanks of FITS strings carry nothing (an empty cell reads as
     // one blank from CFITSIO).
     for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) {
-      buf[j] = out[j];
-      while (!buf[j].empty() && buf[j].back() == ' ') buf[j].pop_back();
+      std::string s = out[j];
+      while (!s.empty() && s.back() == ' ') s.pop_back();
+      flag(j, s.empty() || s == "INDEF");
+      if (s.size() > m) s.resize(m);
+      while (!s.empty() && s.back() == ' ') s.pop_back();
+      buf[j] = s;
     }
   } else if (is_bool(cp)) {
     for (int j = 0; j < count; ++j) {
@@ -229,30 +239,37 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
       fsgcfl(f, cp->number, row, first + j, 1, &v, &nul, status);
       buf[j] = nul ? std::string("INDEF") : vos::sprintf(cp->format, v != 0);
       if (buf[j].size() > m) buf[j].resize(m);
+      flag(j, nul != 0);
     }
   } else {
     for (int j = 0; j < count; ++j) {
       int e = first + j;
       std::string s;
+      bool undefined = false;
       if (t == kTyShort) {
         short v = kIndefS;
         fsgcvi(f, cp->number, row, e, 1, kIndefS, &v, status);
         s = vos::sprintf(cp->format, v);
+        undefined = v == kIndefS;
       } else if (t == kTyInt) {
         int v = kIndefI;
         fsgcvj(f, cp->number, row, e, 1, kIndefI, &v, status);
         s = vos::sprintf(cp->format, v);
+        undefined = v == kIndefI;
       } else if (t == kTyReal) {
         float v = kIndefR;
         fsgcve(f, cp->number, row, e, 1, kIndefR, &v, status);
         s = vos::sprintf(cp->format, v);
+        undefined = v == kIndefR;
       } else {
         double v = kIndefD;
         fsgcvd(f, cp->number, row, e, 1, kIndefD, &v, status);
         s = vos::sprintf(cp->format, v);
+        undefined = vos::is_indef(v);
       }
       if (s.size() > m) s.resize(m);
       buf[j] = s;
+      flag(j, undefined);
     }
   }
   tbferr(status);

@@ -115,18 +115,23 @@ void tbzgtb(Table*, Column* cp, int row, bool& v) {
   }
 }
 
-void tbzgtt(Table*, Column* cp, int row, std::string& text, int maxch) {
+bool tbzgtt(Table*, Column* cp, int row, std::string& text, int maxch) {
   TextColumn& tc = cells(cp);
   std::size_t i = cell(cp, row);
   std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
+  bool undefined = false;
   if (is_double(cp)) {
-    text = vos::is_indef(tc.d[i]) ? "INDEF" : vos::sprintf(usable_format(cp), tc.d[i]);
+    undefined = vos::is_indef(tc.d[i]);
+    text = undefined ? "INDEF" : vos::sprintf(usable_format(cp), tc.d[i]);
   } else if (is_int(cp)) {
-    text = tc.i[i] == kIndefI ? "INDEF" : vos::sprintf(usable_format(cp), tc.i[i]);
+    undefined = tc.i[i] == kIndefI;
+    text = undefined ? "INDEF" : vos::sprintf(usable_format(cp), tc.i[i]);
   } else {
     text = tc.s[i];
+    undefined = text.empty() || text == "INDEF";
   }
   text = cut(text, m);
+  return undefined;
 }
 
 // Element puts: the value converted to the cell's type; text cells are cut
@@ -183,9 +188,7 @@ TBZ_COLUMN_GET(tbzcgs, short, tbzgts, v == kIndefS)
 void tbzcgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
             int last) {
   for (int r = first; r <= last; ++r) {
-    std::string& s = vals[r - first];
-    tbzgtt(tp, cp, r, s, maxch);
-    nulls[r - first] = s.empty() || s == "INDEF";
+    nulls[r - first] = tbzgtt(tp, cp, r, vals[r - first], maxch);
   }
 }
 

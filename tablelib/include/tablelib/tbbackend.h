@@ -120,7 +120,9 @@ void tbzgtd(Table* tp, Column* cp, int row, double& v);
 void tbzgtr(Table* tp, Column* cp, int row, float& v);
 void tbzgti(Table* tp, Column* cp, int row, int& v);
 void tbzgts(Table* tp, Column* cp, int row, short& v);
-void tbzgtt(Table* tp, Column* cp, int row, std::string& text, int maxch);
+// Text get; returns whether the cell is undefined (judged from the stored
+// value, whatever maxch cuts the text to).
+bool tbzgtt(Table* tp, Column* cp, int row, std::string& text, int maxch);
 void tbzptb(Table* tp, Column* cp, int row, bool v);
 void tbzptd(Table* tp, Column* cp, int row, double v);
 void tbzptr(Table* tp, Column* cp, int row, float v);
@@ -163,7 +165,10 @@ int tbfagd(Table* tp, Column* cp, int row, double* buf, int first, int n);
 int tbfagr(Table* tp, Column* cp, int row, float* buf, int first, int n);
 int tbfagi(Table* tp, Column* cp, int row, int* buf, int first, int n);
 int tbfags(Table* tp, Column* cp, int row, short* buf, int first, int n);
-int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n);
+// Text get; when `nulls` is given, nulls[j] tells whether element j is
+// undefined, judged from the value read and not from its formatted text.
+int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n,
+           bool* nulls = nullptr);
 void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n);
 void tbfapd(Table* tp, Column* cp, int row, const double* buf, int first, int n);
 void tbfapr(Table* tp, Column* cp, int row, const float* buf, int first, int n);
