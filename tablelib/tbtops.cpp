@@ -97,11 +97,30 @@ void copy_rows(Table* in, Table* out) {
     tbrcsc(in, out, icols.data(), ocols.data(), row, row, ncols);
 }
 
-}  // namespace
+// The file and bracket part of a table to delete; a blank name is refused.
+void parse_for_delete(std::string_view name, std::string& fname, std::string& br) {
+  std::string extname, rowsel, colsel;
+  int extver = -1, hdu = -1, overwrite = 0;
+  if (tbnparse(name, fname, extname, br, kSzName, extver, hdu, overwrite, rowsel, colsel,
+               kSelMax) < 1)
+    vos::error(1, "name of table to delete is blank");
+}
+
+// True when the table to delete is an extension of a FITS file; a whole FITS
+// file (no bracket) is refused, since only an extension can go.
+bool refuses_whole_fits(std::string_view name, const std::string& fname, const std::string& br) {
+  int exists = 0;
+  if (tbttyp(fname, exists) != kFitsTable) return false;
+  if (br.empty())
+    vos::error(1, vos::sprintf_max(1023, "can't delete entire FITS file `%s'; specify extension",
+                                   name));
+  return true;
+}
 
 // Copies a table to a new name, converting between storage types as the
-// output name asks.
-void tbtcpy(std::string_view inname, std::string_view outname) {
+// output name asks.  Returns the host name of the file the copy created, or
+// "" when it added an extension to an existing FITS file or wrote a stream.
+std::string copy_table(std::string_view inname, std::string_view outname) {
   std::string infile, inbr, outfile, outbr;
   int hdu = -1;
   tbparse(inname, infile, inbr, kSzName, hdu);
@@ -129,7 +148,7 @@ void tbtcpy(std::string_view inname, std::string_view outname) {
       if (outtype == kTextTable && outbr.empty() && !from_stdin) {
         tbtclo(in);
         vos::fcopy(infile, outfile);
-        return;
+        return outfile;
       }
     }
     if (from_stdin) {
@@ -178,8 +197,8 @@ void tbtcpy(std::string_view inname, std::string_view outname) {
     }
     tbtclo(out);
     if (scratch) scratch->commit();
-    created.clear();
     tbtclo(in);
+    return created;
   } catch (...) {
     close_quietly(out);
     close_quietly(in);
@@ -188,18 +207,17 @@ void tbtcpy(std::string_view inname, std::string_view outname) {
   }
 }
 
+}  // namespace
+
+// Copies a table to a new name, converting between storage types as the
+// output name asks.  A copy that fails leaves no output behind.
+void tbtcpy(std::string_view inname, std::string_view outname) { copy_table(inname, outname); }
+
 // Deletes a table: its file, or for a FITS table its extension.
 void tbtdel(std::string_view name) {
-  std::string fname, extname, br, rowsel, colsel;
-  int extver = -1, hdu = -1, overwrite = 0;
-  if (tbnparse(name, fname, extname, br, kSzName, extver, hdu, overwrite, rowsel, colsel,
-               kSelMax) < 1)
-    vos::error(1, "name of table to delete is blank");
-  int exists = 0;
-  if (tbttyp(fname, exists) == kFitsTable) {
-    if (br.empty())
-      vos::error(1, vos::sprintf_max(1023, "can't delete entire FITS file `%s'; specify extension",
-                                     name));
+  std::string fname, br;
+  parse_for_delete(name, fname, br);
+  if (refuses_whole_fits(name, fname, br)) {
     // The extension goes from a scratch copy, which then replaces the file.
     if (!vos::access(vos::osfn(fname)))
       vos::error(1, "tbtopn:  Table file does not exist or cannot be opened.");
@@ -220,10 +238,37 @@ void tbtdel(std::string_view name) {
 }
 
 // Renames a table: a copy under the new name, then the old one deleted.
-// When the copy fails the old table is left as it was.
+// What the delete would refuse is refused before anything is copied; when
+// the copy or the delete fails, both names are left as they were (a new
+// file is removed, an existing FITS file gets its original bytes back).
 void tbtren(std::string_view oldname, std::string_view newname) {
-  tbtcpy(oldname, newname);
-  tbtdel(oldname);
+  std::string oldfile, oldbr;
+  parse_for_delete(oldname, oldfile, oldbr);
+  refuses_whole_fits(oldname, oldfile, oldbr);
+
+  std::string outfile, outbr;
+  int hdu = -1, exists = 0;
+  tbparse(newname, outfile, outbr, kSzName, hdu);
+  // Only an existing FITS file is changed by the copy (it receives an
+  // extension); it is kept aside so that a failed delete can put it back.
+  // Any other existing output makes the copy fail before it writes.
+  std::unique_ptr<FitsScratch> keep;
+  if (!outfile.empty() && outfile != "STDOUT" && outfile != "STDERR" &&
+      vos::access(vos::osfn(outfile)) && tbttyp(outfile, exists) == kFitsTable)
+    keep = std::make_unique<FitsScratch>(outfile);
+  const std::string created = copy_table(oldname, newname);
+  try {
+    tbtdel(oldname);
+  } catch (...) {
+    if (keep) {
+      try {
+        keep->commit();
+      } catch (const vos::Error&) {
+      }
+    }
+    delete_quietly(created);
+    throw;
+  }
 }
 
 // 1 when the table can be opened read-only, else 0; never raises.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tbrowfix.h"
+#include "vos/fault.h"
 #include "vos/files.h"
 
 namespace tbl {
@@ -181,6 +182,67 @@ TEST(TableRename, MovesOrKeepsTheOld) {
   EXPECT_NE(error_of([&] { tbtren(dir.path("c.tab"), dir.path("b.tab")); }), "(no error)");
   EXPECT_EQ(dir.read("c.tab"), c);
   EXPECT_EQ(int_at(dir.path("b.tab"), 2), 200);
+}
+
+// A rename that cannot finish leaves both names as they were: a whole FITS
+// file (which cannot be deleted) is refused before anything is copied, and a
+// write failing anywhere in the copy or the delete takes the copy back.
+TEST(TableRename, FailureLeavesBothNamesAsTheyWere) {
+  ScratchDir orig, dir;
+  make_source(orig.path("a.tab"));
+  tbtcpy(orig.path("a.tab"), orig.path("f.fits[one]"));
+  tbtcpy(orig.path("a.tab"), orig.path("f.fits[two]"));
+  tbtcpy(orig.path("a.tab"), orig.path("h.fits[x]"));
+  auto setup = [&] {
+    for (const std::string& f : files_in(dir.path(""))) std::filesystem::remove(dir.path(f));
+    for (const std::string& f : files_in(orig.path(""))) dir.write(f, orig.read(f));
+  };
+  auto snapshot = [&] {
+    std::vector<std::string> all;
+    for (const std::string& f : files_in(dir.path(""))) all.push_back(f + "=" + dir.read(f));
+    return all;
+  };
+  setup();
+  const auto before = snapshot();
+  for (const char* to : {"g.fits", "h.fits", "g.tab", "h.fits[y]"}) {
+    const std::string whole = dir.path("f.fits");
+    int code = 0;
+    EXPECT_EQ(error_of([&] { tbtren(whole, dir.path(to)); }, &code),
+              "can't delete entire FITS file `" + whole + "'; specify extension")
+        << to;
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(snapshot(), before) << to;
+  }
+
+  const struct {
+    const char* from;
+    const char* to;
+    const char* check;  // the moved table under its new name
+  } moves[] = {
+      {"f.fits[one]", "g.tab", "g.tab"},
+      {"f.fits[one]", "h.fits[y]", "h.fits[y]"},
+      {"f.fits[one]", "f.fits[three]", "f.fits[three]"},
+      {"a.tab", "h.fits[z]", "h.fits[z]"},
+      {"a.tab", "b", "b.tab"},
+  };
+  for (const auto& m : moves) {
+    bool done = false;
+    for (long n = 0; n < 400 && !done; ++n) {
+      setup();
+      const auto start = snapshot();
+      vos::fault::fail_write_after(n);
+      const std::string err = error_of([&] { tbtren(dir.path(m.from), dir.path(m.to)); });
+      vos::fault::clear();
+      if (err == "(no error)") {
+        done = true;
+        EXPECT_EQ(tbtacc(dir.path(m.from)), 0) << m.from;
+        EXPECT_EQ(int_at(dir.path(m.check), 2), 200) << m.to;
+      } else {
+        EXPECT_EQ(snapshot(), start) << m.from << " -> " << m.to << " failing write " << n;
+      }
+    }
+    EXPECT_TRUE(done) << m.from << " -> " << m.to;
+  }
 }
 
 TEST(TableAccess, OpenableOrNot) {
