@@ -42,16 +42,24 @@ void expect_equals(std::string_view expr, std::size_t& ip, std::string_view msg)
   if (type != vos::TOK_OPERATOR || tok != "=") fail(msg);
 }
 
+// A bracket group that does not fit its string, named with the whole name.
+[[noreturn]] void group_too_long(std::string_view name) {
+  vos::error(1, vos::sprintf("Bracket group too long (%s)", name));
+}
+
 }  // namespace
 
 // Reads one bracket group starting at pos (which must hold "[") into group;
 // pos ends just after the closing "]".  Returns false when pos holds no "[".
+// A group whose text is longer than maxch (at most 255) is refused: cutting
+// it would select other rows, columns or extensions than the name says.
 bool nextbk(std::string_view name, std::size_t& pos, std::string& group, int maxch) {
   group.clear();
   if (pos >= name.size() || name[pos] != '[') return false;
   const std::size_t keep = static_cast<std::size_t>(std::clamp(maxch, 0, kGroupMax));
   int level = 1;
   ++pos;
+  bool cut = false;
   while (pos < name.size()) {
     char c = name[pos];
     bool escaped = name[pos - 1] == '\\';
@@ -60,8 +68,10 @@ bool nextbk(std::string_view name, std::size_t& pos, std::string& group, int max
     ++pos;
     if (level == 0) break;
     if (group.size() < keep) group.push_back(c);
+    else cut = true;
   }
   if (level > 0) vos::error(1, vos::sprintf("No closing bracket (%s)", name));
+  if (cut) group_too_long(name);
   return true;
 }
 
@@ -96,13 +106,14 @@ void rdselect(std::string_view name, std::string& rebuilt, std::string& rowsel,
     if (colon != std::string::npos) which = vos::strdic(text.substr(0, colon), "|row|column|");
     if (which == 0) {
       std::string back = "[" + text + "]";
-      if (back.size() > kGroupMax) back.resize(kGroupMax);
+      if (back.size() > kGroupMax) group_too_long(name);
       append_max(rebuilt, back, maxsel);
       continue;
     }
     std::string& target = which == 1 ? rowsel : colsel;
     if (!target.empty()) vos::error(1, vos::sprintf("Unrecognized selector (%s)", name));
-    target.assign(text.substr(colon + 1, maxsel));
+    if (text.size() - (colon + 1) > maxsel) group_too_long(name);
+    target.assign(text.substr(colon + 1));
   }
 }
 

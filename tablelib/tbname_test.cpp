@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tablelib/tables.h"
+#include "tbtesttmp.h"
 #include "vos/error.h"
 
 namespace tbl {
@@ -140,6 +141,33 @@ TEST(TableName, LengthLimits) {
     ADD_FAILURE() << "expected an error";
   } catch (const vos::Error& e) {
     EXPECT_EQ(e.message(), "tbnparse:  name in brackets is too long");
+  }
+}
+
+// A bracket group is held in 255 characters; one that does not fit (or a
+// selector longer than maxselect) is refused, never cut.
+TEST(TableName, GroupsThatDoNotFitAreRefused) {
+  const std::string row255 = "cat.tab[row:" + std::string(248, ' ') + "a>0]";  // 255 in brackets
+  EXPECT_EQ(parse(row255).rowsel, std::string(248, ' ') + "a>0");
+  const std::string ext253 = "cat.fits[" + std::string(253, 'x') + "]";
+  EXPECT_EQ(parse(ext253).extname, std::string(253, 'x'));
+  const struct {
+    std::string name;
+    int maxselect;
+  } refused[] = {
+      {"cat.tab[row:" + std::string(249, ' ') + "a>0]", 1023},
+      {"cat.tab[r:row = 1:" + std::string(245, ' ') + "5]", 1023},
+      {"cat.tab[c:" + std::string(300, '*') + "]", 1023},
+      {"cat.fits[" + std::string(254, 'x') + "]", 1023},
+      {"cat.fits[1][" + std::string(400, 'x') + "]", 1023},
+      {"cat.tab[row:a>0 || b>0]", 8},
+  };
+  for (const auto& r : refused) {
+    Parsed p;
+    int code = 0;
+    EXPECT_EQ(testing::message_of([&] { p = parse(r.name, 255, r.maxselect); }, &code),
+              "Bracket group too long (" + r.name + ")");
+    EXPECT_EQ(code, 1);
   }
 }
 

@@ -145,6 +145,10 @@ TEST_P(OpenWithSelectors, FailuresAtOpenLeaveNothingOpen) {
             "Syntax error in array section");
   EXPECT_EQ(error_of([&] { tbtopn(name_ + "[col:id,[x]", kReadOnly, nullptr); }),
             "No closing bracket (" + name_ + "[col:id,[x])");
+  // A group too long for its string is refused, not cut to other rows.
+  const std::string long_group = name_ + "[r:row = 1:" + std::string(245, ' ') + "5]";
+  EXPECT_EQ(error_of([&] { tbtopn(long_group, kReadOnly, nullptr); }),
+            "Bracket group too long (" + long_group + ")");
   EXPECT_EQ(error_of([&] { tbtopn(name_ + "[row:id = 1]", kNewFile, nullptr); }),
             "tbtopn:  Row and column selectors may only be used with existing tables.");
   // The file is untouched and opens as before.
