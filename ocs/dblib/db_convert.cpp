@@ -156,6 +156,12 @@ void db__raise_cvt_error(DBPROCESS* dbproc, int code) {
 DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BYTE* src,
                       DBINT srclen, int desttype, BYTE* dest, DBINT destlen, int prec,
                       int scale) {
+  // The routines copy srclen bytes: a negative length is a malformed source,
+  // refused before anything is read or written.
+  if (srclen < 0) {
+    db__raise(dbproc, 20218, 4);
+    return -1;
+  }
   if (!src || srclen == 0) {
     ComNullSetter setter = com_null_setter(desttype);
     if (!setter) {
@@ -259,9 +265,13 @@ DBINT dbbconvert(DBPROCESS* dbproc, int srcbind, const BYTE* src, DBINT srclen, 
 
 namespace {
 
+bool is_char_type(int type) { return type == 35 || type == 39 || type == 47; }
+
+// The length of a source given with length -1: the text length of a text
+// type, the width of a fixed-size type, else 0 (a NULL value).
 int get_srclen(int type, const BYTE* src) {
   switch (type) {
-    case 35: case 47: case 103: case 104:
+    case 35: case 39: case 47: case 103: case 104:
       return src ? static_cast<int>(std::strlen(reinterpret_cast<const char*>(src))) : 0;
     case 48: case 50: return 1;
     case 52: return 2;
@@ -279,7 +289,9 @@ DBINT dbconvert_ps(DBPROCESS* dbproc, int srctype, const BYTE* src, DBINT srclen
   int s = dbmer2bind(dbproc, srctype, srclen);
   int d = dbmer2bind(dbproc, desttype, destlen);
   if (s < 0 || d < 0) return -1;
-  if (srclen == -1) srclen = get_srclen(srctype, src);
+  // -1 asks for the length to be worked out; for a character type -2 (a
+  // NUL-ended string) too.  Any other negative length is refused further on.
+  if (srclen == -1 || (srclen == -2 && is_char_type(srctype))) srclen = get_srclen(srctype, src);
   if (destlen == -1 || destlen == -2) destlen = 0;
   return dbbconvert(dbproc, s, src, srclen, d, dest, destlen, typeinfo);
 }

@@ -7,6 +7,8 @@
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,4 +138,95 @@ TEST(DbConvert, DateCrack) {
   DBDATETIME bad{3000000, 0};
   EXPECT_EQ(dbdatecrack(nullptr, &parts, &bad), FAIL);  // outside the datetime range
   EXPECT_EQ(g_errors, (std::vector<int>{20155, 20218}));
+}
+
+// A negative source length other than the two that dbconvert resolves is
+// refused at every entry point, for every cell of the matrix, before any byte
+// is copied.
+TEST(DbConvert, NegativeSourceLengthsAreRefused) {
+  Handler h;
+  int version = Db__GlobalRec.version;
+  Db__GlobalRec.version = DBVERSION_100;  // every bind type, 19 to 22 included
+  BYTE src[300];
+  std::memset(src, '1', sizeof src);
+  src[0] = 10;  // numeric sources: precision 10, scale 2
+  src[1] = 2;
+  const int lengths[] = {-1, -2, -5, -32768, INT32_MIN};
+  for (int s = 1; s <= MAXBIND; ++s)
+    for (int d = 1; d <= MAXBIND; ++d) {
+      if (!dbbwillconvert(s, d)) continue;
+      for (int len : lengths) {
+        BYTE out[300];
+        std::memset(out, 0x5A, sizeof out);
+        g_errors.clear();
+        EXPECT_EQ(dbbconvert(nullptr, s, src, len, d, out, 10, nullptr), -1)
+            << s << " to " << d << " length " << len;
+        EXPECT_EQ(g_errors, std::vector<int>{20218}) << s << " to " << d << " length " << len;
+        EXPECT_TRUE(std::all_of(out, out + sizeof out, [](BYTE b) { return b == 0x5A; }))
+            << s << " to " << d << " length " << len;
+      }
+    }
+  // Server datatypes whose bind type does not depend on the length: only -1,
+  // and -2 for the character types, have a meaning.
+  const int types[] = {MERIMAGE, MERTEXT, MERVARBINARY, MERVARCHAR, MERBINARY, MERCHAR,
+                       MERINT1, MERBIT, MERINT2, MERINT4, MERDATETIME4, MERREAL, MERMONEY,
+                       MERDATETIME, MERFLT8, MERSENSITIVITY, MERBOUNDARY, MERDECIMAL,
+                       MERNUMERIC, MERMONEY4};
+  auto is_char = [](int t) { return t == MERTEXT || t == MERVARCHAR || t == MERCHAR; };
+  for (int s : types)
+    for (int d : types) {
+      if (!dbwillconvert(s, d)) continue;
+      for (int len : lengths) {
+        if (len == -1 || (len == -2 && is_char(s))) continue;
+        for (bool ps : {false, true}) {
+          BYTE out[300];
+          std::memset(out, 0x5A, sizeof out);
+          g_errors.clear();
+          DBINT r = ps ? dbconvert_ps(nullptr, s, src, len, d, out, 10, nullptr)
+                       : dbconvert(nullptr, s, src, len, d, out, 10);
+          EXPECT_EQ(r, -1) << s << " to " << d << " length " << len;
+          EXPECT_EQ(g_errors, std::vector<int>{20218}) << s << " to " << d << " length " << len;
+          EXPECT_TRUE(std::all_of(out, out + sizeof out, [](BYTE b) { return b == 0x5A; }))
+              << s << " to " << d << " length " << len;
+        }
+      }
+    }
+  Db__GlobalRec.version = version;
+}
+
+// dbconvert takes -1 as "work the length out" and, for character types, -2
+// as a NUL-ended string.
+TEST(DbConvert, SourceLengthsMinusOneAndMinusTwo) {
+  Handler h;
+  const BYTE* abc = reinterpret_cast<const BYTE*>("abc");
+  const DBINT i4 = 1234;
+  const BYTE* i4p = reinterpret_cast<const BYTE*>(&i4);
+  struct Case {
+    int srctype;
+    const BYTE* src;
+    DBINT srclen;
+    int desttype;
+    DBINT destlen;
+    DBINT result;
+    std::string out;
+  } cases[] = {
+      {MERCHAR, abc, -2, MERCHAR, 10, 3, "abc       "},
+      {MERCHAR, abc, -1, MERCHAR, 10, 3, "abc       "},
+      {MERTEXT, abc, -2, MERCHAR, -1, 3, std::string("abc\0", 4)},
+      {MERVARCHAR, abc, -1, MERCHAR, 5, 3, "abc  "},
+      {MERVARCHAR, abc, -2, MERCHAR, 5, 3, "abc  "},
+      {MERCHAR, nullptr, -2, MERCHAR, 3, 0, "   "},
+      {MERINT4, i4p, -1, MERCHAR, 6, 4, "1234  "},
+      {MERBINARY, abc, -1, MERCHAR, 2, 0, "  "},  // no length to work out: a NULL value
+  };
+  for (const Case& c : cases) {
+    char out[32];
+    std::memset(out, 0x5A, sizeof out);
+    EXPECT_EQ(dbconvert(nullptr, c.srctype, c.src, c.srclen, c.desttype,
+                        reinterpret_cast<BYTE*>(out), c.destlen),
+              c.result)
+        << c.srctype << " length " << c.srclen;
+    EXPECT_EQ(std::string(out, c.out.size()), c.out) << c.srctype << " length " << c.srclen;
+  }
+  EXPECT_TRUE(g_errors.empty());
 }
