@@ -168,6 +168,13 @@ int com__mnyinit(COM_MONEY* m, int n) {
   return v < 0 ? -1 : 0;
 }
 
+int com__mnyshift(COM_MONEY* m, int n) {
+  auto u = static_cast<u64>(get(m));
+  for (auto bits = static_cast<std::uint32_t>(n); bits != 0; bits >>= 1) u >>= 1;
+  put(static_cast<i64>(u), m);
+  return 0;
+}
+
 void com__maxposmny(COM_MONEY* m) { put(INT64_MAX, m); }
 void com__maxnegmny(COM_MONEY* m) { put(INT64_MIN, m); }
 

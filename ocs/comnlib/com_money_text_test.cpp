@@ -109,6 +109,23 @@ TEST(Money, Arithmetic) {
   EXPECT_EQ(com__mnyrem(&one, &one, &r), 1);
 }
 
+// The shift moves the bits as unsigned (the sign bit comes down as a value
+// bit), one place per binary digit of n.
+TEST(Money, ShiftByTheBinaryDigitsOfN) {
+  const std::int64_t top = INT64_MIN;  // only the sign bit
+  struct { std::int64_t value; int n; std::int64_t expected; } cases[] = {
+      {0x100, 0, 0x100},         {0x100, 1, 0x80},         {0x100, 2, 0x40},
+      {0x100, 3, 0x40},          {0x100, 4, 0x20},         {0x100, 7, 0x20},
+      {0x100, 8, 0x10},          {top, 1, 0x4000000000000000}, {-1, 1, INT64_MAX},
+      {top, -1, 0x80000000},     {-1, INT32_MIN, 0xFFFFFFFF}, {1, 1, 0},
+  };
+  for (auto c : cases) {
+    COM_MONEY m = money(c.value);
+    EXPECT_EQ(com__mnyshift(&m, c.n), 0);
+    EXPECT_EQ(units(m), c.expected) << c.value << " by " << c.n;
+  }
+}
+
 TEST(Money, FloatAndInteger) {
   COM_MONEY m{};
   double d = 1.23456;

@@ -21,6 +21,10 @@ int com__mnydown(COM_MONEY* m, int d);
 int com__mnyscale(COM_MONEY* m, int f, int a);
 int com__mnyndigit(COM_MONEY* m, char* digit);
 int com__mnyinit(COM_MONEY* m, int n);
+// Shifts the 64-bit value right, as unsigned, by one place for each binary
+// digit of n taken as unsigned (0 none, 1 one, 2-3 two, 4-7 three, negative
+// n 32 places); 0.
+int com__mnyshift(COM_MONEY* m, int n);
 void com__maxposmny(COM_MONEY* m);
 void com__maxnegmny(COM_MONEY* m);
 int com__mnyminus4(const COM_MONEY4* from, COM_MONEY4* to);
