@@ -15,9 +15,10 @@ namespace {
 class FixtureHome : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto home =
-        std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "testbed" / "home";
-    if (!std::filesystem::exists(home / "locales" / "locales.dat")) GTEST_SKIP() << home;
+    const std::filesystem::path home = QUOREL_FIXTURE_HOME;
+    // A missing tree is a failure: a wrong path must not pass as a skip.
+    ASSERT_TRUE(std::filesystem::exists(home / "locales" / "locales.dat"))
+        << "no fixture tree at " << home;
     home_ = std::filesystem::canonical(home).string();
     intl_sethome(home_.c_str());
   }
