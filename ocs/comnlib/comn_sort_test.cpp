@@ -107,8 +107,6 @@ TEST_F(SortHome, ChainsLigaturesAndExtensions) {
 TEST_F(SortHome, RejectedFiles) {
   ids_.reserve(16);
   std::string all = remaining_chars({});
-  std::string ligs;
-  for (int i = 0; i < 51; ++i) ligs += "lig = " + hexbyte(0x80 + i) + ", equal ab\n";
   struct Case {
     std::string text;
     int r;
@@ -125,8 +123,8 @@ TEST_F(SortHome, RejectedFiles) {
        "description = x\nmenuname = y\n" + all, 0},
       {";\n[sortorder]\nclass = 0x01\nid = 0x01\nname = 9dict\ncharset = iso_1\n"
        "description = x\nmenuname = y\n" + all, 0},
-      {std::string(kDescription) + ligs + all, 0},  // a fifty-first ligature
-      {std::string(kDescription) + "lig = a, after ab\n" + all, 0},  // expansion is a ligature
+      // A ligature whose expansion names the ligature itself.
+      {std::string(kDescription) + "lig = a, after ab\n" + remaining_chars({'a'}), 0},
       {";\n[other]\n", 0},
   };
   for (const auto& c : cases) {
@@ -135,6 +133,41 @@ TEST_F(SortHome, RejectedFiles) {
     EXPECT_EQ(l.so, nullptr);
   }
   EXPECT_EQ(desc_.sortorders, nullptr);
+}
+
+// A class 1 file holds at most 50 ligatures.  Ligature bytes get their
+// weights from their expansions, so no "char" entry may name them.
+TEST_F(SortHome, FiftyLigaturesLoadAndAFiftyFirstIsRefused) {
+  ids_.reserve(8);
+  struct Case {
+    int ligatures;
+    int r;
+  } cases[] = {{1, 1}, {50, 1}, {51, 0}};
+  for (const Case& c : cases) {
+    std::string ligs;
+    std::set<int> bytes;
+    for (int i = 0; i < c.ligatures; ++i) {
+      ligs += "lig = " + hexbyte(0x80 + i) + ", equal ab\n";
+      bytes.insert(0x80 + i);
+    }
+    Loaded l = load(std::string(kDescription) + ligs + remaining_chars(bytes));
+    ASSERT_EQ(l.r, c.r) << c.ligatures << " ligatures";
+    if (c.r != 1) {
+      EXPECT_EQ(l.so, nullptr);
+      continue;
+    }
+    // Every ligature byte has its kind 3 entry with the weights of "a" and "b".
+    const std::uint8_t* a = chr(l.so, 'a');
+    const std::uint8_t* b = chr(l.so, 'b');
+    for (int byte : bytes) {
+      const std::uint8_t* e = chr(l.so, byte);
+      ASSERT_NE(e[3], 255) << byte;
+      const std::uint8_t* x = ext(l.so, e[3]);
+      EXPECT_EQ(x[1], 3) << byte;
+      EXPECT_EQ(x[4], a[0]) << byte;
+      EXPECT_EQ(x[8], b[0]) << byte;
+    }
+  }
 }
 
 TEST_F(SortHome, BinaryOrderHasNoTableAndLoadsOnce) {
