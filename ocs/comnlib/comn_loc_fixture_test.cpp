@@ -12,6 +12,9 @@
 
 namespace {
 
+// The enterprise number set aside for documentation, then 1 for this tree.
+constexpr char kOurArc[] = "1.3.6.1.4.1.32473.1.";
+
 class FixtureHome : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,6 +42,25 @@ TEST_F(FixtureHome, LoadsTheInstalledLocales) {
   comn_loccache* it = nullptr;
   ASSERT_EQ(comn_intl_load(&ctx_, "it_IT", -9, &it, path, sizeof path), 1) << path;
   EXPECT_EQ(def->chardesc, it->chardesc);
+  // The tree's own numbering: global ids under our arc, set and sort-order
+  // ids of the tree's files.
+  ASSERT_NE(ctx_.intlstate, nullptr);
+  for (int kind : {COMN_GID_CHARSET, COMN_GID_SORTORDER, COMN_GID_LANGUAGE}) {
+    ASSERT_NE(ctx_.intlstate->gid[kind], nullptr) << kind;
+    for (const comn_object* o = ctx_.intlstate->gid[kind]; o != nullptr; o = o->next)
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(o->id), o->idlen).rfind(kOurArc, 0), 0U)
+          << std::string(reinterpret_cast<const char*>(o->id), o->idlen);
+  }
+  comn_object* iso1 = nullptr;
+  ASSERT_EQ(comn__lookup_id(&ctx_, COMN_GID_CHARSET, "iso88591", -9, &iso1), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(iso1->id), iso1->idlen),
+            std::string(kOurArc) + "1.1");
+  EXPECT_EQ(it->chardesc->attr->id, 1);
+  ASSERT_NE(it->sortorder, nullptr);
+  EXPECT_STREQ(it->sortorder->desc->name, "binary");
+  EXPECT_STREQ(it->sortorder->desc->charset, "iso_1");
+  EXPECT_EQ(it->sortorder->desc->id, 1);
+  EXPECT_EQ(it->sortorder->table, nullptr);
   comn_locale loc{};
   for (auto& c : loc.cat) c = it;
   ctx_.deflocale = &loc;
