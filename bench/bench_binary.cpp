@@ -1,141 +1,238 @@
-// Row-ordered binary tables of the tool's output shape (four text columns of
-// 26, 18, 50 and 68 characters): writing and reading 10^6 rows through the
-// back end, against plain write()/read() of the same bytes in the same run.
-//
-// Counters: backend_s and plain_s (seconds for write + read), ratio
-// (backend / plain), and the same split for writing and reading alone.
+// Row-ordered binary tables (.tab) of the tool's output shape, 10^5 rows of
+// four text columns of 26, 18, 50 and 68 characters, through the c_ entry
+// points that callers use, each beside the plainest way to move the same
+// file bytes in the same run:
+//   TabCellPuts    c_tbtopn, c_tbcdef1, c_tbtcre, c_tbeptt for every cell,
+//                  c_tbtclo  vs  write() of the finished file in 64 KiB chunks
+//   TabCellGets    c_tbtopn, c_tbegtt for every cell, c_tbtclo  vs  read()
+//   TabColumnPuts  the same table made with one c_tbcptt per column  vs  write()
+//   TabColumnGets  every column read with one c_tbcgtt  vs  read()
+// Every file the entry points write is compared with the cell-put reference
+// and every value read with the cells put, outside the timed part.
 #include <benchmark/benchmark.h>
-
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "tablelib/tables.h"
-#include "tablelib/tbbackend.h"
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench_ratio.h"
+#include "halvo/c_tables.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr int kRows = 100000;
+constexpr int kCols = 4;
+const char* const kNames[kCols] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
+const int kWidths[kCols] = {26, 18, 50, 68};
+constexpr std::size_t kChunk = 64 * 1024;
 
-double secs(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
-
-const int kWidths[4] = {26, 18, 50, 68};
-const char* kNames[4] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
-
-// Values of row r (filled to various lengths, as real output is).
-void row_values(int r, std::string* v) {
-  v[0] = "Apr  1 2000 12:00:00:000PM";
-  v[1] = "comp_" + std::to_string(r % 977);
-  v[2] = "crcomp$" + std::to_string(r) + "_thru.fits";
-  v[3] = "component throughput table row " + std::to_string(r);
-}
-
-struct Times {
-  double write = 0, read = 0;
+// The cells, column by column, cut to the column widths as the tool does.
+struct Cells {
+  std::vector<std::string> text[kCols];
+  std::vector<const char*> ptr[kCols];
+  Cells() {
+    for (int c = 0; c < kCols; ++c) {
+      text[c].reserve(kRows);
+      for (int r = 1; r <= kRows; ++r) {
+        std::string s;
+        switch (c) {
+          case 0: s = "Mar  3 1999 14:20:" + std::to_string(10 + r % 50) + ":000PM"; break;
+          case 1: s = "zor_comp_" + std::to_string(r); break;
+          case 2: s = "crcomp$zor_" + std::to_string(r) + "_thru.fits[throughput]"; break;
+          default: s = "throughput of component " + std::to_string(r) + " after recalibration"; break;
+        }
+        if (s.size() > std::size_t(kWidths[c])) s.resize(std::size_t(kWidths[c]));
+        text[c].push_back(std::move(s));
+      }
+      for (const std::string& s : text[c]) ptr[c].push_back(s.c_str());
+    }
+  }
 };
 
-Times run_backend(const std::string& name, int nrows) {
-  Times t;
-  std::remove(name.c_str());
-  tbl::Table* tp = tbl::tbtopn(name, tbl::kNewFile, nullptr);
-  tbl::Column* cols[4];
-  for (int c = 0; c < 4; ++c) tbl::tbcdef1(tp, cols[c], kNames[c], "", "", -kWidths[c], 1);
-  tbl::tbtcre(tp);
-  std::string v[4];
-  auto t0 = Clock::now();
-  for (int r = 1; r <= nrows; ++r) {
-    row_values(r, v);
-    tbl::tbxrpt(tp, cols, v, 68, 4, r);
-  }
-  tp->modified = true;
-  tbl::tbtclo(tp);
-  auto t1 = Clock::now();
-  tp = tbl::tbtopn(name, tbl::kReadOnly, nullptr);
-  for (int c = 0; c < 4; ++c) cols[c] = tbl::tbcnum(tp, c + 1);
-  bool nul[4];
-  std::size_t total = 0;
-  for (int r = 1; r <= nrows; ++r) {
-    tbl::tbxrgt(tp, cols, v, nul, 68, 4, r);
-    total += v[3].size();
-  }
-  tbl::tbtclo(tp);
-  auto t2 = Clock::now();
-  benchmark::DoNotOptimize(total);
-  t.write = secs(t0, t1);
-  t.read = secs(t1, t2);
-  return t;
+const Cells& cells() {
+  static const Cells k;
+  return k;
 }
 
-// The same row images written and read with plain write()/read() in large
-// blocks.
-Times run_plain(const std::string& name, int nrows) {
-  Times t;
-  const std::size_t rowbytes = 2 * (13 + 9 + 25 + 34);
-  const std::size_t per = 4096;
-  std::vector<char> block(rowbytes * per);
-  std::string v[4];
-  auto t0 = Clock::now();
-  int fd = ::open(name.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-  for (int r = 1; r <= nrows;) {
-    std::size_t n = 0;
-    for (; n < per && r <= nrows; ++n, ++r) {
-      row_values(r, v);
-      char* p = block.data() + n * rowbytes;
-      std::size_t off = 0;
-      for (int c = 0; c < 4; ++c) {
-        std::size_t w = std::size_t(kWidths[c] + 1) / 2 * 2;
-        std::size_t k = std::min(w, v[c].size());
-        std::copy(v[c].data(), v[c].data() + k, p + off);
-        std::fill(p + off + k, p + off + w, '\0');
-        off += w;
-      }
+std::string scratch(const char* tag) {
+  return (std::filesystem::temp_directory_path() /
+          ("bench_binary_" + std::to_string(::getpid()) + "_" + tag + ".tab"))
+      .string();
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void check(bool ok, const char* what) {
+  if (ok && c_voserr() == 0) return;
+  std::fprintf(stderr, "bench_binary: %s: %s\n", what, c_voserr() ? c_voserrmsg() : "wrong result");
+  std::exit(1);
+}
+
+// A new table of the tool's four columns, created; `cols` receives them.
+TablePtr create(const std::string& name, ColumnPtr* cols) {
+  std::remove(name.c_str());
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
+  for (int c = 0; c < kCols; ++c) c_tbcdef1(tp, &cols[c], kNames[c], "", "", -kWidths[c], 1);
+  c_tbtcre(tp);
+  check(true, "create");
+  return tp;
+}
+
+void put_cells(const std::string& name) {
+  const Cells& k = cells();
+  ColumnPtr cols[kCols];
+  TablePtr tp = create(name, cols);
+  for (int r = 1; r <= kRows; ++r)
+    for (int c = 0; c < kCols; ++c) c_tbeptt(tp, cols[c], r, k.ptr[c][std::size_t(r - 1)]);
+  c_tbtclo(tp);
+}
+
+void put_columns(const std::string& name) {
+  const Cells& k = cells();
+  ColumnPtr cols[kCols];
+  TablePtr tp = create(name, cols);
+  for (int c = 0; c < kCols; ++c) c_tbcptt(tp, cols[c], k.ptr[c].data(), kWidths[c], 1, kRows);
+  c_tbtclo(tp);
+}
+
+// Buffers for the values read back: one row of cells, or whole columns.
+struct Out {
+  std::vector<char> row[kCols];
+  std::vector<char> col[kCols];
+  std::vector<char*> colptr[kCols];
+  std::vector<int> nulls;
+  Out() : nulls(kRows) {
+    for (int c = 0; c < kCols; ++c) {
+      const std::size_t w = std::size_t(kWidths[c]) + 1;
+      row[c].resize(w);
+      col[c].resize(w * kRows);
+      for (int r = 0; r < kRows; ++r) colptr[c].push_back(col[c].data() + w * std::size_t(r));
     }
-    if (::write(fd, block.data(), n * rowbytes) < 0) break;
+  }
+};
+
+// Reads every cell with c_tbegtt; `verify` compares each with the cells put.
+void get_cells(const std::string& name, Out& out, bool verify) {
+  const Cells& k = cells();
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, nullptr);
+  ColumnPtr cols[kCols];
+  for (int c = 0; c < kCols; ++c) cols[c] = c_tbcnum(tp, c + 1);
+  bool same = true;
+  for (int r = 1; r <= kRows; ++r)
+    for (int c = 0; c < kCols; ++c) {
+      c_tbegtt(tp, cols[c], r, out.row[c].data(), kWidths[c]);
+      if (verify) same = same && k.text[c][std::size_t(r - 1)] == out.row[c].data();
+    }
+  c_tbtclo(tp);
+  check(same, "c_tbegtt");
+}
+
+// Reads every column with c_tbcgtt; `verify` compares with the cells put.
+void get_columns(const std::string& name, Out& out, bool verify) {
+  const Cells& k = cells();
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, nullptr);
+  bool same = true;
+  for (int c = 0; c < kCols; ++c) {
+    c_tbcgtt(tp, c_tbcnum(tp, c + 1), out.colptr[c].data(), out.nulls.data(), kWidths[c], 1, kRows);
+    for (int r = 0; verify && r < kRows; ++r)
+      same = same && k.text[c][std::size_t(r)] == out.colptr[c][std::size_t(r)];
+  }
+  c_tbtclo(tp);
+  check(same, "c_tbcgtt");
+}
+
+// The baselines: the finished file's bytes written or read in 64 KiB chunks.
+void write_plain(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t n = std::min(kChunk, bytes.size() - at);
+    if (::write(fd, bytes.data() + at, n) != ssize_t(n)) check(false, "write()");
+    at += n;
   }
   ::close(fd);
-  auto t1 = Clock::now();
-  fd = ::open(name.c_str(), O_RDONLY);
+}
+
+std::size_t read_plain(const std::string& path, std::vector<char>& buf) {
+  int fd = ::open(path.c_str(), O_RDONLY);
   std::size_t total = 0;
   ssize_t got;
-  while ((got = ::read(fd, block.data(), block.size())) > 0)
-    for (std::size_t off = 0; off + rowbytes <= std::size_t(got); off += rowbytes)
-      total += std::string(block.data() + off + 2 * 47).size();
+  while ((got = ::read(fd, buf.data(), kChunk)) > 0) total += std::size_t(got);
   ::close(fd);
-  auto t2 = Clock::now();
-  benchmark::DoNotOptimize(total);
-  t.write = secs(t0, t1);
-  t.read = secs(t1, t2);
-  return t;
+  return total;
 }
 
-void BM_ToolShapeRowsVsPlainIO(benchmark::State& state) {
-  const int nrows = int(state.range(0));
-  const std::string dir = std::filesystem::temp_directory_path().string();
-  const std::string tab = dir + "/bench_binary_" + std::to_string(::getpid()) + ".tab";
-  const std::string raw = dir + "/bench_binary_" + std::to_string(::getpid()) + ".raw";
-  Times b, p;
+// The reference table (made once with cell puts) and its bytes.
+const std::string& reference() {
+  static const std::string bytes = [] {
+    const std::string name = scratch("ref");
+    put_cells(name);
+    std::string b = slurp(name);
+    std::remove(name.c_str());
+    return b;
+  }();
+  return bytes;
+}
+
+void Puts(benchmark::State& state, void (*put)(const std::string&), const char* what, double goal) {
+  const std::string ours = scratch("ours"), raw = scratch("raw");
+  const std::string& bytes = reference();
+  bench::Pair pair(goal);
   for (auto _ : state) {
-    b = run_backend(tab, nrows);
-    p = run_plain(raw, nrows);
+    state.SetIterationTime(pair.ours([&] { put(ours); }));
+    check(slurp(ours) == bytes, what);
+    pair.base([&] { write_plain(raw, bytes); });
   }
-  std::remove(tab.c_str());
+  pair.report(state);
+  state.counters["file_bytes"] = double(bytes.size());
+  std::remove(ours.c_str());
   std::remove(raw.c_str());
-  state.counters["backend_s"] = b.write + b.read;
-  state.counters["plain_s"] = p.write + p.read;
-  state.counters["ratio"] = (b.write + b.read) / (p.write + p.read);
-  state.counters["write_ratio"] = b.write / p.write;
-  state.counters["read_ratio"] = b.read / p.read;
 }
 
-BENCHMARK(BM_ToolShapeRowsVsPlainIO)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+void Gets(benchmark::State& state, void (*get)(const std::string&, Out&, bool), double goal) {
+  const std::string name = scratch("get");
+  write_plain(name, reference());
+  Out out;
+  get(name, out, true);
+  std::vector<char> buf(kChunk);
+  bench::Pair pair(goal);
+  std::size_t total = 0;
+  for (auto _ : state) {
+    state.SetIterationTime(pair.ours([&] { get(name, out, false); }));
+    pair.base([&] { total += read_plain(name, buf); });
+  }
+  benchmark::DoNotOptimize(total);
+  pair.report(state);
+  std::remove(name.c_str());
+}
+
+// The last argument of each is its goal ratio.
+void TabCellPuts(benchmark::State& state) { Puts(state, put_cells, "c_tbeptt", 15); }
+void TabCellGets(benchmark::State& state) { Gets(state, get_cells, 15); }
+void TabColumnPuts(benchmark::State& state) { Puts(state, put_columns, "c_tbcptt", 3); }
+void TabColumnGets(benchmark::State& state) { Gets(state, get_columns, 3); }
+
+BENCHMARK(TabCellPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(TabCellGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(TabColumnPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(TabColumnGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  c_vosinit();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

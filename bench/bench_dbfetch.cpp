@@ -11,9 +11,9 @@
 // bytes, written in packets of the session's size as the server writes
 // them, and read in large blocks.
 //
-// Counters: fetch_s (dbsqlexec to the last dbnextrow), raw_s (first write
-// to last byte read), ratio (fetch / raw), rows, reply_bytes (on the wire,
-// packet headers included) and fetch_MBps.
+// Counters: ours_s (dbsqlexec to the last dbnextrow), base_s (first write
+// to last byte read), ratio (ours / base) and goal (bench/bench_ratio.h),
+// rows, reply_bytes (on the wire, packet headers included) and fetch_MBps.
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -289,9 +289,10 @@ void BM_FetchToolRowsVsRawLoopback(benchmark::State& state) {
   dbexit();
   const double n = static_cast<double>(state.iterations());
   if (n == 0 || raw_total <= 0) return;
-  state.counters["fetch_s"] = fetch_total / n;
-  state.counters["raw_s"] = raw_total / n;
+  state.counters["ours_s"] = fetch_total / n;
+  state.counters["base_s"] = raw_total / n;
   state.counters["ratio"] = fetch_total / raw_total;
+  state.counters["goal"] = 5;
   state.counters["rows"] = static_cast<double>(nrows);
   state.counters["reply_bytes"] = static_cast<double>(bytes);
   state.counters["fetch_MBps"] = static_cast<double>(bytes) * n / fetch_total / 1e6;

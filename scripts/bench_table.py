@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Prints one table of the paired ratios found in Google Benchmark JSON files.
+
+A benchmark takes part by reporting the counters ours_s, base_s, ratio and
+goal (bench/bench_ratio.h); a goal of 0 means the row only informs.  A
+benchmark that failed is listed with its error.  Exit status 1 when a ratio
+is above its goal or a benchmark failed.
+"""
+import json
+import os
+import sys
+
+
+def seconds(s):
+    if s >= 1:
+        return f"{s:.2f} s"
+    if s >= 1e-3:
+        return f"{s * 1e3:.1f} ms"
+    return f"{s * 1e6:.0f} us"
+
+
+def short_name(name):
+    """The benchmark's name and arguments without the run options."""
+    options = ("iterations:", "repeats:", "min_time:", "threads:", "manual_time", "real_time", "process_time")
+    return "/".join(p for p in name.split("/") if not p.startswith(options))
+
+
+def rows(path):
+    program = os.path.basename(path).removesuffix(".json")
+    with open(path) as f:
+        data = json.load(f)
+    for b in data.get("benchmarks", []):
+        if b.get("run_type") == "aggregate":
+            continue
+        name = f"{program.removeprefix('bench_')}/{short_name(b['name'])}"
+        if b.get("error_occurred"):
+            yield name, None, b.get("error_message", "failed")
+        elif all(k in b for k in ("ours_s", "base_s", "ratio", "goal")):
+            yield name, b, None
+
+
+def main(paths):
+    table, bad = [], 0
+    for path in paths:
+        try:
+            found = list(rows(path))
+        except (OSError, ValueError) as e:
+            table.append((os.path.basename(path), "", "", "", "", f"unreadable: {e}"))
+            bad += 1
+            continue
+        for name, b, err in found:
+            if err is not None:
+                table.append((name, "", "", "", "", f"failed: {err}"))
+                bad += 1
+                continue
+            goal = b["goal"]
+            over = goal > 0 and b["ratio"] > goal
+            bad += over
+            table.append((name, seconds(b["ours_s"]), seconds(b["base_s"]), f"{b['ratio']:.2f}x",
+                          f"<= {goal:g}x" if goal > 0 else "-", "OVER GOAL" if over else ""))
+    head = ("name", "ours", "baseline", "ratio", "goal", "")
+    widths = [max(len(r[i]) for r in [head] + table) for i in range(len(head))]
+    for r in [head] + table:
+        print("  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(r, widths)) if w)
+              .rstrip())
+    return 1 if bad else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
