@@ -418,3 +418,6 @@ void db__wire_to_host(int type, BYTE* data, int len) {
       break;
   }
 }
+
+// Reversing the words is its own inverse.
+void db__host_to_wire(int type, BYTE* data, int len) { db__wire_to_host(type, data, len); }

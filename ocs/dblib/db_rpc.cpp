@@ -7,6 +7,7 @@
 
 #include "comnlib/com_num.h"
 #include "comnlib/comn_alloc.h"
+#include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
 #include "db_charset.h"
 
@@ -59,6 +60,31 @@ const BYTE* value_bytes(const RpcParam& p) {
   return p.value;
 }
 
+// Sends a parameter's value, read from the caller's buffer now.  Integers,
+// floats, money and datetimes are held in the host's order and go out
+// big-endian, like everything the client writes; character, binary and
+// exact-numeric bytes go as they are.
+int send_value(DBPROCESS* dbproc, const RpcParam& p, int type) {
+  if (p.datalen <= 0) return 1;
+  switch (p.type) {
+    case MERINTN: case MERFLTN: case MERMONEYN: case MERDATETIMN: {
+      BYTE wire[8];
+      if (p.datalen > static_cast<int32_t>(sizeof wire)) return 0;  // refused by dbrpcparam
+      std::memcpy(wire, p.value, static_cast<std::size_t>(p.datalen));
+      db__host_to_wire(p.type, wire, p.datalen);
+      return sendserver(dbproc, wire, p.datalen, type);
+    }
+    default:
+      return sendserver(dbproc, value_bytes(p), p.datalen, type);
+  }
+}
+
+// The sizes a nullable fixed datatype has on the wire.
+bool valid_fixed_size(int type, int32_t len) {
+  if (type == MERINTN) return len == 1 || len == 2 || len == 4;
+  return len == 4 || len == 8;  // float-n, money-n, datetime-n
+}
+
 // PARAMFMT and PARAMS for the call's parameters.
 int send_param_tokens(DBPROCESS* dbproc, const RpcRec& r, int type) {
   int fmtlen = 2;
@@ -85,7 +111,7 @@ int send_param_tokens(DBPROCESS* dbproc, const RpcRec& r, int type) {
   if (!send_byte(dbproc, TK_PARAMS, type)) return 0;
   for (const RpcParam& p : r.params) {
     if (is_varytype(p.type) && !send_byte(dbproc, p.datalen, type)) return 0;
-    if (p.datalen > 0 && !sendserver(dbproc, value_bytes(p), p.datalen, type)) return 0;
+    if (!send_value(dbproc, p, type)) return 0;
   }
   return 1;
 }
@@ -118,7 +144,7 @@ int send_request(DBPROCESS* dbproc, const RpcRec& r, int type) {
       return 0;
     if (is_varytype(p.type) && !(text ? db__send32(dbproc, p.datalen, type) : send_byte(dbproc, p.datalen, type)))
       return 0;
-    if (p.datalen > 0 && !sendserver(dbproc, value_bytes(p), p.datalen, type)) return 0;
+    if (!send_value(dbproc, p, type)) return 0;
   }
   return 1;
 }
@@ -198,6 +224,9 @@ RETCODE dbrpcparam(DBPROCESS* dbproc, const char* paramname, BYTE status, int ty
         if (datalen == -1 || datalen == 0) return refuse(dbproc, 20114, 7);
         p.maxlen = datalen;
       }
+      // Any other size would put a value on the wire that the server
+      // cannot read, and the stream out of step.
+      if (!valid_fixed_size(type, p.maxlen)) return refuse(dbproc, 20114, 7);
       p.datalen = datalen == 0 ? 0 : p.maxlen;
       break;
     case MERINT1: fixed(MERINTN, 1); break;

@@ -36,3 +36,6 @@ void db__free_nulls(DBPROCESS* dbproc);
 // conversion routines see native integers, floats, money and datetimes.
 // Character, binary, text and exact-numeric values are left as they are.
 void db__wire_to_host(int type, BYTE* data, int len);
+// The reverse, for values the client sends (RPC parameters): a host value
+// put into the wire's big-endian order, in place.
+void db__host_to_wire(int type, BYTE* data, int len);
