@@ -195,7 +195,7 @@ RETCODE dbsqlok(DBPROCESS* dbproc) {
         if (!dbsvretval(dbproc)) return FAIL;
         break;
       case TK_EVENT:
-        if (!db__skip_token(dbproc)) return FAIL;
+        if (!db__handle_event(dbproc)) return FAIL;
         break;
       case TK_OFFSET:
         if (!dbsvoff(dbproc)) return FAIL;

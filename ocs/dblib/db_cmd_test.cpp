@@ -434,7 +434,9 @@ TEST_F(DbCmd, RemoteProcedureCallWithReturnValues) {
   EXPECT_EQ(dbretlen(db, 1), 4);
   const BYTE* v = dbretdata(db, 1);
   ASSERT_NE(v, nullptr);
-  EXPECT_EQ(v[3], 42);
+  DBINT host;
+  std::memcpy(&host, v, sizeof host);
+  EXPECT_EQ(host, 42);
   EXPECT_EQ(dbretdata(db, 2), nullptr);
   EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
   dbclose(db);

@@ -184,6 +184,7 @@ void free_proc(DBPROCESS* dbproc) {
   if (dbproc->locale) db__freeloc(dbproc->locale);
   dbproc->curmsg = msgfree(dbproc->curmsg);
   db__free_nulls(dbproc);
+  db__free_events(dbproc);
   comn_free(dbproc->savedkey);
   comn_free(dbproc->capmasks);
   comn_free(dbproc);
@@ -235,6 +236,7 @@ DBPROCESS* dbopen(LOGINREC* login, const char* server) {
   };
   if (!db__init_trace(dbproc)) return fail();
   if (!dboptinit(dbproc)) return fail();
+  if (!db__init_defeventrec(dbproc)) return fail();
   iface_entry saved{};
   int redirect = 0;
   int redirects = 0;

@@ -306,7 +306,9 @@ RETCODE dbsendopts(DBPROCESS* dbproc) {
       ok = db__envchange(dbproc);
     } else if (t == TK_OFFSET) {
       ok = dbsvoff(dbproc);
-    } else if (t == TK_EVENT || (t == TK_OPTIONCMD && level7)) {
+    } else if (t == TK_EVENT) {
+      ok = db__handle_event(dbproc);
+    } else if (t == TK_OPTIONCMD && level7) {
       ok = db__skip_token(dbproc);
     } else if (t == TK_DONE || t == TK_DONEPROC) {
       int ended = 0;

@@ -537,7 +537,7 @@ RETCODE dbresults(DBPROCESS* dbproc) {
       case TK_ALTNAME: ok = svaltname(dbproc); break;
       case TK_ALTFMT: ok = svaltfmt(dbproc); break;
       case TK_EVENT:
-        ok = db__skip_token(dbproc);
+        ok = db__handle_event(dbproc);
         break;
       case TK_PROCID: case TK_OLDCOLFMT: case TK_COLFMT: case TK_ALTCONTROL:
         if (level7) {

@@ -188,7 +188,7 @@ static int db__read_row(DBPROCESS* dbproc, bool* got) {
         ok = dbsvretval(dbproc);
         break;
       case TK_EVENT:
-        ok = db__skip_token(dbproc);
+        ok = db__handle_event(dbproc);
         break;
       case TK_ENVCHANGE:
         ok = db__envchange(dbproc);

@@ -282,6 +282,52 @@ RETCODE dbrpcsend(DBPROCESS* dbproc) {
   return SUCCEED;
 }
 
+int db__read_retval_entry(DBPROCESS* dbproc, dbparam* p) {
+  unsigned char nl, type;
+  dbcolumn c{};
+  if (!db__getbyte(dbproc, &nl) || !db__read_name(dbproc, nl, p->name, sizeof p->name) ||
+      !db__getbyte(dbproc, &p->status) || !db__get32(dbproc, &p->usertype) || !db__getbyte(dbproc, &type))
+    return 0;
+  p->namelen = static_cast<unsigned char>(std::strlen(p->name));
+  p->type = type;
+  c.type = type;
+  if (!dbread_collen(dbproc, &c)) return 0;
+  comn_free(c.texttable);
+  p->maxlen = c.maxlen;
+  p->precision = c.precision;
+  p->scale = c.scale;
+  if (type == MERTEXT || type == MERIMAGE) {
+    dbproc->status |= DBST_RETTEXT;
+    return 1;
+  }
+  int32_t dl = c.maxlen;
+  if (is_varytype(type)) {
+    unsigned char b;
+    if (!db__getbyte(dbproc, &b)) return 0;
+    dl = b;
+  }
+  if (dl == 0) return 1;
+  bool numeric = type == MERNUMERIC || type == MERDECIMAL;
+  if (numeric && dl != comn_num_getlen(c.precision)) {
+    dbsetdead(dbproc);
+    db__raise(dbproc, type == MERNUMERIC ? 20226 : 20227, 11);
+    return 0;
+  }
+  int32_t size = numeric ? 35 : dl;
+  p->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(size)));
+  if (!p->data) return 0;
+  if (numeric) {
+    p->data[0] = static_cast<BYTE>(c.precision);
+    p->data[1] = static_cast<BYTE>(c.scale);
+    if (!recvserver(dbproc, p->data + 2, dl)) return 0;
+  } else {
+    if (!recvserver(dbproc, p->data, dl)) return 0;
+    db__wire_to_host(type, p->data, dl);
+  }
+  p->datalen = size;
+  return 1;
+}
+
 int dbsvretval(DBPROCESS* dbproc) {
   uint16_t len;
   if (!db__getu16(dbproc, &len)) return 0;
@@ -293,47 +339,12 @@ int dbsvretval(DBPROCESS* dbproc) {
     if (!p) return 0;
     *tail = p;
     tail = &p->next;
-    unsigned char nl, type;
-    dbcolumn c{};
-    if (!db__getbyte(dbproc, &nl) || !db__read_name(dbproc, nl, p->name, sizeof p->name) ||
-        !db__getbyte(dbproc, &p->status) || !db__get32(dbproc, &p->usertype) || !db__getbyte(dbproc, &type))
-      return 0;
-    p->namelen = static_cast<unsigned char>(std::strlen(p->name));
-    p->type = type;
-    c.type = type;
-    if (!dbread_collen(dbproc, &c)) return 0;
-    comn_free(c.texttable);
-    p->maxlen = c.maxlen;
-    p->precision = c.precision;
-    p->scale = c.scale;
-    if (type == MERTEXT || type == MERIMAGE) {
-      dbproc->status |= DBST_RETTEXT;
-      continue;
-    }
-    int32_t dl = c.maxlen;
-    if (is_varytype(type)) {
-      unsigned char b;
-      if (!db__getbyte(dbproc, &b)) return 0;
-      dl = b;
-    }
-    if (dl == 0) continue;
-    bool numeric = type == MERNUMERIC || type == MERDECIMAL;
-    if (numeric && dl != comn_num_getlen(c.precision)) {
-      dbsetdead(dbproc);
-      db__raise(dbproc, type == MERNUMERIC ? 20226 : 20227, 11);
-      return 0;
-    }
-    int32_t size = numeric ? 35 : dl;
-    p->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(size)));
-    if (!p->data) return 0;
-    if (numeric) {
-      p->data[0] = static_cast<BYTE>(c.precision);
-      p->data[1] = static_cast<BYTE>(c.scale);
-      if (!recvserver(dbproc, p->data + 2, dl)) return 0;
-    } else if (!recvserver(dbproc, p->data, dl)) {
-      return 0;
-    }
-    p->datalen = size;
+    if (!db__read_retval_entry(dbproc, p)) return 0;
+  }
+  // An entry that ran past the token's length: the stream is out of step.
+  if (dbproc->net->consumed - start != len) {
+    db__badtoken(dbproc);
+    return 0;
   }
   return db__next_token(dbproc);
 }
@@ -341,17 +352,28 @@ int dbsvretval(DBPROCESS* dbproc) {
 DBBOOL dbhasretstat(DBPROCESS* dbproc) { return dbproc ? dbproc->hasretstat : 0; }
 DBINT dbretstatus(DBPROCESS* dbproc) { return dbproc ? dbproc->retstatus : 0; }
 
+// The numbered return parameters: inside an event handler every parameter
+// of the event, otherwise the return values of output parameters only.
+static bool numbered(DBPROCESS* dbproc, const dbparam* p) {
+  return (dbproc->status & DBST_EVENTHANDLER) || (p->status & 0x1);
+}
+static dbparam* ret_list(DBPROCESS* dbproc) {
+  if ((dbproc->status & DBST_EVENTHANDLER) && dbproc->curevent) return dbproc->curevent->params;
+  return dbproc->retvals;
+}
+
 static dbparam* nth_ret(DBPROCESS* dbproc, int n) {
   if (!dbproc || n < 1) return nullptr;
-  dbparam* p = dbproc->retvals;
-  for (int i = 1; p && i < n; ++i) p = p->next;
-  return p;
+  for (dbparam* p = ret_list(dbproc); p; p = p->next)
+    if (numbered(dbproc, p) && --n == 0) return p;
+  return nullptr;
 }
 
 int dbnumrets(DBPROCESS* dbproc) {
   if (!dbproc) return -1;
   int n = 0;
-  for (dbparam* p = dbproc->retvals; p; p = p->next) ++n;
+  for (dbparam* p = ret_list(dbproc); p; p = p->next)
+    if (numbered(dbproc, p)) ++n;
   return n;
 }
 char* dbretname(DBPROCESS* dbproc, int n) {

@@ -101,6 +101,19 @@ struct dbparam {
   dbparam* next;
 };
 
+struct DBKEYTAB;
+
+// An event the server can notify: its handler and, while a notification
+// is read and handled, its parameters.
+typedef int (*DB_EVENT_PROC)(DBPROCESS* dbproc, char* name, int reserved, int nparams);
+struct dbevent {
+  char name[31];
+  DB_EVENT_PROC handler;
+  dbparam* params;   // owned, in arrival order
+  int32_t nparams;
+  dbevent* next;     // unused by the library
+};
+
 // A negotiation MSG read during login.
 struct dbnegmsg {
   int16_t id;
@@ -221,6 +234,7 @@ enum : uint32_t {
   DBST_DBCHANGED = 0x10,
   DBST_RPC = 0x20,
   DBST_PRINTFUNC = 0x400,
+  DBST_EVENTHANDLER = 0x2000,  // an event handler is running
   DBST_RETTEXT = 0x4000,
   DBST_ATTNWAIT = 0x10000,
   DBST_TIMEDOUT = 0x20000,
@@ -336,6 +350,10 @@ struct dbprocess {
   unsigned char datestyle;  // option 32
   DBTYPEINFO typeinfo;      // scratch for dbcoltypeinfo
   int32_t prevcount;        // the previous valid DONE count
+  // Events
+  DBKEYTAB* events;         // owned: event records by name (none unless linked)
+  dbevent* defevent;        // owned: takes every event not in the table
+  dbevent* curevent;        // the event whose handler is running
 };
 
 // The process-wide record.
@@ -498,6 +516,20 @@ int dbdobind(DBPROCESS* dbproc);
 // RPC and return values (db_rpc.cpp).
 void db__free_rpcrec(DBPROCESS* dbproc);
 int dbsvretval(DBPROCESS* dbproc);
+// Reads one entry of a RETURNVALUE token into `p`: name, status, format and
+// the value, fixed-size values put into host order.
+int db__read_retval_entry(DBPROCESS* dbproc, dbparam* p);
+
+// Events (db_event.cpp).
+int db__handle_event(DBPROCESS* dbproc);
+int db__read_param(DBPROCESS* dbproc, dbevent* event);
+void db__free_event_data(DBPROCESS* dbproc, dbevent* event);
+int db__def_event_handler(DBPROCESS* dbproc, char* name, int reserved, int nparams);
+int db__init_defeventrec(DBPROCESS* dbproc);
+void db__free_events(DBPROCESS* dbproc);
+dbevent* db__find_event(DBPROCESS* dbproc, const char* name);
+int db__link_eventrec(DBPROCESS* dbproc, dbevent* event);
+int db__delete_event(DBPROCESS* dbproc, const char* name);
 
 // Cursors (db_crs_open.cpp): releases every cursor of a closing connection.
 void db__crs_close(DBPROCESS* dbproc);
