@@ -258,7 +258,13 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
       if (dbproc->currow->computeid && !dbaltdata(dbproc)) return FAIL;
     } else {
       if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;
-      if (dbbuffull(dbproc)) return BUF_FULL;
+      // Dropping buffered rows always keeps the last one, so a full buffer
+      // of one row could never make room: its row gives way to the next.
+      bool give_way = false;
+      if (dbbuffull(dbproc)) {
+        if (dbproc->firstrow != dbproc->lastrow) return BUF_FULL;
+        give_way = true;
+      }
       dbrow* last = dbproc->lastrow;
       if (!db__read_row(dbproc, &got)) return FAIL;
       if (!got) {
@@ -271,6 +277,7 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
       if (last) last->next = r;
       else dbproc->firstrow = r;
       dbproc->lastrow = r;
+      if (give_way) dbclrbuf(dbproc, 1);
     }
   } else {
     if (!(dbproc->status & DBST_ROWS)) return NO_MORE_ROWS;

@@ -2,7 +2,14 @@
 // values, text limits and hidden columns.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "db_testpeer.h"
 #include "dblib/db_internal.h"
@@ -55,6 +62,90 @@ TEST_F(DbRows, BufferHoldsRowsUpToItsLimit) {
   EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
   EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
   dbclose(db);
+}
+
+// Ends the process when a call under test has not returned in time, so
+// that a hang fails the test run instead of stalling it.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* what) : thread_([this, what] {
+    std::unique_lock<std::mutex> lock(mu_);
+    if (!cv_.wait_for(lock, std::chrono::seconds(20), [this] { return done_; })) {
+      std::fprintf(stderr, "%s did not return\n", what);
+      std::abort();
+    }
+  }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      done_ = true;
+    }
+    cv_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// A buffer of one row: dbnextrow walks every row, the held row giving way
+// to the next (dropping rows always keeps the last one, so BUF_FULL could
+// never be cleared).
+TEST_F(DbRows, OneRowBufferWalksEveryRow) {
+  Peer peer(session({cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x10, 3)})}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(dbsetopt(db, DBBUFFER, "1", 0), SUCCEED);
+  dbcmd(db, "select v");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_EQ(dbnextrow(db), REG_ROW) << i;
+    EXPECT_EQ(value(db, 1), "r" + std::to_string(i));
+    EXPECT_EQ(dbcurrow(db), i);
+    EXPECT_EQ(dbfirstrow(db), i);
+    EXPECT_EQ(dblastrow(db), i);
+  }
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
+  dbclose(db);
+}
+
+// dbcanquery after the first row, whatever the buffer holds: the rest of
+// the result set is read and dropped, the bound variable left alone, and
+// the next result set is read as usual.
+TEST_F(DbRows, CanqueryDropsTheRestWhateverTheBufferHolds) {
+  for (const char* limit : {"0", "1", "2", "1000"}) {
+    Bytes rows = cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x11, 3),
+                      varchar_result("w", {"s1"}), done(0x10, 1)});
+    Peer peer(session({rows}));
+    DBPROCESS* db = open_to(peer, dir_);
+    ASSERT_NE(db, nullptr);
+    if (std::string(limit) != "0") ASSERT_EQ(dbsetopt(db, DBBUFFER, limit, 0), SUCCEED);
+    dbcmd(db, "select v; select w");
+    ASSERT_EQ(dbsqlexec(db), SUCCEED);
+    ASSERT_EQ(dbresults(db), SUCCEED);
+    char bound[8] = "";
+    ASSERT_EQ(dbbind(db, 1, NTBSTRINGBIND, sizeof bound, reinterpret_cast<BYTE*>(bound)), SUCCEED);
+    ASSERT_EQ(dbnextrow(db), REG_ROW);
+    EXPECT_STREQ(bound, "r1");
+    std::strcpy(bound, "kept");
+    {
+      Watchdog dog("dbcanquery");
+      EXPECT_EQ(dbcanquery(db), SUCCEED) << limit;
+    }
+    EXPECT_STREQ(bound, "kept") << limit;
+    EXPECT_EQ(dbcount(db), 3) << limit;
+    ASSERT_EQ(dbresults(db), SUCCEED) << limit;
+    ASSERT_EQ(dbnextrow(db), REG_ROW) << limit;
+    EXPECT_EQ(value(db, 1), "s1");
+    EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+    EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
+    dbclose(db);
+  }
 }
 
 TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
