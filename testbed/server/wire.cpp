@@ -181,17 +181,50 @@ bool Conn::write_all(const std::uint8_t* p, std::size_t n) {
 ReplyWriter::ReplyWriter(Conn* conn, std::size_t packet_size, std::uint8_t type)
     : conn_(conn), packet_size_(packet_size < 512 ? 512 : packet_size), type_(type) {}
 
+void ReplyWriter::add_packet(std::vector<std::uint8_t>& out, const std::uint8_t* p, std::size_t n,
+                             bool eom) {
+  const std::uint8_t h[kHeaderSize] = {type_, static_cast<std::uint8_t>(eom ? kStatusEom : 0),
+                                       static_cast<std::uint8_t>((n + kHeaderSize) >> 8),
+                                       static_cast<std::uint8_t>(n + kHeaderSize), 0, 0, number_, 0};
+  out.insert(out.end(), h, h + kHeaderSize);
+  if (n > 0) out.insert(out.end(), p, p + n);
+  number_ = eom ? 0 : static_cast<std::uint8_t>(number_ + 1);
+}
+
 bool ReplyWriter::send_packet(const std::uint8_t* p, std::size_t n, bool eom) {
   if (!conn_) return true;
-  std::vector<std::uint8_t> pkt(kHeaderSize + n);
-  pkt[0] = type_;
-  pkt[1] = eom ? kStatusEom : 0;
-  pkt[2] = static_cast<std::uint8_t>((n + kHeaderSize) >> 8);
-  pkt[3] = static_cast<std::uint8_t>(n + kHeaderSize);
-  pkt[6] = number_;
-  std::copy(p, p + n, pkt.begin() + kHeaderSize);
-  number_ = eom ? 0 : static_cast<std::uint8_t>(number_ + 1);
+  std::vector<std::uint8_t> pkt;
+  pkt.reserve(kHeaderSize + n);
+  add_packet(pkt, p, n, eom);
   if (!conn_->write_all(pkt.data(), pkt.size())) {
+    broken_ = true;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::uint8_t> ReplyWriter::frame(const std::uint8_t* p, std::size_t n, std::size_t packet_size) {
+  ReplyWriter w(nullptr, packet_size);
+  // Every packet but the last is full; the last carries at least one byte
+  // (put() keeps one back for it).
+  const std::size_t body = w.packet_size_ - kHeaderSize;
+  std::vector<std::uint8_t> out;
+  out.reserve(n + (n / body + 1) * kHeaderSize);
+  std::size_t off = 0;
+  while (n - off > body) {
+    w.add_packet(out, p + off, body, false);
+    off += body;
+  }
+  w.add_packet(out, p + off, n - off, true);
+  return out;
+}
+
+bool ReplyWriter::finish_framed(const std::vector<std::uint8_t>& packets) {
+  if (broken_) return false;
+  if (!conn_) return true;
+  if (!attention_ && conn_->poll_attention()) attention_ = true;
+  if (attention_) return finish();
+  if (!conn_->write_all(packets.data(), packets.size())) {
     broken_ = true;
     return false;
   }

@@ -149,8 +149,17 @@ class ReplyWriter {
   std::size_t packet_size() const { return packet_size_; }
   // Also copies every byte put into `tee` (for recording a reply).
   void set_tee(std::vector<std::uint8_t>* tee) { tee_ = tee; }
+  // The packets of a whole reply of `n` bytes at p, as put() and finish()
+  // would send them with this packet size, in one buffer.
+  static std::vector<std::uint8_t> frame(const std::uint8_t* p, std::size_t n, std::size_t packet_size);
+  // Ends the message with `packets` (a reply framed for this packet size,
+  // nothing put before) in one write; an attention that has already
+  // arrived is acknowledged instead, as finish() does.
+  bool finish_framed(const std::vector<std::uint8_t>& packets);
 
  private:
+  // Appends one packet of the `n` body bytes at p to `out`.
+  void add_packet(std::vector<std::uint8_t>& out, const std::uint8_t* p, std::size_t n, bool eom);
   bool send_packet(const std::uint8_t* p, std::size_t n, bool eom);
   Conn* conn_;
   std::size_t packet_size_;
