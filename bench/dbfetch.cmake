@@ -1,5 +1,8 @@
 # DB client fetch: 10^5 rows of the tool's result shape from a server that
-# replays a recorded reply, against a plain loopback read of the same bytes.
+# replays a recorded reply in one go, against a plain loopback read of the
+# same bytes written in one go.
 add_executable(bench_dbfetch ${CMAKE_CURRENT_LIST_DIR}/bench_dbfetch.cpp)
-target_link_libraries(bench_dbfetch PRIVATE dblib standin_support PkgConfig::SQLITE3
+# The stand-in's framing of a reply gives the baseline the very bytes the
+# server writes.
+target_link_libraries(bench_dbfetch PRIVATE dblib standin_support standin_core PkgConfig::SQLITE3
                       benchmark::benchmark)
