@@ -1,21 +1,26 @@
-# quorel_add_test(NAME name SOURCES ... LIBS ...)
+# quorel_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT seconds])
 # Builds one GoogleTest executable beside the code it tests and registers
-# its cases with CTest.
+# its cases with CTest.  TIMEOUT bounds each case (the default is the test
+# preset's); cases that would run for ever if a bound on their work were
+# lost set one, so that they fail instead of holding the run.
 function(quorel_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "QUOREL_TIME_SCALE=0.001")
+  set(_props ENVIRONMENT "QUOREL_TIME_SCALE=0.001")
+  if(T_TIMEOUT)
+    list(APPEND _props TIMEOUT ${T_TIMEOUT})
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${_props})
 endfunction()
 
-# quorel_dir_library(NAME lib [LIBS ...] [TEST_LIBS ...])
+# quorel_dir_library(NAME lib [LIBS ...] [TEST_LIBS ...] [TEST_TIMEOUT seconds])
 # A library made of every *.cpp of the calling directory except *_test.cpp,
 # with public headers under include/, and one test executable <lib>_test made
 # of the *_test.cpp files (when there are any).  Used by the directories that
 # several people add files to at once, so nobody has to edit the list.
 function(quorel_dir_library)
-  cmake_parse_arguments(D "" "NAME" "LIBS;TEST_LIBS" ${ARGN})
+  cmake_parse_arguments(D "" "NAME;TEST_TIMEOUT" "LIBS;TEST_LIBS" ${ARGN})
   file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(_src) 
   set(_tests)
@@ -34,7 +39,8 @@ function(quorel_dir_library)
                                         PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${D_NAME} PUBLIC ${D_LIBS})
   if(_tests)
-    quorel_add_test(NAME ${D_NAME}_test SOURCES ${_tests} LIBS ${D_NAME} ${D_TEST_LIBS})
+    quorel_add_test(NAME ${D_NAME}_test SOURCES ${_tests} LIBS ${D_NAME} ${D_TEST_LIBS}
+                    TIMEOUT ${D_TEST_TIMEOUT})
     target_include_directories(${D_NAME}_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   endif()
 endfunction()

@@ -69,6 +69,31 @@ TEST(VosPattern, CompileAndMatch) {
   for (const char* bad : {"[abc", "*a", "{ab", "a}", "a\\", "[]"}) EXPECT_FALSE(vos::patmake(bad, p)) << bad;
 }
 
+// Many closures against a long text that almost matches: a backtracking
+// matcher tries every way of sharing the text among the closures and never
+// finishes (the test's time limit fails it); the table of match ends takes
+// pattern length x text length steps.
+TEST(VosPattern, ManyClosuresMatchInBoundedWork) {
+  std::string stars;
+  for (int k = 0; k < 120; ++k) stars += "?*";
+  const std::string text(200, 'a');
+  const struct {
+    std::string pat, text;
+    std::size_t want;
+  } cases[] = {
+      {"^" + stars + "q$", text, 0},
+      {"^" + stars + "q$", text + "q", 202},
+      {stars + "q", text + "qa", 202},
+      {"^" + stars + "[ab]*q$", text + "b", 0},
+      {"^{" + stars + "A}$", text, 201},
+  };
+  for (const auto& c : cases) {
+    vos::Pattern p;
+    ASSERT_TRUE(vos::patmake(c.pat, p));
+    EXPECT_EQ(vos::patmatch(c.text, p), c.want) << c.pat.substr(c.pat.size() - 6);
+  }
+}
+
 TEST(VosSort, CompareRoutineOrdersRows) {
   std::vector<std::string> key = {"", "b", "\xe9", "a", "b"};  // rows 1..4
   int rows[] = {1, 2, 3, 4};

@@ -2,6 +2,7 @@
 #include "vos/pattern.h"
 
 #include <cctype>
+#include <vector>
 
 namespace vos {
 namespace {
@@ -28,28 +29,37 @@ bool elem_matches(const PatElem& e, char c) {
   return false;
 }
 
-// Matches elements [ei..] against text [ti..]; returns the end of the match
-// (index into text) or npos.
-std::size_t match_here(const Pattern& p, std::size_t ei, std::string_view t, std::size_t ti) {
+// The match ends of every element suffix against every text suffix, built
+// from the last element back.  row[ti] is where elements [ei..] matched from
+// text position ti end (npos: no match), exactly as a backtracking matcher
+// would find it: a closure takes its longest run first and backs off one
+// character at a time, so it ends at the longest run after which the rest
+// of the pattern matches.  Each row costs one pass over the text, so the
+// whole table costs pattern length x text length, however many closures.
+std::vector<std::size_t> match_ends(const Pattern& p, std::string_view t) {
   const std::size_t none = std::string_view::npos;
-  if (ei == p.elems.size()) {
-    if (p.anchor_end && ti != t.size()) return none;
-    return ti;
-  }
-  const PatElem& e = p.elems[ei];
-  if (e.closure) {
-    // Longest run first, then back off.
-    std::size_t k = ti;
-    while (k < t.size() && elem_matches(e, t[k])) ++k;
-    for (;;) {
-      std::size_t r = match_here(p, ei + 1, t, k);
-      if (r != none) return r;
-      if (k == ti) return none;
-      --k;
+  const std::size_t n = t.size();
+  std::vector<std::size_t> next(n + 1), row(n + 1);
+  for (std::size_t ti = 0; ti <= n; ++ti) next[ti] = p.anchor_end && ti != n ? none : ti;
+  for (std::size_t ei = p.elems.size(); ei-- > 0;) {
+    const PatElem& e = p.elems[ei];
+    if (e.closure) {
+      // Going back through the text, best is the end reached from the
+      // furthest run position that lets the rest match; a character the
+      // element does not take ends the run.
+      std::size_t best = none;
+      for (std::size_t ti = n + 1; ti-- > 0;) {
+        if (ti == n || !elem_matches(e, t[ti])) best = none;
+        if (best == none) best = next[ti];
+        row[ti] = best;
+      }
+    } else {
+      row[n] = none;
+      for (std::size_t ti = 0; ti < n; ++ti) row[ti] = elem_matches(e, t[ti]) ? next[ti + 1] : none;
     }
+    next.swap(row);
   }
-  if (ti < t.size() && elem_matches(e, t[ti])) return match_here(p, ei + 1, t, ti + 1);
-  return none;
+  return next;
 }
 
 }  // namespace
@@ -139,11 +149,10 @@ bool patmake(std::string_view pat, Pattern& out) {
 
 std::size_t patmatch(std::string_view text, const Pattern& p) {
   const std::size_t none = std::string_view::npos;
-  std::size_t last_start = p.anchor_start ? 0 : text.size();
-  for (std::size_t s = 0; s <= last_start; ++s) {
-    std::size_t r = match_here(p, 0, text, s);
-    if (r != none) return r + 1;
-  }
+  const std::vector<std::size_t> ends = match_ends(p, text);
+  const std::size_t last_start = p.anchor_start ? 0 : text.size();
+  for (std::size_t s = 0; s <= last_start; ++s)
+    if (ends[s] != none) return ends[s] + 1;
   return 0;
 }
 

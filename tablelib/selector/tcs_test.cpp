@@ -95,6 +95,9 @@ TEST_F(ColumnSelectors, NamesPatternsAndNegation) {
   EXPECT_EQ(select("", 2), "flux fwhm");
   EXPECT_EQ(select("!flux", 2), "fwhm dflux");
   EXPECT_EQ(error_of([&] { select("[abc"); }), "Syntax error in wildcard pattern (^[abc$)");
+  // Stars by the hundred select in bounded work (backtracking never ends).
+  EXPECT_EQ(select(std::string(120, '*') + "q"), "");
+  EXPECT_EQ(select(std::string(120, '*') + "x"), "flux dflux");
 }
 
 TEST_F(ColumnSelectors, ArraySections) {
