@@ -26,6 +26,20 @@ TEST(HalvoSlots, GrowOnlyInStepsOf512) {
   EXPECT_EQ(CH2I_buffersize(0), 256u);  // the error message slot
 }
 
+// Element numbers of character memory and addresses convert both ways: a
+// slot's characters are consecutive elements, and a write through the
+// address of an element lands in the slot.
+TEST(HalvoSlots, CharacterMemoryAddressesAndElements) {
+  char16_t* buf = char2vos("abc", 2);
+  const ptrdiff_t p = c_VosPointer(buf);
+  EXPECT_EQ(c_VosString(p), static_cast<void*>(buf));
+  EXPECT_EQ(c_VosPointer(buf + 2), p + 2);
+  static_cast<char16_t*>(c_VosString(p + 1))[0] = u'X';
+  EXPECT_EQ(slot_string(2), "aXc");
+  for (ptrdiff_t q : {ptrdiff_t{0}, ptrdiff_t{-7}, ptrdiff_t{123456}})
+    EXPECT_EQ(c_VosPointer(c_VosString(q)), q) << q;
+}
+
 TEST(HalvoSlots, LongArgumentsDoNotEndTheProcess) {
   // Sizes are not 16-bit counts: a 40000-character string crosses intact.
   std::string big(40000, 'q');

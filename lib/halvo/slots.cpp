@@ -4,8 +4,10 @@
 #include <new>
 #include <vector>
 
+#include "halvo/c_tables.h"
 #include "halvo/halvo.h"
 #include "vos/error.h"
+#include "vos/memory.h"
 
 namespace {
 
@@ -108,3 +110,9 @@ void slot_put(int slot, std::string_view s, std::size_t offset, std::size_t maxc
   for (std::size_t i = 0; i < n; ++i) b[offset + i] = static_cast<char16_t>(static_cast<signed char>(s[i]));
   b[offset + n] = 0;
 }
+
+// Element numbers of VOS character memory and addresses, both ways; no
+// binding routine needs them, they are there for callers of the binding.
+extern "C" void* c_VosString(ptrdiff_t p) { return vos::char_element(p); }
+
+extern "C" ptrdiff_t c_VosPointer(const void* address) { return vos::char_index(address); }

@@ -1,6 +1,7 @@
 // Heap blocks that raise on exhaustion, and the scratch stack.
 #include "vos/memory.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -59,5 +60,25 @@ void sfree(StackMark mark) {
 }
 
 std::size_t stack_depth() { return stack().size(); }
+
+namespace {
+
+// Element 0 of character memory.  Addresses are related to it as integers:
+// elements far from it lie in other objects, so no pointer arithmetic on it.
+alignas(8) char16_t g_char_base[1];
+
+std::uintptr_t char_base() { return reinterpret_cast<std::uintptr_t>(&g_char_base[0]); }
+
+}  // namespace
+
+char16_t* char_element(std::ptrdiff_t p) {
+  const std::uintptr_t at = char_base() + static_cast<std::uintptr_t>(p) * 2u;  // wraps for p < 0
+  return reinterpret_cast<char16_t*>(at);
+}
+
+std::ptrdiff_t char_index(const void* address) {
+  const auto diff = static_cast<std::ptrdiff_t>(reinterpret_cast<std::uintptr_t>(address) - char_base());
+  return diff / 2;
+}
 
 }  // namespace vos

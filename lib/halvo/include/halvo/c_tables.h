@@ -16,6 +16,8 @@
 #ifndef HALVO_C_TABLES_H
 #define HALVO_C_TABLES_H
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -39,6 +41,12 @@ int c_voserr(void);                 /* code of the last call's error, 0 when non
 const char* c_voserrmsg(void);      /* its message, "" when none */
 int c_pusherr(void (*handler)(void)); /* called at once on each caught error */
 int c_poperr(void);
+
+/* ---- VOS character memory -------------------------------------------- */
+/* The address of element p of VOS character memory (16-bit characters), and
+ * the element number of an address: (address - address of element 0) / 2. */
+void* c_VosString(ptrdiff_t p);
+ptrdiff_t c_VosPointer(const void* address);
 
 /* ---- tables ---------------------------------------------------------- */
 TablePtr c_tbtopn(const char* tablename, int iomode, TablePtr templt);

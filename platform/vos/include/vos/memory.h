@@ -35,6 +35,15 @@ inline char* salloc_chars(std::size_t maxch) {
 // Number of blocks currently on the scratch stack (for tests).
 std::size_t stack_depth();
 
+// Character memory: every 16-bit character the process can address, numbered
+// from element 0 at a fixed base of this layer.  Element p lies 2p bytes from
+// the base (p may be negative).  `char_element` gives the address of element
+// p; `char_index` the element number of an address, (address - base) / 2
+// with the division truncating toward zero.  They are inverses for every
+// 2-byte-aligned address.
+char16_t* char_element(std::ptrdiff_t p);
+std::ptrdiff_t char_index(const void* address);
+
 // RAII mark: releases the stack back to the level at construction.
 class ScratchMark {
  public:
