@@ -44,6 +44,32 @@ TEST(Text, CatNeverChangesAnotherEntry) {
   free_text(&t);
 }
 
+// A string taken from a list and handed back to a change of the same list
+// is read before the change can move (and free) the buffer it lies in.
+TEST(Text, StringsOfTheListItselfGoBackIn) {
+  const struct {
+    const char* what;
+    void (*change)(text*);
+    int entry;
+    const char* want;
+  } cases[] = {
+      {"put over itself", [](text* t) { put_text(t, 0, get_text(t, 0)); }, 0, "abcdef"},
+      {"put into another", [](text* t) { put_text(t, 1, get_text(t, 0)); }, 1, "abcdef"},
+      {"append", [](text* t) { add_text(t, get_text(t, 0)); }, 2, "abcdef"},
+      {"cat to itself", [](text* t) { cat_text(t, 1, get_text(t, 1)); }, 1, "xyxy"},
+      {"cat to one not on top", [](text* t) { cat_text(t, 0, get_text(t, 1)); }, 0, "abcdefxy"},
+  };
+  for (const auto& c : cases) {
+    text t;
+    init_text(&t, 2, 8);  // small steps: every change grows the buffer
+    add_text(&t, "abcdef");
+    add_text(&t, "xy");
+    c.change(&t);
+    EXPECT_STREQ(get_text(&t, c.entry), c.want) << c.what;
+    free_text(&t);
+  }
+}
+
 TEST(Buffers, TopAndGrowth) {
   char_buf b;
   init_char_buf(&b, 0);
@@ -125,6 +151,31 @@ TEST(Table, CellsCreateColumnsInRowZeroAndTruncReuses) {
   EXPECT_STREQ(get_tab_cell(t, "X", 0), "1999");
   EXPECT_STREQ(get_tab_cell(t, "Y", 0), "y0");
   free_table(t);
+}
+
+// Cells and keyword values put back into the table they were taken from.
+TEST(Table, CellsAndKeywordsOfTheTableItselfGoBackIn) {
+  table* t = create_table();
+  put_tab_cell(t, "A", 0, std::string(100, 'c').c_str());
+  for (int r = 1; r < 500; ++r) ASSERT_EQ(put_tab_cell(t, "A", r, get_tab_cell(t, "A", r - 1)), 0);
+  EXPECT_EQ(get_tab_cell(t, "A", 499), std::string(100, 'c'));
+  cat_tab_cell(t, "A", 3, get_tab_cell(t, "A", 3));
+  EXPECT_EQ(get_tab_cell(t, "A", 3), std::string(200, 'c'));
+
+  put_tab_key(t, "K0", std::string(300, 'k').c_str());
+  for (int k = 1; k < 5; ++k) {
+    const std::string key = "K" + std::to_string(k), prev = "K" + std::to_string(k - 1);
+    put_tab_key(t, key.c_str(), get_tab_key(t, prev.c_str()));
+    cat_tab_key(t, key.c_str(), get_tab_key(t, key.c_str()));
+  }
+  EXPECT_EQ(std::string(get_tab_key(t, "K3")), std::string(300 * 8, 'k'));
+  free_table(t);
+
+  alist* a = create_alist();
+  add_alist(a, "k1", std::string(150, 'v').c_str());
+  for (int k = 0; k < 10; ++k) add_alist(a, ("n" + std::to_string(k)).c_str(), find_alist(a, "k1"));
+  EXPECT_EQ(std::string(find_alist(a, "n9")), std::string(150, 'v'));
+  free_alist(a);
 }
 
 TEST(Table, HeaderKeywords) {

@@ -1,13 +1,26 @@
 // Growable character and int buffers and the string list built on them.
 #include "loadfile/text.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 const char* lod_error = nullptr;
 
 namespace {
+
 const char kIndexError[] = "Text line index out of bounds";
+
+// The offset of s in the buffer's allocation, or -1 when s lies elsewhere
+// (compared as integers: s is usually in another object).
+long offset_in(const char_buf* b, const char* s) {
+  const auto base = reinterpret_cast<std::uintptr_t>(b->buffer.data());
+  const auto at = reinterpret_cast<std::uintptr_t>(s);
+  if (b->buffer.empty() || at < base || at - base >= b->buffer.size()) return -1;
+  return static_cast<long>(at - base);
 }
+
+}  // namespace
 
 void init_char_buf(char_buf* b, int size) {
   if (size < 1) size = 100;
@@ -27,13 +40,17 @@ int put_char_buf(char_buf* b, const char* s) {
   std::size_t n = std::strlen(s) + 1;
   std::size_t need = static_cast<std::size_t>(b->used) + n;
   std::size_t size = b->buffer.size();
+  // s may be a string of this very buffer (taken from the list it is put
+  // back into): growing moves the buffer, so find s again by its offset.
+  const long from = offset_in(b, s);
   if (need > size) {
     std::size_t step = static_cast<std::size_t>(b->increment);
     size += ((need - size + step - 1) / step) * step;
     b->buffer.resize(size);
+    if (from >= 0) s = b->buffer.data() + from;
   }
   int offset = b->used;
-  std::memcpy(b->buffer.data() + offset, s, n);
+  std::memmove(b->buffer.data() + offset, s, n);  // s may end where it goes
   b->used = static_cast<int>(need);
   return offset;
 }
@@ -106,6 +123,12 @@ int cat_text(text* t, int i, const char* s) {
   if (i < 0 || i >= t->count) {
     lod_error = kIndexError;
     return -1;
+  }
+  // s may lie in this list's buffer, which the private copy below can move.
+  std::string own;
+  if (offset_in(&t->chars, s) >= 0) {
+    own = s;
+    s = own.c_str();
   }
   int& offset = t->offsets.buffer[static_cast<std::size_t>(i)];
   bool shared = false;

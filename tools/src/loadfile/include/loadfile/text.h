@@ -4,6 +4,8 @@
 // one offset per entry into it.  Several entries may share one string.
 // Growing the character buffer moves it: offsets stay valid, but a pointer
 // returned by get_text is valid only until the next change of that list.
+// Handing such a pointer to that very change (putting a string of the list
+// back into it) works: the string is read before it can move.
 #pragma once
 
 #include <vector>
@@ -33,7 +35,7 @@ struct text {
 void init_char_buf(char_buf* b, int size);
 void init_int_buf(int_buf* b, int size);
 
-// Appends s with its NUL; returns the offset of s.
+// Appends s with its NUL; returns the offset of s.  s may lie in b itself.
 int put_char_buf(char_buf* b, const char* s);
 
 // Appends value; returns its index.
