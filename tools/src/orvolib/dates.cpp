@@ -133,7 +133,7 @@ double get_merrow_date(const char* text) {
   if (f[4][0] != '\0') {
     int meridian = strmatch(f[4], "am|pm");
     if (meridian == 1 && hour == 12) hour = 0;
-    else if (meridian == 2 && hour < 12) hour += 12;
+    else if (meridian == 2 && hour >= 0 && hour < 12) hour += 12;  // an unread hour stays -1
     else if (meridian == 0) hour = -1;
   }
   return date_from_fields(date_number(f[2]), month, date_number(f[1]), hour, minute, second);

@@ -46,6 +46,12 @@ TEST(Dates, MerrowForms) {
       {"Apr 1 2000 12:00:00 xm", -1.0},
       {"Apr 1 2000 13:00 am", 51635.0 + 13.0 / 24},
       {"Apx 1 2000", -1.0},
+      // A malformed hour stays invalid whatever the meridian.
+      {"Apr 1 2000 x:00:00 pm", -1.0},
+      {"Apr 1 2000 ab:00 pm", -1.0},
+      {"Apr 1 2000 :00 pm", 51635.5},  // an empty hour is 0
+      {"Apr 1 2000 1234567890:00 pm", -1.0},
+      {"Apr 1 2000 x:00:00 am", -1.0},
   };
   for (auto& c : cases) EXPECT_DOUBLE_EQ(get_merrow_date(c.text), c.date) << c.text;
 }
