@@ -23,39 +23,92 @@ struct group {
 };
 
 // Collects characters into pieces of at most QUERY_MAXPIECE characters.
+//
+// The access layer joins the pieces with a blank between them, so a piece
+// never ends inside a quoted literal: a piece that fills up inside one is
+// sent up to the literal's opening quote, and the literal begins the next
+// piece.  A literal that cannot fit in one piece is fatal error 21.  The
+// literal is followed through the text as it goes out: a doubled quote
+// continues it, and inside double quotes a backslash escapes the next
+// character (as enquote writes them).
 class piece_writer {
  public:
   explicit piece_writer(const std::function<void(const char*)>& send) : send_(send) {}
 
   void put(char c) {
-    if (piece_.size() == static_cast<std::size_t>(QUERY_MAXPIECE)) flush_full();
+    const bool keep_literal = follow(c);
+    if (piece_.size() == static_cast<std::size_t>(QUERY_MAXPIECE)) flush_full(keep_literal);
     piece_.push_back(c);
   }
   void put(const char* s) {
     for (; *s != '\0'; ++s) put(*s);
   }
   std::size_t size() const { return piece_.size(); }
+  // True inside a quoted literal (also right after its closing quote, which
+  // a second quote may still turn into a doubled one).
+  bool in_literal() const { return quote_ != 0 || closed_ != 0; }
   void send() {
     send_(piece_.c_str());
     piece_.clear();
+    start_ = 0;
   }
 
  private:
-  // A full piece is sent without its trailing run of single quotes, which
-  // starts the next piece, so a doubled quote is never split by the blank
-  // the access layer puts between pieces.
-  void flush_full() {
-    std::size_t run = piece_.find_last_not_of('\'');
-    std::size_t keep = run == std::string::npos ? piece_.size() : run + 1;
-    if (keep == 0 || keep == piece_.size()) keep = piece_.size();
-    std::string rest = piece_.substr(keep);
-    piece_.resize(keep);
+  // Follows the literal state through c, the next character to go out;
+  // returns whether c belongs to a literal that must stay in one piece.
+  bool follow(char c) {
+    const bool is_quote = c == '\'' || c == '"';
+    if (quote_ != 0) {
+      if (escaped_) {
+        escaped_ = false;
+      } else if (quote_ == '"' && c == '\\') {
+        escaped_ = true;
+      } else if (c == quote_) {
+        closed_ = quote_;  // closes, unless the next one doubles it
+        quote_ = 0;
+      }
+      return true;
+    }
+    if (closed_ != 0) {
+      const char q = closed_;
+      closed_ = 0;
+      if (c == q) {  // a doubled quote: the literal goes on
+        quote_ = q;
+        return true;
+      }
+    }
+    if (is_quote) {
+      quote_ = c;
+      start_ = piece_.size();
+      return true;
+    }
+    return false;
+  }
+
+  // Sends a full piece: all of it, or only what precedes the literal c
+  // belongs to.
+  void flush_full(bool keep_literal) {
+    if (!keep_literal) {
+      send();
+      return;
+    }
+    if (start_ == 0) {
+      char head[41];
+      safecopy(head, piece_.c_str(), 40);
+      orvo_error(ORVO_TOOLONG, "build_qry: %s", head);
+    }
+    std::string literal = piece_.substr(start_);
+    piece_.resize(start_);
     send();
-    piece_ = rest;
+    piece_ = literal;
   }
 
   const std::function<void(const char*)>& send_;
   std::string piece_;
+  char quote_ = 0;          // the quote of the open literal, 0 outside
+  char closed_ = 0;         // the quote that has just closed one, else 0
+  bool escaped_ = false;    // a backslash inside double quotes came last
+  std::size_t start_ = 0;   // where the current literal starts in the piece
 };
 
 [[noreturn]] void syntax_error(const char* tmpl) { orvo_error(ORVO_QRYSYNTAX, "%s", tmpl); }
@@ -122,7 +175,8 @@ void expand_qry(const char* tmpl, std::initializer_list<qry_arg> args,
       default:
         piece.put(c);
         ++i;
-        if (c == ' ' && piece.size() > kBlankFlush) piece.send();
+        // A blank inside a literal is part of it: the piece goes on.
+        if (c == ' ' && piece.size() > kBlankFlush && !piece.in_literal()) piece.send();
         break;
     }
   }

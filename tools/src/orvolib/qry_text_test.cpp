@@ -47,26 +47,55 @@ TEST(BuildQry, PiecesEndAfterATemplateBlankPastSixty) {
   EXPECT_EQ(expand("'^'", {value.c_str()}).size(), 1u);
 }
 
-TEST(BuildQry, LongValuesAreSentInBoundedPieces) {
-  std::string value(2000, 'E');
-  auto pieces = expand("like '%.^' order", {value.c_str()});
-  ASSERT_GT(pieces.size(), 1u);
-  std::string all;
-  for (auto& p : pieces) {
-    EXPECT_LE(p.size(), static_cast<std::size_t>(QUERY_MAXPIECE));
-    all += p;
-  }
-  EXPECT_EQ(all, "like '%." + value + "' order");
+// The statement exactly as the access layer joins it: a blank before every
+// piece.
+std::string access_join(const std::vector<std::string>& pieces) {
+  std::string s;
+  for (auto& p : pieces) s += " " + p;
+  return s;
 }
 
-TEST(BuildQry, SizeFlushNeverSplitsADoubledQuote) {
-  std::string value = std::string(495, 'E') + sql_quote_double("''''") + "E";
-  auto pieces = expand("like '%.^'", {value.c_str()});
-  ASSERT_GT(pieces.size(), 1u);
-  for (std::size_t i = 0; i + 1 < pieces.size(); ++i) EXPECT_NE(pieces[i].back(), '\'');
-  std::string all;
-  for (auto& p : pieces) all += p;
-  EXPECT_EQ(all, "like '%." + value + "'");
+// Values long enough to fill a piece are sent in bounded pieces, and a
+// quoted literal always stays whole in one piece, so the blank the access
+// layer puts between pieces never lands inside it.
+TEST(BuildQry, LongValuesAreSentInBoundedPiecesWithLiteralsWhole) {
+  const std::string prefix(50, 'p');  // short: no template blank ends a piece before the literal
+  const std::string e490(490, 'E'), e495(495, 'E'), dd(455, 'd');
+  const struct {
+    std::string tmpl, value;
+    std::string literal;  // as it must reach the server
+  } cases[] = {
+      {prefix + " like '%.^' order", e490, "'%." + e490 + "'"},
+      {prefix + " like '%.^'", e495 + sql_quote_double("''''") + "E", "'%." + e495 + "''''''''E'"},
+      {prefix + " x = ^", enquote((dd + "'\"").c_str()), "\"" + dd + "\\'\\\"\""},
+      {prefix + " 'a b ^ c' d", std::string(450, 'v'), "'a b " + std::string(450, 'v') + " c'"},
+      {prefix + " ^ " + prefix, std::string(2000, 'v'), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tmpl.substr(51, 8));
+    auto pieces = expand(c.tmpl.c_str(), {c.value.c_str()});
+    ASSERT_GT(pieces.size(), 1u);
+    for (auto& p : pieces) EXPECT_LE(p.size(), static_cast<std::size_t>(QUERY_MAXPIECE));
+    std::string text;
+    for (auto& p : pieces) text += p;
+    std::string want = c.tmpl;
+    want.replace(want.find('^'), 1, c.value);
+    EXPECT_EQ(text, want);
+    if (!c.literal.empty()) {
+      const std::string statement = access_join(pieces) + " ";
+      EXPECT_NE(statement.find(" " + c.literal + " "), std::string::npos) << statement;
+    }
+  }
+}
+
+// A literal that cannot fit in one piece is refused, never split.
+TEST(BuildQry, LiteralLongerThanAPieceIsFatal) {
+  const std::string ext(510, 'E');
+  EXPECT_EXIT(expand("a.file_name like '%.^' order", {ext.c_str()}), ::testing::ExitedWithCode(1),
+              "^String too long for internal buffer \\(build_qry: '%\\.E{37}\\)\n$");
+  const std::string tmpl = "'" + std::string(300, 'a') + " " + std::string(300, 'b') + "'";
+  EXPECT_EXIT(expand(tmpl.c_str()), ::testing::ExitedWithCode(1),
+              "^String too long for internal buffer \\(build_qry: 'a{39}\\)\n$");
 }
 
 TEST(BuildQry, TheToolsTemplatesKeepTheirText) {

@@ -233,6 +233,27 @@ TEST_F(Conversation, ExtIsUpperCasedAndQuotesDoubled) {
   EXPECT_NE(sent[3][0].find("like '%.T''X' order"), std::string::npos);
 }
 
+// A long ext reaches the server whole in the pattern of statement 3 (the
+// blanks between pieces never fall inside the quoted literal); one whose
+// pattern cannot fit in a piece is refused.
+TEST_F(Conversation, LongExtStaysWholeInThePattern) {
+  const struct {
+    std::string ext, pattern;
+  } cases[] = {
+      {std::string(505, 'e'), "'%." + std::string(505, 'E') + "'"},  // 509 with its quotes
+      {std::string(420, 'e') + std::string(42, '\''), "'%." + std::string(420, 'E') + std::string(84, '\'') + "'"},
+  };
+  for (const auto& c : cases) {
+    reset_access();
+    script[3] = {row_answer(db_row("d", "c", "f", "x"))};
+    run(c.ext.c_str());
+    EXPECT_NE(sent[3][0].find(" like " + c.pattern + " order"), std::string::npos) << sent[3][0];
+  }
+  const std::string too_long(510, 'e');
+  EXPECT_EXIT(run(too_long.c_str()), ::testing::ExitedWithCode(1),
+              "String too long for internal buffer \\(build_qry: '%\\.E{37}\\)\n");
+}
+
 TEST_F(Conversation, DeadlockRetriesResendAndStoreNoEmptyRow) {
   script[1] = {retry_answer(), retry_answer(), end_answer()};
   script[2] = {retry_answer(), end_answer()};
