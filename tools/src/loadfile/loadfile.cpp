@@ -1,6 +1,8 @@
 // Reading and writing load files.
 #include "loadfile/loadfile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,6 +12,7 @@
 namespace {
 
 const char kOpenError[] = "Cannot open loadfile";
+const char kWriteError[] = "Cannot write loadfile";
 const int kReadSize = 80;  // so at most 79 characters with the newline
 const int kEndWordSpan = 20;
 
@@ -57,11 +60,37 @@ table* syntax_error(load_reader* r, table* t) {
   return nullptr;
 }
 
-// Writes "COMMENT =value" and a newline unless the value ends in one.
-void write_comment(std::FILE* f, const char* value) {
-  std::fprintf(f, "COMMENT =%s", value);
+// Writes "COMMENT =value" and a newline unless the value ends in one;
+// false when a write failed.
+bool write_comment(std::FILE* f, const char* value) {
+  if (std::fprintf(f, "COMMENT =%s", value) < 0) return false;
   std::size_t n = std::strlen(value);
-  if (n == 0 || value[n - 1] != '\n') std::fputs("\n", f);
+  if (n == 0 || value[n - 1] != '\n') return std::fputs("\n", f) >= 0;
+  return true;
+}
+
+// Writes the table's lines; false as soon as a write fails.
+bool write_lines(std::FILE* f, table* t) {
+  for (int i = 0; i < t->keys.count; ++i) {
+    const char* name = get_text(&t->keys, i);
+    if (std::strcmp(name, "COMMENT") != 0 &&
+        std::fprintf(f, "%s = %s\n", name, get_text(&t->values, i)) < 0)
+      return false;
+  }
+  int comment_key = find_text(&t->keys, "COMMENT");
+  if (comment_key >= 0 && !write_comment(f, get_text(&t->values, comment_key))) return false;
+  if (std::fputs("ENDHEADER\n\n", f) < 0) return false;
+  int comment_col = find_text(&t->columns, "COMMENT");
+  for (int r = 0; r < t->rows; ++r) {
+    for (int c = 0; c < t->ncols; ++c) {
+      if (c == comment_col) continue;
+      if (std::fprintf(f, "%s = %s\n", get_text(&t->columns, c), get_tab_cell_bynum(t, c, r)) < 0)
+        return false;
+    }
+    if (comment_col >= 0 && !write_comment(f, get_tab_cell_bynum(t, comment_col, r))) return false;
+    if (std::fputs("ENDROW\n\n", f) < 0) return false;
+  }
+  return std::fputs("ENDFILE\n", f) >= 0 && std::fflush(f) == 0 && !std::ferror(f);
 }
 
 }  // namespace
@@ -145,23 +174,14 @@ int write_loadfile(const char* path, table* t) {
     lod_error = kOpenError;
     return -1;
   }
-  for (int i = 0; i < t->keys.count; ++i) {
-    const char* name = get_text(&t->keys, i);
-    if (std::strcmp(name, "COMMENT") != 0) std::fprintf(f, "%s = %s\n", name, get_text(&t->values, i));
-  }
-  int comment_key = find_text(&t->keys, "COMMENT");
-  if (comment_key >= 0) write_comment(f, get_text(&t->values, comment_key));
-  std::fputs("ENDHEADER\n\n", f);
-  int comment_col = find_text(&t->columns, "COMMENT");
-  for (int r = 0; r < t->rows; ++r) {
-    for (int c = 0; c < t->ncols; ++c) {
-      if (c == comment_col) continue;
-      std::fprintf(f, "%s = %s\n", get_text(&t->columns, c), get_tab_cell_bynum(t, c, r));
-    }
-    if (comment_col >= 0) write_comment(f, get_tab_cell_bynum(t, comment_col, r));
-    std::fputs("ENDROW\n\n", f);
-  }
-  std::fputs("ENDFILE\n", f);
-  std::fclose(f);
-  return 0;
+  // A regular file that could not be written whole is removed; a device
+  // or a pipe is left as it is.
+  struct stat st {};
+  const bool regular = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+  const bool written = write_lines(f, t);
+  const bool closed = std::fclose(f) == 0;
+  if (written && closed) return 0;
+  if (regular) std::remove(path);
+  lod_error = kWriteError;
+  return -1;
 }

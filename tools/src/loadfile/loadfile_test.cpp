@@ -1,8 +1,12 @@
 #include "loadfile/loadfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -114,6 +118,42 @@ TEST(LoadFile, WriteAndReadBackKeepsEverything) {
   free_table(back);
   free_table(t);
   EXPECT_EQ(write_loadfile("/nonexistent/dir/x.lod", t = create_table()), -1);
+  free_table(t);
+}
+
+// In a child process: writes the table under a file-size limit (the signal
+// ignored, so writes fail instead) and exits 0 when the write failed with
+// its message and left no file.
+[[noreturn]] void write_under_limit(const std::string& path, table* t, rlim_t limit) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit rl{limit, limit};
+  ::setrlimit(RLIMIT_FSIZE, &rl);
+  const int rc = write_loadfile(path.c_str(), t);
+  const bool gone = ::access(path.c_str(), F_OK) != 0;
+  const bool told = lod_error != nullptr && std::string(lod_error) == "Cannot write loadfile";
+  std::_Exit(rc == -1 && gone && told ? 0 : 1);
+}
+
+// A write that fails after the file was created is a failure, not a
+// success: on a full device, and on a regular file that reaches the
+// file-size limit (in a child process), where the partial file is removed.
+TEST(LoadFile, FailedWritesFailAndLeaveNoPartialFile) {
+  table* t = create_table();
+  put_tab_key(t, "INSTRUME", "zor");
+  for (int r = 0; r < 200; ++r) put_tab_cell(t, "A", r, std::string(60, 'a').c_str());
+
+  lod_error = nullptr;
+  EXPECT_EQ(write_loadfile("/dev/full", t), -1);
+  EXPECT_STREQ(lod_error, "Cannot write loadfile");
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));  // a device is never removed
+
+  const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_lf_limit.lod";
+  for (rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{4096}, rlim_t{10000}}) {
+    EXPECT_EXIT(write_under_limit(path, t, limit), ::testing::ExitedWithCode(0), "")
+        << "limit " << limit;
+  }
   free_table(t);
 }
 

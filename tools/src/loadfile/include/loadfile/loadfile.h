@@ -39,5 +39,7 @@ int which_load_token(load_reader* r);
 // The table of a load file, or null with the message in lod_error.
 table* read_loadfile(const char* path);
 
-// Writes a table as a load file; 0, or -1 ("Cannot open loadfile").
+// Writes a table as a load file; 0, or -1 with lod_error "Cannot open
+// loadfile" (not created) or "Cannot write loadfile" (a write or the close
+// failed; a regular file is then removed).
 int write_loadfile(const char* path, table* t);
