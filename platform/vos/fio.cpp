@@ -83,16 +83,6 @@ File& file(int fd) {
   return *t[fd];
 }
 
-void prepare(File& f, bool for_write) {
-  if (f.kind != Kind::Host) return;
-  if (f.last_write != for_write) {
-    // Switching direction on one stream needs a positioning call.
-    if (!f.last_write) std::fseek(f.fp, 0, SEEK_CUR);
-    else std::fflush(f.fp);
-    f.last_write = for_write;
-  }
-}
-
 void check_write_fault(const File& f) {
   if (g_write_fault < 0) return;
   if (g_write_fault == 0) {
@@ -114,13 +104,25 @@ void put_bytes(File& f, const char* data, std::size_t n) {
       f.pos += n;
       return;
     case Kind::Host:
+      if (f.host.write(data, n) != HostFile::Status::Ok)
+        error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+      return;
     case Kind::Stream:
-      prepare(f, true);
       if (n > 0 && std::fwrite(data, 1, n, f.fp) != n)
         error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
       return;
   }
 }
+
+namespace {
+
+// Raises the error of a failed host-file transfer.
+[[noreturn]] void transfer_failed(const File& f, HostFile::Status s) {
+  if (s == HostFile::Status::WriteFailed) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  error(SYS_FREAD, "Cannot read file (" + f.name + ")");
+}
+
+}  // namespace
 
 int get_byte(File& f) {
   if (!f.pushback.empty()) {
@@ -134,15 +136,60 @@ int get_byte(File& f) {
     case Kind::String:
       if (f.pos >= f.text.size()) return -1;
       return static_cast<unsigned char>(f.text[f.pos++]);
-    default: {
-      prepare(f, false);
+    case Kind::Host:
+      return f.host.getc();
+    case Kind::Stream: {
       int c = std::fgetc(f.fp);
-      return c == EOF ? -1 : c;
+      if (c != EOF) return c;
+      const bool failed = std::ferror(f.fp) != 0;
+      std::clearerr(f.fp);
+      return failed ? -2 : -1;
     }
   }
+  return -1;
+}
+
+std::size_t get_bytes(File& f, char* out, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n && !f.pushback.empty()) {
+    out[got++] = static_cast<char>(f.pushback.back());
+    f.pushback.pop_back();
+  }
+  switch (f.kind) {
+    case Kind::Null:
+      break;
+    case Kind::String: {
+      std::size_t k = f.pos < f.text.size() ? std::min(n - got, f.text.size() - f.pos) : 0;
+      std::memcpy(out + got, f.text.data() + f.pos, k);
+      f.pos += k;
+      got += k;
+      break;
+    }
+    case Kind::Host: {
+      std::size_t k = 0;
+      HostFile::Status s = f.host.read(out + got, n - got, k);
+      if (s != HostFile::Status::Ok) transfer_failed(f, s);
+      got += k;
+      break;
+    }
+    case Kind::Stream:
+      got += std::fread(out + got, 1, n - got, f.fp);
+      if (std::ferror(f.fp)) {
+        std::clearerr(f.fp);
+        error(SYS_FREAD, "Cannot read file (" + f.name + ")");
+      }
+      std::clearerr(f.fp);
+      break;
+  }
+  return got;
 }
 
 void set_write_fault(long n) { g_write_fault = n < 0 ? -1 : n; }
+
+void flush_stream(File& f) {
+  if (f.kind == Kind::Host) f.host.flush();
+  else if (f.fp) std::fflush(f.fp);
+}
 
 }  // namespace fio
 
@@ -159,15 +206,14 @@ int open(std::string_view name, int mode, int type) {
   if (name == "STDERR") return STDERR;
   std::string path = osfn(name);
   int flags = 0;
-  const char* fmode = "rb";
   switch (mode) {
-    case READ_ONLY: flags = O_RDONLY; fmode = "rb"; break;
-    case READ_WRITE: flags = O_RDWR; fmode = "r+b"; break;
-    case WRITE_ONLY: flags = O_WRONLY | O_CREAT | O_TRUNC; fmode = "wb"; break;
-    case APPEND: flags = O_WRONLY | O_CREAT | O_APPEND; fmode = "ab"; break;
+    case READ_ONLY: flags = O_RDONLY; break;
+    case READ_WRITE: flags = O_RDWR; break;
+    case WRITE_ONLY: flags = O_WRONLY | O_CREAT | O_TRUNC; break;
+    case APPEND: flags = O_WRONLY | O_CREAT | O_APPEND; break;
     case NEW_FILE:
     case TEMP_FILE:
-    case NEW_COPY: flags = O_RDWR | O_CREAT | O_EXCL; fmode = "w+b"; break;
+    case NEW_COPY: flags = O_RDWR | O_CREAT | O_EXCL; break;
     default:
       error(SYS_FMODE, "Illegal file mode (" + std::string(name) + ")");
   }
@@ -182,30 +228,25 @@ int open(std::string_view name, int mode, int type) {
     ::close(hfd);
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
-  std::FILE* fp = ::fdopen(hfd, fmode);
-  if (!fp) {
-    ::close(hfd);
-    error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
-  }
   auto f = std::make_unique<File>();
   f->kind = fio::Kind::Host;
   f->name = std::string(name);
   f->path = path;
   f->mode = mode;
   f->type = type;
-  f->fp = fp;
+  f->host.attach(hfd, mode == APPEND);
   return fio::add_file(std::move(f));
 }
 
 void close(int fd) {
   fio::File& f = fio::file(fd);
   if (fd <= LAST_STREAM) {
-    if (f.fp) std::fflush(f.fp);
+    fio::flush_stream(f);
     f.pushback.clear();
     return;
   }
   std::unique_ptr<fio::File> owned = std::move(fio::table()[fd]);
-  if (owned->kind == fio::Kind::Host && std::fclose(owned->fp) != 0)
+  if (owned->kind == fio::Kind::Host && owned->host.close() != fio::HostFile::Status::Ok)
     error(SYS_FWRITE, "Cannot close file (" + owned->name + ")");
 }
 
@@ -217,25 +258,7 @@ long read(int fd, void* buf, long nchars) {
   const long u = fio::unit(f);
   const std::size_t want = static_cast<std::size_t>(nchars) * static_cast<std::size_t>(u);
   char* out = static_cast<char*>(buf);
-  std::size_t got = 0;
-  while (got < want && !f.pushback.empty()) {
-    out[got++] = static_cast<char>(f.pushback.back());
-    f.pushback.pop_back();
-  }
-  if (f.kind == fio::Kind::String) {
-    std::size_t n = f.pos < f.text.size() ? std::min(want - got, f.text.size() - f.pos) : 0;
-    std::memcpy(out + got, f.text.data() + f.pos, n);
-    f.pos += n;
-    got += n;
-  } else if (f.kind != fio::Kind::Null) {
-    fio::prepare(f, false);
-    got += std::fread(out + got, 1, want - got, f.fp);
-    if (std::ferror(f.fp)) {
-      std::clearerr(f.fp);
-      error(SYS_FREAD, "Cannot read file (" + f.name + ")");
-    }
-    std::clearerr(f.fp);
-  }
+  std::size_t got = fio::get_bytes(f, out, want);
   if (got == 0) return EOF_;
   if (got % u != 0) out[got++] = '\0';  // a final odd byte fills half a unit
   return static_cast<long>(got / u);
@@ -263,13 +286,11 @@ void seek(int fd, long offset) {
     if (offset == BOF || offset == EOF_) return;
     error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
   }
-  int rc;
-  if (offset == BOF) rc = ::fseeko(f.fp, 0, SEEK_SET);
-  else if (offset == EOF_) rc = ::fseeko(f.fp, 0, SEEK_END);
-  else if (offset >= 1 && offset <= (static_cast<long>(1) << 52)) rc = ::fseeko(f.fp, static_cast<off_t>((offset - 1) * u), SEEK_SET);
-  else rc = -1;
-  if (rc != 0) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
-  f.last_write = false;
+  if (!f.host.seekable()) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+  if (offset == BOF) f.host.seek(0);
+  else if (offset == EOF_) f.host.seek_end();
+  else if (offset >= 1 && offset <= (static_cast<long>(1) << 52)) f.host.seek((offset - 1) * u);
+  else error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
 }
 
 long note(int fd) {
@@ -277,14 +298,14 @@ long note(int fd) {
   const long u = fio::unit(f);
   if (f.kind == fio::Kind::String) return static_cast<long>(f.pos) / u + 1;
   if (f.kind != fio::Kind::Host) return 1;
-  off_t p = ::ftello(f.fp);
-  if (p < 0) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
-  return static_cast<long>(p) / u + 1;
+  return static_cast<long>(f.host.tell()) / u + 1;
 }
 
 void flush(int fd) {
   fio::File& f = fio::file(fd);
-  if (f.fp && std::fflush(f.fp) != 0) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  const bool ok = f.kind == fio::Kind::Host ? f.host.flush() == fio::HostFile::Status::Ok
+                                             : !f.fp || std::fflush(f.fp) == 0;
+  if (!ok) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
 }
 
 void fseti(int fd, int param, long value) { fio::file(fd).params[param] = value; }
@@ -296,10 +317,7 @@ long fstati(int fd, int param) {
       const long u = fio::unit(f);
       if (f.kind == fio::Kind::String) return (static_cast<long>(f.text.size()) + u - 1) / u;
       if (f.kind != fio::Kind::Host) return 0;
-      std::fflush(f.fp);
-      struct stat st;
-      if (::fstat(::fileno(f.fp), &st) != 0) error(SYS_FREAD, "Cannot read file (" + f.name + ")");
-      return (static_cast<long>(st.st_size) + u - 1) / u;
+      return (static_cast<long>(f.host.size()) + u - 1) / u;
     }
     case F_MODE: return f.mode;
     case F_TYPE: return f.type;
@@ -330,11 +348,11 @@ void fioclp() {
   for (std::size_t i = 1; i < t.size(); ++i) {
     if (!t[i]) continue;
     if (i <= LAST_STREAM) {
-      if (t[i]->fp) std::fflush(t[i]->fp);
+      fio::flush_stream(*t[i]);
       t[i]->pushback.clear();
       continue;
     }
-    if (t[i]->kind == fio::Kind::Host) std::fclose(t[i]->fp);
+    if (t[i]->kind == fio::Kind::Host) t[i]->host.close();
     t[i].reset();
   }
 }
@@ -347,7 +365,7 @@ void fredir(int stream, std::string_view name, int mode, int type) {
   auto& t = fio::table();
   std::unique_ptr<fio::File> nf = std::move(t[fd]);
   std::unique_ptr<fio::File>& cur = t[stream];
-  if (cur->kind == fio::Kind::Host) std::fclose(cur->fp);
+  if (cur->kind == fio::Kind::Host) cur->host.close();
   else if (cur->fp) std::fflush(cur->fp);
   nf->params = cur->params;
   cur = std::move(nf);
@@ -357,7 +375,7 @@ void fredir_reset() {
   auto& t = fio::table();
   for (int s = 1; s <= LAST_STREAM; ++s) {
     if (t[s] && t[s]->kind == fio::Kind::Host) {
-      std::fclose(t[s]->fp);
+      t[s]->host.close();
       t[s].reset();
     }
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fio_host.h"
+
 namespace vos::fio {
 
 enum class Kind { Host, Stream, String, Null };
@@ -17,8 +19,8 @@ struct File {
   std::string path;         // host path (Host files)
   int mode = 0;
   int type = 0;
-  std::FILE* fp = nullptr;  // Host and Stream files
-  bool last_write = false;  // last operation on fp was a write
+  HostFile host;            // Host files
+  std::FILE* fp = nullptr;  // Stream files
   std::string text;         // String files: contents
   std::size_t pos = 0;      // String files: read/write position
   std::vector<int> pushback;  // characters pushed back by ungetc
@@ -34,9 +36,6 @@ void restore_streams();
 // when it is not open.
 File& file(int fd);
 
-// Prepares fp for a read or a write (a seek is needed between the two).
-void prepare(File& f, bool for_write);
-
 // Counts one output call against an injected write fault; raises
 // SYS_FWRITE when the fault fires.
 void check_write_fault(const File& f);
@@ -44,10 +43,17 @@ void check_write_fault(const File& f);
 // Writes raw bytes to a file of any kind; raises SYS_FWRITE on failure.
 void put_bytes(File& f, const char* data, std::size_t n);
 
+// Writes out what a standard stream holds (its errors are not reported).
+void flush_stream(File& f);
+
 // Arms the injected write fault (negative cancels).
 void set_write_fault(long n);
 
-// Reads one byte (0..255) or returns -1 at end of file.
+// Reads one byte (0..255); -1 at end of file, -2 when reading failed.
 int get_byte(File& f);
+
+// Reads up to n bytes (pushed-back characters first); the count, 0 at end
+// of file.  Raises SYS_FREAD when reading fails.
+std::size_t get_bytes(File& f, char* out, std::size_t n);
 
 }  // namespace vos::fio

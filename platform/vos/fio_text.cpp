@@ -13,15 +13,11 @@ long getline(int fd, std::string& line) {
   line.clear();
   for (;;) {
     int c = fio::get_byte(f);
+    if (c == -2) error(SYS_FREAD, "Cannot read file (" + f.name + ")");
     if (c < 0) break;
     line.push_back(static_cast<char>(c));
     if (c == '\n') break;
   }
-  if (f.fp && std::ferror(f.fp)) {
-    std::clearerr(f.fp);
-    error(SYS_FREAD, "Cannot read file (" + f.name + ")");
-  }
-  if (f.fp) std::clearerr(f.fp);
   return line.empty() ? EOF_ : static_cast<long>(line.size());
 }
 
@@ -32,7 +28,6 @@ void putline(int fd, std::string_view text) {
 int getc(int fd) {
   fio::File& f = fio::file(fd);
   int c = fio::get_byte(f);
-  if (f.fp) std::clearerr(f.fp);
   return c < 0 ? static_cast<int>(EOF_) : c;
 }
 

@@ -110,21 +110,13 @@ std::string mktemp(std::string_view root) {
 void fcopyo(int in, int out) {
   char buf[8192];
   fio::File& fi = fio::file(in);
-  fio::File& fo = fio::file(out);
-  (void)fo;
-  // Copy byte-wise units so both text and binary files copy exactly.
+  fio::file(out);  // a bad descriptor is refused before anything is read
+  // Bytes, not units, so that both text and binary files copy exactly.
   for (;;) {
-    std::size_t n = 0;
-    int c;
-    while (n < sizeof buf && (c = fio::get_byte(fi)) >= 0) buf[n++] = static_cast<char>(c);
-    if (fi.fp && std::ferror(fi.fp)) {
-      std::clearerr(fi.fp);
-      error(SYS_FREAD, "Cannot read file (" + fi.name + ")");
-    }
+    const std::size_t n = fio::get_bytes(fi, buf, sizeof buf);
     if (n > 0) fio::put_bytes(fio::file(out), buf, n);
-    if (n < sizeof buf) break;
+    if (n == 0) break;
   }
-  if (fi.fp) std::clearerr(fi.fp);
 }
 
 void fcopy(std::string_view from, std::string_view to) {

@@ -1,0 +1,201 @@
+// The window buffer of host files.
+#include "fio_host.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vos::fio {
+
+namespace {
+
+constexpr long long kSpan = static_cast<long long>(HostFile::kWindow);
+
+}  // namespace
+
+HostFile::~HostFile() {
+  if (fd_ >= 0) close();
+}
+
+void HostFile::attach(int hfd, bool append) {
+  fd_ = hfd;
+  append_ = append;
+  const int acc = ::fcntl(hfd, F_GETFL) & O_ACCMODE;
+  readable_ = acc == O_RDONLY || acc == O_RDWR;
+  seekable_ = ::lseek(hfd, 0, SEEK_CUR) >= 0;
+  struct stat st;
+  size_ = ::fstat(hfd, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+  pos_ = append ? size_ : 0;
+  buf_ = std::make_unique<char[]>(kWindow);
+  wstart_ = pos_;
+  wlen_ = 0;
+  tail_known_ = false;
+  dlo_ = dhi_ = 0;
+}
+
+long HostFile::in(char* p, std::size_t n, long long at) {
+  for (;;) {
+    const ssize_t k = seekable_ ? ::pread(fd_, p, n, at) : ::read(fd_, p, n);
+    if (k >= 0 || errno != EINTR) return static_cast<long>(k);
+  }
+}
+
+bool HostFile::put(long long at, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t k = append_ || !seekable_ ? ::write(fd_, data, n) : ::pwrite(fd_, data, n, at);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    data += k;
+    n -= static_cast<std::size_t>(k);
+    at += k;
+  }
+  return true;
+}
+
+bool HostFile::write_back() {
+  if (dlo_ >= dhi_) return true;
+  const std::size_t lo = dlo_, n = dhi_ - dlo_;
+  dlo_ = dhi_ = 0;
+  if (put(wstart_ + static_cast<long long>(lo), buf_.get() + lo, n)) return true;
+  // The bytes are lost; the window no longer says what the file holds.
+  failed_ = true;
+  wlen_ = 0;
+  tail_known_ = false;
+  return false;
+}
+
+bool HostFile::fill() {
+  while (wlen_ < kWindow) {
+    const std::size_t want = kWindow - wlen_;
+    const long k = in(buf_.get() + wlen_, want, wstart_ + static_cast<long long>(wlen_));
+    if (k < 0) return false;
+    wlen_ += static_cast<std::size_t>(k);
+    if (k == 0 || (seekable_ && static_cast<std::size_t>(k) < want)) break;  // the end of the file
+  }
+  tail_known_ = true;
+  return true;
+}
+
+bool HostFile::move_window() {
+  if (!write_back()) return false;
+  wstart_ = pos_;
+  wlen_ = 0;
+  tail_known_ = false;
+  return true;
+}
+
+HostFile::Status HostFile::write(const char* data, std::size_t n) {
+  if (n == 0) return Status::Ok;
+  if (append_) pos_ = size_;
+  long long o = pos_ - wstart_;
+  if (o < 0 || o + static_cast<long long>(n) > kSpan) {
+    if (n >= kWindow) {
+      // Too large for the window: written straight through, after the
+      // window's own dirty bytes; the window starts again after it.
+      if (!write_back()) return Status::WriteFailed;
+      const bool ok = put(pos_, data, n);
+      wstart_ = pos_ + static_cast<long long>(n);
+      wlen_ = 0;
+      tail_known_ = false;
+      if (!ok) {
+        failed_ = true;
+        return Status::WriteFailed;
+      }
+      pos_ += static_cast<long long>(n);
+      size_ = std::max(size_, pos_);
+      return Status::Ok;
+    }
+    if (!move_window()) return Status::WriteFailed;
+    o = 0;
+  }
+  std::size_t at = static_cast<std::size_t>(o);
+  if (at > wlen_) {
+    if (!readable_ || !seekable_) {
+      // The bytes between cannot be read: the window starts here instead.
+      if (!move_window()) return Status::WriteFailed;
+      at = 0;
+    } else {
+      if (!tail_known_ && !fill()) return Status::ReadFailed;
+      if (at > wlen_) {  // past the end of the file: the gap reads as zeros
+        std::memset(buf_.get() + wlen_, 0, at - wlen_);
+        wlen_ = at;
+      }
+    }
+  }
+  std::memcpy(buf_.get() + at, data, n);
+  wlen_ = std::max(wlen_, at + n);
+  if (dlo_ >= dhi_) {
+    dlo_ = at;
+    dhi_ = at + n;
+  } else {
+    dlo_ = std::min(dlo_, at);
+    dhi_ = std::max(dhi_, at + n);
+  }
+  pos_ += static_cast<long long>(n);
+  size_ = std::max(size_, pos_);
+  return Status::Ok;
+}
+
+HostFile::Status HostFile::read(char* out, std::size_t n, std::size_t& got) {
+  got = 0;
+  if (n == 0) return Status::Ok;
+  long long o = pos_ - wstart_;
+  if (o < 0 || o + static_cast<long long>(n) > kSpan) {
+    if (n >= kWindow) {
+      // Too large for the window: read straight from the file, once the
+      // window's dirty bytes are there.
+      if (!write_back()) return Status::WriteFailed;
+      while (got < n) {
+        const long k = in(out + got, n - got, pos_ + static_cast<long long>(got));
+        if (k < 0) return Status::ReadFailed;
+        if (k == 0) break;
+        got += static_cast<std::size_t>(k);
+      }
+      pos_ += static_cast<long long>(got);
+      return Status::Ok;
+    }
+    if (!move_window()) return Status::WriteFailed;
+    o = 0;
+  }
+  const std::size_t at = static_cast<std::size_t>(o);
+  // Past the known bytes the file is asked again: another descriptor may
+  // have made it longer.
+  if (at + n > wlen_ && !fill()) return Status::ReadFailed;
+  if (at < wlen_) {
+    got = std::min(n, wlen_ - at);
+    std::memcpy(out, buf_.get() + at, got);
+  }
+  pos_ += static_cast<long long>(got);
+  return Status::Ok;
+}
+
+int HostFile::getc_slow() {
+  char c;
+  std::size_t got = 0;
+  if (read(&c, 1, got) != Status::Ok) return -2;
+  return got == 0 ? -1 : static_cast<unsigned char>(c);
+}
+
+long long HostFile::size() {
+  struct stat st;
+  if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > size_) size_ = st.st_size;
+  return size_;
+}
+
+HostFile::Status HostFile::flush() {
+  return write_back() && !failed_ ? Status::Ok : Status::WriteFailed;
+}
+
+HostFile::Status HostFile::close() {
+  bool ok = write_back() && !failed_;
+  if (::close(fd_) != 0) ok = false;
+  fd_ = -1;
+  buf_.reset();
+  return ok ? Status::Ok : Status::WriteFailed;
+}
+
+}  // namespace vos::fio

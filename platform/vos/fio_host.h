@@ -1,0 +1,98 @@
+// Internal: a host file read and written through a window buffer of its own.
+//
+// The window holds up to kWindow bytes of the file from `wstart`: its first
+// `wlen` bytes are known (read from the file, or written), and the bytes
+// dirty[lo, hi) of them are not yet in the file.  Reads and writes that fall
+// inside the window are copies; a seek only moves the position, so a seek
+// inside the window costs nothing.  The dirty bytes are written back, in one
+// transfer, when the window moves to another region, before a read beyond
+// it, on flush and on close.  Callers that reach the file through one
+// descriptor see their own writes at once; other descriptors see them after
+// a flush.
+//
+// A failed write-back loses the dirty bytes and is sticky: the call that
+// meets it fails, and so does every later flush and the close, so a failed
+// write is never reported as success.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+namespace vos::fio {
+
+class HostFile {
+ public:
+  static constexpr std::size_t kWindow = 64 * 1024;
+
+  enum class Status { Ok, WriteFailed, ReadFailed };
+
+  HostFile() = default;
+  HostFile(const HostFile&) = delete;
+  HostFile& operator=(const HostFile&) = delete;
+  // Writes back and closes what is still open, ignoring failures (files
+  // left open at exit keep their data, as streams do).
+  ~HostFile();
+
+  // Takes over the open host descriptor `hfd`; `append`: every write goes
+  // to the end of the file.
+  void attach(int hfd, bool append);
+
+  // Writes n bytes at the position and moves past them.
+  Status write(const char* data, std::size_t n);
+
+  // Reads up to n bytes at the position into `out`; `got` is 0 at the end.
+  Status read(char* out, std::size_t n, std::size_t& got);
+
+  // The byte at the position (0..255), then moves past it; -1 at the end.
+  // A failure is returned as -2.
+  int getc() {
+    if (pos_ >= wstart_ && pos_ < wstart_ + static_cast<long long>(wlen_))
+      return static_cast<unsigned char>(buf_[static_cast<std::size_t>(pos_++ - wstart_)]);
+    return getc_slow();
+  }
+
+  // A regular file: one that can be positioned.
+  bool seekable() const { return seekable_; }
+  void seek(long long offset) { pos_ = offset; }
+  void seek_end() { pos_ = size(); }
+  long long tell() const { return pos_; }
+  // Size of the file with the buffered bytes (the file's own size when
+  // another descriptor made it larger).
+  long long size();
+
+  // Writes the dirty bytes back; WriteFailed after any failed write-back.
+  Status flush();
+
+  // Writes back and closes the descriptor; WriteFailed when the write-back
+  // failed now or before, or the close itself failed.
+  Status close();
+
+ private:
+  int getc_slow();
+  // Writes back the dirty bytes of the window.
+  bool write_back();
+  // Reads what the file holds of the window from wlen on; afterwards the
+  // window's bytes from wlen on are known to lie past the end of the file.
+  bool fill();
+  // Makes the window start at the position, empty, after writing it back.
+  bool move_window();
+  // Reads up to n bytes at `at`: the count, 0 at the end, -1 on failure.
+  long in(char* p, std::size_t n, long long at);
+  // Writes n bytes at `at` (appending in append mode), all or fail.
+  bool put(long long at, const char* data, std::size_t n);
+
+  int fd_ = -1;
+  bool append_ = false;
+  bool readable_ = false;  // the descriptor was opened for reading
+  bool seekable_ = false;  // a regular file (not a pipe or a terminal)
+  bool failed_ = false;    // a write-back failed
+  std::unique_ptr<char[]> buf_;
+  long long wstart_ = 0;
+  std::size_t wlen_ = 0;
+  bool tail_known_ = false;  // the window's bytes from wlen on are past the end
+  std::size_t dlo_ = 0, dhi_ = 0;
+  long long pos_ = 0;
+  long long size_ = 0;  // size with the buffered bytes
+};
+
+}  // namespace vos::fio

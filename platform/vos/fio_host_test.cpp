@@ -1,0 +1,210 @@
+// Host files through their window buffer: scattered transfers against a
+// model of the file, what other readers see, and failed write-backs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "vos/error.h"
+#include "vos/files.h"
+
+namespace {
+
+std::string slurp(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class HostFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/voshostXXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    vos::fioclp();
+    std::string cmd = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string path(const std::string& n) const { return dir_ + "/" + n; }
+  static int code_of(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const vos::Error& e) {
+      return e.code();
+    }
+    return 0;
+  }
+  std::string dir_;
+};
+
+// A binary file as the file layer should show it: bytes, and a position.
+struct Model {
+  std::string bytes;
+  std::size_t pos = 0;
+  void write(const std::string& s) {
+    if (pos > bytes.size()) bytes.resize(pos, '\0');  // a gap reads as zeros
+    bytes.replace(pos, std::min(s.size(), bytes.size() - pos), s);
+    pos += s.size();
+  }
+  std::string read(std::size_t n) {
+    std::string s = pos < bytes.size() ? bytes.substr(pos, n) : std::string();
+    pos += s.size();
+    return s;
+  }
+};
+
+// Runs `steps` random seeks, writes, reads and flushes on `fd` and `m`;
+// writes and reads are small, larger than the window now and then, and the
+// seeks reach past the end.
+void random_steps(int fd, Model& m, std::mt19937& rng, int steps, const std::string& p) {
+  auto pick = [&](std::size_t lo, std::size_t hi) {
+    return std::uniform_int_distribution<std::size_t>(lo, hi)(rng);
+  };
+  for (int i = 0; i < steps; ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    const std::size_t units = pick(0, 9) == 0 ? pick(33000, 70000) : pick(1, 60);
+    switch (pick(0, 9)) {
+      case 0: case 1: case 2: {  // seek anywhere up to a little past the end
+        const std::size_t unit = pick(0, m.bytes.size() / 2 + 40000);
+        vos::seek(fd, static_cast<long>(unit) + 1);
+        m.pos = unit * 2;
+        break;
+      }
+      case 3: case 4: case 5: {
+        std::string s(units * 2, '\0');
+        for (char& c : s) c = static_cast<char>(pick(1, 255));
+        vos::write(fd, s.data(), static_cast<long>(units));
+        m.write(s);
+        break;
+      }
+      case 6: case 7: case 8: {
+        std::string got(units * 2, '\0');
+        const std::string want = m.read(units * 2);
+        const long n = vos::read(fd, got.data(), static_cast<long>(units));
+        ASSERT_EQ(n, want.empty() ? vos::EOF_ : static_cast<long>(want.size() / 2));
+        ASSERT_EQ(got.substr(0, want.size()), want);
+        break;
+      }
+      default:
+        vos::flush(fd);
+        ASSERT_EQ(slurp(p), m.bytes);
+        break;
+    }
+    ASSERT_EQ(vos::note(fd), static_cast<long>(m.pos / 2) + 1);
+    ASSERT_EQ(vos::fstati(fd, vos::F_FILESIZE), static_cast<long>(m.bytes.size() / 2));
+  }
+}
+
+TEST_F(HostFiles, ScatteredTransfersMatchAModelOfTheFile) {
+  const std::string p = path("r.dat");
+  std::mt19937 rng(1234);
+  Model m;
+  int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  random_steps(fd, m, rng, 400, p);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), m.bytes);
+
+  // Again on the existing file: windows now start over bytes already there.
+  fd = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
+  m.pos = 0;
+  random_steps(fd, m, rng, 400, p);
+  vos::seek(fd, vos::EOF_);
+  EXPECT_EQ(vos::note(fd), static_cast<long>(m.bytes.size() / 2) + 1);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), m.bytes);
+}
+
+TEST_F(HostFiles, TextLinesAcrossWindowsAndAppends) {
+  const std::string p = path("t.txt");
+  std::string all;
+  int fd = vos::open(p, vos::NEW_FILE, vos::TEXT_FILE);
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = "line " + std::to_string(i) + std::string(i % 37, '.') + "\n";
+    vos::putline(fd, line);
+    all += line;
+  }
+  vos::close(fd);
+  fd = vos::open(p, vos::APPEND, vos::TEXT_FILE);
+  vos::seek(fd, vos::BOF);  // appending writes at the end wherever the position is
+  vos::putline(fd, "appended\n");
+  all += "appended\n";
+  vos::close(fd);
+  ASSERT_EQ(slurp(p), all);
+
+  fd = vos::open(p, vos::READ_ONLY, vos::TEXT_FILE);
+  std::string line, back;
+  while (vos::getline(fd, line) != vos::EOF_) back += line;
+  vos::close(fd);
+  EXPECT_EQ(back, all);
+}
+
+TEST_F(HostFiles, OtherDescriptorsSeeWritesAfterAFlush) {
+  const std::string p = path("s.dat");
+  int w = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  int r = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
+  char buf[8] = {};
+  EXPECT_EQ(vos::read(r, buf, 2), vos::EOF_);
+  vos::write(w, "abcd", 2);
+  vos::flush(w);
+  EXPECT_EQ(slurp(p), "abcd");
+  EXPECT_EQ(vos::read(r, buf, 2), 2);  // the reader was at the end before
+  EXPECT_EQ(std::string(buf, 4), "abcd");
+  vos::write(w, "ef", 1);
+  vos::close(w);
+  EXPECT_EQ(vos::fstati(r, vos::F_FILESIZE), 3);
+  vos::close(r);
+}
+
+TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  // Small writes wait in the window: the flush meets the full device, and
+  // the close after it fails too, as the bytes are lost.
+  int fd = vos::open("/dev/full", vos::WRITE_ONLY, vos::BINARY_FILE);
+  vos::write(fd, "abcd", 2);
+  EXPECT_EQ(code_of([&] { vos::flush(fd); }), vos::SYS_FWRITE);
+  try {
+    vos::close(fd);
+    ADD_FAILURE() << "close after a failed write-back succeeded";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.code(), vos::SYS_FWRITE);
+    EXPECT_EQ(e.message(), "Cannot close file (/dev/full)");
+  }
+  EXPECT_FALSE(vos::is_open(fd));
+
+  fd = vos::open("/dev/full", vos::WRITE_ONLY, vos::BINARY_FILE);
+  vos::write(fd, "abcd", 2);
+  EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);
+
+  // A write larger than the window goes straight out and fails at once.
+  fd = vos::open("/dev/full", vos::WRITE_ONLY, vos::BINARY_FILE);
+  const std::string big(200000, 'x');
+  try {
+    vos::write(fd, big.data(), static_cast<long>(big.size() / 2));
+    ADD_FAILURE() << "a large write to a full device succeeded";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "Cannot write to file (/dev/full)");
+  }
+  EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);
+}
+
+TEST_F(HostFiles, FilesLeftOpenAtExitKeepTheirData) {
+  const std::string p = path("e.txt");
+  EXPECT_EXIT(
+      {
+        int fd = vos::open(p, vos::NEW_FILE, vos::TEXT_FILE);
+        vos::putline(fd, "kept\n");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(slurp(p), "kept\n");
+}
+
+}  // namespace
