@@ -158,7 +158,8 @@ void tbtcre(Table* tp) {
 
 // Writes back what is pending, closes the file and frees the descriptor;
 // tp becomes nullptr.  Everything is released even when a step fails; the
-// first failure is then raised.
+// first failure is then raised.  A table that was never created, or whose
+// closing fails, is discarded: its file is left as it was.
 void tbtclo(Table*& tp) {
   if (tp == nullptr) return;
   std::unique_ptr<Table> owner(tp);
@@ -168,6 +169,7 @@ void tbtclo(Table*& tp) {
     Table* t;
     ~ReleaseSelection() { tbsclo(t); }
   } release_selection{t};
+  if (!t->opened) t->discard = true;
   try {
     if (t->type == kTextTable) tbzclo(t);
     if (t->modified && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
@@ -178,6 +180,7 @@ void tbtclo(Table*& tp) {
       vos::close(fd);
     }
   } catch (const vos::Error&) {
+    t->discard = true;
     if (t->fd != 0) {
       int fd = t->fd;
       t->fd = 0;

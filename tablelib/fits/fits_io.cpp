@@ -9,6 +9,9 @@
 namespace tbfio {
 namespace {
 
+// A FITS file grows by whole 2880-byte blocks.
+constexpr std::size_t kBlock = 2880;
+
 // A NUL-terminated copy of `s` cut to at most `max` characters (also at an
 // embedded NUL, as a packed string would be).
 std::string pack(std::string_view s, std::size_t max) {
@@ -69,6 +72,20 @@ int fsinit(Handle& f, std::string_view name, int& status) {
 }
 
 int fsclos(Handle f, int& status) { return ffclos(f, &status); }
+
+int fsomem(Handle& f, std::string_view name, int iomode, void** mem, std::size_t* size,
+           Grow grow, int& status) {
+  std::string n = pack(name, kMaxFileName);
+  return ffomem(&f, n.c_str(), iomode, mem, size, kBlock, grow, &status);
+}
+
+int fsimem(Handle& f, void** mem, std::size_t* size, Grow grow, int& status) {
+  return ffimem(&f, mem, size, kBlock, grow, &status);
+}
+
+int fsflus(Handle f, int& status) { return ffflus(f, &status); }
+
+long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }
 int fscopy(Handle in, Handle out, int morekeys, int& status) {
   return ffcopy(in, out, morekeys, &status);
 }

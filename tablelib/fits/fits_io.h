@@ -43,6 +43,20 @@ std::string fsgmsg();
 int fsopen(Handle& f, std::string_view name, int iomode, int& status);
 int fsinit(Handle& f, std::string_view name, int& status);
 int fsclos(Handle f, int& status);
+// A FITS file held in memory at *mem (malloc'd, *size bytes), grown through
+// `grow` (realloc's contract); CFITSIO keeps the addresses of mem and size
+// and updates them until the file is closed, and never frees the memory.
+// fsomem opens the bytes there as an existing file (`name` only names it in
+// messages), fsimem starts an empty file.
+using Grow = void* (*)(void*, std::size_t);
+int fsomem(Handle& f, std::string_view name, int iomode, void** mem, std::size_t* size,
+           Grow grow, int& status);
+int fsimem(Handle& f, void** mem, std::size_t* size, Grow grow, int& status);
+// Writes every changed buffer to the file.
+int fsflus(Handle f, int& status);
+// The length of the file in bytes as CFITSIO sees it (after fsflus: all of
+// it is written).
+long long fssize(Handle f);
 int fscopy(Handle in, Handle out, int morekeys, int& status);
 int fscrhd(Handle f, int& status);
 int fsdhdu(Handle f, int& hdutype, int& status);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "fits_tform.h"
@@ -124,12 +125,17 @@ void tbfopn(Table* tp) {
     tbfclo(tp);
     fail(1, "tbfopn:  invalid iomode");
   }
-  int status = 0;
-  fitsfile* f = nullptr;
-  fsopen(f, tp->hostname.empty() ? tp->name : tp->hostname, mode, status);
-  if (status != 0) tbferr(status);
+  const std::string& host = tp->hostname.empty() ? tp->name : tp->hostname;
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-  tp->fits->f = f;
+  if (mode == READWRITE) {
+    open_for_writing(*tp->fits, host, false);
+  } else {
+    int status = 0;
+    fitsfile* f = nullptr;
+    fsopen(f, host, mode, status);
+    tbferr(status);
+    tp->fits->f = f;
+  }
   std::string name;
   int ver = -1, type = 0;
   int h = tbffnd(tp, name, tbl::kSzName, ver, type);
@@ -195,23 +201,30 @@ int tbfsiz(Table* tp) {
   return static_cast<int>(std::min(r, 2147483647L));
 }
 
+// Closes the table's file, writing it back unless the table is discarded.
+// The handle is forgotten first, so a failing close is never followed by a
+// second one.
 void tbfclo(Table* tp) {
-  if (tp->fits == nullptr) return;
-  if (tp->fits->f != nullptr) {
-    int status = 0;
-    fsclos(tp->fits->f, status);
-    tbferr(status);
-  }
-  delete tp->fits;
+  std::unique_ptr<tbl::FitsHandle> h(tp->fits);
   tp->fits = nullptr;
+  if (h) close_file(*h, tp->discard);
 }
 
+// Deletes the table's HDU and closes the table, which is freed even when
+// the deletion fails (the file is then left as it was).
 void tbfdel(Table* tp) {
-  int status = 0, type = 0;
-  fsdhdu(fptr(tp), type, status);
-  tbferr(status);
-  tbfclo(tp);
   Table* t = tp;
+  try {
+    int status = 0, type = 0;
+    fsdhdu(fptr(tp), type, status);
+    tbferr(status);
+    tbfclo(tp);
+  } catch (const vos::Error&) {
+    tp->discard = true;
+    vos::iferr([&] { tbl::tbtclo(t); });
+    vos::xerret();
+    throw;
+  }
   tbl::tbtclo(t);
 }
 
@@ -292,22 +305,16 @@ void tbfnew(Table* tp) {
     if (tp->hdu > 1)
       fail(1, "extension number in new FITS file (" + tp->name + ") can't be greater than one");
     tp->hdu = 1;
-    fitsfile* f = nullptr;
-    fsinit(f, host, status);
-    tbferr(status);
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    tp->fits->f = f;
+    fitsfile* f = open_for_writing(*tp->fits, host, true);
     write_primary(f, tp->name);
     fscrhd(f, status);
     tbferr(status);
   } else if (tp->overwrite == 1) {
     if (tp->hdu == 0)
       fail(1, "tbfnew:  can't overwrite the primary header of FITS file `" + tp->name + "'");
-    fitsfile* f = nullptr;
-    fsopen(f, host, READWRITE, status);
-    tbferr(status);
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    tp->fits->f = f;
+    fitsfile* f = open_for_writing(*tp->fits, host, false);
     std::string name;
     int ver = -1;
     int found = tbffnd(tp, name, tbl::kSzName, ver, type);
@@ -321,11 +328,8 @@ void tbfnew(Table* tp) {
     tbferr(status);
     insert = true;
   } else {
-    fitsfile* f = nullptr;
-    fsopen(f, host, READWRITE, status);
-    tbferr(status);
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    tp->fits->f = f;
+    fitsfile* f = open_for_writing(*tp->fits, host, false);
     // Check the HDU number before anything in the file changes.
     int k = count_hdus(f);
     if (tp->hdu > 0 && tp->hdu != k)
@@ -364,20 +368,24 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
   long naxis = 0;
   std::string comment;
   fsgkyj(in, "NAXIS", naxis, comment, status);
-  if (status == 0 && naxis == 0) {
-    fitsfile* out = nullptr;
-    fsinit(out, vos::osfn(ofile), status);
-    fscopy(in, out, 0, status);
-    fsukys(out, "FILENAME", tbfrot(ofile), "name of file", status);
+  try {
+    if (status == 0 && naxis == 0) {
+      tbl::FitsHandle out;
+      fitsfile* o = open_for_writing(out, vos::osfn(ofile), true);
+      fscopy(in, o, 0, status);
+      fsukys(o, "FILENAME", tbfrot(ofile), "name of file", status);
+      tbferr(status);
+      close_file(out, false);  // after a failure above, `out` is discarded
+      copied = 1;
+    }
+  } catch (...) {
     int cst = 0;
-    if (out != nullptr) fsclos(out, cst);
-    if (status == 0) status = cst;
-    if (status == 0) copied = 1;
+    fsclos(in, cst);
+    throw;
   }
   int cst = 0;
   fsclos(in, cst);
-  if (status == 0) status = cst;
-  tbferr(status);
+  tbferr(status != 0 ? status : cst);
 }
 
 }  // namespace tbl

@@ -10,9 +10,21 @@
 
 namespace tbl {
 
-// The open FITS file of a table (Table::fits).
+// The open FITS file of a table (Table::fits).  A file open for writing is
+// held in memory and written back whole at close (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
+  bool writing = false;
+  void* mem = nullptr;          // the file's bytes (malloc'd; CFITSIO grows them)
+  std::size_t memsize = 0;
+  std::string path;             // host file the bytes replace at close
+  std::string temp;             // temporary file beside it, made at the open
+  int temp_fd = 0;
+  bool failed = false;          // the memory could not grow: nothing is written back
+  FitsHandle() = default;
+  FitsHandle(const FitsHandle&) = delete;
+  FitsHandle& operator=(const FitsHandle&) = delete;
+  ~FitsHandle();                // discards whatever is still open
 };
 
 }  // namespace tbl
@@ -21,6 +33,18 @@ namespace tbfits {
 
 // The CFITSIO file of an open FITS table; raises when the table has none.
 fitsfile* fptr(tbl::Table* tp);
+
+// Opens the FITS file `host` for writing: its bytes are read into memory
+// (`create`: a new empty file, `host` does not exist yet) and the temporary
+// file for the write-back is made beside it.  Fills `h` and returns the
+// CFITSIO handle; on failure `h` holds nothing open.
+fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
+
+// Closes the file of `h` (forgotten first, whatever the close returns).  A
+// file open for writing is then written back in one rename, unless
+// `discard` or a failed growth says to leave the file as it was.  Raises the
+// first failure; with `discard` it raises nothing.
+void close_file(tbl::FitsHandle& h, bool discard);
 
 // Raises a table-library error (code, message).
 [[noreturn]] void fail(int code, const std::string& message);

@@ -1,0 +1,305 @@
+// A full disk at every place it can strike, for every writing operation of
+// every storage type.  Each operation runs in a child process with SIGXFSZ
+// ignored and the file-size limit stepped through the block boundaries and
+// sizes between them; whatever the limit, the operation either reports an
+// error and leaves every file as it was (a new file absent, no temporary
+// file behind), or reports none and leaves exactly what it leaves without a
+// limit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "halvo/c_tables.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file of a directory: name -> bytes.
+using Snapshot = std::map<std::string, std::string>;
+
+Snapshot snapshot(const std::string& dir) {
+  Snapshot s;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    s[e.path().filename().string()] = bytes.str();
+  }
+  return s;
+}
+
+// The names and sizes of a snapshot, for a failure message.
+std::string listing(const Snapshot& s) {
+  std::string out;
+  for (const auto& [name, bytes] : s) out += " " + name + "(" + std::to_string(bytes.size()) + ")";
+  return out.empty() ? " (empty)" : out;
+}
+
+// Exit codes of the child: the operation reported no error / an error.
+constexpr int kClean = 10;
+constexpr int kFailed = 11;
+
+// Runs `op` in a child process whose files may not grow past `limit` bytes
+// (negative: no limit) and returns the child's exit code, or 128 + the
+// signal that ended it.
+int run_limited(long limit, const std::function<bool()>& op) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (limit >= 0) {
+      rlimit r{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+      ::setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ::_exit(op() ? kClean : kFailed);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The limits tried for files of at most `largest` bytes: every FITS block
+// and page boundary up to one past the largest, one byte short of it and
+// half-way to it, and the empty file.
+std::vector<long> limits(long largest) {
+  std::set<long> s = {0, 1};
+  for (long block : {2880L, 4096L}) {
+    for (long b = block; b <= largest + block; b += block) s.insert({b - block / 2, b - 1, b});
+  }
+  return {s.begin(), s.end()};
+}
+
+// Runs c_ calls one after the other until one reports an error.
+class Calls {
+ public:
+  template <class F>
+  void operator()(F call) {
+    if (!ok_) return;
+    call();
+    ok_ = c_voserr() == 0;
+  }
+  // Closes a table that was opened, even after an error (as a careful
+  // caller does).
+  void close(TablePtr& tp) {
+    if (tp == nullptr) return;
+    c_tbtclo(tp);
+    if (c_voserr() != 0) ok_ = false;
+    tp = nullptr;
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = true;
+};
+
+enum class Store { kRowOrdered, kColOrdered, kText, kFits };
+
+struct StoreInfo {
+  Store store;
+  const char* label;
+  const char* ext;
+  int type;  // table type set at creation; 0: from the name
+};
+
+const StoreInfo kStores[] = {{Store::kFits, "Fits", ".fits", 0}};
+
+// Where an operation runs: its directory and storage type.
+struct Place {
+  std::string dir;
+  const StoreInfo* store;
+  std::string path(const std::string& root) const { return dir + "/" + root + store->ext; }
+};
+
+// Writes a table of `rows` rows (an int, a double and a text column, two
+// header keywords) under `name`.
+bool write_table(const Place& at, const std::string& name, int rows) {
+  Calls call;
+  TablePtr tp = nullptr;
+  call([&] { tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr); });
+  if (at.store->type != 0) call([&] { c_tbpset(tp, 5, at.store->type); });
+  call([&] { c_tbpset(tp, 6, 4); });  // room for four header parameters
+  ColumnPtr n = nullptr, x = nullptr, s = nullptr;
+  call([&] { c_tbcdef1(tp, &n, "n", "", "", TBL_TY_INT, 1); });
+  call([&] { c_tbcdef1(tp, &x, "x", "m", "%10.4f", TBL_TY_DOUBLE, 1); });
+  call([&] { c_tbcdef1(tp, &s, "s", "", "", -16, 1); });
+  call([&] { c_tbtcre(tp); });
+  std::vector<int> ns;
+  std::vector<double> xs;
+  std::vector<std::string> ss;
+  for (int r = 1; r <= rows; ++r) {
+    ns.push_back(r * 7);
+    xs.push_back(r * 0.25);
+    ss.push_back("row" + std::to_string(r));
+  }
+  std::vector<const char*> sp;
+  for (const auto& t : ss) sp.push_back(t.c_str());
+  call([&] { c_tbcpti(tp, n, ns.data(), 1, rows); });
+  call([&] { c_tbcptd(tp, x, xs.data(), 1, rows); });
+  call([&] { c_tbcptt(tp, s, sp.data(), 16, 1, rows); });
+  call([&] { c_tbhadt(tp, "OBJECT", name.c_str() + name.rfind('/') + 1); });
+  call([&] { c_tbhadi(tp, "NROWS", rows); });
+  call.close(tp);
+  return call.ok();
+}
+
+// Opens the base table for reading and writing, runs `change` and closes it.
+bool change_base(const Place& at, const std::function<void(Calls&, TablePtr)>& change) {
+  Calls call;
+  TablePtr tp = nullptr;
+  call([&] { tp = c_tbtopn(at.path("base").c_str(), TBL_READ_WRITE, nullptr); });
+  if (call.ok()) change(call, tp);
+  call.close(tp);
+  return call.ok();
+}
+
+struct Operation {
+  const char* label;
+  std::function<bool(const Place&)> run;
+};
+
+const int kBaseRows = 120;
+
+const Operation kOperations[] = {
+    {"Create", [](const Place& at) { return write_table(at, at.path("new"), kBaseRows); }},
+    {"NewColumn",
+     [](const Place& at) {
+       return change_base(at, [](Calls& call, TablePtr tp) {
+         ColumnPtr y = nullptr;
+         call([&] { c_tbcdef1(tp, &y, "y", "", "", TBL_TY_DOUBLE, 1); });
+         std::vector<double> v(kBaseRows, 1.5);
+         call([&] { c_tbcptd(tp, y, v.data(), 1, kBaseRows); });
+       });
+     }},
+    {"SizeChange",
+     [](const Place& at) {
+       return change_base(at, [](Calls& call, TablePtr tp) {
+         call([&] { c_tbtchs(tp, 12, 10, -1, 400); });
+       });
+     }},
+    {"KeywordAdd",
+     [](const Place& at) {
+       return change_base(at, [](Calls& call, TablePtr tp) {
+         for (int k = 0; k < 40; ++k) {
+           std::string key = "KEY" + std::to_string(k);
+           call([&] { c_tbhadt(tp, key.c_str(), ("value of " + key).c_str()); });
+         }
+       });
+     }},
+    {"RowDelete",
+     [](const Place& at) {
+       return change_base(at, [](Calls& call, TablePtr tp) {
+         call([&] { c_tbrdel(tp, 10, 60); });
+       });
+     }},
+    {"CopyOverExisting",
+     [](const Place& at) {
+       c_tbtcpy(at.path("base").c_str(), at.path("old").c_str());
+       return c_voserr() == 0;
+     }},
+    {"Rename",
+     [](const Place& at) {
+       // A FITS table is renamed by extension; the whole file cannot be.
+       std::string from = at.path("base") + (at.store->store == Store::kFits ? "[1]" : "");
+       c_tbtren(from.c_str(), at.path("renamed").c_str());
+       return c_voserr() == 0;
+     }},
+    {"NewTableOverExistingName",
+     [](const Place& at) { return write_table(at, at.path("old"), 30); }},
+};
+
+class WriteFault : public ::testing::TestWithParam<std::tuple<const StoreInfo*, const Operation*>> {
+ protected:
+  static void SetUpTestSuite() { c_vosinit(); }
+  void SetUp() override {
+    char tmpl[] = "/tmp/writefaultXXXXXX";
+    root_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  // A fresh run directory holding the base table and an older table.
+  Place fresh() {
+    Place at{root_ + "/run", std::get<0>(GetParam())};
+    fs::remove_all(at.dir);
+    if (template_.empty()) {
+      fs::create_directory(at.dir);
+      EXPECT_TRUE(write_table(at, at.path("base"), kBaseRows)) << c_voserrmsg();
+      EXPECT_TRUE(write_table(at, at.path("old"), 10)) << c_voserrmsg();
+      template_ = root_ + "/template";
+      fs::copy(at.dir, template_);
+    } else {
+      fs::copy(template_, at.dir);
+    }
+    return at;
+  }
+
+  std::string root_, template_;
+};
+
+TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
+  const Operation& op = *std::get<1>(GetParam());
+  Place at = fresh();
+  const Snapshot before = snapshot(at.dir);
+  const int free_run = run_limited(-1, [&] { return op.run(at); });
+  ASSERT_TRUE(free_run == kClean || free_run == kFailed) << "exit " << free_run;
+  const Snapshot after = snapshot(at.dir);
+  if (free_run == kFailed) {
+    EXPECT_TRUE(after == before) << "a refused operation changed files:" << listing(after);
+  }
+  long largest = 0;
+  for (const Snapshot* s : {&before, &after})
+    for (const auto& [name, bytes] : *s) largest = std::max<long>(largest, bytes.size());
+
+  int failures = 0;
+  for (long limit : limits(largest)) {
+    at = fresh();
+    const int code = run_limited(limit, [&] { return op.run(at); });
+    EXPECT_TRUE(code == kClean || code == kFailed) << "limit " << limit << ": exit " << code;
+    if (code != kClean && code != kFailed) continue;
+    const Snapshot now = snapshot(at.dir);
+    if (code == kFailed) {
+      ++failures;
+      EXPECT_EQ(now == before, true) << "limit " << limit << ": an error was reported, files:"
+                                     << listing(now) << ", before:" << listing(before);
+    } else {
+      EXPECT_EQ(now == after, true) << "limit " << limit << ": no error reported, files:"
+                                    << listing(now) << ", fault-free:" << listing(after);
+    }
+  }
+  if (free_run == kClean) {
+    EXPECT_GT(failures, 0) << "the limits reach the operation";
+  }
+}
+
+std::vector<const StoreInfo*> stores() {
+  std::vector<const StoreInfo*> v;
+  for (const auto& s : kStores) v.push_back(&s);
+  return v;
+}
+
+std::vector<const Operation*> operations() {
+  std::vector<const Operation*> v;
+  for (const auto& o : kOperations) v.push_back(&o);
+  return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllStores, WriteFault,
+    ::testing::Combine(::testing::ValuesIn(stores()), ::testing::ValuesIn(operations())),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param)->label) + "_" + std::get<1>(info.param)->label;
+    });
+
+}  // namespace
