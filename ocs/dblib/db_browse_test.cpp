@@ -14,20 +14,7 @@ using namespace crstest;
 
 namespace {
 
-class DbBrowse : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbBrowse : public PeerTest {};
 
 const std::vector<Col> kCols = {
     {"id", MERINT4}, {"name", MERVARCHAR, 20}, {"ts", MERVARBINARY, 8, 80}, {"note", MERVARCHAR, 10}};

@@ -74,20 +74,7 @@ bool holds(const Bytes& b, const std::string& s) {
   return std::search(b.begin(), b.end(), s.begin(), s.end()) != b.end();
 }
 
-class DbCharsetQuery : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbCharsetQuery : public PeerTest {};
 
 TEST_F(DbCharsetQuery, FetchedAtTheNextCommandAndOncePerProcess) {
   Bytes def(1028 + 256, 0x11);

@@ -101,18 +101,8 @@ Bytes clause_formats() {
               altfmt(1, {{kSum, 1, kIntN}, {kAvg, 1, kIntN}, {kSum, 2, kIntN}}, {1})});
 }
 
-class DbCompute : public ::testing::Test {
+class DbCompute : public PeerTest {
  protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
   // Opens a connection, sends a batch answered by `reply` and reads up to
   // the first result set.
   DBPROCESS* run(Peer& peer, bool buffer = false) {
@@ -124,7 +114,6 @@ class DbCompute : public ::testing::Test {
     dbresults(db);
     return db;
   }
-  std::string dir_;
 };
 
 TEST_F(DbCompute, ClauseIsReadBoundAndCopiedBesideRegularRows) {

@@ -12,20 +12,7 @@ using namespace crstest;
 
 namespace {
 
-class DbCursorKeys : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbCursorKeys : public PeerTest {};
 
 const std::vector<Col> kName = {{"name", MERVARCHAR, 30}};
 const std::vector<Col> kTables = {

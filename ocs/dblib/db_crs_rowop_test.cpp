@@ -14,18 +14,8 @@ using namespace crstest;
 
 namespace {
 
-class DbCursorOps : public ::testing::Test {
+class DbCursorOps : public PeerTest {
  protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
   // Runs `body` on a connection to a peer answering with `replies`; the
   // texts the peer received are kept in got_.
   template <typename F>
@@ -37,7 +27,6 @@ class DbCursorOps : public ::testing::Test {
     dbclose(db);
     peer.join();
   }
-  std::string dir_;
   std::vector<Bytes> got_;
 };
 

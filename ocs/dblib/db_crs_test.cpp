@@ -14,20 +14,7 @@ using namespace crstest;
 
 namespace {
 
-class DbCursor : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbCursor : public PeerTest {};
 
 const std::vector<Col> kTables = {
     {"qual", MERVARCHAR, 30}, {"owner", MERVARCHAR, 30}, {"name", MERVARCHAR, 30}, {"type", MERVARCHAR, 30}};

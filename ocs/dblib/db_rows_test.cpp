@@ -18,20 +18,7 @@ using namespace testpeer;
 
 namespace {
 
-class DbRows : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbRows : public PeerTest {};
 
 std::string value(DBPROCESS* db, int col) {
   BYTE* d = dbdata(db, col);

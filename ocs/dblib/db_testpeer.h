@@ -19,6 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "dblib/db_internal.h"
 #include "dblib/dblib.h"
 
 namespace testpeer {
@@ -34,6 +37,26 @@ struct Packet {
   int window = 0;
   Bytes body;
 };
+
+// The packets of a message of `body` of at most `size` bytes each, the
+// last with status `last_status`.
+inline Bytes frame(const Bytes& body, int type = 4, int size = 512, int last_status = 1) {
+  Bytes out;
+  size_t off = 0;
+  int number = 0;
+  do {
+    size_t n = body.size() - off;
+    if (n > static_cast<size_t>(size - 8)) n = static_cast<size_t>(size - 8);
+    bool last = off + n == body.size();
+    Bytes pk = {static_cast<unsigned char>(type), static_cast<unsigned char>(last ? last_status : 0),
+                static_cast<unsigned char>((n + 8) >> 8), static_cast<unsigned char>((n + 8) & 0xff),
+                0, 0, static_cast<unsigned char>(number++), 0};
+    out.insert(out.end(), pk.begin(), pk.end());
+    out.insert(out.end(), body.begin() + static_cast<long>(off), body.begin() + static_cast<long>(off + n));
+    off += n;
+  } while (off < body.size());
+  return out;
+}
 
 // One accepted connection.
 class Conn {
@@ -88,21 +111,9 @@ class Conn {
     }
   }
 
-  // Sends a message as packets of at most `size` bytes.
+  // Sends a message as packets of at most `size` bytes, all in one write.
   void send_message(const Bytes& body, int type = 4, int size = 512, int last_status = 1) {
-    size_t off = 0;
-    int number = 0;
-    do {
-      size_t n = body.size() - off;
-      if (n > static_cast<size_t>(size - 8)) n = static_cast<size_t>(size - 8);
-      bool last = off + n == body.size();
-      Bytes pk = {static_cast<unsigned char>(type), static_cast<unsigned char>(last ? last_status : 0),
-                  static_cast<unsigned char>((n + 8) >> 8), static_cast<unsigned char>((n + 8) & 0xff),
-                  0, 0, static_cast<unsigned char>(number++), 0};
-      pk.insert(pk.end(), body.begin() + static_cast<long>(off), body.begin() + static_cast<long>(off + n));
-      send_raw(pk);
-      off += n;
-    } while (off < body.size());
+    send_raw(frame(body, type, size, last_status));
   }
 
   void close() {
@@ -359,5 +370,22 @@ inline bool saw_error(int number) {
     if (s.number == number) return true;
   return false;
 }
+
+// A test against scripted peers: the recording handlers installed and a
+// fresh directory for the interfaces file; the client is shut down after.
+class PeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Db__GlobalRec.version == 0) dbsetversion(2);
+    reset_handlers();
+    dir_ = temp_dir();
+  }
+  void TearDown() override {
+    dbexit();
+    dberrhandle(nullptr);
+    dbmsghandle(nullptr);
+  }
+  std::string dir_;
+};
 
 }  // namespace testpeer

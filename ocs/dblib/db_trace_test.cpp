@@ -31,18 +31,11 @@ std::vector<std::string> lines_of(const std::string& text) {
   return out;
 }
 
-class DbTrace : public ::testing::Test {
+class DbTrace : public PeerTest {
  protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-  }
   void TearDown() override {
     dbtraceoff(nullptr, DBTRACE_ALL);
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
+    PeerTest::TearDown();
   }
   // Runs "select 1" on `db`, answered by a one-packet reply.
   static void select1(DBPROCESS* db) {
@@ -51,7 +44,6 @@ class DbTrace : public ::testing::Test {
     while (dbresults(db) == SUCCEED) {
     }
   }
-  std::string dir_;
 };
 
 // What a print routine saw: the chunks dbtracestring handed out.
