@@ -93,7 +93,9 @@ int dbiordesc(DBPROCESS* dbproc) { return dbproc && dbproc->net ? dbproc->net->r
 int dbiowdesc(DBPROCESS* dbproc) { return dbproc && dbproc->net ? dbproc->net->wfd : -1; }
 DBBOOL dbrbuf(DBPROCESS* dbproc) {
   if (!dbproc) return 0;
-  return (dbproc->net && dbproc->net->recvavail > 0) || (dbproc->batch & DBB_NORESULTS);
+  const dbnetctx* net = dbproc->net;
+  return (net && (net->recvavail > 0 || net->stagelen > net->stagepos)) ||
+         (dbproc->batch & DBB_NORESULTS);
 }
 com_charattrib* dbgetcharattrib(DBPROCESS* dbproc) {
   return dbproc ? static_cast<com_charattrib*>(dbproc->charset) : nullptr;

@@ -266,6 +266,7 @@ int db__initnet(dbnetctx* net, DBPROCESS* dbproc, const char* server, const char
       if (r == 0) continue;
       net->rfd = rfd;
       net->wfd = wfd;
+      db__drop_stage(net);
       net->nettype = 5;
       net->reader = tli_read;
       net->writer = tli_write;

@@ -176,6 +176,7 @@ void free_proc(DBPROCESS* dbproc) {
   dbproc->offsets = offfree(dbproc->offsets);
   if (dbproc->net) {
     comn_free(dbproc->net->block);
+    comn_free(dbproc->net->stage);
     comn_free(dbproc->net);
     dbproc->net = nullptr;
   }

@@ -1,7 +1,9 @@
 // Wire packets and buffered I/O: outgoing bytes are packed into packets of
-// the connection's packet size, incoming packets are read into the receive
-// half of the buffer block and handed out byte by byte, every read bounded
-// by the connection's time-out while the caller's callbacks are polled.
+// the connection's packet size; incoming bytes are read from the transport
+// in large blocks into the connection's read-ahead block, packets are taken
+// from there into the receive half of the buffer block and their bodies
+// handed out byte by byte.  Every read is bounded by the connection's
+// time-out while the caller's callbacks are polled.
 #include <cerrno>
 #include <cstring>
 
@@ -11,9 +13,10 @@
 
 namespace {
 
-// Reads `want` bytes into `dest`: the count, or -1 failure, -2 end of data
-// reported by the transport, -4 attention not acknowledged.
-int read_buffer(DBPROCESS* dbproc, BYTE* dest, int want, int* busyres);
+// Makes at least `want` bytes wait in the read-ahead block, reading the
+// transport as often as needed: the count waiting, or -1 failure, -2 end
+// of data reported by the transport, -4 attention not acknowledged.
+int read_buffer(DBPROCESS* dbproc, int want, int* busyres);
 
 // Polls the caller's interrupt check; 0 when an attention could not be sent.
 int do_wait_stuff(DBPROCESS* dbproc, int* busyres) {
@@ -32,17 +35,34 @@ int do_wait_stuff(DBPROCESS* dbproc, int* busyres) {
   return 1;
 }
 
-int read_buffer(DBPROCESS* dbproc, BYTE* dest, int want, int* busyres) {
+int read_buffer(DBPROCESS* dbproc, int want, int* busyres) {
   dbnetctx* net = dbproc->net;
+  int got = net->stagelen - net->stagepos;
+  if (got >= want) return got;
+  if (!net->stage) {
+    net->stage = static_cast<BYTE*>(comn_malloc(kDbStageSize));
+    if (!net->stage) {
+      db__raise(dbproc, 20010, 8, errno);
+      return -1;
+    }
+  }
+  // Keep the waiting bytes at the start, so that the rest of the block
+  // can take whatever the transport has.
+  if (net->stagepos > 0) {
+    if (got > 0) std::memmove(net->stage, net->stage + net->stagepos, static_cast<std::size_t>(got));
+    net->stagepos = 0;
+    net->stagelen = got;
+  }
   bool attnwait = (dbproc->status & DBST_ATTNWAIT) != 0;
   int full = attnwait ? 30 : db__getDbTimeout(dbproc);
   int remaining = full;
   int attn_resent = 0;
-  int got = 0;
   int first = 1;
   while (got < want) {
-    int r = net->reader(dbproc, dest + got, want - got, first, &remaining);
+    int r = net->reader(dbproc, net->stage + net->stagelen, kDbStageSize - net->stagelen, first,
+                        &remaining);
     if (r > 0) {
+      net->stagelen += r;
       got += r;
     } else if (r == -1 || r == -3) {
       first = 0;
@@ -102,6 +122,20 @@ void set_eom_bit(DBPROCESS* dbproc, const BYTE* header) {
   else dbproc->status &= ~DBST_EOM;
 }
 
+// Takes the next `want` bytes of the stream into `dest`: `want`, or the
+// failure of read_buffer, the bytes that did arrive being taken all the same.
+int take(DBPROCESS* dbproc, BYTE* dest, int want, int* busyres) {
+  int r = read_buffer(dbproc, want, busyres);
+  dbnetctx* net = dbproc->net;
+  int n = net->stagelen - net->stagepos;
+  if (n > want) n = want;
+  if (n > 0) {
+    std::memcpy(dest, net->stage + net->stagepos, static_cast<std::size_t>(n));
+    net->stagepos += n;
+  }
+  return r < 0 ? r : want;
+}
+
 }  // namespace
 
 void db__initserver(dbnetctx* net, BYTE* block, int pktsize) {
@@ -130,6 +164,11 @@ int db__realloc_bufs(DBPROCESS* dbproc) {
   comn_free(net->block);
   db__initserver(net, block, size);
   return 1;
+}
+
+void db__drop_stage(dbnetctx* net) {
+  net->stagepos = 0;
+  net->stagelen = 0;
 }
 
 int sendflush(DBPROCESS* dbproc, int eom, int flag) {
@@ -199,7 +238,7 @@ int recvfill(DBPROCESS* dbproc) {
   net->recvpos = 8;
   net->recvavail = 0;
   BYTE* h = net->recvbuf;
-  int r = read_buffer(dbproc, h, 8, &busyres);
+  int r = take(dbproc, h, 8, &busyres);
   if (r == -4) return 0;
   if (r == -1) {
     if (dbproc->idle) dbproc->idle(busyres, dbproc);
@@ -222,7 +261,7 @@ int recvfill(DBPROCESS* dbproc) {
     return 0;
   }
   if (len > 8) {
-    r = read_buffer(dbproc, h + 8, len - 8, &busyres);
+    r = take(dbproc, h + 8, len - 8, &busyres);
     if (r < 0) {
       if (dbproc->idle) dbproc->idle(busyres, dbproc);
       return 0;
@@ -234,8 +273,7 @@ int recvfill(DBPROCESS* dbproc) {
   return 1;
 }
 
-int recvserver(DBPROCESS* dbproc, void* dest, int count) {
-  auto* out = static_cast<BYTE*>(dest);
+int db__recv_across(DBPROCESS* dbproc, BYTE* out, int count) {
   dbnetctx* net = dbproc->net;
   while (count > 0) {
     if (net->recvavail == 0) {
@@ -263,13 +301,6 @@ int recvserver(DBPROCESS* dbproc, void* dest, int count) {
   return 1;
 }
 
-int db__discard(DBPROCESS* dbproc, int count) {
-  if (count < 1) return 1;
-  return recvserver(dbproc, nullptr, count);
-}
-
-int db__getbyte(DBPROCESS* dbproc, unsigned char* b) { return recvserver(dbproc, b, 1); }
-
 int db__getu16(DBPROCESS* dbproc, uint16_t* v) {
   BYTE b[2];
   if (!recvserver(dbproc, b, 2)) return 0;
@@ -283,16 +314,6 @@ int db__get16(DBPROCESS* dbproc, int16_t* v) {
   *v = static_cast<int16_t>(u);
   return 1;
 }
-
-int db__get32(DBPROCESS* dbproc, int32_t* v) {
-  BYTE b[4];
-  if (!recvserver(dbproc, b, 4)) return 0;
-  *v = static_cast<int32_t>((static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
-                            (static_cast<uint32_t>(b[2]) << 8) | b[3]);
-  return 1;
-}
-
-int db__next_token(DBPROCESS* dbproc) { return db__getbyte(dbproc, &dbproc->token); }
 
 int db__read_name(DBPROCESS* dbproc, int len, char* field, int size) {
   int keep = len < size - 1 ? len : size - 1;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "dblib/dblib.h"
 #include "intllib/intl_loc.h"
@@ -168,7 +169,15 @@ struct dbnetctx {
   int32_t lastlen;    // length (header included) of the last packet read
   int32_t pktno;      // packet number of the message being sent
   int64_t consumed;   // body bytes handed out so far (token lengths are checked with it)
+  // Bytes read from the transport ahead of the packet being taken: the
+  // transport is read in large blocks and packets are taken from here.
+  BYTE* stage;        // owned: kDbStageSize bytes, allocated at the first read
+  int32_t stagepos;   // next byte not yet taken
+  int32_t stagelen;   // end of the bytes read
 };
+
+// Size of a connection's read-ahead block; holds the largest packet.
+constexpr int32_t kDbStageSize = 65536;
 
 // One option of a connection.
 struct dboption {
@@ -457,15 +466,55 @@ int db__realloc_bufs(DBPROCESS* dbproc);
 int sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype);
 int sendeom(DBPROCESS* dbproc, int pkttype, int flag);
 int sendflush(DBPROCESS* dbproc, int eom, int flag);
-int recvserver(DBPROCESS* dbproc, void* dest, int count);
-int db__discard(DBPROCESS* dbproc, int count);
+// Copies `count` bytes of the packet bodies to `dest` (none when null),
+// reading further packets as needed; 1/0.
+int db__recv_across(DBPROCESS* dbproc, BYTE* dest, int count);
+// The next `count` bytes of the body being read, taken, when they all lie
+// in it; null otherwise (nothing is taken then).
+inline const BYTE* db__take_inside(dbnetctx* net, int count) {
+  if (count > net->recvavail) return nullptr;
+  const BYTE* p = net->recvbuf + net->recvpos;
+  net->recvpos += count;
+  net->recvavail -= count;
+  net->consumed += count;
+  return p;
+}
+// Copies `count` bytes of the packet bodies to `dest`; 1/0.  A read that
+// lies inside the packet being read is taken in place.
+inline int recvserver(DBPROCESS* dbproc, void* dest, int count) {
+  if (count <= 0) return 1;
+  if (const BYTE* p = db__take_inside(dbproc->net, count)) {
+    if (dest) std::memcpy(dest, p, static_cast<std::size_t>(count));
+    return 1;
+  }
+  return db__recv_across(dbproc, static_cast<BYTE*>(dest), count);
+}
+// Skips `count` bytes of the packet bodies; a count below 1 succeeds at once.
+inline int db__discard(DBPROCESS* dbproc, int count) {
+  if (count < 1) return 1;
+  return recvserver(dbproc, nullptr, count);
+}
 int recvfill(DBPROCESS* dbproc);
+// Forgets the bytes read ahead (a new transport connection starts).
+void db__drop_stage(dbnetctx* net);
 // Token-stream helpers over recvserver.
-int db__getbyte(DBPROCESS* dbproc, unsigned char* b);
+inline int db__getbyte(DBPROCESS* dbproc, unsigned char* b) {
+  if (const BYTE* p = db__take_inside(dbproc->net, 1)) {
+    *b = *p;
+    return 1;
+  }
+  return db__recv_across(dbproc, b, 1);
+}
 int db__get16(DBPROCESS* dbproc, int16_t* v);
 int db__getu16(DBPROCESS* dbproc, uint16_t* v);
-int db__get32(DBPROCESS* dbproc, int32_t* v);
-int db__next_token(DBPROCESS* dbproc);
+inline int db__get32(DBPROCESS* dbproc, int32_t* v) {
+  BYTE b[4];
+  if (!recvserver(dbproc, b, 4)) return 0;
+  *v = static_cast<int32_t>((static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
+                            (static_cast<uint32_t>(b[2]) << 8) | b[3]);
+  return 1;
+}
+inline int db__next_token(DBPROCESS* dbproc) { return db__getbyte(dbproc, &dbproc->token); }
 // Reads a length-prefixed name into a field of `size` bytes (cut, the rest
 // skipped); `len` is the length on the wire.
 int db__read_name(DBPROCESS* dbproc, int len, char* field, int size);
