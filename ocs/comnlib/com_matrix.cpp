@@ -210,7 +210,10 @@ ComAnyFn com_matrix_cell(int s, int d) {
   return kMatrix[s - 1][d - 1];
 }
 
-int com_call_type(int s, int d) {
+namespace {
+
+// The calling convention of the routine converting s to d.
+int classify_call(int s, int d) {
   if (!in_range(s)) return 1;
   auto one_of = [](int t, std::initializer_list<int> l) {
     for (int x : l)
@@ -233,6 +236,23 @@ int com_call_type(int s, int d) {
   if (text_dst && (s == COM_BT_DATETIME || s == COM_BT_DATE4)) return 3;
   if (text_dst && (s == COM_BT_FLT8 || s == COM_BT_FLT4)) return 4;
   return 1;
+}
+
+}  // namespace
+
+int com_call_type(int s, int d) {
+  // Looked up for every value converted, so the answers are tabled once.
+  struct Table {
+    unsigned char type[COM_BT_COUNT][COM_BT_COUNT];
+    Table() {
+      for (int a = 1; a <= COM_BT_COUNT; ++a)
+        for (int b = 1; b <= COM_BT_COUNT; ++b)
+          type[a - 1][b - 1] = static_cast<unsigned char>(classify_call(a, b));
+    }
+  };
+  static const Table table;
+  if (!in_range(s) || !in_range(d)) return classify_call(s, d);
+  return table.type[s - 1][d - 1];
 }
 
 ComNullSetter com_null_setter(int d) {

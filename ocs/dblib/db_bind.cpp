@@ -22,14 +22,6 @@ namespace {
 
 bool version2() { return Db__GlobalRec.version == 2; }
 
-// Index of a column record in the connection's column list (all columns).
-int column_index(DBPROCESS* dbproc, const dbcolumn* col) {
-  int i = 0;
-  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i)
-    if (c == col) return i;
-  return -1;
-}
-
 }  // namespace
 
 // Binds `col` (of bind type `coltype`) to a variable after the checks both
@@ -133,10 +125,9 @@ RETCODE dbdobind(DBPROCESS* dbproc) {
   dbrow* row = dbproc->currow;
   if (!row) return SUCCEED;
   bool failed = false;
-  for (dbcolumn* col = dbproc->columns; col; col = col->next) {
+  int i = 0;
+  for (dbcolumn* col = dbproc->columns; col && i < row->nvalues; col = col->next, ++i) {
     if (!col->nullind && !col->varaddr) continue;
-    int i = column_index(dbproc, col);
-    if (i < 0 || i >= row->nvalues) continue;
     if (!copy_value(dbproc, col, row->values[i], false)) failed = true;
   }
   return failed ? FAIL : SUCCEED;

@@ -182,8 +182,11 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
     db__raise(dbproc, 20053, 4);
     return -1;
   }
-  const COM_CHARATTRIB* attr = dbproc ? dbgetcharattrib(dbproc) : nullptr;
-  if (!attr) attr = com_get_charattrib();
+  // Only some conventions take the character set: looked up only for them.
+  auto charattr = [dbproc]() {
+    const COM_CHARATTRIB* attr = dbproc ? dbgetcharattrib(dbproc) : nullptr;
+    return attr ? attr : com_get_charattrib();
+  };
   int r;
   switch (db__call_type(srctype, desttype)) {
     case 1: r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen); break;
@@ -196,7 +199,7 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
         for (int i = 0; i < 12; ++i) shortm[i] = Com__Shortmonths[i];
       int order = dbproc && dbproc->locale ? dbproc->locale->dateorder : 1;
       r = reinterpret_cast<ComCvt2>(routine)(src, srclen, dest, destlen, months, shortm, order,
-                                             attr);
+                                             charattr());
       break;
     }
     case 3: {
@@ -208,10 +211,10 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
       break;
     }
     case 4: r = reinterpret_cast<ComCvt4>(routine)(src, srclen, dest, destlen, com_getfltfmt()); break;
-    case 5: r = reinterpret_cast<ComCvt5>(routine)(src, srclen, dest, destlen, attr); break;
+    case 5: r = reinterpret_cast<ComCvt5>(routine)(src, srclen, dest, destlen, charattr()); break;
     case 6: r = reinterpret_cast<ComCvt6>(routine)(src, srclen, dest, destlen, prec, scale); break;
     case 7:
-      r = reinterpret_cast<ComCvt7>(routine)(src, srclen, dest, destlen, prec, scale, attr);
+      r = reinterpret_cast<ComCvt7>(routine)(src, srclen, dest, destlen, prec, scale, charattr());
       break;
     default:
       db__raise(dbproc, 20053, 4);
@@ -389,10 +392,27 @@ RETCODE dbdatecrack(DBPROCESS* dbproc, DBDATEPARTS* parts, DBDATETIME* value) {
 
 namespace {
 
-// Reverses each `word`-byte word of `n` bytes.
+// Reverses each `word`-byte word (2, 4 or 8 bytes) of `n` bytes.
 void swap_words(BYTE* p, int n, int word) {
-  for (int at = 0; at + word <= n; at += word)
-    for (int i = 0, j = word - 1; i < j; ++i, --j) std::swap(p[at + i], p[at + j]);
+  for (int at = 0; at + word <= n; at += word) {
+    BYTE* w = p + at;
+    if (word == 2) {
+      uint16_t v;
+      std::memcpy(&v, w, 2);
+      v = __builtin_bswap16(v);
+      std::memcpy(w, &v, 2);
+    } else if (word == 4) {
+      uint32_t v;
+      std::memcpy(&v, w, 4);
+      v = __builtin_bswap32(v);
+      std::memcpy(w, &v, 4);
+    } else {
+      uint64_t v;
+      std::memcpy(&v, w, 8);
+      v = __builtin_bswap64(v);
+      std::memcpy(w, &v, 8);
+    }
+  }
 }
 
 }  // namespace
@@ -400,23 +420,8 @@ void swap_words(BYTE* p, int n, int word) {
 void db__wire_to_host(int type, BYTE* data, int len) {
   if constexpr (std::endian::native == std::endian::big) return;
   if (!data || len <= 0) return;
-  switch (type) {
-    case MERINT2: case MERINT4: case MERINTN: case MERREAL: case MERFLT8: case MERFLTN:
-    case MERMONEY4:
-      if (len == 2 || len == 4 || len == 8) swap_words(data, len, len);
-      break;
-    case MERMONEY: case MERDATETIME:
-      swap_words(data, len, 4);  // two 32-bit words, each in host order
-      break;
-    case MERMONEYN: case MERDATETIMN:
-      swap_words(data, len, len == 8 ? 4 : (type == MERMONEYN ? 4 : 2));
-      break;
-    case MERDATETIME4:
-      swap_words(data, len, 2);  // days and minutes, 16 bits each
-      break;
-    default:
-      break;
-  }
+  int word = db__wire_word(type, len);
+  if (word > 1) swap_words(data, len, word);
 }
 
 // Reversing the words is its own inverse.

@@ -317,9 +317,13 @@ int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]) {
 }
 
 int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]) {
+  // Asked for every date converted to text: the locale is looked at once.
   DBLOCALE* loc = db__getloc(dbproc, nullptr);
-  for (int i = 0; i < 12; ++i)
-    months[i] = loc && loc->datetime ? loc->datetime->shortmonths[i] : kShort[i];
+  if (loc && loc->datetime) {
+    for (int i = 0; i < 12; ++i) months[i] = loc->datetime->shortmonths[i];
+  } else {
+    for (int i = 0; i < 12; ++i) months[i] = kShort[i];
+  }
   return 1;
 }
 

@@ -55,8 +55,11 @@ dbrow* db__new_row(DBPROCESS* dbproc, int n) {
   return r;
 }
 
-// Reads the length part of one value: `len` (-1 for NULL).
-int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
+namespace {
+
+// Reads the length part of one value: `len` (-1 for NULL).  Inline in the
+// row reader, which runs it for every value.
+inline int read_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
   if (is_fixed(c->type)) {
     *len = c->maxlen;
     return 1;
@@ -89,6 +92,12 @@ int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) 
   return 1;
 }
 
+}  // namespace
+
+int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) {
+  return read_datalen(dbproc, c, v, len);
+}
+
 int dbsvrow(DBPROCESS* dbproc) {
   bool buf = buffering(dbproc);
   dbproc->currow = nullptr;
@@ -111,7 +120,7 @@ int dbsvrow(DBPROCESS* dbproc) {
     if (i >= row->nvalues) return fail();
     dbcolvalue* v = &row->values[i];
     int32_t wire;
-    if (!dbread_datalen(dbproc, c, v, &wire)) return fail();
+    if (!read_datalen(dbproc, c, v, &wire)) return fail();
     c->isnull = wire < 0;
     bool text = c->type == MERTEXT || c->type == MERIMAGE;
     bool numeric = c->type == MERNUMERIC || c->type == MERDECIMAL;
@@ -146,7 +155,7 @@ int dbsvrow(DBPROCESS* dbproc) {
     if (keep > 0 && !recvserver(dbproc, v->data, keep)) return fail();
     if (!db__discard(dbproc, wire - keep)) return fail();
     v->len = keep;
-    db__wire_to_host(c->type, v->data, keep);
+    if (db__wire_word(c->type, keep) > 1) db__wire_to_host(c->type, v->data, keep);
   }
   if (!db__next_token(dbproc)) return fail();
   dbproc->currow = row;

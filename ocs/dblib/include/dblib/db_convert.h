@@ -36,6 +36,24 @@ void db__free_nulls(DBPROCESS* dbproc);
 // conversion routines see native integers, floats, money and datetimes.
 // Character, binary, text and exact-numeric values are left as they are.
 void db__wire_to_host(int type, BYTE* data, int len);
+// The size of the words in which db__wire_to_host reorders a value of `len`
+// bytes of `type`: 0 for the values it leaves as they are.  Inline, since
+// rows ask it for every value.
+inline int db__wire_word(int type, int len) {
+  switch (type) {
+    case MERINT2: case MERINT4: case MERINTN: case MERREAL: case MERFLT8: case MERFLTN:
+    case MERMONEY4:
+      return len == 2 || len == 4 || len == 8 ? len : 0;
+    case MERMONEY: case MERDATETIME:
+      return 4;  // two 32-bit words, each in host order
+    case MERMONEYN: case MERDATETIMN:
+      return len == 8 ? 4 : (type == MERMONEYN ? 4 : 2);
+    case MERDATETIME4:
+      return 2;  // days and minutes, 16 bits each
+    default:
+      return 0;
+  }
+}
 // The reverse, for values the client sends (RPC parameters): a host value
 // put into the wire's big-endian order, in place.
 void db__host_to_wire(int type, BYTE* data, int len);
