@@ -22,7 +22,8 @@ function(quorel_add_test)
 endfunction()
 
 # quorel_dir_library(NAME lib [LIBS ...] [TEST_LIBS ...] [TEST_TIMEOUT seconds])
-# A library made of every *.cpp of the calling directory except *_test.cpp,
+# A library made of every *.cpp of the calling directory except *_test.cpp
+# and the fuzz targets (*_fuzz.cpp, see QuorelFuzz.cmake),
 # with public headers under include/, and one test executable <lib>_test made
 # of the *_test.cpp files (when there are any).  Used by the directories that
 # several people add files to at once, so nobody has to edit the list.
@@ -34,6 +35,8 @@ function(quorel_dir_library)
   foreach(f ${_all})
     if(f MATCHES "_test\\.cpp$")
       list(APPEND _tests ${f})
+    elseif(f MATCHES "_fuzz\\.cpp$")
+      # a fuzz target, registered by its directory with quorel_add_fuzz
     else()
       list(APPEND _src ${f})
     endif()
