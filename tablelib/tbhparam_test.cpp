@@ -134,6 +134,30 @@ TEST_F(HeaderParams, LongTextValues) {
   EXPECT_EQ(t, v70);
 }
 
+// Text values holding quotes or backslashes read back as written.
+TEST_F(HeaderParams, QuotesAndBackslashesInTextValues) {
+  struct Case {
+    const char* value;
+    const char* record;
+  } cases[] = {
+      {"R'", "A       t'R\\''"},
+      {"it's here", "A       t'it\\'s here'"},
+      {"say \"hi\"", "A       t'say \"hi\"'"},
+      {"back\\slash", "A       t'back\\slash'"},
+      {"ends in \\", "A       tends in \\"},
+      {"\\\\'\\", "A       t\\\\'\\"},
+  };
+  for (const Case& c : cases) {
+    tbhadt(tp, "A", c.value);
+    EXPECT_EQ(record(1), c.record) << c.value;
+    std::string kw, value;
+    int dtype = 0;
+    tbhgnp(tp, 1, kw, dtype, value);
+    EXPECT_EQ(value, c.value);
+  }
+  EXPECT_EQ(tp->npar, 1);
+}
+
 TEST_F(HeaderParams, BooleansAndNumbersFromText) {
   tbhadt(tp, "Y1", "Yes");
   tbhadt(tp, "N1", "no");

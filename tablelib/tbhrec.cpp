@@ -50,6 +50,16 @@ char type_letter(int dtype) {
   }
 }
 
+// The value with each single quote preceded by a backslash.
+std::string escape_quotes(std::string_view v) {
+  std::string out;
+  for (char c : v) {
+    if (c == '\'') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 int letter_type(char c) {
   switch (c) {
     case 'b': return kTyBool;
@@ -227,8 +237,13 @@ void tbhpnp(Table* tp, int parnum, std::string_view kw, int dtype, std::string_v
   std::string rec = pad8(key) + letter;
   bool keep_comment = true;
   if (letter == 't') {
-    if (val.size() <= 69 && !tbhisc(key)) {
-      rec += "'" + val + "'";
+    // Quoted, a quote inside the value is written as \' (the escape the
+    // reader takes).  A value whose quoted form passes 69 characters, or
+    // that ends in a backslash (which would escape the closing quote), is
+    // written unquoted instead, so that it reads back unchanged.
+    const std::string quoted = escape_quotes(val);
+    if (quoted.size() <= 69 && !tbhisc(key) && (val.empty() || val.back() != '\\')) {
+      rec += "'" + quoted + "'";
     } else {
       rec += val;
       keep_comment = false;
