@@ -115,6 +115,11 @@ void tbuopn(Table* tp) {
   tp->opened = true;
   tbtrsi(tp);
   const int ncols = tp->ncols;
+  // The column records must be in the file before a descriptor is made for
+  // each: a damaged size record may claim up to a million columns.
+  if (is_binary(tp) && ncols > 0 &&
+      vos::fstati(tp->fd, vos::F_FILESIZE) < 24 + 40L * tp->maxpar + 32L * ncols)
+    vos::error(84, "tbcrcd:  EOF while reading column info for table");
   tp->ncols = 0;
   tp->cols.clear();
   tp->cols.reserve(static_cast<std::size_t>(tp->maxcols));

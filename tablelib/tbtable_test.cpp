@@ -2,6 +2,7 @@
 // close, reopen and read; the bytes of the file header; bad names, missing
 // and corrupt files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <string>
 
@@ -237,6 +238,15 @@ TEST(Tables, CorruptAndTruncatedFiles) {
   EXPECT_EQ(message_of([&] { tbtopn(dir.path("short.tab"), kReadOnly, nullptr); }, &code),
             "tbcrcd:  EOF while reading column info for table");
   EXPECT_EQ(code, 84);
+  // A million columns claimed by a file that holds none: refused before a
+  // descriptor is made for each (which took over 100 MB).
+  dir.write("many.tab", size_record(0, 1, 1000000, 1000000) + std::string(400, '\0'));
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_EQ(message_of([&] { tbtopn(dir.path("many.tab"), kReadOnly, nullptr); }, &code),
+            "tbcrcd:  EOF while reading column info for table");
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 50L * 1024);  // kilobytes
   // More columns than allocated.
   dir.write("bad.tab", size_record(0, 1, 7, 2) + std::string(400, '\0'));
   EXPECT_EQ(message_of([&] { tbtopn(dir.path("bad.tab"), kReadWrite, nullptr); }, &code),
