@@ -275,7 +275,13 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
         give_way = true;
       }
       dbrow* last = dbproc->lastrow;
-      if (!db__read_row(dbproc, &got)) return FAIL;
+      if (!db__read_row(dbproc, &got)) {
+        // A row read before the stream went bad is not in the buffer yet:
+        // drop it, or nothing would free it.
+        if (got && dbproc->currow != last) rowfree(dbproc->currow);
+        dbproc->currow = last;
+        return FAIL;
+      }
       if (!got) {
         dbproc->currow = last;
         return NO_MORE_ROWS;

@@ -135,6 +135,27 @@ TEST_F(DbRows, CanqueryDropsTheRestWhateverTheBufferHolds) {
   }
 }
 
+// A buffered row whose stream goes bad after it is dropped with the
+// connection (it was left outside the buffer, where nothing freed it).
+TEST_F(DbRows, BufferedRowBeforeABadTokenIsFreed) {
+  Bytes rows = cat({varchar_result("v", {"r1", "r2"}), Bytes{0x03}});
+  Peer peer(session({rows}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(dbsetopt(db, DBBUFFER, "3", 0), SUCCEED);
+  dbcmd(db, "select v");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  EXPECT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(value(db, 1), "r1");
+  EXPECT_EQ(dbnextrow(db), FAIL);
+  EXPECT_TRUE(saw_error(20020));
+  EXPECT_TRUE(dbdead(db));
+  EXPECT_EQ(dbcurrow(db), 1);
+  EXPECT_EQ(dblastrow(db), 1);
+  dbclose(db);
+}
+
 TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
   // Three columns: varchar a, text t, int-n h (hidden by COLINFO).
   Bytes fmt = {0xEE};
