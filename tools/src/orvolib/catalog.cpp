@@ -2,6 +2,7 @@
 #include "orvolib/catalog.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "loadfile/strfn.h"
@@ -54,17 +55,18 @@ int rdlines(std::FILE* stream, char* out, int maxch) {
 }
 
 alist* read_alist(const char* path) {
-  std::FILE* f = std::fopen(path, "r");
+  // The file and the list are released however reading ends (a caller's
+  // message hook may unwind from a fatal error instead of exiting).
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path, "r"), std::fclose);
   if (f == nullptr) orvo_error(ORVO_OPENFILE, "%s", path);
-  alist* list = create_alist();
+  std::unique_ptr<alist, void (*)(alist*)> list(create_alist(), free_alist);
   char line[kLogicalMax + 1];
-  while (rdlines(f, line, kLogicalMax) == 0) {
+  while (rdlines(f.get(), line, kLogicalMax) == 0) {
     char* fields[2];
     strsplit(' ', line, fields, 2);
-    add_alist(list, fields[0], fields[1]);
+    add_alist(list.get(), fields[0], fields[1]);
   }
-  std::fclose(f);
-  return list;
+  return list.release();
 }
 
 alist* xlate_init(const char* path) { return read_alist(path); }
