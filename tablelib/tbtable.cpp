@@ -35,13 +35,46 @@ bool has_extension(std::string_view fname) {
   return true;
 }
 
+// A copy of the file `name`, beside it, to put back if the changes made to
+// the file fail; returns its name.
+std::string keep_aside(const std::string& name) {
+  const std::string host = vos::osfn(name);
+  std::string copy = vos::mktemp(host.substr(0, vos::fnldir(host)) + "tbkeep");
+  vos::fcopy(host, copy);
+  return copy;
+}
+
+// Runs `step`, dropping its errors (the first error is the one reported).
+template <class F>
+void quietly(F step) {
+  try {
+    step();
+  } catch (const vos::Error&) {
+  }
+}
+
+// Leaves the files of a closed table as they are to stay: a discarded table
+// takes back what it did (the file it made is removed, the file it changed
+// gets its copy back); otherwise the copy is dropped.  A FITS table's file
+// is never touched before it is written back whole.
+void settle(Table* t) {
+  if (t->type == kFitsTable) return;
+  if (!t->discard) {
+    if (!t->backup.empty()) quietly([&] { vos::delete_file(t->backup); });
+    return;
+  }
+  if (!t->backup.empty())
+    quietly([&] { vos::rename(t->backup, t->name); });
+  else if (t->created && t->name != "STDOUT" && t->name != "STDERR")
+    quietly([&] {
+      if (vos::access(t->name)) vos::delete_file(t->name);
+    });
+}
+
 // Releases a table whose open failed half-way; errors of the release are
 // dropped (the first error is the one reported).
 void release_quietly(Table* tp) {
-  try {
-    tbtclo(tp);
-  } catch (const vos::Error&) {
-  }
+  quietly([&] { tbtclo(tp); });
 }
 
 }  // namespace
@@ -107,6 +140,9 @@ void tbuopn(Table* tp) {
     case kRowOrdered:
     case kColOrdered:
       tbtext(tp->name, tp->name, kSzName);
+      // Changes are made in place; a copy made now puts the file back if
+      // they fail.
+      if (tp->iomode == kReadWrite) tp->backup = keep_aside(tp->name);
       tp->fd = vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
       break;
     default:
@@ -158,13 +194,15 @@ void tbtcre(Table* tp) {
     tp->subtype = kSubtypeUnknown;
   }
   tp->opened = true;
+  tp->created = true;
   tp->modified = true;
 }
 
 // Writes back what is pending, closes the file and frees the descriptor;
 // tp becomes nullptr.  Everything is released even when a step fails; the
-// first failure is then raised.  A table that was never created, or whose
-// closing fails, is discarded: its file is left as it was.
+// first failure is then raised.  A table that was never created, whose
+// writing failed earlier (the failure was reported then) or whose closing
+// fails is discarded: its files are left as they were before it.
 void tbtclo(Table*& tp) {
   if (tp == nullptr) return;
   std::unique_ptr<Table> owner(tp);
@@ -177,29 +215,28 @@ void tbtclo(Table*& tp) {
   if (!t->opened) t->discard = true;
   try {
     if (t->type == kTextTable) tbzclo(t);
-    if (t->modified && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
+    if (t->modified && !t->discard && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
     if (t->type == kFitsTable) tbfclo(t);
-    if (t->fd != 0) {
-      int fd = t->fd;
-      t->fd = 0;
-      vos::close(fd);
-    }
+    if (t->fd != 0) tbtcfd(t);
   } catch (const vos::Error&) {
     t->discard = true;
-    if (t->fd != 0) {
-      int fd = t->fd;
-      t->fd = 0;
-      try {
-        vos::close(fd);
-      } catch (const vos::Error&) {
-      }
-    }
-    if (t->type == kFitsTable && t->fits != nullptr) {
-      try {
-        tbfclo(t);
-      } catch (const vos::Error&) {
-      }
-    }
+    if (t->fd != 0) quietly([&] { tbtcfd(t); });
+    if (t->type == kFitsTable && t->fits != nullptr) quietly([&] { tbfclo(t); });
+    settle(t);
+    throw;
+  }
+  settle(t);
+}
+
+// Closes the table's file descriptor; a failure (a write to it failed, now
+// or earlier) marks the table to be discarded and is raised.
+void tbtcfd(Table* tp) {
+  const int fd = tp->fd;
+  tp->fd = 0;
+  try {
+    vos::close(fd);
+  } catch (const vos::Error&) {
+    tp->discard = true;
     throw;
   }
 }
@@ -311,9 +348,7 @@ void tbtfst(Table* tp, int option, int value) {
     tbtwsi(tp);
     mode = vos::READ_WRITE;
   }
-  const int fd = tp->fd;
-  tp->fd = 0;
-  vos::close(fd);
+  tbtcfd(tp);
   tp->fd = vos::open(tp->name, mode, vos::BINARY_FILE);
   vos::fseti(tp->fd, option, value);
 }

@@ -114,7 +114,10 @@ struct StoreInfo {
   int type;  // table type set at creation; 0: from the name
 };
 
-const StoreInfo kStores[] = {{Store::kFits, "Fits", ".fits", 0}};
+const StoreInfo kStores[] = {{Store::kRowOrdered, "RowOrdered", ".tab", 11},
+                             {Store::kColOrdered, "ColumnOrdered", ".tab", 12},
+                             {Store::kText, "Text", ".txt", 13},
+                             {Store::kFits, "Fits", ".fits", 0}};
 
 // Where an operation runs: its directory and storage type.
 struct Place {

@@ -3,7 +3,8 @@
 // table, complete with its size record, flushed and then renamed over the
 // table's file in one step; only then is the old descriptor closed and the
 // file reopened.  Any failure before the rename removes the temporary file
-// and leaves the old file open and untouched.
+// and leaves the old file open and untouched; the table is then discarded
+// when it is closed, so that changes made before the failure go too.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -124,13 +125,14 @@ void replace_file(Table* tp, F write_new) {
     vos::rename(tmp, tp->name);
   } catch (...) {
     tp->fd = oldfd;
+    tp->discard = true;  // the change that failed may be one of several
     tbbin::discard_file(newfd, tmp);
     throw;
   }
   // The renamed file now holds the whole table; the old descriptor refers to
-  // the replaced file and is dropped.
-  try { vos::close(oldfd); } catch (...) {}
-  tp->fd = 0;
+  // the replaced file and is dropped (a write to it that failed still
+  // discards the table).
+  try { tbtcfd(tp); } catch (...) {}
   int mode = tp->iomode;
   if (mode == vos::NEW_FILE || mode == vos::TEMP_FILE || mode == vos::NEW_COPY)
     mode = vos::READ_WRITE;

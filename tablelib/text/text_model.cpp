@@ -164,11 +164,12 @@ void tbzwer(Table* tp, int row) {
   if (row > tp->nrows) tp->nrows = row;
 }
 
-// Writes the table when it was changed, then frees the in-memory table.
+// Writes the table when it was created or opened and then changed (and is
+// not discarded), then frees the in-memory table.
 void tbzclo(Table* tp) {
   auto* tt = dynamic_cast<TextTable*>(tp->store.get());
   bool failed = tt != nullptr && tt->load_failed;
-  if (tp->modified && !tp->readonly && !failed) tbzwrt(tp);
+  if (tp->opened && tp->modified && !tp->readonly && !tp->discard && !failed) tbzwrt(tp);
   for (auto it = tp->cols.rbegin(); it != tp->cols.rend(); ++it) (*it)->store.reset();
   tp->comments.clear();
   tp->keylines.clear();
