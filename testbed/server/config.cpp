@@ -34,6 +34,8 @@ bool parse_command_line(int argc, char** argv, ServerConfig& cfg, std::string& e
       if (!value(cfg.logfile)) return false;
     } else if (a == "--script") {
       if (!value(cfg.script)) return false;
+    } else if (a == "--charset") {
+      if (!value(cfg.charset)) return false;
     } else if (a == "--name") {
       if (!value(cfg.server_name)) return false;
     } else if (a == "--db") {

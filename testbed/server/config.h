@@ -3,6 +3,7 @@
 //   standin_server [--port N] [--portfile F] [--pidfile F] [--log F]
 //                  [--db PATH] [--dbname NAME] [--database NAME=PATH]...
 //                  [--user NAME:PASSWORD]... [--name SERVERNAME] [--script F]
+//                  [--charset NAME]
 //
 // --port       port on 127.0.0.1 to listen on; 0 (the default) picks a free one
 // --portfile   file that receives the port number once the server listens
@@ -17,6 +18,9 @@
 //              with an empty password are accepted
 // --name       server name put into server messages (default "STANDIN")
 // --script     misbehaviour script (see script.h)
+// --charset    character set announced at login (default "iso_1"); the
+//              client asks sp_serverinfo for the definition of any other
+//              (charsets.h lists the sets the server defines)
 //
 // SIGTERM or SIGINT stops the server cleanly.
 #pragma once
@@ -34,6 +38,7 @@ struct ServerConfig {
   std::string logfile;
   std::string script;
   std::string server_name = "STANDIN";
+  std::string charset = "iso_1";
   std::map<std::string, std::string> databases;  // name -> SQLite path ("" = empty in-memory)
   std::map<std::string, std::string> users;      // name -> password
 };

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
   }
   log.write(0, "listen", std::to_string(port));
 
-  standin::Shared shared{&cfg, &log, &script};
+  standin::EventHub events;
+  standin::Shared shared{&cfg, &log, &script, &events};
   std::list<std::unique_ptr<Worker>> workers;
   long next_id = 1;
   auto reap = [&](bool all) {

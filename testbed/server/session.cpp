@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "textutil.h"
 #include "tokens.h"
 
 namespace standin {
@@ -22,17 +23,6 @@ std::string field(const std::vector<std::uint8_t>& b, std::size_t off, std::size
   if (off + size + 1 > b.size()) return {};
   std::size_t n = std::min<std::size_t>(b[off + size], size);
   return std::string(reinterpret_cast<const char*>(b.data() + off), n);
-}
-
-std::string hex(const std::uint8_t* p, std::size_t n) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(n * 2);
-  for (std::size_t i = 0; i < n; ++i) {
-    out += digits[p[i] >> 4];
-    out += digits[p[i] & 15];
-  }
-  return out;
 }
 
 bool parse_long(const std::string& s, long& v) {
@@ -91,6 +81,7 @@ void Session::log_headers(const Message& m) {
 void Session::run() {
   log("connect");
   if (login()) serve();
+  if (sh_.events) sh_.events->forget(id_);
   log("close");
 }
 
@@ -117,7 +108,7 @@ bool Session::login() {
                    " server=" + li.server + " language=" + li.language + " charset=" + li.charset +
                    " packetsize=" + li.packet_text + " encrypted=" + (li.encrypted ? "1" : "0") +
                    " capability=" + (li.has_capability ? "1" : "0"));
-  log("loginhex", hex(m.body.data(), std::min<std::size_t>(m.body.size(), 2048)));  // a login is ~600 bytes
+  log("loginhex", hex_digits(m.body.data(), std::min<std::size_t>(m.body.size(), 2048)));  // a login is ~600 bytes
   if (auto r = sh_.script->take_login_breach()) {
     switch (r->action) {
       case Action::silent_login:
@@ -184,7 +175,8 @@ bool Session::send_login_success(const LoginInfo& li) {
   put_loginack(b, 5, kProgram);
   put_envchange(b, 1, database_, "");
   put_envchange(b, 2, language_, "");
-  put_envchange(b, 3, "iso_1", "");
+  put_envchange(b, 3, sh_.cfg->charset, "");
+  sql_.set_name(database_);
   if (granted != 512) put_envchange(b, 4, std::to_string(granted), "512");
   if (li.has_capability) put_capability(b, li.request_mask, li.response_mask);
   put_done(b, 0, 0, 0);
@@ -251,7 +243,7 @@ bool Session::negotiate_encrypted(const LoginInfo& li) {
       }
       for (std::size_t i = 0; i < types.size(); ++i) values.push_back(r.bytes(r.u8()));
     }
-    log("msg", std::to_string(id) + (values.empty() ? "" : " " + hex(reinterpret_cast<const std::uint8_t*>(values[0].data()), values[0].size())));
+    log("msg", std::to_string(id) + (values.empty() ? "" : " " + hex_digits(values[0])));
     if (id == 2 && !values.empty()) {
       login_pw = values[0];
       got_login = true;
@@ -343,7 +335,7 @@ void Session::serve() {
           std::string text(reinterpret_cast<const char*>(m.body.data() + 6), m.body.size() >= 6 ? have : 0);
           if (!batch(text)) return;
         } else if (tok == 0xE6 || tok == 0xE0) {
-          answer_rpc(m);
+          if (!answer_rpc(m)) return;
         } else {
           log("protocol", "unexpected token " + std::to_string(tok));
           Bytes b;
@@ -359,29 +351,13 @@ void Session::serve() {
         if (!batch(std::string(m.body.begin(), m.body.end()))) return;
         break;
       case kPacketRpc:
-        answer_rpc(m);
+        if (!answer_rpc(m)) return;
         break;
       default:
         log("protocol", "unexpected packet type " + std::to_string(m.type));
         return;
     }
   }
-}
-
-void Session::answer_rpc(const Message& m) {
-  Reader r(m.body.data(), m.body.size());
-  if (m.type == kPacketNormal) {
-    r.u8();   // token
-    r.u16();  // length
-  }
-  std::string name = r.bytes(r.u8());
-  log("rpc", name);
-  Bytes b;
-  put_message(b, true, 2812, 1, 16, "Could not find stored procedure '" + name + "'.", sh_.cfg->server_name, "", 1);
-  put_done(b, kDoneError, 0, 0);
-  ReplyWriter w(&conn_, packet_size_);
-  w.put(b);
-  w.finish();
 }
 
 }  // namespace standin

@@ -8,6 +8,8 @@
 
 #include "batchlog.h"
 #include "config.h"
+#include "events.h"
+#include "proccall.h"
 #include "script.h"
 #include "sqldialect.h"
 #include "sqlengine.h"
@@ -20,6 +22,7 @@ struct Shared {
   const ServerConfig* cfg = nullptr;
   BatchLog* log = nullptr;
   Script* script = nullptr;
+  EventHub* events = nullptr;
 };
 
 // Fields of the login record the server uses.
@@ -63,7 +66,18 @@ class Session {
   void put_error(Bytes& b, const SqlError& e, int line);
   bool use_database(const std::string& name, Bytes& b, SqlError& e);
   bool set_option(const std::vector<std::string>& words, Bytes& b, SqlError& e);
-  void answer_rpc(const Message& m);
+  // Answers a remote procedure call; false when the request is malformed
+  // (the session then ends).
+  bool answer_rpc(const Message& m);
+  // Runs a procedure call into b: its result sets and messages, the
+  // RETURNSTATUS, the returned parameters (remote calls only) and the
+  // DONEPROC.  An unknown procedure gets ERROR 2812 and a DONE with the
+  // error bit, and false.
+  bool call_procedure(ProcCall& call, Bytes& b, bool more);
+  // Appends the event notifications queued for this session.
+  void put_events(Bytes& b);
+  // The name resolution context of the statements about to run.
+  void update_vars();
   enum class Wait { elapsed, attention, closed };
   // Sends nothing for a while; an attention may end the wait early.
   Wait wait_silently(double seconds, bool answer_attention);

@@ -12,16 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "browse.h"
 #include "session.h"
+#include "textutil.h"
+#include "timestamps.h"
 #include "tokens.h"
 
 namespace standin {
 namespace {
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool parse_long(const std::string& s, long& v) {
   if (s.empty()) return false;
@@ -69,6 +67,9 @@ bool Session::batch(const std::string& text) {
   log("batch", text);
   if (auto r = sh_.script->take_batch(text)) return misbehave(*r, text);
   ReplyWriter w(&conn_, packet_size_);
+  Bytes events;
+  put_events(events);
+  w.put(events);
   run_batch(text, w);
   return w.finish();
 }
@@ -222,6 +223,7 @@ bool Session::use_database(const std::string& name, Bytes& b, SqlError& e) {
     }
   }
   put_envchange(b, 1, it->first, database_);
+  sql_.set_name(it->first);
   put_message(b, false, 5701, 2, 10, "Changed database context to '" + it->first + "'.", sh_.cfg->server_name, "", 1);
   database_ = it->first;
   return true;
@@ -257,9 +259,18 @@ bool Session::set_option(const std::vector<std::string>& words, Bytes& b, SqlErr
 }
 
 bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
+  update_vars();
   Translated tr = translate(st, vars_);
   Bytes b;
   SqlError e;
+  for (const Attachment& a : tr.attach) {
+    if (sql_.attach(a.schema, a.path, e)) continue;
+    vars_.error = e.number;
+    put_error(b, e, st.line);
+    put_done(b, kDoneError, 0, 0);
+    w.put(b);
+    return false;
+  }
   const std::uint16_t more_bit = more ? kDoneMore : 0;
   bool ok = true;
   long count = 0;
@@ -296,10 +307,18 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
       put_message(b, false, 0, 1, 0, tr.args.empty() ? std::string() : tr.args[0], sh_.cfg->server_name, "",
                   static_cast<std::uint16_t>(st.line));
       break;
-    case StmtKind::exec:
-      e = {2812, 16, 1, "Could not find stored procedure '" + (tr.args.empty() ? std::string() : tr.args[0]) + "'."};
-      ok = false;
-      break;
+    case StmtKind::exec: {
+      ProcCall call;
+      std::string error;
+      if (!parse_language_call(tr.call.toks, call, error)) {
+        e = {102, 15, 1, error};
+        ok = false;
+        break;
+      }
+      bool known = call_procedure(call, b, more);
+      w.put(b);
+      return known;
+    }
     case StmtKind::select_into:
       ok = sql_.select_into(tr.sql, tr.target, tr.temp_target, count, e);
       counted = true;
@@ -308,7 +327,13 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
     case StmtKind::other: {
       ResultSet rs;
       bool has_result = false;
-      ok = sql_.run(tr.sql, limits_, rs, has_result, count, e);
+      Bytes browse_info;
+      if (tr.browse) {
+        ok = run_browse(sql_, tr, limits_, rs, browse_info, count, e);
+        has_result = ok;
+      } else {
+        ok = sql_.run(tr.sql, limits_, rs, has_result, count, e);
+      }
       if (!ok) break;
       std::string first;
       for (const Tok& t : st.toks)
@@ -317,8 +342,22 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
           break;
         }
       counted = has_result || first == "insert" || first == "update" || first == "delete";
+      if (first == "create" || first == "alter") sql_.prepare_schema();
+      std::int64_t ts = 0;
+      if (tr.tests_timestamp && count > 0 && last_timestamp(sql_.handle(), tr.update_schema, ts)) {
+        // The row's new timestamp, for the client's browse and cursor code.
+        ParamValue p;
+        p.name = "ts";
+        p.status = 1;
+        p.user_type = kUserTypeTimestamp;
+        p.format.type = kTypeVarBinary;
+        p.format.max_length = 8;
+        p.data = timestamp_bytes(ts);
+        put_returnvalue(b, p);
+      }
       if (has_result) {
         put_rowfmt(b, rs.cols);
+        b.raw(browse_info);
         if (error_after_format_) {
           const Rule& r = *error_after_format_;
           put_message(b, true, r.number, 1, r.severity, r.text, sh_.cfg->server_name, "", 1);
@@ -328,6 +367,7 @@ bool Session::run_statement(const Statement& st, ReplyWriter& w, bool more) {
         }
         for (const auto& row : rs.rows) {
           put_row(b, rs.cols, row);
+          put_events(b);
           if (bad_token_after_row_ >= 0) {
             b.u8(static_cast<std::uint32_t>(bad_token_after_row_));
             w.put(b);

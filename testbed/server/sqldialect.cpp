@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "datetime.h"
+#include "sqlrewrite.h"
 
 namespace standin {
 namespace {
@@ -15,13 +16,6 @@ bool word_start(char c) {
 bool word_char(char c) {
   return word_start(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
 }
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool is_word(const Tok& t, const char* w) { return t.kind == TokKind::word && lower(t.text) == w; }
 
 // Words that begin a statement when they appear outside parentheses.
 bool starter(const std::string& w) {
@@ -97,6 +91,11 @@ bool tokenize(std::string_view sql, std::vector<Tok>& out, std::string& error) {
     } else if (word_start(c)) {
       while (i < n && word_char(sql[i])) ++i;
       t.kind = TokKind::word;
+    } else if (c == '0' && i + 1 < n && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
+      // A binary literal: 0x and hexadecimal digits (none: an empty value).
+      i += 2;
+      while (i < n && std::isxdigit(static_cast<unsigned char>(sql[i]))) ++i;
+      t.kind = TokKind::number;
     } else if (std::isdigit(static_cast<unsigned char>(c)) ||
                (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
       while (i < n && (std::isdigit(static_cast<unsigned char>(sql[i])) || sql[i] == '.')) ++i;
@@ -195,6 +194,19 @@ std::string render(const std::vector<Tok>& toks, const SessionVars& vars) {
       case TokKind::bracket:
         out += "[" + t.value + "]";
         break;
+      case TokKind::number:
+        if (t.text.size() >= 2 && (t.text[1] == 'x' || t.text[1] == 'X'))
+          out += "X'" + std::string(t.text.size() % 2 ? "0" : "") + t.text.substr(2) + "'";
+        else
+          out += t.text;
+        break;
+      case TokKind::punct:
+        // "$12.5000": a money literal as the client prints it.
+        if (t.text == "$" && k + 1 < toks.size() && toks[k + 1].kind == TokKind::number) break;
+        if (t.text == "$" && k + 2 < toks.size() && toks[k + 1].text == "-" && toks[k + 2].kind == TokKind::number)
+          break;
+        out += t.text;
+        break;
       case TokKind::word: {
         std::string w = lower(t.text);
         if (w == "@@rowcount")
@@ -211,6 +223,8 @@ std::string render(const std::vector<Tok>& toks, const SessionVars& vars) {
           out += sqlite_table_name(t.text);
         else if (w == "isnull" && k + 1 < toks.size() && toks[k + 1].text == "(")
           out += "ifnull";
+        else if (w == "holdlock" || w == "noholdlock")
+          ;  // locks are SQLite's business
         else
           out += t.text;
         break;
@@ -220,12 +234,6 @@ std::string render(const std::vector<Tok>& toks, const SessionVars& vars) {
     }
   }
   return out;
-}
-
-// Index of the next token that is not space, from i on.
-std::size_t next_solid(const std::vector<Tok>& toks, std::size_t i) {
-  while (i < toks.size() && toks[i].kind == TokKind::space) ++i;
-  return i;
 }
 
 std::string word_or_string(const Tok& t) {
@@ -272,16 +280,24 @@ Translated translate(const Statement& st, const SessionVars& vars) {
     if (i < toks.size()) tr.args.push_back(word_or_string(toks[i]));
     return tr;
   }
-  if (first == "exec" || first == "execute") {
+  if (first == "exec" || first == "execute" || (vars.is_procedure && vars.is_procedure(first))) {
+    // A procedure call: "exec name args" or, for a built-in procedure, the
+    // name alone.
     tr.kind = StmtKind::exec;
-    std::size_t i = next_solid(toks, 1);
+    bool bare = first != "exec" && first != "execute";
+    std::size_t i = bare ? 0 : next_solid(toks, 1);
+    tr.call.line = st.line;
+    tr.call.toks.assign(toks.begin() + static_cast<std::ptrdiff_t>(i), toks.end());
     if (i < toks.size()) tr.args.push_back(word_or_string(toks[i]));
     return tr;
   }
 
   std::vector<Tok> body = toks;
+  rewrite_dml(body, vars, tr);
+  resolve_names(body, vars, tr.attach);
   if (first == "select") {
     tr.kind = StmtKind::select;
+    tr.browse = strip_for_browse(body);
     // "select <list> into <target> from ...": find "into" outside parentheses.
     int depth = 0;
     for (std::size_t k = 0; k < body.size(); ++k) {
@@ -321,6 +337,17 @@ Translated translate(const Statement& st, const SessionVars& vars) {
       }
       if (is_word(body[k], "index") || is_word(body[k], "view")) break;
     }
+  }
+  if (tr.browse) {
+    std::size_t from = find_from(body);
+    tr.from = from_tables(body, from);
+    std::vector<Tok> head(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(from));
+    std::vector<Tok> tail(body.begin() + static_cast<std::ptrdiff_t>(from), body.end());
+    tr.sql = render(head, vars);
+    if (!tr.sql.empty() && tr.sql.back() != ' ') tr.sql += ' ';
+    tr.list_end = tr.sql.size();
+    tr.sql += render(tail, vars);
+    return tr;
   }
   tr.sql = render(body, vars);
   return tr;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace standin;
 
 namespace {
@@ -123,4 +125,78 @@ TEST(StandinDialect, ServerStatementsAreClassified) {
   t = tr("exec sp_who");
   EXPECT_EQ(t.kind, StmtKind::exec);
   EXPECT_EQ(t.args[0], "sp_who");
+}
+
+TEST(StandinDialect, CursorAndBrowseFormsAreRewritten) {
+  std::map<std::string, std::string> dbs = {{"master", "/db/cat"}, {"orvo_ops", "/db/cat"}, {"other", "/db/other"}};
+  SessionVars v;
+  v.database = "master";
+  v.path = "/db/cat";
+  v.databases = &dbs;
+  struct Case { const char* sql; const char* out; };
+  const Case cases[] = {
+      {"delete t  from t where t.id = 2 and t.b = 'y'", "delete from t where t.id = 2 and t.b = 'y'"},
+      {"delete t from t,u where t.id = 2 and u.id = 2",
+       "delete from t where rowid in (select t.rowid from t,u where t.id = 2 and u.id = 2)"},
+      {"delete t where t.id = 2", "delete from t where t.id = 2"},
+      {"delete from t from t x, u where x.id = u.id", "delete from t where rowid in (select x.rowid from t x, u where x.id = u.id)"},
+      {"insert t values (5, 'new') ", "insert into t values (5, 'new')"},
+      {"insert t (a, b)values ( NULL , 'q''')", "insert into t (a, b)values ( NULL , 'q''')"},
+      {"update t set t.id = t.id where t.id = 1", "update t set id = t.id where t.id = 1"},
+      {"update t set a = 11, t.b = 'x'  from t where t.id = 1 and t.a = 10",
+       "update t set a = 11, b = 'x' where t.id = 1 and t.a = 10"},
+      {"update u set c = 1 from t,u x where t.id = 1",
+       "update u set c = 1 where rowid in (select x.rowid from t,u x where t.id = 1)"},
+      {"update t set a = 11 where t.id = 1 and  tsequal(t.ts, 0x0101010101010101)",
+       "update t set a = 11 where t.id = 1 and tsequal(t.ts, X'0101010101010101')"},
+      {"select a , t.id from t HOLDLOCK , u x holdlock order by t.id", "select a , t.id from t , u x order by t.id"},
+      {"select 0x, 0xabc, 0X01", "select X'', X'0abc', X'01'"},
+      {"select a from t where m = $12.5000 or m = $-0.5000", "select a from t where m = 12.5000 or m = -0.5000"},
+      {"select other..t.id from other..t where 0 = 1 ", "select other.t.id from other.t where 0 = 1"},
+      {"select a from other.dbo.t, dbo.u, master..v, orvo_ops..w", "select a from other.t, u, v, w"},
+      {"select db_name()", "select db_name()"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    Translated t = tr(c.sql, v);
+    EXPECT_EQ(t.sql, c.out);
+  }
+  // Another database is attached once, under its own name.
+  Translated t = tr("select other..t.a from other..t, other.dbo.u", v);
+  ASSERT_EQ(t.attach.size(), 1u);
+  EXPECT_EQ(t.attach[0].schema, "other");
+  EXPECT_EQ(t.attach[0].path, "/db/other");
+  EXPECT_TRUE(tr("select a from orvo_ops..t", v).attach.empty());  // the same file
+  // An update testing a timestamp, and the schema of its table.
+  t = tr("update other..t set a = 1 where tsequal(ts, 0x01)", v);
+  EXPECT_TRUE(t.tests_timestamp);
+  EXPECT_EQ(t.update_schema, "other");
+  EXPECT_EQ(tr("update #t set a = 1", v).update_schema, "temp");
+  EXPECT_FALSE(tr("update t set a = 1", v).tests_timestamp);
+}
+
+TEST(StandinDialect, ForBrowseMarksTheSelectAndItsTables) {
+  Translated t = tr("select a, b from t x, #u holdlock where x.a = 1 for browse ");
+  EXPECT_TRUE(t.browse);
+  EXPECT_EQ(t.sql, "select a, b from t x, [#u] where x.a = 1");
+  EXPECT_EQ(t.sql.substr(t.list_end, 4), "from");
+  ASSERT_EQ(t.from.size(), 2u);
+  EXPECT_EQ(t.from[0].sqlite_name, "t");
+  EXPECT_EQ(t.from[0].ref, "x");
+  EXPECT_EQ(t.from[1].sqlite_name, "[#u]");
+  EXPECT_EQ(t.from[1].ref, "[#u]");
+  EXPECT_FALSE(tr("select browse from t").browse);
+}
+
+TEST(StandinDialect, BuiltInProceduresNeedNoExec) {
+  SessionVars v;
+  v.is_procedure = [](const std::string& n) { return n == "sp_tables"; };
+  Translated t = tr("sp_tables @table_name = 't' , @table_owner = 'dbo' ", v);
+  EXPECT_EQ(t.kind, StmtKind::exec);
+  ASSERT_FALSE(t.call.toks.empty());
+  EXPECT_EQ(t.call.toks[0].text, "sp_tables");
+  t = tr("exec sp_tables 't'", v);
+  EXPECT_EQ(t.kind, StmtKind::exec);
+  EXPECT_EQ(t.call.toks[0].text, "sp_tables");
+  EXPECT_EQ(tr("sp_unknown 1", v).kind, StmtKind::other);
 }

@@ -10,6 +10,10 @@
 #include <limits>
 
 #include "datetime.h"
+#include "textutil.h"
+#include "systables.h"
+#include "timestamps.h"
+#include "views.h"
 
 namespace standin {
 namespace {
@@ -22,22 +26,19 @@ struct Cell {
   std::string s;
 };
 
-enum class Kind { Int, Float, DateTime, Char, VarChar, Text };
+enum class Kind { Int, Float, DateTime, Char, VarChar, Text, Binary, Image, Timestamp };
 
 struct ColInfo {
   std::string name;
   std::string decl;
   std::string table;
+  std::string schema;
+  std::string origin;  // the table column's own name
   bool from_column = false;
   bool not_null = false;
   Kind kind = Kind::VarChar;
   std::uint32_t len = 1;
 };
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool valid_identifier(const std::string& n) {
   if (n.empty()) return false;
@@ -61,7 +62,15 @@ std::uint32_t decl_length(const std::string& decl, std::uint32_t fallback) {
 bool kind_from_decl(ColInfo& c) {
   std::string d = lower(c.decl);
   if (d.empty()) return false;
-  if (d.find("date") != std::string::npos || d.find("time") != std::string::npos) {
+  if (d.rfind("timestamp", 0) == 0) {
+    c.kind = Kind::Timestamp;
+    c.len = 8;
+  } else if (d.find("binary") != std::string::npos) {
+    c.len = decl_length(d, d.rfind("binary", 0) == 0 ? 1 : 255);
+    c.kind = c.len > 255 ? Kind::Image : Kind::Binary;
+  } else if (d.find("image") != std::string::npos || d.find("blob") != std::string::npos) {
+    c.kind = Kind::Image;
+  } else if (d.find("date") != std::string::npos || d.find("time") != std::string::npos) {
     c.kind = Kind::DateTime;
   } else if (d.find("text") != std::string::npos || d.find("clob") != std::string::npos) {
     c.kind = Kind::Text;
@@ -100,12 +109,13 @@ std::string cell_text(const Cell& v) {
 
 // Decides the kind of an undeclared column from its values.
 void kind_from_values(ColInfo& c, const std::vector<std::vector<Cell>>& rows, std::size_t col) {
-  bool any = false, all_int = true, all_num = true, all_date = true;
+  bool any = false, all_int = true, all_num = true, all_date = true, all_blob = true;
   std::size_t maxlen = 1;
   for (const auto& r : rows) {
     const Cell& v = r[col];
     if (v.type == SQLITE_NULL) continue;
     any = true;
+    if (v.type != SQLITE_BLOB) all_blob = false;
     if (v.type != SQLITE_INTEGER) all_int = false;
     if (v.type != SQLITE_INTEGER && v.type != SQLITE_FLOAT) all_num = false;
     if (v.type != SQLITE_TEXT || !looks_like_stored_datetime(v.s)) all_date = false;
@@ -113,6 +123,9 @@ void kind_from_values(ColInfo& c, const std::vector<std::vector<Cell>>& rows, st
   }
   if (!any || all_int) {
     c.kind = Kind::Int;
+  } else if (all_blob) {
+    c.kind = maxlen <= 255 ? Kind::Binary : Kind::Image;
+    c.len = static_cast<std::uint32_t>(maxlen);
   } else if (all_num) {
     c.kind = Kind::Float;
   } else if (all_date) {
@@ -162,6 +175,22 @@ ColumnFormat format_of(const ColInfo& c) {
       f.user_type = 19;
       f.table = c.table;
       break;
+    case Kind::Binary:
+      f.type = kTypeVarBinary;
+      f.max_length = c.len;
+      f.user_type = 4;
+      break;
+    case Kind::Image:
+      f.type = kTypeImage;
+      f.max_length = 2147483647u;
+      f.user_type = 20;
+      f.table = c.table;
+      break;
+    case Kind::Timestamp:
+      f.type = kTypeVarBinary;
+      f.max_length = 8;
+      f.user_type = kUserTypeTimestamp;
+      break;
   }
   return f;
 }
@@ -174,6 +203,9 @@ std::string decl_of(const ColInfo& c) {
     case Kind::Char: return "char(" + std::to_string(c.len) + ") not null";
     case Kind::VarChar: return "varchar(" + std::to_string(c.len) + ")";
     case Kind::Text: return "text";
+    case Kind::Binary: return "varbinary(" + std::to_string(c.len) + ")";
+    case Kind::Image: return "image";
+    case Kind::Timestamp: return "varbinary(8)";
   }
   return "";
 }
@@ -243,12 +275,19 @@ bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireVa
     case Kind::VarChar:
       out = cell_text(v).substr(0, c.len);
       return true;
-    case Kind::Text: {
+    case Kind::Text:
+    case Kind::Image: {
       std::string s = cell_text(v);
       if (lim.textsize > 0 && s.size() > static_cast<std::size_t>(lim.textsize)) s.resize(static_cast<std::size_t>(lim.textsize));
       out = s;
       return true;
     }
+    case Kind::Binary:
+      out = cell_text(v).substr(0, c.len);
+      return true;
+    case Kind::Timestamp:
+      out = v.type == SQLITE_INTEGER ? timestamp_bytes(v.i) : cell_text(v).substr(0, 255);
+      return true;
   }
   return true;
 }
@@ -285,9 +324,36 @@ void getdate_fn(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_text(ctx, s.c_str(), -1, SQLITE_TRANSIENT);
 }
 
+// standin_view_change(): called by the triggers of updatable views.
+void view_change_fn(sqlite3_context* ctx, int, sqlite3_value**) {
+  static_cast<SqlSession*>(sqlite3_user_data(ctx))->count_view_change();
+  sqlite3_result_null(ctx);
+}
+
+// db_name(): the session's current database.
+void db_name_fn(sqlite3_context* ctx, int, sqlite3_value**) {
+  const auto* s = static_cast<const SqlSession*>(sqlite3_user_data(ctx));
+  sqlite3_result_text(ctx, s->name().c_str(), -1, SQLITE_TRANSIENT);
+}
+
 // Prepares and steps one statement, collecting columns and cells.
+void bind_all(sqlite3_stmt* st, const std::vector<std::pair<std::string, BindValue>>& binds) {
+  for (const auto& [name, v] : binds) {
+    int k = sqlite3_bind_parameter_index(st, name.c_str());
+    if (k <= 0) continue;
+    switch (v.kind) {
+      case BindValue::null: sqlite3_bind_null(st, k); break;
+      case BindValue::integer: sqlite3_bind_int64(st, k, v.i); break;
+      case BindValue::real: sqlite3_bind_double(st, k, v.d); break;
+      case BindValue::text: sqlite3_bind_text(st, k, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT); break;
+      case BindValue::blob: sqlite3_bind_blob(st, k, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT); break;
+    }
+  }
+}
+
 bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<ColInfo>& cols,
-             std::vector<std::vector<Cell>>& rows, bool& has_result, long& changes, SqlError& err) {
+             std::vector<std::vector<Cell>>& rows, bool& has_result, long& changes, SqlError& err,
+             const std::vector<std::pair<std::string, BindValue>>* binds = nullptr) {
   sqlite3_stmt* st = nullptr;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, &tail);
@@ -300,6 +366,7 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
     changes = 0;
     return true;
   }
+  if (binds) bind_all(st, *binds);
   int n = sqlite3_column_count(st);
   has_result = n > 0;
   cols.clear();
@@ -311,6 +378,8 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
     const char* dbname = sqlite3_column_database_name(st, i);
     const char* decl = sqlite3_column_decltype(st, i);
     c.name = nm ? nm : "";
+    c.schema = dbname && origin ? dbname : "";
+    c.origin = origin ? origin : "";
     c.from_column = origin != nullptr;
     if (!c.from_column && !valid_identifier(c.name)) c.name.clear();  // unnamed expression
     c.decl = decl ? decl : "";
@@ -332,7 +401,10 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
       v.type = sqlite3_column_type(st, i);
       if (v.type == SQLITE_INTEGER) v.i = sqlite3_column_int64(st, i);
       else if (v.type == SQLITE_FLOAT) v.d = sqlite3_column_double(st, i);
-      else if (v.type != SQLITE_NULL) {
+      else if (v.type == SQLITE_BLOB) {
+        const void* p = sqlite3_column_blob(st, i);
+        v.s.assign(static_cast<const char*>(p), p ? static_cast<std::size_t>(sqlite3_column_bytes(st, i)) : 0);
+      } else if (v.type != SQLITE_NULL) {
         const unsigned char* t = sqlite3_column_text(st, i);
         v.s.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
         v.type = SQLITE_TEXT;
@@ -429,21 +501,32 @@ bool SqlSession::open(const std::string& path, std::string& error) {
   sqlite3_busy_timeout(db_, 2000);
   sqlite3_create_function(db_, "object_id", 1, SQLITE_UTF8, nullptr, object_id_fn, nullptr, nullptr);
   sqlite3_create_function(db_, "getdate", 0, SQLITE_UTF8, nullptr, getdate_fn, nullptr, nullptr);
+  sqlite3_create_function(db_, "db_name", -1, SQLITE_UTF8, this, db_name_fn, nullptr, nullptr);
+  sqlite3_create_function(db_, "standin_view_change", 0, SQLITE_UTF8, this, view_change_fn, nullptr, nullptr);
+  register_timestamp_functions(db_);
+  add_system_tables(db_);
+  attached_.clear();
+  prepare_schema();
   return true;
 }
 
 bool SqlSession::run(const std::string& sql, const ResultLimits& limits, ResultSet& rs, bool& has_result,
-                     long& count, SqlError& err) {
+                     long& count, SqlError& err, const std::vector<std::pair<std::string, BindValue>>* binds) {
   if (!db_) {
     err = {911, 16, 1, "No current database."};
     return false;
   }
   std::vector<ColInfo> cols;
   std::vector<std::vector<Cell>> rows;
-  if (!collect(db_, sql, limits.rowcount, cols, rows, has_result, count, err)) return false;
+  view_changes_ = 0;
+  if (!collect(db_, sql, limits.rowcount, cols, rows, has_result, count, err, binds)) return false;
+  if (!has_result) count += view_changes_;
   rs = ResultSet{};
   if (!has_result) return true;
-  for (const auto& c : cols) rs.cols.push_back(format_of(c));
+  for (const auto& c : cols) {
+    rs.cols.push_back(format_of(c));
+    rs.origins.push_back(c.from_column ? ColumnOrigin{c.schema, c.table, c.origin} : ColumnOrigin{});
+  }
   rs.rows.reserve(rows.size());
   for (const auto& r : rows) {
     std::vector<WireValue> w(cols.size());
@@ -499,6 +582,8 @@ bool SqlSession::select_into(const std::string& sql, const std::string& target, 
         sqlite3_bind_int64(st, k, v.i);
       } else if (v.type == SQLITE_FLOAT) {
         sqlite3_bind_double(st, k, v.d);
+      } else if (v.type == SQLITE_BLOB) {
+        sqlite3_bind_blob(st, k, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
       } else {
         sqlite3_bind_text(st, k, v.s.c_str(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
       }
@@ -528,6 +613,68 @@ bool SqlSession::exec_plain(const std::string& sql, SqlError& err) {
     return false;
   }
   return true;
+}
+
+}  // namespace standin
+
+namespace standin {
+
+bool SqlSession::describe(const std::string& sql, std::vector<ColumnOrigin>& origins, SqlError& err) {
+  origins.clear();
+  if (!db_) {
+    err = {911, 16, 1, "No current database."};
+    return false;
+  }
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
+  if (rc != SQLITE_OK) {
+    err = map_sqlite_error(rc, sqlite3_errmsg(db_));
+    return false;
+  }
+  for (int i = 0; st && i < sqlite3_column_count(st); ++i) {
+    const char* origin = sqlite3_column_origin_name(st, i);
+    const char* table = sqlite3_column_table_name(st, i);
+    const char* schema = sqlite3_column_database_name(st, i);
+    if (origin && table && schema)
+      origins.push_back({schema, table, origin});
+    else
+      origins.push_back({});
+  }
+  sqlite3_finalize(st);
+  return true;
+}
+
+bool SqlSession::attach(const std::string& schema, const std::string& path, SqlError& err) {
+  if (std::find(attached_.begin(), attached_.end(), schema) != attached_.end()) return true;
+  if (!db_) {
+    err = {911, 16, 1, "No current database."};
+    return false;
+  }
+  sqlite3_stmt* st = nullptr;
+  std::string sql = "attach database ?1 as [" + schema + "]";
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, path.empty() ? ":memory:" : path.c_str(), -1, SQLITE_TRANSIENT);
+    rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+  }
+  if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+    err = {911, 16, 2, "Cannot open database '" + schema + "': " + sqlite3_errmsg(db_)};
+    return false;
+  }
+  attached_.push_back(schema);
+  prepare_schema();
+  return true;
+}
+
+void SqlSession::prepare_schema() {
+  if (!db_) return;
+  std::vector<std::string> schemas = {"main", "temp"};
+  schemas.insert(schemas.end(), attached_.begin(), attached_.end());
+  for (const std::string& schema : schemas) {
+    add_timestamp_triggers(db_, schema);
+    add_view_triggers(db_, schema);
+  }
 }
 
 }  // namespace standin

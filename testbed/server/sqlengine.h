@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tokens.h"
+#include "values.h"
 
 struct sqlite3;
 
@@ -19,9 +20,16 @@ struct SqlError {
   std::string text;
 };
 
+// Where a result column comes from: the schema ("main", "temp" or an
+// attached database), table and column; all empty for an expression.
+struct ColumnOrigin {
+  std::string schema, table, column;
+};
+
 struct ResultSet {
   std::vector<ColumnFormat> cols;
   std::vector<std::vector<WireValue>> rows;
+  std::vector<ColumnOrigin> origins;  // one per column
 };
 
 // Limits a session places on results.
@@ -45,8 +53,9 @@ class SqlSession {
 
   // Runs one statement.  When it yields columns, the result set is filled
   // and has_result set; count is the number of rows returned or changed.
+  // Parameters named in the text ("@name") are bound from `binds`.
   bool run(const std::string& sql, const ResultLimits& limits, ResultSet& rs, bool& has_result,
-           long& count, SqlError& err);
+           long& count, SqlError& err, const std::vector<std::pair<std::string, BindValue>>* binds = nullptr);
 
   // Runs a select and stores its rows in a new table named target (a
   // temporary table of this session when temp is set), with column types
@@ -57,9 +66,31 @@ class SqlSession {
   // Plain statements (transaction control).
   bool exec_plain(const std::string& sql, SqlError& err);
 
+  // The origins of a statement's result columns, without running it.
+  bool describe(const std::string& sql, std::vector<ColumnOrigin>& origins, SqlError& err);
+
+  // Attaches another database's file under a schema name (once).
+  bool attach(const std::string& schema, const std::string& path, SqlError& err);
+
+  // The name db_name() answers.
+  void set_name(const std::string& name) { name_ = name; }
+  const std::string& name() const { return name_; }
+
+  // Gives every table with a timestamp column the triggers that renew it
+  // (timestamps.h) and every simple view the triggers that make it
+  // updatable (views.h); run after opening and after schema changes.
+  void prepare_schema();
+  // Counts a row changed through an updatable view.
+  void count_view_change() { ++view_changes_; }
+
+  sqlite3* handle() const { return db_; }
+
  private:
   sqlite3* db_ = nullptr;
   std::string path_;
+  std::string name_;
+  std::vector<std::string> attached_;
+  long view_changes_ = 0;
 };
 
 // Maps a SQLite error text to the server's message number and text.
