@@ -1,95 +1,20 @@
-// Tests of browse mode over hand-built "for browse" replies: keys and
-// timestamps of the current row, dbqual, dbtsput and the new timestamp, and
-// the printing of values as SQL literals.
+// Unit tests of the printing of values as SQL literals, which browse mode
+// and the cursors share, with its print widths.  Browse mode against a
+// server is tested in standin/dblib_browse_test.cpp.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "db_crs.h"
-#include "db_crs_testrows.h"
+#include "db_testpeer.h"
 
-using namespace testpeer;
-using namespace crstest;
+using testpeer::errors;
+using testpeer::saw_error;
 
 namespace {
 
-class DbBrowse : public PeerTest {};
-
-const std::vector<Col> kCols = {
-    {"id", MERINT4}, {"name", MERVARCHAR, 20}, {"ts", MERVARBINARY, 8, 80}, {"note", MERVARCHAR, 10}};
-const Bytes kTs = {0, 1, 2, 3, 4, 5, 6, 0xff};
-
-// A browse result over table "t" (keys id and name, timestamp ts) and an
-// expression column.
-Bytes browse_reply() {
-  Bytes extra = cat({tabname({"t"}), colinfo({{1, 1, 8}, {2, 1, 8}, {3, 1, 0}, {4, 0, 4}})});
-  return result(kCols, {{i4(1), str("O'Brien"), bin(kTs), str("x")}}, extra);
-}
-
-TEST_F(DbBrowse, QualifiesTheCurrentRowByKeysAndTimestamp) {
-  Bytes update_reply = cat({retval_varbinary("ts", {9, 9, 9, 9, 9, 9, 9, 9}), affected(1)});
-  Peer peer(session({browse_reply(), update_reply}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  ASSERT_EQ(dbcmd(db, "select id, name, ts, note from t for browse"), SUCCEED);
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
-  // No current row yet.
-  EXPECT_EQ(dbqual(db, 1, nullptr), nullptr);
-  EXPECT_TRUE(saw_error(20044));
-  ASSERT_EQ(dbnextrow(db), REG_ROW);
-
-  char* q = dbqual(db, -1, "t");
-  ASSERT_NE(q, nullptr);
-  EXPECT_STREQ(q, "where (id = 1) and (name = 'O''Brien') and tsequal(ts, 0x00010203040506ff)");
-  dbfreequal(q);
-
-  EXPECT_EQ(dbtabcount(db), 1);
-  EXPECT_STREQ(dbtabname(db, 1), "t");
-  EXPECT_EQ(dbtabname(db, 2), nullptr);
-  EXPECT_EQ(dbnumkeys(db, 1, nullptr), 2);
-  EXPECT_STREQ(dbkeyname(db, 2, 1, nullptr), "name");
-  EXPECT_EQ(dbkeytype(db, 1, 1, nullptr), MERINT4);
-  EXPECT_EQ(dbkeytype(db, 3, 1, nullptr), 255);
-  EXPECT_EQ(dbkeydlen(db, 2, 1, nullptr), 7);
-  EXPECT_EQ(std::memcmp(dbkeydata(db, 2, 1, nullptr), "O'Brien", 7), 0);
-  EXPECT_STREQ(dbtsname(db, 1, nullptr), "ts");
-  EXPECT_EQ(dbtslen(db, 1, nullptr), 8);
-  EXPECT_TRUE(dbtabbrowse(db, 1));
-  EXPECT_TRUE(dbcolbrowse(db, 2));
-  EXPECT_FALSE(dbcolbrowse(db, 4));
-  EXPECT_EQ(dbcolsource(db, 4), nullptr);  // an expression
-  EXPECT_STREQ(dbcolsource(db, 1), "id");
-  int tab = 0;
-  EXPECT_STREQ(dbtabsource(db, 2, &tab), "t");
-  EXPECT_EQ(tab, 1);
-  EXPECT_EQ(dbtabsource(db, 4, &tab), nullptr);
-  EXPECT_EQ(tab, -1);
-  EXPECT_EQ(key2colnum(db, 2, 1), 2);
-  EXPECT_EQ(tabname2num(db, "u"), -1);
-
-  // A longer new timestamp goes into the row; a bad one is refused.
-  const BYTE longer[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  EXPECT_EQ(dbtsput(db, longer, 10, 1, nullptr), SUCCEED);
-  EXPECT_EQ(dbtslen(db, 1, nullptr), 10);
-  EXPECT_EQ(std::memcmp(dbtimestamp(db, 1, nullptr), longer, 10), 0);
-  EXPECT_EQ(dbtsput(db, longer, 0, 1, nullptr), FAIL);
-  EXPECT_TRUE(saw_error(20061));
-  EXPECT_EQ(dbtsput(db, longer, 4, 7, nullptr), SUCCEED);  // unknown table: nothing changes
-  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
-  EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
-
-  // The server's new timestamp after a browse update.
-  ASSERT_EQ(dbcmd(db, "update t set note = 'y' where ..."), SUCCEED);
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  EXPECT_EQ(dbresults(db), SUCCEED);
-  EXPECT_EQ(dbtsnewlen(db), 8);
-  ASSERT_NE(dbtsnewval(db), nullptr);
-  EXPECT_EQ(dbtsnewval(db)[0], 9);
-  EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
-  dbclose(db);
-}
+class DbBrowse : public testpeer::PeerTest {};
 
 TEST_F(DbBrowse, PrintWidthsByDatatype) {
   struct Case {

@@ -1,6 +1,6 @@
-// Reply builders for the cursor and browse tests: result formats with
-// several columns, rows, browse table names and column information, and
-// returned parameters, on top of the scripted peer of db_testpeer.h.
+// Reply builders for the scripted cursor test: result formats with several
+// columns, rows, browse table names and column information, on top of the
+// scripted peer of db_testpeer.h.
 #pragma once
 
 #include <string>
@@ -46,24 +46,11 @@ struct Val {
   Bytes bytes;
   bool null = false;
 };
-inline Val i4(int32_t v) {
-  Val x;
-  testpeer::put32(&x.bytes, v);
-  return x;
-}
-inline Val i2(int v) {
-  Val x;
-  testpeer::put16(&x.bytes, v);
-  return x;
-}
 inline Val str(const std::string& s) {
   Val x;
   testpeer::putstr(&x.bytes, s);
   return x;
 }
-inline Val bin(const Bytes& b) { return Val{b, false}; }
-inline Val null() { return Val{{}, true}; }
-
 inline Bytes row(const std::vector<Col>& cols, const std::vector<Val>& vals) {
   Bytes b = {0xD1};
   for (std::size_t i = 0; i < cols.size() && i < vals.size(); ++i) {
@@ -115,26 +102,6 @@ inline Bytes colinfo(const std::vector<Info>& infos) {
   b.insert(b.end(), body.begin(), body.end());
   return b;
 }
-
-// A returned parameter of datatype varbinary.
-inline Bytes retval_varbinary(const std::string& name, const Bytes& value) {
-  Bytes body;
-  body.push_back(static_cast<unsigned char>(name.size()));
-  testpeer::putstr(&body, name);
-  body.push_back(1);
-  testpeer::put32(&body, 80);
-  body.push_back(MERVARBINARY);
-  body.push_back(static_cast<unsigned char>(value.size()));
-  body.push_back(static_cast<unsigned char>(value.size()));
-  body.insert(body.end(), value.begin(), value.end());
-  Bytes b = {0xAC};
-  testpeer::put16(&b, static_cast<int>(body.size()));
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
-}
-
-// A DONE that ends a statement without rows (count of affected rows).
-inline Bytes affected(int n) { return testpeer::done(0x10, n); }
 
 // The text of a language request as the peer received it.
 inline std::string sql_of(const Bytes& b) {
