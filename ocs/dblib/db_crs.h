@@ -95,6 +95,9 @@ struct dbcursorrec {
   int position = 0;
   int buffer_rows = 0;
   int pending = 0;  // 1 update or lock, 2 delete, 3 insert
+  // Concurrency 4 over several tables: the table (1-based) of each result
+  // column, 0 for none; found at the first update or delete.
+  std::vector<int> colowner;
   dbcursorrec* next = nullptr;
 };
 typedef dbcursorrec CURSORREC;

@@ -147,13 +147,47 @@ std::string written_list(CURSORREC* c) {
   return s;
 }
 
+// The table of each result column of a cursor over several tables: the
+// first table, in from-part order, that has a column of that name; 0 when
+// none has (an expression).  Asked of the server once per cursor.
+int find_col_owners(CURSORREC* c) {
+  if (!c->colowner.empty()) return 1;
+  DBPROCESS* p = c->dbproc;
+  std::vector<int> owner(static_cast<std::size_t>(c->ncols), 0);
+  int tabnum = 0;
+  for (const CURSORTAB& t : c->tabs) {
+    ++tabnum;
+    if (!db__crs_exec(p, "select * from " + t.written + " where 0 = 1 ") || dbresults(p) != SUCCEED) return 0;
+    int i = 0;
+    for (dbcolumn* col = c->columns; col && i < c->ncols; col = col->next, ++i)
+      for (dbcolumn* tc = p->columns; tc && !owner[static_cast<std::size_t>(i)]; tc = tc->next)
+        if (std::strcmp(tc->name, col->name) == 0) owner[static_cast<std::size_t>(i)] = tabnum;
+    if (!db__crs_drain(p)) return 0;
+  }
+  c->colowner = std::move(owner);
+  return 1;
+}
+
+// The row's values as conditions.  Over one table every result column is
+// taken as the table's; over several each column is qualified with its
+// own table (with the operated table's name alone, "u.a" for a column a
+// of table t, no server could run the statement), and expressions are left
+// out.
 int rowdata_where(CURSORREC* c, int bufrow, int tabnum, std::string* out) {
   const CURSORTAB* t = db__crs_tabinfo_numtoname(c, tabnum);
   if (!t) return db__crs_err(c->dbproc, 20287, 7);
+  bool several = c->tabs.size() > 1;
+  if (several && !find_col_owners(c)) return 0;
   const CRSROW& row = c->rows[static_cast<std::size_t>(bufrow)];
   int i = 0;
   for (dbcolumn* col = c->columns; col && i < c->ncols; col = col->next, ++i) {
-    *out += " and " + t->written + "." + col->name;
+    const CURSORTAB* owner = t;
+    if (several) {
+      int n = c->colowner[static_cast<std::size_t>(i)];
+      if (n == 0) continue;
+      owner = &c->tabs[static_cast<std::size_t>(n - 1)];
+    }
+    *out += " and " + owner->written + "." + col->name;
     const CRSVALUE* v = static_cast<std::size_t>(i) < row.size() ? &row[static_cast<std::size_t>(i)] : nullptr;
     if (!v || v->len == 0) {
       *out += " is NULL ";

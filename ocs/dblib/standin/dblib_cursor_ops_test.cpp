@@ -211,4 +211,31 @@ TEST_F(CursorOps, TwoTableCursorsUpdateTheNamedTableOnly) {
   EXPECT_TRUE(sent("select t.id,x.id from t, u x  where 0 = 1 "));
 }
 
+// By values over two tables, each column of the row is compared in its own
+// table.
+TEST_F(CursorOps, TwoTableCursorByValuesComparesEachColumnInItsTable) {
+  start(std::string(standin_client::kThreeRows) +
+        "create table u (id int primary key, c int);"
+        "insert into u values (1, 100), (2, 200), (3, 300);");
+  DBPROCESS* db = open();
+  ASSERT_NE(db, nullptr);
+  DBINT status[1];
+  DBCURSOR* c = dbcursoropen(db, "select a, c, a + c total from t, u x where t.id = x.id", DBCRS_KEYSET,
+                             DBCRS_OPTCCVAL, 1, status);
+  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
+  ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "update u set c = 101"), SUCCEED);
+  EXPECT_TRUE(sent("update u set c = 101  from t,u where t.id = 1 and u.id = 1 and t.a = 10 and u.c = 100"));
+  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);
+  change("update u set c = 222 where id = 2");
+  errors().clear();
+  EXPECT_EQ(dbcursor(c, DBCRS_DELETE, 1, "t", nullptr), FAIL);  // the joined row changed
+  EXPECT_TRUE(saw_error(20276));
+  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);
+  ASSERT_EQ(dbcursor(c, DBCRS_DELETE, 1, "t", nullptr), SUCCEED);
+  dbclose(db);
+  EXPECT_EQ(rows("select id, a from t order by id"), (Rows{{"1", "10"}, {"2", "20"}}));
+  EXPECT_EQ(rows("select id, c from u order by id"), (Rows{{"1", "101"}, {"2", "222"}, {"3", "300"}}));
+}
+
 }  // namespace
