@@ -11,6 +11,7 @@
 
 #include "datetime.h"
 #include "textutil.h"
+#include "catalogue.h"
 #include "systables.h"
 #include "timestamps.h"
 #include "views.h"
@@ -504,7 +505,8 @@ bool SqlSession::open(const std::string& path, std::string& error) {
   sqlite3_create_function(db_, "db_name", -1, SQLITE_UTF8, this, db_name_fn, nullptr, nullptr);
   sqlite3_create_function(db_, "standin_view_change", 0, SQLITE_UTF8, this, view_change_fn, nullptr, nullptr);
   register_timestamp_functions(db_);
-  add_system_tables(db_);
+  add_system_functions(db_);
+  system_views_ = false;
   attached_.clear();
   prepare_schema();
   return true;
@@ -518,6 +520,10 @@ bool SqlSession::run(const std::string& sql, const ResultLimits& limits, ResultS
   }
   std::vector<ColInfo> cols;
   std::vector<std::vector<Cell>> rows;
+  if (!system_views_ && lower(sql).find("sysindexes") != std::string::npos) {
+    add_system_views(db_);
+    system_views_ = true;
+  }
   view_changes_ = 0;
   if (!collect(db_, sql, limits.rowcount, cols, rows, has_result, count, err, binds)) return false;
   if (!has_result) count += view_changes_;
@@ -672,6 +678,12 @@ void SqlSession::prepare_schema() {
   std::vector<std::string> schemas = {"main", "temp"};
   schemas.insert(schemas.end(), attached_.begin(), attached_.end());
   for (const std::string& schema : schemas) {
+    // Most databases have neither timestamps nor views: one look says so.
+    std::string master = schema == "temp" ? "sqlite_temp_master" : "\"" + schema + "\".sqlite_master";
+    if (query_rows(db_, "select 1 from " + master +
+                            " where type = 'view' or (type = 'table' and sql like '%timestamp%') limit 1")
+            .empty())
+      continue;
     add_timestamp_triggers(db_, schema);
     add_view_triggers(db_, schema);
   }

@@ -91,6 +91,7 @@ class SqlSession {
   std::string name_;
   std::vector<std::string> attached_;
   long view_changes_ = 0;
+  bool system_views_ = false;
 };
 
 // Maps a SQLite error text to the server's message number and text.
