@@ -247,11 +247,7 @@ int dbsvarow(DBPROCESS* dbproc) {
     int32_t keep = wire;
     bool text = c->type == MERTEXT || c->type == MERIMAGE;
     if (text && dbproc->textlimit > 0 && keep > dbproc->textlimit) keep = dbproc->textlimit;
-    v->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(keep)));
-    if (!v->data) return fail();
-    v->allocsize = keep;
-    if (!recvserver(dbproc, v->data, keep) || !db__discard(dbproc, wire - keep)) return fail();
-    v->len = keep;
+    if (!db__read_value(dbproc, v, wire, keep)) return fail();
     db__wire_to_host(c->type, v->data, keep);
   }
   if (!db__next_token(dbproc)) {

@@ -66,3 +66,7 @@ void db__clear_altbinds(DBPROCESS* dbproc);
 // The length part of one value of a row (db_rows.cpp): `len` is the value's
 // wire length, -1 for NULL.
 int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len);
+// Reads `keep` of a value's `wire` bytes into its buffer, which grows as
+// the bytes arrive (a length from the wire never sizes an allocation by
+// itself), and skips the rest; the value's length becomes `keep`.
+int db__read_value(DBPROCESS* dbproc, dbcolvalue* v, int32_t wire, int32_t keep);

@@ -40,7 +40,38 @@ void* alloc_row_memory(DBPROCESS* dbproc, std::size_t size) {
 
 dbrow* db__get_new_row(DBPROCESS* dbproc) { return db__new_row(dbproc, dballcols(dbproc)); }
 
+// The first buffer of a value that grows as its bytes arrive.
+const int32_t kFirstGrowth = 32 * 1024;
+
 }  // namespace
+
+int db__read_value(DBPROCESS* dbproc, dbcolvalue* v, int32_t wire, int32_t keep) {
+  int32_t got = 0;
+  while (got < keep) {
+    if (v->allocsize < keep && (!v->data || got == v->allocsize)) {
+      int32_t want = v->allocsize >= kFirstGrowth ? v->allocsize : kFirstGrowth;
+      want = want > keep - v->allocsize ? keep : v->allocsize + want;
+      auto* p = static_cast<BYTE*>(comn_realloc(v->data, static_cast<std::size_t>(want)));
+      if (!p && buffering(dbproc)) {
+        dbpurgebuf(dbproc);
+        p = static_cast<BYTE*>(comn_realloc(v->data, static_cast<std::size_t>(want)));
+      }
+      if (!p) {
+        dbsetdead(dbproc);
+        db__raise(dbproc, 20010, 8, errno);
+        return 0;
+      }
+      v->data = p;
+      v->allocsize = want;
+    }
+    int32_t n = (v->allocsize < keep ? v->allocsize : keep) - got;
+    if (!recvserver(dbproc, v->data + got, n)) return 0;
+    got += n;
+  }
+  if (!db__discard(dbproc, wire - keep)) return 0;
+  v->len = keep;
+  return 1;
+}
 
 dbrow* db__new_row(DBPROCESS* dbproc, int n) {
   dbrow* r = rownew(n);
@@ -129,7 +160,9 @@ int dbsvrow(DBPROCESS* dbproc) {
     else if (numeric && wire >= 0) size = c->maxlen;
     else size = wire < 0 ? 0 : wire;
     if (text && dbproc->textlimit > 0 && size > dbproc->textlimit) size = dbproc->textlimit;
-    if (size > 0 && (!v->data || v->allocsize < size)) {
+    // A text or image value's buffer grows as its bytes arrive: its length
+    // on the wire is no promise that they will.
+    if (!text && size > 0 && (!v->data || v->allocsize < size)) {
       comn_free(v->data);
       v->data = static_cast<BYTE*>(alloc_row_memory(dbproc, static_cast<std::size_t>(size)));
       v->allocsize = v->data ? size : 0;
@@ -151,11 +184,8 @@ int dbsvrow(DBPROCESS* dbproc) {
       v->len = c->maxlen;
       continue;
     }
-    int32_t keep = wire < size ? wire : size;
-    if (keep > 0 && !recvserver(dbproc, v->data, keep)) return fail();
-    if (!db__discard(dbproc, wire - keep)) return fail();
-    v->len = keep;
-    if (db__wire_word(c->type, keep) > 1) db__wire_to_host(c->type, v->data, keep);
+    if (!db__read_value(dbproc, v, wire, wire < size ? wire : size)) return fail();
+    if (db__wire_word(c->type, v->len) > 1) db__wire_to_host(c->type, v->data, v->len);
   }
   if (!db__next_token(dbproc)) return fail();
   dbproc->currow = row;

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "comnlib/comn_alloc.h"
 #include "db_testpeer.h"
 #include "dblib/db_internal.h"
 
@@ -154,6 +155,81 @@ TEST_F(DbRows, BufferedRowBeforeABadTokenIsFreed) {
   EXPECT_EQ(dbcurrow(db), 1);
   EXPECT_EQ(dblastrow(db), 1);
   dbclose(db);
+}
+
+// A ROWFMT of one text column, and a ROW of that column announcing `len`
+// bytes followed by `data`.
+Bytes text_format() {
+  Bytes body;
+  put16(&body, 1);
+  body.push_back(1); body.push_back('c'); body.push_back(0x20); put32(&body, 0); body.push_back(35);
+  put32(&body, 0x7fffffff);
+  put16(&body, 1); body.push_back('t'); body.push_back(0);
+  Bytes fmt = {0xEE};
+  put16(&fmt, static_cast<int>(body.size()));
+  return cat({fmt, body});
+}
+Bytes text_row(int32_t len, const std::string& data) {
+  Bytes r = {0xD1, 8};
+  for (int i = 0; i < 16; ++i) r.push_back(static_cast<unsigned char>(i));
+  put32(&r, len);
+  putstr(&r, data);
+  return r;
+}
+
+// A text value's length from the wire sizes no allocation: a reply of a few
+// dozen bytes announcing a 2 GB value that never comes ends in the read
+// error with the connection dead, and no block near that size is asked
+// for.  Values that do arrive, large and small, are read whole.
+TEST_F(DbRows, TextLengthFromTheWireSizesNoAllocation) {
+  Bytes reply = cat({text_format(), text_row(0x7fffffff, "")});
+  ASSERT_LT(reply.size(), 64u);
+  Peer peer([reply](Conn& c) {
+    Bytes msg;
+    if (!c.read_message(&msg)) return;
+    c.send_message(login_ok(true));
+    if (!c.read_message(&msg)) return;
+    c.send_message(reply);
+  });
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  comn_alloc_set_limit(64u << 20);
+  dbcmd(db, "select c");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  EXPECT_EQ(dbnextrow(db), FAIL);
+  std::size_t largest = comn_alloc_largest_request();
+  comn_alloc_set_limit(0);
+  EXPECT_LT(largest, 1u << 20);
+  EXPECT_TRUE(saw_error(20017));
+  EXPECT_FALSE(saw_error(20010));
+  EXPECT_TRUE(dbdead(db));
+  dbclose(db);
+  peer.join();
+
+  for (const char* buffer : {"", "5"}) {
+    reset_handlers();
+    std::string big(300000, 'x');
+    for (size_t i = 0; i < big.size(); i += 997) big[i] = static_cast<char>('a' + i % 26);
+    Bytes rows = cat({text_format(), text_row(static_cast<int32_t>(big.size()), big), text_row(3, "abc"),
+                      text_row(static_cast<int32_t>(big.size()), big), done(0x10, 3)});
+    Peer whole(session({rows}));
+    db = open_to(whole, dir_);
+    ASSERT_NE(db, nullptr);
+    if (*buffer) ASSERT_EQ(dbsetopt(db, DBBUFFER, buffer, 0), SUCCEED);
+    dbcmd(db, "select c");
+    ASSERT_EQ(dbsqlexec(db), SUCCEED);
+    ASSERT_EQ(dbresults(db), SUCCEED);
+    ASSERT_EQ(dbnextrow(db), REG_ROW);
+    EXPECT_EQ(value(db, 1), big);
+    ASSERT_EQ(dbnextrow(db), REG_ROW);
+    EXPECT_EQ(value(db, 1), "abc");
+    ASSERT_EQ(dbnextrow(db), REG_ROW);
+    EXPECT_EQ(value(db, 1), big);
+    EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+    EXPECT_TRUE(errors().empty());
+    dbclose(db);
+  }
 }
 
 TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {

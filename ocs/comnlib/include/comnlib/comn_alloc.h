@@ -14,3 +14,8 @@ void* comn_realloc(void* block, std::size_t size);
 void* comn_calloc(std::size_t count, std::size_t size);
 // Same as comn_free.
 void comn_cfree(void* block);
+
+// Test seam: blocks larger than `bytes` are refused as if memory ran out
+// (0: no limit), and the largest size asked for since is kept.
+void comn_alloc_set_limit(std::size_t bytes);
+std::size_t comn_alloc_largest_request();
