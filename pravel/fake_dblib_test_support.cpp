@@ -107,6 +107,7 @@ using namespace fakedb;
 
 RETCODE dbinit() { log("dbinit"); return SUCCEED; }
 RETCODE dbsetversion(int v) { log("dbsetversion(" + std::to_string(v) + ")"); return SUCCEED; }
+RETCODE dbsettime(int seconds) { log("dbsettime(" + std::to_string(seconds) + ")"); return SUCCEED; }
 DB_ERRHANDLE_PROC dberrhandle(DB_ERRHANDLE_PROC h) {
   log("dberrhandle");
   auto old = g_err;

@@ -47,6 +47,11 @@ void pravel_setup(int conn, int item, const char* value) {
     case 5: s.config5 = std::atoi(v.c_str()); break;
     case 6: s.config6 = std::atoi(v.c_str()); break;
     case 7: s.app_name = cut(v.c_str(), kAppNameMax); break;
+    case 8: {
+      int seconds = std::atoi(v.c_str());
+      s.cmd_timeout = seconds > 0 ? seconds : 0;
+      break;
+    }
     default: break;
   }
 }

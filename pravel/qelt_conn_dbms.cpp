@@ -254,6 +254,7 @@ int qelt_connect_dbms(int dbms_kind, const char* database, const char* server, c
     slot.state = kStateFree;
     return qelt_sig(-1);
   }
+  if (slot.cmd_timeout >= 0) dbsettime(slot.cmd_timeout);
   DBPROCESS* dbproc = nullptr;
   if (qelt_mer_init_database(db, srv, usr, pwd, slot.app_name, &dbproc) != 0) {
     slot.state = kStateFree;

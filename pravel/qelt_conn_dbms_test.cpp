@@ -94,6 +94,25 @@ TEST_F(QeltConn, NoPasswordFileFlagUsesAnEmptyPassword) {
   EXPECT_EQ(fakedb::state().login_password, "");
 }
 
+// The command time-out item reaches the DB client before the connection
+// is opened, so that it bounds every read after the login; without it
+// the client's setting is left alone.
+TEST_F(QeltConn, CommandTimeOutIsSetBeforeConnecting) {
+  pravel_setup(1, 1, "calread");
+  pravel_setup(1, 2, "tuvelmark");
+  pravel_setup(1, 8, "1800 ");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "srv", "db", nullptr);
+  auto log = fakedb::calls({"dbsettime", "dbopen"});
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], "dbsettime(1800)");
+  EXPECT_EQ(log[1].rfind("dbopen(", 0), 0u);
+
+  SetUp();
+  pravel_setup(1, 3, "");
+  pravel_query_setup(1, "m", 1, QELT_SQL, "srv", "db", nullptr);
+  EXPECT_TRUE(fakedb::calls({"dbsettime"}).empty());
+}
+
 TEST_F(QeltConn, ServerAndDatabaseNamesFromTheEnvironment) {
   setenv("SRVX", "realsrv", 1);
   setenv("ORVO_OPS", "Other_DB", 1);

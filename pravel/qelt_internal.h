@@ -53,6 +53,7 @@ struct Slot {
   int config6 = 10;
   std::string app_name;
   int textsize = -1;
+  int cmd_timeout = -1;  // seconds; -1 leaves the DB client's setting
 };
 
 struct Binding {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "platform/clock.h"
 
 using e2e::Installation;
 using e2e::run_quorel;
@@ -285,6 +286,27 @@ TEST(QuorelEndToEnd, GarbageFromTheServerOrAHangUpWritesNothing) {
     EXPECT_EQ(r.status, 1) << c.script << r.err;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.script << r.err;
     EXPECT_FALSE(e2e::file_exists(out)) << c.script;
+  }
+}
+
+// A server that stops answering, in the first statement or in the one
+// that reads the rows: the run ends with the time-out error once the
+// tool's command time-out (5 minutes, at the tests' time scale) has
+// passed, long before the server would have answered, with status 1 and
+// no output.
+TEST(QuorelEndToEnd, SilentServerEndsTheRunWithTheTimeOut) {
+  const double ms = 1000 * platform::plat_time_scale();  // one nominal second
+  for (const char* statement : {"into #temp1", "like '%.FITS'"}) {
+    Installation inst(catalogue(), tables(), std::string("batch \"") + statement + "\" silent 3000\n");
+    std::string out = out_path(inst, "silent.fits");
+    std::int64_t t0 = platform::plat_now_ms();
+    auto r = run_quorel({out}, inst.env());
+    std::int64_t took = platform::plat_now_ms() - t0;
+    EXPECT_GE(took, static_cast<std::int64_t>(300 * ms)) << statement;
+    EXPECT_LT(took, static_cast<std::int64_t>(1500 * ms)) << statement;
+    EXPECT_EQ(r.status, 1) << statement << r.err;
+    EXPECT_NE(r.err.find("(20003) DB Server connection timed out."), std::string::npos) << statement << r.err;
+    EXPECT_FALSE(e2e::file_exists(out)) << statement;
   }
 }
 

@@ -41,7 +41,10 @@ using qelt_handler = void (*)();
 // Stores one login item of a connection (trailing blanks of the value are
 // removed): 1 user name, 2 password, 3 use an empty password instead of the
 // password file, 4 parameter marker (first character), 5 and 6 an integer,
-// 7 application name.  Other items do nothing.
+// 7 application name, 8 the command time-out in seconds (how long a read
+// may wait for the server; 0 waits for ever; the DB client keeps one
+// setting for the whole process, made when the connection is opened).
+// Other items do nothing.
 void pravel_setup(int conn, int item, const char* value);
 
 // Begins query `query_number` of `module` on a connection, connecting it

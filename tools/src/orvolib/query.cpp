@@ -10,6 +10,11 @@ namespace {
 // The read-only login.
 const char kReadOnlyUser[] = "calread";
 const char kReadOnlyPassword[] = "tuvelmark";
+// How long any one read may wait for the server: far beyond what a healthy
+// catalogue server takes to start answering any of the statements (5
+// minutes), so that a server that stops answering ends an unattended run
+// instead of holding it.
+const char kCommandTimeoutSeconds[] = "300";
 }  // namespace
 
 query* init_query() {
@@ -22,6 +27,7 @@ query* init_query() {
     pravel_setup(q->conn, 1, kReadOnlyUser);
     pravel_setup(q->conn, 2, kReadOnlyPassword);
   }
+  pravel_setup(q->conn, 8, kCommandTimeoutSeconds);
   return q;
 }
 

@@ -194,7 +194,8 @@ TEST_F(Conversation, FourStatementsInOrderAndCleanedCells) {
   run();
   EXPECT_EQ(log_lines[0], "setup 1 1 calread");
   EXPECT_EQ(log_lines[1], "setup 1 2 tuvelmark");
-  EXPECT_EQ(log_lines[2], "query_setup 1 comptab_qry 1 2 MERROW_1 orvo_ops");
+  EXPECT_EQ(log_lines[2], "setup 1 8 300");
+  EXPECT_EQ(log_lines[3], "query_setup 1 comptab_qry 1 2 MERROW_1 orvo_ops");
   ASSERT_EQ(sent[1].size(), 1u);
   EXPECT_NE(sent[1][0].find("a.useafter_date < \"Jan 1 2000 01:30:00 pm\" and"), std::string::npos);
   EXPECT_NE(sent[2][0].find("create unique nonclustered index tmp_i on #temp1(compname, useafter_date)"),
@@ -220,7 +221,8 @@ TEST_F(Conversation, LoginFromEnvironment) {
   unsetenv("ORVO_USER");
   unsetenv("ORVO_SERVER_2");
   EXPECT_EQ(log_lines[0], "setup 1 1 someone");
-  EXPECT_EQ(log_lines[1].rfind("query_setup 1 comptab_qry 1 2 SRV2 ", 0), 0u);
+  EXPECT_EQ(log_lines[1], "setup 1 8 300");
+  EXPECT_EQ(log_lines[2].rfind("query_setup 1 comptab_qry 1 2 SRV2 ", 0), 0u);
 }
 
 TEST_F(Conversation, ExtIsUpperCasedAndQuotesDoubled) {
