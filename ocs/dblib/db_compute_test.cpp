@@ -378,13 +378,7 @@ TEST_F(DbCompute, DamagedComputeStreamsEndInResultsOrErrors) {
     for (int i = 0; i < changes; ++i) t[rng() % t.size()] = static_cast<unsigned char>(rng() % 7 == 0 ? rng() : rng() % 4);
     if (rng() % 4 == 0) t.resize(rng() % t.size());
     Bytes reply = cat({head, t});
-    Peer peer([reply](Conn& c) {
-      Bytes msg;
-      if (!c.read_message(&msg)) return;
-      c.send_message(login_ok(true));
-      if (!c.read_message(&msg)) return;
-      c.send_message(reply);
-    });
+    Peer peer(answer_once(reply));
     DBPROCESS* db = open_to(peer, dir_);
     ASSERT_NE(db, nullptr);
     dbsettime(2);

@@ -184,13 +184,7 @@ Bytes text_row(int32_t len, const std::string& data) {
 TEST_F(DbRows, TextLengthFromTheWireSizesNoAllocation) {
   Bytes reply = cat({text_format(), text_row(0x7fffffff, "")});
   ASSERT_LT(reply.size(), 64u);
-  Peer peer([reply](Conn& c) {
-    Bytes msg;
-    if (!c.read_message(&msg)) return;
-    c.send_message(login_ok(true));
-    if (!c.read_message(&msg)) return;
-    c.send_message(reply);
-  });
+  Peer peer(answer_once(reply));
   DBPROCESS* db = open_to(peer, dir_);
   ASSERT_NE(db, nullptr);
   comn_alloc_set_limit(64u << 20);

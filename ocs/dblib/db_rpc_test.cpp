@@ -15,64 +15,20 @@ using namespace testpeer;
 
 namespace {
 
-class DbRpc : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-    dbsetlogintime(60);
-    dbsettime(0);
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbRpc : public PeerTest {};
 
-// A RETURNVALUE token with one entry per part (each part: name length,
-// name, status, user type, datatype, length information and value).
-Bytes retvalue(std::initializer_list<Bytes> entries) {
-  Bytes body;
-  for (const Bytes& e : entries) body.insert(body.end(), e.begin(), e.end());
-  Bytes b = {0xAC};
-  put16(&b, static_cast<int>(body.size()));
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
-}
-
-// One entry of a nullable fixed datatype holding `value` (big-endian).
+// One entry of a nullable fixed or a varchar datatype holding `value`.
 Bytes entry(const std::string& name, int status, int type, Bytes value) {
-  Bytes e = {static_cast<unsigned char>(name.size())};
-  putstr(&e, name);
-  e.push_back(static_cast<unsigned char>(status));
-  put32(&e, 0);
-  e.push_back(static_cast<unsigned char>(type));
-  e.push_back(static_cast<unsigned char>(type == 39 ? 30 : value.size()));
-  e.push_back(static_cast<unsigned char>(value.size()));
-  e.insert(e.end(), value.begin(), value.end());
-  return e;
+  return retvalue_entry(name, status, type, type == 39 ? 30 : static_cast<int>(value.size()), value);
 }
 
-// An event notification named `name` with one int-n(4) parameter.
+// An event notification named `name`: its parameter tokens and its DONE.
 Bytes event(const std::string& name, Bytes params, int done_status = 0x40) {
   Bytes b = {0xA2};
   put16(&b, 1 + static_cast<int>(name.size()));
   b.push_back(static_cast<unsigned char>(name.size()));
   putstr(&b, name);
   return cat({b, params, done(done_status)});
-}
-
-// The PARAMS values of a DBRPC message: what follows the PARAMFMT token.
-Bytes params_of(const Bytes& msg) {
-  size_t at = 3 + msg[3] + 1 + 2;  // DBRPC token, length, name, options
-  if (at + 3 > msg.size() || msg[at] != 0xEC) return {};
-  size_t fmtlen = static_cast<size_t>((msg[at + 1] << 8) | msg[at + 2]);
-  at += 3 + fmtlen;
-  if (at >= msg.size() || msg[at] != 0xD7) return {};
-  return Bytes(msg.begin() + static_cast<long>(at) + 1, msg.end());
 }
 
 template <typename T>
@@ -137,7 +93,7 @@ TEST_F(DbRpc, ParameterValuesGoOutBigEndian) {
   dbclose(db);
   peer.join();
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(params_of(got[0]), expected);
+  EXPECT_EQ(rpc_params_of(got[0]), expected);
 }
 
 // A nullable fixed datatype of a size the server has no such type for

@@ -321,6 +321,52 @@ inline Peer::Script session(std::vector<Bytes> replies, std::vector<Bytes>* rece
   };
 }
 
+// A script that answers the login, then the next message with `reply`, and
+// closes the connection.
+inline Peer::Script answer_once(Bytes reply) {
+  return [reply](Conn& c) {
+    Bytes msg;
+    if (!c.read_message(&msg)) return;
+    c.send_message(login_ok(true));
+    if (!c.read_message(&msg)) return;
+    c.send_message(reply);
+  };
+}
+
+// One entry of a RETURNVALUE token of a variable or nullable datatype
+// (maximum length `maxlen`) holding `value` (big-endian where it matters).
+inline Bytes retvalue_entry(const std::string& name, int status, int type, int maxlen,
+                            const Bytes& value) {
+  Bytes e = {static_cast<unsigned char>(name.size())};
+  putstr(&e, name);
+  e.push_back(static_cast<unsigned char>(status));
+  put32(&e, 0);
+  e.push_back(static_cast<unsigned char>(type));
+  e.push_back(static_cast<unsigned char>(maxlen));
+  e.push_back(static_cast<unsigned char>(value.size()));
+  e.insert(e.end(), value.begin(), value.end());
+  return e;
+}
+
+// A RETURNVALUE token of these entries.
+inline Bytes retvalue(std::initializer_list<Bytes> entries) {
+  Bytes body;
+  for (const Bytes& e : entries) body.insert(body.end(), e.begin(), e.end());
+  Bytes b = {0xAC};
+  put16(&b, static_cast<int>(body.size()));
+  return cat({b, body});
+}
+
+// The PARAMS values of a DBRPC message: what follows its PARAMFMT token.
+inline Bytes rpc_params_of(const Bytes& msg) {
+  if (msg.size() < 4) return {};
+  size_t at = 3 + msg[3] + 1 + 2;  // DBRPC token, length, name, options
+  if (at + 3 > msg.size() || msg[at] != 0xEC) return {};
+  at += 3 + static_cast<size_t>((msg[at + 1] << 8) | msg[at + 2]);
+  if (at >= msg.size() || msg[at] != 0xD7) return {};
+  return Bytes(msg.begin() + static_cast<long>(at) + 1, msg.end());
+}
+
 // Opens a connection to the peer (login "reader"/"secret").
 inline DBPROCESS* open_to(Peer& peer, const std::string& dir) {
   write_interfaces(dir, "TESTSRV", peer.port());
@@ -371,13 +417,16 @@ inline bool saw_error(int number) {
   return false;
 }
 
-// A test against scripted peers: the recording handlers installed and a
-// fresh directory for the interfaces file; the client is shut down after.
+// A test against scripted peers: the recording handlers installed, the
+// default login and command time-outs, and a fresh directory for the
+// interfaces file; the client is shut down after.
 class PeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (Db__GlobalRec.version == 0) dbsetversion(2);
     reset_handlers();
+    dbsetlogintime(60);
+    dbsettime(0);
     dir_ = temp_dir();
   }
   void TearDown() override {

@@ -15,19 +15,6 @@ using namespace testpeer;
 
 namespace {
 
-// One RETURNVALUE entry of a nullable or variable datatype.
-Bytes entry(const std::string& name, int status, int type, int maxlen, const Bytes& value) {
-  Bytes e = {static_cast<unsigned char>(name.size())};
-  putstr(&e, name);
-  e.push_back(static_cast<unsigned char>(status));
-  put32(&e, 0);
-  e.push_back(static_cast<unsigned char>(type));
-  e.push_back(static_cast<unsigned char>(maxlen));
-  e.push_back(static_cast<unsigned char>(value.size()));
-  e.insert(e.end(), value.begin(), value.end());
-  return e;
-}
-
 // Answers the login, every batch with a DONE (a "use" with its database
 // change), and the procedure call with its status and return values; the
 // call's message is kept.
@@ -39,14 +26,13 @@ Peer::Script procedure_server(Bytes* call) {
     while (c.read_message(&msg)) {
       if (!msg.empty() && msg[0] == 0xE6) {
         *call = msg;
-        Bytes body = cat({entry("@count", 1, 38, 4, {0, 0, 0, 42}), entry("@in", 0, 38, 4, {0, 0, 0, 7}),
-                          entry("@total", 1, 38, 2, {0xFF, 0xF7}),
-                          entry("@ratio", 1, 109, 8, {0x40, 0x02, 0, 0, 0, 0, 0, 0}),
-                          entry("@scale", 1, 109, 4, {0x3F, 0, 0, 0}),
-                          entry("@label", 1, 39, 10, {'a', 'b', 'c', 'd'})});
-        Bytes rv = {0xAC};
-        put16(&rv, static_cast<int>(body.size()));
-        c.send_message(cat({Bytes{0x79, 0, 0, 0, 0}, rv, body, done(0, 0, 0xFE)}));
+        Bytes rv = retvalue({retvalue_entry("@count", 1, 38, 4, {0, 0, 0, 42}),
+                             retvalue_entry("@in", 0, 38, 4, {0, 0, 0, 7}),
+                             retvalue_entry("@total", 1, 38, 2, {0xFF, 0xF7}),
+                             retvalue_entry("@ratio", 1, 109, 8, {0x40, 0x02, 0, 0, 0, 0, 0, 0}),
+                             retvalue_entry("@scale", 1, 109, 4, {0x3F, 0, 0, 0}),
+                             retvalue_entry("@label", 1, 39, 10, {'a', 'b', 'c', 'd'})});
+        c.send_message(cat({Bytes{0x79, 0, 0, 0, 0}, rv, done(0, 0, 0xFE)}));
       } else if (std::string(msg.begin(), msg.end()).find("use ") != std::string::npos) {
         c.send_message(cat({envchange(1, "orvo", "master"), done(0)}));
       } else {
@@ -54,15 +40,6 @@ Peer::Script procedure_server(Bytes* call) {
       }
     }
   };
-}
-
-// The PARAMS values of a DBRPC message: what follows the PARAMFMT token.
-Bytes params_of(const Bytes& msg) {
-  size_t at = 3 + msg[3] + 1 + 2;
-  if (at + 3 > msg.size() || msg[at] != 0xEC) return {};
-  at += 3 + static_cast<size_t>((msg[at + 1] << 8) | msg[at + 2]);
-  if (at >= msg.size() || msg[at] != 0xD7) return {};
-  return Bytes(msg.begin() + static_cast<long>(at) + 1, msg.end());
 }
 
 }  // namespace
@@ -104,7 +81,7 @@ TEST(PravelRpcPeer, ReturnParametersReceiveTheValuesInHostOrder) {
 
   // @n = 42 and the return variables' values as they were sent: int-n,
   // int-n, float-n, float-n, each big-endian, then the string's bytes.
-  Bytes sent = params_of(call);
+  Bytes sent = rpc_params_of(call);
   Bytes want = {4, 0, 0, 0, 42,  4, 0, 0, 0, 1,  2, 0xFF, 0xFF,
                 8, 0xBF, 0xF0, 0, 0, 0, 0, 0, 0,  4, 0xBF, 0x80, 0, 0,  10};
   want.insert(want.end(), 10, '#');
