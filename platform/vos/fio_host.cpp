@@ -68,23 +68,36 @@ bool HostFile::write_back() {
   return false;
 }
 
-bool HostFile::fill() {
-  while (wlen_ < kWindow) {
-    const std::size_t want = kWindow - wlen_;
+bool HostFile::fill(std::size_t upto) {
+  // Read ahead of what is needed, more the longer the reading goes on in
+  // one direction.
+  const std::size_t target = std::min(kWindow, std::max(upto, wlen_ + ahead_));
+  ahead_ = std::min(kWindow, ahead_ * 2);
+  while (wlen_ < target) {
+    const std::size_t want = target - wlen_;
     const long k = in(buf_.get() + wlen_, want, wstart_ + static_cast<long long>(wlen_));
     if (k < 0) return false;
+    if (k == 0) {
+      tail_known_ = true;
+      break;
+    }
     wlen_ += static_cast<std::size_t>(k);
-    if (k == 0 || (seekable_ && static_cast<std::size_t>(k) < want)) break;  // the end of the file
+    if (static_cast<std::size_t>(k) < want) {
+      if (seekable_) tail_known_ = true;  // a regular file ends there
+      if (seekable_ || wlen_ >= upto) break;  // a pipe: what has come is enough
+    }
   }
-  tail_known_ = true;
   return true;
 }
 
 bool HostFile::move_window() {
+  // Moving on from the window keeps the read-ahead; a jump starts it small.
+  const bool onward = pos_ >= wstart_ && pos_ <= wstart_ + static_cast<long long>(wlen_);
   if (!write_back()) return false;
   wstart_ = pos_;
   wlen_ = 0;
   tail_known_ = false;
+  if (!onward) ahead_ = kMinFill;
   return true;
 }
 
@@ -119,7 +132,7 @@ HostFile::Status HostFile::write(const char* data, std::size_t n) {
       if (!move_window()) return Status::WriteFailed;
       at = 0;
     } else {
-      if (!tail_known_ && !fill()) return Status::ReadFailed;
+      if (!tail_known_ && !fill(at)) return Status::ReadFailed;
       if (at > wlen_) {  // past the end of the file: the gap reads as zeros
         std::memset(buf_.get() + wlen_, 0, at - wlen_);
         wlen_ = at;
@@ -164,7 +177,7 @@ HostFile::Status HostFile::read(char* out, std::size_t n, std::size_t& got) {
   const std::size_t at = static_cast<std::size_t>(o);
   // Past the known bytes the file is asked again: another descriptor may
   // have made it longer.
-  if (at + n > wlen_ && !fill()) return Status::ReadFailed;
+  if (at + n > wlen_ && !fill(at + n)) return Status::ReadFailed;
   if (at < wlen_) {
     got = std::min(n, wlen_ - at);
     std::memcpy(out, buf_.get() + at, got);

@@ -23,6 +23,7 @@ namespace vos::fio {
 class HostFile {
  public:
   static constexpr std::size_t kWindow = 64 * 1024;
+  static constexpr std::size_t kMinFill = 4 * 1024;  // first read-ahead after a jump
 
   enum class Status { Ok, WriteFailed, ReadFailed };
 
@@ -71,9 +72,10 @@ class HostFile {
   int getc_slow();
   // Writes back the dirty bytes of the window.
   bool write_back();
-  // Reads what the file holds of the window from wlen on; afterwards the
-  // window's bytes from wlen on are known to lie past the end of the file.
-  bool fill();
+  // Reads what the file holds of the window from wlen on, at least up to
+  // `upto` bytes of the window; tail_known is set when the read met the
+  // end of the file.
+  bool fill(std::size_t upto);
   // Makes the window start at the position, empty, after writing it back.
   bool move_window();
   // Reads up to n bytes at `at`: the count, 0 at the end, -1 on failure.
@@ -90,6 +92,7 @@ class HostFile {
   long long wstart_ = 0;
   std::size_t wlen_ = 0;
   bool tail_known_ = false;  // the window's bytes from wlen on are past the end
+  std::size_t ahead_ = kMinFill;  // bytes the next fill reads at least
   std::size_t dlo_ = 0, dhi_ = 0;
   long long pos_ = 0;
   long long size_ = 0;  // size with the buffered bytes
