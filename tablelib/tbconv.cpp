@@ -1,9 +1,12 @@
 // Conversions between stored elements and the caller types (see tbconv.h).
 #include "tbconv.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
+#include "tablelib/tables.h"
 #include "tablelib/tbtypes.h"
 #include "vos/format.h"
 #include "vos/scan.h"
@@ -264,6 +267,14 @@ Raw raw_from_t(std::string_view v, int type) {
     }
   }
   return out;
+}
+
+void copy_text(char* buf, std::string_view text, int maxch) {
+  if (buf == nullptr) return;
+  std::size_t n = std::min(text.size(), static_cast<std::size_t>(std::max(maxch, 0)));
+  if (const void* z = std::memchr(text.data(), 0, n)) n = static_cast<std::size_t>(static_cast<const char*>(z) - text.data());
+  std::memcpy(buf, text.data(), n);
+  buf[n] = '\0';
 }
 
 }  // namespace tbl

@@ -1,6 +1,7 @@
 // Typed access of both orders: the conversion table through the column-range
 // routines, row reads and writes, array elements, and the errors.
 #include <cstring>
+#include <memory>
 
 #include "bin_fixture.h"
 #include "conv_cases.h"
@@ -185,8 +186,77 @@ TEST_F(BinTable, ColumnRangeOfStringsAndEmptyRange) {
     out[0] = "untouched";
     order == kRowOrdered ? tbxcgt(tp, cp, out.data(), nul, 20, 3, 2) : tbycgt(tp, cp, out.data(), nul, 20, 3, 2);
     EXPECT_EQ(out[0], "untouched");
+    // The same into caller's buffers of maxch + 1 bytes; a null buffer is
+    // passed over.
+    char b0[5] = "####", b2[5] = "####";
+    char* bufs[3] = {b0, nullptr, b2};
+    bool nb[3] = {true, true, false};
+    order == kRowOrdered ? tbxcgt(tp, cp, bufs, nb, 4, 1, 3) : tbycgt(tp, cp, bufs, nb, 4, 1, 3);
+    EXPECT_STREQ(b0, "abcd");
+    EXPECT_STREQ(b2, "");
+    EXPECT_FALSE(nb[0]);
+    EXPECT_FALSE(nb[1]);
+    EXPECT_TRUE(nb[2]);
     close(tp);
   }
+}
+
+// Ranges long enough to take several transfers give what the element
+// routines give, and write the file the element routines write.
+TEST_F(BinTable, LongColumnRangesMatchElementAccess) {
+  const int rows = 25000;  // a row-ordered range moves about 1 MiB per transfer
+  std::vector<std::string> text(rows);
+  std::vector<int> nums(rows);
+  for (int r = 0; r < rows; ++r) {
+    text[std::size_t(r)] = r % 7 == 0 ? "" : "value " + std::to_string(r * 37);
+    nums[std::size_t(r)] = r % 11 == 0 ? kIndefI : r - 500;
+  }
+  for (int order : {kRowOrdered, kColOrdered}) {
+    const std::string tag = std::to_string(order);
+    Table* by_range = make("range" + tag + ".tab", order, {{"n", kTyInt}, {"s", -30}, {"x", kTyDouble}}, rows);
+    Table* by_elem = make("elem" + tag + ".tab", order, {{"n", kTyInt}, {"s", -30}, {"x", kTyDouble}}, rows);
+    tbcpti(by_range, by_range->cols[0].get(), nums.data(), 1, rows);
+    tbcptt(by_range, by_range->cols[1].get(), text.data(), 30, 1, rows);
+    for (int r = 1; r <= rows; ++r) {
+      tbepti(by_elem, by_elem->cols[0].get(), r, nums[std::size_t(r - 1)]);
+      tbeptt(by_elem, by_elem->cols[1].get(), r, text[std::size_t(r - 1)]);
+    }
+    std::vector<char> store(std::size_t(rows) * 31);
+    std::vector<char*> bufs;
+    for (int r = 0; r < rows; ++r) bufs.push_back(store.data() + std::size_t(r) * 31);
+    std::unique_ptr<bool[]> nul(new bool[rows]);
+    tbcgtt(by_range, by_range->cols[1].get(), bufs.data(), nul.get(), 30, 1, rows);
+    std::vector<int> back(rows);
+    tbcgti(by_range, by_range->cols[0].get(), back.data(), nul.get(), 1, rows);
+    for (int r = 1; r <= rows; ++r) {
+      std::string cell;
+      tbegtt(by_elem, by_elem->cols[1].get(), r, cell, 30);
+      ASSERT_EQ(std::string(bufs[std::size_t(r - 1)]), cell) << "row " << r << " order " << order;
+      ASSERT_EQ(back[std::size_t(r - 1)], nums[std::size_t(r - 1)]) << "row " << r;
+    }
+    close(by_range);
+    close(by_elem);
+    EXPECT_EQ(file("range" + tag + ".tab"), file("elem" + tag + ".tab")) << order;
+  }
+
+  // A file that ends inside the range: the rows before its end are read,
+  // then the short read is the error.
+  Table* tp = reopen("range" + std::to_string(kRowOrdered) + ".tab");
+  const long keep = tp->bod + 20000L * tp->allrowlen - 1;  // the rows after 20000 are gone
+  ASSERT_EQ(::truncate(path("range" + std::to_string(kRowOrdered) + ".tab").c_str(), keep * 2), 0);
+  std::vector<int> got(rows, 12345);
+  std::unique_ptr<bool[]> nul(new bool[rows]);
+  try {
+    tbxcgi(tp, tp->cols[0].get(), got.data(), nul.get(), 1, rows);
+    ADD_FAILURE() << "a short file read as a whole";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "tbcgti:  unexpected end of file");
+  }
+  EXPECT_EQ(got[19999], nums[19999]);
+  EXPECT_EQ(got[20000], 12345);
+  tp->nrows = 20000;  // what is left is a whole table again
+  tp->modified = true;
+  close(tp);
 }
 
 TEST_F(BinTable, RowOrderedRowWrites) {

@@ -1,6 +1,9 @@
 // Reading and writing one column over a range of rows, both orders.  A
 // column-ordered column is one contiguous block, so a range moves in a few
-// large transfers; a row-ordered column takes one transfer per row.
+// large transfers.  A row-ordered column moves with the rows around it: a
+// run of rows is read in one transfer and its cells taken out, or patched
+// and written back in one transfer (the same bytes as a transfer per cell,
+// without a call per cell).
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -19,6 +22,18 @@ constexpr long kChunkBytes = 1 << 20;
 
 // Elements of `cp` per transfer of a column-ordered range.
 long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (std::max(esz, 1L) * 2)); }
+
+// Rows of a row-ordered range per transfer.
+long rows_per_chunk(const Table* tp) { return std::max<long>(1, kChunkBytes / (std::max(tp->allrowlen, 1) * 2L)); }
+
+// Chars from the cell of the first of `rows` rows to the end of the last's.
+long row_span(const Table* tp, long rows, long esz) { return (rows - 1) * tp->allrowlen + esz; }
+
+// Scratch for the transfers, kept between calls (one thread).
+std::vector<uint8_t>& scratch() {
+  static std::vector<uint8_t> buf;
+  return buf;
+}
 
 // Reads rows first..last of column `cp` into vals/nulls.
 template <class T>
@@ -47,14 +62,22 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
     }
     return;
   }
-  buf.resize(std::size_t(esz) * 2);
-  long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
-  for (long k = 0; k < n; ++k, pos += tp->allrowlen) {
-    read_at(tp->fd, pos, buf.data(), esz, who.c_str());
-    Cell c{cp->dtype, buf.data(), buf.size()};
-    bool flag;
-    Kind<T>::get(c, f, cp, maxch, vals[k], &flag);
-    nulls[k] = flag;
+  std::vector<uint8_t>& block = scratch();
+  const long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
+  for (long done = 0; done < n;) {
+    const long cnt = std::min(rows_per_chunk(tp), n - done);
+    const long span = row_span(tp, cnt, esz);
+    block.resize(std::size_t(span) * 2);
+    const long got = read_upto(tp->fd, pos + done * tp->allrowlen, block.data(), span);
+    for (long k = 0; k < cnt; ++k) {
+      // The cells before a short end keep what they read, as cell by cell.
+      if (k * tp->allrowlen + esz > got) fail(1, std::string(who.c_str()) + ":  unexpected end of file");
+      Cell c{cp->dtype, block.data() + std::size_t(k * tp->allrowlen) * 2, std::size_t(esz) * 2};
+      bool flag;
+      Kind<T>::get(c, f, cp, maxch, vals[done + k], &flag);
+      nulls[done + k] = flag;
+    }
+    done += cnt;
   }
 }
 
@@ -83,11 +106,22 @@ void col_put(Table* tp, Column* cp, const T* vals, int maxch, int first, int las
     }
     return;
   }
-  buf.resize(std::size_t(esz) * 2);
-  long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
-  for (long k = 0; k < n; ++k, pos += tp->allrowlen) {
-    Kind<T>::put(vals[k], maxch, cp->dtype, f, buf.data(), buf.size());
-    write_at(tp->fd, pos, buf.data(), esz);
+  std::vector<uint8_t>& block = scratch();
+  const long pos = tp->bod + long(first - 1) * tp->allrowlen + cp->offset;
+  for (long done = 0; done < n;) {
+    const long cnt = std::min(rows_per_chunk(tp), n - done);
+    const long span = row_span(tp, cnt, esz);
+    const long at = pos + done * tp->allrowlen;
+    block.resize(std::size_t(span) * 2);
+    // The bytes between the cells stay as they are; past the end of the
+    // file they are the zeros a gap would read as.
+    const long got = read_upto(tp->fd, at, block.data(), span);
+    std::fill(block.begin() + std::ptrdiff_t(got) * 2, block.end(), 0);
+    for (long k = 0; k < cnt; ++k)
+      Kind<T>::put(vals[done + k], maxch, cp->dtype, f, block.data() + std::size_t(k * tp->allrowlen) * 2,
+                   std::size_t(esz) * 2);
+    write_at(tp->fd, at, block.data(), span);
+    done += cnt;
   }
 }
 
@@ -101,12 +135,18 @@ void tbxcgs(Table* tp, Column* cp, short* v, bool* nl, int f, int l) { col_get(t
 void tbxcgt(Table* tp, Column* cp, std::string* v, bool* nl, int maxch, int f, int l) {
   col_get(tp, cp, v, nl, maxch, f, l, false);
 }
+void tbxcgt(Table* tp, Column* cp, char** v, bool* nl, int maxch, int f, int l) {
+  col_get(tp, cp, v, nl, maxch, f, l, false);
+}
 void tbycgb(Table* tp, Column* cp, bool* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
 void tbycgd(Table* tp, Column* cp, double* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
 void tbycgr(Table* tp, Column* cp, float* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
 void tbycgi(Table* tp, Column* cp, int* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
 void tbycgs(Table* tp, Column* cp, short* v, bool* nl, int f, int l) { col_get(tp, cp, v, nl, 0, f, l, true); }
 void tbycgt(Table* tp, Column* cp, std::string* v, bool* nl, int maxch, int f, int l) {
+  col_get(tp, cp, v, nl, maxch, f, l, true);
+}
+void tbycgt(Table* tp, Column* cp, char** v, bool* nl, int maxch, int f, int l) {
   col_get(tp, cp, v, nl, maxch, f, l, true);
 }
 

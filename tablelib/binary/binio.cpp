@@ -28,6 +28,13 @@ void read_at(int fd, long pos, void* buf, long nchars, const char* who) {
   if (got != nchars) fail(1, std::string(who) + ":  unexpected end of file");
 }
 
+long read_upto(int fd, long pos, void* buf, long nchars) {
+  if (nchars <= 0) return 0;
+  position(fd, pos);
+  long got = vos::read(fd, buf, nchars);
+  return got == vos::EOF_ ? 0 : got;
+}
+
 void write_at(int fd, long pos, const void* buf, long nchars) {
   if (nchars <= 0) return;
   position(fd, pos);

@@ -19,6 +19,10 @@ namespace tbbin {
 // the one place where a short read of table data is reported.
 void read_at(int fd, long pos, void* buf, long nchars, const char* who);
 
+// Reads up to `nchars` chars at `pos` into `buf`; returns the chars read
+// (fewer at the end of the file, 0 past it).
+long read_upto(int fd, long pos, void* buf, long nchars);
+
 // Writes `nchars` chars from `buf` at `pos` (file-layer errors pass through).
 void write_at(int fd, long pos, const void* buf, long nchars);
 

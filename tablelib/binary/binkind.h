@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "tablelib/tables.h"
 #include "tablelib/tbtypes.h"
 #include "binconv.h"
 
@@ -88,6 +89,28 @@ struct Kind<std::string> {
   static void put(const std::string& v, int maxpack, int type, Fam f, uint8_t* p,
                   std::size_t bytes) {
     write_t(v.c_str(), maxpack, type, f, p, bytes);
+  }
+};
+
+// Text into a caller's buffer of maxch + 1 bytes (none: only the flag is
+// set), as the std::string kind gives it: at most maxch characters, then
+// a NUL.
+template <>
+struct Kind<char*> {
+  static constexpr char kLetter = 't';
+  static void get(const Cell& c, Fam f, const tbl::Column* cp, int maxch, char* out, bool* flag) {
+    const std::size_t most = std::size_t(std::max(maxch, 0));
+    if (is_string(c.type)) {
+      const void* z = std::memchr(c.p, 0, c.bytes);
+      std::size_t n = z ? std::size_t(static_cast<const uint8_t*>(z) - c.p) : c.bytes;
+      *flag = n == 0;
+      if (out == nullptr) return;
+      n = std::min(n, most);
+      std::memcpy(out, c.p, n);
+      out[n] = '\0';
+      return;
+    }
+    tbl::copy_text(out, read_t(c, f, cp->format, maxch, flag), maxch);
   }
 };
 

@@ -36,7 +36,9 @@ void tbxwer(Table* tp, int row) {
   auto& nr = null_row(tp);
   long r = tp->allrowlen;
   if (r <= 0) return;
-  // Contiguous null rows go out in batches of whole rows.
+  // One row (a table growing row by row) goes out from the null row itself;
+  // more go out in batches of whole rows.
+  if (row == tp->nrows + 1) return write_at(tp->fd, tp->bod + long(row - 1) * r, nr.data(), r);
   const long per = std::max<long>(1, 65536 / r);
   std::vector<unsigned char> batch;
   for (long k = tp->nrows + 1; k <= row;) {

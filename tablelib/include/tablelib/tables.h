@@ -62,6 +62,11 @@ void tbcnam(Table* tp, Column* cp, std::string_view name);
 void tbcnit(Table* tp, Column* cp, std::string_view units);
 void tbcfmt(Table* tp, Column* cp, std::string_view fmt);
 
+// Puts text into a caller's buffer of maxch + 1 bytes as the text gets give
+// it: at most maxch characters (none for a negative maxch), ending before
+// the first NUL, then a NUL.  A null buffer is left alone.
+void copy_text(char* buf, std::string_view text, int maxch);
+
 // ---- Single elements ---------------------------------------------------------
 void tbegtd(Table* tp, Column* cp, int row, double& v);
 void tbegtr(Table* tp, Column* cp, int row, float& v);
@@ -69,6 +74,8 @@ void tbegti(Table* tp, Column* cp, int row, int& v);
 void tbegts(Table* tp, Column* cp, int row, short& v);
 void tbegtb(Table* tp, Column* cp, int row, bool& v);
 void tbegtt(Table* tp, Column* cp, int row, std::string& text, int maxch);
+// The same into a caller's buffer of maxch + 1 bytes (see copy_text).
+void tbegtt(Table* tp, Column* cp, int row, char* buf, int maxch);
 void tbeptd(Table* tp, Column* cp, int row, double v);
 void tbeptr(Table* tp, Column* cp, int row, float v);
 void tbepti(Table* tp, Column* cp, int row, int v);
@@ -119,6 +126,8 @@ void tbcgts(Table* tp, Column* cp, short* vals, bool* nulls, int first, int last
 void tbcgtb(Table* tp, Column* cp, bool* vals, bool* nulls, int first, int last);
 void tbcgtt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
             int last);
+// The same into caller's buffers of maxch + 1 bytes each (see copy_text).
+void tbcgtt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last);
 void tbcptd(Table* tp, Column* cp, const double* vals, int first, int last);
 void tbcptr(Table* tp, Column* cp, const float* vals, int first, int last);
 void tbcpti(Table* tp, Column* cp, const int* vals, int first, int last);

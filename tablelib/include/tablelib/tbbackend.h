@@ -71,12 +71,15 @@ void tbxcgr(Table* tp, Column* cp, float* vals, bool* nulls, int first, int last
 void tbxcgi(Table* tp, Column* cp, int* vals, bool* nulls, int first, int last);
 void tbxcgs(Table* tp, Column* cp, short* vals, bool* nulls, int first, int last);
 void tbxcgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first, int last);
+// Text straight into buffers of maxch + 1 bytes (a null buffer is skipped).
+void tbxcgt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last);
 void tbycgb(Table* tp, Column* cp, bool* vals, bool* nulls, int first, int last);
 void tbycgd(Table* tp, Column* cp, double* vals, bool* nulls, int first, int last);
 void tbycgr(Table* tp, Column* cp, float* vals, bool* nulls, int first, int last);
 void tbycgi(Table* tp, Column* cp, int* vals, bool* nulls, int first, int last);
 void tbycgs(Table* tp, Column* cp, short* vals, bool* nulls, int first, int last);
 void tbycgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first, int last);
+void tbycgt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last);
 void tbxcpb(Table* tp, Column* cp, const bool* vals, int first, int last);
 void tbxcpd(Table* tp, Column* cp, const double* vals, int first, int last);
 void tbxcpr(Table* tp, Column* cp, const float* vals, int first, int last);
