@@ -6,6 +6,7 @@
 // With a row selector the selected rows need not be consecutive table rows,
 // so the range is then handed over one row at a time: the caller's arrays
 // (last - first + 1 entries) are never overrun.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,30 @@ void tbcgtt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, in
       [&](int r, int at) { tbfagt(tp, cp, r, vals + at, maxch, 1, 1, nulls + at); });
 }
 
+void tbcgtt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last) {
+  std::string text;
+  get_range(
+      tp, cp, first, last, "tbcgtt",
+      [&](int f, int l, int at) {
+        switch (tp->type) {
+          case kRowOrdered: tbxcgt(tp, cp, vals + at, nulls + at, maxch, f, l); break;
+          case kColOrdered: tbycgt(tp, cp, vals + at, nulls + at, maxch, f, l); break;
+          default:  // text tables go through strings, row by row
+            for (int r = f; r <= l; ++r) {
+              text.clear();
+              tbzcgt(tp, cp, &text, nulls + at + (r - f), maxch, r, r);
+              copy_text(vals[at + (r - f)], text, maxch);
+            }
+            break;
+        }
+      },
+      [&](int r, int at) {
+        text.clear();
+        tbfagt(tp, cp, r, &text, maxch, 1, 1, nulls + at);
+        copy_text(vals[at], text, maxch);
+      });
+}
+
 // ---- puts ----------------------------------------------------------------------------
 
 void tbcptd(Table* tp, Column* cp, const double* vals, int first, int last) {
@@ -199,15 +224,25 @@ void tbcptb(Table* tp, Column* cp, const bool* vals, int first, int last) {
 // Every string is taken to at most maxch characters, whatever the storage.
 void tbcptt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last) {
   const long long n = static_cast<long long>(last) - first + 1;
-  std::vector<std::string> v(n > 0 && vals != nullptr ? static_cast<std::size_t>(n) : 0);
-  for (std::size_t k = 0; k < v.size(); ++k)
-    v[k] = vals[k].substr(0, static_cast<std::size_t>(maxch < 0 ? 0 : maxch));
+  const std::size_t count = n > 0 && vals != nullptr ? static_cast<std::size_t>(n) : 0;
+  const std::size_t cut = static_cast<std::size_t>(maxch < 0 ? 0 : maxch);
+  // The back ends see every value cut to maxch; a copy is made only when
+  // some value is longer.
+  std::vector<std::string> copy;
+  const std::string* v = vals;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (vals[k].size() <= cut) continue;
+    copy.assign(vals, vals + count);
+    for (std::string& s : copy) s.resize(std::min(s.size(), cut));
+    v = copy.data();
+    break;
+  }
   put_range(
       tp, cp, first, last, "tbcptt",
       [&](int f, int l, int at) {
-        TB_RANGE_ARM(tbxcpt, tbycpt, tbzcpt, tp, cp, v.data() + at, maxch, f, l)
+        TB_RANGE_ARM(tbxcpt, tbycpt, tbzcpt, tp, cp, v + at, maxch, f, l)
       },
-      [&](int r, int at) { tbfapt(tp, cp, r, v.data() + at, maxch, 1, 1); });
+      [&](int r, int at) { tbfapt(tp, cp, r, v + at, maxch, 1, 1); });
 }
 
 #undef TB_RANGE_ARM

@@ -70,6 +70,9 @@ int begin_put(Table* tp, int row) {
 
 int text_dtype(int t) { return t == kTyChar ? -1 : t; }
 
+// A text column: its cells are read and written as text without conversion.
+bool text_column(const Column* cp) { return cp->dtype < 0 || cp->dtype == kTyChar; }
+
 }  // namespace
 
 // 1-based char position of element elem of (row, column) in the table file.
@@ -163,7 +166,23 @@ void tbegtt(Table* tp, Column* cp, int row, std::string& text, int maxch) {
   tbsirow(tp, row, r);
   if (tp->type == kTextTable) { tbzgtt(tp, cp, r, text, maxch); return; }
   if (tp->type == kFitsTable) { tbfagt(tp, cp, r, &text, maxch, 1, 1); return; }
+  if (text_column(cp)) {  // the stored text as it is, already cut to maxch
+    tbegpt(tp, cp, tbeoff(tp, cp, r, 1), r, text, maxch);
+    return;
+  }
   text = raw_to_t(read_raw(tp, cp, r, maxch, "tbegtt"), cp->format, maxch);
+}
+
+void tbegtt(Table* tp, Column* cp, int row, char* buf, int maxch) {
+  need_table(tp, "tbegtt");
+  need_column(cp, "tbegtt");
+  int r = 0;
+  tbsirow(tp, row, r);
+  if ((tp->type == kRowOrdered || tp->type == kColOrdered) && text_column(cp))
+    return tbegpt(tp, cp, tbeoff(tp, cp, r, 1), r, buf, maxch);
+  std::string text;
+  tbegtt(tp, cp, row, text, maxch);
+  copy_text(buf, text, maxch);
 }
 
 // ---- puts ------------------------------------------------------------------------
@@ -228,6 +247,7 @@ void tbeptt(Table* tp, Column* cp, int row, std::string_view text) {
     return tbfapt(tp, cp, r, &s, static_cast<int>(s.size()), 1, 1);
   }
   if (!known_type(cp->dtype)) bad_dtype("tbeptt");
+  if (text_column(cp)) return tbeppt(tp, cp, tbeoff(tp, cp, r, 1), r, text);
   write_raw(tp, cp, r, raw_from_t(text, text_dtype(cp->dtype)));
 }
 

@@ -30,6 +30,17 @@ void write_at(Table* tp, int pos, const unsigned char* buf, long nchars) {
   vos::write(tp->fd, buf, nchars);
 }
 
+// Reads the text field of `cp` at `pos` into `buf` (2 * 1023 + 2 bytes);
+// returns the text's length: up to the first zero byte, at most maxch.
+std::size_t read_text(Table* tp, Column* cp, int pos, unsigned char* buf, int maxch) {
+  const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
+  read_at(tp, pos, buf, nchars, "tbegpt");
+  const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
+  const void* z = std::memchr(buf, 0, nbytes);
+  const std::size_t len = z ? static_cast<std::size_t>(static_cast<const unsigned char*>(z) - buf) : nbytes;
+  return std::min(len, static_cast<std::size_t>(std::max(maxch, 0)));
+}
+
 }  // namespace
 
 // Chars of one text element: the cell length for the old char type 2,
@@ -72,14 +83,16 @@ void tbegps(Table* tp, Column*, int pos, int, short& v) {
 // Reads a text element: the field's bytes up to the first zero byte, at
 // most maxch characters.
 void tbegpt(Table* tp, Column* cp, int pos, int, std::string& text, int maxch) {
-  const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
-  std::array<unsigned char, 2 * kMaxTextChars + 2> buf{};
-  read_at(tp, pos, buf.data(), nchars, "tbegpt");
-  const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
-  std::size_t len = 0;
-  while (len < nbytes && buf[len] != 0) ++len;
-  len = std::min(len, static_cast<std::size_t>(std::max(maxch, 0)));
-  text.assign(reinterpret_cast<const char*>(buf.data()), len);
+  std::array<unsigned char, 2 * kMaxTextChars + 2> buf;  // the read fills what is looked at
+  text.assign(reinterpret_cast<const char*>(buf.data()), read_text(tp, cp, pos, buf.data(), maxch));
+}
+
+void tbegpt(Table* tp, Column* cp, int pos, int, char* out, int maxch) {
+  std::array<unsigned char, 2 * kMaxTextChars + 2> buf;
+  const std::size_t len = read_text(tp, cp, pos, buf.data(), maxch);
+  if (out == nullptr) return;
+  std::memcpy(out, buf.data(), len);
+  out[len] = '\0';
 }
 
 void tbeppb(Table* tp, Column*, int pos, int, bool v) {
@@ -116,9 +129,11 @@ void tbepps(Table* tp, Column*, int pos, int, short v) {
 // when shorter (the rest of the field is zero).
 void tbeppt(Table* tp, Column* cp, int pos, int, std::string_view text) {
   const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
-  std::array<unsigned char, 2 * kMaxTextChars + 2> buf{};
-  const std::size_t len = std::min(text.size(), static_cast<std::size_t>(kMaxTextChars));
+  const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
+  std::array<unsigned char, 2 * kMaxTextChars + 2> buf;
+  const std::size_t len = std::min({text.size(), static_cast<std::size_t>(kMaxTextChars), nbytes});
   std::memcpy(buf.data(), text.data(), len);
+  std::memset(buf.data() + len, 0, nbytes - len);
   write_at(tp, pos, buf.data(), nchars);
 }
 

@@ -40,6 +40,7 @@ void tbegpr(Table* tp, Column* cp, int pos, int row, float& v);
 void tbegpi(Table* tp, Column* cp, int pos, int row, int& v);
 void tbegps(Table* tp, Column* cp, int pos, int row, short& v);
 void tbegpt(Table* tp, Column* cp, int pos, int row, std::string& text, int maxch);
+void tbegpt(Table* tp, Column* cp, int pos, int row, char* text, int maxch);  // maxch + 1 bytes
 void tbeppb(Table* tp, Column* cp, int pos, int row, bool v);
 void tbeppd(Table* tp, Column* cp, int pos, int row, double v);
 void tbeppr(Table* tp, Column* cp, int pos, int row, float v);
