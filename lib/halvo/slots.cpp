@@ -116,3 +116,15 @@ void slot_put(int slot, std::string_view s, std::size_t offset, std::size_t maxc
 extern "C" void* c_VosString(ptrdiff_t p) { return vos::char_element(p); }
 
 extern "C" ptrdiff_t c_VosPointer(const void* address) { return vos::char_index(address); }
+
+std::string& slot_scratch(int slot) {
+  static std::string s[CH2I_nslots];
+  if (slot < 1 || slot >= CH2I_nslots) halvofl(1, "Bad string slot");
+  return s[slot];
+}
+
+std::vector<std::string>& slot_scratch_array(int slot) {
+  static std::vector<std::string> s[CH2I_nslots];
+  if (slot < 1 || slot >= CH2I_nslots) halvofl(1, "Bad string slot");
+  return s[slot];
+}

@@ -7,7 +7,7 @@ using namespace xtables;
 
 TablePtr c_tbtopn(const char* tablename, int iomode, TablePtr templt) {
   tbl::Table* tp = nullptr;
-  run([&] { tp = tbl::tbtopn(in(tablename, 1), iomode, T(templt)); });
+  run([&] { tp = tbl::tbtopn(in(tablename), iomode, T(templt)); });
   return P(tp);
 }
 
@@ -30,7 +30,7 @@ void c_tbtnam(TablePtr tp, char* tblname, int maxch) {
 
 void c_tbtext(const char* inname, char* outname, int maxch) {
   Out out(2, maxch);
-  run([&] { tbl::tbtext(in(inname, 1), out.value, maxch); });
+  run([&] { tbl::tbtext(in(inname), out.value, maxch); });
   out.deliver(outname);
 }
 
@@ -41,7 +41,7 @@ void c_tbtchs(TablePtr tp, int maxpar, int maxcols, int rowlen, int allrows) {
 int c_tbparse(const char* tablename, char* fname, char* brackets, int maxch, int* hdu) {
   Out f(2, maxch), b(3, maxch);
   int n = 0, h = hdu ? *hdu : -1;
-  run([&] { n = tbl::tbparse(in(tablename, 1), f.value, b.value, maxch, h); });
+  run([&] { n = tbl::tbparse(in(tablename), f.value, b.value, maxch, h); });
   if (hdu) *hdu = h;
   f.deliver(fname);
   b.deliver(brackets);
@@ -71,9 +71,9 @@ void c_tbcdef(TablePtr tp, ColumnPtr* colptr, const char* const* colname,
               const int* lendata, int numcols) {
   run([&] {
     const std::size_t n = nch(numcols);
-    std::vector<std::string> names = in_array(colname, tbl::kSzColText, n, 1);
-    std::vector<std::string> units = in_array(colunits, tbl::kSzColText, n, 2);
-    std::vector<std::string> fmts = in_array(colfmt, tbl::kSzColText, n, 3);
+    const auto& names = in_array(colname, tbl::kSzColText, n, 1);
+    const auto& units = in_array(colunits, tbl::kSzColText, n, 2);
+    const auto& fmts = in_array(colfmt, tbl::kSzColText, n, 3);
     tbl::tbcdef(T(tp), C(colptr), names.data(), units.data(), fmts.data(), datatype, lendata,
                 numcols);
   });
@@ -83,7 +83,7 @@ void c_tbcdef1(TablePtr tp, ColumnPtr* colptr, const char* colname, const char* 
                const char* colfmt, int datatype, int nelem) {
   tbl::Column* cp = colptr ? C(*colptr) : nullptr;
   run([&] {
-    std::string name = in(colname, 1), units = in(colunits, 2), fmt = in(colfmt, 3);
+    std::string name = in(colname), units = in(colunits), fmt = in(colfmt);
     tbl::tbcdef1(T(tp), cp, name, units, fmt, datatype, nelem);
   });
   if (colptr) *colptr = P(cp);
@@ -91,14 +91,14 @@ void c_tbcdef1(TablePtr tp, ColumnPtr* colptr, const char* colname, const char* 
 
 void c_tbcfnd(TablePtr tp, const char* const* colname, ColumnPtr* colptr, int numcols) {
   run([&] {
-    std::vector<std::string> names = in_array(colname, tbl::kSzColText, nch(numcols), 1);
+    const auto& names = in_array(colname, tbl::kSzColText, nch(numcols), 1);
     tbl::tbcfnd(T(tp), names.data(), C(colptr), numcols);
   });
 }
 
 void c_tbcfnd1(TablePtr tp, const char* colname, ColumnPtr* colptr) {
   tbl::Column* cp = colptr ? C(*colptr) : nullptr;
-  run([&] { tbl::tbcfnd1(T(tp), in(colname, 1), cp); });
+  run([&] { tbl::tbcfnd1(T(tp), in(colname), cp); });
   if (colptr) *colptr = P(cp);
 }
 
@@ -130,15 +130,15 @@ void c_tbcigt(ColumnPtr cp, int param, char* outstr, int maxch) {
 }
 
 void c_tbcnam(TablePtr tp, ColumnPtr cp, const char* colname) {
-  run([&] { tbl::tbcnam(T(tp), C(cp), in(colname, 1)); });
+  run([&] { tbl::tbcnam(T(tp), C(cp), in(colname)); });
 }
 
 void c_tbcnit(TablePtr tp, ColumnPtr cp, const char* colunits) {
-  run([&] { tbl::tbcnit(T(tp), C(cp), in(colunits, 1)); });
+  run([&] { tbl::tbcnit(T(tp), C(cp), in(colunits)); });
 }
 
 void c_tbcfmt(TablePtr tp, ColumnPtr cp, const char* colfmt) {
-  run([&] { tbl::tbcfmt(T(tp), C(cp), in(colfmt, 1)); });
+  run([&] { tbl::tbcfmt(T(tp), C(cp), in(colfmt)); });
 }
 
 ColumnPtr c_tbcnum(TablePtr tp, int colnum) {
@@ -157,82 +157,82 @@ ColSelectorPtr c_tbcdes(TablePtr tp, ColumnPtr cp) {
 
 int c_tbhgtb(TablePtr tp, const char* keyword) {
   bool v = false;
-  run([&] { v = tbl::tbhgtb(T(tp), in(keyword, 1)); });
+  run([&] { v = tbl::tbhgtb(T(tp), in(keyword)); });
   return v ? 1 : 0;
 }
 
 int c_tbhgti(TablePtr tp, const char* keyword) {
   int v = 0;
-  run([&] { v = tbl::tbhgti(T(tp), in(keyword, 1)); });
+  run([&] { v = tbl::tbhgti(T(tp), in(keyword)); });
   return v;
 }
 
 float c_tbhgtr(TablePtr tp, const char* keyword) {
   float v = 0;
-  run([&] { v = tbl::tbhgtr(T(tp), in(keyword, 1)); });
+  run([&] { v = tbl::tbhgtr(T(tp), in(keyword)); });
   return v;
 }
 
 double c_tbhgtd(TablePtr tp, const char* keyword) {
   double v = 0;
-  run([&] { v = tbl::tbhgtd(T(tp), in(keyword, 1)); });
+  run([&] { v = tbl::tbhgtd(T(tp), in(keyword)); });
   return v;
 }
 
 void c_tbhgtt(TablePtr tp, const char* keyword, char* text, int maxch) {
   Out out(2, maxch);
-  run([&] { tbl::tbhgtt(T(tp), in(keyword, 1), out.value, maxch); });
+  run([&] { tbl::tbhgtt(T(tp), in(keyword), out.value, maxch); });
   out.deliver(text);
 }
 
 void c_tbhgcm(TablePtr tp, const char* keyword, char* comment, int maxch) {
   Out out(2, maxch);
-  run([&] { tbl::tbhgcm(T(tp), in(keyword, 1), out.value, maxch); });
+  run([&] { tbl::tbhgcm(T(tp), in(keyword), out.value, maxch); });
   out.deliver(comment);
 }
 
 void c_tbhadb(TablePtr tp, const char* keyword, int value) {
-  run([&] { tbl::tbhadb(T(tp), in(keyword, 1), value != 0); });
+  run([&] { tbl::tbhadb(T(tp), in(keyword), value != 0); });
 }
 void c_tbhadd(TablePtr tp, const char* keyword, double value) {
-  run([&] { tbl::tbhadd(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhadd(T(tp), in(keyword), value); });
 }
 void c_tbhadi(TablePtr tp, const char* keyword, int value) {
-  run([&] { tbl::tbhadi(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhadi(T(tp), in(keyword), value); });
 }
 void c_tbhadr(TablePtr tp, const char* keyword, float value) {
-  run([&] { tbl::tbhadr(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhadr(T(tp), in(keyword), value); });
 }
 void c_tbhptb(TablePtr tp, const char* keyword, int value) {
-  run([&] { tbl::tbhptb(T(tp), in(keyword, 1), value != 0); });
+  run([&] { tbl::tbhptb(T(tp), in(keyword), value != 0); });
 }
 void c_tbhptd(TablePtr tp, const char* keyword, double value) {
-  run([&] { tbl::tbhptd(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhptd(T(tp), in(keyword), value); });
 }
 void c_tbhpti(TablePtr tp, const char* keyword, int value) {
-  run([&] { tbl::tbhpti(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhpti(T(tp), in(keyword), value); });
 }
 void c_tbhptr(TablePtr tp, const char* keyword, float value) {
-  run([&] { tbl::tbhptr(T(tp), in(keyword, 1), value); });
+  run([&] { tbl::tbhptr(T(tp), in(keyword), value); });
 }
 
 void c_tbhadt(TablePtr tp, const char* keyword, const char* text) {
   run([&] {
-    std::string kw = in(keyword, 1), value = in(text, 2);
+    std::string kw = in(keyword), value = in(text);
     tbl::tbhadt(T(tp), kw, value);
   });
 }
 
 void c_tbhptt(TablePtr tp, const char* keyword, const char* text) {
   run([&] {
-    std::string kw = in(keyword, 1), value = in(text, 2);
+    std::string kw = in(keyword), value = in(text);
     tbl::tbhptt(T(tp), kw, value);
   });
 }
 
 void c_tbhpcm(TablePtr tp, const char* keyword, const char* comment) {
   run([&] {
-    std::string kw = in(keyword, 1), value = in(comment, 2);
+    std::string kw = in(keyword), value = in(comment);
     tbl::tbhpcm(T(tp), kw, value);
   });
 }

@@ -34,9 +34,8 @@ void c_tbegts(TablePtr tp, ColumnPtr cp, int row, short* buffer) {
 }
 
 void c_tbegtt(TablePtr tp, ColumnPtr cp, int row, char* buffer, int maxch) {
-  Out out(1, maxch);
-  run([&] { tbl::tbegtt(T(tp), C(cp), row, out.value, maxch); });
-  out.deliver(buffer);
+  if (buffer) buffer[0] = '\0';  // what a failed call leaves
+  run([&] { tbl::tbegtt(T(tp), C(cp), row, buffer, maxch); });
 }
 
 void c_tbeptb(TablePtr tp, ColumnPtr cp, int row, int buffer) {
@@ -55,5 +54,5 @@ void c_tbepts(TablePtr tp, ColumnPtr cp, int row, short buffer) {
   run([&] { tbl::tbepts(T(tp), C(cp), row, buffer); });
 }
 void c_tbeptt(TablePtr tp, ColumnPtr cp, int row, const char* buffer) {
-  run([&] { tbl::tbeptt(T(tp), C(cp), row, in(buffer, 1)); });
+  run([&] { tbl::tbeptt(T(tp), C(cp), row, in_view(buffer)); });
 }

@@ -1,11 +1,22 @@
-// The frame every c_ entry point follows: output slots sized, the error
-// state cleared, the table routine called inside an error-catching block
-// with its strings taken from the slots, a caught error captured into the
-// error state, and the output strings converted back (also after an error).
+// The frame every c_ entry point follows: the error state cleared, the
+// table routine called inside an error-catching block with the caller's
+// strings, a caught error captured into the error state, and the output
+// strings delivered into the caller's buffers (also after an error).
+//
+// Strings cross by their string slot's number but not through the slot's
+// 16-bit buffer: widening the caller's bytes into the slot and narrowing
+// them back (signed widening, low byte kept, both stopping at the
+// terminator, at most maxch characters) gives back exactly the bytes the
+// caller passed, so the entries hand over those bytes directly.  Each slot
+// keeps scratch strings between calls, so that a call allocates nothing
+// once the strings have been that long before (one thread, as the slots).
 #pragma once
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "halvo/c_tables.h"
@@ -45,50 +56,46 @@ void run(F&& body) {
   if (vos::error_pending()) set_halvoerr();
 }
 
-// A string in: widened into its slot, then read back for the routine.
-inline std::string in(const char* s, int slot) {
-  char2vos(s, slot);
-  return slot_string(slot);
-}
+// A string in: the caller's bytes up to the NUL (none for a null pointer).
+inline std::string in(const char* s) { return s ? std::string(s) : std::string(); }
+inline std::string_view in_view(const char* s) { return s ? std::string_view(s) : std::string_view(); }
 
-// A string array in of count strings cut to maxch.
-inline std::vector<std::string> in_array(const char* const* s, std::size_t maxch, std::size_t count,
-                                         int slot) {
-  std::vector<std::string> v(count);
-  if (count == 0) return v;
-  twodchar2vos(s, maxch, count, slot);
-  for (std::size_t i = 0; i < count; ++i) v[i] = slot_string(slot, i * (maxch + 1));
+// A string array in of count strings, each cut to maxch (a null pointer is
+// an empty string); valid until the slot is used again.
+inline const std::vector<std::string>& in_array(const char* const* s, std::size_t maxch,
+                                                std::size_t count, int slot) {
+  std::vector<std::string>& v = slot_scratch_array(slot);
+  v.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* p = s ? s[i] : nullptr;
+    if (p) v[i].assign(p, strnlen(p, maxch));
+    else v[i].clear();
+  }
   return v;
 }
 
-// A string out: the slot is sized before the call (step 1); `value` is what
-// the routine produced; deliver() converts it into the caller's buffer.
+// A string out: `value` (the slot's scratch string, emptied) is what the
+// routine produced; deliver() puts it into the caller's buffer as the
+// narrowing of a slot does (at most maxch characters, stopping at a NUL).
 struct Out {
-  int slot;
-  std::size_t maxch;
-  std::string value;
-  Out(int s, int m) : slot(s), maxch(nch(m)) {
-    CH2I_chk_buffer(slot, maxch);
-    slot_put(slot, "", 0, 0);
-  }
-  void deliver(char* buf) {
-    slot_put(slot, value, 0, maxch);
-    vos2char(buf, maxch, slot);
-  }
+  int maxch;
+  std::string& value;
+  Out(int slot, int m) : maxch(m), value(slot_scratch(slot)) { value.clear(); }
+  void deliver(char* buf) { tbl::copy_text(buf, value, maxch); }
 };
 
 // A string array out of count buffers of maxch + 1 bytes.
 struct OutArray {
-  int slot;
-  std::size_t maxch, count;
-  std::vector<std::string> value;
-  OutArray(int s, int m, std::size_t n) : slot(s), maxch(nch(m)), count(n), value(n) {
-    if (count > 0) CH2I_chk_buffer(slot, (maxch + 1) * count);
+  int maxch;
+  std::size_t count;
+  std::vector<std::string>& value;
+  OutArray(int slot, int m, std::size_t n) : maxch(m), count(n), value(slot_scratch_array(slot)) {
+    value.resize(count);
+    for (std::string& v : value) v.clear();
   }
   void deliver(char* const* bufs) {
-    if (count == 0) return;
-    for (std::size_t i = 0; i < count; ++i) slot_put(slot, value[i], i * (maxch + 1), maxch);
-    vos2twodchar(bufs, maxch, count, slot);
+    if (bufs == nullptr) return;
+    for (std::size_t i = 0; i < count; ++i) tbl::copy_text(bufs[i], value[i], maxch);
   }
 };
 

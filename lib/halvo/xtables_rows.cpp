@@ -1,7 +1,8 @@
 // Entry points for whole-table operations, array elements, rows and column
 // ranges.  Arrays of the caller's scalar types are handed to the table
 // routines in place; 32-bit bools and null flags cross through bool arrays
-// of the same length; string arrays cross through their slot.
+// of the same length; string arrays cross by their slot (xtables_frame.h).
+#include <cstring>
 #include <memory>
 
 #include "tablelib/tbbackend.h"
@@ -45,23 +46,23 @@ struct Bools {
 
 void c_tbtcpy(const char* inname, const char* outname) {
   run([&] {
-    std::string a = in(inname, 1), b = in(outname, 2);
+    std::string a = in(inname), b = in(outname);
     tbl::tbtcpy(a, b);
   });
 }
 
 void c_tbtren(const char* inname, const char* outname) {
   run([&] {
-    std::string a = in(inname, 1), b = in(outname, 2);
+    std::string a = in(inname), b = in(outname);
     tbl::tbtren(a, b);
   });
 }
 
-void c_tbtdel(const char* tablename) { run([&] { tbl::tbtdel(in(tablename, 1)); }); }
+void c_tbtdel(const char* tablename) { run([&] { tbl::tbtdel(in(tablename)); }); }
 
 int c_tbtacc(const char* tablename) {
   int v = 0;
-  run([&] { v = tbl::tbtacc(in(tablename, 1)); });
+  run([&] { v = tbl::tbtacc(in(tablename)); });
   return v;
 }
 
@@ -77,7 +78,7 @@ void c_tbtsrt(TablePtr tp, int numcols, const ColumnPtr* colptr, int fold, int n
 void c_tbfpri(const char* inname, const char* outname, int* copied) {
   int c = copied ? *copied : 0;
   run([&] {
-    std::string a = in(inname, 1), b = in(outname, 2);
+    std::string a = in(inname), b = in(outname);
     tbl::tbfpri(a, b, c);
   });
   if (copied) *copied = c;
@@ -183,7 +184,7 @@ void c_tbaptt(TablePtr tp, ColumnPtr cp, int row, const char* const* cbuf, int m
               int nelem) {
   run([&] {
     need_array(cbuf, nch(nelem), "tbaptt");
-    std::vector<std::string> v = in_array(cbuf, nch(maxch), nch(nelem), 1);
+    const auto& v = in_array(cbuf, nch(maxch), nch(nelem), 1);
     tbl::tbaptt(T(tp), C(cp), row, v.data(), maxch, first, nelem);
   });
 }
@@ -300,7 +301,7 @@ void c_tbrptt(TablePtr tp, const ColumnPtr* colptr, const char* const* buffer, i
   run([&] {
     need_array(colptr, nch(numcols), "tbrptt");
     need_array(buffer, nch(numcols), "tbrptt");
-    std::vector<std::string> v = in_array(buffer, nch(lenstring), nch(numcols), 1);
+    const auto& v = in_array(buffer, nch(lenstring), nch(numcols), 1);
     tbl::tbrptt(T(tp), C(colptr), v.data(), lenstring, numcols, row);
   });
 }
@@ -388,11 +389,25 @@ void c_tbcgts(TablePtr tp, ColumnPtr cp, short* buffer, int* nullflag, int first
 
 void c_tbcgtt(TablePtr tp, ColumnPtr cp, char** buffer, int* nullflag, int lenstring,
               int firstrow, int lastrow) {
-  OutArray out(1, lenstring, range_count(firstrow, lastrow));
-  col_get(buffer, nullflag, firstrow, lastrow, "tbcgtt", [&](bool* nulls) {
-    tbl::tbcgtt(T(tp), C(cp), out.value.data(), nulls, lenstring, firstrow, lastrow);
+  // The values go straight into the caller's buffers.  An element the
+  // routine does not reach (it failed first) must still come back as an
+  // empty string with a zero flag: the flags start with a byte no routine
+  // stores into a bool, and those still holding it are settled after.
+  constexpr unsigned char kUnreached = 0xA5;
+  const std::size_t n = range_count(firstrow, lastrow);
+  std::unique_ptr<bool[]> nulls(new bool[n > 0 ? n : 1]);
+  unsigned char* mark = reinterpret_cast<unsigned char*>(nulls.get());
+  std::memset(mark, kUnreached, n);
+  run([&] {
+    need_array(buffer, n, "tbcgtt");
+    need_array(nullflag, n, "tbcgtt");
+    tbl::tbcgtt(T(tp), C(cp), buffer, nulls.get(), lenstring, firstrow, lastrow);
   });
-  if (buffer != nullptr) out.deliver(buffer);
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool reached = mark[i] != kUnreached;
+    if (!reached && buffer != nullptr && buffer[i] != nullptr) buffer[i][0] = '\0';
+    if (nullflag != nullptr) nullflag[i] = reached && nulls[i] ? 1 : 0;
+  }
 }
 
 void c_tbcptb(TablePtr tp, ColumnPtr cp, const int* buffer, int firstrow, int lastrow) {
@@ -437,7 +452,7 @@ void c_tbcptt(TablePtr tp, ColumnPtr cp, const char* const* buffer, int lenstrin
   run([&] {
     const std::size_t n = range_count(firstrow, lastrow);
     need_array(buffer, n, "tbcptt");
-    std::vector<std::string> v = in_array(buffer, nch(lenstring), n, 1);
+    const auto& v = in_array(buffer, nch(lenstring), n, 1);
     tbl::tbcptt(T(tp), C(cp), v.data(), lenstring, firstrow, lastrow);
   });
 }

@@ -1,8 +1,9 @@
 // The entries for rows, column ranges, array elements and whole tables, used
 // only through c_tables.h: values and 32-bit bools and null flags cross in
-// place, string arrays through their slot, and every failure becomes the
-// error state.
+// place, string arrays into the caller's buffers, and every failure becomes
+// the error state.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -202,3 +203,100 @@ TEST_F(Entries, WholeTables) {
 }
 
 }  // namespace
+
+// Text read into the caller's buffers, a range at once (c_tbcgtt) or a
+// cell at a time (c_tbegtt), agrees with the row entry in every storage
+// type, cut to maxch with the empty cells flagged.
+TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
+  c_vosinit();
+  char tmpl[] = "/tmp/halvostoreXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  struct Store {
+    const char* file;
+    int type;  // table parameter 5; 0: from the name
+  };
+  const Store stores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
+  const char* values[] = {"abcdefghijkl", "", "xy"};
+  for (const Store& s : stores) {
+    SCOPED_TRACE(s.file);
+    const std::string name = dir + "/" + s.file;
+    TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
+    if (s.type != 0) c_tbpset(tp, 5, s.type);
+    ColumnPtr t = 0, n = 0;
+    c_tbcdef1(tp, &t, "T", "", "", -12, 1);
+    c_tbcdef1(tp, &n, "N", "", "", TBL_TY_INT, 1);
+    c_tbtcre(tp);
+    c_tbcptt(tp, t, values, 12, 1, 3);
+    const int nums[] = {1, 2, 3};
+    c_tbcpti(tp, n, nums, 1, 3);
+    c_tbtclo(tp);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+
+    tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, 0);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    t = c_tbcnum(tp, 1);
+    char range[3][5], cell[5];
+    char* bufs[] = {range[0], range[1], range[2]};
+    int flags[3] = {-1, -1, -1};
+    c_tbcgtt(tp, t, bufs, flags, 4, 1, 3);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    for (int r = 1; r <= 3; ++r) {
+      char row[5];
+      char* rowbuf[] = {row};
+      int rowflag = -1;
+      c_tbrgtt(tp, &t, rowbuf, &rowflag, 4, 1, r);
+      ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+      c_tbegtt(tp, t, r, cell, 4);
+      ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+      EXPECT_STREQ(range[r - 1], row) << "row " << r;
+      EXPECT_EQ(flags[r - 1], rowflag) << "row " << r;
+      EXPECT_STREQ(cell, row) << "row " << r;
+      c_tbegtt(tp, t, r, nullptr, 4);  // no buffer: nothing to fill, no failure
+      EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
+    }
+    if (s.type != 0) {
+      EXPECT_STREQ(range[0], "abcd");
+      EXPECT_STREQ(range[1], "");
+      EXPECT_EQ(flags[1], 1);
+      EXPECT_STREQ(range[2], "xy");
+    }
+    c_tbtclo(tp);
+  }
+  std::string cmd = "rm -rf " + dir;
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+// A range read that fails part-way leaves the elements it reached and
+// gives empty strings with zero flags for the rest.
+TEST_F(Entries, FailedTextRangeEmptiesWhatItDidNotReach) {
+  const char* tv[] = {"one", "two", "three", "four", "five"};
+  c_tbcptt(tp_, t_, tv, 8, 1, 5);
+  OK();
+  const long rowbytes = 2L * c_tbpsta(tp_, 8);  // allocated row length in 2-byte units
+  c_tbtclo(tp_);
+  tp_ = 0;
+  OK();
+  // Rows 4 and 5 end the file: keep one unit of row 4.
+  struct stat st;
+  ASSERT_EQ(::stat(name_.c_str(), &st), 0);
+  ASSERT_EQ(::truncate(name_.c_str(), st.st_size - 2 * rowbytes + 2), 0);
+  tp_ = c_tbtopn(name_.c_str(), TBL_READ_ONLY, 0);
+  OK();
+  char b[5][9];
+  char* bufs[5];
+  for (int i = 0; i < 5; ++i) {
+    std::strcpy(b[i], "zzzz");
+    bufs[i] = b[i];
+  }
+  int flags[5] = {-1, -1, -1, -1, -1};
+  c_tbcgtt(tp_, c_tbcnum(tp_, 4), bufs, flags, 8, 1, 5);
+  EXPECT_EQ(c_voserr(), 1);
+  EXPECT_STREQ(c_voserrmsg(), "tbcgtt:  unexpected end of file");
+  EXPECT_STREQ(b[0], "one");
+  EXPECT_STREQ(b[2], "three");
+  EXPECT_EQ(flags[2], 0);
+  for (int i = 3; i < 5; ++i) {
+    EXPECT_STREQ(b[i], "") << i;
+    EXPECT_EQ(flags[i], 0) << i;
+  }
+}

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // ---- error state ---------------------------------------------------------
 inline constexpr int halvomsglen = 255;       // longest message taken
@@ -48,6 +49,12 @@ void vos2twodchar(char* const* strings, std::size_t maxch, std::size_t count, in
 // there (cut to maxch, ended by 0; the slot must already be large enough).
 std::string slot_string(int slot, std::size_t offset = 0);
 void slot_put(int slot, std::string_view s, std::size_t offset, std::size_t maxch);
+
+// Scratch kept between calls for the strings an entry hands over in slot
+// 1 to 4 without going through its 16-bit buffer (see xtables_frame.h): one
+// string, or an array of strings.
+std::string& slot_scratch(int slot);
+std::vector<std::string>& slot_scratch_array(int slot);
 
 // ---- exception hooks and the binding's error action --------------------------
 // Posts halvoxh for the exceptions 501, 503, 502 and 504 and resets the
