@@ -1,14 +1,18 @@
-// Row-ordered binary tables (.tab) of the tool's output shape, 10^5 rows of
-// four text columns of 26, 18, 50 and 68 characters, through the c_ entry
-// points that callers use, each beside the plainest way to move the same
-// file bytes in the same run:
-//   TabCellPuts    c_tbtopn, c_tbcdef1, c_tbtcre, c_tbeptt for every cell,
-//                  c_tbtclo  vs  write() of the finished file in 64 KiB chunks
-//   TabCellGets    c_tbtopn, c_tbegtt for every cell, c_tbtclo  vs  read()
-//   TabColumnPuts  the same table made with one c_tbcptt per column  vs  write()
-//   TabColumnGets  every column read with one c_tbcgtt  vs  read()
-// Every file the entry points write is compared with the cell-put reference
-// and every value read with the cells put, outside the timed part.
+// Binary tables of the tool's output shape, 10^5 rows of four text columns
+// of 26, 18, 50 and 68 characters, through the c_ entry points that callers
+// use, each beside the plainest way to move the same file bytes in the same
+// run (the finished file written with write() or read with read() in 64 KiB
+// chunks).  Row-ordered (.tab, the tool's own) and column-ordered tables:
+//   RowCellPuts     c_tbtopn, c_tbcdef1, c_tbtcre, c_tbeptt for every cell,
+//                   c_tbtclo  vs  write()
+//   RowCellGets     c_tbtopn, c_tbegtt for every cell, c_tbtclo  vs  read()
+//   ColColumnPuts   a column-ordered table of 10^5 allocated rows made with
+//                   one c_tbcptt per column  vs  write()
+//   ColColumnGets   every column of it read with one c_tbcgtt  vs  read()
+//   RowColumnPuts, RowColumnGets  the same on the row-ordered table, where
+//                   each column is spread over the whole file (no goal)
+// Every file the entry points write is compared with a reference made by
+// cell puts, and every value read with the cells put, outside the timed part.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -79,29 +83,35 @@ void check(bool ok, const char* what) {
   std::exit(1);
 }
 
+// Table types (table parameter 5) and the parameter of the allocated rows.
+constexpr int kRowOrdered = 11, kColOrdered = 12;
+constexpr int kParType = 5, kParAllRows = 3;
+
 // A new table of the tool's four columns, created; `cols` receives them.
-TablePtr create(const std::string& name, ColumnPtr* cols) {
+TablePtr create(const std::string& name, int type, ColumnPtr* cols) {
   std::remove(name.c_str());
   TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
+  c_tbpset(tp, kParType, type);
+  if (type == kColOrdered) c_tbpset(tp, kParAllRows, kRows);
   for (int c = 0; c < kCols; ++c) c_tbcdef1(tp, &cols[c], kNames[c], "", "", -kWidths[c], 1);
   c_tbtcre(tp);
   check(true, "create");
   return tp;
 }
 
-void put_cells(const std::string& name) {
+void put_cells(const std::string& name, int type) {
   const Cells& k = cells();
   ColumnPtr cols[kCols];
-  TablePtr tp = create(name, cols);
+  TablePtr tp = create(name, type, cols);
   for (int r = 1; r <= kRows; ++r)
     for (int c = 0; c < kCols; ++c) c_tbeptt(tp, cols[c], r, k.ptr[c][std::size_t(r - 1)]);
   c_tbtclo(tp);
 }
 
-void put_columns(const std::string& name) {
+void put_columns(const std::string& name, int type) {
   const Cells& k = cells();
   ColumnPtr cols[kCols];
-  TablePtr tp = create(name, cols);
+  TablePtr tp = create(name, type, cols);
   for (int c = 0; c < kCols; ++c) c_tbcptt(tp, cols[c], k.ptr[c].data(), kWidths[c], 1, kRows);
   c_tbtclo(tp);
 }
@@ -172,24 +182,26 @@ std::size_t read_plain(const std::string& path, std::vector<char>& buf) {
   return total;
 }
 
-// The reference table (made once with cell puts) and its bytes.
-const std::string& reference() {
-  static const std::string bytes = [] {
+// The reference table of each type (made once with cell puts), its bytes.
+const std::string& reference(int type) {
+  static std::string bytes[2];
+  std::string& b = bytes[type == kColOrdered];
+  if (b.empty()) {
     const std::string name = scratch("ref");
-    put_cells(name);
-    std::string b = slurp(name);
+    put_cells(name, type);
+    b = slurp(name);
     std::remove(name.c_str());
-    return b;
-  }();
-  return bytes;
+  }
+  return b;
 }
 
-void Puts(benchmark::State& state, void (*put)(const std::string&), const char* what, double goal) {
+void Puts(benchmark::State& state, void (*put)(const std::string&, int), int type, const char* what,
+          double goal) {
   const std::string ours = scratch("ours"), raw = scratch("raw");
-  const std::string& bytes = reference();
+  const std::string& bytes = reference(type);
   bench::Pair pair(goal);
   for (auto _ : state) {
-    state.SetIterationTime(pair.ours([&] { put(ours); }));
+    state.SetIterationTime(pair.ours([&] { put(ours, type); }));
     check(slurp(ours) == bytes, what);
     pair.base([&] { write_plain(raw, bytes); });
   }
@@ -199,9 +211,9 @@ void Puts(benchmark::State& state, void (*put)(const std::string&), const char* 
   std::remove(raw.c_str());
 }
 
-void Gets(benchmark::State& state, void (*get)(const std::string&, Out&, bool), double goal) {
+void Gets(benchmark::State& state, void (*get)(const std::string&, Out&, bool), int type, double goal) {
   const std::string name = scratch("get");
-  write_plain(name, reference());
+  write_plain(name, reference(type));
   Out out;
   get(name, out, true);
   std::vector<char> buf(kChunk);
@@ -216,16 +228,20 @@ void Gets(benchmark::State& state, void (*get)(const std::string&, Out&, bool), 
   std::remove(name.c_str());
 }
 
-// The last argument of each is its goal ratio.
-void TabCellPuts(benchmark::State& state) { Puts(state, put_cells, "c_tbeptt", 15); }
-void TabCellGets(benchmark::State& state) { Gets(state, get_cells, 15); }
-void TabColumnPuts(benchmark::State& state) { Puts(state, put_columns, "c_tbcptt", 3); }
-void TabColumnGets(benchmark::State& state) { Gets(state, get_columns, 3); }
+// The last argument of each is its goal ratio (0: none).
+void RowCellPuts(benchmark::State& state) { Puts(state, put_cells, kRowOrdered, "c_tbeptt", 15); }
+void RowCellGets(benchmark::State& state) { Gets(state, get_cells, kRowOrdered, 15); }
+void ColColumnPuts(benchmark::State& state) { Puts(state, put_columns, kColOrdered, "c_tbcptt", 3); }
+void ColColumnGets(benchmark::State& state) { Gets(state, get_columns, kColOrdered, 3); }
+void RowColumnPuts(benchmark::State& state) { Puts(state, put_columns, kRowOrdered, "c_tbcptt", 0); }
+void RowColumnGets(benchmark::State& state) { Gets(state, get_columns, kRowOrdered, 0); }
 
-BENCHMARK(TabCellPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(TabCellGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(TabColumnPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(TabColumnGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RowCellPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RowCellGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(ColColumnPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(ColColumnGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RowColumnPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RowColumnGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
