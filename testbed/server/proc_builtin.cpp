@@ -39,13 +39,14 @@ void echo_params(const ProcEnv&, ProcCall& call, ProcReply& r) {
   }
   proc_result(r, rs);
   r.status = static_cast<std::int32_t>(int_param(call, "@status", static_cast<std::size_t>(-1), 0));
+  r.echo_inputs = true;
 }
 
 void run_sql(const ProcEnv& env, ProcCall& call, ProcReply& r) {
   std::string text = param_text(call, "@sql", 0);
   std::vector<std::pair<std::string, BindValue>> binds;
   for (const ParamValue& p : call.params)
-    if (!p.name.empty() && !is(p, "@sql")) binds.emplace_back(p.name[0] == '@' ? p.name : "@" + p.name, bind_value(p.format, p.data));
+    if (!p.name.empty() && !is(p, "@sql") && !is(p, "@status")) binds.emplace_back(p.name[0] == '@' ? p.name : "@" + p.name, bind_value(p.format, p.data));
   std::vector<Tok> toks;
   std::string error;
   if (!tokenize(text, toks, error)) {
@@ -75,6 +76,7 @@ void run_sql(const ProcEnv& env, ProcCall& call, ProcReply& r) {
       last = std::move(rs);
     }
   }
+  r.status = static_cast<std::int32_t>(int_param(call, "@status", static_cast<std::size_t>(-1), 0));
   // Output parameters take the columns of their names from the last row.
   for (ParamValue& p : call.params) {
     if (!(p.status & 1) || last.rows.empty()) continue;
@@ -120,6 +122,11 @@ void raise_event(const ProcEnv& env, ProcCall& call, ProcReply& r) {
   for (std::size_t i = 0; i < call.params.size(); ++i) {
     const ParamValue& p = call.params[i];
     if (is(p, "@name") || (i == 0 && !named_first && p.name.empty())) continue;
+    if (is(p, "@message")) {
+      auto text = value_text(p.format, p.data);
+      put_message(b, false, 0, 1, 10, text ? *text : std::string(), env.cfg.server_name, "raise_event", 1);
+      continue;
+    }
     ParamValue e = p;
     e.status = 0;
     put_returnvalue(b, e);

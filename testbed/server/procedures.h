@@ -18,21 +18,23 @@
 // Procedures for exercising calls (proc_builtin.cpp):
 //   echo_params any parameters...
 //       a row per parameter (name, type, length, value as the server read
-//       it); output parameters come back unchanged; the return status is
-//       the int parameter @status, else 0
+//       it); every parameter comes back as a returned parameter, the
+//       input ones with status 0 (which the client does not number),
+//       unchanged; the return status is the int parameter @status, else 0
 //   run_sql @sql = statements, any parameters...
 //       runs the statements with the other parameters bound by name
 //       (@name in the text); each result set is sent; an output parameter
 //       receives the column of its name (without "@") of the last row of
-//       the last result set
+//       the last result set; the return status is the int parameter
+//       @status, else 0
 //   raise_error @number = n, @severity = s, @message = text [, @status = n]
 //       an error message from the procedure; return status @status, else -6
 //   watch_event @name = event
 //       registers the session for the event (events.h)
-//   raise_event @name = event, any parameters...
+//   raise_event @name = event, [@message = text,] any parameters...
 //       notifies every registered session; the other parameters are the
-//       notification's parameters; the return status is the number of
-//       sessions notified
+//       notification's parameters, @message an informational message in
+//       it; the return status is the number of sessions notified
 #pragma once
 
 #include <cstdint>
@@ -58,6 +60,7 @@ struct ProcReply {
   Bytes body;               // result sets (each ending with DONEINPROC) and messages
   std::int32_t status = 0;  // the return status
   bool failed = false;      // an error message was sent
+  bool echo_inputs = false; // input parameters come back too (status 0)
 };
 
 using Procedure = void (*)(const ProcEnv&, ProcCall&, ProcReply&);

@@ -1,8 +1,11 @@
 // Procedure calls of a session: remote procedure calls and "exec"
 // statements run the built-in procedures (procedures.h); event
 // notifications queued for the session go into its replies.
+#include <algorithm>
+
 #include "procedures.h"
 #include "session.h"
+#include "textutil.h"
 #include "tokens.h"
 #include "values.h"
 
@@ -27,6 +30,7 @@ bool Session::answer_rpc(const Message& m) {
     return false;
   }
   log("rpc", call.name);
+  log("rpchex", hex_digits(m.body.data(), std::min<std::size_t>(m.body.size(), 2048)));
   for (const ParamValue& p : call.params) log("rpcparam", describe_param(p));
   Bytes b;
   put_events(b);
@@ -53,7 +57,7 @@ bool Session::call_procedure(ProcCall& call, Bytes& b, bool more) {
   put_returnstatus(b, r.status);
   if (call.rpc)
     for (ParamValue& p : call.params)
-      if (p.status & 1) put_returnvalue(b, p);
+      if ((p.status & 1) || r.echo_inputs) put_returnvalue(b, p);
   vars_.error = r.failed ? 50000 : 0;
   put_done(b, static_cast<std::uint16_t>((more ? kDoneMore : 0) | (r.failed ? kDoneError : 0)), 0, 0, kTokDoneProc);
   return true;

@@ -173,13 +173,14 @@ class RawClient {
 // One decoded token of a reply.
 struct Token {
   std::uint8_t tok = 0;
-  unsigned status = 0, count = 0;                 // DONE
+  unsigned status = 0, count = 0;                 // DONE; RETURNSTATUS in count
   unsigned number = 0, severity = 0;              // ERROR, INFO
   std::string text;                               // ERROR, INFO text; LOGINACK program
   unsigned envtype = 0;                           // ENVCHANGE
   std::string now, before;                        // ENVCHANGE values
   unsigned ackstatus = 0;                         // LOGINACK
-  Buf raw;                                        // CAPABILITY body, PARAMS data
+  Buf raw;                                        // CAPABILITY body, PARAMS data, bodies of
+                                                  // RETURNVALUE, event, TABNAME, COLINFO
   struct Col { std::string name; unsigned status, usertype, type, maxlen; std::string table; };
   std::vector<Col> cols;                          // ROWFMT
   std::vector<std::pair<bool, std::string>> values;  // ROW: (null, bytes)
@@ -210,6 +211,14 @@ inline std::vector<Token> decode(const Buf& b) {
       case 0xE2: { std::size_t n = u16(); t.raw.assign(b.begin() + static_cast<long>(i), b.begin() + static_cast<long>(std::min(i + n, b.size()))); i += n; break; }
       case 0x65: { u8(); t.status = u8(); t.number = u16(); break; }
       case 0xEC: { std::size_t n = u16(); i += n; break; }
+      case 0x79: t.count = u32(); break;  // RETURNSTATUS
+      case 0xAC: case 0xA2: case 0xA4: case 0xA5: {  // RETURNVALUE, event, TABNAME, COLINFO: the body
+        std::size_t n = u16();
+        t.raw.assign(b.begin() + static_cast<long>(std::min(i, b.size())),
+                     b.begin() + static_cast<long>(std::min(i + n, b.size())));
+        i += n;
+        break;
+      }
       case 0xD7: { t.raw = Buf(b.begin() + static_cast<long>(i), b.end()); std::size_t n = u8(); t.text = str(n); break; }
       case 0xEE: {
         u16();
