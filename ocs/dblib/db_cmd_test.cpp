@@ -405,48 +405,6 @@ TEST_F(DbCmd, SafeStringAndMessageBuilding) {
   EXPECT_TRUE(saw_error(20125));
 }
 
-TEST_F(DbCmd, RemoteProcedureCallWithReturnValues) {
-  Bytes retval = {0xAC};
-  Bytes body = {4, '@', 'o', 'u', 't', 1, 0, 0, 0, 0, 38, 4, 4, 0, 0, 0, 42};
-  put16(&retval, static_cast<int>(body.size()));
-  retval.insert(retval.end(), body.begin(), body.end());
-  Bytes status = {0x79, 0, 0, 0, 7};
-  std::vector<Bytes> got;
-  Peer peer(session({cat({status, retval, done(0, 0, 0xFE)})}, &got));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  DBINT in = 5, out = 0;
-  ASSERT_EQ(dbrpcinit(db, "myproc", 0), SUCCEED);
-  EXPECT_EQ(dbrpcinit(db, "again", 0), FAIL);
-  EXPECT_TRUE(saw_error(20180));
-  ASSERT_EQ(dbrpcparam(db, "@in", 0, MERINT4, -1, -1, reinterpret_cast<BYTE*>(&in)), SUCCEED);
-  ASSERT_EQ(dbrpcparam(db, "@out", DBRPCRETURN, MERINT4, -1, -1, reinterpret_cast<BYTE*>(&out)), SUCCEED);
-  EXPECT_EQ(dbrpcparam(db, "@t", 0, MERTEXT, -1, 0, nullptr), FAIL);
-  EXPECT_TRUE(saw_error(20209));
-  ASSERT_EQ(dbrpcsend(db), SUCCEED);
-  ASSERT_EQ(dbsqlok(db), SUCCEED);
-  EXPECT_EQ(dbresults(db), SUCCEED);
-  EXPECT_EQ(dbhasretstat(db), 1);
-  EXPECT_EQ(dbretstatus(db), 7);
-  ASSERT_EQ(dbnumrets(db), 1);
-  EXPECT_STREQ(dbretname(db, 1), "@out");
-  EXPECT_EQ(dbrettype(db, 1), MERINT4);
-  EXPECT_EQ(dbretlen(db, 1), 4);
-  const BYTE* v = dbretdata(db, 1);
-  ASSERT_NE(v, nullptr);
-  DBINT host;
-  std::memcpy(&host, v, sizeof host);
-  EXPECT_EQ(host, 42);
-  EXPECT_EQ(dbretdata(db, 2), nullptr);
-  EXPECT_EQ(dbresults(db), NO_MORE_RESULTS);
-  dbclose(db);
-  peer.join();
-  ASSERT_EQ(got.size(), 1u);
-  // DBRPC token, name, options with the parameters bit, then the formats.
-  Bytes head = {0xE6, 0, 9, 6, 'm', 'y', 'p', 'r', 'o', 'c', 0, 2, 0xEC};
-  EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 13), head);
-}
-
 TEST(DbAttention, AcknowledgementNeedsTheWholeDoneInTheBody) {
   dbprocess p{};
   dbnetctx net{};
