@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -63,6 +64,33 @@ RunResult run_quorel(const std::vector<std::string>& args,
   r.err = slurp(err);
   standin::remove_tree(dir);
   return r;
+}
+
+std::map<std::string, std::string> snapshot(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return files;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file()) files[fs::relative(e.path(), dir).string()] = slurp(e.path().string());
+  return files;
+}
+
+KeptRoot::KeptRoot() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(orvo_root(), ec)) return;
+  copy_ = standin::make_temp_dir("quorel-root") + "/root";
+  fs::copy(orvo_root(), copy_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+KeptRoot::~KeptRoot() {
+  namespace fs = std::filesystem;
+  standin::remove_tree(orvo_root());
+  if (copy_.empty()) return;
+  std::error_code ec;
+  fs::copy(copy_, orvo_root(), fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+  standin::remove_tree(fs::path(copy_).parent_path().string());
 }
 
 Installation::Installation(const std::vector<demo::CatalogueFile>& files,

@@ -23,11 +23,30 @@ struct RunResult {
 RunResult run_quorel(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env);
 
+// Every regular file under `dir` (path relative to it -> bytes); empty when
+// `dir` does not exist.
+std::map<std::string, std::string> snapshot(const std::string& dir);
+
+// Keeps the installation root as it is now and puts it back, byte for
+// byte, when it goes out of scope; a root that did not exist is removed.
+class KeptRoot {
+ public:
+  KeptRoot();
+  ~KeptRoot();
+  KeptRoot(const KeptRoot&) = delete;
+  KeptRoot& operator=(const KeptRoot&) = delete;
+
+ private:
+  std::string copy_;  // a copy of the root, "" when there was none
+};
+
 // The installation root the tool was built with (ends in "/").
 std::string orvo_root();
 
 // A test installation: catalogue files under the root, throughput tables,
 // the catalogue database and a running stand-in server named "ORVO_TEST".
+// The root is put back as it was when the installation goes, whatever the
+// test wrote there meanwhile.
 class Installation {
  public:
   // Writes the catalogue and the tables (each file: name -> columns) and
@@ -43,6 +62,7 @@ class Installation {
   const std::string& dir() const { return dir_; }
 
  private:
+  KeptRoot root_;
   std::string dir_;
   std::string home_;
   standin::StandinServer* server_ = nullptr;
