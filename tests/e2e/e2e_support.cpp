@@ -1,11 +1,15 @@
 // Running the tool and reading its output back for the end-to-end tests.
 #include "e2e_support.h"
 
+#include <fcntl.h>
 #include <fitsio.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,9 +38,14 @@ bool file_exists(const std::string& path) {
 }
 
 RunResult run_quorel(const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env) {
+                     const std::map<std::string, std::string>& env, long file_size_limit) {
   std::string dir = standin::make_temp_dir("quorel-run");
   std::string out = dir + "/out", err = dir + "/err";
+  // Under a file-size limit the messages come through a pipe, which the
+  // limit does not reach.
+  const bool limited = file_size_limit >= 0;
+  int pipefd[2] = {-1, -1};
+  if (limited && ::pipe(pipefd) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -44,9 +53,18 @@ RunResult run_quorel(const std::vector<std::string>& args,
       if (v.empty()) ::unsetenv(k.c_str());
       else ::setenv(k.c_str(), v.c_str(), 1);
     }
-    std::FILE* o = std::freopen(out.c_str(), "w", stdout);
-    std::FILE* e = std::freopen(err.c_str(), "w", stderr);
-    if (!o || !e) ::_exit(126);
+    if (limited) {
+      ::close(pipefd[0]);
+      std::FILE* o = std::freopen("/dev/null", "w", stdout);
+      if (!o || ::dup2(pipefd[1], STDERR_FILENO) < 0) ::_exit(126);
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit r{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+      if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(126);
+    } else {
+      std::FILE* o = std::freopen(out.c_str(), "w", stdout);
+      std::FILE* e = std::freopen(err.c_str(), "w", stderr);
+      if (!o || !e) ::_exit(126);
+    }
     std::vector<char*> argv;
     std::string exe = QUOREL_EXE;
     argv.push_back(exe.data());
@@ -56,12 +74,23 @@ RunResult run_quorel(const std::vector<std::string>& args,
     ::execv(exe.c_str(), argv.data());
     ::_exit(127);
   }
+  RunResult r;
+  if (limited) {
+    ::close(pipefd[1]);
+    char buf[4096];
+    for (ssize_t n; (n = ::read(pipefd[0], buf, sizeof buf)) != 0;) {
+      if (n > 0) r.err.append(buf, static_cast<std::size_t>(n));
+      else if (errno != EINTR) break;
+    }
+    ::close(pipefd[0]);
+  }
   int status = 0;
   ::waitpid(pid, &status, 0);
-  RunResult r;
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = slurp(out);
-  r.err = slurp(err);
+  if (!limited) {
+    r.out = slurp(out);
+    r.err = slurp(err);
+  }
   standin::remove_tree(dir);
   return r;
 }

@@ -19,9 +19,11 @@ struct RunResult {
 };
 
 // Runs the tool with `args` and extra environment settings (an empty value
-// unsets the variable).
+// unsets the variable).  With a file-size limit (bytes, not negative) the
+// tool runs with SIGXFSZ ignored and may grow no file past the limit; its
+// standard output then goes nowhere.
 RunResult run_quorel(const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env);
+                     const std::map<std::string, std::string>& env, long file_size_limit = -1);
 
 // Every regular file under `dir` (path relative to it -> bytes); empty when
 // `dir` does not exist.

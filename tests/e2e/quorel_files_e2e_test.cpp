@@ -1,9 +1,13 @@
-// End to end: the files around the tool: tests leave the shared installation
-// root as they found it.
+// End to end: the files around the tool: its output on a full disk, and
+// tests that leave the shared installation root as they found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "e2e_support.h"
 
@@ -12,6 +16,7 @@ using e2e::run_quorel;
 
 namespace {
 
+namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
 demo::CatalogueFile entry(const std::string& name, const std::string& comp) {
@@ -31,7 +36,80 @@ Installation small_installation() {
                        {"b_thr.fits", {"WAVELENGTH", "ZOR_BETA"}}});
 }
 
+// The files with the run's own time ("Created on ...") blotted out, so that
+// runs at different times compare equal.
+Files timeless(Files files) {
+  const std::string mark = "Created on ";
+  for (auto& [name, bytes] : files)
+    for (std::size_t at = bytes.find(mark); at != std::string::npos; at = bytes.find(mark, at + 1))
+      std::fill_n(bytes.begin() + static_cast<long>(at + mark.size()),
+                  std::min<std::size_t>(30, bytes.size() - at - mark.size()), '#');
+  return files;
+}
+
+// Makes `dir` hold exactly `files`.
+void put_back(const std::string& dir, const Files& files) {
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const auto& [name, bytes] : files) standin::write_text_file(dir + "/" + name, bytes);
+}
+
+// The file-size limits tried for files of at most `largest` bytes: each
+// boundary of `block` up to one block past the largest, one byte short of
+// it and half-way to it, and the empty file.
+std::vector<long> sizes_near_blocks(long largest, long block) {
+  std::set<long> s = {0, 1};
+  for (long b = block; b <= largest + block; b += block) s.insert({b - block / 2, b - 1, b});
+  return {s.begin(), s.end()};
+}
+
 }  // namespace
+
+// Whatever the limit, the run either fails with "Cannot write to file" and
+// leaves the directory as it was (an existing FITS file that the run
+// appends to keeps its bytes), or succeeds with exactly the output of a run
+// without a limit.
+TEST(QuorelEndToEnd, AFullDiskLeavesTheOldOutputOrTheWholeNewOne) {
+  Installation inst = small_installation();
+  const struct {
+    const char* name;
+    bool existing;  // the output is an earlier run's FITS file
+    long block;
+  } outputs[] = {{"new.fits", false, 2880}, {"old.fits", true, 2880},
+                 {"new.tab", false, 1024},  {"plain", false, 1024}};
+  const std::string dir = inst.dir() + "/disk";
+  for (const auto& o : outputs) {
+    const std::string path = dir + "/" + o.name;
+    put_back(dir, {});
+    if (o.existing) {
+      ASSERT_EQ(run_quorel({path}, inst.env()).status, 0);
+    }
+    const Files before = e2e::snapshot(dir);
+    auto free_run = run_quorel({path}, inst.env());
+    ASSERT_EQ(free_run.status, 0) << o.name << ": " << free_run.err;
+    const Files after = timeless(e2e::snapshot(dir));
+    long largest = 0;
+    for (const auto& [name, bytes] : after) largest = std::max<long>(largest, bytes.size());
+
+    int failures = 0;
+    for (long limit : sizes_near_blocks(largest, o.block)) {
+      put_back(dir, before);
+      auto r = run_quorel({path}, inst.env(), limit);
+      const Files now = e2e::snapshot(dir);
+      if (r.status == 1) {
+        ++failures;
+        EXPECT_NE(r.err.find("Cannot write to file (" + path + ")"), std::string::npos)
+            << o.name << " at " << limit << ": " << r.err;
+        EXPECT_TRUE(now == before) << o.name << " at " << limit << ": the failed run left changes";
+      } else {
+        EXPECT_EQ(r.status, 0) << o.name << " at " << limit << ": " << r.err;
+        EXPECT_TRUE(timeless(now) == after) << o.name << " at " << limit
+                                            << ": a run that reported nothing left other files";
+      }
+    }
+    EXPECT_GT(failures, 0) << o.name << ": the limits reach the output";
+  }
+}
 
 // A test that changes the installation root puts it back: the files it
 // found there stay, byte for byte, and nothing of its own stays behind.
