@@ -1,14 +1,24 @@
-// Writing the tool's output table (four text columns of 26, 18, 50 and 68
-// characters, 10^5 rows) as a FITS binary table: through the host binding's
-// c_ entry points, one cell at a time as the tool does, and with direct
-// CFITSIO calls that write whole columns in row groups of ffgrsz rows.
-// FitsCellPuts runs both in each iteration and reports the paired counters
-// of bench/bench_ratio.h (goal: at most twice the direct calls).
+// FITS binary tables of the tool's output shape, 10^5 rows of four text
+// columns of 26, 18, 50 and 68 characters, through the c_ entry points that
+// callers use, each beside CFITSIO called directly in the plainest way to
+// move the same cells in the same run:
+//   FitsCellPuts    c_tbtopn, c_tbcdef1, c_tbtcre, c_tbeptt for every cell,
+//                   c_tbtclo  vs  ffinit, ffcrtb, every column written with
+//                   ffpcls in row groups of ffgrsz rows, ffclos
+//   FitsColumnGets  c_tbtopn, c_tbcfnd1 and one c_tbcgtt per column,
+//                   c_tbtclo  vs  ffopen, one ffgcvs per column, ffclos
+//   FitsColumnPuts  the table made with one c_tbcptt per column  vs  ffinit,
+//                   ffcrtb, one ffpcls per column, ffclos
+// Every table written and every value read is compared with the cells,
+// outside the timed part.
 #include <benchmark/benchmark.h>
 #include <fitsio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,119 +28,234 @@
 namespace {
 
 constexpr int kRows = 100000;
-const char* const kNames[] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
-const int kWidths[] = {26, 18, 50, 68};
+constexpr int kCols = 4;
+const char* const kNames[kCols] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
+const int kWidths[kCols] = {26, 18, 50, 68};
 
-// The cells of row r, column c.
-std::string cell(int r, int c) {
-  switch (c) {
-    case 0: return "mar 03 1999 14:20:" + std::to_string(r % 60);
-    case 1: return "zor_comp_" + std::to_string(r);
-    case 2: return "/data/orvo/zref/thru_" + std::to_string(r) + ".fits[throughput]";
-    default: return "throughput of component " + std::to_string(r) + " after recalibration";
+// The cells, column by column, cut to the column widths as the tool does.
+struct Cells {
+  std::vector<std::string> text[kCols];
+  std::vector<char*> ptr[kCols];
+  Cells() {
+    for (int c = 0; c < kCols; ++c) {
+      text[c].reserve(kRows);
+      for (int r = 1; r <= kRows; ++r) {
+        std::string s;
+        switch (c) {
+          case 0: s = "Mar  3 1999 14:20:" + std::to_string(10 + r % 50) + ":000PM"; break;
+          case 1: s = "zor_comp_" + std::to_string(r); break;
+          case 2: s = "crcomp$zor_" + std::to_string(r) + "_thru.fits[throughput]"; break;
+          default: s = "throughput of component " + std::to_string(r) + " after recalibration"; break;
+        }
+        if (s.size() > std::size_t(kWidths[c])) s.resize(std::size_t(kWidths[c]));
+        text[c].push_back(std::move(s));
+      }
+      for (std::string& s : text[c]) ptr[c].push_back(s.data());
+    }
   }
+};
+
+Cells& cells() {
+  static Cells k;
+  return k;
 }
 
 std::string scratch(const char* tag) {
-  return "/tmp/bench_fits_" + std::to_string(getpid()) + "_" + tag + ".fits";
+  return (std::filesystem::temp_directory_path() /
+          ("bench_fits_" + std::to_string(::getpid()) + "_" + tag + ".fits"))
+      .string();
 }
 
-// The tool's way: c_tbtopn, c_tbcdef1, c_tbtcre, c_tbeptt per cell, the
-// keywords in the primary header, c_tbtclo.
-void write_entry_points(const std::string& name) {
+void check(bool ok, const char* what) {
+  if (ok && c_voserr() == 0) return;
+  std::fprintf(stderr, "bench_fits: %s: %s\n", what, c_voserr() ? c_voserrmsg() : "wrong result");
+  std::exit(1);
+}
+
+void check_status(int status, const char* what) {
+  if (status == 0) return;
+  char text[FLEN_ERRMSG] = {0};
+  ffgmsg(text);
+  std::fprintf(stderr, "bench_fits: %s: CFITSIO status %d %s\n", what, status, text);
+  std::exit(1);
+}
+
+// ---- through the entry points -----------------------------------------------
+
+// A new table of the tool's four columns, created; `cols` receives them.
+TablePtr create(const std::string& name, ColumnPtr* cols) {
   std::remove(name.c_str());
   TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
-  c_tbpset(tp, 6, 10);
-  ColumnPtr cols[4];
-  for (int c = 0; c < 4; ++c) c_tbcdef1(tp, &cols[c], kNames[c], "", "", -kWidths[c], 1);
+  for (int c = 0; c < kCols; ++c) c_tbcdef1(tp, &cols[c], kNames[c], "", "", -kWidths[c], 1);
   c_tbtcre(tp);
-  for (int r = 1; r <= kRows; ++r)
-    for (int c = 0; c < 4; ++c) c_tbeptt(tp, cols[c], r, cell(r, c).c_str());
-  c_tbtclo(tp);
-  tp = c_tbtopn((name + "[0]").c_str(), TBL_READ_WRITE, nullptr);
-  c_tbhadt(tp, "INSTRUME", "ZOR");
-  c_tbhadt(tp, "DBTABLE", "CRCOMPLIST");
-  c_tbhadt(tp, "DESCRIP", "The lookup table for the ZOR component throughputs");
-  c_tbhadt(tp, "HISTORY", "Created on Thu Dec 10 13:00:00 2026");
-  c_tbhadt(tp, "USEAFTER", "Apr 1 2000 12:00:00 pm");
-  c_tbtclo(tp);
-  if (c_voserr() != 0) std::fprintf(stderr, "entry points failed: %s\n", c_voserrmsg());
+  check(true, "create");
+  return tp;
 }
 
-// Direct CFITSIO: each column written ffgrsz rows at a time.
-void write_direct(const std::string& name) {
+void put_cells(const std::string& name) {
+  Cells& k = cells();
+  ColumnPtr cols[kCols];
+  TablePtr tp = create(name, cols);
+  for (int r = 1; r <= kRows; ++r)
+    for (int c = 0; c < kCols; ++c) c_tbeptt(tp, cols[c], r, k.ptr[c][std::size_t(r - 1)]);
+  c_tbtclo(tp);
+  check(true, "c_tbeptt");
+}
+
+void put_columns(const std::string& name) {
+  Cells& k = cells();
+  ColumnPtr cols[kCols];
+  TablePtr tp = create(name, cols);
+  for (int c = 0; c < kCols; ++c) c_tbcptt(tp, cols[c], k.ptr[c].data(), kWidths[c], 1, kRows);
+  c_tbtclo(tp);
+  check(true, "c_tbcptt");
+}
+
+// Buffers for whole columns read back.
+struct Out {
+  std::vector<char> col[kCols];
+  std::vector<char*> colptr[kCols];
+  std::vector<int> nulls;
+  Out() : nulls(kRows) {
+    for (int c = 0; c < kCols; ++c) {
+      const std::size_t w = std::size_t(kWidths[c]) + 1;
+      col[c].resize(w * kRows);
+      for (int r = 0; r < kRows; ++r) colptr[c].push_back(col[c].data() + w * std::size_t(r));
+    }
+  }
+  // True when every column holds the cells.
+  bool same() const {
+    const Cells& k = cells();
+    for (int c = 0; c < kCols; ++c)
+      for (int r = 0; r < kRows; ++r)
+        if (k.text[c][std::size_t(r)] != colptr[c][std::size_t(r)]) return false;
+    return true;
+  }
+};
+
+void get_columns(const std::string& name, Out& out) {
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, nullptr);
+  for (int c = 0; c < kCols; ++c) {
+    ColumnPtr cp = nullptr;
+    c_tbcfnd1(tp, kNames[c], &cp);
+    c_tbcgtt(tp, cp, out.colptr[c].data(), out.nulls.data(), kWidths[c], 1, kRows);
+  }
+  c_tbtclo(tp);
+  check(true, "c_tbcgtt");
+}
+
+// ---- CFITSIO directly -----------------------------------------------------------
+
+// A new file with an empty primary array and the four-column binary table.
+fitsfile* create_direct(const std::string& name, int& status) {
   std::remove(name.c_str());
   fitsfile* f = nullptr;
-  int status = 0;
   ffinit(&f, name.c_str(), &status);
-  ffphps(f, 16, 0, nullptr, &status);
-  ffpkys(f, "INSTRUME", "ZOR", "", &status);
-  ffpkys(f, "DBTABLE", "CRCOMPLIST", "", &status);
-  ffpkys(f, "DESCRIP", "The lookup table for the ZOR component throughputs", "", &status);
-  ffphis(f, "Created on Thu Dec 10 13:00:00 2026", &status);
-  ffpkys(f, "USEAFTER", "Apr 1 2000 12:00:00 pm", "", &status);
-  char* ttype[4];
-  char* tform[4];
-  char* tunit[4];
-  std::string forms[4];
-  for (int c = 0; c < 4; ++c) {
+  char* ttype[kCols];
+  char* tform[kCols];
+  char* tunit[kCols];
+  std::string forms[kCols];
+  for (int c = 0; c < kCols; ++c) {
     forms[c] = std::to_string(kWidths[c]) + "A";
     ttype[c] = const_cast<char*>(kNames[c]);
     tform[c] = forms[c].data();
     tunit[c] = const_cast<char*>("");
   }
-  ffcrtb(f, BINARY_TBL, 0, 4, ttype, tform, tunit, "", &status);
+  ffcrtb(f, BINARY_TBL, 0, kCols, ttype, tform, tunit, "", &status);
+  return f;
+}
+
+// Each column written ffgrsz rows at a time.
+void put_groups_direct(const std::string& name) {
+  Cells& k = cells();
+  int status = 0;
+  fitsfile* f = create_direct(name, status);
   long group = 0;
   ffgrsz(f, &group, &status);
-  if (group < 1) group = 1;
-  std::vector<std::string> text(static_cast<std::size_t>(group));
-  std::vector<char*> ptrs(static_cast<std::size_t>(group));
+  group = std::max(group, 1L);
   for (long first = 1; first <= kRows && status == 0; first += group) {
-    long n = std::min<long>(group, kRows - first + 1);
-    for (int c = 0; c < 4; ++c) {
-      for (long i = 0; i < n; ++i) {
-        text[i] = cell(static_cast<int>(first + i), c);
-        ptrs[i] = text[i].data();
-      }
-      ffpcls(f, c + 1, first, 1, n, ptrs.data(), &status);
-    }
+    const long n = std::min<long>(group, kRows - first + 1);
+    for (int c = 0; c < kCols; ++c)
+      ffpcls(f, c + 1, first, 1, n, k.ptr[c].data() + (first - 1), &status);
   }
   ffclos(f, &status);
-  if (status != 0) std::fprintf(stderr, "direct CFITSIO failed: status %d\n", status);
+  check_status(status, "ffpcls in row groups");
 }
 
-void BM_FitsEntryPoints(benchmark::State& state) {
-  std::string name = scratch("entry");
-  for (auto _ : state) write_entry_points(name);
-  state.SetItemsProcessed(state.iterations() * kRows);
-  std::remove(name.c_str());
+void put_columns_direct(const std::string& name) {
+  Cells& k = cells();
+  int status = 0;
+  fitsfile* f = create_direct(name, status);
+  for (int c = 0; c < kCols; ++c) ffpcls(f, c + 1, 1, 1, kRows, k.ptr[c].data(), &status);
+  ffclos(f, &status);
+  check_status(status, "ffpcls");
 }
 
-void BM_FitsDirect(benchmark::State& state) {
-  std::string name = scratch("direct");
-  for (auto _ : state) write_direct(name);
-  state.SetItemsProcessed(state.iterations() * kRows);
-  std::remove(name.c_str());
-}
-
-// Both writers in each iteration; the time reported is the entry points'.
-void FitsCellPuts(benchmark::State& state) {
-  std::string a = scratch("ratio_entry"), b = scratch("ratio_direct");
-  bench::Pair pair(2);
-  for (auto _ : state) {
-    state.SetIterationTime(pair.ours([&] { write_entry_points(a); }));
-    pair.base([&] { write_direct(b); });
+void get_columns_direct(const std::string& name, Out& out) {
+  int status = 0;
+  fitsfile* f = nullptr;
+  ffopen(&f, name.c_str(), READONLY, &status);
+  int hdutype = 0;
+  ffmahd(f, 2, &hdutype, &status);
+  char nulval[] = "";
+  for (int c = 0; c < kCols; ++c) {
+    int anynul = 0;
+    ffgcvs(f, c + 1, 1, 1, kRows, nulval, out.colptr[c].data(), &anynul, &status);
   }
-  pair.report(state);
-  std::remove(a.c_str());
-  std::remove(b.c_str());
+  ffclos(f, &status);
+  check_status(status, "ffgcvs");
 }
+
+// ---- the pairs ----------------------------------------------------------------------
+
+void Puts(benchmark::State& state, void (*put)(const std::string&),
+          void (*direct)(const std::string&), const char* what, double goal) {
+  const std::string ours = scratch("ours"), raw = scratch("raw");
+  Out out;
+  bench::Pair pair(goal);
+  for (auto _ : state) {
+    state.SetIterationTime(pair.ours([&] { put(ours); }));
+    get_columns_direct(ours, out);
+    check(out.same(), what);
+    pair.base([&] { direct(raw); });
+  }
+  get_columns_direct(raw, out);
+  check(out.same(), "baseline");
+  pair.report(state);
+  std::remove(ours.c_str());
+  std::remove(raw.c_str());
+}
+
+// The last argument of each is its goal ratio.
+void FitsCellPuts(benchmark::State& state) {
+  Puts(state, put_cells, put_groups_direct, "c_tbeptt", 2);
+}
+
+void FitsColumnPuts(benchmark::State& state) {
+  Puts(state, put_columns, put_columns_direct, "c_tbcptt", 1.5);
+}
+
+void FitsColumnGets(benchmark::State& state) {
+  const std::string name = scratch("get");
+  put_cells(name);
+  Out out;
+  get_columns(name, out);
+  check(out.same(), "c_tbcgtt");
+  bench::Pair pair(1.5);
+  for (auto _ : state) {
+    state.SetIterationTime(pair.ours([&] { get_columns(name, out); }));
+    pair.base([&] { get_columns_direct(name, out); });
+  }
+  check(out.same(), "ffgcvs");
+  pair.report(state);
+  std::remove(name.c_str());
+}
+
+BENCHMARK(FitsCellPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(FitsColumnGets)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(FitsColumnPuts)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK(BM_FitsEntryPoints)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_FitsDirect)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(FitsCellPuts)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 int main(int argc, char** argv) {
   c_vosinit();
