@@ -147,6 +147,23 @@ void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n,
 
 }  // namespace
 
+namespace tbfits {
+
+bool string_text(std::string_view raw, std::size_t maxch, std::string& text) {
+  // Trailing blanks of FITS strings carry nothing (an empty cell reads as
+  // one blank from CFITSIO).
+  std::size_t n = raw.find_last_not_of(' ') + 1;  // npos + 1 == 0: all blanks
+  const bool undefined = n == 0 || raw.substr(0, n) == "INDEF";
+  if (n > maxch) {
+    n = maxch;
+    while (n > 0 && raw[n - 1] == ' ') --n;
+  }
+  text.assign(raw.data(), n);
+  return undefined;
+}
+
+}  // namespace tbfits
+
 namespace tbl {
 
 // Typed gets: elements first .. first + n - 1 of the cell (row, column),
@@ -221,18 +238,10 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
   };
   if (is_string(cp)) {
     // Read wide enough to tell "INDEF" from a longer word, then cut.
-    std::vector<std::string> out;
+    static std::vector<std::string> out;
     fsgcvs(f, cp->number, row, first, count, std::max(maxch, 6), "", out, status);
-    // Trailing blanks of FITS strings carry nothing (an empty cell reads as
-    // one blank from CFITSIO).
-    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) {
-      std::string s = out[j];
-      while (!s.empty() && s.back() == ' ') s.pop_back();
-      flag(j, s.empty() || s == "INDEF");
-      if (s.size() > m) s.resize(m);
-      while (!s.empty() && s.back() == ' ') s.pop_back();
-      buf[j] = s;
-    }
+    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j)
+      flag(j, string_text(out[j], m, buf[j]));
   } else if (is_bool(cp)) {
     for (int j = 0; j < count; ++j) {
       int v = 0, nul = 0;

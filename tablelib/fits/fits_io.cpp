@@ -213,20 +213,27 @@ int fsgcvs(Handle f, int col, long long row, long long first, long long n, int w
            std::string_view nulval, std::vector<std::string>& out, int& status) {
   if (status != 0) return status;
   // CFITSIO writes a whole element whatever the caller's width: size each
-  // buffer for the column's display width too, then cut to the width.
+  // buffer for the column's display width too, then cut to the width.  The
+  // buffers are reused between calls (one call at a time), and `out` keeps
+  // the strings it held, so that reading cell after cell allocates nothing.
+  static std::vector<char> store;
+  static std::vector<char*> ptrs;
   int disp = 0, st = 0;
   ffgcdw(f, col, &disp, &st);
   std::size_t w = static_cast<std::size_t>(std::max(width, 0));
   std::size_t room = std::max<std::size_t>({w, static_cast<std::size_t>(std::max(disp, 0)), 80}) + 1;
   std::size_t cnt = static_cast<std::size_t>(std::max(n, 0LL));
-  std::vector<std::vector<char>> bufs(cnt, std::vector<char>(room, 0));
-  std::vector<char*> ptrs;
-  for (auto& b : bufs) ptrs.push_back(b.data());
+  if (store.size() < cnt * room) store.resize(cnt * room);
+  ptrs.resize(cnt);
+  for (std::size_t i = 0; i < cnt; ++i) {
+    ptrs[i] = store.data() + i * room;
+    ptrs[i][0] = '\0';  // an element CFITSIO leaves alone reads empty
+  }
   std::string nv = pack(nulval, w);
   int anynul = 0;
   if (cnt > 0) ffgcvs(f, col, row, first, n, nv.data(), ptrs.data(), &anynul, &status);
-  out.clear();
-  for (auto& b : bufs) out.push_back(unpack(b.data(), w));
+  out.resize(cnt);
+  for (std::size_t i = 0; i < cnt; ++i) out[i].assign(ptrs[i], strnlen(ptrs[i], w));
   return status;
 }
 
