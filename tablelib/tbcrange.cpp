@@ -1,7 +1,8 @@
 // Column ranges: one column over a range of rows, read or written in one
 // call.  The caller's rows are translated through the row selection; the
 // binary and text back ends take the whole range, FITS tables are served
-// element by element.
+// element by element, or, for the text members, by a range of the FITS
+// back end where the column allows one.
 //
 // With a row selector the selected rows need not be consecutive table rows,
 // so the range is then handed over one row at a time: the caller's arrays
@@ -23,11 +24,16 @@ namespace {
   vos::error(81, std::string(who) + ":  table type is messed up");
 }
 
+// No FITS range for a member: the cells are served one by one.
+constexpr auto kNoFitsRange = [](int, int, int) { return false; };
+
 // The get of one member.  `arm(first, last, at)` reads underlying rows
 // first..last into the arrays from index `at`; `fits(row, at)` reads one
-// FITS cell.
-template <class Arm, class Fits>
-void get_range(Table* tp, Column* cp, int first, int last, const char* who, Arm arm, Fits fits) {
+// FITS cell; `fits_range(first, last, at)` reads FITS rows first..last and
+// returns true, or returns false having done nothing.
+template <class Arm, class Fits, class FitsRange = decltype(kNoFitsRange)>
+void get_range(Table* tp, Column* cp, int first, int last, const char* who, Arm arm, Fits fits,
+               FitsRange fits_range = kNoFitsRange) {
   need_table(tp, who);
   need_column(cp, who);
   int f = 0, l = 0;
@@ -46,7 +52,8 @@ void get_range(Table* tp, Column* cp, int first, int last, const char* who, Arm 
     }
     const int at = sel - first;
     if (tp->type == kFitsTable) {
-      for (int r = r0; r <= r1; ++r) fits(r, at + (r - r0));
+      if (tp->rowsel || !fits_range(r0, r1, at))
+        for (int r = r0; r <= r1; ++r) fits(r, at + (r - r0));
     } else {
       arm(r0, r1, at);
     }
@@ -54,9 +61,10 @@ void get_range(Table* tp, Column* cp, int first, int last, const char* who, Arm 
   }
 }
 
-// The put of one member.
-template <class Arm, class Fits>
-void put_range(Table* tp, Column* cp, int first, int last, const char* who, Arm arm, Fits fits) {
+// The put of one member (the functions as for the get).
+template <class Arm, class Fits, class FitsRange = decltype(kNoFitsRange)>
+void put_range(Table* tp, Column* cp, int first, int last, const char* who, Arm arm, Fits fits,
+               FitsRange fits_range = kNoFitsRange) {
   need_table(tp, who);
   need_column(cp, who);
   if (tp->readonly) vos::error(3, "can't write to table; it's readonly");
@@ -75,7 +83,8 @@ void put_range(Table* tp, Column* cp, int first, int last, const char* who, Arm 
     }
     const int at = sel - first;
     if (tp->type == kFitsTable) {
-      for (int r = r0; r <= r1; ++r) fits(r, at + (r - r0));
+      if (tp->rowsel || !fits_range(r0, r1, at))
+        for (int r = r0; r <= r1; ++r) fits(r, at + (r - r0));
     } else {
       arm(r0, r1, at);
     }
@@ -157,7 +166,8 @@ void tbcgtt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, in
       [&](int f, int l, int at) {
         TB_RANGE_ARM(tbxcgt, tbycgt, tbzcgt, tp, cp, vals + at, nulls + at, maxch, f, l)
       },
-      [&](int r, int at) { tbfagt(tp, cp, r, vals + at, maxch, 1, 1, nulls + at); });
+      [&](int r, int at) { tbfagt(tp, cp, r, vals + at, maxch, 1, 1, nulls + at); },
+      [&](int f, int l, int at) { return tbfcgt(tp, cp, vals + at, nulls + at, maxch, f, l); });
 }
 
 void tbcgtt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last) {
@@ -242,7 +252,8 @@ void tbcptt(Table* tp, Column* cp, const std::string* vals, int maxch, int first
       [&](int f, int l, int at) {
         TB_RANGE_ARM(tbxcpt, tbycpt, tbzcpt, tp, cp, v + at, maxch, f, l)
       },
-      [&](int r, int at) { tbfapt(tp, cp, r, v + at, maxch, 1, 1); });
+      [&](int r, int at) { tbfapt(tp, cp, r, v + at, maxch, 1, 1); },
+      [&](int f, int l, int at) { return tbfcpt(tp, cp, v + at, maxch, f, l); });
 }
 
 #undef TB_RANGE_ARM

@@ -178,6 +178,12 @@ void tbfapr(Table* tp, Column* cp, int row, const float* buf, int first, int n);
 void tbfapi(Table* tp, Column* cp, int row, const int* buf, int first, int n);
 void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n);
 void tbfapt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, int first, int n);
+// Text range of one column over rows first..last, in one pass when the
+// column holds one string per row; false (nothing done) when the cell
+// loop must serve it.  Values, null flags and bytes are the cell loop's.
+bool tbfcgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
+            int last);
+bool tbfcpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
 void tbfnll(Table* tp, int first, int last);
 void tbfudf(Table* tp, Column** cols, int ncols, int row);
 void tbfwer(Table* tp, int oldnrows, int newnrows);
