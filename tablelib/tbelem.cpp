@@ -242,10 +242,7 @@ void tbeptt(Table* tp, Column* cp, int row, std::string_view text) {
   need_column(cp, "tbeptt");
   const int r = begin_put(tp, row);
   if (tp->type == kTextTable) return tbzptt(tp, cp, r, text);
-  if (tp->type == kFitsTable) {
-    const std::string s(text);
-    return tbfapt(tp, cp, r, &s, static_cast<int>(s.size()), 1, 1);
-  }
+  if (tp->type == kFitsTable) return tbfptt(tp, cp, r, text);
   if (!known_type(cp->dtype)) bad_dtype("tbeptt");
   if (text_column(cp)) return tbeppt(tp, cp, tbeoff(tp, cp, r, 1), r, text);
   write_raw(tp, cp, r, raw_from_t(text, text_dtype(cp->dtype)));

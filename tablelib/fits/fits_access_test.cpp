@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fits_table.h"
 #include "fits_testutil.h"
 #include "tablelib/tables.h"
 #include "tablelib/tbbackend.h"
@@ -120,6 +121,42 @@ TEST(FitsAccess, PutPastTheCellIsRefused) {
   int got[3];
   tbl::tbfagi(fx.tp, fx.arr, 2, got, 1, 3);
   EXPECT_EQ(std::vector<int>(got, got + 3), (std::vector<int>{1, 2, 3}));
+}
+
+// A text cell put stores the cell's bytes itself where it can: they must be
+// the bytes CFITSIO's string write stores (cut to the column, at a NUL,
+// blanks after), whatever the text.
+TEST(FitsAccess, TextCellPutsStoreWhatCfitsioStores) {
+  Fixture fx;
+  const std::string texts[] = {"hello", "", "  ", "exactly10c", "much longer than ten",
+                               std::string("a\0bc", 4), "caf\xc3\xa9", "INDEF", "tail  "};
+  int row = 0;
+  for (const std::string& t : texts) {
+    tbl::tbeptt(fx.tp, fx.sht, ++row, "1");  // the row made, then its string
+    tbl::tbeptt(fx.tp, fx.str, row, t);       // stored directly
+    tbl::tbeptt(fx.tp, fx.sht, ++row, "1");
+    const std::string s(t);
+    tbl::tbfapt(fx.tp, fx.str, row, &s, static_cast<int>(s.size()), 1, 1);  // through CFITSIO
+  }
+  fx.reopen(tbl::kReadOnly);
+  fitsfile* f = tbfits::fptr(fx.tp);
+  long width = 0;
+  int status = 0;
+  ffgkyj(f, "NAXIS1", &width, nullptr, &status);
+  ASSERT_EQ(status, 0);
+  for (int r = 1; r < row; r += 2) {
+    // The two rows differ in nothing but how the string cell was stored.
+    std::vector<unsigned char> mine(width), theirs(width);
+    ffgtbb(f, r, 1, width, mine.data(), &status);
+    ffgtbb(f, r + 1, 1, width, theirs.data(), &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(mine, theirs) << texts[r / 2];
+    std::string back;
+    tbl::tbegtt(fx.tp, fx.str, r, back, 20);
+    std::string want;
+    tbl::tbegtt(fx.tp, fx.str, r + 1, want, 20);
+    EXPECT_EQ(back, want) << texts[r / 2];
+  }
 }
 
 TEST(FitsAccess, ExtendingAndShiftingRows) {

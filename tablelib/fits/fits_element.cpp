@@ -3,6 +3,7 @@
 // for; undefined values are CFITSIO nulls.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <string>
 #include <type_traits>
@@ -325,6 +326,22 @@ void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
   }
   tbferr(status);
   tp->nrows = std::max(tp->nrows, row);
+}
+
+// Text put of element 1 of one cell: a cell of a string column is written
+// as its bytes where that is all a text put would do, else as tbfapt does.
+void tbfptt(Table* tp, Column* cp, int row, std::string_view text) {
+  const int width = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
+  if (is_string(cp) && cp->nelem == 1) {
+    int status = 0;
+    if (fspcl1(fptr(tp), cp->number, row, width, text, status)) {
+      tbferr(status);
+      tp->nrows = std::max(tp->nrows, row);
+      return;
+    }
+  }
+  const std::string s(text);
+  tbfapt(tp, cp, row, &s, width, 1, 1);
 }
 
 // Text put: string columns take the text; other columns read it as a

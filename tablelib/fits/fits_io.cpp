@@ -12,13 +12,21 @@ namespace {
 // A FITS file grows by whole 2880-byte blocks.
 constexpr std::size_t kBlock = 2880;
 
+// CFITSIO's mark of a data unit whose start is not known yet.
+constexpr long long kDataUndefined = -1;
+
+// The length of `s` as a packed string of at most `max` characters: cut
+// there and at an embedded NUL.
+std::size_t packed_length(std::string_view s, std::size_t max) {
+  std::size_t n = std::min(s.size(), max);
+  const void* z = n > 0 ? std::memchr(s.data(), '\0', n) : nullptr;
+  return z != nullptr ? static_cast<std::size_t>(static_cast<const char*>(z) - s.data()) : n;
+}
+
 // A NUL-terminated copy of `s` cut to at most `max` characters (also at an
 // embedded NUL, as a packed string would be).
 std::string pack(std::string_view s, std::size_t max) {
-  std::size_t n = std::min(s.size(), max);
-  std::size_t z = s.substr(0, n).find('\0');
-  if (z != std::string_view::npos) n = z;
-  return std::string(s.substr(0, n));
+  return std::string(s.substr(0, packed_length(s, max)));
 }
 
 // Unpacks a C string of CFITSIO into at most `max` characters.
@@ -273,15 +281,35 @@ int fspcls(Handle f, int col, long long row, long long first, long long n, int w
   ptrs.resize(cnt);
   for (std::size_t i = 0; i < cnt; ++i) {
     char* dst = store.data() + i * (w + 1);
-    std::string_view src(v[i]);
-    std::size_t len = std::min(src.size(), w);
-    std::size_t z = src.substr(0, len).find('\0');
-    if (z != std::string_view::npos) len = z;
-    std::memcpy(dst, src.data(), len);
+    std::memcpy(dst, v[i].data(), packed_length(v[i], w));
     ptrs[i] = dst;
   }
   if (cnt == 0) return ffpcls(f, col, row, first, 0, nullptr, &status);
   return ffpcls(f, col, row, first, n, ptrs.data(), &status);
+}
+
+bool fspcl1(Handle f, int col, long long row, int width, std::string_view v, int& status) {
+  if (status != 0 || f == nullptr || f->Fptr == nullptr) return false;
+  const FITSfile& file = *f->Fptr;
+  // Only where ffpcls would do nothing but store the cell's bytes: the
+  // current HDU of a binary table already read, a row that exists, a
+  // column of one fixed-length string.
+  if (f->HDUposition != file.curhdu || file.hdutype != BINARY_TBL ||
+      file.writemode != READWRITE || file.datastart == kDataUndefined ||
+      file.tableptr == nullptr || col < 1 || col > file.tfield || row < 1 ||
+      row > file.numrows)
+    return false;
+  const tcolumn& c = file.tableptr[col - 1];
+  if (c.tdatatype != TSTRING || c.twidth < 1 || c.trepeat != c.twidth) return false;
+  // As ffpcls stores a string: cut to the column's width, blanks after it.
+  static std::vector<unsigned char> cell;
+  const std::size_t cw = static_cast<std::size_t>(c.twidth);
+  cell.resize(cw);
+  const std::size_t len = std::min(packed_length(v, static_cast<std::size_t>(std::max(width, 0))), cw);
+  std::memcpy(cell.data(), v.data(), len);
+  std::memset(cell.data() + len, ' ', cw - len);
+  ffptbb(f, row, c.tbcol + 1, static_cast<long long>(cw), cell.data(), &status);
+  return true;
 }
 
 int fspclu(Handle f, int col, long long row, long long first, long long n, int& status) {

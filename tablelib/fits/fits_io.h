@@ -119,6 +119,12 @@ int fspcll(Handle f, int col, long long row, long long first, long long n, const
 int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
            const std::string* v, int& status);
 int fspclu(Handle f, int col, long long row, long long first, long long n, int& status);
+// Writes one string into a cell of a binary-table column of one string per
+// row, with the bytes ffpcls would store (cut to `width` and at a NUL, then
+// to the column's width, blanks after it), in one raw write.  Returns false,
+// having done nothing, where that is not all ffpcls would do (another HDU
+// current, a new row, another kind of column...): fspcls must write it.
+bool fspcl1(Handle f, int col, long long row, int width, std::string_view v, int& status);
 
 // Header records and keywords.
 int fsgrec(Handle f, int n, std::string& card, int& status);

@@ -178,6 +178,8 @@ void tbfapr(Table* tp, Column* cp, int row, const float* buf, int first, int n);
 void tbfapi(Table* tp, Column* cp, int row, const int* buf, int first, int n);
 void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n);
 void tbfapt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, int first, int n);
+// Text put of element 1 of one cell, as tbfapt with the text's length.
+void tbfptt(Table* tp, Column* cp, int row, std::string_view text);
 // Text range of one column over rows first..last, in one pass when the
 // column holds one string per row; false (nothing done) when the cell
 // loop must serve it.  Values, null flags and bytes are the cell loop's.
