@@ -27,42 +27,12 @@
 
 #include "bench_ratio.h"
 #include "halvo/c_tables.h"
+#include "tool_cells.h"
 
 namespace {
 
-constexpr int kRows = 100000;
-constexpr int kCols = 4;
-const char* const kNames[kCols] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
-const int kWidths[kCols] = {26, 18, 50, 68};
+using namespace bench;  // the cells of tool_cells.h
 constexpr std::size_t kChunk = 64 * 1024;
-
-// The cells, column by column, cut to the column widths as the tool does.
-struct Cells {
-  std::vector<std::string> text[kCols];
-  std::vector<const char*> ptr[kCols];
-  Cells() {
-    for (int c = 0; c < kCols; ++c) {
-      text[c].reserve(kRows);
-      for (int r = 1; r <= kRows; ++r) {
-        std::string s;
-        switch (c) {
-          case 0: s = "Mar  3 1999 14:20:" + std::to_string(10 + r % 50) + ":000PM"; break;
-          case 1: s = "zor_comp_" + std::to_string(r); break;
-          case 2: s = "crcomp$zor_" + std::to_string(r) + "_thru.fits[throughput]"; break;
-          default: s = "throughput of component " + std::to_string(r) + " after recalibration"; break;
-        }
-        if (s.size() > std::size_t(kWidths[c])) s.resize(std::size_t(kWidths[c]));
-        text[c].push_back(std::move(s));
-      }
-      for (const std::string& s : text[c]) ptr[c].push_back(s.c_str());
-    }
-  }
-};
-
-const Cells& cells() {
-  static const Cells k;
-  return k;
-}
 
 std::string scratch(const char* tag) {
   return (std::filesystem::temp_directory_path() /

@@ -24,41 +24,14 @@
 
 #include "bench_ratio.h"
 #include "halvo/c_tables.h"
+#include "tool_cells.h"
 
 namespace {
 
-constexpr int kRows = 100000;
-constexpr int kCols = 4;
-const char* const kNames[kCols] = {"TIME", "COMPNAME", "FILENAME", "COMMENT"};
-const int kWidths[kCols] = {26, 18, 50, 68};
+using namespace bench;  // the cells of tool_cells.h
 
-// The cells, column by column, cut to the column widths as the tool does.
-struct Cells {
-  std::vector<std::string> text[kCols];
-  std::vector<char*> ptr[kCols];
-  Cells() {
-    for (int c = 0; c < kCols; ++c) {
-      text[c].reserve(kRows);
-      for (int r = 1; r <= kRows; ++r) {
-        std::string s;
-        switch (c) {
-          case 0: s = "Mar  3 1999 14:20:" + std::to_string(10 + r % 50) + ":000PM"; break;
-          case 1: s = "zor_comp_" + std::to_string(r); break;
-          case 2: s = "crcomp$zor_" + std::to_string(r) + "_thru.fits[throughput]"; break;
-          default: s = "throughput of component " + std::to_string(r) + " after recalibration"; break;
-        }
-        if (s.size() > std::size_t(kWidths[c])) s.resize(std::size_t(kWidths[c]));
-        text[c].push_back(std::move(s));
-      }
-      for (std::string& s : text[c]) ptr[c].push_back(s.data());
-    }
-  }
-};
-
-Cells& cells() {
-  static Cells k;
-  return k;
-}
+// The cells of column c as CFITSIO takes strings (it does not change them).
+char** column(int c) { return const_cast<char**>(cells().ptr[c].data()); }
 
 std::string scratch(const char* tag) {
   return (std::filesystem::temp_directory_path() /
@@ -93,7 +66,7 @@ TablePtr create(const std::string& name, ColumnPtr* cols) {
 }
 
 void put_cells(const std::string& name) {
-  Cells& k = cells();
+  const Cells& k = cells();
   ColumnPtr cols[kCols];
   TablePtr tp = create(name, cols);
   for (int r = 1; r <= kRows; ++r)
@@ -103,7 +76,7 @@ void put_cells(const std::string& name) {
 }
 
 void put_columns(const std::string& name) {
-  Cells& k = cells();
+  const Cells& k = cells();
   ColumnPtr cols[kCols];
   TablePtr tp = create(name, cols);
   for (int c = 0; c < kCols; ++c) c_tbcptt(tp, cols[c], k.ptr[c].data(), kWidths[c], 1, kRows);
@@ -167,7 +140,6 @@ fitsfile* create_direct(const std::string& name, int& status) {
 
 // Each column written ffgrsz rows at a time.
 void put_groups_direct(const std::string& name) {
-  Cells& k = cells();
   int status = 0;
   fitsfile* f = create_direct(name, status);
   long group = 0;
@@ -176,17 +148,16 @@ void put_groups_direct(const std::string& name) {
   for (long first = 1; first <= kRows && status == 0; first += group) {
     const long n = std::min<long>(group, kRows - first + 1);
     for (int c = 0; c < kCols; ++c)
-      ffpcls(f, c + 1, first, 1, n, k.ptr[c].data() + (first - 1), &status);
+      ffpcls(f, c + 1, first, 1, n, column(c) + (first - 1), &status);
   }
   ffclos(f, &status);
   check_status(status, "ffpcls in row groups");
 }
 
 void put_columns_direct(const std::string& name) {
-  Cells& k = cells();
   int status = 0;
   fitsfile* f = create_direct(name, status);
-  for (int c = 0; c < kCols; ++c) ffpcls(f, c + 1, 1, 1, kRows, k.ptr[c].data(), &status);
+  for (int c = 0; c < kCols; ++c) ffpcls(f, c + 1, 1, 1, kRows, column(c), &status);
   ffclos(f, &status);
   check_status(status, "ffpcls");
 }
