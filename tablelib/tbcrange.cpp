@@ -191,7 +191,8 @@ void tbcgtt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int firs
         text.clear();
         tbfagt(tp, cp, r, &text, maxch, 1, 1, nulls + at);
         copy_text(vals[at], text, maxch);
-      });
+      },
+      [&](int f, int l, int at) { return tbfcgt(tp, cp, vals + at, nulls + at, maxch, f, l); });
 }
 
 // ---- puts ----------------------------------------------------------------------------

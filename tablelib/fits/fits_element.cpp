@@ -150,17 +150,16 @@ void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n,
 
 namespace tbfits {
 
-bool string_text(std::string_view raw, std::size_t maxch, std::string& text) {
+std::string_view string_text(std::string_view raw, std::size_t maxch, bool& undefined) {
   // Trailing blanks of FITS strings carry nothing (an empty cell reads as
   // one blank from CFITSIO).
   std::size_t n = raw.find_last_not_of(' ') + 1;  // npos + 1 == 0: all blanks
-  const bool undefined = n == 0 || raw.substr(0, n) == "INDEF";
+  undefined = n == 0 || raw.substr(0, n) == "INDEF";
   if (n > maxch) {
     n = maxch;
     while (n > 0 && raw[n - 1] == ' ') --n;
   }
-  text.assign(raw.data(), n);
-  return undefined;
+  return raw.substr(0, n);
 }
 
 }  // namespace tbfits
@@ -241,8 +240,11 @@ int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int firs
     // Read wide enough to tell "INDEF" from a longer word, then cut.
     static std::vector<std::string> out;
     fsgcvs(f, cp->number, row, first, count, std::max(maxch, 6), "", out, status);
-    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j)
-      flag(j, string_text(out[j], m, buf[j]));
+    for (int j = 0; j < count && j < static_cast<int>(out.size()); ++j) {
+      bool undefined = false;
+      buf[j] = string_text(out[j], m, undefined);
+      flag(j, undefined);
+    }
   } else if (is_bool(cp)) {
     for (int j = 0; j < count; ++j) {
       int v = 0, nul = 0;

@@ -6,9 +6,11 @@
 // an error and a range left partly done come out as they always did.
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fits_table.h"
+#include "tablelib/tables.h"
 #include "tablelib/tbbackend.h"
 
 using namespace tbfio;
@@ -41,27 +43,41 @@ bool give_up() {
   return false;
 }
 
+// Reads the texts of rows first..last, handing each to store(k, text) with
+// k counted from 0, and their null flags; false, with no status left, when
+// the cell loop must serve the range.
+template <class Store>
+bool get_text(Table* tp, Column* cp, bool* nulls, int maxch, int first, int last, Store store) {
+  fitsfile* f = fptr(tp);
+  if (first > last || !one_string_per_row(tp, f, cp)) return false;
+  // Read wide enough to tell INDEF from a longer word, as a cell get does.
+  const int width = std::max(maxch, 6);
+  const std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
+  std::vector<std::string> raw;
+  for (int r = first; r <= last; r += kGroup) {
+    const int n = std::min(kGroup, last - r + 1);
+    int status = 0;
+    fsgcvs(f, cp->number, r, 1, n, width, "", raw, status);
+    if (status != 0 || static_cast<int>(raw.size()) != n) return give_up();
+    for (int j = 0; j < n; ++j) store(r - first + j, string_text(raw[j], m, nulls[r - first + j]));
+    if (last - r < kGroup) break;  // r + kGroup would pass INT_MAX at the end
+  }
+  return true;
+}
+
 }  // namespace
 
 namespace tbl {
 
 bool tbfcgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
             int last) {
-  fitsfile* f = fptr(tp);
-  if (first > last || !one_string_per_row(tp, f, cp)) return false;
-  // Read wide enough to tell INDEF from a longer word, as a cell get does.
-  const int width = std::max(maxch, 6);
-  const std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
-  std::vector<std::string> text;
-  for (int r = first; r <= last; r += kGroup) {
-    const int n = std::min(kGroup, last - r + 1);
-    int status = 0;
-    fsgcvs(f, cp->number, r, 1, n, width, "", text, status);
-    if (status != 0 || static_cast<int>(text.size()) != n) return give_up();
-    for (int j = 0; j < n; ++j) nulls[r - first + j] = string_text(text[j], m, vals[r - first + j]);
-    if (last - r < kGroup) break;  // r + kGroup would pass INT_MAX at the end
-  }
-  return true;
+  return get_text(tp, cp, nulls, maxch, first, last,
+                  [&](int k, std::string_view text) { vals[k] = text; });
+}
+
+bool tbfcgt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last) {
+  return get_text(tp, cp, nulls, maxch, first, last,
+                  [&](int k, std::string_view text) { copy_text(vals[k], text, maxch); });
 }
 
 bool tbfcpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last) {

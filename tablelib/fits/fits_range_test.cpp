@@ -103,19 +103,25 @@ TEST(FitsRange, TextGetsGiveTheCellsAndTheirNullFlags) {
     for (int maxch : {20, 7, 5, 0}) {
       // A range over the group boundaries, not starting at row 1.
       const int first = 3, last = kRows - 1, count = last - first + 1;
+      // Into strings, and into buffers of maxch + 1 bytes.
       std::vector<std::string> got(count, "stale");
-      std::unique_ptr<bool[]> nulls(new bool[count]);
+      std::unique_ptr<bool[]> nulls(new bool[count]), bnulls(new bool[count]);
       tbl::tbcgtt(tp, cp, got.data(), nulls.get(), maxch, first, last);
+      std::vector<char> store(static_cast<std::size_t>(count) * (maxch + 1), 'x');
+      std::vector<char*> bufs(count);
+      for (int k = 0; k < count; ++k) bufs[k] = store.data() + static_cast<std::size_t>(k) * (maxch + 1);
+      tbl::tbcgtt(tp, cp, bufs.data(), bnulls.get(), maxch, first, last);
       int wrong = 0;
       for (int k = 0; k < count && wrong < 5; ++k) {
         std::string want;
         bool null = false;
         tbl::tbfagt(tp, cp, first + k, &want, maxch, 1, 1, &null);
-        if (got[k] != want || nulls[k] != null) {
+        if (got[k] != want || nulls[k] != null || bufs[k] != want || bnulls[k] != null) {
           ++wrong;
           ADD_FAILURE() << "column " << cp->name << " maxch " << maxch << " row " << first + k
-                        << ": got \"" << got[k] << "\" null " << nulls[k] << ", the cell gives \""
-                        << want << "\" null " << null;
+                        << ": got \"" << got[k] << "\" null " << nulls[k] << ", in a buffer \""
+                        << bufs[k] << "\" null " << bnulls[k] << ", the cell gives \"" << want
+                        << "\" null " << null;
         }
       }
     }

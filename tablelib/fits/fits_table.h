@@ -62,9 +62,10 @@ std::string tbfrot(std::string_view filename);
 // Column keyword "TTYPE12" and friends.
 std::string column_key(const char* stem, int n);
 
-// The text a get gives for a string element CFITSIO read as `raw`: trailing
-// blanks dropped, cut to maxch characters, trailing blanks dropped again.
-// Returns whether the element is undefined (empty or INDEF before the cut).
-bool string_text(std::string_view raw, std::size_t maxch, std::string& text);
+// The text a get gives for a string element CFITSIO read as `raw` (a part
+// of it): trailing blanks dropped, cut to maxch characters, trailing blanks
+// dropped again.  `undefined` tells whether the element is empty or INDEF
+// before the cut.
+std::string_view string_text(std::string_view raw, std::size_t maxch, bool& undefined);
 
 }  // namespace tbfits

@@ -185,6 +185,7 @@ void tbfptt(Table* tp, Column* cp, int row, std::string_view text);
 // loop must serve it.  Values, null flags and bytes are the cell loop's.
 bool tbfcgt(Table* tp, Column* cp, std::string* vals, bool* nulls, int maxch, int first,
             int last);
+bool tbfcgt(Table* tp, Column* cp, char** vals, bool* nulls, int maxch, int first, int last);
 bool tbfcpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
 void tbfnll(Table* tp, int first, int last);
 void tbfudf(Table* tp, Column** cols, int ncols, int row);
