@@ -28,6 +28,15 @@ void put_name(Buf& b, const std::string& s) {
   b.insert(b.end(), s.begin(), s.end());
 }
 
+// A parameter's name, status, user type 0 and datatype, as PARAMFMT and
+// RETURNVALUE begin.
+void put_param_head(Buf& b, const P& p) {
+  put_name(b, p.name);
+  b.push_back(static_cast<std::uint8_t>(p.status));
+  put32(b, 0);
+  b.push_back(static_cast<std::uint8_t>(p.type));
+}
+
 // The DBRPC token with PARAMFMT and PARAMS.
 Buf dbrpc(const std::string& name, const std::vector<P>& params) {
   Buf b{0xE6};
@@ -38,10 +47,7 @@ Buf dbrpc(const std::string& name, const std::vector<P>& params) {
   Buf fmt, vals;
   put16(fmt, static_cast<unsigned>(params.size()));
   for (const P& p : params) {
-    put_name(fmt, p.name);
-    fmt.push_back(static_cast<std::uint8_t>(p.status));
-    put32(fmt, 0);
-    fmt.push_back(static_cast<std::uint8_t>(p.type));
+    put_param_head(fmt, p);
     if (p.max >= 0) {
       fmt.push_back(static_cast<std::uint8_t>(p.max));
       vals.push_back(static_cast<std::uint8_t>(p.null ? 0 : p.data.size()));
@@ -129,6 +135,84 @@ TEST_F(StandinServerTest, RemoteProcedureCallsInEachFormGetTheSameAnswer) {
   for (const auto& l : log)
     if (l.event == "rpcparam" && l.detail == "@n status=1 type=38 length=4 data=0000002a value=42") ++params;
   EXPECT_EQ(params, 3);
+}
+
+namespace {
+
+// The bytes of a hexadecimal text.
+std::string unhex(const std::string& h) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < h.size(); i += 2) out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+// The RETURNVALUE token the server must send back for a parameter it
+// returns unchanged: name, status, user type 0, the format as sent, the
+// value's bytes.
+std::string retvalue_hex(const P& p) {
+  Buf body;
+  put_param_head(body, p);
+  if (p.max >= 0) {
+    body.push_back(static_cast<std::uint8_t>(p.max));
+    body.push_back(static_cast<std::uint8_t>(p.null ? 0 : p.data.size()));
+  }
+  body.insert(body.end(), p.data.begin(), p.data.end());
+  Buf tok{0xAC};
+  put16(tok, static_cast<unsigned>(body.size()));
+  tok.insert(tok.end(), body.begin(), body.end());
+  return hex(tok);
+}
+
+}  // namespace
+
+TEST_F(StandinServerTest, OutputParametersOfEveryDatatypeComeBackByteForByte) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  struct Case {
+    P param;
+    const char* text;  // the value as the server read it
+  };
+  const Case cases[] = {
+      {{"@i1", 1, 48, -1, unhex("fe")}, "254"},
+      {{"@i2", 1, 52, -1, unhex("fffe")}, "-2"},
+      {{"@i4", 1, 56, -1, unhex("80000000")}, "-2147483648"},
+      {{"@f8", 1, 62, -1, unhex("4004000000000000")}, "2.5"},
+      {{"@r4", 1, 59, -1, unhex("bfc00000")}, "-1.5"},
+      {{"@m8", 1, 60, -1, unhex("fffffffffffffff6")}, "-0.0010"},
+      {{"@m4", 1, 122, -1, unhex("0000012c")}, "0.0300"},
+      {{"@d8", 1, 61, -1, unhex("00008eac0000012c")}, "2000-01-01 00:00:01.000"},
+      {{"@d4", 1, 58, -1, unhex("8eac005a")}, "2000-01-01 01:30:00.000"},
+      {{"@bit", 1, 50, -1, unhex("01")}, "1"},
+      {{"@n1", 1, 38, 1, unhex("07")}, "7"},
+      {{"@n2", 1, 38, 2, unhex("8000")}, "-32768"},
+      {{"@fn", 1, 109, 4, unhex("3e800000")}, "0.25"},
+      {{"@mn", 1, 110, 8, unhex("0000000000002710")}, "1.0000"},
+      {{"@dn", 1, 111, 4, unhex("0000001e")}, "1900-01-01 00:30:00.000"},
+      {{"@ch", 1, 47, 10, "a b"}, "a b"},
+      {{"@vc", 1, 39, 30, "it's"}, "it's"},
+      {{"@bn", 1, 45, 4, unhex("00ff")}, "0x00ff"},
+      {{"@vb", 1, 37, 8, unhex("dead")}, "0xdead"},
+      {{"@nul", 1, 38, 4, "", true}, "NULL"},
+  };
+  std::vector<P> params;
+  for (const Case& k : cases) params.push_back(k.param);
+  c.send_message(15, dbrpc("echo_params", params));
+  Reply r = c.read_reply();
+  ASSERT_TRUE(r.ok);
+  auto ts = decode(r.body);
+  std::string expected = "7900000000";
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& k = cases[i];
+    SCOPED_TRACE(k.param.name);
+    const Token* row = find(ts, 0xD1, i);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->values[0].second, k.param.name);
+    EXPECT_EQ(be_int(row->values[1].second), static_cast<int>(k.param.type));
+    EXPECT_EQ(row->values[3].first ? "NULL" : row->values[3].second, k.text);
+    expected += retvalue_hex(k.param);
+  }
+  EXPECT_EQ(tail_from_status(r.body), expected + "fe0000000000000000");
 }
 
 TEST_F(StandinServerTest, ProceduresRunAsStatementsAndFailAsProcedures) {
