@@ -20,14 +20,12 @@ constexpr int kMaxTextChars = 1023;
 // Reads exactly nchars chars at pos into buf; a short read raises
 // "<who>:  unexpected end of file".
 void read_at(Table* tp, int pos, unsigned char* buf, long nchars, const char* who) {
-  vos::seek(tp->fd, pos);
-  long n = vos::read(tp->fd, buf, nchars);
+  long n = vos::read_at(tp->fd, pos, buf, nchars);
   if (n < nchars) vos::error(1, std::string(who) + ":  unexpected end of file");
 }
 
 void write_at(Table* tp, int pos, const unsigned char* buf, long nchars) {
-  vos::seek(tp->fd, pos);
-  vos::write(tp->fd, buf, nchars);
+  vos::write_at(tp->fd, pos, buf, nchars);
 }
 
 // Reads the text field of `cp` at `pos` into `buf` (2 * 1023 + 2 bytes);

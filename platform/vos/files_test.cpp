@@ -74,6 +74,34 @@ TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
   EXPECT_EQ(slurp(p).substr(0, 4), "..xy");
 }
 
+// read_at and write_at are a seek and a transfer in one call: the same
+// positions, results and errors, and a later plain transfer goes on from
+// where they stopped.
+TEST_F(VosFiles, PositionedTransfers) {
+  const std::string p = path("p.dat");
+  int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  vos::write_at(fd, 3, "CDEF", 2);
+  vos::write_at(fd, 1, "AB", 1);
+  vos::write(fd, "cd", 1);  // on from the positioned write
+  char buf[16] = {};
+  EXPECT_EQ(vos::read_at(fd, 2, buf, 2), 2);
+  EXPECT_EQ(std::string(buf, 4), "cdCD");
+  EXPECT_EQ(vos::note(fd), 4);
+  EXPECT_EQ(vos::read_at(fd, 4, buf, 3), 1);  // short at the end
+  EXPECT_EQ(vos::read_at(fd, 9, buf, 1), vos::EOF_);
+  EXPECT_EQ(code_of([&] { vos::read_at(fd, 0, buf, 1); }), vos::SYS_FSEEK);
+  EXPECT_EQ(code_of([&] { vos::write_at(fd, -5, buf, 1); }), vos::SYS_FSEEK);
+  EXPECT_EQ(code_of([&] { vos::read_at(fd + 100, 1, buf, 1); }), vos::SYS_FCLOSE);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), "ABcdCDEF");
+
+  fd = vos::open(p, vos::WRITE_ONLY, vos::TEXT_FILE);  // text files count bytes
+  vos::write_at(fd, 2, "xyz", 3);
+  EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FREAD);
+  vos::close(fd);
+  EXPECT_EQ(slurp(p), std::string("\0xyz", 4));
+}
+
 TEST_F(VosFiles, OpenModes) {
   const std::string p = path("m.txt");
   int fd = vos::open(p, vos::NEW_FILE, vos::TEXT_FILE);

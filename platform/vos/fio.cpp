@@ -77,7 +77,7 @@ int add_file(std::unique_ptr<File> f) {
 }  // namespace
 
 File& file(int fd) {
-  auto& t = table();
+  static std::vector<std::unique_ptr<File>>& t = table();  // called on every transfer
   if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd])
     error(SYS_FCLOSE, "Bad file descriptor (" + std::to_string(fd) + ")");
   return *t[fd];
@@ -250,39 +250,38 @@ void close(int fd) {
     error(SYS_FWRITE, "Cannot close file (" + owned->name + ")");
 }
 
-long read(int fd, void* buf, long nchars) {
-  fio::File& f = fio::file(fd);
+namespace fio {
+namespace {
+
+long read_file(File& f, void* buf, long nchars) {
   if (nchars <= 0) return 0;
   if (f.mode == WRITE_ONLY || f.mode == APPEND)
     error(SYS_FREAD, "Cannot read file opened write-only (" + f.name + ")");
-  const long u = fio::unit(f);
+  const long u = unit(f);
   const std::size_t want = static_cast<std::size_t>(nchars) * static_cast<std::size_t>(u);
   char* out = static_cast<char*>(buf);
-  std::size_t got = fio::get_bytes(f, out, want);
+  std::size_t got = get_bytes(f, out, want);
   if (got == 0) return EOF_;
   if (got % u != 0) out[got++] = '\0';  // a final odd byte fills half a unit
   return static_cast<long>(got / u);
 }
 
-void write(int fd, const void* buf, long nchars) {
-  fio::File& f = fio::file(fd);
+void write_file(File& f, const void* buf, long nchars) {
   if (nchars < 0) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
-  fio::put_bytes(f, static_cast<const char*>(buf),
-                 static_cast<std::size_t>(nchars) * static_cast<std::size_t>(fio::unit(f)));
+  put_bytes(f, static_cast<const char*>(buf), static_cast<std::size_t>(nchars) * static_cast<std::size_t>(unit(f)));
 }
 
-void seek(int fd, long offset) {
-  fio::File& f = fio::file(fd);
+void seek_file(File& f, long offset) {
   f.pushback.clear();
-  const long u = fio::unit(f);
-  if (f.kind == fio::Kind::String) {
+  const long u = unit(f);
+  if (f.kind == Kind::String) {
     if (offset == BOF) f.pos = 0;
     else if (offset == EOF_) f.pos = f.text.size();
     else if (offset >= 1) f.pos = static_cast<std::size_t>((offset - 1) * u);
     else error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
     return;
   }
-  if (f.kind != fio::Kind::Host) {
+  if (f.kind != Kind::Host) {
     if (offset == BOF || offset == EOF_) return;
     error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
   }
@@ -291,6 +290,27 @@ void seek(int fd, long offset) {
   else if (offset == EOF_) f.host.seek_end();
   else if (offset >= 1 && offset <= (static_cast<long>(1) << 52)) f.host.seek((offset - 1) * u);
   else error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
+}
+
+}  // namespace
+}  // namespace fio
+
+long read(int fd, void* buf, long nchars) { return fio::read_file(fio::file(fd), buf, nchars); }
+
+void write(int fd, const void* buf, long nchars) { fio::write_file(fio::file(fd), buf, nchars); }
+
+void seek(int fd, long offset) { fio::seek_file(fio::file(fd), offset); }
+
+long read_at(int fd, long offset, void* buf, long nchars) {
+  fio::File& f = fio::file(fd);
+  fio::seek_file(f, offset);
+  return fio::read_file(f, buf, nchars);
+}
+
+void write_at(int fd, long offset, const void* buf, long nchars) {
+  fio::File& f = fio::file(fd);
+  fio::seek_file(f, offset);
+  fio::write_file(f, buf, nchars);
 }
 
 long note(int fd) {

@@ -153,7 +153,7 @@ HostFile::Status HostFile::write(const char* data, std::size_t n) {
   return Status::Ok;
 }
 
-HostFile::Status HostFile::read(char* out, std::size_t n, std::size_t& got) {
+HostFile::Status HostFile::read_more(char* out, std::size_t n, std::size_t& got) {
   got = 0;
   if (n == 0) return Status::Ok;
   long long o = pos_ - wstart_;

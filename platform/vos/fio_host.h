@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 
 namespace vos::fio {
@@ -42,7 +43,18 @@ class HostFile {
   Status write(const char* data, std::size_t n);
 
   // Reads up to n bytes at the position into `out`; `got` is 0 at the end.
-  Status read(char* out, std::size_t n, std::size_t& got);
+  // Bytes the window already holds are copied here; the rest goes on in
+  // read_more().
+  Status read(char* out, std::size_t n, std::size_t& got) {
+    const long long o = pos_ - wstart_;
+    if (n > 0 && o >= 0 && static_cast<unsigned long long>(o) + n <= wlen_) {
+      std::memcpy(out, buf_.get() + o, n);
+      pos_ += static_cast<long long>(n);
+      got = n;
+      return Status::Ok;
+    }
+    return read_more(out, n, got);
+  }
 
   // The byte at the position (0..255), then moves past it; -1 at the end.
   // A failure is returned as -2.
@@ -70,6 +82,7 @@ class HostFile {
 
  private:
   int getc_slow();
+  Status read_more(char* out, std::size_t n, std::size_t& got);
   // Writes back the dirty bytes of the window.
   bool write_back();
   // Reads what the file holds of the window from wlen on, at least up to

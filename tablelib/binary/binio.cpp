@@ -11,34 +11,21 @@ namespace tbbin {
 
 void fail(int code, const std::string& message) { vos::error(code, message); }
 
-namespace {
-
-// Moves to `pos` unless the file is there already: a needless seek would
-// drop the file layer's buffer and cost a system call per cell.
-void position(int fd, long pos) {
-  if (vos::note(fd) != pos) vos::seek(fd, pos);
-}
-
-}  // namespace
-
 void read_at(int fd, long pos, void* buf, long nchars, const char* who) {
   if (nchars <= 0) return;
-  position(fd, pos);
-  long got = vos::read(fd, buf, nchars);
+  long got = vos::read_at(fd, pos, buf, nchars);
   if (got != nchars) fail(1, std::string(who) + ":  unexpected end of file");
 }
 
 long read_upto(int fd, long pos, void* buf, long nchars) {
   if (nchars <= 0) return 0;
-  position(fd, pos);
-  long got = vos::read(fd, buf, nchars);
+  long got = vos::read_at(fd, pos, buf, nchars);
   return got == vos::EOF_ ? 0 : got;
 }
 
 void write_at(int fd, long pos, const void* buf, long nchars) {
   if (nchars <= 0) return;
-  position(fd, pos);
-  vos::write(fd, buf, nchars);
+  vos::write_at(fd, pos, buf, nchars);
 }
 
 int elem_chars(const tbl::Column* cp) {

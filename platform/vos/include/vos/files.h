@@ -78,6 +78,11 @@ void seek(int fd, long offset);
 // Current position (1-based units).
 long note(int fd);
 
+// `seek` to `offset` then `read` or `write`, as one call: the same result
+// and errors as the two calls (a seek inside the file's buffer is free).
+long read_at(int fd, long offset, void* buf, long nchars);
+void write_at(int fd, long offset, const void* buf, long nchars);
+
 // Writes buffered output to the file.
 void flush(int fd);
 
