@@ -86,6 +86,18 @@ void tbegpt(Table* tp, Column* cp, int pos, int, std::string& text, int maxch) {
 }
 
 void tbegpt(Table* tp, Column* cp, int pos, int, char* out, int maxch) {
+  const long nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
+  const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
+  if (out != nullptr && maxch >= 0 && nbytes <= static_cast<std::size_t>(maxch)) {
+    // The field fits the caller's buffer with room for the NUL: read there.
+    if (vos::read_at(tp->fd, pos, out, nchars) < nchars) {
+      out[0] = '\0';
+      vos::error(1, "tbegpt:  unexpected end of file");
+    }
+    const void* z = std::memchr(out, 0, nbytes);
+    out[z ? static_cast<std::size_t>(static_cast<const char*>(z) - out) : nbytes] = '\0';
+    return;
+  }
   std::array<unsigned char, 2 * kMaxTextChars + 2> buf;
   const std::size_t len = read_text(tp, cp, pos, buf.data(), maxch);
   if (out == nullptr) return;

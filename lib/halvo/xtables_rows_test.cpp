@@ -254,6 +254,12 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
       c_tbegtt(tp, t, r, nullptr, 4);  // no buffer: nothing to fill, no failure
       EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
     }
+    char whole[13];  // a buffer the whole stored field fits in
+    for (int r = 1; r <= 3; ++r) {
+      c_tbegtt(tp, t, r, whole, 12);
+      ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+      EXPECT_STREQ(whole, values[r - 1]) << "row " << r;
+    }
     if (s.type != 0) {
       EXPECT_STREQ(range[0], "abcd");
       EXPECT_STREQ(range[1], "");
@@ -264,6 +270,38 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
   }
   std::string cmd = "rm -rf " + dir;
   EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+// A cell the end of the file cuts through comes back as an empty string,
+// whether the stored field fits the caller's buffer or not.
+TEST_F(Entries, TextCellCutByTheEndOfFileComesBackEmpty) {
+  const char* tv[] = {"one", "two", "three", "four"};
+  c_tbcptt(tp_, t_, tv, 8, 1, 4);
+  OK();
+  const long rowunits = c_tbpsta(tp_, 8);  // allocated row length in 2-byte units
+  c_tbtclo(tp_);
+  tp_ = 0;
+  OK();
+  // Row 4 ends the file: keep it up to the middle of its text cell (units
+  // 9 and 10 of the row's 4).
+  struct stat st;
+  ASSERT_EQ(::stat(name_.c_str(), &st), 0);
+  ASSERT_EQ(::truncate(name_.c_str(), st.st_size - 2 * rowunits + 2 * 10), 0);
+  tp_ = c_tbtopn(name_.c_str(), TBL_READ_ONLY, 0);
+  OK();
+  const ColumnPtr t = c_tbcnum(tp_, 4);
+  for (int maxch : {8, 3}) {
+    SCOPED_TRACE(maxch);
+    char cell[9] = "zzzz";
+    c_tbegtt(tp_, t, 3, cell, maxch);
+    OK();
+    EXPECT_EQ(std::string(cell), std::string("three").substr(0, std::size_t(maxch)));
+    std::strcpy(cell, "zzzz");
+    c_tbegtt(tp_, t, 4, cell, maxch);
+    EXPECT_EQ(c_voserr(), 1);
+    EXPECT_STREQ(c_voserrmsg(), "tbegpt:  unexpected end of file");
+    EXPECT_STREQ(cell, "");
+  }
 }
 
 // A range read that fails part-way leaves the elements it reached and

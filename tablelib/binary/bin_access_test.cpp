@@ -204,7 +204,7 @@ TEST_F(BinTable, ColumnRangeOfStringsAndEmptyRange) {
 // Ranges long enough to take several transfers give what the element
 // routines give, and write the file the element routines write.
 TEST_F(BinTable, LongColumnRangesMatchElementAccess) {
-  const int rows = 25000;  // a row-ordered range moves about 1 MiB per transfer
+  const int rows = 25000;  // a row-ordered range moves 256 KiB per transfer
   std::vector<std::string> text(rows);
   std::vector<int> nums(rows);
   for (int r = 0; r < rows; ++r) {

@@ -18,7 +18,7 @@ using namespace tbbin;
 
 namespace {
 
-constexpr long kChunkBytes = 1 << 20;
+constexpr long kChunkBytes = 1 << 18;
 
 // Elements of `cp` per transfer of a column-ordered range.
 long per_chunk(long esz) { return std::max<long>(1, kChunkBytes / (std::max(esz, 1L) * 2)); }
@@ -45,9 +45,9 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
   if (n < 1) return;
   const Fam f = y ? Fam::RangeY : Fam::RangeX;
   const long esz = elem_chars(cp);
-  std::vector<uint8_t> buf;
   if (y) {
     if (first < 1 || last > tp->allrows) fail(1, who + ":  unexpected end of file");
+    std::vector<uint8_t>& buf = scratch();
     for (long done = 0; done < n;) {
       long cnt = std::min(per_chunk(esz), n - done);
       buf.resize(std::size_t(cnt * esz * 2));
