@@ -53,6 +53,33 @@ TEST_F(StandinServerTest, SelectSendsColumnFormatsAndExactValues) {
   EXPECT_EQ(done->count, 2u);
 }
 
+// Expressions are typed by their values; a select asking only for its
+// formats ("where 0 = 1", as cursors send it) types them by the first row
+// the select would find, so that it agrees with the selects of rows.
+TEST_F(StandinServerTest, FormatsOnlySelectTypesExpressionsAsTheRowsWillBe) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  c.batch("create table #e (a int, s varchar(4)) insert #e values (3, 'ab')");
+  auto formats = [&](const std::string& sql) {
+    auto ts = decode(c.batch(sql).body);
+    const Token* fmt = find(ts, 0xEE);
+    std::vector<std::pair<unsigned, unsigned>> out;
+    if (fmt)
+      for (const auto& col : fmt->cols) out.emplace_back(col.type, col.maxlen);
+    return out;
+  };
+  const std::string list = "select a * 1.5 x, s || 'cd' y, a + 1 z, x'00ff' w from #e";
+  auto rows = formats(list + " where a = 3");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].first, 109u);  // a float
+  EXPECT_EQ(formats(list + " where 0 = 1"), rows);
+  EXPECT_EQ(formats(list + " WHERE 0 = 1 for browse"), rows);
+  // Without a row to look at, an expression stays an integer.
+  c.batch("delete #e");
+  EXPECT_EQ(formats(list + " where 0 = 1")[0].first, 38u);
+}
+
 TEST_F(StandinServerTest, SeveralSelectsInOneBatchGiveSeveralResultSets) {
   standin::StandinServer srv(options());
   RawClient c(srv.port());

@@ -352,6 +352,47 @@ void bind_all(sqlite3_stmt* st, const std::vector<std::pair<std::string, BindVal
   }
 }
 
+// The cells of the row a statement has just stepped to.
+std::vector<Cell> read_row(sqlite3_stmt* st, int n) {
+  std::vector<Cell> r(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    Cell& v = r[static_cast<std::size_t>(i)];
+    v.type = sqlite3_column_type(st, i);
+    if (v.type == SQLITE_INTEGER) v.i = sqlite3_column_int64(st, i);
+    else if (v.type == SQLITE_FLOAT) v.d = sqlite3_column_double(st, i);
+    else if (v.type == SQLITE_BLOB) {
+      const void* p = sqlite3_column_blob(st, i);
+      v.s.assign(static_cast<const char*>(p), p ? static_cast<std::size_t>(sqlite3_column_bytes(st, i)) : 0);
+    } else if (v.type != SQLITE_NULL) {
+      const unsigned char* t = sqlite3_column_text(st, i);
+      v.s.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+      v.type = SQLITE_TEXT;
+    }
+  }
+  return r;
+}
+
+// A select that asks only for the formats of its result ("where 0 = 1",
+// as cursors and browse mode send it) has no values to type its
+// expressions by, and later selects of the same list would get other
+// types: the sample is the first row the select finds without that
+// condition.  Empty when the statement has no such condition or no row.
+std::vector<std::vector<Cell>> format_sample(sqlite3* db, const std::string& sql,
+                                             const std::vector<std::pair<std::string, BindValue>>* binds) {
+  std::vector<std::vector<Cell>> out;
+  static const std::string kNone = "where 0 = 1";
+  auto at = lower(sql).find(kNone);
+  if (at == std::string::npos) return out;
+  std::string any = sql;
+  any.replace(at, kNone.size(), "where 1 = 1");
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, any.c_str(), static_cast<int>(any.size()), &st, nullptr) != SQLITE_OK || !st) return out;
+  if (binds) bind_all(st, *binds);
+  if (sqlite3_step(st) == SQLITE_ROW) out.push_back(read_row(st, sqlite3_column_count(st)));
+  sqlite3_finalize(st);
+  return out;
+}
+
 bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<ColInfo>& cols,
              std::vector<std::vector<Cell>>& rows, bool& has_result, long& changes, SqlError& err,
              const std::vector<std::pair<std::string, BindValue>>* binds = nullptr) {
@@ -396,22 +437,7 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
   rows.clear();
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     if (rowlimit > 0 && static_cast<long>(rows.size()) >= rowlimit) break;
-    std::vector<Cell> r(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      Cell& v = r[static_cast<std::size_t>(i)];
-      v.type = sqlite3_column_type(st, i);
-      if (v.type == SQLITE_INTEGER) v.i = sqlite3_column_int64(st, i);
-      else if (v.type == SQLITE_FLOAT) v.d = sqlite3_column_double(st, i);
-      else if (v.type == SQLITE_BLOB) {
-        const void* p = sqlite3_column_blob(st, i);
-        v.s.assign(static_cast<const char*>(p), p ? static_cast<std::size_t>(sqlite3_column_bytes(st, i)) : 0);
-      } else if (v.type != SQLITE_NULL) {
-        const unsigned char* t = sqlite3_column_text(st, i);
-        v.s.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
-        v.type = SQLITE_TEXT;
-      }
-    }
-    rows.push_back(std::move(r));
+    rows.push_back(read_row(st, n));
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     err = map_sqlite_error(rc, sqlite3_errmsg(db));
@@ -420,9 +446,11 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
   }
   sqlite3_finalize(st);
   changes = has_result ? static_cast<long>(rows.size()) : static_cast<long>(sqlite3_changes(db));
+  std::vector<std::vector<Cell>> sample;
+  if (has_result && rows.empty()) sample = format_sample(db, sql, binds);
   for (std::size_t i = 0; i < cols.size(); ++i) {
     ColInfo& c = cols[i];
-    if (!kind_from_decl(c)) kind_from_values(c, rows, i);
+    if (!kind_from_decl(c)) kind_from_values(c, rows.empty() ? sample : rows, i);
     std::size_t longest = 0;
     for (const auto& r : rows) {
       if (r[i].type == SQLITE_NULL) c.not_null = false;

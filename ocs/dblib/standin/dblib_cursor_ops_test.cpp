@@ -239,3 +239,31 @@ TEST_F(CursorOps, TwoTableCursorByValuesComparesEachColumnInItsTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// By values, a null column of the row is tested with "is NULL", and float,
+// datetime and binary values written as literals find their row.
+TEST_F(CursorOps, ByValuesNullsFloatsDatetimesAndBinariesFindTheirRow) {
+  start("create table t (id int primary key, b varchar(10), f float, d datetime, bin varbinary(4), c varchar(5));"
+        "insert into t values (1, null, 0.1, '2000-01-02 03:04:05.067', x'00ff', 'a'),"
+        " (2, 'x', 2.5, '2001-01-01 00:00:00.000', x'01', 'b'), (3, null, 0.1, null, null, 'c');");
+  DBPROCESS* db = open();
+  ASSERT_NE(db, nullptr);
+  DBINT status[2];
+  DBCURSOR* c = dbcursoropen(db, "select b, f, d, bin, c from t where id < 3", DBCRS_KEYSET, DBCRS_OPTCCVAL, 2,
+                             status);
+  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
+  for (int row : {1, 2}) {
+    errors().clear();
+    EXPECT_EQ(dbcursor(c, DBCRS_UPDATE, row, "t", "set c = 'new'"), SUCCEED)
+        << row << ": " << (errors().empty() ? 0 : errors().back().number);
+  }
+  dbclose(db);
+  EXPECT_TRUE(sent("update t set c = 'new'  from t where t.id = 1 and t.b is NULL  and t.f = .10000000000000001"
+                   " and t.d = 'Jan  2 2000  3:04:05:066AM' and t.bin = 0x00ff and t.c = 'a'"));
+  EXPECT_EQ(rows("select id, c from t order by id"), (Rows{{"1", "new"}, {"2", "new"}, {"3", "c"}}));
+}
+
+}  // namespace

@@ -242,6 +242,33 @@ TEST_F(Cursor, FullyKeysetDrivenCursorNeedsItsWholeResultInTheKeyset) {
   dbclose(db);
 }
 
+// The columns of expressions get the values the server computes, whatever
+// kind of cursor reads them: the formats the cursor asks for when it opens
+// agree with the rows it fetches.
+TEST_F(Cursor, ExpressionColumnsGiveTheComputedValues) {
+  start("create table t (id int primary key, f float, s varchar(4));"
+        "insert into t values (1, 0.1, 'ab'), (2, 2.5, 'cd');");
+  DBPROCESS* db = open();
+  ASSERT_NE(db, nullptr);
+  for (int scroll : {DBCRS_FORWARD, DBCRS_DYNAMIC, DBCRS_KEYSET, 2}) {
+    SCOPED_TRACE(scroll);
+    DBINT status[2];
+    DBCURSOR* c = dbcursoropen(db, "select f * 2 twice, s || '!' bang from t", scroll, DBCRS_READONLY, 2, status);
+    ASSERT_NE(c, nullptr);
+    DBFLT8 twice[2] = {0, 0};
+    char bang[2][6] = {};
+    ASSERT_EQ(dbcursorbind(c, 1, FLT8BIND, 0, nullptr, reinterpret_cast<BYTE*>(twice), nullptr), SUCCEED);
+    ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 6, nullptr, reinterpret_cast<BYTE*>(bang), nullptr), SUCCEED);
+    ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
+    EXPECT_EQ(twice[0], 0.2);
+    EXPECT_EQ(twice[1], 5.0);
+    EXPECT_STREQ(bang[0], "ab!");
+    EXPECT_STREQ(bang[1], "cd!");
+    EXPECT_EQ(dbcursorclose(c), SUCCEED);
+  }
+  dbclose(db);
+}
+
 TEST_F(Cursor, OpenRefusesBadStatementsAndOptions) {
   start(kTable);
   DBPROCESS* db = open();
