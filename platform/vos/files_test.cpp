@@ -95,11 +95,21 @@ TEST_F(VosFiles, PositionedTransfers) {
   vos::close(fd);
   EXPECT_EQ(slurp(p), "ABcdCDEF");
 
-  fd = vos::open(p, vos::WRITE_ONLY, vos::TEXT_FILE);  // text files count bytes
-  vos::write_at(fd, 2, "xyz", 3);
-  EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FREAD);
+  fd = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
+  EXPECT_EQ(vos::read_at(fd, 1, buf, 4), 4);  // the window now holds the file
+  vos::ungetc(fd, '!');
+  EXPECT_EQ(vos::read_at(fd, 2, buf, 1), 1);  // a positioned read drops what was pushed back
+  EXPECT_EQ(std::string(buf, 2), "cd");
+  EXPECT_EQ(vos::getc(fd), 'C');
   vos::close(fd);
-  EXPECT_EQ(slurp(p), std::string("\0xyz", 4));
+
+  for (int type : {vos::TEXT_FILE, vos::BINARY_FILE}) {  // text files count bytes
+    fd = vos::open(p, vos::WRITE_ONLY, type);
+    vos::write_at(fd, 2, "xyzw", type == vos::TEXT_FILE ? 3 : 2);
+    EXPECT_EQ(code_of([&] { vos::read_at(fd, 2, buf, 1); }), vos::SYS_FREAD) << type;
+    vos::close(fd);
+  }
+  EXPECT_EQ(slurp(p), std::string("\0\0xyzw", 6));
 }
 
 TEST_F(VosFiles, OpenModes) {

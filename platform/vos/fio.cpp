@@ -253,6 +253,9 @@ void close(int fd) {
 namespace fio {
 namespace {
 
+// The highest offset a host file can be positioned at.
+constexpr long kMaxOffset = static_cast<long>(1) << 52;
+
 long read_file(File& f, void* buf, long nchars) {
   if (nchars <= 0) return 0;
   if (f.mode == WRITE_ONLY || f.mode == APPEND)
@@ -288,7 +291,7 @@ void seek_file(File& f, long offset) {
   if (!f.host.seekable()) error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
   if (offset == BOF) f.host.seek(0);
   else if (offset == EOF_) f.host.seek_end();
-  else if (offset >= 1 && offset <= (static_cast<long>(1) << 52)) f.host.seek((offset - 1) * u);
+  else if (offset >= 1 && offset <= kMaxOffset) f.host.seek((offset - 1) * u);
   else error(SYS_FSEEK, "Cannot seek on file (" + f.name + ")");
 }
 
@@ -303,6 +306,15 @@ void seek(int fd, long offset) { fio::seek_file(fio::file(fd), offset); }
 
 long read_at(int fd, long offset, void* buf, long nchars) {
   fio::File& f = fio::file(fd);
+  // The common case, bytes of a binary file that its window holds, is a
+  // copy; the result is the one of the seek and read below.
+  if (f.kind == fio::Kind::Host && f.type == BINARY_FILE && f.mode != WRITE_ONLY &&
+      f.mode != APPEND && offset >= 1 && offset <= fio::kMaxOffset && nchars > 0 &&
+      f.host.seekable() &&
+      f.host.read_held((offset - 1) * 2, static_cast<char*>(buf), static_cast<std::size_t>(nchars) * 2)) {
+    f.pushback.clear();
+    return nchars;
+  }
   fio::seek_file(f, offset);
   return fio::read_file(f, buf, nchars);
 }

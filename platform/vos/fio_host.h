@@ -46,14 +46,22 @@ class HostFile {
   // Bytes the window already holds are copied here; the rest goes on in
   // read_more().
   Status read(char* out, std::size_t n, std::size_t& got) {
-    const long long o = pos_ - wstart_;
-    if (n > 0 && o >= 0 && static_cast<unsigned long long>(o) + n <= wlen_) {
-      std::memcpy(out, buf_.get() + o, n);
-      pos_ += static_cast<long long>(n);
+    if (read_held(pos_, out, n)) {
       got = n;
       return Status::Ok;
     }
     return read_more(out, n, got);
+  }
+
+  // When the window holds all n > 0 bytes at `at`: copies them into `out`,
+  // leaves the position after them and returns true.  Otherwise does
+  // nothing and returns false.
+  bool read_held(long long at, char* out, std::size_t n) {
+    const long long o = at - wstart_;
+    if (n == 0 || o < 0 || static_cast<unsigned long long>(o) + n > wlen_) return false;
+    std::memcpy(out, buf_.get() + o, n);
+    pos_ = at + static_cast<long long>(n);
+    return true;
   }
 
   // The byte at the position (0..255), then moves past it; -1 at the end.
