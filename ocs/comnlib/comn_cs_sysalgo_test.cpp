@@ -107,6 +107,12 @@ TEST(ComnSysAlgo, Utf8AndUcs2) {
   EXPECT_EQ(comn__one_utf8_to_ucs2(e_acute, 1, &code), COMN_EBADUTF8);
   const std::uint8_t badcont[] = {0xE2, 0x28, 0xA1};
   EXPECT_EQ(comn__one_utf8_to_ucs2(badcont, 3, &code), COMN_EBADUTF8);
+  // Characters beyond 16 bits have no code (they were cut to another one).
+  const std::uint8_t beyond[] = {0xF0, 0x9F, 0x98, 0x80};
+  EXPECT_EQ(comn__one_utf8_to_ucs2(beyond, 4, &code), COMN_EBADUTF8);
+  const std::uint8_t last16[] = {0xEF, 0xBF, 0xBF};
+  EXPECT_EQ(comn__one_utf8_to_ucs2(last16, 3, &code), 3);
+  EXPECT_EQ(code, 0xFFFF);
   std::uint8_t out[4];
   int n = 0;
   EXPECT_EQ(comn__one_ucs2_to_utf8(0x20AC, out, 3, &n), COMN_ETRUNCATED);  // one byte spare
@@ -117,6 +123,9 @@ TEST(ComnSysAlgo, Utf8AndUcs2) {
   EXPECT_EQ(r.status, COMN_EREPLACED);
   EXPECT_EQ(r.out, (Bytes{0x00, 0x41, 0x00, 0xE9, 0x00, 0x3F, 0x00, 0x3F}));
   EXPECT_EQ(r.consumed, 6);
+  r = run(comn__utf8_to_ucs2, {0xF0, 0xB2, 0xA4, 0xA2, 0x41}, 16);
+  EXPECT_EQ(r.status, COMN_EREPLACED);
+  EXPECT_EQ(r.out, (Bytes{0x00, 0x3F, 0x00, 0x41}));
   r = run(comn__utf8_to_ucs2, {0x41, 0x42}, 3);
   EXPECT_EQ(r.status, COMN_ETRUNCATED);
   EXPECT_EQ(r.consumed, 1);

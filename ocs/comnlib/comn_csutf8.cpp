@@ -47,7 +47,10 @@ int comn__one_utf8_to_ucs2(const std::uint8_t* s, int len, std::uint16_t* code) 
     if ((c0 & comn__tab[r].cmask) == comn__tab[r].cval) {
       l &= comn__tab[r].lmask;
       if (l < comn__tab[r].lval) return COMN_EBADUTF8;
-      if (code != nullptr) *code = static_cast<std::uint16_t>(l & 0xFFFFu);
+      // A character beyond 16 bits has no code here; cutting it to its
+      // low 16 bits would give another character.
+      if (l > 0xFFFFu) return COMN_EBADUTF8;
+      if (code != nullptr) *code = static_cast<std::uint16_t>(l);
       return r + 1;
     }
   }
