@@ -278,6 +278,12 @@ void read_keywords(TablePtr tp, Snapshot* s) {
         case TBL_TY_BOOL: k.value = b_ok ? (b ? "b1" : "b0") : "!err"; break;
         default: break;
       }
+      // A keyword the getters cannot find by its name (one stored in lower
+      // case, say) has no value to write back.
+      if (k.value == "!err" && s->clean) {
+        s->clean = false;
+        s->first_error = "keyword " + k.name + " not found by its name";
+      }
     }
     s->keywords.push_back(k);
   }
@@ -630,6 +636,15 @@ void table_file_input(const std::uint8_t* data, std::size_t size, const std::str
           (more.clean ? "read cleanly" : "first error " + more.first_error));
   }
   clear_scratch();
+}
+
+void binary_file_input(const std::uint8_t* data, std::size_t size, int type) {
+  std::vector<std::uint8_t> file(data, data + size);
+  if (file.size() >= 36) {
+    file[32] = file[33] = file[34] = 0;
+    file[35] = static_cast<std::uint8_t>(type);
+  }
+  table_file_input(file.data(), file.size(), ".tab", type, true);
 }
 
 }  // namespace fuzz

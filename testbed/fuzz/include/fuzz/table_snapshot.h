@@ -84,4 +84,10 @@ bool round_trip(const Snapshot& snap, const std::string& name, int type, bool ke
 void table_file_input(const std::uint8_t* data, std::size_t size, const std::string& ext,
                       int type, bool keywords, const std::vector<std::string>& also = {});
 
+// The body of the binary-table targets: the input as a binary table file
+// whose table-type word (the ninth 32-bit word of its size record) is set
+// to `type` (11 or 12), so that it stays a table of that order whatever the
+// mutation did to it; then as table_file_input with extension ".tab".
+void binary_file_input(const std::uint8_t* data, std::size_t size, int type);
+
 }  // namespace fuzz
