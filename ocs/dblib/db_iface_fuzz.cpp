@@ -1,26 +1,19 @@
 // Fuzz target: the interfaces file.  The input's first line names the
 // server to look up; the rest is the file.  Its entries for the server's
 // query and master services are read, every text field ends within its
-// field, and each address whose host is numeric is turned into the
-// transport's address form (a host name would ask the network's name
-// service, so none is looked up).
+// field, and each address is turned into the transport's address form
+// (host names are looked up only when numeric).
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "db_fuzzresolver.h"
 #include "dblib/db_internal.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
 int quiet(DBPROCESS*, int, int, int, char*, char*) { return INT_CANCEL; }
-
-bool numeric_host(const char* host) {
-  if (host[0] == '\0') return false;
-  for (const char* p = host; *p; ++p)
-    if ((*p < '0' || *p > '9') && *p != '.') return false;
-  return true;
-}
 
 template <std::size_t N>
 void check_field(const char (&field)[N], const char* what) {
@@ -52,12 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check_field(e->protocol, "protocol");
       check_field(e->host, "host");
       check_field(e->address, "address");
-      if (numeric_host(e->host)) {
-        iface_entry conv = *e;
-        db__tcp2tli(conv.host, sizeof conv.host, conv.address, sizeof conv.address);
-        check_field(conv.host, "converted host");
-        check_field(conv.address, "converted address");
-      }
+      iface_entry conv = *e;
+      db__tcp2tli(conv.host, sizeof conv.host, conv.address, sizeof conv.address);
+      check_field(conv.host, "converted host");
+      check_field(conv.address, "converted address");
     }
     db__free_iface_list(list);
   }

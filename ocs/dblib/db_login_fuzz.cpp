@@ -5,26 +5,11 @@
 // gets a connection sends a command and reads what comes.  The first byte
 // chooses raw sending (bit 0), an encrypted password (bit 1) and a packet
 // size of 2048 asked for (bit 2).
-#include <dlfcn.h>
-#include <netdb.h>
-
 #include <cstdint>
 #include <cstring>
 
 #include "db_fuzzclient.h"
-
-// Host names come from the answer (a redirection names one): only numeric
-// addresses are looked up, so that no input waits on the network's name
-// service.
-extern "C" int getaddrinfo(const char* node, const char* service, const struct addrinfo* hints,
-                           struct addrinfo** res) {
-  using Real = int (*)(const char*, const char*, const struct addrinfo*, struct addrinfo**);
-  static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "getaddrinfo"));
-  struct addrinfo h {};
-  if (hints != nullptr) h = *hints;
-  h.ai_flags |= AI_NUMERICHOST;
-  return real(node, service, &h, res);
-}
+#include "db_fuzzresolver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
