@@ -97,6 +97,20 @@ RETCODE dbnullbind(DBPROCESS* dbproc, int column, DBINT* indicator) {
   return SUCCEED;
 }
 
+// How `col`'s values are converted into its variable, worked out again
+// when the binding or the column changed; null when the column's type has
+// no bind type (the error is raised).
+static const dbcvtplan* conversion(DBPROCESS* dbproc, dbcolumn* col) {
+  dbcvtplan& p = col->cvtplan;
+  if (p.srcbind > 0 && p.cvtproc == col->cvtproc && p.bindtype == col->bindtype && p.type == col->type &&
+      p.maxlen == col->maxlen)
+    return &p;
+  int src = dbmer2bind(dbproc, col->type, col->maxlen);
+  if (src < 0) return nullptr;
+  p = {col->type, col->maxlen, col->bindtype, col->cvtproc, src, db__call_type(src, col->bindtype)};
+  return &p;
+}
+
 // Copies one value into a column's indicator and variable; false when the
 // conversion failed.  A NULL value leaves a regular row's variable alone
 // when an indicator is bound; a compute row's variable then receives the
@@ -112,12 +126,14 @@ static bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bo
     if (isnull && !compute) return true;  // the variable keeps its value
   }
   if (!col->varaddr) return true;
-  int srctype = dbmer2bind(dbproc, col->type, col->maxlen);
-  if (srctype < 0) return false;
-  DBINT r = db__convertfunc(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), srctype,
-                            isnull ? nullptr : v.data, isnull ? 0 : v.len, col->bindtype,
-                            col->varaddr, col->bindlen, col->typeinfo.precision,
-                            col->typeinfo.scale);
+  const dbcvtplan* plan = conversion(dbproc, col);
+  if (!plan) return false;
+  auto routine = reinterpret_cast<ComAnyFn>(col->cvtproc);
+  DBINT r = isnull ? db__convertfunc(dbproc, routine, plan->srcbind, nullptr, 0, col->bindtype,
+                                     col->varaddr, col->bindlen, col->typeinfo.precision,
+                                     col->typeinfo.scale)
+                   : db__convertcall(dbproc, routine, plan->calltype, v.data, v.len, col->varaddr,
+                                     col->bindlen, col->typeinfo.precision, col->typeinfo.scale);
   return r != -1;
 }
 

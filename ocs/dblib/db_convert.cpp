@@ -178,6 +178,12 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
     }
     return r;
   }
+  return db__convertcall(dbproc, routine, db__call_type(srctype, desttype), src, srclen, dest, destlen,
+                         prec, scale);
+}
+
+DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
+                      DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale) {
   if (!routine) {
     db__raise(dbproc, 20053, 4);
     return -1;
@@ -188,7 +194,7 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
     return attr ? attr : com_get_charattrib();
   };
   int r;
-  switch (db__call_type(srctype, desttype)) {
+  switch (calltype) {
     case 1: r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen); break;
     case 2: {
       const char* months[12];

@@ -15,6 +15,10 @@ int db__call_type(int srcbind, int dstbind);
 DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BYTE* src,
                       DBINT srclen, int desttype, BYTE* dest, DBINT destlen, int prec,
                       int scale);
+// The same for a value that is there (src not null, srclen above 0), the
+// routine's calling convention being known already.
+DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
+                      DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale);
 void db__raise_cvt_error(DBPROCESS* dbproc, int code);
 
 // The target length that binding passes to the conversion routines.

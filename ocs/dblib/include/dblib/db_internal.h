@@ -21,6 +21,18 @@ struct dbstring {
   dbstring* next;
 };
 
+// How a bound column's values are converted into its variable, worked out
+// at the first row copied (db_bind.cpp) and kept while the column's type
+// and length and the binding's type and routine stay those it follows from.
+struct dbcvtplan {
+  unsigned char type;
+  int32_t maxlen;
+  int bindtype;
+  DB_CVTPROC cvtproc;
+  int srcbind;    // bind type of the column's values (0: not worked out)
+  int calltype;   // calling convention of the routine (db__call_type)
+};
+
 // One result column.
 struct dbcolumn {
   char name[31];            // at most 30 characters
@@ -36,6 +48,7 @@ struct dbcolumn {
   DB_CVTPROC cvtproc;
   DBINT* nullind;
   DBTYPEINFO typeinfo;
+  dbcvtplan cvtplan;
   unsigned char tabnum;
   unsigned char colstatus;     // 0x10 hidden, 0x20 has a source name
   unsigned char rowfmtstatus;  // 0x20 nullable
