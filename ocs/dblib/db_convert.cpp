@@ -182,8 +182,8 @@ DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BY
                          prec, scale);
 }
 
-DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
-                      DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale) {
+DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
+                          DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale) {
   if (!routine) {
     db__raise(dbproc, 20053, 4);
     return -1;

@@ -11,7 +11,9 @@
 
 namespace {
 
-bool buffering(DBPROCESS* dbproc) { return dbisopt(dbproc, DBBUFFER, nullptr) != 0; }
+// Whether the row buffer option is on (dbisopt without a parameter, read
+// in place: rows ask it twice each).
+bool buffering(DBPROCESS* dbproc) { return dbproc->options && dbproc->options[DBBUFFER].set; }
 
 
 bool is_fixed(int type) {

@@ -15,11 +15,22 @@ int db__call_type(int srcbind, int dstbind);
 DBINT db__convertfunc(DBPROCESS* dbproc, ComAnyFn routine, int srctype, const BYTE* src,
                       DBINT srclen, int desttype, BYTE* dest, DBINT destlen, int prec,
                       int scale);
+void db__raise_cvt_error(DBPROCESS* dbproc, int code);
 // The same for a value that is there (src not null, srclen above 0), the
 // routine's calling convention being known already.
-DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
-                      DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale);
-void db__raise_cvt_error(DBPROCESS* dbproc, int code);
+DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
+                          DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale);
+// db__convertcall_any, with the plain convention (1), which most values
+// take, called in place.
+inline DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
+                             DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale) {
+  if (calltype != 1 || !routine)
+    return db__convertcall_any(dbproc, routine, calltype, src, srclen, dest, destlen, prec, scale);
+  int r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen);
+  if (r >= 0) return r;
+  db__raise_cvt_error(dbproc, r);
+  return -1;
+}
 
 // The target length that binding passes to the conversion routines.
 DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen);
