@@ -48,13 +48,12 @@ void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
   rec->datedyear = r + 1;
   rec->datedweek = (dt->dtdays + 53691) % 7;
   const std::int16_t(*tab)[2] = leapyear(y) ? lmonthdays : monthdays;
-  int m = 0, dom = r + 1;
-  while (m < 11 && dom > tab[m][0]) {
-    dom -= tab[m][0];
-    ++m;
-  }
+  // No month starts after day 31 * m of the year, so r / 32 is the month
+  // or one before it.
+  int m = r >> 5;
+  while (m < 11 && r >= tab[m + 1][1]) ++m;
   rec->datemonth = m;
-  rec->datedmonth = dom;
+  rec->datedmonth = r - tab[m][1] + 1;
 }
 
 void com__timecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {

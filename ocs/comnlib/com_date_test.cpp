@@ -169,6 +169,36 @@ TEST(DateText, Styles) {
   EXPECT_LT(com__datetochar(&badticks, buf, -1, 9, Com__Shortmonths), 0);
 }
 
+// The long forms with month names of every length a locale may give (cut
+// to 9 characters), hours around noon and midnight, and targets cut at
+// every length: a cut target receives the first bytes and the result is 0.
+TEST(DateText, LongFormsAndCuts) {
+  const char* names[12] = {"J", "", "March", "Avril", "Mai", "Juin",
+                           "Juillet", "Aout", "Septembre", "Octobrexxx", "N", "D"};
+  struct { int y, mon, d, h, mi, s, ms, style; const char* text; } cases[] = {
+      {2000, 1, 5, 0, 0, 0, 0, 9, "J  5 2000 12:00:00:000AM"},
+      {1999, 2, 28, 12, 59, 59, 996, 109, " 28 1999 12:59:59:996PM"},
+      {1753, 10, 31, 23, 7, 0, 10, 0, "Octobrexx 31 1753 11:07PM"},
+      {9999, 9, 1, 11, 30, 0, 0, 100, "Septembre  1 9999 11:30AM"},
+      {2024, 3, 10, 13, 1, 2, 3, 9, "March 10 2024  1:01:02:003PM"}};
+  for (const auto& c : cases) {
+    COM_DATETIME dt = make(c.y, c.mon, c.d, c.h, c.mi, c.s, c.ms);
+    const std::string want = c.text;
+    const int len = static_cast<int>(want.size());
+    char buf[64];
+    ASSERT_EQ(com__datetochar(&dt, buf, -1, c.style, names), len) << want;
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(len)), want);
+    for (int cut = 0; cut <= len + 1; ++cut) {
+      std::memset(buf, '#', sizeof buf);
+      int n = com__datetochar(&dt, buf, cut, c.style, names);
+      EXPECT_EQ(n, cut < len ? 0 : len) << want << " cut at " << cut;
+      const int shown = cut < len ? cut : len;
+      EXPECT_EQ(std::string(buf, static_cast<size_t>(shown)), want.substr(0, static_cast<size_t>(shown)));
+      EXPECT_EQ(buf[shown], '#') << want << " cut at " << cut;
+    }
+  }
+}
+
 TEST(DateText, Parse) {
   const COM_CHARATTRIB* a = com_get_charattrib();
   struct Case { const char* text; int order; int rc; int y, m, d, h, mi, s, ms; };

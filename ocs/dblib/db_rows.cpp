@@ -186,7 +186,14 @@ int dbsvrow(DBPROCESS* dbproc) {
       v->len = c->maxlen;
       continue;
     }
-    if (!db__read_value(dbproc, v, wire, wire < size ? wire : size)) return fail();
+    int32_t keep = wire < size ? wire : size;
+    // Most values fit the buffer they have and lose no bytes: read in place.
+    if (keep == wire && keep <= v->allocsize) {
+      if (!recvserver(dbproc, v->data, keep)) return fail();
+      v->len = keep;
+    } else if (!db__read_value(dbproc, v, wire, keep)) {
+      return fail();
+    }
     if (db__wire_word(c->type, v->len) > 1) db__wire_to_host(c->type, v->data, v->len);
   }
   if (!db__next_token(dbproc)) return fail();
