@@ -131,9 +131,89 @@ int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) 
   return read_datalen(dbproc, c, v, len);
 }
 
+namespace {
+
+// Reads the row into `row`, the connection's reused record, straight from
+// the packet being read, when the whole row and the token after it lie in
+// that packet and every value fits the buffer it has: what the general
+// reader below does, without its per-value bookkeeping.  False, with
+// nothing taken, for anything else (the values may have been written
+// over; the general reader then reads the row from its start).
+bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
+  dbnetctx* net = dbproc->net;
+  const BYTE* const start = net->recvbuf + net->recvpos;
+  const BYTE* const end = start + net->recvavail;
+  const BYTE* p = start;
+  int i = 0;
+  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i) {
+    if (i >= row->nvalues) return false;
+    dbcolvalue* v = &row->values[i];
+    const int type = c->type;
+    const bool text = type == MERTEXT || type == MERIMAGE;
+    int32_t wire, size;
+    if (is_fixed(type)) {
+      wire = size = c->maxlen;
+    } else if (text) {
+      if (p == end) return false;
+      const int tpl = *p++;
+      if (tpl == 0) {
+        wire = -1;
+      } else {
+        if (end - p < tpl + 12) return false;
+        const int keep = tpl > 16 ? 16 : tpl;
+        std::memcpy(v->textptr, p, static_cast<std::size_t>(keep));
+        v->textptrlen = keep;
+        p += tpl;
+        std::memcpy(v->timestamp, p, 8);
+        v->tslen = 8;
+        p += 8;
+        wire = static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 24) |
+                                    (static_cast<uint32_t>(p[1]) << 16) |
+                                    (static_cast<uint32_t>(p[2]) << 8) | p[3]);
+        p += 4;
+        if (wire < 0) return false;  // a broken stream: the general reader says so
+        if (wire == 0) wire = -1;
+      }
+      size = wire < 0 ? 0 : wire;
+      if (dbproc->textlimit > 0 && size > dbproc->textlimit) size = dbproc->textlimit;
+    } else if (type == MERNUMERIC || type == MERDECIMAL) {
+      return false;
+    } else {
+      if (p == end) return false;
+      wire = *p++;
+      if (wire == 0) wire = -1;
+      size = c->maxlen;
+    }
+    c->isnull = wire < 0;
+    // A buffer that the general reader would allocate first.
+    if (!text && size > 0 && (!v->data || v->allocsize < size)) return false;
+    if (wire < 0) {
+      v->len = 0;
+      continue;
+    }
+    const int32_t keep = wire < size ? wire : size;
+    if (end - p < wire || v->allocsize < keep) return false;
+    if (keep > 0) std::memcpy(v->data, p, static_cast<std::size_t>(keep));
+    p += wire;
+    v->len = keep;
+    if (db__wire_word(type, keep) > 1) db__wire_to_host(type, v->data, keep);
+  }
+  if (p == end) return false;
+  dbproc->token = *p++;
+  const auto used = static_cast<int32_t>(p - start);
+  net->recvpos += used;
+  net->recvavail -= used;
+  net->consumed += used;
+  dbproc->currow = row;
+  return true;
+}
+
+}  // namespace
+
 int dbsvrow(DBPROCESS* dbproc) {
   bool buf = buffering(dbproc);
   dbproc->currow = nullptr;
+  if (!buf && dbproc->firstrow && read_row_inside(dbproc, dbproc->firstrow)) return 1;
   dbrow* row;
   bool fresh;
   if (buf || !dbproc->firstrow) {

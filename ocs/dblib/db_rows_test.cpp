@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "comnlib/comn_alloc.h"
 #include "db_testpeer.h"
@@ -175,6 +176,85 @@ Bytes text_row(int32_t len, const std::string& data) {
   put32(&r, len);
   putstr(&r, data);
   return r;
+}
+
+// Rows read the same wherever the packets break them: each row of a
+// varchar(5), a datetime, an int and a text column is sent in packets of
+// 512 bytes (most rows inside one packet), of sizes that break rows at
+// every place, and of one body byte each.  NULLs, a varchar longer than
+// its column (cut), text cut at the text limit, and the integers put into
+// the host's order are the same in every case.
+TEST_F(DbRows, RowsReadTheSameWherePacketsBreakThem) {
+  Bytes body;
+  put16(&body, 4);
+  auto column = [&body](char name, int type) {
+    body.push_back(1); body.push_back(static_cast<unsigned char>(name)); body.push_back(0x20);
+    put32(&body, 0); body.push_back(static_cast<unsigned char>(type));
+  };
+  column('v', 39); body.push_back(5); body.push_back(0);
+  column('d', 61); body.push_back(0);
+  column('n', 56); body.push_back(0);
+  column('t', 35); put32(&body, 1000); put16(&body, 1); body.push_back('x'); body.push_back(0);
+  Bytes fmt = {0xEE};
+  put16(&fmt, static_cast<int>(body.size()));
+  fmt.insert(fmt.end(), body.begin(), body.end());
+  struct Row { bool vnull; std::string v; int32_t days, ticks, n; bool tnull; std::string t; };
+  std::vector<Row> want;
+  Bytes rows;
+  for (int r = 0; r < 40; ++r) {
+    Row w{r % 4 == 0, std::string(static_cast<size_t>(1 + r % 8), static_cast<char>('a' + r % 26)),
+          r * 1000 - 20000, r * 301, r * 1001 - 7, r % 5 == 0,
+          std::string(static_cast<size_t>(1 + r * 7 % 40), static_cast<char>('A' + r % 26))};
+    want.push_back(w);
+    rows.push_back(0xD1);
+    if (w.vnull) rows.push_back(0);
+    else { rows.push_back(static_cast<unsigned char>(w.v.size())); putstr(&rows, w.v); }
+    put32(&rows, w.days);
+    put32(&rows, w.ticks);
+    put32(&rows, w.n);
+    if (w.tnull) {
+      rows.push_back(0);
+    } else {
+      rows.push_back(16);
+      for (int i = 0; i < 24; ++i) rows.push_back(static_cast<unsigned char>(r + i));
+      put32(&rows, static_cast<int32_t>(w.t.size()));
+      putstr(&rows, w.t);
+    }
+  }
+  Bytes reply = cat({fmt, rows, done(0x10, static_cast<int32_t>(want.size()))});
+  for (int size : {512, 97, 61, 9}) {
+    reset_handlers();
+    Peer peer(session({reply}, nullptr, nullptr, size));
+    DBPROCESS* db = open_to(peer, dir_);
+    ASSERT_NE(db, nullptr);
+    ASSERT_EQ(dbsetopt(db, DBTEXTLIMIT, "10", 0), SUCCEED);
+    dbcmd(db, "select v, d, n, t");
+    ASSERT_EQ(dbsqlexec(db), SUCCEED);
+    ASSERT_EQ(dbresults(db), SUCCEED);
+    for (const Row& w : want) {
+      ASSERT_EQ(dbnextrow(db), REG_ROW) << size;
+      EXPECT_EQ(value(db, 1), w.vnull ? "<null>" : w.v.substr(0, 5)) << size;
+      ASSERT_EQ(dbdatlen(db, 2), 8);
+      int32_t dt[2];
+      std::memcpy(dt, dbdata(db, 2), 8);
+      EXPECT_EQ(dt[0], w.days) << size;
+      EXPECT_EQ(dt[1], w.ticks) << size;
+      int32_t n;
+      std::memcpy(&n, dbdata(db, 3), 4);
+      EXPECT_EQ(n, w.n) << size;
+      EXPECT_EQ(value(db, 4), w.tnull ? "<null>" : w.t.substr(0, 10)) << size;
+      if (!w.tnull) {
+        const dbcolvalue& t = db->currow->values[3];
+        EXPECT_EQ(t.textptrlen, 16);
+        EXPECT_EQ(t.textptr[15], static_cast<BYTE>(&w - want.data() + 15)) << size;
+        EXPECT_EQ(t.timestamp[7], static_cast<BYTE>(&w - want.data() + 23)) << size;
+      }
+    }
+    EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+    EXPECT_TRUE(errors().empty());
+    dbclose(db);
+    peer.join();
+  }
 }
 
 // A text value's length from the wire sizes no allocation: a reply of a few
