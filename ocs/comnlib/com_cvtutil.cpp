@@ -11,15 +11,6 @@ void com__padchar(char* target, int dstlen, int n) {
   for (int i = n; i < dstlen; ++i) target[i] = ' ';
 }
 
-void com__padstring(char* target, int dstlen, int n) {
-  if (dstlen < 1) {
-    target[n] = '\0';
-    return;
-  }
-  for (int i = n; i < dstlen - 1; ++i) target[i] = ' ';
-  target[n < dstlen - 1 ? dstlen - 1 : n] = '\0';
-}
-
 void com__padntbstring(char* target, int n) {
   while (n > 1 && target[n - 1] == ' ') --n;
   target[n] = '\0';

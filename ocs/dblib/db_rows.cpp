@@ -204,6 +204,7 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
   net->recvpos += used;
   net->recvavail -= used;
   net->consumed += used;
+  dbproc->rowbytes = used;
   dbproc->currow = row;
   return true;
 }
@@ -213,7 +214,12 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
 int dbsvrow(DBPROCESS* dbproc) {
   bool buf = buffering(dbproc);
   dbproc->currow = nullptr;
-  if (!buf && dbproc->firstrow && read_row_inside(dbproc, dbproc->firstrow)) return 1;
+  // A row is tried in place when the rest of the packet could hold one as
+  // long as the last.
+  if (!buf && dbproc->firstrow && dbproc->net->recvavail >= dbproc->rowbytes &&
+      read_row_inside(dbproc, dbproc->firstrow))
+    return 1;
+  const int64_t at = dbproc->net->consumed;
   dbrow* row;
   bool fresh;
   if (buf || !dbproc->firstrow) {
@@ -277,6 +283,7 @@ int dbsvrow(DBPROCESS* dbproc) {
     if (db__wire_word(c->type, v->len) > 1) db__wire_to_host(c->type, v->data, v->len);
   }
   if (!db__next_token(dbproc)) return fail();
+  dbproc->rowbytes = static_cast<int32_t>(dbproc->net->consumed - at);
   dbproc->currow = row;
   if (fresh && !buf && !dbproc->firstrow) dbproc->firstrow = row;
   return 1;
@@ -374,8 +381,10 @@ STATUS dbnextrow(DBPROCESS* dbproc) {
     dbproc->status &= ~(DBST_CANCELLED | DBST_ROWS);
     if (!buf) return NO_MORE_ROWS;
   }
-  comn_free(dbproc->rowscratch);
-  dbproc->rowscratch = nullptr;
+  if (dbproc->rowscratch) {
+    comn_free(dbproc->rowscratch);
+    dbproc->rowscratch = nullptr;
+  }
   bool got = false;
   if (buf) {
     if (dbproc->currow && dbproc->currow != dbproc->lastrow) {

@@ -6,7 +6,17 @@
 
 // Shared helpers.
 void com__padchar(char* target, int dstlen, int n);
-void com__padstring(char* target, int dstlen, int n);
+// Pads a string target of `dstlen` bytes holding `n` characters with
+// blanks and ends it with a NUL (at `n` when `dstlen` is below 1).  Inline:
+// every text value bound as a string comes here.
+inline void com__padstring(char* target, int dstlen, int n) {
+  if (dstlen < 1) {
+    target[n] = '\0';
+    return;
+  }
+  for (int i = n; i < dstlen - 1; ++i) target[i] = ' ';
+  target[n < dstlen - 1 ? dstlen - 1 : n] = '\0';
+}
 void com__padntbstring(char* target, int n);
 const char* com_bmove(const char* source, char* target, int n);
 char* com__bzero(char* target, unsigned n);
