@@ -190,7 +190,7 @@ struct dbnetctx {
 };
 
 // Size of a connection's read-ahead block; holds the largest packet.
-constexpr int32_t kDbStageSize = 65536;
+constexpr int32_t kDbStageSize = 262144;
 
 // One option of a connection.
 struct dboption {
