@@ -112,6 +112,17 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
   return 1;
 }
 
+int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len) {
+  if (len == maxlen) return 1;
+  switch (type) {
+    case MERINTN: return dead_error(dbproc, 20025);
+    case MERFLTN: return dead_error(dbproc, 20145);
+    case MERMONEYN: return dead_error(dbproc, 20144);
+    case MERDATETIMN: return dead_error(dbproc, 20143);
+    default: return 1;
+  }
+}
+
 void db__badtoken(DBPROCESS* dbproc) {
   dbsetdead(dbproc);
   db__raise(dbproc, 20020, 9);

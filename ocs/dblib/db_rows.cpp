@@ -122,7 +122,7 @@ inline int read_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* 
   unsigned char l;
   if (!db__getbyte(dbproc, &l)) return 0;
   *len = l == 0 ? -1 : l;
-  return 1;
+  return l == 0 || db__check_nlen(dbproc, c->type, c->maxlen, l);
 }
 
 }  // namespace

@@ -306,6 +306,52 @@ TEST_F(DbRows, TextLengthFromTheWireSizesNoAllocation) {
   }
 }
 
+// A value of a nullable fixed datatype is as long as its format says: the
+// column's type (and so every reader of its value) goes by that length.  A
+// value of another length ends the row with the datatype's length error and
+// the connection dead, buffered or not; the value of the right length
+// before it reads as usual.
+TEST_F(DbRows, NullableFixedValueOfAnotherLengthKillsTheConnection) {
+  const struct {
+    int type, maxlen, wrong, err;
+  } cases[] = {{38, 4, 3, 20025}, {38, 1, 4, 20025}, {109, 8, 4, 20145},
+               {110, 4, 8, 20144}, {111, 8, 2, 20143}};
+  for (const auto& c : cases) {
+    for (const char* buffer : {"", "4"}) {
+      reset_handlers();
+      Bytes body;
+      put16(&body, 1);
+      body.push_back(1); body.push_back('n'); body.push_back(0x20); put32(&body, 0);
+      body.push_back(static_cast<unsigned char>(c.type));
+      body.push_back(static_cast<unsigned char>(c.maxlen));
+      body.push_back(0);
+      Bytes fmt = {0xEE};
+      put16(&fmt, static_cast<int>(body.size()));
+      auto row = [](int len) {
+        Bytes r = {0xD1, static_cast<unsigned char>(len)};
+        for (int i = 0; i < len; ++i) r.push_back(static_cast<unsigned char>(i + 1));
+        return r;
+      };
+      Peer peer(answer_once(cat({fmt, body, row(c.maxlen), row(c.wrong), done(0x10, 2)})));
+      DBPROCESS* db = open_to(peer, dir_);
+      ASSERT_NE(db, nullptr);
+      if (*buffer) ASSERT_EQ(dbsetopt(db, DBBUFFER, buffer, 0), SUCCEED);
+      dbcmd(db, "select n");
+      ASSERT_EQ(dbsqlexec(db), SUCCEED);
+      ASSERT_EQ(dbresults(db), SUCCEED);
+      std::string what = "type " + std::to_string(c.type) + " of " + std::to_string(c.maxlen) +
+                         " with " + std::to_string(c.wrong) + (*buffer ? ", buffered" : "");
+      ASSERT_EQ(dbnextrow(db), REG_ROW) << what;
+      EXPECT_EQ(dbdatlen(db, 1), c.maxlen) << what;
+      EXPECT_EQ(dbnextrow(db), FAIL) << what;
+      EXPECT_TRUE(saw_error(c.err)) << what;
+      EXPECT_TRUE(dbdead(db)) << what;
+      dbclose(db);
+      peer.join();
+    }
+  }
+}
+
 TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
   // Three columns: varchar a, text t, int-n h (hidden by COLINFO).
   Bytes fmt = {0xEE};

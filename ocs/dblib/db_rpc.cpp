@@ -307,6 +307,7 @@ int db__read_retval_entry(DBPROCESS* dbproc, dbparam* p) {
     dl = b;
   }
   if (dl == 0) return 1;
+  if (!db__check_nlen(dbproc, type, c.maxlen, dl)) return 0;
   bool numeric = type == MERNUMERIC || type == MERDECIMAL;
   if (numeric && dl != comn_num_getlen(c.precision)) {
     dbsetdead(dbproc);

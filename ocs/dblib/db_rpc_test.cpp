@@ -47,6 +47,36 @@ TEST_F(DbRpc, ReturnValueOverrunningItsLengthKillsTheConnection) {
   dbclose(db);
 }
 
+// A return value of a nullable fixed datatype is as long as its maximum
+// length says (its type goes by that length): another length ends the
+// reading with the datatype's length error and the connection dead, and no
+// value shorter than its type is offered.
+TEST_F(DbRpc, NullableFixedReturnValueOfAnotherLengthKillsTheConnection) {
+  const struct {
+    int type, maxlen;
+    Bytes value;
+    int err;
+  } cases[] = {{38, 4, {0, 0, 1}, 20025}, {38, 2, {0, 0, 0, 1}, 20025},
+               {109, 8, {0, 0, 0, 0}, 20145}, {110, 4, {1, 2}, 20144},
+               {111, 8, {0, 0, 0, 0, 0, 0, 0}, 20143}};
+  for (const auto& c : cases) {
+    reset_handlers();
+    Bytes rv = retvalue({retvalue_entry("@a", 1, c.type, c.maxlen, c.value)});
+    Peer peer(session({cat({rv, Bytes{0x79}, Bytes{0, 0, 0, 0}, done(0, 0, 0xFE), done()})}));
+    DBPROCESS* db = open_to(peer, dir_);
+    ASSERT_NE(db, nullptr);
+    ASSERT_EQ(dbrpcinit(db, "p", 0), SUCCEED);
+    ASSERT_EQ(dbrpcsend(db), SUCCEED);
+    std::string what = "type " + std::to_string(c.type) + " of " + std::to_string(c.maxlen) +
+                       " with " + std::to_string(c.value.size());
+    EXPECT_EQ(dbsqlok(db), FAIL) << what;
+    EXPECT_TRUE(saw_error(c.err)) << what;
+    EXPECT_TRUE(dbdead(db)) << what;
+    EXPECT_EQ(dbretdata(db, 1), nullptr) << what;
+    dbclose(db);
+  }
+}
+
 // A notification that breaks its own format ends the connection.
 TEST_F(DbRpc, MalformedEventKillsTheConnection) {
   struct Case {

@@ -558,6 +558,11 @@ int dbdoneinproc(DBPROCESS* dbproc, int keepcount);
 int db__calc_numcols(DBPROCESS* dbproc);
 int db__typelen(DBPROCESS* dbproc, int type);
 int dbread_collen(DBPROCESS* dbproc, dbcolumn* c);
+// A non-NULL value of a nullable fixed datatype (int-n, float-n, money-n,
+// datetime-n) is exactly as long as its format's maximum length, which is
+// what its type and its readers go by; another length raises that
+// datatype's length error and drops the connection (0).  1 otherwise.
+int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len);
 int dbsvoff(DBPROCESS* dbproc);
 int db__skip_token(DBPROCESS* dbproc);
 int svrowfmt(DBPROCESS* dbproc);
