@@ -316,3 +316,18 @@ TEST(FitsAccess, HeaderKeywords) {
   std::string report = run("fitsverify " + fx.file.path + " 2>&1");
   EXPECT_NE(report.find("0 error(s)"), std::string::npos) << report;
 }
+
+// An extension number beyond what the file's blocks can hold is refused as
+// past the end without asking CFITSIO to move there (which would make room
+// for the places of every HDU up to it: gigabytes for a number in the
+// hundreds of millions); the table's own extension still opens.
+TEST(FitsAccess, ExtensionNumberFarPastTheEndIsRefusedAtOnce) {
+  Fixture fx;
+  tbl::tbtclo(fx.tp);
+  fx.tp = nullptr;
+  std::string far = error_of([&] { tbl::tbtopn(fx.file.path + "[777777777]", tbl::kReadOnly, nullptr); });
+  EXPECT_NE(far.find("HDU number 777777778 is beyond the end of the file"), std::string::npos) << far;
+  Table* tp = tbl::tbtopn(fx.file.path + "[1]", tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tbl::tbcnum(tp, 4)->name, "STR");
+  tbl::tbtclo(tp);
+}

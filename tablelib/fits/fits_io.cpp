@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "vos/error.h"
 
@@ -100,6 +101,21 @@ int fscopy(Handle in, Handle out, int morekeys, int& status) {
 int fscrhd(Handle f, int& status) { return ffcrhd(f, &status); }
 int fsdhdu(Handle f, int& hdutype, int& status) { return ffdhdu(f, &hdutype, &status); }
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
+  // Every HDU starts with a header of at least one block, so a file holds no
+  // more HDUs than blocks (besides those already known, which may not be
+  // written yet).  A number beyond that is beyond the end of the file; the
+  // library is not asked for it, since it makes room for the places of all
+  // the HDUs up to the one asked for (gigabytes for a number in the
+  // hundreds of millions).
+  if (status == 0 && f != nullptr && f->Fptr != nullptr) {
+    const FITSfile* F = f->Fptr;
+    long long blocks = std::max(F->filesize, F->logfilesize) / 2880;
+    if (hdunum > std::max<long long>(F->maxhdu + 1, blocks) + 1) {
+      std::string m = "HDU number " + std::to_string(hdunum) + " is beyond the end of the file";
+      ffpmsg(m.c_str());
+      return status = END_OF_FILE;
+    }
+  }
   return ffmahd(f, hdunum, &hdutype, &status);
 }
 int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }

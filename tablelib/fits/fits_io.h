@@ -60,6 +60,8 @@ long long fssize(Handle f);
 int fscopy(Handle in, Handle out, int morekeys, int& status);
 int fscrhd(Handle f, int& status);
 int fsdhdu(Handle f, int& hdutype, int& status);
+// Moves to HDU `hdunum` (1: the primary); a number the file cannot hold
+// (more than its blocks and known HDUs) is END_OF_FILE at once.
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status);
 int fsrdef(Handle f, int& status);
 int fsghsp(Handle f, int& nexist, int& nmore, int& status);
