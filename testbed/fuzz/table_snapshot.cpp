@@ -543,11 +543,18 @@ std::string compare(const Snapshot& a, const Snapshot& b, bool keywords, int typ
   if (a.cols.empty()) return compare_keywords(a, b, keywords, type);
   if (a.cells.size() != b.cells.size())
     return "rows read " + std::to_string(a.cells.size()) + " vs " + std::to_string(b.cells.size());
+  // A text table's words carry no trailing blanks (a quoted word loses
+  // them when read), so a text cell that has some, such as a number of a
+  // column turned into text, comes back without them.
+  auto kept = [&](std::string v, std::size_t c) {
+    if (type == 13 && is_text(a.cols[c].dtype)) v.erase(v.find_last_not_of(' ') + 1);
+    return v;
+  };
   for (std::size_t r = 0; r < a.cells.size(); ++r)
     for (std::size_t c = 0; c < a.cols.size(); ++c)
       for (std::size_t e = 0; e < a.cells[r][c].size(); ++e) {
-        const std::string& x = a.cells[r][c][e];
-        const std::string& y = e < b.cells[r][c].size() ? b.cells[r][c][e] : "(missing)";
+        const std::string x = kept(a.cells[r][c][e], c);
+        const std::string y = e < b.cells[r][c].size() ? kept(b.cells[r][c][e], c) : "(missing)";
         if (x != y && x != "nan")
           return "row " + std::to_string(r + 1) + " column " + std::to_string(c + 1) +
                  " element " + std::to_string(e + 1) + ": '" + x + "' vs '" + y + "'";
