@@ -181,6 +181,11 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
     } else {
       if (p == end) return false;
       wire = *p++;
+      // A nullable fixed value of another length than its format's: the
+      // general reader reports it.
+      if (wire != 0 && wire != c->maxlen &&
+          (type == MERINTN || type == MERFLTN || type == MERMONEYN || type == MERDATETIMN))
+        return false;
       if (wire == 0) wire = -1;
       size = c->maxlen;
     }
