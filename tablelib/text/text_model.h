@@ -69,7 +69,8 @@ void tbzwrt(tbl::Table* tp);
 
 // The text of one string cell as written in a data line: quoted (with
 // embedded double quotes escaped by a backslash) when it is empty, all blank,
-// holds a blank between words, or holds "#", a quote or a backslash.
+// holds a blank between words, or holds "#", a quote or a backslash; a
+// blank goes before the closing quote of a text ending in a backslash.
 std::string quote_cell(std::string_view text);
 
 // One data line (without its newline) for row `row`.

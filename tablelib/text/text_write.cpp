@@ -75,6 +75,10 @@ std::string quote_cell(std::string_view text) {
     if (c == '"') out += '\\';
     out += c;
   }
+  // A backslash just before the closing quote would keep that quote in the
+  // string and leave it open to the end of the line, so that the table could
+  // not be read again: a blank goes between them.
+  if (out.back() == '\\') out += ' ';
   out += '"';
   return out;
 }

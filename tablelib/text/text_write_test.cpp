@@ -78,8 +78,36 @@ TEST(TextWrite, QuotingOfCells) {
       {"it's", "\"it's\""},
       {"say \"hi\"", "\"say \\\"hi\\\"\""},
       {"back\\slash", "\"back\\slash\""},
+      {"ends in\\", "\"ends in\\ \""},
+      {"\\", "\"\\ \""},
   };
   for (const auto& c : cases) EXPECT_EQ(tbtext::quote_cell(c.text), c.written) << c.text;
+}
+
+// A cell ending in a backslash is written so that the table opens again
+// and the cell reads back (a table with column definitions keeps the blank
+// put before the closing quote).
+TEST(TextWrite, CellEndingInABackslashReadsBack) {
+  TempFile a("bs");
+  const std::string texts[] = {"\\", "dir\\", "a b\\"};
+  {
+    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+    tbl::tbpset(tp, 5, tbl::kTextTable);
+    Column* s;
+    tbl::tbcdef1(tp, s, "path", "", "", -30, 1);
+    tbl::tbtcre(tp);
+    for (int r = 0; r < 3; ++r) tbl::tbeptt(tp, s, r + 1, texts[r]);
+    tbl::tbtclo(tp);
+  }
+  Table* tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tbl::tbpsta(tp, 21), 3);
+  Column* s = tbl::tbcnum(tp, 1);
+  for (int r = 0; r < 3; ++r) {
+    std::string v;
+    tbl::tbegtt(tp, s, r + 1, v, 100);
+    EXPECT_EQ(v.substr(0, v.find_last_not_of(' ') + 1), texts[r]);
+  }
+  tbl::tbtclo(tp);
 }
 
 TEST(TextWrite, FormatsMustFitTheColumnType) {

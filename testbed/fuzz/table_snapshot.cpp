@@ -543,11 +543,15 @@ std::string compare(const Snapshot& a, const Snapshot& b, bool keywords, int typ
   if (a.cols.empty()) return compare_keywords(a, b, keywords, type);
   if (a.cells.size() != b.cells.size())
     return "rows read " + std::to_string(a.cells.size()) + " vs " + std::to_string(b.cells.size());
-  // A text table's words carry no trailing blanks (a quoted word loses
-  // them when read), so a text cell that has some, such as a number of a
-  // column turned into text, comes back without them.
+  // A text table keeps no blanks around a word that needs no quotes, and
+  // a quoted word may gain or lose blanks at its end, so a text cell with
+  // blanks at its ends (such as a number of a column turned into text)
+  // comes back without them.
   auto kept = [&](std::string v, std::size_t c) {
-    if (type == 13 && is_text(a.cols[c].dtype)) v.erase(v.find_last_not_of(' ') + 1);
+    if (type == 13 && is_text(a.cols[c].dtype)) {
+      v.erase(v.find_last_not_of(' ') + 1);
+      v.erase(0, v.find_first_not_of(' ') == std::string::npos ? v.size() : v.find_first_not_of(' '));
+    }
     return v;
   };
   for (std::size_t r = 0; r < a.cells.size(); ++r)
