@@ -54,52 +54,61 @@ void put_back(const std::string& dir, const Files& files) {
   for (const auto& [name, bytes] : files) standin::write_text_file(dir + "/" + name, bytes);
 }
 
-// The file-size limits tried for files of at most `largest` bytes: each
-// boundary of `block` up to one block past the largest, one byte short of
-// it and half-way to it, and the empty file.
-std::vector<long> sizes_near_blocks(long largest, long block) {
-  std::set<long> s = {0, 1};
-  for (long b = block; b <= largest + block; b += block) s.insert({b - block / 2, b - 1, b});
+// The file-size limits tried for files of at most `largest` bytes: the
+// sizes where a full disk has struck the tool's output before (mid-block,
+// block boundaries, inside the last block), and one byte short of and at
+// each boundary of `block` up to one block past the largest.
+std::vector<long> limits_for(long largest, long block) {
+  std::set<long> s = {0, 1000, 2880, 5760, 8000, 8615, 8639};
+  for (long b = block; b <= largest + block; b += block) s.insert({b - 1, b});
   return {s.begin(), s.end()};
 }
 
 }  // namespace
 
-// Whatever the limit, the run either fails with "Cannot write to file" and
-// leaves the directory as it was (an existing FITS file that the run
-// appends to keeps its bytes), or succeeds with exactly the output of a run
-// without a limit.
+// Whatever the limit, the run either ends with fatal error 15 "Cannot write
+// to file" and leaves the directory as it was (an existing output keeps its
+// bytes: a FITS file the run appends to, a binary table it may not write
+// over), or succeeds with exactly the output of a run without a limit.
 TEST(QuorelEndToEnd, AFullDiskLeavesTheOldOutputOrTheWholeNewOne) {
   Installation inst = small_installation();
   const struct {
     const char* name;
-    bool existing;  // the output is an earlier run's FITS file
+    bool existing;  // the output is an earlier run's
+    bool refused;   // the tool may not write it at all
     long block;
-  } outputs[] = {{"new.fits", false, 2880}, {"old.fits", true, 2880},
-                 {"new.tab", false, 1024},  {"plain", false, 1024}};
+  } outputs[] = {{"new.fits", false, false, 2880}, {"old.fits", true, false, 2880},
+                 {"new.tab", false, false, 1024},  {"plain", false, false, 1024},
+                 {"old.tab", true, true, 0}};
   const std::string dir = inst.dir() + "/disk";
   for (const auto& o : outputs) {
     const std::string path = dir + "/" + o.name;
+    const std::string refusal = "Cannot write to file (" + path + ")\n";
     put_back(dir, {});
     if (o.existing) {
       ASSERT_EQ(run_quorel({path}, inst.env()).status, 0);
     }
     const Files before = e2e::snapshot(dir);
     auto free_run = run_quorel({path}, inst.env());
-    ASSERT_EQ(free_run.status, 0) << o.name << ": " << free_run.err;
     const Files after = timeless(e2e::snapshot(dir));
+    if (o.refused) {  // refused before anything is written: no limit changes that
+      EXPECT_EQ(free_run.status, 1) << o.name;
+      EXPECT_EQ(free_run.err, refusal) << o.name;
+      EXPECT_TRUE(after == timeless(before)) << o.name << ": the refused run left changes";
+      continue;
+    }
+    ASSERT_EQ(free_run.status, 0) << o.name << ": " << free_run.err;
     long largest = 0;
     for (const auto& [name, bytes] : after) largest = std::max<long>(largest, bytes.size());
 
     int failures = 0;
-    for (long limit : sizes_near_blocks(largest, o.block)) {
+    for (long limit : limits_for(largest, o.block)) {
       put_back(dir, before);
       auto r = run_quorel({path}, inst.env(), limit);
       const Files now = e2e::snapshot(dir);
       if (r.status == 1) {
         ++failures;
-        EXPECT_NE(r.err.find("Cannot write to file (" + path + ")"), std::string::npos)
-            << o.name << " at " << limit << ": " << r.err;
+        EXPECT_EQ(r.err, refusal) << o.name << " at " << limit;
         EXPECT_TRUE(now == before) << o.name << " at " << limit << ": the failed run left changes";
       } else {
         EXPECT_EQ(r.status, 0) << o.name << " at " << limit << ": " << r.err;
