@@ -213,6 +213,9 @@ void tbtclo(Table*& tp) {
     ~ReleaseSelection() { tbsclo(t); }
   } release_selection{t};
   if (!t->opened) t->discard = true;
+  // A write to the file failed before and was raised then: the table is
+  // discarded without raising that failure again.
+  if (t->fd != 0 && vos::write_failed(t->fd)) t->discard = true;
   try {
     if (t->type == kTextTable) tbzclo(t);
     if (t->modified && !t->discard && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
@@ -228,11 +231,17 @@ void tbtclo(Table*& tp) {
   settle(t);
 }
 
-// Closes the table's file descriptor; a failure (a write to it failed, now
-// or earlier) marks the table to be discarded and is raised.
+// Closes the table's file descriptor; a failure marks the table to be
+// discarded and is raised, unless it is that of an earlier write, which was
+// raised then.
 void tbtcfd(Table* tp) {
   const int fd = tp->fd;
   tp->fd = 0;
+  if (vos::write_failed(fd)) {
+    tp->discard = true;
+    quietly([&] { vos::close(fd); });
+    return;
+  }
   try {
     vos::close(fd);
   } catch (const vos::Error&) {

@@ -2,9 +2,9 @@
 // every storage type.  Each operation runs in a child process with SIGXFSZ
 // ignored and the file-size limit stepped through the block boundaries and
 // sizes between them; whatever the limit, the operation either reports an
-// error and leaves every file as it was (a new file absent, no temporary
-// file behind), or reports none and leaves exactly what it leaves without a
-// limit.
+// error, once, and leaves every file as it was (a new file absent, no
+// temporary file behind), or reports none and leaves exactly what it leaves
+// without a limit.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -49,13 +49,19 @@ std::string listing(const Snapshot& s) {
   return out.empty() ? " (empty)" : out;
 }
 
-// Exit codes of the child: the operation reported no error / an error.
+// Exit codes of the child: the operation reported no error / one error /
+// an error more than once, or an error it did not pass on.
 constexpr int kClean = 10;
 constexpr int kFailed = 11;
+constexpr int kNotOnce = 12;
 
-// Runs `op` in a child process whose files may not grow past `limit` bytes
-// (negative: no limit) and returns the child's exit code, or 128 + the
-// signal that ended it.
+// Errors reported to the error handler in the child.
+int g_reports = 0;
+void count_report() { ++g_reports; }
+
+// Runs `op` (true: it saw no error) in a child process whose files may not
+// grow past `limit` bytes (negative: no limit) and returns the child's exit
+// code, or 128 + the signal that ended it.
 int run_limited(long limit, const std::function<bool()>& op) {
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -64,7 +70,9 @@ int run_limited(long limit, const std::function<bool()>& op) {
       rlimit r{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
       ::setrlimit(RLIMIT_FSIZE, &r);
     }
-    ::_exit(op() ? kClean : kFailed);
+    c_pusherr(count_report);
+    const bool ok = op();
+    ::_exit(ok && g_reports == 0 ? kClean : !ok && g_reports == 1 ? kFailed : kNotOnce);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);

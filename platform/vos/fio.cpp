@@ -375,6 +375,12 @@ bool is_open(int fd) {
   return fd >= 1 && static_cast<std::size_t>(fd) < t.size() && t[fd] != nullptr;
 }
 
+bool write_failed(int fd) {
+  const fio::File& f = fio::file(fd);
+  if (f.kind == fio::Kind::Host) return f.host.failed();
+  return f.kind == fio::Kind::Stream && f.fp != nullptr && std::ferror(f.fp) != 0;
+}
+
 void fioclp() {
   auto& t = fio::table();
   for (std::size_t i = 1; i < t.size(); ++i) {

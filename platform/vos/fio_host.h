@@ -88,6 +88,9 @@ class HostFile {
   // failed now or before, or the close itself failed.
   Status close();
 
+  // A write or write-back has failed.
+  bool failed() const { return failed_; }
+
  private:
   int getc_slow();
   Status read_more(char* out, std::size_t n, std::size_t& got);

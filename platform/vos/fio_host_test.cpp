@@ -169,7 +169,9 @@ TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
   // the close after it fails too, as the bytes are lost.
   int fd = vos::open("/dev/full", vos::WRITE_ONLY, vos::BINARY_FILE);
   vos::write(fd, "abcd", 2);
+  EXPECT_FALSE(vos::write_failed(fd));
   EXPECT_EQ(code_of([&] { vos::flush(fd); }), vos::SYS_FWRITE);
+  EXPECT_TRUE(vos::write_failed(fd));
   try {
     vos::close(fd);
     ADD_FAILURE() << "close after a failed write-back succeeded";
@@ -192,6 +194,7 @@ TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
   } catch (const vos::Error& e) {
     EXPECT_EQ(e.message(), "Cannot write to file (/dev/full)");
   }
+  EXPECT_TRUE(vos::write_failed(fd));
   EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);
 }
 

@@ -15,8 +15,8 @@ void tbuopn(Table* tp);
 int tbtbod(int maxpar, int maxcols);      // 25 + 40*maxpar + 32*maxcols
 void tbtwsi(Table* tp);                   // write the size record
 void tbtrsi(Table* tp);                   // read the size record
-// Closes the table's descriptor; a failed write to it (now or earlier)
-// marks the table to be discarded at close, and is raised.
+// Closes the table's descriptor; a failed write to it marks the table to be
+// discarded at close, and is raised unless an earlier write raised it.
 void tbtcfd(Table* tp);
 void tbcrcd(Table* tp, Column* cp, int colnum);  // read one column record
 void tbcwcd(Table* tp, Column* cp);       // write one column record

@@ -96,6 +96,10 @@ std::string fname(int fd);
 // True when `fd` is an open descriptor.
 bool is_open(int fd);
 
+// True when a write to the open file `fd` has failed (the write that met
+// the failure raised it; later flushes and the close raise it again).
+bool write_failed(int fd);
+
 // ---- text files ------------------------------------------------------
 
 // Reads the next line (with its newline, if any) into `line`; returns its
