@@ -211,12 +211,6 @@ std::string decl_of(const ColInfo& c) {
   return "";
 }
 
-std::string be32(std::uint32_t v) {
-  std::string s(4, '\0');
-  for (int k = 0; k < 4; ++k) s[k] = static_cast<char>(v >> (24 - 8 * k));
-  return s;
-}
-
 // Converts one value to its wire bytes for the column's kind.
 bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireValue& out, SqlError& err) {
   if (v.type == SQLITE_NULL) {
@@ -246,7 +240,7 @@ bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireVa
         err = {8115, 16, 1, "Arithmetic overflow error converting expression to data type int."};
         return false;
       }
-      out = be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(n)));
+      out = be_bytes(static_cast<std::uint32_t>(static_cast<std::int32_t>(n)), 4);
       return true;
     }
     case Kind::Float: {
@@ -255,7 +249,7 @@ bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireVa
                                           : std::strtod(v.s.c_str(), nullptr);
       std::uint64_t bits = 0;
       std::memcpy(&bits, &d, 8);
-      out = be32(static_cast<std::uint32_t>(bits >> 32)) + be32(static_cast<std::uint32_t>(bits));
+      out = be_bytes(bits, 8);
       return true;
     }
     case Kind::DateTime: {

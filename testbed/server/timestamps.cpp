@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "values.h"
 
 namespace standin {
 namespace {
@@ -39,12 +40,7 @@ bool is_timestamp_decl(std::string d) {
 
 }  // namespace
 
-std::string timestamp_bytes(std::int64_t value) {
-  std::string s(8, '\0');
-  auto u = static_cast<std::uint64_t>(value);
-  for (int k = 0; k < 8; ++k) s[static_cast<std::size_t>(k)] = static_cast<char>(u >> (56 - 8 * k));
-  return s;
-}
+std::string timestamp_bytes(std::int64_t value) { return be_bytes(static_cast<std::uint64_t>(value), 8); }
 
 void register_timestamp_functions(sqlite3* db) {
   sqlite3_create_function(db, "tsequal", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, tsequal_fn, nullptr, nullptr);
