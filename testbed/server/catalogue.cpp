@@ -28,6 +28,10 @@ std::vector<std::vector<std::string>> query_rows(sqlite3* db, const std::string&
   return out;
 }
 
+std::string schema_master(const std::string& schema) {
+  return schema == "temp" ? "sqlite_temp_master" : quoted(schema) + ".sqlite_master";
+}
+
 namespace {
 
 const char* const kObjects =
@@ -47,8 +51,8 @@ std::vector<TableInfo> list_tables(sqlite3* db, const std::string& pattern) {
 }
 
 bool find_table(sqlite3* db, const std::string& schema, const std::string& name, TableInfo& out) {
-  std::string master = schema == "temp" ? "sqlite_temp_master" : "\"" + schema + "\".sqlite_master";
-  std::string sql = "select name, type from " + master + " where type in ('table', 'view') and name = ?1 collate nocase";
+  std::string sql = "select name, type from " + schema_master(schema) +
+                    " where type in ('table', 'view') and name = ?1 collate nocase";
   auto rows = query_rows(db, sql, {name});
   if (rows.empty()) return false;
   out = {schema, rows[0][0], rows[0][1] == "view" ? "VIEW" : "TABLE"};

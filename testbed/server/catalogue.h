@@ -17,6 +17,10 @@ namespace standin {
 std::vector<std::vector<std::string>> query_rows(sqlite3* db, const std::string& sql,
                                                  std::initializer_list<std::string> args = {});
 
+// The table that lists the objects of a schema ("main", "temp" or an
+// attached database), as a query names it.
+std::string schema_master(const std::string& schema);
+
 struct TableInfo {
   std::string schema;  // "main" or "temp" ("#" tables)
   std::string name;

@@ -701,8 +701,7 @@ void SqlSession::prepare_schema() {
   schemas.insert(schemas.end(), attached_.begin(), attached_.end());
   for (const std::string& schema : schemas) {
     // Most databases have neither timestamps nor views: one look says so.
-    std::string master = schema == "temp" ? "sqlite_temp_master" : "\"" + schema + "\".sqlite_master";
-    if (query_rows(db_, "select 1 from " + master +
+    if (query_rows(db_, "select 1 from " + schema_master(schema) +
                             " where type = 'view' or (type = 'table' and sql like '%timestamp%') limit 1")
             .empty())
       continue;

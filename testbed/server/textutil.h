@@ -13,6 +13,9 @@ inline std::string lower(std::string s) {
   return s;
 }
 
+// A name as an SQL identifier in double quotes.
+inline std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
 // Two lower-case hexadecimal digits per byte.
 inline std::string hex_digits(const void* p, std::size_t n) {
   static const char d[] = "0123456789abcdef";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "textutil.h"
 #include "values.h"
 
 namespace standin {
@@ -31,8 +32,6 @@ void tsequal_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, !a.empty() && a == b ? 1 : 0);
 }
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
 bool is_timestamp_decl(std::string d) {
   for (char& c : d) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return d.rfind("timestamp", 0) == 0;
@@ -48,7 +47,7 @@ void register_timestamp_functions(sqlite3* db) {
 
 void add_timestamp_triggers(sqlite3* db, const std::string& schema) {
   const std::string s = quoted(schema) + ".";
-  const std::string master = schema == "temp" ? "sqlite_temp_master" : s + "sqlite_master";
+  const std::string master = schema_master(schema);
   auto tables = query_rows(db, "select name from " + master +
                                 " where type = 'table' and name not like 'sqlite_%' and name <> 'standin_timestamp'");
   auto triggers = query_rows(db, "select name from " + master + " where type = 'trigger'");

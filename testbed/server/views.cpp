@@ -11,8 +11,6 @@
 namespace standin {
 namespace {
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
 std::vector<std::string> names_of(sqlite3* db, const std::string& sql) {
   std::vector<std::string> out;
   for (auto& r : query_rows(db, sql)) out.push_back(r[0]);
@@ -48,7 +46,7 @@ bool view_source(sqlite3* db, const std::string& schema, const std::string& view
 }  // namespace
 
 void add_view_triggers(sqlite3* db, const std::string& schema) {
-  const std::string master = schema == "temp" ? "sqlite_temp_master" : quoted(schema) + ".sqlite_master";
+  const std::string master = schema_master(schema);
   std::vector<std::string> triggers = names_of(db, "select name from sqlite_temp_master where type = 'trigger'");
   for (const std::string& view : names_of(db, "select name from " + master + " where type = 'view'")) {
     const std::string tag = "standin_v_" + schema + "_" + view;
