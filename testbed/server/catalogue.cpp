@@ -28,6 +28,13 @@ std::vector<std::vector<std::string>> query_rows(sqlite3* db, const std::string&
   return out;
 }
 
+void exec_all_or_none(sqlite3* db, const std::string& statements) {
+  if (sqlite3_exec(db, "savepoint standin_unit", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+  if (sqlite3_exec(db, statements.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    sqlite3_exec(db, "rollback to standin_unit", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "release standin_unit", nullptr, nullptr, nullptr);
+}
+
 std::string schema_master(const std::string& schema) {
   return schema == "temp" ? "sqlite_temp_master" : quoted(schema) + ".sqlite_master";
 }

@@ -17,6 +17,10 @@ namespace standin {
 std::vector<std::vector<std::string>> query_rows(sqlite3* db, const std::string& sql,
                                                  std::initializer_list<std::string> args = {});
 
+// Runs statements as one unit: when one fails, none of them takes effect.
+// Failures are not reported (callers leave the schema as it was).
+void exec_all_or_none(sqlite3* db, const std::string& statements);
+
 // The table that lists the objects of a schema ("main", "temp" or an
 // attached database), as a query names it.
 std::string schema_master(const std::string& schema);

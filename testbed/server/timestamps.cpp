@@ -81,10 +81,7 @@ void add_timestamp_triggers(sqlite3* db, const std::string& schema) {
                       "standin_timestamp) + rowid where " + quoted(ts) + " is null;"
                       "update " + s + "standin_timestamp set value = (select max(" + quoted(ts) + ") from " + s +
                       quoted(table) + ") where (select max(" + quoted(ts) + ") from " + s + quoted(table) + ") > value;";
-    if (sqlite3_exec(db, "savepoint standin_ts", nullptr, nullptr, nullptr) != SQLITE_OK) continue;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-      sqlite3_exec(db, "rollback to standin_ts", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "release standin_ts", nullptr, nullptr, nullptr);
+    exec_all_or_none(db, sql);
   }
 }
 

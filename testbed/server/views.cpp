@@ -81,10 +81,7 @@ void add_view_triggers(sqlite3* db, const std::string& schema) {
                       " where " + where + "; end;"
                       "create temp trigger " + quoted(tag + "_i") + " instead of insert" + on + "insert into " + base +
                       " (" + list + ") values (" + values + "); end;";
-    if (sqlite3_exec(db, "savepoint standin_view", nullptr, nullptr, nullptr) != SQLITE_OK) continue;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-      sqlite3_exec(db, "rollback to standin_view", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "release standin_view", nullptr, nullptr, nullptr);
+    exec_all_or_none(db, sql);
   }
 }
 
