@@ -9,9 +9,9 @@
 namespace standin {
 namespace {
 
-// The first column of the first row of a query with two text parameters.
-bool first_text(sqlite3* db, const char* sql, const std::string& a, const std::string& b, std::string& out) {
-  auto rows = query_rows(db, sql, {a, b});
+// The first column of the first row of a query with text parameters.
+bool first_text(sqlite3* db, const char* sql, std::initializer_list<std::string> args, std::string& out) {
+  auto rows = query_rows(db, sql, args);
   if (rows.empty() || rows[0][0].empty()) return false;
   out = rows[0][0];
   return true;
@@ -31,14 +31,14 @@ void index_col_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string name;
   bool found = false;
   if (indid == 1 && n == 1) {
-    found = first_text(db, "select name from pragma_table_info(?1) where pk = 1 and lower(type) = 'integer' and ?2 = ?2",
-                       table, "", name);
+    found = first_text(db, "select name from pragma_table_info(?1) where pk = 1 and lower(type) = 'integer'", {table},
+                       name);
   } else if (indid >= 2 && n >= 1) {
     std::string index;
-    if (first_text(db, "select name from pragma_index_list(?1) where seq = cast(?2 as integer)", table,
-                   std::to_string(indid - 2), index))
-      found = first_text(db, "select name from pragma_index_info(?1) where seqno = cast(?2 as integer)", index,
-                         std::to_string(n - 1), name);
+    if (first_text(db, "select name from pragma_index_list(?1) where seq = cast(?2 as integer)",
+                   {table, std::to_string(indid - 2)}, index))
+      found = first_text(db, "select name from pragma_index_info(?1) where seqno = cast(?2 as integer)",
+                         {index, std::to_string(n - 1)}, name);
   }
   if (found)
     sqlite3_result_text(ctx, name.c_str(), -1, SQLITE_TRANSIENT);
