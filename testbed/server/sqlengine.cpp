@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "datetime.h"
@@ -27,6 +28,7 @@ struct Cell {
   std::string s;
 };
 
+// In the order of kKinds below.
 enum class Kind { Int, Float, DateTime, Char, VarChar, Text, Binary, Image, Timestamp };
 
 struct ColInfo {
@@ -139,76 +141,49 @@ void kind_from_values(ColInfo& c, const std::vector<std::vector<Cell>>& rows, st
   }
 }
 
+// How each kind goes on the wire and into a table declaration.  A length
+// of 0 is the column's own; kLongLength marks text and image, whose
+// format names the table.
+struct KindInfo {
+  std::uint8_t type, not_null_type;
+  std::uint32_t length;
+  std::uint32_t user_type;
+  const char* decl;  // followed by "(length)" when the length is the column's
+};
+constexpr std::uint32_t kLongLength = 2147483647u;
+const KindInfo kKinds[] = {
+    {kTypeIntN, kTypeInt, 4, 7, "int"},
+    {kTypeFloatN, kTypeFloat, 8, 8, "float"},
+    {kTypeDateTimeN, kTypeDateTime, 8, 12, "datetime"},
+    {kTypeChar, kTypeChar, 0, 1, "char"},
+    {kTypeVarChar, kTypeVarChar, 0, 2, "varchar"},
+    {kTypeText, kTypeText, kLongLength, 19, "text"},
+    {kTypeVarBinary, kTypeVarBinary, 0, 4, "varbinary"},
+    {kTypeImage, kTypeImage, kLongLength, 20, "image"},
+    {kTypeVarBinary, kTypeVarBinary, 8, kUserTypeTimestamp, "varbinary(8)"},
+};
+static_assert(std::size(kKinds) == static_cast<std::size_t>(Kind::Timestamp) + 1);
+const KindInfo& info_of(Kind k) { return kKinds[static_cast<std::size_t>(k)]; }
+
 ColumnFormat format_of(const ColInfo& c) {
+  const KindInfo& k = info_of(c.kind);
   ColumnFormat f;
   f.name = c.name;
   bool nullable = !c.not_null;
   f.status = nullable ? kRowFmtNullable : 0;
-  switch (c.kind) {
-    case Kind::Int:
-      f.type = nullable ? kTypeIntN : kTypeInt;
-      f.max_length = 4;
-      f.user_type = 7;
-      break;
-    case Kind::Float:
-      f.type = nullable ? kTypeFloatN : kTypeFloat;
-      f.max_length = 8;
-      f.user_type = 8;
-      break;
-    case Kind::DateTime:
-      f.type = nullable ? kTypeDateTimeN : kTypeDateTime;
-      f.max_length = 8;
-      f.user_type = 12;
-      break;
-    case Kind::Char:
-      f.type = kTypeChar;
-      f.max_length = c.len;
-      f.user_type = 1;
-      break;
-    case Kind::VarChar:
-      f.type = kTypeVarChar;
-      f.max_length = c.len;
-      f.user_type = 2;
-      break;
-    case Kind::Text:
-      f.type = kTypeText;
-      f.max_length = 2147483647u;
-      f.user_type = 19;
-      f.table = c.table;
-      break;
-    case Kind::Binary:
-      f.type = kTypeVarBinary;
-      f.max_length = c.len;
-      f.user_type = 4;
-      break;
-    case Kind::Image:
-      f.type = kTypeImage;
-      f.max_length = 2147483647u;
-      f.user_type = 20;
-      f.table = c.table;
-      break;
-    case Kind::Timestamp:
-      f.type = kTypeVarBinary;
-      f.max_length = 8;
-      f.user_type = kUserTypeTimestamp;
-      break;
-  }
+  f.type = nullable ? k.type : k.not_null_type;
+  f.max_length = k.length ? k.length : c.len;
+  f.user_type = k.user_type;
+  if (k.length == kLongLength) f.table = c.table;
   return f;
 }
 
 std::string decl_of(const ColInfo& c) {
-  switch (c.kind) {
-    case Kind::Int: return "int";
-    case Kind::Float: return "float";
-    case Kind::DateTime: return "datetime";
-    case Kind::Char: return "char(" + std::to_string(c.len) + ") not null";
-    case Kind::VarChar: return "varchar(" + std::to_string(c.len) + ")";
-    case Kind::Text: return "text";
-    case Kind::Binary: return "varbinary(" + std::to_string(c.len) + ")";
-    case Kind::Image: return "image";
-    case Kind::Timestamp: return "varbinary(8)";
-  }
-  return "";
+  const KindInfo& k = info_of(c.kind);
+  std::string d = k.decl;
+  if (!k.length) d += "(" + std::to_string(c.len) + ")";
+  if (c.kind == Kind::Char) d += " not null";
+  return d;
 }
 
 // Converts one value to its wire bytes for the column's kind.
