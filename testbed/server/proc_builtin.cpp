@@ -9,13 +9,6 @@
 namespace standin {
 namespace {
 
-ColumnFormat column(const char* name, const ColumnFormat& f) {
-  ColumnFormat c = f;
-  c.name = name;
-  c.status = kRowFmtNullable;
-  return c;
-}
-
 // An int parameter, or the default when it is missing or not a number.
 long int_param(ProcCall& call, const char* name, std::size_t position, long fallback) {
   std::string t = param_text(call, name, position);
@@ -30,8 +23,8 @@ bool is(const ParamValue& p, const char* name) { return lower(p.name) == name; }
 
 void echo_params(const ProcEnv&, ProcCall& call, ProcReply& r) {
   ResultSet rs;
-  rs.cols = {column("name", varchar_format(31)), column("type", int_format()), column("length", int_format()),
-             column("value", varchar_format(255))};
+  rs.cols = {result_column("name", varchar_format(31)), result_column("type", int_format()),
+             result_column("length", int_format()), result_column("value", varchar_format(255))};
   for (const ParamValue& p : call.params) {
     auto text = value_text(p.format, p.data);
     rs.rows.push_back({p.name, be_bytes(p.format.type, 4), be_bytes(p.format.max_length, 4),

@@ -11,10 +11,7 @@ namespace standin {
 namespace {
 
 ColumnFormat varchar_col(const char* name, std::uint32_t length) {
-  ColumnFormat f = varchar_format(length);
-  f.name = name;
-  f.status = kRowFmtNullable;
-  return f;
+  return result_column(name, varchar_format(length));
 }
 
 ColumnFormat fixed_col(const char* name, std::uint8_t type) {

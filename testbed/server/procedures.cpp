@@ -29,6 +29,12 @@ Procedure find_procedure(const std::string& name) {
 
 bool is_procedure_name(const std::string& lower_name) { return find_procedure(lower_name) != nullptr; }
 
+ColumnFormat result_column(const char* name, ColumnFormat f) {
+  f.name = name;
+  f.status = kRowFmtNullable;
+  return f;
+}
+
 void proc_result(ProcReply& r, const ResultSet& rs) {
   put_rowfmt(r.body, rs.cols);
   for (const auto& row : rs.rows) put_row(r.body, rs.cols, row);

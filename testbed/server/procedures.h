@@ -69,7 +69,9 @@ using Procedure = void (*)(const ProcEnv&, ProcCall&, ProcReply&);
 Procedure find_procedure(const std::string& name);
 bool is_procedure_name(const std::string& lower_name);
 
-// For the procedures: a result set, and an error message from `proc`.
+// For the procedures: a nullable result column of that name and format,
+// a result set, and an error message from `proc`.
+ColumnFormat result_column(const char* name, ColumnFormat f);
 void proc_result(ProcReply& r, const ResultSet& rs);
 void proc_error(const ProcEnv& env, ProcReply& r, const std::string& proc, std::uint32_t number,
                 std::uint8_t severity, const std::string& text);

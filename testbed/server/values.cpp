@@ -1,5 +1,6 @@
 #include "values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,19 @@ bool parse_double(const std::string& t, double& v) {
   char* end = nullptr;
   v = std::strtod(t.c_str(), &end);
   return *end == '\0';
+}
+
+ColumnFormat format(std::uint8_t type, std::uint32_t max_length, std::uint32_t user_type) {
+  ColumnFormat f;
+  f.type = type;
+  f.max_length = max_length;
+  f.user_type = user_type;
+  return f;
+}
+
+// A literal's length as a variable datatype's maximum: 1 to 255.
+std::uint32_t clamp_length(std::size_t length) {
+  return static_cast<std::uint32_t>(length ? std::min<std::size_t>(length, 255) : 1);
 }
 
 }  // namespace
@@ -254,32 +268,9 @@ BindValue bind_value(const ColumnFormat& f, const WireValue& v) {
   return b;
 }
 
-ColumnFormat int_format() {
-  ColumnFormat f;
-  f.type = kTypeIntN;
-  f.max_length = 4;
-  f.user_type = 7;
-  return f;
-}
-ColumnFormat float_format() {
-  ColumnFormat f;
-  f.type = kTypeFloatN;
-  f.max_length = 8;
-  f.user_type = 8;
-  return f;
-}
-ColumnFormat varchar_format(std::size_t length) {
-  ColumnFormat f;
-  f.type = kTypeVarChar;
-  f.max_length = static_cast<std::uint32_t>(length ? std::min<std::size_t>(length, 255) : 1);
-  f.user_type = 2;
-  return f;
-}
-ColumnFormat varbinary_format(std::size_t length) {
-  ColumnFormat f = varchar_format(length);
-  f.type = kTypeVarBinary;
-  f.user_type = 4;
-  return f;
-}
+ColumnFormat int_format() { return format(kTypeIntN, 4, 7); }
+ColumnFormat float_format() { return format(kTypeFloatN, 8, 8); }
+ColumnFormat varchar_format(std::size_t length) { return format(kTypeVarChar, clamp_length(length), 2); }
+ColumnFormat varbinary_format(std::size_t length) { return format(kTypeVarBinary, clamp_length(length), 4); }
 
 }  // namespace standin
