@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "textutil.h"
+#include "timestamps.h"
 
 namespace standin {
 
@@ -96,7 +97,7 @@ std::vector<std::string> table_key(sqlite3* db, const std::string& schema, const
 
 std::string timestamp_column(sqlite3* db, const std::string& schema, const std::string& table) {
   for (const ColumnDesc& c : table_columns(db, schema, table))
-    if (c.decl.rfind("timestamp", 0) == 0) return c.name;
+    if (is_timestamp_decl(c.decl)) return c.name;
   return {};
 }
 

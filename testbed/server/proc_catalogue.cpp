@@ -5,6 +5,7 @@
 #include "charsets.h"
 #include "procedures.h"
 #include "sqlrewrite.h"
+#include "timestamps.h"
 #include "values.h"
 
 namespace standin {
@@ -37,7 +38,7 @@ TypeInfo type_info(const std::string& decl) {
   long n = 0;
   auto open = decl.find('(');
   if (open != std::string::npos) n = std::strtol(decl.c_str() + open + 1, nullptr, 10);
-  if (decl.rfind("timestamp", 0) == 0) return {-2, "timestamp", 8, 8, 0};
+  if (is_timestamp_decl(decl)) return {-2, "timestamp", 8, 8, 0};
   if (decl.find("varbinary") != std::string::npos) return {-3, "varbinary", n, n, 0};
   if (decl.find("binary") != std::string::npos) return {-2, "binary", n, n, 0};
   if (decl.find("date") != std::string::npos || decl.find("time") != std::string::npos)

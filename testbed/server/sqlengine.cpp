@@ -65,7 +65,7 @@ std::uint32_t decl_length(const std::string& decl, std::uint32_t fallback) {
 bool kind_from_decl(ColInfo& c) {
   std::string d = lower(c.decl);
   if (d.empty()) return false;
-  if (d.rfind("timestamp", 0) == 0) {
+  if (is_timestamp_decl(d)) {
     c.kind = Kind::Timestamp;
     c.len = 8;
   } else if (d.find("binary") != std::string::npos) {

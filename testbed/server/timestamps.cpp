@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
 #include <vector>
 
 #include "catalogue.h"
@@ -32,12 +31,9 @@ void tsequal_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, !a.empty() && a == b ? 1 : 0);
 }
 
-bool is_timestamp_decl(std::string d) {
-  for (char& c : d) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return d.rfind("timestamp", 0) == 0;
-}
-
 }  // namespace
+
+bool is_timestamp_decl(const std::string& decl) { return lower(decl).rfind("timestamp", 0) == 0; }
 
 std::string timestamp_bytes(std::int64_t value) { return be_bytes(static_cast<std::uint64_t>(value), 8); }
 

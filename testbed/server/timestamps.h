@@ -14,6 +14,9 @@ struct sqlite3;
 
 namespace standin {
 
+// True for a declared type (any case) that makes a timestamp column.
+bool is_timestamp_decl(const std::string& decl);
+
 // The 8 big-endian bytes of a timestamp value.
 std::string timestamp_bytes(std::int64_t value);
 
