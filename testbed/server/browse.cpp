@@ -16,7 +16,7 @@ void split_name(const std::string& sqlite_name, std::string& schema, std::string
   for (char c : sqlite_name)
     if (c != '[' && c != ']' && c != '"') n += c;
   auto dot = n.find('.');
-  schema = dot == std::string::npos ? (!n.empty() && n[0] == '#' ? "temp" : "main") : n.substr(0, dot);
+  schema = dot == std::string::npos ? table_schema(n) : n.substr(0, dot);
   table = dot == std::string::npos ? n : n.substr(dot + 1);
 }
 

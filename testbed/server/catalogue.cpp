@@ -40,6 +40,8 @@ std::string schema_master(const std::string& schema) {
   return schema == "temp" ? "sqlite_temp_master" : quoted(schema) + ".sqlite_master";
 }
 
+std::string table_schema(const std::string& name) { return !name.empty() && name[0] == '#' ? "temp" : "main"; }
+
 namespace {
 
 const char* const kObjects =

@@ -25,6 +25,10 @@ void exec_all_or_none(sqlite3* db, const std::string& statements);
 // attached database), as a query names it.
 std::string schema_master(const std::string& schema);
 
+// The schema of a table named without one: "temp" for a "#" name, else
+// "main".
+std::string table_schema(const std::string& name);
+
 struct TableInfo {
   std::string schema;  // "main" or "temp" ("#" tables)
   std::string name;

@@ -94,7 +94,7 @@ void sp_special_columns(const ProcEnv& env, ProcCall& call, ProcReply& r) {
              fixed_col("scale", 52),       fixed_col("pseudo_column", 52)};
   TableInfo ti;
   bool owner_ok = owner.empty() || lower(owner) == "dbo";
-  std::string schema = !table.empty() && table[0] == '#' ? "temp" : "main";
+  std::string schema = table_schema(table);
   if (owner_ok && find_table(env.sql.handle(), schema, table, ti) && ti.type == "TABLE") {
     std::vector<std::string> cols;
     if (lower(col_type) == "v") {

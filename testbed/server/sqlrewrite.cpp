@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "catalogue.h"
+
 namespace standin {
 namespace {
 
@@ -112,11 +114,6 @@ std::string resolve_chain(const Chain& c, const SessionVars& vars, std::vector<A
   return out;
 }
 
-// The schema of a table named by the tokens of a chain (after no rewrite).
-std::string plain_schema(const Chain& c) {
-  return !c.parts.empty() && !c.parts[0].empty() && c.parts[0][0] == '#' ? "temp" : "main";
-}
-
 // Index of the first of the words outside parentheses from `start` on.
 std::size_t find_word(const std::vector<Tok>& toks, std::size_t start, std::initializer_list<const char*> words) {
   int depth = 0;
@@ -207,7 +204,7 @@ void rewrite_update(std::vector<Tok>& toks, const SessionVars& vars, Translated&
   Chain c;
   if (!chain_at(toks, next_solid(toks, 1), c)) return;
   std::vector<Attachment> ignored;
-  std::string schema = plain_schema(c);
+  std::string schema = table_schema(c.parts[0]);
   resolve_chain(c, vars, ignored, &schema);
   tr.update_schema = schema;
   std::vector<Tok> target(toks.begin() + static_cast<std::ptrdiff_t>(c.begin),
