@@ -167,7 +167,7 @@ bool literal(const std::vector<Tok>& toks, std::size_t& k, ParamValue& p) {
       if (lower(v.text) != "null") p.data = v.text;
       return true;
     case TokKind::number: {
-      if (v.text.size() >= 2 && (v.text[1] == 'x' || v.text[1] == 'X')) {
+      if (is_binary_literal(v)) {
         p.format = varbinary_format((v.text.size() - 1) / 2);
         return value_from_text(p.format, v.text, p.data);
       }

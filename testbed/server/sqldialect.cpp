@@ -195,7 +195,7 @@ std::string render(const std::vector<Tok>& toks, const SessionVars& vars) {
         out += "[" + t.value + "]";
         break;
       case TokKind::number:
-        if (t.text.size() >= 2 && (t.text[1] == 'x' || t.text[1] == 'X'))
+        if (is_binary_literal(t))
           out += "X'" + std::string(t.text.size() % 2 ? "0" : "") + t.text.substr(2) + "'";
         else
           out += t.text;

@@ -33,6 +33,11 @@ struct Tok {
   std::size_t offset = 0;
 };
 
+// True for a binary literal: a number token "0x" and hexadecimal digits.
+inline bool is_binary_literal(const Tok& t) {
+  return t.kind == TokKind::number && t.text.size() >= 2 && (t.text[1] == 'x' || t.text[1] == 'X');
+}
+
 // Splits SQL text into tokens.  Returns false with a message for an
 // unterminated string or comment.
 bool tokenize(std::string_view sql, std::vector<Tok>& out, std::string& error);
