@@ -39,7 +39,8 @@ void run_sql(const ProcEnv& env, ProcCall& call, ProcReply& r) {
   std::string text = param_text(call, "@sql", 0);
   std::vector<std::pair<std::string, BindValue>> binds;
   for (const ParamValue& p : call.params)
-    if (!p.name.empty() && !is(p, "@sql") && !is(p, "@status")) binds.emplace_back(p.name[0] == '@' ? p.name : "@" + p.name, bind_value(p.format, p.data));
+    if (!p.name.empty() && !is(p, "@sql") && !is(p, "@status"))
+      binds.emplace_back(with_at(p.name), bind_value(p.format, p.data));
   std::vector<Tok> toks;
   std::string error;
   if (!tokenize(text, toks, error)) {

@@ -250,9 +250,9 @@ bool parse_language_call(const std::vector<Tok>& toks, ProcCall& call, std::stri
 }
 
 ParamValue* find_param(ProcCall& call, const std::string& name, std::size_t position) {
-  std::string want = lower(name[0] == '@' ? name : "@" + name);
+  std::string want = lower(with_at(name));
   for (ParamValue& p : call.params)
-    if (!p.name.empty() && lower(p.name[0] == '@' ? p.name : "@" + p.name) == want) return &p;
+    if (!p.name.empty() && lower(with_at(p.name)) == want) return &p;
   std::size_t at = 0;
   for (ParamValue& p : call.params) {
     if (!p.name.empty()) continue;

@@ -32,6 +32,9 @@ bool parse_rpc(const Message& m, ProcCall& call, std::string& error);
 // offending text for anything else.
 bool parse_language_call(const std::vector<Tok>& toks, ProcCall& call, std::string& error);
 
+// A parameter name with its "@" (added when it is missing).
+inline std::string with_at(const std::string& name) { return name[0] == '@' ? name : "@" + name; }
+
 // The parameter of that name (compared without case, with or without its
 // "@"), else the unnamed parameter at that position (from 0); null when
 // there is neither.
