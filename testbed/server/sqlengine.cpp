@@ -34,10 +34,7 @@ enum class Kind { Int, Float, DateTime, Char, VarChar, Text, Binary, Image, Time
 struct ColInfo {
   std::string name;
   std::string decl;
-  std::string table;
-  std::string schema;
-  std::string origin;  // the table column's own name
-  bool from_column = false;
+  ColumnOrigin origin;  // empty for an expression
   bool not_null = false;
   Kind kind = Kind::VarChar;
   std::uint32_t len = 1;
@@ -174,7 +171,7 @@ ColumnFormat format_of(const ColInfo& c) {
   f.type = nullable ? k.type : k.not_null_type;
   f.max_length = k.length ? k.length : c.len;
   f.user_type = k.user_type;
-  if (k.length == kLongLength) f.table = c.table;
+  if (k.length == kLongLength) f.table = c.origin.table;
   return f;
 }
 
@@ -384,21 +381,16 @@ bool collect(sqlite3* db, const std::string& sql, long rowlimit, std::vector<Col
   for (int i = 0; i < n; ++i) {
     ColInfo c;
     const char* nm = sqlite3_column_name(st, i);
-    const char* origin = sqlite3_column_origin_name(st, i);
-    const char* table = sqlite3_column_table_name(st, i);
-    const char* dbname = sqlite3_column_database_name(st, i);
     const char* decl = sqlite3_column_decltype(st, i);
     c.name = nm ? nm : "";
-    c.schema = dbname && origin ? dbname : "";
-    c.origin = origin ? origin : "";
-    c.from_column = origin != nullptr;
-    if (!c.from_column && !valid_identifier(c.name)) c.name.clear();  // unnamed expression
+    c.origin = column_origin(st, i);
+    const ColumnOrigin& o = c.origin;
+    if (o.column.empty() && !valid_identifier(c.name)) c.name.clear();  // unnamed expression
     c.decl = decl ? decl : "";
-    c.table = table ? table : "";
-    if (origin && table) {
+    if (!o.column.empty()) {
       int notnull = 0;
-      if (sqlite3_table_column_metadata(db, dbname, table, origin, nullptr, nullptr, &notnull, nullptr,
-                                        nullptr) == SQLITE_OK)
+      if (sqlite3_table_column_metadata(db, o.schema.c_str(), o.table.c_str(), o.column.c_str(), nullptr, nullptr,
+                                        &notnull, nullptr, nullptr) == SQLITE_OK)
         c.not_null = notnull != 0;
     }
     cols.push_back(c);
@@ -443,6 +435,14 @@ std::string strip_name(std::string s) {
 }
 
 }  // namespace
+
+ColumnOrigin column_origin(sqlite3_stmt* st, int i) {
+  const char* column = sqlite3_column_origin_name(st, i);
+  const char* table = sqlite3_column_table_name(st, i);
+  const char* schema = sqlite3_column_database_name(st, i);
+  if (!column || !table || !schema) return {};
+  return {schema, table, column};
+}
 
 SqlError map_sqlite_error(int code, const std::string& m) {
   auto after = [&](const char* prefix) { return strip_name(m.substr(m.find(prefix) + std::strlen(prefix))); };
@@ -528,7 +528,7 @@ bool SqlSession::run(const std::string& sql, const ResultLimits& limits, ResultS
   if (!has_result) return true;
   for (const auto& c : cols) {
     rs.cols.push_back(format_of(c));
-    rs.origins.push_back(c.from_column ? ColumnOrigin{c.schema, c.table, c.origin} : ColumnOrigin{});
+    rs.origins.push_back(c.origin);
   }
   rs.rows.reserve(rows.size());
   for (const auto& r : rows) {
@@ -634,15 +634,7 @@ bool SqlSession::describe(const std::string& sql, std::vector<ColumnOrigin>& ori
     err = map_sqlite_error(rc, sqlite3_errmsg(db_));
     return false;
   }
-  for (int i = 0; st && i < sqlite3_column_count(st); ++i) {
-    const char* origin = sqlite3_column_origin_name(st, i);
-    const char* table = sqlite3_column_table_name(st, i);
-    const char* schema = sqlite3_column_database_name(st, i);
-    if (origin && table && schema)
-      origins.push_back({schema, table, origin});
-    else
-      origins.push_back({});
-  }
+  for (int i = 0; st && i < sqlite3_column_count(st); ++i) origins.push_back(column_origin(st, i));
   sqlite3_finalize(st);
   return true;
 }

@@ -10,6 +10,7 @@
 #include "values.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace standin {
 
@@ -25,6 +26,9 @@ struct SqlError {
 struct ColumnOrigin {
   std::string schema, table, column;
 };
+
+// The origin of a prepared statement's result column i.
+ColumnOrigin column_origin(sqlite3_stmt* st, int i);
 
 struct ResultSet {
   std::vector<ColumnFormat> cols;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "sqlengine.h"
 #include "textutil.h"
 
 namespace standin {
@@ -30,13 +31,11 @@ bool view_source(sqlite3* db, const std::string& schema, const std::string& view
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return false;
   bool ok = true;
   for (int i = 0; i < sqlite3_column_count(st) && ok; ++i) {
-    const char* t = sqlite3_column_table_name(st, i);
-    const char* o = sqlite3_column_origin_name(st, i);
-    const char* d = sqlite3_column_database_name(st, i);
-    ok = t && o && d && schema == d && (table.empty() || table == t);
+    ColumnOrigin o = column_origin(st, i);
+    ok = !o.column.empty() && schema == o.schema && (table.empty() || table == o.table);
     if (ok) {
-      table = t;
-      cols.push_back({sqlite3_column_name(st, i), o});
+      table = o.table;
+      cols.push_back({sqlite3_column_name(st, i), o.column});
     }
   }
   sqlite3_finalize(st);
