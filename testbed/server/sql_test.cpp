@@ -75,6 +75,7 @@ TEST_F(StandinServerTest, FormatsOnlySelectTypesExpressionsAsTheRowsWillBe) {
   EXPECT_EQ(rows[0].first, 109u);  // a float
   EXPECT_EQ(formats(list + " where 0 = 1"), rows);
   EXPECT_EQ(formats(list + " WHERE 0 = 1 for browse"), rows);
+  EXPECT_EQ(formats(list + " where 0=1"), rows);  // however it is spaced
   // Without a row to look at, an expression stays an integer.
   c.batch("delete #e");
   EXPECT_EQ(formats(list + " where 0 = 1")[0].first, 38u);

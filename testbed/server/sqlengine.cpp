@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "datetime.h"
+#include "sqlrewrite.h"
 #include "textutil.h"
 #include "catalogue.h"
 #include "systables.h"
@@ -338,6 +339,24 @@ std::vector<Cell> read_row(sqlite3_stmt* st, int n) {
   return r;
 }
 
+// The statement with its condition "where 0 = 1" made true ("where 1 =
+// 1"); empty when it has no such condition.
+std::string with_true_condition(const std::string& sql) {
+  std::vector<Tok> toks;
+  std::string error;
+  if (!tokenize(sql, toks, error)) return {};
+  auto is = [&](std::size_t k, TokKind kind, const char* text) {
+    return k < toks.size() && toks[k].kind == kind && toks[k].text == text;
+  };
+  for (std::size_t k = 0; k < toks.size(); ++k) {
+    if (!is_word(toks[k], "where")) continue;
+    std::size_t zero = next_solid(toks, k + 1), eq = next_solid(toks, zero + 1), one = next_solid(toks, eq + 1);
+    if (is(zero, TokKind::number, "0") && is(eq, TokKind::punct, "=") && is(one, TokKind::number, "1"))
+      return sql.substr(0, toks[zero].offset) + "1" + sql.substr(toks[zero].offset + 1);
+  }
+  return {};
+}
+
 // A select that asks only for the formats of its result ("where 0 = 1",
 // as cursors and browse mode send it) has no values to type its
 // expressions by, and later selects of the same list would get other
@@ -346,11 +365,8 @@ std::vector<Cell> read_row(sqlite3_stmt* st, int n) {
 std::vector<std::vector<Cell>> format_sample(sqlite3* db, const std::string& sql,
                                              const std::vector<std::pair<std::string, BindValue>>* binds) {
   std::vector<std::vector<Cell>> out;
-  static const std::string kNone = "where 0 = 1";
-  auto at = lower(sql).find(kNone);
-  if (at == std::string::npos) return out;
-  std::string any = sql;
-  any.replace(at, kNone.size(), "where 1 = 1");
+  std::string any = with_true_condition(sql);
+  if (any.empty()) return out;
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, any.c_str(), static_cast<int>(any.size()), &st, nullptr) != SQLITE_OK || !st) return out;
   if (binds) bind_all(st, *binds);
