@@ -37,6 +37,16 @@ void put_param_head(Buf& b, const P& p) {
   b.push_back(static_cast<std::uint8_t>(p.type));
 }
 
+// A parameter's value as the request and RETURNVALUE carry it: for a
+// variable datatype its maximum length and its length, then the bytes.
+void put_length_and_data(Buf& b, const P& p) {
+  if (p.max >= 0) {
+    b.push_back(static_cast<std::uint8_t>(p.max));
+    b.push_back(static_cast<std::uint8_t>(p.null ? 0 : p.data.size()));
+  }
+  b.insert(b.end(), p.data.begin(), p.data.end());
+}
+
 // The DBRPC token with PARAMFMT and PARAMS.
 Buf dbrpc(const std::string& name, const std::vector<P>& params) {
   Buf b{0xE6};
@@ -72,11 +82,7 @@ Buf request(const std::string& name, const std::vector<P>& params) {
     put_name(b, p.name);
     b.push_back(static_cast<std::uint8_t>(p.status));
     b.push_back(static_cast<std::uint8_t>(p.type));
-    if (p.max >= 0) {
-      b.push_back(static_cast<std::uint8_t>(p.max));
-      b.push_back(static_cast<std::uint8_t>(p.null ? 0 : p.data.size()));
-    }
-    b.insert(b.end(), p.data.begin(), p.data.end());
+    put_length_and_data(b, p);
   }
   return b;
 }
@@ -152,11 +158,7 @@ std::string unhex(const std::string& h) {
 std::string retvalue_hex(const P& p) {
   Buf body;
   put_param_head(body, p);
-  if (p.max >= 0) {
-    body.push_back(static_cast<std::uint8_t>(p.max));
-    body.push_back(static_cast<std::uint8_t>(p.null ? 0 : p.data.size()));
-  }
-  body.insert(body.end(), p.data.begin(), p.data.end());
+  put_length_and_data(body, p);
   Buf tok{0xAC};
   put16(tok, static_cast<unsigned>(body.size()));
   tok.insert(tok.end(), body.begin(), body.end());
