@@ -78,7 +78,7 @@ struct Translated {
   std::string sql;                // SQLite text for select, select_into, other
   std::string target;             // select_into: target table as SQLite names it
   bool temp_target = false;       // select_into: a "#" table
-  std::vector<std::string> args;  // use: database; set: lower-cased words; print: text
+  std::vector<std::string> args;  // use: database; set: lower-cased words; print: text; exec: name
   std::vector<Attachment> attach;  // databases to attach before running
   // select ... for browse: the select list ends at sql[list_end] (hidden
   // key columns go there) and the tables of the from clause.
