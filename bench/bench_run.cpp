@@ -174,15 +174,21 @@ std::unique_ptr<Installation> install(int components) {
   return in;
 }
 
-void BM_WholeRunVsReplay(benchmark::State& state) {
-  const int components = static_cast<int>(state.range(0));
-  std::unique_ptr<Installation> in;
+// The installation of install(components), or none once `state` is marked
+// skipped with the reason it could not be made.
+std::unique_ptr<Installation> install_or_skip(benchmark::State& state, int components) {
   try {
-    in = install(components);
+    return install(components);
   } catch (const std::exception& e) {
     state.SkipWithError(e.what());
-    return;
+    return nullptr;
   }
+}
+
+void BM_WholeRunVsReplay(benchmark::State& state) {
+  const int components = static_cast<int>(state.range(0));
+  std::unique_ptr<Installation> in = install_or_skip(state, components);
+  if (!in) return;
   double run_s = 0, replay_s = 0;
   long run_rss = 0, replay_rss = 0;
   for (auto _ : state) {
@@ -220,13 +226,8 @@ void BM_WholeRunVsReplay(benchmark::State& state) {
 
 void TabVsFits(benchmark::State& state) {
   const int components = static_cast<int>(state.range(0));
-  std::unique_ptr<Installation> in;
-  try {
-    in = install(components);
-  } catch (const std::exception& e) {
-    state.SkipWithError(e.what());
-    return;
-  }
+  std::unique_ptr<Installation> in = install_or_skip(state, components);
+  if (!in) return;
   const std::string tab = in->dir + "/complist.tab";
   std::string tab_reference;
   bench::Pair pair(components >= 10000 ? 1 : 0);  // the goal holds for a full-size run
