@@ -85,26 +85,7 @@ void put_columns(const std::string& name) {
 }
 
 // Buffers for whole columns read back.
-struct Out {
-  std::vector<char> col[kCols];
-  std::vector<char*> colptr[kCols];
-  std::vector<int> nulls;
-  Out() : nulls(kRows) {
-    for (int c = 0; c < kCols; ++c) {
-      const std::size_t w = std::size_t(kWidths[c]) + 1;
-      col[c].resize(w * kRows);
-      for (int r = 0; r < kRows; ++r) colptr[c].push_back(col[c].data() + w * std::size_t(r));
-    }
-  }
-  // True when every column holds the cells.
-  bool same() const {
-    const Cells& k = cells();
-    for (int c = 0; c < kCols; ++c)
-      for (int r = 0; r < kRows; ++r)
-        if (k.text[c][std::size_t(r)] != colptr[c][std::size_t(r)]) return false;
-    return true;
-  }
-};
+using Out = ColumnBuffers;
 
 void get_columns(const std::string& name, Out& out) {
   TablePtr tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, nullptr);

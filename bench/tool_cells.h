@@ -41,4 +41,27 @@ inline const Cells& cells() {
   return k;
 }
 
+// Room for whole columns read back: each column's kRows values of its
+// width, as the char* arrays the column getters fill, and a null flag a row.
+struct ColumnBuffers {
+  std::vector<char> col[kCols];
+  std::vector<char*> colptr[kCols];
+  std::vector<int> nulls;
+  ColumnBuffers() : nulls(kRows) {
+    for (int c = 0; c < kCols; ++c) {
+      const std::size_t w = std::size_t(kWidths[c]) + 1;
+      col[c].resize(w * kRows);
+      for (int r = 0; r < kRows; ++r) colptr[c].push_back(col[c].data() + w * std::size_t(r));
+    }
+  }
+  // True when every column holds the cells.
+  bool same() const {
+    const Cells& k = cells();
+    for (int c = 0; c < kCols; ++c)
+      for (int r = 0; r < kRows; ++r)
+        if (k.text[c][std::size_t(r)] != colptr[c][std::size_t(r)]) return false;
+    return true;
+  }
+};
+
 }  // namespace bench
