@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "scratch_files_test.h"
 #include "vos/env.h"
 #include "vos/error.h"
 #include "vos/fault.h"
@@ -14,35 +15,19 @@
 
 namespace {
 
-class VosFiles : public ::testing::Test {
+using vos_test::slurp;
+
+// The scratch fixture with no injected faults left over.
+class VosFiles : public vos_test::ScratchFiles {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vosfilesXXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    ScratchFiles::SetUp();
     vos::fault::clear();
   }
   void TearDown() override {
     vos::fault::clear();
-    vos::fioclp();
-    std::string cmd = "rm -rf " + dir_;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    ScratchFiles::TearDown();
   }
-  std::string path(const std::string& n) const { return dir_ + "/" + n; }
-  static std::string slurp(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  static int code_of(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const vos::Error& e) {
-      return e.code();
-    }
-    return 0;
-  }
-  std::string dir_;
 };
 
 TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {

@@ -1,49 +1,18 @@
 // Host files through their window buffer: scattered transfers against a
 // model of the file, what other readers see, and failed write-backs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 
+#include "scratch_files_test.h"
 #include "vos/error.h"
 #include "vos/files.h"
 
 namespace {
 
-std::string slurp(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-class HostFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/voshostXXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    vos::fioclp();
-    std::string cmd = "rm -rf " + dir_;
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-  }
-  std::string path(const std::string& n) const { return dir_ + "/" + n; }
-  static int code_of(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const vos::Error& e) {
-      return e.code();
-    }
-    return 0;
-  }
-  std::string dir_;
-};
+using vos_test::slurp;
+using HostFiles = vos_test::ScratchFiles;
 
 // A binary file as the file layer should show it: bytes, and a position.
 struct Model {

@@ -1,0 +1,52 @@
+// The file layer's test fixture: a scratch directory a test, removed with
+// its files afterwards, and the file layer's open files closed.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "vos/error.h"
+#include "vos/files.h"
+
+namespace vos_test {
+
+// The whole content of the file at `p` (empty when it cannot be read).
+inline std::string slurp(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ScratchFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vosfilesXXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    vos::fioclp();
+    std::string cmd = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  // The path of `n` in the scratch directory.
+  std::string path(const std::string& n) const { return dir_ + "/" + n; }
+  // The code of the file layer's error `f` raises, or 0 when it raises none.
+  static int code_of(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const vos::Error& e) {
+      return e.code();
+    }
+    return 0;
+  }
+  std::string dir_;
+};
+
+}  // namespace vos_test
