@@ -42,6 +42,15 @@ std::string schema_master(const std::string& schema) {
 
 std::string table_schema(const std::string& name) { return !name.empty() && name[0] == '#' ? "temp" : "main"; }
 
+bool object_name_arg(sqlite3_value* arg, std::string& out) {
+  const unsigned char* t = sqlite3_value_text(arg);
+  if (!t) return false;
+  out = reinterpret_cast<const char*>(t);
+  auto dots = out.rfind('.');
+  if (dots != std::string::npos) out = out.substr(dots + 1);
+  return true;
+}
+
 namespace {
 
 const char* const kObjects =

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_value;
 
 namespace standin {
 
@@ -28,6 +29,10 @@ std::string schema_master(const std::string& schema);
 // The schema of a table named without one: "temp" for a "#" name, else
 // "main".
 std::string table_schema(const std::string& name);
+
+// The object name a SQL function's text argument holds, without the owner
+// or database written before its last '.'; false for a NULL argument.
+bool object_name_arg(sqlite3_value* arg, std::string& out);
 
 struct TableInfo {
   std::string schema;  // "main" or "temp" ("#" tables)

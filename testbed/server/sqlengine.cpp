@@ -262,14 +262,11 @@ bool wire_value(const ColInfo& c, const Cell& v, const ResultLimits& lim, WireVa
 
 // object_id(name): a positive number for an existing table or view, else NULL.
 void object_id_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const unsigned char* t = sqlite3_value_text(argv[0]);
-  if (!t) {
+  std::string name;
+  if (!object_name_arg(argv[0], name)) {
     sqlite3_result_null(ctx);
     return;
   }
-  std::string name(reinterpret_cast<const char*>(t));
-  auto dots = name.rfind('.');
-  if (dots != std::string::npos) name = name.substr(dots + 1);
   sqlite3* db = sqlite3_context_db_handle(ctx);
   const char* sql = name.size() && name[0] == '#'
                         ? "select rowid from sqlite_temp_master where name = ?1 and type in ('table','view')"

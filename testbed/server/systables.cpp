@@ -18,14 +18,11 @@ bool first_text(sqlite3* db, const char* sql, std::initializer_list<std::string>
 }
 
 void index_col_fn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const unsigned char* t = sqlite3_value_text(argv[0]);
-  if (!t) {
+  std::string table;
+  if (!object_name_arg(argv[0], table)) {
     sqlite3_result_null(ctx);
     return;
   }
-  std::string table(reinterpret_cast<const char*>(t));
-  auto dots = table.rfind('.');
-  if (dots != std::string::npos) table = table.substr(dots + 1);
   long indid = sqlite3_value_int(argv[1]), n = sqlite3_value_int(argv[2]);
   sqlite3* db = sqlite3_context_db_handle(ctx);
   std::string name;
