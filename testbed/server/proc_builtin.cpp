@@ -19,6 +19,17 @@ long int_param(ProcCall& call, const char* name, std::size_t position, long fall
 
 bool is(const ParamValue& p, const char* name) { return lower(p.name) == name; }
 
+// The event a call names (@name, or its first parameter); empty, with the
+// error reported as `proc`'s, when it names none or the server keeps no
+// events.
+std::string event_name(const ProcEnv& env, ProcCall& call, ProcReply& r, const char* proc) {
+  std::string name = param_text(call, "@name", 0);
+  if (!name.empty() && env.events) return name;
+  proc_error(env, r, proc, 18001, 16, "An event needs a name.");
+  r.status = 1;
+  return {};
+}
+
 }  // namespace
 
 void echo_params(const ProcEnv&, ProcCall& call, ProcReply& r) {
@@ -94,22 +105,14 @@ void raise_error(const ProcEnv& env, ProcCall& call, ProcReply& r) {
 }
 
 void watch_event(const ProcEnv& env, ProcCall& call, ProcReply& r) {
-  std::string name = param_text(call, "@name", 0);
-  if (name.empty() || !env.events) {
-    proc_error(env, r, "watch_event", 18001, 16, "An event needs a name.");
-    r.status = 1;
-    return;
-  }
+  std::string name = event_name(env, call, r, "watch_event");
+  if (name.empty()) return;
   env.events->watch(name, env.session);
 }
 
 void raise_event(const ProcEnv& env, ProcCall& call, ProcReply& r) {
-  std::string name = param_text(call, "@name", 0);
-  if (name.empty() || !env.events) {
-    proc_error(env, r, "raise_event", 18001, 16, "An event needs a name.");
-    r.status = 1;
-    return;
-  }
+  std::string name = event_name(env, call, r, "raise_event");
+  if (name.empty()) return;
   Bytes b;
   put_event(b, name);
   bool named_first = !call.params.empty() && is(call.params[0], "@name");
