@@ -25,8 +25,7 @@ bool is(const ParamValue& p, const char* name) { return lower(p.name) == name; }
 std::string event_name(const ProcEnv& env, ProcCall& call, ProcReply& r, const char* proc) {
   std::string name = param_text(call, "@name", 0);
   if (!name.empty() && env.events) return name;
-  proc_error(env, r, proc, 18001, 16, "An event needs a name.");
-  r.status = 1;
+  proc_error(env, r, proc, 18001, 16, "An event needs a name.", 1);
   return {};
 }
 
@@ -55,16 +54,14 @@ void run_sql(const ProcEnv& env, ProcCall& call, ProcReply& r) {
   std::vector<Tok> toks;
   std::string error;
   if (!tokenize(text, toks, error)) {
-    proc_error(env, r, "run_sql", 105, 15, error);
-    r.status = -6;
+    proc_error(env, r, "run_sql", 105, 15, error, -6);
     return;
   }
   ResultSet last;
   for (const Statement& st : split_statements(toks)) {
     Translated tr = translate(st, SessionVars{});
     if (tr.kind != StmtKind::select && tr.kind != StmtKind::other) {
-      proc_error(env, r, "run_sql", 156, 15, "Only plain statements run inside run_sql.");
-      r.status = -6;
+      proc_error(env, r, "run_sql", 156, 15, "Only plain statements run inside run_sql.", -6);
       return;
     }
     ResultSet rs;
@@ -72,8 +69,7 @@ void run_sql(const ProcEnv& env, ProcCall& call, ProcReply& r) {
     long count = 0;
     SqlError e;
     if (!env.sql.run(tr.sql, env.limits, rs, has_result, count, e, &binds)) {
-      proc_error(env, r, "run_sql", e.number, e.severity, e.text);
-      r.status = -6;
+      proc_error(env, r, "run_sql", e.number, e.severity, e.text, -6);
       return;
     }
     if (has_result) {
@@ -100,8 +96,7 @@ void raise_error(const ProcEnv& env, ProcCall& call, ProcReply& r) {
   long number = int_param(call, "@number", 0, 50000);
   long severity = int_param(call, "@severity", 1, 16);
   proc_error(env, r, "raise_error", static_cast<std::uint32_t>(number), static_cast<std::uint8_t>(severity),
-             param_text(call, "@message", 2));
-  r.status = static_cast<std::int32_t>(int_param(call, "@status", 3, -6));
+             param_text(call, "@message", 2), static_cast<std::int32_t>(int_param(call, "@status", 3, -6)));
 }
 
 void watch_event(const ProcEnv& env, ProcCall& call, ProcReply& r) {

@@ -57,8 +57,7 @@ TypeInfo type_info(const std::string& decl) {
 // The owner and qualifier a catalogue procedure was given must be ours.
 bool qualifier_ok(const ProcEnv& env, ProcReply& r, const char* proc, const std::string& qualifier) {
   if (qualifier.empty() || lower(qualifier) == lower(env.database)) return true;
-  proc_error(env, r, proc, 18039, 16, "Table qualifier must be name of current database.");
-  r.status = 1;
+  proc_error(env, r, proc, 18039, 16, "Table qualifier must be name of current database.", 1);
   return false;
 }
 
@@ -126,8 +125,7 @@ void sp_serverinfo(const ProcEnv& env, ProcCall& call, ProcReply& r) {
     return;
   }
   if (request != "csdefinition") {
-    proc_error(env, r, "sp_serverinfo", 18000, 16, "Unknown request '" + request + "'.");
-    r.status = 1;
+    proc_error(env, r, "sp_serverinfo", 18000, 16, "Unknown request '" + request + "'.", 1);
     return;
   }
   ColumnFormat image;

@@ -42,9 +42,10 @@ void proc_result(ProcReply& r, const ResultSet& rs) {
 }
 
 void proc_error(const ProcEnv& env, ProcReply& r, const std::string& proc, std::uint32_t number,
-                std::uint8_t severity, const std::string& text) {
+                std::uint8_t severity, const std::string& text, std::int32_t status) {
   put_message(r.body, true, number, 1, severity, text, env.cfg.server_name, proc, 1);
   r.failed = true;
+  r.status = status;
 }
 
 std::string param_text(ProcCall& call, const std::string& name, std::size_t position) {

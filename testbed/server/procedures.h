@@ -70,11 +70,12 @@ Procedure find_procedure(const std::string& name);
 bool is_procedure_name(const std::string& lower_name);
 
 // For the procedures: a nullable result column of that name and format,
-// a result set, and an error message from `proc`.
+// a result set, and an error message from `proc` with the return status
+// the failed call gives.
 ColumnFormat result_column(const char* name, ColumnFormat f);
 void proc_result(ProcReply& r, const ResultSet& rs);
 void proc_error(const ProcEnv& env, ProcReply& r, const std::string& proc, std::uint32_t number,
-                std::uint8_t severity, const std::string& text);
+                std::uint8_t severity, const std::string& text, std::int32_t status);
 // The text of a parameter ("" when it is missing or NULL).
 std::string param_text(ProcCall& call, const std::string& name, std::size_t position);
 
