@@ -272,7 +272,7 @@ Raw raw_from_t(std::string_view v, int type) {
 void copy_text(char* buf, std::string_view text, int maxch) {
   if (buf == nullptr) return;
   std::size_t n = std::min(text.size(), static_cast<std::size_t>(std::max(maxch, 0)));
-  if (const void* z = std::memchr(text.data(), 0, n)) n = static_cast<std::size_t>(static_cast<const char*>(z) - text.data());
+  if (n > 0) n = strnlen(text.data(), n);  // cut at an embedded NUL
   std::memcpy(buf, text.data(), n);
   buf[n] = '\0';
 }

@@ -34,8 +34,7 @@ std::size_t read_text(Table* tp, Column* cp, int pos, unsigned char* buf, int ma
   const int nchars = std::clamp(tbeszt(cp), 0, kMaxTextChars);
   read_at(tp, pos, buf, nchars, "tbegpt");
   const std::size_t nbytes = 2 * static_cast<std::size_t>(nchars);
-  const void* z = std::memchr(buf, 0, nbytes);
-  const std::size_t len = z ? static_cast<std::size_t>(static_cast<const unsigned char*>(z) - buf) : nbytes;
+  const std::size_t len = strnlen(reinterpret_cast<const char*>(buf), nbytes);
   return std::min(len, static_cast<std::size_t>(std::max(maxch, 0)));
 }
 
@@ -94,8 +93,7 @@ void tbegpt(Table* tp, Column* cp, int pos, int, char* out, int maxch) {
       out[0] = '\0';
       vos::error(1, "tbegpt:  unexpected end of file");
     }
-    const void* z = std::memchr(out, 0, nbytes);
-    out[z ? static_cast<std::size_t>(static_cast<const char*>(z) - out) : nbytes] = '\0';
+    out[strnlen(out, nbytes)] = '\0';
     return;
   }
   std::array<unsigned char, 2 * kMaxTextChars + 2> buf;
