@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "fuzz/fuzz_support.h"
@@ -56,6 +57,15 @@ struct TextBuffers {
   }
 };
 
+// The value a single-element getter gives, or none when it fails.
+template <class T>
+std::optional<T> got(void (*get)(TablePtr, ColumnPtr, int, T*), TablePtr tp, ColumnPtr cp, int row) {
+  T v{};
+  get(tp, cp, row, &v);
+  if (c_voserr() != 0) return std::nullopt;
+  return v;
+}
+
 // One element through every single-element getter; the value in the
 // column's own type.
 std::string element(TablePtr tp, ColumnPtr cp, int dtype, int row, Snapshot* s,
@@ -66,29 +76,19 @@ std::string element(TablePtr tp, ColumnPtr cp, int dtype, int row, Snapshot* s,
   note(s, "tbegtt");
   FUZZ_CHECK(std::memchr(text.data(), '\0', text.size()) != nullptr, "unterminated tbegtt");
   *as_text = text_ok ? std::string(text.data()) : "!err";
-  double d = 0;
-  c_tbegtd(tp, cp, row, &d);
-  bool d_ok = c_voserr() == 0;
-  *as_double = d_ok ? d : std::nan("");
-  float r = 0;
-  c_tbegtr(tp, cp, row, &r);
-  bool r_ok = c_voserr() == 0;
-  int i = 0;
-  c_tbegti(tp, cp, row, &i);
-  bool i_ok = c_voserr() == 0;
-  short sh = 0;
-  c_tbegts(tp, cp, row, &sh);
-  bool s_ok = c_voserr() == 0;
-  int b = 0;
-  c_tbegtb(tp, cp, row, &b);
-  bool b_ok = c_voserr() == 0;
+  const auto d = got(c_tbegtd, tp, cp, row);
+  *as_double = d ? *d : std::nan("");
+  const auto r = got(c_tbegtr, tp, cp, row);
+  const auto i = got(c_tbegti, tp, cp, row);
+  const auto sh = got(c_tbegts, tp, cp, row);
+  const auto b = got(c_tbegtb, tp, cp, row);
   if (is_text(dtype)) return *as_text;
   switch (dtype) {
-    case TBL_TY_BOOL: return b_ok ? (b ? "b1" : "b0") : "!err";
-    case TBL_TY_SHORT: return s_ok ? "s" + std::to_string(sh) : "!err";
-    case TBL_TY_INT: return i_ok ? "i" + std::to_string(i) : "!err";
-    case TBL_TY_REAL: return r_ok ? bits(r) : "!err";
-    case TBL_TY_DOUBLE: return d_ok ? bits(d) : "!err";
+    case TBL_TY_BOOL: return b ? (*b ? "b1" : "b0") : "!err";
+    case TBL_TY_SHORT: return sh ? "s" + std::to_string(*sh) : "!err";
+    case TBL_TY_INT: return i ? "i" + std::to_string(*i) : "!err";
+    case TBL_TY_REAL: return r ? bits(*r) : "!err";
+    case TBL_TY_DOUBLE: return d ? bits(*d) : "!err";
     default: return "?" + *as_text;
   }
 }
