@@ -17,11 +17,6 @@ namespace {
 constexpr long kTypeMapLen = 1024;  // 256 entries of 4 bytes
 constexpr long kSoundexLen = 256;
 
-uint32_t be32(const BYTE* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
-
 // True when [off, off + len) lies inside a definition of `deflen` bytes.
 bool inside(uint32_t off, long len, long deflen) {
   return static_cast<long>(off) <= deflen && len <= deflen - static_cast<long>(off);
@@ -190,9 +185,9 @@ int com_build_char_attrib(int cls, int id, const char* name, const BYTE* def, lo
   rec->flags[2] = def[6];
   rec->flags[3] = def[5];
   rec->flags[4] = def[7];
-  uint32_t lenoff = be32(def + 12), lenlen = be32(def + 16);
-  uint32_t mboff = be32(def + 20), mblen = be32(def + 24);
-  uint32_t typeoff = be32(def + 28), soundoff = be32(def + 36);
+  uint32_t lenoff = db__be32(def + 12), lenlen = db__be32(def + 16);
+  uint32_t mboff = db__be32(def + 20), mblen = db__be32(def + 24);
+  uint32_t typeoff = db__be32(def + 28), soundoff = db__be32(def + 36);
   // Every table must lie inside the definition.
   if ((lenlen && !inside(lenoff, lenlen, deflen)) || (mblen && !inside(mboff, mblen, deflen)) ||
       !inside(typeoff, kTypeMapLen, deflen) || !inside(soundoff, kSoundexLen, deflen))

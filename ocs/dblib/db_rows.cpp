@@ -167,9 +167,7 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
         std::memcpy(v->timestamp, p, 8);
         v->tslen = 8;
         p += 8;
-        wire = static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 24) |
-                                    (static_cast<uint32_t>(p[1]) << 16) |
-                                    (static_cast<uint32_t>(p[2]) << 8) | p[3]);
+        wire = static_cast<int32_t>(db__be32(p));
         p += 4;
         if (wire < 0) return false;  // a broken stream: the general reader says so
         if (wire == 0) wire = -1;

@@ -521,11 +521,15 @@ inline int db__getbyte(DBPROCESS* dbproc, unsigned char* b) {
 }
 int db__get16(DBPROCESS* dbproc, int16_t* v);
 int db__getu16(DBPROCESS* dbproc, uint16_t* v);
+// The big-endian 32-bit value in the four bytes at `p`.
+inline uint32_t db__be32(const BYTE* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+         (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
 inline int db__get32(DBPROCESS* dbproc, int32_t* v) {
   BYTE b[4];
   if (!recvserver(dbproc, b, 4)) return 0;
-  *v = static_cast<int32_t>((static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
-                            (static_cast<uint32_t>(b[2]) << 8) | b[3]);
+  *v = static_cast<int32_t>(db__be32(b));
   return 1;
 }
 inline int db__next_token(DBPROCESS* dbproc) { return db__getbyte(dbproc, &dbproc->token); }
