@@ -113,14 +113,7 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
 }
 
 int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len) {
-  if (len == maxlen) return 1;
-  switch (type) {
-    case MERINTN: return dead_error(dbproc, 20025);
-    case MERFLTN: return dead_error(dbproc, 20145);
-    case MERMONEYN: return dead_error(dbproc, 20144);
-    case MERDATETIMN: return dead_error(dbproc, 20143);
-    default: return 1;
-  }
+  return db__nlen_ok(type, maxlen, len) ? 1 : dead_error(dbproc, db__nlen_error(type));
 }
 
 void db__badtoken(DBPROCESS* dbproc) {

@@ -179,11 +179,9 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
     } else {
       if (p == end) return false;
       wire = *p++;
-      // A nullable fixed value of another length than its format's: the
-      // general reader reports it.
-      if (wire != 0 && wire != c->maxlen &&
-          (type == MERINTN || type == MERFLTN || type == MERMONEYN || type == MERDATETIMN))
-        return false;
+      // A value of a length its datatype does not allow: the general reader
+      // reports it.
+      if (wire != 0 && !db__nlen_ok(type, c->maxlen, wire)) return false;
       if (wire == 0) wire = -1;
       size = c->maxlen;
     }

@@ -564,8 +564,24 @@ int db__typelen(DBPROCESS* dbproc, int type);
 int dbread_collen(DBPROCESS* dbproc, dbcolumn* c);
 // A non-NULL value of a nullable fixed datatype (int-n, float-n, money-n,
 // datetime-n) is exactly as long as its format's maximum length, which is
-// what its type and its readers go by; another length raises that
-// datatype's length error and drops the connection (0).  1 otherwise.
+// what its type and its readers go by.  The length error of such a
+// datatype; 0 for any other.
+inline int db__nlen_error(int type) {
+  switch (type) {
+    case MERINTN: return 20025;
+    case MERFLTN: return 20145;
+    case MERMONEYN: return 20144;
+    case MERDATETIMN: return 20143;
+    default: return 0;
+  }
+}
+// Whether a non-NULL value of `len` bytes is of a length its datatype
+// `type` (format maximum `maxlen`) allows.
+inline bool db__nlen_ok(int type, int32_t maxlen, int32_t len) {
+  return len == maxlen || db__nlen_error(type) == 0;
+}
+// 1 when the value's length is allowed (db__nlen_ok); otherwise raises the
+// datatype's length error and drops the connection (0).
 int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len);
 int dbsvoff(DBPROCESS* dbproc);
 int db__skip_token(DBPROCESS* dbproc);
