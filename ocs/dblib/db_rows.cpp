@@ -42,6 +42,25 @@ void* alloc_row_memory(DBPROCESS* dbproc, std::size_t size) {
 
 dbrow* db__get_new_row(DBPROCESS* dbproc) { return db__new_row(dbproc, dballcols(dbproc)); }
 
+// The size of the buffer a value of column `c` is read into, `wire` being
+// its length on the wire (-1 for NULL).  The one reused record keeps every
+// value but text and image in a buffer of the column's maximum length; a
+// buffered row keeps a value of its own length (a numeric, of its
+// format's).  Text and image go by their own length, cut at the text limit.
+inline int32_t value_size(const DBPROCESS* dbproc, const dbcolumn* c, bool text, bool numeric, bool buf,
+                          int32_t wire) {
+  if (!text && (!buf || (numeric && wire >= 0))) return c->maxlen;
+  const int32_t size = wire < 0 ? 0 : wire;
+  return text && dbproc->textlimit > 0 && size > dbproc->textlimit ? dbproc->textlimit : size;
+}
+
+// Whether a value of `size` bytes needs a new buffer before it is read.  A
+// text or image value's buffer grows as its bytes arrive: its length on
+// the wire is no promise that they will.
+inline bool needs_buffer(const dbcolvalue* v, bool text, int32_t size) {
+  return !text && size > 0 && (!v->data || v->allocsize < size);
+}
+
 // The first buffer of a value that grows as its bytes arrive.
 const int32_t kFirstGrowth = 32 * 1024;
 
@@ -150,9 +169,9 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
     dbcolvalue* v = &row->values[i];
     const int type = c->type;
     const bool text = type == MERTEXT || type == MERIMAGE;
-    int32_t wire, size;
+    int32_t wire;
     if (is_fixed(type)) {
-      wire = size = c->maxlen;
+      wire = c->maxlen;
     } else if (text) {
       if (p == end) return false;
       const int tpl = *p++;
@@ -172,8 +191,6 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
         if (wire < 0) return false;  // a broken stream: the general reader says so
         if (wire == 0) wire = -1;
       }
-      size = wire < 0 ? 0 : wire;
-      if (dbproc->textlimit > 0 && size > dbproc->textlimit) size = dbproc->textlimit;
     } else if (type == MERNUMERIC || type == MERDECIMAL) {
       return false;
     } else {
@@ -183,11 +200,11 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
       // reports it.
       if (wire != 0 && !db__nlen_ok(type, c->maxlen, wire)) return false;
       if (wire == 0) wire = -1;
-      size = c->maxlen;
     }
     c->isnull = wire < 0;
+    const int32_t size = value_size(dbproc, c, text, false, false, wire);
     // A buffer that the general reader would allocate first.
-    if (!text && size > 0 && (!v->data || v->allocsize < size)) return false;
+    if (needs_buffer(v, text, size)) return false;
     if (wire < 0) {
       v->len = 0;
       continue;
@@ -244,14 +261,8 @@ int dbsvrow(DBPROCESS* dbproc) {
     c->isnull = wire < 0;
     bool text = c->type == MERTEXT || c->type == MERIMAGE;
     bool numeric = c->type == MERNUMERIC || c->type == MERDECIMAL;
-    int32_t size;
-    if (!buf && !text) size = c->maxlen;
-    else if (numeric && wire >= 0) size = c->maxlen;
-    else size = wire < 0 ? 0 : wire;
-    if (text && dbproc->textlimit > 0 && size > dbproc->textlimit) size = dbproc->textlimit;
-    // A text or image value's buffer grows as its bytes arrive: its length
-    // on the wire is no promise that they will.
-    if (!text && size > 0 && (!v->data || v->allocsize < size)) {
+    const int32_t size = value_size(dbproc, c, text, numeric, buf, wire);
+    if (needs_buffer(v, text, size)) {
       comn_free(v->data);
       v->data = static_cast<BYTE*>(alloc_row_memory(dbproc, static_cast<std::size_t>(size)));
       v->allocsize = v->data ? size : 0;
