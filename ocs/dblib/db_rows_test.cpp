@@ -163,12 +163,10 @@ TEST_F(DbRows, BufferedRowBeforeABadTokenIsFreed) {
 Bytes text_format() {
   Bytes body;
   put16(&body, 1);
-  body.push_back(1); body.push_back('c'); body.push_back(0x20); put32(&body, 0); body.push_back(35);
+  put_column(&body, "c", 35);
   put32(&body, 0x7fffffff);
   put16(&body, 1); body.push_back('t'); body.push_back(0);
-  Bytes fmt = {0xEE};
-  put16(&fmt, static_cast<int>(body.size()));
-  return cat({fmt, body});
+  return rowfmt_token(body);
 }
 Bytes text_row(int32_t len, const std::string& data) {
   Bytes r = {0xD1, 8};
@@ -187,17 +185,11 @@ Bytes text_row(int32_t len, const std::string& data) {
 TEST_F(DbRows, RowsReadTheSameWherePacketsBreakThem) {
   Bytes body;
   put16(&body, 4);
-  auto column = [&body](char name, int type) {
-    body.push_back(1); body.push_back(static_cast<unsigned char>(name)); body.push_back(0x20);
-    put32(&body, 0); body.push_back(static_cast<unsigned char>(type));
-  };
-  column('v', 39); body.push_back(5); body.push_back(0);
-  column('d', 61); body.push_back(0);
-  column('n', 56); body.push_back(0);
-  column('t', 35); put32(&body, 1000); put16(&body, 1); body.push_back('x'); body.push_back(0);
-  Bytes fmt = {0xEE};
-  put16(&fmt, static_cast<int>(body.size()));
-  fmt.insert(fmt.end(), body.begin(), body.end());
+  put_column(&body, "v", 39); body.push_back(5); body.push_back(0);
+  put_column(&body, "d", 61); body.push_back(0);
+  put_column(&body, "n", 56); body.push_back(0);
+  put_column(&body, "t", 35); put32(&body, 1000); put16(&body, 1); body.push_back('x'); body.push_back(0);
+  const Bytes fmt = rowfmt_token(body);
   struct Row { bool vnull; std::string v; int32_t days, ticks, n; bool tnull; std::string t; };
   std::vector<Row> want;
   Bytes rows;
@@ -321,18 +313,15 @@ TEST_F(DbRows, NullableFixedValueOfAnotherLengthKillsTheConnection) {
       reset_handlers();
       Bytes body;
       put16(&body, 1);
-      body.push_back(1); body.push_back('n'); body.push_back(0x20); put32(&body, 0);
-      body.push_back(static_cast<unsigned char>(c.type));
+      put_column(&body, "n", c.type);
       body.push_back(static_cast<unsigned char>(c.maxlen));
       body.push_back(0);
-      Bytes fmt = {0xEE};
-      put16(&fmt, static_cast<int>(body.size()));
       auto row = [](int len) {
         Bytes r = {0xD1, static_cast<unsigned char>(len)};
         for (int i = 0; i < len; ++i) r.push_back(static_cast<unsigned char>(i + 1));
         return r;
       };
-      Peer peer(answer_once(cat({fmt, body, row(c.maxlen), row(c.wrong), done(0x10, 2)})));
+      Peer peer(answer_once(cat({rowfmt_token(body), row(c.maxlen), row(c.wrong), done(0x10, 2)})));
       DBPROCESS* db = open_to(peer, dir_);
       ASSERT_NE(db, nullptr);
       if (*buffer) ASSERT_EQ(dbsetopt(db, DBBUFFER, buffer, 0), SUCCEED);
@@ -354,15 +343,13 @@ TEST_F(DbRows, NullableFixedValueOfAnotherLengthKillsTheConnection) {
 
 TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
   // Three columns: varchar a, text t, int-n h (hidden by COLINFO).
-  Bytes fmt = {0xEE};
   Bytes body;
   put16(&body, 3);
-  body.push_back(1); body.push_back('a'); body.push_back(0x20); put32(&body, 0); body.push_back(39); body.push_back(20); body.push_back(0);
-  body.push_back(1); body.push_back('t'); body.push_back(0x20); put32(&body, 0); body.push_back(35); put32(&body, 1000);
+  put_column(&body, "a", 39); body.push_back(20); body.push_back(0);
+  put_column(&body, "t", 35); put32(&body, 1000);
   put16(&body, 2); body.push_back('t'); body.push_back('1'); body.push_back(0);
-  body.push_back(1); body.push_back('h'); body.push_back(0x20); put32(&body, 0); body.push_back(38); body.push_back(4); body.push_back(0);
-  put16(&fmt, static_cast<int>(body.size()));
-  fmt.insert(fmt.end(), body.begin(), body.end());
+  put_column(&body, "h", 38); body.push_back(4); body.push_back(0);
+  const Bytes fmt = rowfmt_token(body);
   Bytes colinfo = {0xA5, 0, 3, 3, 1, 0x10};
   auto row = [](const std::string* a, const std::string& t) {
     Bytes r = {0xD1};

@@ -190,20 +190,32 @@ inline Bytes capability() {
           0x02, 0x07, 0x00, 0x00, 0x00, 0x78, 0xC0, 0x00, 0x0E};
 }
 
-// A one-column ROWFMT of a varchar column and the ROW tokens for `values`.
-inline Bytes varchar_result(const std::string& name, const std::vector<std::string>& values) {
+// Puts the start of one column's format in a ROWFMT: its name, status
+// 0x20, user type 0 and datatype; its length and locale are the caller's.
+inline void put_column(Bytes* body, const std::string& name, int type) {
+  body->push_back(static_cast<unsigned char>(name.size()));
+  putstr(body, name);
+  body->push_back(0x20);
+  put32(body, 0);
+  body->push_back(static_cast<unsigned char>(type));
+}
+
+// A ROWFMT token of `body`: the column count and the columns' formats.
+inline Bytes rowfmt_token(const Bytes& body) {
   Bytes b = {0xEE};
-  Bytes body;
-  put16(&body, 1);
-  body.push_back(static_cast<unsigned char>(name.size()));
-  putstr(&body, name);
-  body.push_back(0x20);
-  put32(&body, 0);
-  body.push_back(39);
-  body.push_back(30);
-  body.push_back(0);
   put16(&b, static_cast<int>(body.size()));
   b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+// A one-column ROWFMT of a varchar column and the ROW tokens for `values`.
+inline Bytes varchar_result(const std::string& name, const std::vector<std::string>& values) {
+  Bytes body;
+  put16(&body, 1);
+  put_column(&body, name, 39);
+  body.push_back(30);
+  body.push_back(0);
+  Bytes b = rowfmt_token(body);
   for (const std::string& v : values) {
     b.push_back(0xD1);
     b.push_back(static_cast<unsigned char>(v.size()));
