@@ -20,7 +20,23 @@ using namespace testpeer;
 
 namespace {
 
-class DbRows : public PeerTest {};
+class DbRows : public PeerTest {
+ protected:
+  // Opens a connection to `peer` into `*db`, sets `option` to `value` (not
+  // when the value is empty) and sends `sql`, reading up to its first
+  // result set.
+  void open_select(Peer& peer, DBPROCESS** db, const char* sql, int option = DBBUFFER,
+                   const char* value = "") {
+    *db = open_to(peer, dir_);
+    ASSERT_NE(*db, nullptr);
+    if (*value) {
+      ASSERT_EQ(dbsetopt(*db, option, value, 0), SUCCEED);
+    }
+    dbcmd(*db, sql);
+    ASSERT_EQ(dbsqlexec(*db), SUCCEED);
+    ASSERT_EQ(dbresults(*db), SUCCEED);
+  }
+};
 
 std::string value(DBPROCESS* db, int col) {
   BYTE* d = dbdata(db, col);
@@ -30,12 +46,8 @@ std::string value(DBPROCESS* db, int col) {
 TEST_F(DbRows, BufferHoldsRowsUpToItsLimit) {
   Bytes rows = cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x10, 3)});
   Peer peer(session({rows}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  ASSERT_EQ(dbsetopt(db, DBBUFFER, "2", 0), SUCCEED);
-  dbcmd(db, "select v");
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
+  DBPROCESS* db = nullptr;
+  ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select v", DBBUFFER, "2"));
   EXPECT_EQ(dbnextrow(db), REG_ROW);
   EXPECT_EQ(value(db, 1), "r1");
   EXPECT_EQ(dbnextrow(db), REG_ROW);
@@ -85,12 +97,8 @@ class Watchdog {
 // never be cleared).
 TEST_F(DbRows, OneRowBufferWalksEveryRow) {
   Peer peer(session({cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x10, 3)})}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  ASSERT_EQ(dbsetopt(db, DBBUFFER, "1", 0), SUCCEED);
-  dbcmd(db, "select v");
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
+  DBPROCESS* db = nullptr;
+  ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select v", DBBUFFER, "1"));
   for (int i = 1; i <= 3; ++i) {
     ASSERT_EQ(dbnextrow(db), REG_ROW) << i;
     EXPECT_EQ(value(db, 1), "r" + std::to_string(i));
@@ -111,12 +119,9 @@ TEST_F(DbRows, CanqueryDropsTheRestWhateverTheBufferHolds) {
     Bytes rows = cat({varchar_result("v", {"r1", "r2", "r3"}), done(0x11, 3),
                       varchar_result("w", {"s1"}), done(0x10, 1)});
     Peer peer(session({rows}));
-    DBPROCESS* db = open_to(peer, dir_);
-    ASSERT_NE(db, nullptr);
-    if (std::string(limit) != "0") ASSERT_EQ(dbsetopt(db, DBBUFFER, limit, 0), SUCCEED);
-    dbcmd(db, "select v; select w");
-    ASSERT_EQ(dbsqlexec(db), SUCCEED);
-    ASSERT_EQ(dbresults(db), SUCCEED);
+    DBPROCESS* db = nullptr;
+    const char* buffer = std::string(limit) == "0" ? "" : limit;
+    ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select v; select w", DBBUFFER, buffer));
     char bound[8] = "";
     ASSERT_EQ(dbbind(db, 1, NTBSTRINGBIND, sizeof bound, reinterpret_cast<BYTE*>(bound)), SUCCEED);
     ASSERT_EQ(dbnextrow(db), REG_ROW);
@@ -142,12 +147,8 @@ TEST_F(DbRows, CanqueryDropsTheRestWhateverTheBufferHolds) {
 TEST_F(DbRows, BufferedRowBeforeABadTokenIsFreed) {
   Bytes rows = cat({varchar_result("v", {"r1", "r2"}), Bytes{0x03}});
   Peer peer(session({rows}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  ASSERT_EQ(dbsetopt(db, DBBUFFER, "3", 0), SUCCEED);
-  dbcmd(db, "select v");
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
+  DBPROCESS* db = nullptr;
+  ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select v", DBBUFFER, "3"));
   EXPECT_EQ(dbnextrow(db), REG_ROW);
   EXPECT_EQ(value(db, 1), "r1");
   EXPECT_EQ(dbnextrow(db), FAIL);
@@ -217,12 +218,8 @@ TEST_F(DbRows, RowsReadTheSameWherePacketsBreakThem) {
   for (int size : {512, 97, 61, 9}) {
     reset_handlers();
     Peer peer(session({reply}, nullptr, nullptr, size));
-    DBPROCESS* db = open_to(peer, dir_);
-    ASSERT_NE(db, nullptr);
-    ASSERT_EQ(dbsetopt(db, DBTEXTLIMIT, "10", 0), SUCCEED);
-    dbcmd(db, "select v, d, n, t");
-    ASSERT_EQ(dbsqlexec(db), SUCCEED);
-    ASSERT_EQ(dbresults(db), SUCCEED);
+    DBPROCESS* db = nullptr;
+    ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select v, d, n, t", DBTEXTLIMIT, "10"));
     for (const Row& w : want) {
       ASSERT_EQ(dbnextrow(db), REG_ROW) << size;
       EXPECT_EQ(value(db, 1), w.vnull ? "<null>" : w.v.substr(0, 5)) << size;
@@ -280,12 +277,7 @@ TEST_F(DbRows, TextLengthFromTheWireSizesNoAllocation) {
     Bytes rows = cat({text_format(), text_row(static_cast<int32_t>(big.size()), big), text_row(3, "abc"),
                       text_row(static_cast<int32_t>(big.size()), big), done(0x10, 3)});
     Peer whole(session({rows}));
-    db = open_to(whole, dir_);
-    ASSERT_NE(db, nullptr);
-    if (*buffer) ASSERT_EQ(dbsetopt(db, DBBUFFER, buffer, 0), SUCCEED);
-    dbcmd(db, "select c");
-    ASSERT_EQ(dbsqlexec(db), SUCCEED);
-    ASSERT_EQ(dbresults(db), SUCCEED);
+    ASSERT_NO_FATAL_FAILURE(open_select(whole, &db, "select c", DBBUFFER, buffer));
     ASSERT_EQ(dbnextrow(db), REG_ROW);
     EXPECT_EQ(value(db, 1), big);
     ASSERT_EQ(dbnextrow(db), REG_ROW);
@@ -322,12 +314,8 @@ TEST_F(DbRows, NullableFixedValueOfAnotherLengthKillsTheConnection) {
         return r;
       };
       Peer peer(answer_once(cat({rowfmt_token(body), row(c.maxlen), row(c.wrong), done(0x10, 2)})));
-      DBPROCESS* db = open_to(peer, dir_);
-      ASSERT_NE(db, nullptr);
-      if (*buffer) ASSERT_EQ(dbsetopt(db, DBBUFFER, buffer, 0), SUCCEED);
-      dbcmd(db, "select n");
-      ASSERT_EQ(dbsqlexec(db), SUCCEED);
-      ASSERT_EQ(dbresults(db), SUCCEED);
+      DBPROCESS* db = nullptr;
+      ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select n", DBBUFFER, buffer));
       std::string what = "type " + std::to_string(c.type) + " of " + std::to_string(c.maxlen) +
                          " with " + std::to_string(c.wrong) + (*buffer ? ", buffered" : "");
       ASSERT_EQ(dbnextrow(db), REG_ROW) << what;
@@ -367,12 +355,8 @@ TEST_F(DbRows, NullValuesTextLimitAndHiddenColumns) {
   std::string abc = "abc";
   Bytes reply = cat({fmt, colinfo, row(&abc, std::string(100, 'T')), row(nullptr, "short"), done(0x10, 2)});
   Peer peer(session({reply}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  ASSERT_EQ(dbsetopt(db, DBTEXTLIMIT, "10", 0), SUCCEED);
-  dbcmd(db, "select a, t");
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
+  DBPROCESS* db = nullptr;
+  ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select a, t", DBTEXTLIMIT, "10"));
   EXPECT_EQ(dbnumcols(db), 2);
   EXPECT_EQ(dballcols(db), 3);
   EXPECT_EQ(dbcolname(db, 3), nullptr);
@@ -396,11 +380,8 @@ TEST_F(DbRows, LongNamesFromTheServerAreCutToTheirFields) {
   std::string longname(200, 'n');
   Peer peer(session({cat({varchar_result(longname, {"v"}), done(0x10, 1)}),
                      cat({envchange(1, std::string(255, 'd'), "master"), done(0)})}));
-  DBPROCESS* db = open_to(peer, dir_);
-  ASSERT_NE(db, nullptr);
-  dbcmd(db, "select");
-  ASSERT_EQ(dbsqlexec(db), SUCCEED);
-  ASSERT_EQ(dbresults(db), SUCCEED);
+  DBPROCESS* db = nullptr;
+  ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select"));
   EXPECT_EQ(std::string(dbcolname(db, 1)), std::string(30, 'n'));
   ASSERT_EQ(dbnextrow(db), REG_ROW);
   EXPECT_EQ(value(db, 1), "v");
