@@ -14,23 +14,7 @@ using namespace testpeer;
 
 namespace {
 
-class DbCmd : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-    dbsetlogintime(60);
-    dbsettime(0);
-  }
-  void TearDown() override {
-    dbexit();
-    dbsettime(0);
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
-  std::string dir_;
-};
+class DbCmd : public PeerTest {};
 
 std::string text_of(const Bytes& b, size_t from = 0) {
   return from < b.size() ? std::string(b.begin() + static_cast<long>(from), b.end()) : "";

@@ -429,23 +429,45 @@ inline bool saw_error(int number) {
   return false;
 }
 
-// A test against scripted peers: the recording handlers installed, the
-// default login and command time-outs, and a fresh directory for the
-// interfaces file; the client is shut down after.
+// Readies the client for a test: its version chosen (once a process), the
+// recording handlers installed, a login time-out of `logintime` seconds and
+// no command time-out.
+inline void client_setup(int logintime = 60) {
+  if (Db__GlobalRec.version == 0) dbsetversion(2);
+  reset_handlers();
+  dbsetlogintime(logintime);
+  dbsettime(0);
+}
+
+// Shuts the client down after a test: its command time-out back to none
+// and the handlers removed.
+inline void client_teardown() {
+  dbexit();
+  dbsettime(0);
+  dberrhandle(nullptr);
+  dbmsghandle(nullptr);
+}
+
+// Runs a batch to its end, reading every row; true when every result was
+// read.
+inline bool run_batch(DBPROCESS* db, const std::string& sql) {
+  if (dbcmd(db, sql.c_str()) != SUCCEED || dbsqlexec(db) != SUCCEED) return false;
+  RETCODE r;
+  while ((r = dbresults(db)) == SUCCEED)
+    while (dbnextrow(db) == REG_ROW) {
+    }
+  return r == NO_MORE_RESULTS;
+}
+
+// A test against scripted peers: the client readied (client_setup) and a
+// fresh directory for the interfaces file; the client is shut down after.
 class PeerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dbsetlogintime(60);
-    dbsettime(0);
+    client_setup();
     dir_ = temp_dir();
   }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
+  void TearDown() override { client_teardown(); }
   std::string dir_;
 };
 

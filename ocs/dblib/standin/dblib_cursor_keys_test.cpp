@@ -9,6 +9,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::run_batch;
 using testpeer::saw_error;
 
 namespace {
@@ -109,7 +110,7 @@ TEST_F(CursorKeys, FallsBackToTheSystemTablesWhenTheCatalogueProcedureFails) {
   // A table whose key is its rowid.
   c = dbcursoropen(db, "select b from r", DBCRS_DYNAMIC, DBCRS_READONLY, 1, status);
   EXPECT_EQ(c, nullptr);  // no such table
-  run(db, "create table r (id integer primary key, b int) insert into r (b) values (7)");
+  run_batch(db, "create table r (id integer primary key, b int) insert into r (b) values (7)");
   c = dbcursoropen(db, "select b from r", DBCRS_DYNAMIC, DBCRS_READONLY, 1, status);
   ASSERT_NE(c, nullptr);
   ASSERT_EQ(c->keys.size(), 1u);

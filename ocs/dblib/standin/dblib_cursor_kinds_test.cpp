@@ -13,6 +13,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::run_batch;
 using testpeer::saw_error;
 
 namespace {
@@ -207,7 +208,7 @@ TEST_F(CursorKinds, RowOperationsOfEachKindAndConcurrencyChangeTheirRowOnly) {
       // Another connection changes row 4 through the server: the optimistic
       // cursors refuse to update it; the locking one, whose lock SQLite
       // does not hold between calls, finds it by its key.
-      ASSERT_TRUE(run(other, "update " + t + " set b = 'other' where id = 4"));
+      ASSERT_TRUE(run_batch(other, "update " + t + " set b = 'other' where id = 4"));
       errors().clear();
       const RETCODE rc = dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 41");
       if (cc.opt == DBCRS_LOCKCC) {

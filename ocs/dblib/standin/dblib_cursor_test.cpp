@@ -8,6 +8,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::run_batch;
 using testpeer::saw_error;
 
 namespace {
@@ -294,7 +295,7 @@ TEST_F(Cursor, OpenRefusesBadStatementsAndOptions) {
       {"select a from nosuch", -1, 1, 1, 20283, nullptr},
       {"select a from keyless", -1, 1, 1, 20256, nullptr},
   };
-  run(db, "create table keyless (a int)");
+  run_batch(db, "create table keyless (a int)");
   for (const Case& k : cases) {
     errors().clear();
     EXPECT_EQ(dbcursoropen(db, k.stmt, k.scroll, k.concur, k.nrows, status), nullptr) << k.stmt;

@@ -16,6 +16,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::run_batch;
 using testpeer::saw_error;
 
 namespace {
@@ -228,7 +229,7 @@ TEST_F(Rpc, AnErrorFromAProcedureAndAnUnknownProcedure) {
   }
   ASSERT_FALSE(testpeer::messages().empty());
   EXPECT_EQ(testpeer::messages().back().number, 2812);
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   dbclose(db);
 }
 
@@ -318,7 +319,7 @@ TEST_F(Rpc, EventsRaisedByOneSessionReachTheSessionsWatchingThem) {
   EXPECT_EQ(g_calls[0].params, (std::vector<std::string>{"@level=5", "@what=low"}));
   EXPECT_FALSE(saw_error(20185));
   // A session that did not ask hears nothing.
-  EXPECT_TRUE(run(other, "select 1"));
+  EXPECT_TRUE(run_batch(other, "select 1"));
   EXPECT_FALSE(saw_error(20185));
 
   // Without a handler of its own, an event raised by the session's own
@@ -356,7 +357,7 @@ TEST_F(Rpc, AServerCharacterSetIsFetchedOnceWithTheNextCommand) {
   DBPROCESS* db = open();
   ASSERT_NE(db, nullptr);
   EXPECT_TRUE(logged("rpc").empty());  // not during the login
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   com_charattrib* attr = dbgetcharattrib(db);
   ASSERT_NE(attr, nullptr);
   EXPECT_EQ(std::string(attr->name, static_cast<std::size_t>(attr->namelen)), "ascii_8");
@@ -369,7 +370,7 @@ TEST_F(Rpc, AServerCharacterSetIsFetchedOnceWithTheNextCommand) {
   // A second connection to a server of the same set finds it loaded.
   DBPROCESS* db2 = open();
   ASSERT_NE(db2, nullptr);
-  EXPECT_TRUE(run(db2, "select 2"));
+  EXPECT_TRUE(run_batch(db2, "select 2"));
   EXPECT_EQ(dbgetcharattrib(db2), attr);
   dbclose(db);
   dbclose(db2);
@@ -384,7 +385,7 @@ TEST_F(Rpc, AMultibyteSetAndASetTheServerCannotDefine) {
   start("", {"--charset", "utf8"});
   DBPROCESS* db = open();
   ASSERT_NE(db, nullptr);
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   com_charattrib* attr = dbgetcharattrib(db);
   ASSERT_NE(attr, nullptr);
   EXPECT_EQ(std::string(attr->name, static_cast<std::size_t>(attr->namelen)), "utf8");
@@ -399,7 +400,7 @@ TEST_F(Rpc, AMultibyteSetAndASetTheServerCannotDefine) {
   db = open();
   ASSERT_NE(db, nullptr);
   com_charattrib* before = dbgetcharattrib(db);
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   EXPECT_EQ(dbgetcharattrib(db), before);
   EXPECT_FALSE(dbdead(db));
   dbclose(db);

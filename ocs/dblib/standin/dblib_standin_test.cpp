@@ -16,26 +16,19 @@
 using testpeer::errors;
 using testpeer::messages;
 using testpeer::reset_handlers;
+using testpeer::run_batch;
 using testpeer::saw_error;
 
 namespace {
 
 class Standin : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dbsetlogintime(60);
-    dbsettime(0);
-  }
+  void SetUp() override { testpeer::client_setup(); }
   void TearDown() override {
-    dbexit();
-    dbsettime(0);
+    testpeer::client_teardown();
     dbsetifile(nullptr);
     ::unsetenv("MERROW");
     dbsethome(nullptr);
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
   }
   // Starts a server with `script` and points the client at it as SERVER.
   void start(const std::string& script = "") {
@@ -58,16 +51,6 @@ class Standin : public ::testing::Test {
     DBPROCESS* db = dbopen(l, "SERVER");
     dbloginfree(l);
     return db;
-  }
-  // Runs a batch to its end; the result of dbsqlexec and dbresults.
-  bool run(DBPROCESS* db, const char* sql) {
-    if (dbcmd(db, sql) != SUCCEED || dbsqlexec(db) != SUCCEED) return false;
-    RETCODE r;
-    while ((r = dbresults(db)) == SUCCEED) {
-      while (dbnextrow(db) == REG_ROW) {
-      }
-    }
-    return r == NO_MORE_RESULTS;
   }
   std::unique_ptr<standin::StandinServer> srv_;
   std::string home_;
@@ -104,8 +87,8 @@ TEST_F(Standin, BatchesOptionsAndUseReachTheServer) {
   }
   EXPECT_EQ(dbuse(db, "orvo_ops"), SUCCEED);
   EXPECT_STREQ(dbname(db), "orvo_ops");
-  EXPECT_TRUE(run(db, "create table t1 (a varchar(10) null)"));
-  EXPECT_TRUE(run(db, "insert into t1 values (\"one\") insert into t1 values (\"two\")"));
+  EXPECT_TRUE(run_batch(db, "create table t1 (a varchar(10) null)"));
+  EXPECT_TRUE(run_batch(db, "insert into t1 values (\"one\") insert into t1 values (\"two\")"));
   ASSERT_EQ(dbcmd(db, "select a from t1 order by a"), SUCCEED);
   ASSERT_EQ(dbsqlexec(db), SUCCEED);
   ASSERT_EQ(dbresults(db), SUCCEED);
@@ -139,7 +122,7 @@ TEST_F(Standin, UseRetriesThroughRecoveryAndDeadlockIsReported) {
   for (const testpeer::Seen& m : messages()) deadlock |= m.number == 1205;
   EXPECT_TRUE(deadlock);
   EXPECT_FALSE(dbdead(db));
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   dbclose(db);
   int uses = 0;
   for (const std::string& s : srv_->batches()) uses += s == "use orvo_ops";
@@ -186,7 +169,7 @@ TEST_F(Standin, ScriptedMisbehaviourEndsInClientError) {
     start(b.script);
     DBPROCESS* db = open();
     ASSERT_NE(db, nullptr) << b.name;
-    EXPECT_FALSE(run(db, b.sql)) << b.name;
+    EXPECT_FALSE(run_batch(db, b.sql)) << b.name;
     EXPECT_TRUE(saw_error(b.error)) << b.name;
     EXPECT_TRUE(dbdead(db)) << b.name;
     dbclose(db);
@@ -222,7 +205,7 @@ TEST_F(Standin, SilenceEndsInTimeOutOrCancel) {
   testpeer::g_err_answer = INT_CANCEL;
   db->status &= ~DBST_TIMEDOUT;
   dbsettime(0);
-  EXPECT_TRUE(run(db, "select 2"));
+  EXPECT_TRUE(run_batch(db, "select 2"));
   // Answered with a cancel, the time-out marks the connection dead.
   dbsettime(5);
   dbcmd(db, "select 'hush' -- again");
@@ -249,7 +232,7 @@ TEST_F(Standin, SecondLanguageAndGrantedPacketSize) {
   EXPECT_STREQ(months[0], "gennaio");
   EXPECT_EQ(db->pktsize, 2048);
   std::string big = "select '" + std::string(3000, 'w') + "'";
-  EXPECT_TRUE(run(db, big.c_str()));
+  EXPECT_TRUE(run_batch(db, big.c_str()));
   dbclose(db);
   bool big_packet = false;
   for (const standin::LogLine& l : srv_->log())
@@ -261,7 +244,7 @@ TEST_F(Standin, RedirectedLoginReconnectsToTheNamedNode) {
   start("login redirect 127.0.0.1 times 1\n");
   DBPROCESS* db = open();
   ASSERT_NE(db, nullptr);
-  EXPECT_TRUE(run(db, "select 1"));
+  EXPECT_TRUE(run_batch(db, "select 1"));
   dbclose(db);
   int logins = 0;
   for (const standin::LogLine& l : srv_->log()) logins += l.event == "login";

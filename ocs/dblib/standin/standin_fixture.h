@@ -76,24 +76,20 @@ inline Rows sqlite_rows(const std::string& path, const std::string& sql) {
 class StandinClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    testpeer::reset_handlers();
     // No login time-out: the tests shorten every wait, and a busy machine
     // must not turn a slow login into a failure.
-    dbsetlogintime(0);
+    testpeer::client_setup(0);
     dir_ = standin::make_temp_dir("dbclient-standin");
     path_ = dir_ + "/catalogue.sqlite";
   }
   void TearDown() override {
-    dbexit();
+    testpeer::client_teardown();
     dbsetlogintime(60);
     dbsetifile(nullptr);
     ::unsetenv("MERROW");
     dbsethome(nullptr);
     srv_.reset();
     standin::remove_tree(dir_);
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
   }
   // Makes the catalogue file from `schema` and starts the server on it;
   // `extra` are further arguments of the server.
@@ -116,15 +112,6 @@ class StandinClient : public ::testing::Test {
     DBPROCESS* db = dbopen(l, "SERVER");
     dbloginfree(l);
     return db;
-  }
-  // Runs a batch to its end; true when every result was read.
-  static bool run(DBPROCESS* db, const std::string& sql) {
-    if (dbcmd(db, sql.c_str()) != SUCCEED || dbsqlexec(db) != SUCCEED) return false;
-    RETCODE r;
-    while ((r = dbresults(db)) == SUCCEED)
-      while (dbnextrow(db) == REG_ROW) {
-      }
-    return r == NO_MORE_RESULTS;
   }
   Rows rows(const std::string& sql) const { return sqlite_rows(path_, sql); }
   void change(const std::string& sql) const { sqlite_exec(path_, sql); }
