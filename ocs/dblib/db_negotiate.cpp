@@ -20,16 +20,6 @@ int fail_dead(DBPROCESS* dbproc, int err, int sev = 9) {
   return 0;
 }
 
-bool is_varytype(int t) {
-  switch (t) {
-    case 31: case 34: case 35: case 37: case 38: case 39: case 45: case 47:
-    case 103: case 104: case 106: case 108: case 109: case 110: case 111:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Reads a PARAMFMT token's formats (the token byte is current).
 int read_paramfmt(DBPROCESS* dbproc, dbnegmsg* msg) {
   uint16_t len;
@@ -47,7 +37,7 @@ int read_paramfmt(DBPROCESS* dbproc, dbnegmsg* msg) {
     if (!db__getbyte(dbproc, &p->status) || !db__get32(dbproc, &p->usertype) ||
         !db__getbyte(dbproc, &p->type))
       return 0;
-    if (is_varytype(p->type)) {
+    if (db__is_varytype(p->type)) {
       unsigned char ml;
       if (p->type == 34 || p->type == 35) {
         if (!db__get32(dbproc, &p->maxlen)) return 0;
@@ -75,7 +65,7 @@ int read_paramfmt(DBPROCESS* dbproc, dbnegmsg* msg) {
 int read_params(DBPROCESS* dbproc, dbnegmsg* msg) {
   for (dbparam* p = msg->params; p; p = p->next) {
     int32_t len = p->maxlen;
-    if (is_varytype(p->type)) {
+    if (db__is_varytype(p->type)) {
       if (p->type == 34 || p->type == 35) {
         if (!db__get32(dbproc, &len)) return 0;
       } else {

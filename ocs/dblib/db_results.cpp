@@ -121,6 +121,16 @@ void db__badtoken(DBPROCESS* dbproc) {
   db__raise(dbproc, 20020, 9);
 }
 
+bool db__is_varytype(int t) {
+  switch (t) {
+    case 31: case 34: case 35: case 37: case 38: case 39: case 45: case 47:
+    case 103: case 104: case 106: case 108: case 109: case 110: case 111:
+      return true;
+    default:
+      return false;
+  }
+}
+
 int db__typelen(DBPROCESS* dbproc, int type) {
   switch (type) {
     case MERINT1: case MERBIT: return 1;

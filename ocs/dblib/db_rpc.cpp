@@ -32,17 +32,6 @@ struct RpcRec {
 
 RpcRec* rpc_of(DBPROCESS* dbproc) { return static_cast<RpcRec*>(dbproc->rpc); }
 
-
-bool is_varytype(int t) {
-  switch (t) {
-    case 31: case 34: case 35: case 37: case 38: case 39: case 45: case 47:
-    case 103: case 104: case 106: case 108: case 109: case 110: case 111:
-      return true;
-    default:
-      return false;
-  }
-}
-
 int refuse(DBPROCESS* dbproc, int err, int sev) {
   db__raise(dbproc, err, sev);
   return FAIL;
@@ -90,7 +79,7 @@ int send_param_tokens(DBPROCESS* dbproc, const RpcRec& r, int type) {
   int fmtlen = 2;
   for (const RpcParam& p : r.params) {
     fmtlen += static_cast<int>(p.name.size()) + 7 + 1;
-    if (is_varytype(p.type)) fmtlen += 1;
+    if (db__is_varytype(p.type)) fmtlen += 1;
     if (p.type == MERNUMERIC || p.type == MERDECIMAL) fmtlen += 2;
   }
   if (!send_byte(dbproc, TK_PARAMFMT, type) || !db__send16(dbproc, fmtlen, type) ||
@@ -102,7 +91,7 @@ int send_param_tokens(DBPROCESS* dbproc, const RpcRec& r, int type) {
         !send_byte(dbproc, p.status, type) || !db__send32(dbproc, 0, type) ||
         !send_byte(dbproc, p.type, type))
       return 0;
-    if (is_varytype(p.type) && !send_byte(dbproc, p.maxlen, type)) return 0;
+    if (db__is_varytype(p.type) && !send_byte(dbproc, p.maxlen, type)) return 0;
     if ((p.type == MERNUMERIC || p.type == MERDECIMAL) &&
         (!send_byte(dbproc, p.precision, type) || !send_byte(dbproc, p.scale, type)))
       return 0;
@@ -110,7 +99,7 @@ int send_param_tokens(DBPROCESS* dbproc, const RpcRec& r, int type) {
   }
   if (!send_byte(dbproc, TK_PARAMS, type)) return 0;
   for (const RpcParam& p : r.params) {
-    if (is_varytype(p.type) && !send_byte(dbproc, p.datalen, type)) return 0;
+    if (db__is_varytype(p.type) && !send_byte(dbproc, p.datalen, type)) return 0;
     if (!send_value(dbproc, p, type)) return 0;
   }
   return 1;
@@ -122,7 +111,7 @@ int send_request(DBPROCESS* dbproc, const RpcRec& r, int type) {
     int len = static_cast<int>(r.name.size()) + 3;
     for (const RpcParam& p : r.params) {
       len += static_cast<int>(p.name.size()) + 3 + p.datalen;
-      if (is_varytype(p.type)) len += (p.type == MERTEXT || p.type == MERIMAGE) ? 8 : 2;
+      if (db__is_varytype(p.type)) len += (p.type == MERTEXT || p.type == MERIMAGE) ? 8 : 2;
       if (p.type == MERNUMERIC || p.type == MERDECIMAL) len += 2;
     }
     if (!send_byte(dbproc, 0xE0, type) || !db__send16(dbproc, len, type)) return 0;
@@ -137,12 +126,12 @@ int send_request(DBPROCESS* dbproc, const RpcRec& r, int type) {
         !send_byte(dbproc, p.status, type) || !send_byte(dbproc, p.type, type))
       return 0;
     bool text = p.type == MERTEXT || p.type == MERIMAGE;
-    if (is_varytype(p.type) && !(text ? db__send32(dbproc, p.maxlen, type) : send_byte(dbproc, p.maxlen, type)))
+    if (db__is_varytype(p.type) && !(text ? db__send32(dbproc, p.maxlen, type) : send_byte(dbproc, p.maxlen, type)))
       return 0;
     if ((p.type == MERNUMERIC || p.type == MERDECIMAL) &&
         (!send_byte(dbproc, p.precision, type) || !send_byte(dbproc, p.scale, type)))
       return 0;
-    if (is_varytype(p.type) && !(text ? db__send32(dbproc, p.datalen, type) : send_byte(dbproc, p.datalen, type)))
+    if (db__is_varytype(p.type) && !(text ? db__send32(dbproc, p.datalen, type) : send_byte(dbproc, p.datalen, type)))
       return 0;
     if (!send_value(dbproc, p, type)) return 0;
   }
@@ -301,7 +290,7 @@ int db__read_retval_entry(DBPROCESS* dbproc, dbparam* p) {
     return 1;
   }
   int32_t dl = c.maxlen;
-  if (is_varytype(type)) {
+  if (db__is_varytype(type)) {
     unsigned char b;
     if (!db__getbyte(dbproc, &b)) return 0;
     dl = b;

@@ -561,6 +561,9 @@ int dbdoneproc(DBPROCESS* dbproc, int* ended);
 int dbdoneinproc(DBPROCESS* dbproc, int keepcount);
 int db__calc_numcols(DBPROCESS* dbproc);
 int db__typelen(DBPROCESS* dbproc, int type);
+// Whether values of datatype `type` carry their length on the wire (the
+// variable-length and nullable datatypes) in parameter formats and values.
+bool db__is_varytype(int type);
 int dbread_collen(DBPROCESS* dbproc, dbcolumn* c);
 // A non-NULL value of a nullable fixed datatype (int-n, float-n, money-n,
 // datetime-n) is exactly as long as its format's maximum length, which is
