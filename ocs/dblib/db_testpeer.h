@@ -423,6 +423,8 @@ inline void reset_handlers() {
   dberrhandle(record_error);
   dbmsghandle(record_message);
 }
+// The number of the last client error seen, or 0.
+inline int last_error() { return errors().empty() ? 0 : errors().back().number; }
 inline bool saw_error(int number) {
   for (const Seen& s : errors())
     if (s.number == number) return true;

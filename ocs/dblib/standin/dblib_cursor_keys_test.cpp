@@ -9,6 +9,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::last_error;
 using testpeer::run_batch;
 using testpeer::saw_error;
 
@@ -28,7 +29,7 @@ TEST_F(CursorKeys, TableOfAnotherDatabaseIsLookedUpThereAndTheDatabaseRestored) 
   EXPECT_TRUE(saw_error(20256));
   EXPECT_STREQ(dbname(db), "master");
   DBCURSOR* c = dbcursoropen(db, "select a from other..t2", DBCRS_KEYSET, DBCRS_OPTCCVAL, 1, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   EXPECT_STREQ(dbname(db), "master");
   DBINT a = 0;
   ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
@@ -64,7 +65,7 @@ TEST_F(CursorKeys, ViewsTakeTheirKeysFromTheBrowseInformation) {
   EXPECT_EQ(dbcursoropen(db, "select a from w", DBCRS_DYNAMIC, DBCRS_READONLY, 1, status), nullptr);
   EXPECT_TRUE(saw_error(20288));
   DBCURSOR* c = dbcursoropen(db, "select a from v", DBCRS_KEYSET, DBCRS_OPTCCVAL, 1, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   EXPECT_EQ(c->nbrowse, 1);
   ASSERT_EQ(c->keys.size(), 1u);
   EXPECT_EQ(c->keys[0].name, "id");
@@ -95,7 +96,7 @@ TEST_F(CursorKeys, FallsBackToTheSystemTablesWhenTheCatalogueProcedureFails) {
   testpeer::messages().clear();
   DBINT status[2];
   DBCURSOR* c = dbcursoropen(db, "select a from k2 where a > 10", DBCRS_DYNAMIC, DBCRS_OPTCCVAL, 2, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   EXPECT_TRUE(errors().empty());  // the failing procedure was silent
   EXPECT_TRUE(testpeer::messages().empty());
   ASSERT_EQ(c->keys.size(), 2u);

@@ -13,6 +13,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::last_error;
 using testpeer::run_batch;
 using testpeer::saw_error;
 
@@ -123,7 +124,7 @@ TEST_F(CursorKinds, EveryFetchTypeGivesWhatTheKindAllows) {
     SCOPED_TRACE(k.name);
     DBINT status[2] = {-1, -1};
     DBCURSOR* c = dbcursoropen(db, "select a from t", k.scroll, DBCRS_READONLY, 2, status);
-    ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+    ASSERT_NE(c, nullptr) << last_error();
     DBINT a[2] = {0, 0};
     ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
     for (std::size_t i = 0; i < k.steps.size(); ++i) {
@@ -176,7 +177,7 @@ TEST_F(CursorKinds, RowOperationsOfEachKindAndConcurrencyChangeTheirRowOnly) {
       SCOPED_TRACE(std::string(kind.name) + " cursor, " + cc.name + ", table " + t);
       DBINT status[2];
       DBCURSOR* c = dbcursoropen(db, ("select a, b from " + t + " where id > 1").c_str(), kind.scroll, cc.opt, 2, status);
-      ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+      ASSERT_NE(c, nullptr) << last_error();
       DBINT a[2] = {0, 0};
       char b[2][11] = {};
       ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);

@@ -11,6 +11,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::last_error;
 using testpeer::saw_error;
 
 namespace {
@@ -176,7 +177,7 @@ TEST_F(CursorOps, TwoTableCursorsUpdateTheNamedTableOnly) {
   ASSERT_NE(db, nullptr);
   DBINT status[1];
   DBCURSOR* c = dbcursoropen(db, "select a, c from t, u x where t.id = x.id", DBCRS_DYNAMIC, DBCRS_OPTCC, 1, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   DBINT a = 0, cv = 0;
   ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
   ASSERT_EQ(dbcursorbind(c, 2, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&cv), nullptr), SUCCEED);
@@ -222,7 +223,7 @@ TEST_F(CursorOps, TwoTableCursorByValuesComparesEachColumnInItsTable) {
   DBINT status[1];
   DBCURSOR* c = dbcursoropen(db, "select a, c, a + c total from t, u x where t.id = x.id", DBCRS_KEYSET,
                              DBCRS_OPTCCVAL, 1, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "update u set c = 101"), SUCCEED);
   EXPECT_TRUE(sent("update u set c = 101  from t,u where t.id = 1 and u.id = 1 and t.a = 10 and u.c = 100"));
@@ -253,12 +254,12 @@ TEST_F(CursorOps, ByValuesNullsFloatsDatetimesAndBinariesFindTheirRow) {
   DBINT status[2];
   DBCURSOR* c = dbcursoropen(db, "select b, f, d, bin, c from t where id < 3", DBCRS_KEYSET, DBCRS_OPTCCVAL, 2,
                              status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   for (int row : {1, 2}) {
     errors().clear();
     EXPECT_EQ(dbcursor(c, DBCRS_UPDATE, row, "t", "set c = 'new'"), SUCCEED)
-        << row << ": " << (errors().empty() ? 0 : errors().back().number);
+        << row << ": " << last_error();
   }
   dbclose(db);
   EXPECT_TRUE(sent("update t set c = 'new'  from t where t.id = 1 and t.b is NULL  and t.f = .10000000000000001"

@@ -8,6 +8,7 @@
 
 using standin_client::Rows;
 using testpeer::errors;
+using testpeer::last_error;
 using testpeer::run_batch;
 using testpeer::saw_error;
 
@@ -26,7 +27,7 @@ TEST_F(Cursor, KeysetCursorFetchesByKeysIntoBoundArrays) {
   ASSERT_NE(db, nullptr);
   DBINT status[2] = {-1, -1};
   DBCURSOR* c = dbcursoropen(db, "  select a, b from t", DBCRS_KEYSET, DBCRS_READONLY, 2, status);
-  ASSERT_NE(c, nullptr) << (errors().empty() ? 0 : errors().back().number);
+  ASSERT_NE(c, nullptr) << last_error();
   EXPECT_EQ(status[0], 0);
   DBINT ncols = 0, nrows = 0;
   EXPECT_EQ(dbcursorinfo(c, &ncols, &nrows), SUCCEED);
