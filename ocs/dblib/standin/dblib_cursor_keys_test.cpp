@@ -7,6 +7,7 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
+using standin_client::bind_ints;
 using standin_client::Rows;
 using testpeer::errors;
 using testpeer::last_error;
@@ -32,7 +33,7 @@ TEST_F(CursorKeys, TableOfAnotherDatabaseIsLookedUpThereAndTheDatabaseRestored) 
   ASSERT_NE(c, nullptr) << last_error();
   EXPECT_STREQ(dbname(db), "master");
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
   EXPECT_EQ(a, 20);
   ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 21"), SUCCEED);
@@ -70,7 +71,7 @@ TEST_F(CursorKeys, ViewsTakeTheirKeysFromTheBrowseInformation) {
   ASSERT_EQ(c->keys.size(), 1u);
   EXPECT_EQ(c->keys[0].name, "id");
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
   EXPECT_EQ(a, 20);
   ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 21"), SUCCEED);
@@ -103,7 +104,7 @@ TEST_F(CursorKeys, FallsBackToTheSystemTablesWhenTheCatalogueProcedureFails) {
   EXPECT_EQ(c->keys[0].name, "k2.k1");
   EXPECT_EQ(c->keys[1].name, "k2.k2");
   DBINT a[2] = {0, 0};
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(a[0], 20);
   EXPECT_EQ(a[1], 30);

@@ -11,6 +11,8 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
+using standin_client::bind_ints;
+using standin_client::bind_strings;
 using standin_client::Rows;
 using testpeer::errors;
 using testpeer::last_error;
@@ -126,7 +128,7 @@ TEST_F(CursorKinds, EveryFetchTypeGivesWhatTheKindAllows) {
     DBCURSOR* c = dbcursoropen(db, "select a from t", k.scroll, DBCRS_READONLY, 2, status);
     ASSERT_NE(c, nullptr) << last_error();
     DBINT a[2] = {0, 0};
-    ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
+    ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
     for (std::size_t i = 0; i < k.steps.size(); ++i) {
       const Step& s = k.steps[i];
       SCOPED_TRACE("step " + std::to_string(i) + ", fetch type " + std::to_string(s.type));
@@ -180,8 +182,8 @@ TEST_F(CursorKinds, RowOperationsOfEachKindAndConcurrencyChangeTheirRowOnly) {
       ASSERT_NE(c, nullptr) << last_error();
       DBINT a[2] = {0, 0};
       char b[2][11] = {};
-      ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
-      ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 11, nullptr, reinterpret_cast<BYTE*>(b), nullptr), SUCCEED);
+      ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
+      ASSERT_EQ(bind_strings(c, 2, b), SUCCEED);
       ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
       ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);  // rows 4 and 5
       ASSERT_EQ(a[0], 40);

@@ -9,6 +9,8 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
+using standin_client::bind_ints;
+using standin_client::bind_strings;
 using standin_client::Rows;
 using testpeer::errors;
 using testpeer::last_error;
@@ -27,8 +29,8 @@ TEST_F(CursorOps, ByValuesEachOperationHitsItsRowAndAChangedRowIsRefused) {
   ASSERT_NE(c, nullptr);
   DBINT a[2] = {0, 0};
   char b[2][11] = {};
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
-  ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 11, nullptr, reinterpret_cast<BYTE*>(b), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
+  ASSERT_EQ(bind_strings(c, 2, b), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   struct Bad {
     int op, row;
@@ -93,7 +95,7 @@ TEST_F(CursorOps, ByTimestampTheNewTimestampIsKeptAndAChangedRowIsRefused) {
   DBCURSOR* c = dbcursoropen(db, "select a from t", DBCRS_KEYSET, DBCRS_OPTCC, 1, status);
   ASSERT_NE(c, nullptr);
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(a, 10);
   ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, "t", "set a = 11"), SUCCEED);
@@ -124,7 +126,7 @@ TEST_F(CursorOps, LockingCursorLocksEveryRowItFetchesWithoutChangingIt) {
   DBCURSOR* c = dbcursoropen(db, "select a from t", DBCRS_KEYSET, DBCRS_LOCKCC, 1, status);
   ASSERT_NE(c, nullptr);
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(a, 10);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);
@@ -152,8 +154,8 @@ TEST_F(CursorOps, BoundVariablesBecomeTheValuesOfUpdateAndInsert) {
   EXPECT_TRUE(saw_error(20279));
   DBINT a = 0, alen = -1;
   char b[11] = "";
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, &alen, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
-  ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 11, nullptr, reinterpret_cast<BYTE*>(b), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a, &alen), SUCCEED);
+  ASSERT_EQ(bind_strings(c, 2, &b), SUCCEED);
   EXPECT_EQ(dbcursorbind(c, 2, STRINGBIND, 0, nullptr, reinterpret_cast<BYTE*>(b), nullptr), FAIL);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_STREQ(b, "x");
@@ -179,8 +181,8 @@ TEST_F(CursorOps, TwoTableCursorsUpdateTheNamedTableOnly) {
   DBCURSOR* c = dbcursoropen(db, "select a, c from t, u x where t.id = x.id", DBCRS_DYNAMIC, DBCRS_OPTCC, 1, status);
   ASSERT_NE(c, nullptr) << last_error();
   DBINT a = 0, cv = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
-  ASSERT_EQ(dbcursorbind(c, 2, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&cv), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 2, &cv), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);
   EXPECT_EQ(a, 20);

@@ -6,6 +6,8 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
+using standin_client::bind_ints;
+using standin_client::bind_strings;
 using standin_client::Rows;
 using testpeer::errors;
 using testpeer::last_error;
@@ -44,8 +46,8 @@ TEST_F(Cursor, KeysetCursorFetchesByKeysIntoBoundArrays) {
 
   DBINT a[2] = {0, 0}, alen[2] = {-1, -1}, blen[2] = {-1, -1};
   char b[2][11] = {};
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, alen, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
-  ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 11, blen, reinterpret_cast<BYTE*>(b), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, a, alen), SUCCEED);
+  ASSERT_EQ(bind_strings(c, 2, b, blen), SUCCEED);
 
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(a[0], 10);
@@ -115,7 +117,7 @@ TEST_F(Cursor, DynamicCursorSeesRowsAddedAfterItsBuffer) {
   EXPECT_TRUE(saw_error(20289));
   EXPECT_FALSE(dbdead(db));
   DBINT a[2] = {0, 0};
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
 
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(status[0], DBCRS_ROW_FETCHED);
@@ -167,7 +169,7 @@ TEST_F(Cursor, ForwardOnlyCursorReadsOnAndNeverBack) {
   c = dbcursoropen(db, "select a from t where a >= 20", DBCRS_FORWARD, DBCRS_READONLY, 1, status);
   ASSERT_NE(c, nullptr);
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   std::vector<int> seen;
   while (dbcursorfetch(c, DBCRS_FETCH_NEXT, 0) == SUCCEED && (status[0] & DBCRS_ROW_FETCHED)) {
     seen.push_back(a);
@@ -191,7 +193,7 @@ TEST_F(Cursor, MixedCursorLoadsTheNextKeysetBlock) {
   DBCURSOR* c = dbcursoropen(db, "select a from t", 2, DBCRS_READONLY, 1, status);
   ASSERT_NE(c, nullptr);
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
   EXPECT_EQ(a, 10);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_NEXT, 0), SUCCEED);
@@ -231,7 +233,7 @@ TEST_F(Cursor, FullyKeysetDrivenCursorNeedsItsWholeResultInTheKeyset) {
   EXPECT_EQ(nrows, 1000);
   EXPECT_EQ(c->flags & (CRS_ATEND | CRS_ALLIN), CRS_ATEND | CRS_ALLIN);
   DBINT a = 0;
-  ASSERT_EQ(dbcursorbind(c, 1, INTBIND, 0, nullptr, reinterpret_cast<BYTE*>(&a), nullptr), SUCCEED);
+  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
   ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
   EXPECT_EQ(a, 10010);
   EXPECT_EQ(status[0], DBCRS_ROW_FETCHED | DBCRS_ROW_ENDKEYSET | DBCRS_ROW_ENDRESULT);
@@ -260,7 +262,7 @@ TEST_F(Cursor, ExpressionColumnsGiveTheComputedValues) {
     DBFLT8 twice[2] = {0, 0};
     char bang[2][6] = {};
     ASSERT_EQ(dbcursorbind(c, 1, FLT8BIND, 0, nullptr, reinterpret_cast<BYTE*>(twice), nullptr), SUCCEED);
-    ASSERT_EQ(dbcursorbind(c, 2, NTBSTRINGBIND, 6, nullptr, reinterpret_cast<BYTE*>(bang), nullptr), SUCCEED);
+    ASSERT_EQ(bind_strings(c, 2, bang), SUCCEED);
     ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_FIRST, 0), SUCCEED);
     EXPECT_EQ(twice[0], 0.2);
     EXPECT_EQ(twice[1], 5.0);

@@ -27,6 +27,19 @@ inline const char* const kThreeRows =
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// Binds cursor column `col` to the ints at `var`, one a row of the fetch
+// buffer, and their lengths to `len` when given.
+inline RETCODE bind_ints(DBCURSOR* c, int col, DBINT* var, DBINT* len = nullptr) {
+  return dbcursorbind(c, col, INTBIND, 0, len, reinterpret_cast<BYTE*>(var), nullptr);
+}
+
+// Binds cursor column `col` to the NUL-ended strings of N bytes at `var`,
+// one a row of the fetch buffer, and their lengths to `len` when given.
+template <std::size_t N>
+RETCODE bind_strings(DBCURSOR* c, int col, char (*var)[N], DBINT* len = nullptr) {
+  return dbcursorbind(c, col, NTBSTRINGBIND, static_cast<DBINT>(N), len, reinterpret_cast<BYTE*>(var), nullptr);
+}
+
 // Runs SQL on a SQLite file directly.
 inline void sqlite_exec(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
