@@ -133,6 +133,12 @@ class StandinClient : public ::testing::Test {
     auto got = batches();
     return std::find(got.begin(), got.end(), sql) != got.end();
   }
+  // Checks that the first language batches the server received are `want`.
+  void expect_first_batches(const std::vector<std::string>& want) const {
+    auto got = batches();
+    ASSERT_GE(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(got[i], want[i]) << i;
+  }
   // The language batches the server received from index `from` on.
   std::vector<std::string> batches(std::size_t from = 0) const {
     std::vector<std::string> b = srv_->batches();
