@@ -3,7 +3,6 @@
 // and the system tables when the catalogue procedure is not there.
 #include <gtest/gtest.h>
 
-
 #include "db_crs.h"
 #include "standin_fixture.h"
 
@@ -17,6 +16,17 @@ using testpeer::saw_error;
 namespace {
 
 class CursorKeys : public standin_client::StandinClient {};
+
+// Through a cursor of one int column a over rows whose last has a = 20:
+// binds the column to `*a`, fetches the last row and updates its a to 21,
+// which `*a` shows.  `*a` stays bound for the cursor's life.
+void update_last_row(DBCURSOR* c, DBINT* a) {
+  ASSERT_EQ(bind_ints(c, 1, a), SUCCEED);
+  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
+  EXPECT_EQ(*a, 20);
+  ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 21"), SUCCEED);
+  EXPECT_EQ(*a, 21);
+}
 
 TEST_F(CursorKeys, TableOfAnotherDatabaseIsLookedUpThereAndTheDatabaseRestored) {
   std::string other = dir_ + "/other.sqlite";
@@ -33,11 +43,7 @@ TEST_F(CursorKeys, TableOfAnotherDatabaseIsLookedUpThereAndTheDatabaseRestored) 
   ASSERT_NE(c, nullptr) << last_error();
   EXPECT_STREQ(dbname(db), "master");
   DBINT a = 0;
-  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
-  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
-  EXPECT_EQ(a, 20);
-  ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 21"), SUCCEED);
-  EXPECT_EQ(a, 21);
+  ASSERT_NO_FATAL_FAILURE(update_last_row(c, &a));
   dbclose(db);
   EXPECT_EQ(standin_client::sqlite_rows(other, "select id, a from t2 order by id"), (Rows{{"1", "10"}, {"2", "21"}}));
   const std::vector<std::string> want = {
@@ -69,11 +75,7 @@ TEST_F(CursorKeys, ViewsTakeTheirKeysFromTheBrowseInformation) {
   ASSERT_EQ(c->keys.size(), 1u);
   EXPECT_EQ(c->keys[0].name, "id");
   DBINT a = 0;
-  ASSERT_EQ(bind_ints(c, 1, &a), SUCCEED);
-  ASSERT_EQ(dbcursorfetch(c, DBCRS_FETCH_LAST, 0), SUCCEED);
-  EXPECT_EQ(a, 20);
-  ASSERT_EQ(dbcursor(c, DBCRS_UPDATE, 1, nullptr, "set a = 21"), SUCCEED);
-  EXPECT_EQ(a, 21);
+  ASSERT_NO_FATAL_FAILURE(update_last_row(c, &a));
   EXPECT_EQ(dbcursorclose(c), SUCCEED);
   dbclose(db);
   EXPECT_TRUE(sent("select  * from v where 0 = 1 for browse "));
