@@ -16,12 +16,6 @@
 
 namespace {
 
-int dead_error(DBPROCESS* dbproc, int err, int sev = 11) {
-  dbsetdead(dbproc);
-  db__raise(dbproc, err, sev);
-  return 0;
-}
-
 // The one place a compute token that contradicts the stream is reported.
 int bad_stream(DBPROCESS* dbproc) {
   db__badtoken(dbproc);
@@ -47,7 +41,7 @@ int read_altfmt(DBPROCESS* dbproc, dbcompute* rec, uint16_t len) {
   int16_t id;
   unsigned char count;
   if (!db__get16(dbproc, &id)) return 0;
-  if (id != rec->id) return dead_error(dbproc, 20030);
+  if (id != rec->id) return db__dead_error(dbproc, 20030);
   if (!db__getbyte(dbproc, &count)) return 0;
   if (count != rec->ncols) return bad_stream(dbproc);
   bool level7 = dbproc->protolevel >= 7;
@@ -58,7 +52,7 @@ int read_altfmt(DBPROCESS* dbproc, dbcompute* rec, uint16_t len) {
         !db__get32(dbproc, &c->usertype) || !db__getbyte(dbproc, &type))
       return 0;
     c->type = type;
-    if (!level7 && (type == MERDECIMAL || type == MERNUMERIC)) return dead_error(dbproc, 20060);
+    if (!level7 && (type == MERDECIMAL || type == MERNUMERIC)) return db__dead_error(dbproc, 20060);
     if (!dbread_collen(dbproc, c)) return 0;
     if (level7) {
       unsigned char loclen;
@@ -124,7 +118,7 @@ int svaltfmt(DBPROCESS* dbproc) {
   for (dbcompute* r = db__computes(dbproc); r; r = r->next) {
     for (dbaltcol* a = r->cols; a; a = a->next) {
       dbcolumn* operand = dbfcol(dbproc, a->operand);
-      if (!operand) return dead_error(dbproc, 20031);
+      if (!operand) return db__dead_error(dbproc, 20031);
       int32_t wide = operand->displen > a->col.displen ? operand->displen : a->col.displen;
       operand->displen = wide;
       a->col.displen = wide;
@@ -233,7 +227,7 @@ int dbsvarow(DBPROCESS* dbproc) {
     bool numeric = c->type == MERNUMERIC || c->type == MERDECIMAL;
     if (numeric) {
       if (wire != comn_num_getlen(c->precision) || wire + 2 > c->maxlen) {
-        dead_error(dbproc, c->type == MERNUMERIC ? 20226 : 20227);
+        db__dead_error(dbproc, c->type == MERNUMERIC ? 20226 : 20227);
         return fail();
       }
       v->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(c->maxlen)));

@@ -172,6 +172,12 @@ int db__raise(DBPROCESS* dbproc, int dberr, int severity, int oserr, const char*
   return merseterr(dbproc, 4, dberr, severity, oserr, t, os);
 }
 
+int db__dead_error(DBPROCESS* dbproc, int dberr, int severity) {
+  dbsetdead(dbproc);
+  db__raise(dbproc, dberr, severity);
+  return 0;
+}
+
 DB_ERRHANDLE_PROC dbrealerrhandle(DB_ERRHANDLE_PROC handler, int style) {
   DB_ERRHANDLE_PROC old = Db__GlobalRec.errhandler;
   Db__GlobalRec.errhandler = handler;

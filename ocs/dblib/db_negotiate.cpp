@@ -14,11 +14,7 @@ constexpr unsigned char kVarbinary = 37;
 constexpr unsigned char kVarchar = 39;
 
 // Marks the connection dead and raises `err` (severity 9 unless given).
-int fail_dead(DBPROCESS* dbproc, int err, int sev = 9) {
-  dbsetdead(dbproc);
-  db__raise(dbproc, err, sev);
-  return 0;
-}
+int fail_dead(DBPROCESS* dbproc, int err, int sev = 9) { return db__dead_error(dbproc, err, sev); }
 
 // Reads a PARAMFMT token's formats (the token byte is current).
 int read_paramfmt(DBPROCESS* dbproc, dbnegmsg* msg) {

@@ -10,17 +10,11 @@
 
 namespace {
 
-int dead_error(DBPROCESS* dbproc, int err, int sev = 11) {
-  dbsetdead(dbproc);
-  db__raise(dbproc, err, sev);
-  return 0;
-}
-
 // Appends a column record to the connection's list.
 dbcolumn* append_column(DBPROCESS* dbproc) {
   dbcolumn* c = colnew();
   if (!c) {
-    dead_error(dbproc, 20010, 8);
+    db__dead_error(dbproc, 20010, 8);
     return nullptr;
   }
   dbcolumn** tail = &dbproc->columns;
@@ -49,11 +43,11 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
       int16_t tl;
       char table[256];
       if (!db__get32(dbproc, &c->maxlen) || !db__get16(dbproc, &tl)) return 0;
-      if (tl < 0) return dead_error(dbproc, 20020, 9);
+      if (tl < 0) return db__dead_error(dbproc, 20020, 9);
       if (!db__read_name(dbproc, tl, table, sizeof table)) return 0;
       comn_free(c->texttable);
       c->texttable = db__strdup(table, -1);
-      if (!c->texttable) return dead_error(dbproc, 20010, 8);
+      if (!c->texttable) return db__dead_error(dbproc, 20010, 8);
       c->displen = c->maxlen;
       if (dbproc->textlimit > 0 && c->displen > dbproc->textlimit) c->displen = dbproc->textlimit;
       break;
@@ -64,23 +58,23 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
       if (b == 1) c->displen = 4;
       else if (b == 2) c->displen = 6;
       else if (b == 4) c->displen = 11;
-      else return dead_error(dbproc, 20025);
+      else return db__dead_error(dbproc, 20025);
       break;
     case MERFLTN:
       if (!db__getbyte(dbproc, &b)) return 0;
-      if (b != 4 && b != 8) return dead_error(dbproc, 20145);
+      if (b != 4 && b != 8) return db__dead_error(dbproc, 20145);
       c->maxlen = b;
       c->displen = 20;
       break;
     case MERMONEYN:
       if (!db__getbyte(dbproc, &b)) return 0;
-      if (b != 4 && b != 8) return dead_error(dbproc, 20144);
+      if (b != 4 && b != 8) return db__dead_error(dbproc, 20144);
       c->maxlen = b;
       c->displen = 24;
       break;
     case MERDATETIMN:
       if (!db__getbyte(dbproc, &b)) return 0;
-      if (b != 4 && b != 8) return dead_error(dbproc, 20143);
+      if (b != 4 && b != 8) return db__dead_error(dbproc, 20143);
       c->maxlen = b;
       c->displen = (b == 8 && Db__GlobalRec.olddatestyle) ? 20 : 26;
       break;
@@ -88,9 +82,9 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
       unsigned char ml, prec, scale;
       if (!db__getbyte(dbproc, &ml) || !db__getbyte(dbproc, &prec) || !db__getbyte(dbproc, &scale))
         return 0;
-      if (prec < 1 || prec > 77) return dead_error(dbproc, 20224);
-      if (scale > 77 || scale > prec) return dead_error(dbproc, 20225);
-      if (ml != comn_num_getlen(prec)) return dead_error(dbproc, t == MERNUMERIC ? 20226 : 20227);
+      if (prec < 1 || prec > 77) return db__dead_error(dbproc, 20224);
+      if (scale > 77 || scale > prec) return db__dead_error(dbproc, 20225);
+      if (ml != comn_num_getlen(prec)) return db__dead_error(dbproc, t == MERNUMERIC ? 20226 : 20227);
       c->precision = prec;
       c->scale = scale;
       c->maxlen = 35;
@@ -98,7 +92,7 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
       break;
     }
     default:
-      if ((t & 0x30) != 0x20) return dead_error(dbproc, 20029);
+      if ((t & 0x30) != 0x20) return db__dead_error(dbproc, 20029);
       if (!db__getbyte(dbproc, &b)) return 0;
       c->maxlen = b;
       c->displen = b;
@@ -113,7 +107,7 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
 }
 
 int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len) {
-  return db__nlen_ok(type, maxlen, len) ? 1 : dead_error(dbproc, db__nlen_error(type));
+  return db__nlen_ok(type, maxlen, len) ? 1 : db__dead_error(dbproc, db__nlen_error(type));
 }
 
 void db__badtoken(DBPROCESS* dbproc) {
@@ -139,7 +133,7 @@ int db__typelen(DBPROCESS* dbproc, int type) {
     case MERMONEY: case MERDATETIME: case MERFLT8: return 8;
     default:
       if ((type & 0x30) == 0x20) return -1;
-      dead_error(dbproc, 20029);
+      db__dead_error(dbproc, 20029);
       return -1;
   }
 }
@@ -200,7 +194,7 @@ static int svcolfmt(DBPROCESS* dbproc) {
     unsigned char type;
     if (!db__get32(dbproc, &c->usertype) || !db__getbyte(dbproc, &type)) return 0;
     c->type = type;
-    if (type == MERDECIMAL || type == MERNUMERIC) return dead_error(dbproc, 20060);
+    if (type == MERDECIMAL || type == MERNUMERIC) return db__dead_error(dbproc, 20060);
     if (!dbread_collen(dbproc, c)) return 0;
   }
   return db__next_token(dbproc);
@@ -218,7 +212,7 @@ int svcontrol(DBPROCESS* dbproc) {
     c->control = nullptr;
     if (l > 0) {
       c->control = static_cast<char*>(comn_malloc(static_cast<std::size_t>(l) + 1));
-      if (!c->control) return dead_error(dbproc, 20010, 8);
+      if (!c->control) return db__dead_error(dbproc, 20010, 8);
       if (!recvserver(dbproc, c->control, l)) return 0;
       c->control[l] = '\0';
       used += l;
@@ -250,7 +244,7 @@ int dbsvcolinfo(DBPROCESS* dbproc) {
     c->colstatus = st;
     comn_free(c->srcname);
     c->srcname = db__strdup(src, -1);
-    if (!c->srcname) return dead_error(dbproc, 20010, 8);
+    if (!c->srcname) return db__dead_error(dbproc, 20010, 8);
   }
   if (used < len && !db__discard(dbproc, len - used)) return 0;
   return db__next_token(dbproc);
@@ -266,7 +260,7 @@ int dbsvtabname(DBPROCESS* dbproc) {
     unsigned char nl;
     if (!db__getbyte(dbproc, &nl)) return 0;
     auto* t = static_cast<dbtabrec*>(comn_calloc(1, sizeof(dbtabrec)));
-    if (!t) return dead_error(dbproc, 20010, 8);
+    if (!t) return db__dead_error(dbproc, 20010, 8);
     *tail = t;
     tail = &t->next;
     if (!db__read_name(dbproc, nl, t->name, 31)) return 0;
@@ -283,7 +277,7 @@ int dbsvorder(DBPROCESS* dbproc) {
   dbproc->norders = 0;
   if (count > 0) {
     dbproc->orders = static_cast<int32_t*>(comn_calloc(static_cast<std::size_t>(count), sizeof(int32_t)));
-    if (!dbproc->orders) return dead_error(dbproc, 20010, 8);
+    if (!dbproc->orders) return db__dead_error(dbproc, 20010, 8);
     for (int i = 0; i < count; ++i) {
       unsigned char b;
       if (!db__getbyte(dbproc, &b)) return 0;
@@ -297,7 +291,7 @@ int dbsvorder(DBPROCESS* dbproc) {
 int dbsvoff(DBPROCESS* dbproc) {
   while (dbproc->token == TK_OFFSET) {
     auto* o = static_cast<dboffset*>(comn_calloc(1, sizeof(dboffset)));
-    if (!o) return dead_error(dbproc, 20010, 8);
+    if (!o) return db__dead_error(dbproc, 20010, 8);
     dboffset** tail = &dbproc->offsets;
     while (*tail) tail = &(*tail)->next;
     *tail = o;

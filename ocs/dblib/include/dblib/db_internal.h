@@ -416,6 +416,9 @@ const char* db__oserrstr(int oserr);
 // Raises `dberr` with its text; answer of merseterr.
 int db__raise(DBPROCESS* dbproc, int dberr, int severity, int oserr = -1,
               const char* text = nullptr);
+// Marks the connection dead and raises `dberr`; 0, the failure answer of
+// the token readers.
+int db__dead_error(DBPROCESS* dbproc, int dberr, int severity = 11);
 [[noreturn]] void db__exraise(const char* text);
 void db__perror(int dberr);
 
