@@ -84,7 +84,7 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
         return 0;
       if (prec < 1 || prec > 77) return db__dead_error(dbproc, 20224);
       if (scale > 77 || scale > prec) return db__dead_error(dbproc, 20225);
-      if (ml != comn_num_getlen(prec)) return db__dead_error(dbproc, t == MERNUMERIC ? 20226 : 20227);
+      if (!db__check_numlen(dbproc, t, prec, ml)) return 0;
       c->precision = prec;
       c->scale = scale;
       c->maxlen = 35;
@@ -108,6 +108,11 @@ int dbread_collen(DBPROCESS* dbproc, dbcolumn* c) {
 
 int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len) {
   return db__nlen_ok(type, maxlen, len) ? 1 : db__dead_error(dbproc, db__nlen_error(type));
+}
+
+int db__check_numlen(DBPROCESS* dbproc, int type, int precision, int32_t len) {
+  if (len == comn_num_getlen(precision)) return 1;
+  return db__dead_error(dbproc, type == MERNUMERIC ? 20226 : 20227);
 }
 
 void db__badtoken(DBPROCESS* dbproc) {

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "comnlib/com_num.h"
 #include "comnlib/comn_alloc.h"
 #include "dblib/db_convert.h"
 #include "dblib/db_internal.h"
@@ -273,11 +272,7 @@ int dbsvrow(DBPROCESS* dbproc) {
       continue;
     }
     if (numeric) {
-      if (wire != comn_num_getlen(c->precision)) {
-        dbsetdead(dbproc);
-        db__raise(dbproc, c->type == MERNUMERIC ? 20226 : 20227, 11);
-        return fail();
-      }
+      if (!db__check_numlen(dbproc, c->type, c->precision, wire)) return fail();
       v->data[0] = static_cast<BYTE>(c->precision);
       v->data[1] = static_cast<BYTE>(c->scale);
       if (!recvserver(dbproc, v->data + 2, wire)) return fail();

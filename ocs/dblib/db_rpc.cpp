@@ -298,11 +298,7 @@ int db__read_retval_entry(DBPROCESS* dbproc, dbparam* p) {
   if (dl == 0) return 1;
   if (!db__check_nlen(dbproc, type, c.maxlen, dl)) return 0;
   bool numeric = type == MERNUMERIC || type == MERDECIMAL;
-  if (numeric && dl != comn_num_getlen(c.precision)) {
-    dbsetdead(dbproc);
-    db__raise(dbproc, type == MERNUMERIC ? 20226 : 20227, 11);
-    return 0;
-  }
+  if (numeric && !db__check_numlen(dbproc, type, c.precision, dl)) return 0;
   int32_t size = numeric ? 35 : dl;
   p->data = static_cast<BYTE*>(db__alloc(dbproc, static_cast<std::size_t>(size)));
   if (!p->data) return 0;

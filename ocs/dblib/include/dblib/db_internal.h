@@ -589,6 +589,10 @@ inline bool db__nlen_ok(int type, int32_t maxlen, int32_t len) {
 // 1 when the value's length is allowed (db__nlen_ok); otherwise raises the
 // datatype's length error and drops the connection (0).
 int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len);
+// 1 when `len` is the length a numeric or decimal (`type`) of `precision`
+// has on the wire; otherwise raises that datatype's length error and drops
+// the connection (0).
+int db__check_numlen(DBPROCESS* dbproc, int type, int precision, int32_t len);
 int dbsvoff(DBPROCESS* dbproc);
 int db__skip_token(DBPROCESS* dbproc);
 int svrowfmt(DBPROCESS* dbproc);
