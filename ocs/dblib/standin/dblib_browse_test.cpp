@@ -10,9 +10,7 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
-using standin_client::Rows;
-using testpeer::errors;
-using testpeer::saw_error;
+using namespace standin_client;
 
 namespace {
 

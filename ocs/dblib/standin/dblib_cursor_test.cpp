@@ -6,13 +6,7 @@
 #include "db_crs.h"
 #include "standin_fixture.h"
 
-using standin_client::bind_ints;
-using standin_client::bind_strings;
-using standin_client::Rows;
-using testpeer::errors;
-using testpeer::last_error;
-using testpeer::run_batch;
-using testpeer::saw_error;
+using namespace standin_client;
 
 namespace {
 

@@ -14,10 +14,7 @@
 #include "comnlib/comn_alloc.h"
 #include "standin_fixture.h"
 
-using standin_client::Rows;
-using testpeer::errors;
-using testpeer::run_batch;
-using testpeer::saw_error;
+using namespace standin_client;
 
 namespace {
 

@@ -20,6 +20,12 @@
 
 namespace standin_client {
 
+// The scripted-peer helpers the tests against the stand-in use as well.
+using testpeer::errors;
+using testpeer::last_error;
+using testpeer::run_batch;
+using testpeer::saw_error;
+
 // A table of three rows with a unique key, for the cursor tests.
 inline const char* const kThreeRows =
     "create table t (id int primary key, a int, b varchar(10));"
