@@ -15,7 +15,7 @@ int GetAttnAck(DBPROCESS* dbproc) {
   const BYTE* end = net->recvbuf + net->lastlen;
   const BYTE* done = end - 9;
   if (done[0] != TK_DONE && done[0] != TK_DONEPROC) return 0;
-  uint16_t st = static_cast<uint16_t>((done[1] << 8) | done[2]);
+  uint16_t st = db__be16(done + 1);
   return (st & DONE_ATTN) ? 1 : 0;
 }
 

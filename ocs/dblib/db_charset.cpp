@@ -178,7 +178,7 @@ int com_build_char_attrib(int cls, int id, const char* name, const BYTE* def, lo
     return 1;
   }
   if (cls != 1002 || deflen < 44) return 0;
-  rec->status = static_cast<int16_t>((def[0] << 8) | def[1]);
+  rec->status = static_cast<int16_t>(db__be16(def));
   rec->cs_class = def[2];
   rec->flags[0] = def[3];
   rec->flags[1] = def[4];

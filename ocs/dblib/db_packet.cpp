@@ -251,7 +251,7 @@ int recvfill(DBPROCESS* dbproc) {
   }
   net->lasttype = h[0];
   set_eom_bit(dbproc, h);
-  int len = (h[2] << 8) | h[3];
+  int len = db__be16(h + 2);
   net->lastlen = len;
   // A length below the header or above the buffer can only come from a
   // broken stream: reading it would under- or overflow the buffer.
@@ -304,7 +304,7 @@ int db__recv_across(DBPROCESS* dbproc, BYTE* out, int count) {
 int db__getu16(DBPROCESS* dbproc, uint16_t* v) {
   BYTE b[2];
   if (!recvserver(dbproc, b, 2)) return 0;
-  *v = static_cast<uint16_t>((b[0] << 8) | b[1]);
+  *v = db__be16(b);
   return 1;
 }
 

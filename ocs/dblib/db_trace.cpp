@@ -75,7 +75,7 @@ const BYTE* packet_of(DBPROCESS* dbproc, int direction) {
 // of 0 stands for a full 512-byte packet and any other marks the end of
 // the message.
 void shown(DBPROCESS* dbproc, const BYTE* h, int* len, int* status) {
-  *len = (h[2] << 8) | h[3];
+  *len = db__be16(h + 2);
   *status = h[1];
   if (dbproc->oldlogin) {
     if (*len == 0) *len = 512;
@@ -251,7 +251,7 @@ void db__dump_wiretrace(FILE* out) {
   char line[160];
   for (long long i = first; i < g_ringcount; ++i) {
     const RingEntry& e = g_ring[i % kRingSize];
-    int len = (e.header[2] << 8) | e.header[3];
+    int len = db__be16(e.header + 2);
     header_line(line, sizeof line, e.spid, e.direction, e.header, len, e.header[1], e.seq);
     std::fputs(line, out);
   }

@@ -524,6 +524,8 @@ inline int db__getbyte(DBPROCESS* dbproc, unsigned char* b) {
 }
 int db__get16(DBPROCESS* dbproc, int16_t* v);
 int db__getu16(DBPROCESS* dbproc, uint16_t* v);
+// The big-endian 16-bit value in the two bytes at `p`.
+inline uint16_t db__be16(const BYTE* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 // The big-endian 32-bit value in the four bytes at `p`.
 inline uint32_t db__be32(const BYTE* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
