@@ -6,11 +6,13 @@
 // without a call per cell).
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tablelib/tbbackend.h"
 #include "binio.h"
 #include "binkind.h"
+#include "bintext.h"
 
 namespace tbl {
 
@@ -29,10 +31,43 @@ long rows_per_chunk(const Table* tp) { return std::max<long>(1, kChunkBytes / (s
 // Chars from the cell of the first of `rows` rows to the end of the last's.
 long row_span(const Table* tp, long rows, long esz) { return (rows - 1) * tp->allrowlen + esz; }
 
+// Cells of a run of `cnt` rows of a row-ordered range that lie wholly within
+// the `got` chars read from the first of them.
+long whole_cells(const Table* tp, long cnt, long esz, long got) {
+  if (got < esz) return 0;
+  if (tp->allrowlen <= 0) return cnt;
+  return std::min(cnt, (got - esz) / tp->allrowlen + 1);
+}
+
 // Scratch for the transfers, kept between calls (one thread).
 std::vector<uint8_t>& scratch() {
   static std::vector<uint8_t> buf;
   return buf;
+}
+
+// Converts `cnt` cells of column `cp`, `stride` bytes apart from `p`, into
+// vals/nulls from index 0.  Text of a string column goes straight into the
+// caller's buffers.
+template <class T>
+void take_cells(const uint8_t* p, std::size_t stride, long cnt, Fam f, Column* cp, int maxch,
+                T* vals, bool* nulls) {
+  const std::size_t bytes = std::size_t(elem_chars(cp)) * 2;
+  if constexpr (std::is_same_v<T, char*>) {
+    if (is_string(cp->dtype)) {
+      const std::size_t most = std::size_t(std::max(maxch, 0));
+      for (long k = 0; k < cnt; ++k, p += stride) {
+        char* out = vals[k];
+        nulls[k] = (out ? field_to_text(out, p, bytes, most) : field_text_length(p, bytes)) == 0;
+      }
+      return;
+    }
+  }
+  for (long k = 0; k < cnt; ++k, p += stride) {
+    Cell c{cp->dtype, p, bytes};
+    bool flag;
+    Kind<T>::get(c, f, cp, maxch, vals[k], &flag);
+    nulls[k] = flag;
+  }
 }
 
 // Reads rows first..last of column `cp` into vals/nulls.
@@ -50,14 +85,9 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
     std::vector<uint8_t>& buf = scratch();
     for (long done = 0; done < n;) {
       long cnt = std::min(per_chunk(esz), n - done);
-      buf.resize(std::size_t(cnt * esz * 2));
+      if (buf.size() < std::size_t(cnt * esz * 2)) buf.resize(std::size_t(cnt * esz * 2));
       read_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), cnt * esz, who.c_str());
-      for (long k = 0; k < cnt; ++k) {
-        Cell c{cp->dtype, buf.data() + k * esz * 2, std::size_t(esz) * 2};
-        bool flag;
-        Kind<T>::get(c, f, cp, maxch, vals[done + k], &flag);
-        nulls[done + k] = flag;
-      }
+      take_cells(buf.data(), std::size_t(esz) * 2, cnt, f, cp, maxch, vals + done, nulls + done);
       done += cnt;
     }
     return;
@@ -67,16 +97,13 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
   for (long done = 0; done < n;) {
     const long cnt = std::min(rows_per_chunk(tp), n - done);
     const long span = row_span(tp, cnt, esz);
-    block.resize(std::size_t(span) * 2);
+    if (block.size() < std::size_t(span) * 2) block.resize(std::size_t(span) * 2);
     const long got = read_upto(tp->fd, pos + done * tp->allrowlen, block.data(), span);
-    for (long k = 0; k < cnt; ++k) {
-      // The cells before a short end keep what they read, as cell by cell.
-      if (k * tp->allrowlen + esz > got) fail(1, std::string(who.c_str()) + ":  unexpected end of file");
-      Cell c{cp->dtype, block.data() + std::size_t(k * tp->allrowlen) * 2, std::size_t(esz) * 2};
-      bool flag;
-      Kind<T>::get(c, f, cp, maxch, vals[done + k], &flag);
-      nulls[done + k] = flag;
-    }
+    // The cells before a short end keep what they read, as cell by cell.
+    const long whole = whole_cells(tp, cnt, esz, got);
+    take_cells(block.data(), std::size_t(tp->allrowlen) * 2, whole, f, cp, maxch, vals + done,
+               nulls + done);
+    if (whole < cnt) fail(1, std::string(who.c_str()) + ":  unexpected end of file");
     done += cnt;
   }
 }

@@ -11,6 +11,7 @@
 #include "tablelib/tables.h"
 #include "tablelib/tbtypes.h"
 #include "binconv.h"
+#include "bintext.h"
 
 namespace tbbin {
 
@@ -78,8 +79,7 @@ struct Kind<std::string> {
   static void get(const Cell& c, Fam f, const tbl::Column* cp, int maxch, std::string& out,
                   bool* flag) {
     if (is_string(c.type)) {  // straight into the caller's string, reusing its room
-      const void* z = std::memchr(c.p, 0, c.bytes);
-      std::size_t n = z ? std::size_t(static_cast<const uint8_t*>(z) - c.p) : c.bytes;
+      const std::size_t n = field_text_length(c.p, c.bytes);
       *flag = n == 0;
       out.assign(reinterpret_cast<const char*>(c.p), std::min(n, std::size_t(std::max(maxch, 0))));
       return;
@@ -101,13 +101,11 @@ struct Kind<char*> {
   static void get(const Cell& c, Fam f, const tbl::Column* cp, int maxch, char* out, bool* flag) {
     const std::size_t most = std::size_t(std::max(maxch, 0));
     if (is_string(c.type)) {
-      const void* z = std::memchr(c.p, 0, c.bytes);
-      std::size_t n = z ? std::size_t(static_cast<const uint8_t*>(z) - c.p) : c.bytes;
-      *flag = n == 0;
-      if (out == nullptr) return;
-      n = std::min(n, most);
-      std::memcpy(out, c.p, n);
-      out[n] = '\0';
+      if (out == nullptr) {
+        *flag = field_text_length(c.p, c.bytes) == 0;
+        return;
+      }
+      *flag = field_to_text(out, c.p, c.bytes, most) == 0;
       return;
     }
     tbl::copy_text(out, read_t(c, f, cp->format, maxch, flag), maxch);
