@@ -8,6 +8,7 @@
 // so the range is then handed over one row at a time: the caller's arrays
 // (last - first + 1 entries) are never overrun.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,34 @@ void tbcptt(Table* tp, Column* cp, const std::string* vals, int maxch, int first
       },
       [&](int r, int at) { tbfapt(tp, cp, r, v + at, maxch, 1, 1); },
       [&](int f, int l, int at) { return tbfcpt(tp, cp, v + at, maxch, f, l); });
+}
+
+// The binary back ends take the caller's strings as they are; text and
+// FITS tables are given std::strings, made once when first needed.
+void tbcptt(Table* tp, Column* cp, const char* const* vals, int maxch, int first, int last) {
+  const long long n = static_cast<long long>(last) - first + 1;
+  const std::size_t count = n > 0 && vals != nullptr ? static_cast<std::size_t>(n) : 0;
+  const std::size_t cut = static_cast<std::size_t>(maxch < 0 ? 0 : maxch);
+  std::vector<std::string> texts;
+  auto strings = [&]() -> const std::string* {
+    if (texts.size() != count) {
+      texts.resize(count);
+      for (std::size_t k = 0; k < count; ++k)
+        if (vals[k] != nullptr) texts[k].assign(vals[k], strnlen(vals[k], cut));
+    }
+    return texts.data();
+  };
+  put_range(
+      tp, cp, first, last, "tbcptt",
+      [&](int f, int l, int at) {
+        switch (tp->type) {
+          case kRowOrdered: tbxcpt(tp, cp, vals + at, maxch, f, l); break;
+          case kColOrdered: tbycpt(tp, cp, vals + at, maxch, f, l); break;
+          default: tbzcpt(tp, cp, strings() + at, maxch, f, l); break;
+        }
+      },
+      [&](int r, int at) { tbfapt(tp, cp, r, strings() + at, maxch, 1, 1); },
+      [&](int f, int l, int at) { return tbfcpt(tp, cp, strings() + at, maxch, f, l); });
 }
 
 #undef TB_RANGE_ARM

@@ -452,7 +452,6 @@ void c_tbcptt(TablePtr tp, ColumnPtr cp, const char* const* buffer, int lenstrin
   run([&] {
     const std::size_t n = range_count(firstrow, lastrow);
     need_array(buffer, n, "tbcptt");
-    const auto& v = in_array(buffer, nch(lenstring), n, 1);
-    tbl::tbcptt(T(tp), C(cp), v.data(), lenstring, firstrow, lastrow);
+    tbl::tbcptt(T(tp), C(cp), buffer, lenstring, firstrow, lastrow);
   });
 }

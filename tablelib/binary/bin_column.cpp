@@ -117,14 +117,15 @@ void col_put(Table* tp, Column* cp, const T* vals, int maxch, int first, int las
   if (n < 1) return;
   const Fam f = y ? Fam::RangeY : Fam::RangeX;
   const long esz = elem_chars(cp);
-  std::vector<uint8_t> buf;
   if (y) {
     if (first < 1) fail(1, who + ":  invalid row number");
     // A row past the allocation would land in the next column's block.
     if (last > tp->allrows) tbywer(tp, last);
+    std::vector<uint8_t>& buf = scratch();
     for (long done = 0; done < n;) {
       long cnt = std::min(per_chunk(esz), n - done);
-      buf.resize(std::size_t(cnt * esz * 2));
+      // Every cell of the transfer is written below: only growth is needed.
+      if (buf.size() < std::size_t(cnt * esz * 2)) buf.resize(std::size_t(cnt * esz * 2));
       for (long k = 0; k < cnt; ++k)
         Kind<T>::put(vals[done + k], maxch, cp->dtype, f, buf.data() + k * esz * 2,
                      std::size_t(esz) * 2);
@@ -185,12 +186,18 @@ void tbxcps(Table* tp, Column* cp, const short* v, int f, int l) { col_put(tp, c
 void tbxcpt(Table* tp, Column* cp, const std::string* v, int maxch, int f, int l) {
   col_put(tp, cp, v, maxch, f, l, false);
 }
+void tbxcpt(Table* tp, Column* cp, const char* const* v, int maxch, int f, int l) {
+  col_put(tp, cp, v, maxch, f, l, false);
+}
 void tbycpb(Table* tp, Column* cp, const bool* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
 void tbycpd(Table* tp, Column* cp, const double* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
 void tbycpr(Table* tp, Column* cp, const float* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
 void tbycpi(Table* tp, Column* cp, const int* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
 void tbycps(Table* tp, Column* cp, const short* v, int f, int l) { col_put(tp, cp, v, 0, f, l, true); }
 void tbycpt(Table* tp, Column* cp, const std::string* v, int maxch, int f, int l) {
+  col_put(tp, cp, v, maxch, f, l, true);
+}
+void tbycpt(Table* tp, Column* cp, const char* const* v, int maxch, int f, int l) {
   col_put(tp, cp, v, maxch, f, l, true);
 }
 

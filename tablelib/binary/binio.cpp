@@ -2,6 +2,7 @@
 #include "binio.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "tablelib/tbcore.h"
 #include "vos/error.h"
@@ -56,6 +57,10 @@ std::vector<tbl::Column*> real_columns(tbl::Table* tp, int count) {
 
 void fill_null(unsigned char* p, const tbl::Column* cp, long n) {
   std::size_t esz = std::size_t(std::max(cp->length, 0)) * 2;  // column-ordered: one element per cell
+  if (is_string(cp->dtype)) {  // a null string is all zeros: one fill for every element
+    if (n > 0) std::memset(p, 0, std::size_t(n) * esz);
+    return;
+  }
   for (long k = 0; k < n; ++k) put_null(p + std::size_t(k) * esz, cp->dtype, esz);
 }
 

@@ -112,6 +112,21 @@ struct Kind<char*> {
   }
 };
 
+// Text from a caller's string (a null pointer is an empty text), as the
+// std::string kind stores it: at most maxpack characters, up to its NUL.
+template <>
+struct Kind<const char*> {
+  static constexpr char kLetter = 't';
+  static void put(const char* v, int maxpack, int type, Fam f, uint8_t* p, std::size_t bytes) {
+    const char* text = v != nullptr ? v : "";
+    if (is_string(type)) {
+      text_to_field(p, bytes, text, std::size_t(std::max(maxpack, 0)));
+      return;
+    }
+    write_t(text, maxpack, type, f, p, bytes);
+  }
+};
+
 // The generic routine's name in messages ("<stem><letter>", e.g. "tbcgtd"),
 // kept without allocation since it is made on every call.
 struct Who {

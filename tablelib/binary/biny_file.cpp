@@ -38,16 +38,18 @@ void check_types(Column* const* cols, int n, const char* who, const char* text) 
 void tbyscn(Table* tp, int fd, Column** cols, int n, int first, int last) {
   check_types(cols, n, "tbyscn", ":  invalid datatype; table corrupted?");
   if (last < first) return;
+  std::vector<unsigned char> buf;
   for (int i = 0; i < n; ++i) {
     Column* cp = cols[i];
     long esz = cp->length;
     if (esz <= 0) continue;
     long per = std::max<long>(1, kChunkBytes / (esz * 2));
-    std::vector<unsigned char> buf;
+    // The first transfer is the largest; the later ones write a part of it.
+    const long most = std::min<long>(per, long(last) - first + 1);
+    buf.resize(std::size_t(most * esz * 2));
+    tbbin::fill_null(buf.data(), cp, most);
     for (long r = first; r <= last;) {
       long cnt = std::min<long>(per, last - r + 1);
-      buf.resize(std::size_t(cnt * esz * 2));
-      tbbin::fill_null(buf.data(), cp, cnt);
       write_at(fd, yoff(tp, cp, int(r)), buf.data(), cnt * esz);
       r += cnt;
     }

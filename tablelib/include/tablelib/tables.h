@@ -134,6 +134,9 @@ void tbcpti(Table* tp, Column* cp, const int* vals, int first, int last);
 void tbcpts(Table* tp, Column* cp, const short* vals, int first, int last);
 void tbcptb(Table* tp, Column* cp, const bool* vals, int first, int last);
 void tbcptt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
+// The same from the caller's strings: each is taken to at most maxch
+// characters, up to its NUL; a null pointer is an empty text.
+void tbcptt(Table* tp, Column* cp, const char* const* vals, int maxch, int first, int last);
 
 // ---- Rows (ncols columns of one row; values and null flags per column) ------
 void tbrgtd(Table* tp, Column* const* cols, double* vals, bool* nulls, int ncols, int row);

@@ -86,12 +86,16 @@ void tbxcpr(Table* tp, Column* cp, const float* vals, int first, int last);
 void tbxcpi(Table* tp, Column* cp, const int* vals, int first, int last);
 void tbxcps(Table* tp, Column* cp, const short* vals, int first, int last);
 void tbxcpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
+// Texts from the caller's strings (at most maxch characters each, up to
+// their NUL; a null pointer is an empty text).
+void tbxcpt(Table* tp, Column* cp, const char* const* vals, int maxch, int first, int last);
 void tbycpb(Table* tp, Column* cp, const bool* vals, int first, int last);
 void tbycpd(Table* tp, Column* cp, const double* vals, int first, int last);
 void tbycpr(Table* tp, Column* cp, const float* vals, int first, int last);
 void tbycpi(Table* tp, Column* cp, const int* vals, int first, int last);
 void tbycps(Table* tp, Column* cp, const short* vals, int first, int last);
 void tbycpt(Table* tp, Column* cp, const std::string* vals, int maxch, int first, int last);
+void tbycpt(Table* tp, Column* cp, const char* const* vals, int maxch, int first, int last);
 
 // Array elements (row-ordered only); the gets return the elements read.
 int tbxagb(Table* tp, Column* cp, int row, bool* buf, int first, int n);
