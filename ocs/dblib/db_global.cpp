@@ -6,6 +6,7 @@
 
 DbGlobal Db__GlobalRec = [] {
   DbGlobal g{};
+  g.locgen = 1;
   g.maxprocs = 25;
   g.logintime = 60;
   g.cmdtime = 0;

@@ -57,6 +57,7 @@ void db__addto_nolocales(DBPROCESS* dbproc, const char* language) {
   }
   node->next = Db__GlobalRec.nolocales;
   Db__GlobalRec.nolocales = node;
+  ++Db__GlobalRec.locgen;
 }
 
 // Opens a localisation file of `language`; nullptr on failure (raised
@@ -255,6 +256,7 @@ void db__upd_loclist(DBLOCALE* loc) {
   DBLOCALE** link = &Db__GlobalRec.locales;
   while (*link && *link != loc) link = &(*link)->next;
   if (*link) *link = loc->next;
+  ++Db__GlobalRec.locgen;
 }
 
 }  // namespace
@@ -274,7 +276,16 @@ DBLOCALE* db__getloc(DBPROCESS* dbproc, const char* language) {
   if (!language) {
     if (dbproc && dbproc->locale) return dbproc->locale;
     if (Db__GlobalRec.deflocale) return Db__GlobalRec.deflocale;
-    language = "us_english";
+    // Asked for every date converted to text: a connection remembers what
+    // it found while the lists stay as they were.  A look-up that failed
+    // for want of memory is not remembered.
+    if (dbproc && dbproc->lookedupgen == Db__GlobalRec.locgen) return dbproc->lookedup;
+    DBLOCALE* loc = db__getloc(dbproc, "us_english");
+    if (dbproc && (loc || db__no_locale("us_english"))) {
+      dbproc->lookedup = loc;
+      dbproc->lookedupgen = Db__GlobalRec.locgen;
+    }
+    return loc;
   }
   for (DBLOCALE* l = Db__GlobalRec.locales; l; l = l->next)
     if (std::strcmp(l->language, language) == 0) return l;
@@ -293,6 +304,7 @@ DBLOCALE* db__getloc(DBPROCESS* dbproc, const char* language) {
   }
   loc->next = Db__GlobalRec.locales;
   Db__GlobalRec.locales = loc;
+  ++Db__GlobalRec.locgen;
   if (!Db__GlobalRec.deflocale) Db__GlobalRec.deflocale = loc;
   return loc;
 }
@@ -317,7 +329,6 @@ int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]) {
 }
 
 int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]) {
-  // Asked for every date converted to text: the locale is looked at once.
   DBLOCALE* loc = db__getloc(dbproc, nullptr);
   if (loc && loc->datetime) {
     for (int i = 0; i < 12; ++i) months[i] = loc->datetime->shortmonths[i];

@@ -22,6 +22,7 @@ void reset_locales() {
     db__freeloc(l);
   }
   Db__GlobalRec.nolocales = strfree(Db__GlobalRec.nolocales);
+  ++Db__GlobalRec.locgen;  // connections look their locale up again
 }
 
 void write_file(const std::string& path, const std::string& text) {

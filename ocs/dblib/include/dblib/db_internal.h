@@ -346,6 +346,11 @@ struct dbprocess {
   unsigned char oldlogin;
   int32_t protolevel;
   DBLOCALE* locale;
+  // The locale found by the last look-up without a language while neither
+  // the connection's nor the default locale was set, and the locale lists'
+  // generation it was found in: good while that generation lasts.
+  DBLOCALE* lookedup;
+  uint32_t lookedupgen;
   void* rpc;
   int32_t spid;
   unsigned char tokenread;
@@ -384,6 +389,7 @@ struct DbGlobal {
   DBLOCALE* deflocale;
   DBLOCALE* locales;
   dbstring* nolocales;
+  uint32_t locgen;           // changes whenever locales or nolocales does (from 1)
   char* defcharset;          // 30-byte buffer or nullptr
   dbprocess* procs;
   int32_t maxprocs;
