@@ -97,14 +97,20 @@ RETCODE dbnullbind(DBPROCESS* dbproc, int column, DBINT* indicator) {
   return SUCCEED;
 }
 
+// Whether `col`'s worked-out conversion still holds: the binding and the
+// column are those it was worked out for.
+static inline bool plan_holds(const dbcolumn* col) {
+  const dbcvtplan& p = col->cvtplan;
+  return p.srcbind > 0 && p.cvtproc == col->cvtproc && p.bindtype == col->bindtype && p.type == col->type &&
+         p.maxlen == col->maxlen;
+}
+
 // How `col`'s values are converted into its variable, worked out again
 // when the binding or the column changed; null when the column's type has
 // no bind type (the error is raised).
 static const dbcvtplan* conversion(DBPROCESS* dbproc, dbcolumn* col) {
   dbcvtplan& p = col->cvtplan;
-  if (p.srcbind > 0 && p.cvtproc == col->cvtproc && p.bindtype == col->bindtype && p.type == col->type &&
-      p.maxlen == col->maxlen)
-    return &p;
+  if (plan_holds(col)) return &p;
   int src = dbmer2bind(dbproc, col->type, col->maxlen);
   if (src < 0) return nullptr;
   p = {col->type, col->maxlen, col->bindtype, col->cvtproc, src, db__call_type(src, col->bindtype)};
@@ -115,7 +121,7 @@ static const dbcvtplan* conversion(DBPROCESS* dbproc, dbcolumn* col) {
 // conversion failed.  A NULL value leaves a regular row's variable alone
 // when an indicator is bound; a compute row's variable then receives the
 // connection's null value.
-static bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bool compute) {
+static bool copy_any_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bool compute) {
   bool isnull = !v.data || v.len == 0;
   if (col->nullind) {
     if (isnull) *col->nullind = -1;
@@ -135,6 +141,16 @@ static bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bo
                    : db__convertcall(dbproc, routine, plan->calltype, v.data, v.len, col->varaddr,
                                      col->bindlen, col->typeinfo.precision, col->typeinfo.scale);
   return r != -1;
+}
+
+// copy_any_value, with the case of most values in place: a value that is
+// there, no indicator, and a conversion already worked out.
+static inline bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bool compute) {
+  if (!v.data || v.len == 0 || col->nullind || !col->varaddr || !plan_holds(col))
+    return copy_any_value(dbproc, col, v, compute);
+  return db__convertcall(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), col->cvtplan.calltype, v.data,
+                         v.len, col->varaddr, col->bindlen, col->typeinfo.precision,
+                         col->typeinfo.scale) != -1;
 }
 
 RETCODE dbdobind(DBPROCESS* dbproc) {
