@@ -42,8 +42,9 @@ bool com__datetime_valid(const COM_DATETIME* dt) {
 void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
   int d = dt->dtdays + 53690;
   int y = d / 365;
-  while (d - (365 * y + com__leapcnt(y)) < 0) --y;
-  int r = d - (365 * y + com__leapcnt(y));
+  int start = 365 * y + com__leapcnt(y);  // the first day of year y
+  while (d < start) start = 365 * --y + com__leapcnt(y);
+  int r = d - start;
   rec->dateyear = 1753 + y;
   rec->datedyear = r + 1;
   rec->datedweek = (dt->dtdays + 53691) % 7;
@@ -58,10 +59,16 @@ void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
 
 void com__timecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
   std::int32_t t = dt->dttime & kTickMask;
-  rec->datehour = t / 1080000;
-  rec->dateminute = (t / 18000) % 60;
-  rec->datesecond = (t / 300) % 60;
-  rec->datemsecond = (t % 300) * 10 / 3;
+  const std::int32_t hour = t / 1080000;
+  t -= hour * 1080000;
+  const std::int32_t minute = t / 18000;
+  t -= minute * 18000;
+  const std::int32_t second = t / 300;
+  t -= second * 300;
+  rec->datehour = hour;
+  rec->dateminute = minute;
+  rec->datesecond = second;
+  rec->datemsecond = t * 10 / 3;
 }
 
 void com_datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) { com__datecrack(dt, rec); }

@@ -58,56 +58,55 @@ int triple(char* p, int a, int wa, int b, int wb, int c, int wc, char sep) {
 // digit is written, so that text that fits goes straight to its target.
 bool long_form(int style) { return style == 0 || style == 9 || style == 100 || style == 109; }
 
-// The two digits of every number from 0 to 99.
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+// The two characters of every number from 0 to 99, the tens as `fill`
+// below 10.
+struct Pairs {
+  char text[200];
+  constexpr explicit Pairs(char fill) : text{} {
+    for (int v = 0; v < 100; ++v) {
+      text[2 * v] = v < 10 ? fill : static_cast<char>('0' + v / 10);
+      text[2 * v + 1] = static_cast<char>('0' + v % 10);
+    }
+  }
+};
+constexpr Pairs kZeroPairs('0'), kBlankPairs(' ');
 
-// Two digits of `v` (0 to 99), the tens `fill` when below 10.
-inline void put2(char* p, int v, char fill) {
-  const char* d = kPairs + 2 * v;
-  p[0] = v < 10 ? fill : d[0];
-  p[1] = d[1];
-}
+// Two characters of `v` (0 to 99) from `pairs`.
+inline void put2(char* p, const Pairs& pairs, int v) { std::memcpy(p, pairs.text + 2 * v, 2); }
 
-// The length of the long form with `month` (at most 9 of its characters).
-int long_length(const char* month, bool seconds) {
+// The length of `month` taken into the long form: at most 9 characters.
+int month_length(const char* month) {
   int m = 0;
   while (m < 9 && month[m]) ++m;
-  return m + 16 + (seconds ? 7 : 0);
+  return m;
 }
 
-// Writes the long form of `r` (a valid datetime's fields) to `p`; the
-// length from long_length.
-void write_long(char* p, const COM_DATEREC& r, const char* month, bool seconds) {
-  int n = 0;
-  while (n < 9 && month[n]) {
-    p[n] = month[n];
-    ++n;
-  }
-  p += n;
+// Writes the long form of `r` (a valid datetime's fields) to `p`, with the
+// first `m` characters of `month`: m + 16 characters, 7 more with seconds.
+void write_long(char* p, const COM_DATEREC& r, const char* month, int m, bool seconds) {
+  for (int i = 0; i < m; ++i) p[i] = month[i];
+  p += m;
   *p++ = ' ';
-  put2(p, r.datedmonth, ' ');
+  put2(p, kBlankPairs, r.datedmonth);
   p[2] = ' ';
   p += 3;
   auto y = static_cast<unsigned>(r.dateyear);
-  put2(p, static_cast<int>(y / 100), '0');
-  put2(p + 2, static_cast<int>(y % 100), '0');
+  put2(p, kZeroPairs, static_cast<int>(y / 100));
+  put2(p + 2, kZeroPairs, static_cast<int>(y % 100));
   p[4] = ' ';
   p += 5;
   int h12 = r.datehour == 0 ? 12 : r.datehour > 12 ? r.datehour - 12 : r.datehour;
-  put2(p, h12, ' ');
+  put2(p, kBlankPairs, h12);
   p[2] = ':';
-  put2(p + 3, r.dateminute, '0');
+  put2(p + 3, kZeroPairs, r.dateminute);
   p += 5;
   if (seconds) {
     p[0] = ':';
-    put2(p + 1, r.datesecond, '0');
+    put2(p + 1, kZeroPairs, r.datesecond);
     p[3] = ':';
     auto ms = static_cast<unsigned>(r.datemsecond);
     p[4] = static_cast<char>('0' + ms / 100);
-    put2(p + 5, static_cast<int>(ms % 100), '0');
+    put2(p + 5, kZeroPairs, static_cast<int>(ms % 100));
     p += 7;
   }
   p[0] = r.datehour >= 12 ? 'P' : 'A';
@@ -127,13 +126,14 @@ int com__datetochar(const COM_DATETIME* dt, char* buf, int buflen, int style,
   if (long_form(style)) {
     bool seconds = style == 9 || style == 109;
     const char* month = months[r.datemonth];
-    int len = long_length(month, seconds);
+    const int m = month_length(month);
+    const int len = m + 16 + (seconds ? 7 : 0);
     if (buflen < 0 || len <= buflen) {
-      write_long(buf, r, month, seconds);
+      write_long(buf, r, month, m, seconds);
       return len;
     }
     char cut[48];
-    write_long(cut, r, month, seconds);
+    write_long(cut, r, month, m, seconds);
     std::memcpy(buf, cut, static_cast<size_t>(buflen));
     return 0;
   }
