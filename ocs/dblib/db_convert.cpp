@@ -209,9 +209,7 @@ DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, con
       break;
     }
     case 3: {
-      const char* shortm[12];
-      if (!dbproc || db__getshortmonths(dbproc, shortm) != SUCCEED)
-        for (int i = 0; i < 12; ++i) shortm[i] = Com__Shortmonths[i];
+      const char* const* shortm = dbproc ? db__shortmonth_list(dbproc) : Com__Shortmonths;
       int style = (dbproc && dbproc->datestyle == 1) ? 0 : 9;
       r = reinterpret_cast<ComCvt3>(routine)(src, srclen, dest, destlen, shortm, style);
       break;

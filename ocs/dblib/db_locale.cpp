@@ -157,6 +157,7 @@ int read_common(DBPROCESS* dbproc, const char* language, DBLOCALE* loc) {
       }
       comn_free(loc->datetime);
       loc->datetime = dt;
+      for (int i = 0; i < 12; ++i) loc->shortmonths[i] = dt->shortmonths[i];
     } else if (std::strcmp(sect, "money") == 0) {
       if (!read_money(dbproc, lf, loc)) {
         ok = 0;
@@ -329,13 +330,14 @@ int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]) {
 }
 
 int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]) {
-  DBLOCALE* loc = db__getloc(dbproc, nullptr);
-  if (loc && loc->datetime) {
-    for (int i = 0; i < 12; ++i) months[i] = loc->datetime->shortmonths[i];
-  } else {
-    for (int i = 0; i < 12; ++i) months[i] = kShort[i];
-  }
+  const char* const* list = db__shortmonth_list(dbproc);
+  for (int i = 0; i < 12; ++i) months[i] = list[i];
   return 1;
+}
+
+const char* const* db__shortmonth_list(DBPROCESS* dbproc) {
+  DBLOCALE* loc = db__getloc(dbproc, nullptr);
+  return loc && loc->datetime ? loc->shortmonths : kShort;
 }
 
 RETCODE dbsetdeflang(const char* language) {

@@ -213,6 +213,7 @@ struct dberrtext {
 struct DBLOCALE {
   char language[32];
   INTL_DATETIME* datetime;   // owned
+  const char* shortmonths[12];  // datetime's short month names, as a list
   int32_t dateorder;         // 1 mdy, 2 dmy, 3 ymd, 4 ydm, 5 myd, 6 dym
   char copyright[512];
   dbmoneyfmt* money;         // owned list
@@ -660,6 +661,8 @@ void db__freeloc(DBLOCALE* loc);
 void db__loc_count(DBPROCESS* dbproc);
 int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]);
 int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]);
+// The connection's short month names: its locale's, or the built-in ones.
+const char* const* db__shortmonth_list(DBPROCESS* dbproc);
 int db__init_charset(DBPROCESS* dbproc, LOGINREC* login);
 int dateorder(const char* format);
 
