@@ -216,6 +216,7 @@ void tbtclo(Table*& tp) {
   // A write to the file failed before and was raised then: the table is
   // discarded without raising that failure again.
   if (t->fd != 0 && vos::write_failed(t->fd)) t->discard = true;
+  if (t->type == kFitsTable && tbfwfl(t)) t->discard = true;
   try {
     if (t->type == kTextTable) tbzclo(t);
     if (t->modified && !t->discard && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);

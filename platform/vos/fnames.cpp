@@ -90,6 +90,12 @@ void rename(std::string_view from, std::string_view to) {
     error(SYS_FRENAME, "Cannot rename file (" + std::string(from) + ")");
 }
 
+void truncate(std::string_view name, long long size) {
+  std::string path = osfn(name);
+  if (path.empty() || size < 0 || ::truncate(path.c_str(), static_cast<off_t>(size)) != 0)
+    error(SYS_FWRITE, "Cannot write to file (" + std::string(name) + ")");
+}
+
 std::string mktemp(std::string_view root) {
   static unsigned counter = 0;
   const std::string base = std::string(root) + std::to_string(::getpid());

@@ -1,18 +1,18 @@
-// FITS files open for writing are edited in memory.
+// FITS files open for writing are edited in a temporary copy.
 //
-// A table opened for reading and writing, or created, has its whole file in
-// memory from the open on: CFITSIO reads and changes those bytes, never the
-// file.  At close the bytes go to a temporary file beside the table's file
-// (made at the open, so that an unwritable directory fails at once), which
-// then replaces the file in one rename.  A write that fails anywhere on the
-// way, the memory failing to grow, or a table that is discarded leaves the
-// file as it was, and a new file absent: no partial FITS file is ever left
-// on disk, and no failure of the disk is ever hidden (CFITSIO's own file
-// driver drops the failure of its last buffered write).
+// A table opened for reading and writing, or created, is edited in a
+// temporary file beside the table's file (a copy of it, or empty for a new
+// file), made at the open so that an unwritable directory fails at once.
+// CFITSIO reaches that file only through the file layer (a Backing), so
+// that every failed transfer is seen, also the one of the last buffered
+// write, which CFITSIO's own file driver drops.  At close the temporary
+// file replaces the table's file in one rename.  A transfer that fails
+// anywhere on the way, or a table that is discarded, leaves the file as it
+// was and a new file absent: no partial FITS file is ever left on disk, and
+// no failure of the disk is ever hidden.  Only CFITSIO's buffers and the
+// file layer's window are in memory, whatever the size of the file.
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "fits_table.h"
 #include "vos/error.h"
@@ -24,28 +24,77 @@ using tbl::FitsHandle;
 namespace tbfits {
 namespace {
 
-// The handles whose memory CFITSIO may grow, so that a failed growth marks
-// its handle.
-std::vector<FitsHandle*>& growing() {
-  static std::vector<FitsHandle*> handles;
-  return handles;
-}
+// The temporary file of a handle as CFITSIO's file.  Transfers go through
+// the file layer; the first failure marks the handle, and every later call
+// answers with a failing status.
+class TempFile final : public Backing {
+ public:
+  explicit TempFile(FitsHandle& h) : h_(h) {}
 
-void* grow(void* mem, std::size_t size) {
-  void* out = std::realloc(mem, size);
-  if (out == nullptr)
-    for (FitsHandle* h : growing())
-      if (h->mem == mem) h->failed = true;
-  return out;
-}
+  int size(long long& bytes) override {
+    bytes = h_.size;
+    return h_.failed ? READ_ERROR : 0;
+  }
 
-void forget(FitsHandle& h) {
-  auto& v = growing();
-  std::erase(v, &h);
-  std::free(h.mem);
-  h.mem = nullptr;
-  h.memsize = 0;
-}
+  int read(long long at, void* buf, long n) override {
+    if (h_.failed) return READ_ERROR;
+    if (n <= 0) return 0;
+    if (at < 0 || at + n > h_.size) return END_OF_FILE;
+    char* out = static_cast<char*>(buf);
+    long got = 0;
+    int status = guarded(READ_ERROR, [&] {
+      while (got < n) {
+        long k = vos::read_at(h_.temp_fd, static_cast<long>(at + got + 1), out + got, n - got);
+        if (k == vos::EOF_ || k <= 0) break;
+        got += k;
+      }
+    });
+    if (status == 0 && got < n) status = mark(READ_ERROR);  // the file is shorter than written
+    return status;
+  }
+
+  int write(long long at, const void* buf, long n) override {
+    if (h_.failed) return WRITE_ERROR;
+    if (n <= 0) return 0;
+    if (at < 0) return mark(WRITE_ERROR);
+    int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.temp_fd, static_cast<long>(at + 1), buf, n); });
+    if (status == 0) h_.size = std::max(h_.size, at + n);
+    return status;
+  }
+
+  // Only the length changes here; the bytes past it are cut off at close.
+  int truncate(long long bytes) override {
+    if (h_.failed) return WRITE_ERROR;
+    if (bytes >= 0 && bytes < h_.size) h_.size = bytes;
+    return 0;
+  }
+
+  int flush() override {
+    if (h_.failed) return WRITE_ERROR;
+    return guarded(WRITE_ERROR, [&] { vos::flush(h_.temp_fd); });
+  }
+
+ private:
+  int mark(int status) {
+    h_.failed = true;
+    h_.failed_at = tbferr_count();
+    return status;
+  }
+
+  // Runs `body`; any error it raises (never passed through CFITSIO) marks
+  // the handle and gives `status`.
+  template <class F>
+  int guarded(int status, F&& body) {
+    try {
+      body();
+      return 0;
+    } catch (...) {
+      return mark(status);
+    }
+  }
+
+  FitsHandle& h_;
+};
 
 void close_quietly(int fd) {
   vos::iferr([&] { vos::close(fd); });
@@ -67,42 +116,20 @@ void drop_temp(FitsHandle& h) {
   h.temp.clear();
 }
 
-// The whole file `host` in memory at h.mem (h.memsize bytes).
-void load(FitsHandle& h, const std::string& host) {
-  int fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);  // text files count bytes
-  try {
-    const long size = vos::fstati(fd, vos::F_FILESIZE);
-    h.mem = std::malloc(static_cast<std::size_t>(size > 0 ? size : 1));
-    if (h.mem == nullptr) vos::error(vos::SYS_MFULL, "Out of memory");
-    h.memsize = static_cast<std::size_t>(size);
-    long got = 0;
-    while (got < size) {
-      long n = vos::read(fd, static_cast<char*>(h.mem) + got, size - got);
-      if (n == vos::EOF_ || n <= 0) vos::error(vos::SYS_FREAD, "Cannot read file (" + host + ")");
-      got += n;
-    }
-  } catch (...) {
-    close_quietly(fd);
-    throw;
-  }
-  vos::close(fd);
+void forget(FitsHandle& h) {
+  h.backing.reset();
+  h.size = 0;
 }
 
-// Writes the first `size` bytes of h.mem to the temporary file and renames
-// it over the table's file.
-void write_back(FitsHandle& h, long long size) {
-  if (size < 0 || static_cast<unsigned long long>(size) > h.memsize)
-    vos::error(vos::SYS_FWRITE, "Cannot write to file (" + h.path + ")");
-  const char* p = static_cast<const char*>(h.mem);
-  for (long long done = 0; done < size;) {
-    long n = static_cast<long>(std::min<long long>(size - done, 1L << 30));
-    vos::write(h.temp_fd, p + done, n);
-    done += n;
-  }
-  vos::flush(h.temp_fd);
+// Closes the temporary file, cuts it to the `size` bytes CFITSIO wrote, and
+// renames it over the table's file.
+void replace_file(FitsHandle& h, long long size) {
+  if (size < 0 || size > h.size) vos::error(vos::SYS_FWRITE, "Cannot write to file (" + h.path + ")");
+  const long long written = vos::fstati(h.temp_fd, vos::F_FILESIZE);
   int fd = h.temp_fd;
   h.temp_fd = 0;
   vos::close(fd);
+  if (written > size) vos::truncate(h.temp, size);
   vos::rename(h.temp, h.path);
   h.temp.clear();
 }
@@ -111,19 +138,19 @@ void write_back(FitsHandle& h, long long size) {
 
 fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) {
   try {
-    if (!create) {
-      if (!vos::access(host, vos::READ_WRITE))
-        fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
-      load(h, host);
-    }
+    if (!create && !vos::access(host, vos::READ_WRITE))
+      fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
     h.path = host;
     h.temp = vos::mktemp(host + ".tmp");
-    h.temp_fd = vos::open(h.temp, vos::NEW_FILE, vos::TEXT_FILE);
-    growing().push_back(&h);
+    if (!create) vos::fcopy(host, h.temp);
+    h.temp_fd = vos::open(h.temp, create ? vos::NEW_FILE : vos::READ_WRITE, vos::TEXT_FILE);
+    h.size = create ? 0 : vos::fstati(h.temp_fd, vos::F_FILESIZE);
+    h.failed = false;
+    h.backing = std::make_unique<TempFile>(h);
     int status = 0;
     fitsfile* f = nullptr;
-    if (create) fsimem(f, &h.mem, &h.memsize, grow, status);
-    else fsomem(f, host, READWRITE, &h.mem, &h.memsize, grow, status);
+    if (create) fsibck(f, h.backing.get(), status);
+    else fsobck(f, h.backing.get(), READWRITE, status);
     tbferr(status);
     h.f = f;
     h.writing = true;
@@ -140,8 +167,14 @@ void close_file(FitsHandle& h, bool discard) {
   h.f = nullptr;  // forgotten before closing: CFITSIO frees it even when the close fails
   int status = 0;
   long long size = 0;
+  // A discarded file takes no more writes (CFITSIO's close would still
+  // write its buffers), and their failures are no news.
+  if (discard && !h.failed) {
+    h.failed = true;
+    h.failed_at = -1;
+  }
   if (f != nullptr) {
-    if (h.writing && !discard) {
+    if (h.writing && !h.failed) {
       fsflus(f, status);
       size = fssize(f);
     }
@@ -151,14 +184,17 @@ void close_file(FitsHandle& h, bool discard) {
   }
   if (discard || h.failed) {
     if (f != nullptr) ftcmsg();
+    // A failed transfer is reported once: by the call that met it, or here.
+    const bool unreported = h.failed && h.failed_at == tbferr_count();
+    h.failed = false;
     drop_temp(h);
     forget(h);
-    if (!discard && h.failed) fail(MEMORY_ALLOCATION, "out of memory for FITS file `" + h.path + "'");
+    if (unreported) fail(WRITE_ERROR, "cannot write FITS file `" + h.path + "'");
     return;
   }
   try {
     tbferr(status);
-    if (h.writing) write_back(h, size);
+    if (h.writing) replace_file(h, size);
   } catch (...) {
     drop_temp(h);
     forget(h);
@@ -169,4 +205,10 @@ void close_file(FitsHandle& h, bool discard) {
 
 }  // namespace tbfits
 
-tbl::FitsHandle::~FitsHandle() { tbfits::close_file(*this, true); }
+tbl::FitsHandle::~FitsHandle() {
+  try {
+    tbfits::close_file(*this, true);
+  } catch (...) {
+    // Discarded on the way out of another failure, which is the one reported.
+  }
+}

@@ -1,7 +1,12 @@
 // CFITSIO interface layer (see fits_io.h).
 #include "fits_io.h"
 
+extern "C" {
+#include <fitsio2.h>  // the driver table
+}
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -9,9 +14,6 @@
 
 namespace tbfio {
 namespace {
-
-// A FITS file grows by whole 2880-byte blocks.
-constexpr std::size_t kBlock = 2880;
 
 // CFITSIO's mark of a data unit whose start is not known yet.
 constexpr long long kDataUndefined = -1;
@@ -49,8 +51,15 @@ struct CArray {
 
 }  // namespace
 
+namespace {
+long g_tbferr_count = 0;
+}  // namespace
+
+long tbferr_count() { return g_tbferr_count; }
+
 void tbferr(int status) {
   if (status == 0) return;
+  ++g_tbferr_count;
   std::string text = fsgmsg();
   for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
     std::string add = " " + m;
@@ -82,14 +91,145 @@ int fsinit(Handle& f, std::string_view name, int& status) {
 
 int fsclos(Handle f, int& status) { return ffclos(f, &status); }
 
-int fsomem(Handle& f, std::string_view name, int iomode, void** mem, std::size_t* size,
-           Grow grow, int& status) {
-  std::string n = pack(name, kMaxFileName);
-  return ffomem(&f, n.c_str(), iomode, mem, size, kBlock, grow, &status);
+namespace {
+
+// CFITSIO's driver for files on a Backing.  A file is named
+// "tbbacking://N", N the slot of its Backing; the driver keeps each open
+// file's position.
+constexpr char kBackingPrefix[] = "tbbacking://";
+
+struct BackingSlot {
+  Backing* b = nullptr;
+  long long pos = 0;
+  int opens = 0;  // CFITSIO's open handles on it
+};
+
+std::vector<BackingSlot>& backing_slots() {
+  static std::vector<BackingSlot> slots;
+  return slots;
 }
 
-int fsimem(Handle& f, void** mem, std::size_t* size, Grow grow, int& status) {
-  return ffimem(&f, mem, size, kBlock, grow, &status);
+BackingSlot* backing_slot(int handle) {
+  auto& v = backing_slots();
+  if (handle < 0 || static_cast<std::size_t>(handle) >= v.size() || v[handle].b == nullptr) return nullptr;
+  return &v[static_cast<std::size_t>(handle)];
+}
+
+int backing_find(char* name, int* handle) {
+  char* end = nullptr;
+  long n = std::strtol(name, &end, 10);
+  if (end == name || *end != '\0' || n < 0 || n > 1000000 || backing_slot(static_cast<int>(n)) == nullptr)
+    return FILE_NOT_OPENED;
+  backing_slot(static_cast<int>(n))->opens++;
+  *handle = static_cast<int>(n);
+  return 0;
+}
+
+int backing_none() { return 0; }
+int backing_option(int) { return 0; }
+int backing_options(int* options) {
+  *options = 0;
+  return 0;
+}
+int backing_version(int* version) {
+  *version = 1;
+  return 0;
+}
+int backing_check(char*, char*, char*) { return 0; }
+int backing_open(char* name, int, int* handle) { return backing_find(name, handle); }
+int backing_create(char* name, int* handle) { return backing_find(name, handle); }
+int backing_remove(char*) { return FILE_NOT_OPENED; }
+int backing_close(int handle) {
+  BackingSlot* s = backing_slot(handle);
+  if (s != nullptr && --s->opens <= 0) *s = BackingSlot{};
+  return 0;
+}
+int backing_truncate(int handle, LONGLONG size) {
+  BackingSlot* s = backing_slot(handle);
+  return s == nullptr ? WRITE_ERROR : s->b->truncate(size);
+}
+int backing_size(int handle, LONGLONG* size) {
+  BackingSlot* s = backing_slot(handle);
+  if (s == nullptr) return READ_ERROR;
+  long long n = 0;
+  int status = s->b->size(n);
+  *size = n;
+  return status;
+}
+int backing_flush(int handle) {
+  BackingSlot* s = backing_slot(handle);
+  return s == nullptr ? WRITE_ERROR : s->b->flush();
+}
+int backing_seek(int handle, LONGLONG offset) {
+  BackingSlot* s = backing_slot(handle);
+  if (s == nullptr || offset < 0) return SEEK_ERROR;
+  s->pos = offset;
+  return 0;
+}
+int backing_read(int handle, void* buf, long n) {
+  BackingSlot* s = backing_slot(handle);
+  if (s == nullptr) return READ_ERROR;
+  int status = s->b->read(s->pos, buf, n);
+  if (status == 0) s->pos += n;
+  return status;
+}
+int backing_write(int handle, void* buf, long n) {
+  BackingSlot* s = backing_slot(handle);
+  if (s == nullptr) return WRITE_ERROR;
+  int status = s->b->write(s->pos, buf, n);
+  if (status == 0) s->pos += n;
+  return status;
+}
+
+// Registers the driver once; its status.
+int backing_driver() {
+  static const int status = [] {
+    int st = fits_init_cfitsio();
+    if (st != 0) return st;
+    return fits_register_driver(const_cast<char*>(kBackingPrefix), backing_none, backing_none,
+                                backing_option, backing_options, backing_version, backing_check,
+                                backing_open, backing_create, backing_truncate, backing_close,
+                                backing_remove, backing_size, backing_flush, backing_seek,
+                                backing_read, backing_write);
+  }();
+  return status;
+}
+
+// The name CFITSIO opens `b` by, in a new slot.
+std::string backing_name(Backing* b) {
+  auto& v = backing_slots();
+  std::size_t i = 0;
+  while (i < v.size() && v[i].b != nullptr) ++i;
+  if (i == v.size()) v.emplace_back();
+  v[i] = BackingSlot{b, 0, 0};
+  return kBackingPrefix + std::to_string(i);
+}
+
+// Frees the slot of a name whose open failed before CFITSIO held it.
+void backing_unused(const std::string& name) {
+  int handle = std::stoi(name.substr(sizeof kBackingPrefix - 1));
+  BackingSlot* s = backing_slot(handle);
+  if (s != nullptr && s->opens == 0) *s = BackingSlot{};
+}
+
+}  // namespace
+
+int fsobck(Handle& f, Backing* b, int iomode, int& status) {
+  if (status != 0) return status;
+  if ((status = backing_driver()) != 0) return status;
+  std::string name = backing_name(b);
+  ffopen(&f, name.c_str(), iomode, &status);
+  backing_unused(name);
+  return status;
+}
+
+int fsibck(Handle& f, Backing* b, int& status) {
+  if (status != 0) return status;
+  if ((status = backing_driver()) != 0) return status;
+  std::string name = backing_name(b);
+  ffinit(&f, name.c_str(), &status);
+  backing_unused(name);
+  return status;
 }
 
 int fsflus(Handle f, int& status) { return ffflus(f, &status); }

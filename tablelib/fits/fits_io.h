@@ -31,6 +31,8 @@ inline constexpr std::size_t kMaxExtname = 71;
 // stack (oldest first, joined by blanks, at most 1023 characters); the stack
 // is left empty.  Does nothing for status 0.
 void tbferr(int status);
+// The number of failures tbferr has raised so far.
+long tbferr_count();
 
 // Clears CFITSIO's error-message stack (after an expected failure).
 void ftcmsg();
@@ -43,15 +45,25 @@ std::string fsgmsg();
 int fsopen(Handle& f, std::string_view name, int iomode, int& status);
 int fsinit(Handle& f, std::string_view name, int& status);
 int fsclos(Handle f, int& status);
-// A FITS file held in memory at *mem (malloc'd, *size bytes), grown through
-// `grow` (realloc's contract); CFITSIO keeps the addresses of mem and size
-// and updates them until the file is closed, and never frees the memory.
-// fsomem opens the bytes there as an existing file (`name` only names it in
-// messages), fsimem starts an empty file.
-using Grow = void* (*)(void*, std::size_t);
-int fsomem(Handle& f, std::string_view name, int iomode, void** mem, std::size_t* size,
-           Grow grow, int& status);
-int fsimem(Handle& f, void** mem, std::size_t* size, Grow grow, int& status);
+// A FITS file that CFITSIO reaches only through the caller's own file
+// access: each call gives 0 or a CFITSIO status (READ_ERROR, WRITE_ERROR,
+// END_OF_FILE...) and never raises.  `read` and `write` move exactly n
+// bytes at byte offset `at`; `size` is the file's length as written so far;
+// `truncate` cuts the file to a shorter length.
+class Backing {
+ public:
+  virtual ~Backing() = default;
+  virtual int size(long long& bytes) = 0;
+  virtual int read(long long at, void* buf, long n) = 0;
+  virtual int write(long long at, const void* buf, long n) = 0;
+  virtual int truncate(long long bytes) = 0;
+  virtual int flush() = 0;
+};
+// fsobck opens the FITS file on `b` (iomode READONLY or READWRITE), fsibck
+// starts a new empty one there.  `b` must stay until the handle is closed;
+// CFITSIO never frees it.
+int fsobck(Handle& f, Backing* b, int iomode, int& status);
+int fsibck(Handle& f, Backing* b, int& status);
 // Writes every changed buffer to the file.
 int fsflus(Handle f, int& status);
 // The length of the file in bytes as CFITSIO sees it (after fsflus: all of

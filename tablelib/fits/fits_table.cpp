@@ -210,6 +210,10 @@ void tbfclo(Table* tp) {
   if (h) close_file(*h, tp->discard);
 }
 
+// True when a transfer of the table's FITS file failed (the call that met it
+// reported it, or the close will).
+bool tbfwfl(Table* tp) { return tp->fits != nullptr && tp->fits->failed; }
+
 // Deletes the table's HDU and closes the table, which is freed even when
 // the deletion fails (the file is then left as it was).
 void tbfdel(Table* tp) {

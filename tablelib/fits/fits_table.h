@@ -2,6 +2,7 @@
 // used by the open/create, column, element and header files.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,16 +12,18 @@
 namespace tbl {
 
 // The open FITS file of a table (Table::fits).  A file open for writing is
-// held in memory and written back whole at close (fits_file.cpp).
+// edited in a temporary copy beside it, which replaces it at close
+// (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
-  void* mem = nullptr;          // the file's bytes (malloc'd; CFITSIO grows them)
-  std::size_t memsize = 0;
-  std::string path;             // host file the bytes replace at close
-  std::string temp;             // temporary file beside it, made at the open
+  std::string path;             // host file the temporary file replaces at close
+  std::string temp;             // the temporary file, made at the open
   int temp_fd = 0;
-  bool failed = false;          // the memory could not grow: nothing is written back
+  long long size = 0;           // length of the temporary file as CFITSIO wrote it
+  bool failed = false;          // a transfer of the temporary file failed: nothing is written back
+  long failed_at = 0;           // tbfio::tbferr_count() when it failed
+  std::unique_ptr<tbfio::Backing> backing;  // the temporary file as CFITSIO's file
   FitsHandle() = default;
   FitsHandle(const FitsHandle&) = delete;
   FitsHandle& operator=(const FitsHandle&) = delete;
@@ -34,16 +37,17 @@ namespace tbfits {
 // The CFITSIO file of an open FITS table; raises when the table has none.
 fitsfile* fptr(tbl::Table* tp);
 
-// Opens the FITS file `host` for writing: its bytes are read into memory
-// (`create`: a new empty file, `host` does not exist yet) and the temporary
-// file for the write-back is made beside it.  Fills `h` and returns the
-// CFITSIO handle; on failure `h` holds nothing open.
+// Opens the FITS file `host` for writing: it is copied to a temporary file
+// beside it (`create`: a new empty file, `host` does not exist yet), which
+// CFITSIO then edits.  Fills `h` and returns the CFITSIO handle; on failure
+// `h` holds nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
-// file open for writing is then written back in one rename, unless
-// `discard` or a failed growth says to leave the file as it was.  Raises the
-// first failure; with `discard` it raises nothing.
+// file open for writing is then replaced by its temporary file in one
+// rename, unless `discard` or a failed transfer says to leave the file as
+// it was.  Raises the first failure; with `discard` it raises nothing but a
+// failed transfer that no error has reported yet.
 void close_file(tbl::FitsHandle& h, bool discard);
 
 // Raises a table-library error (code, message).

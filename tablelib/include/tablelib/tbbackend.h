@@ -157,6 +157,7 @@ void tbfnew(Table* tp);
 void tbfwsi(Table* tp);
 int tbfsiz(Table* tp);                  // I/O buffer size in 2-byte chars
 void tbfclo(Table* tp);                 // closes and frees Table::fits; nullptr does nothing
+bool tbfwfl(Table* tp);                 // a transfer of the FITS file failed (reported then)
 void tbfdel(Table* tp);
 void tbfpri(std::string_view inname, std::string_view outname, int& copied);
 void tbfrcd(Table* tp, Column** cols, int ncols);

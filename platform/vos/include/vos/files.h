@@ -137,6 +137,9 @@ void delete_file(std::string_view name);
 // Renames `from` to `to`, replacing `to` in one step.
 void rename(std::string_view from, std::string_view to);
 
+// Cuts the closed file `name` to its first `size` bytes.
+void truncate(std::string_view name, long long size);
+
 // Makes a unique name from `root` (root followed by a process-unique tag) that
 // names no existing file.  "tmp$..." roots are put in the temporary directory.
 std::string mktemp(std::string_view root);
