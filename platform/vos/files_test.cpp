@@ -182,6 +182,9 @@ TEST_F(VosFiles, WholeFileOperations) {
   EXPECT_TRUE(vos::access(b));
   EXPECT_FALSE(vos::access(a));
   EXPECT_EQ(code_of([&] { vos::rename(a, b); }), vos::SYS_FRENAME);
+  vos::truncate(b, 5);
+  EXPECT_EQ(slurp(b), std::string("bin\0a", 5));
+  EXPECT_EQ(code_of([&] { vos::truncate(a, 0); }), vos::SYS_FWRITE);  // a is gone
 
   // fcopyo copies from the current position to the end.
   int in = vos::open(b, vos::READ_ONLY, vos::BINARY_FILE);
@@ -190,7 +193,7 @@ TEST_F(VosFiles, WholeFileOperations) {
   vos::fcopyo(in, out);
   vos::close(in);
   vos::close(out);
-  EXPECT_EQ(slurp(a), std::string("n\0ary", 5));
+  EXPECT_EQ(slurp(a), std::string("n\0a", 3));
 }
 
 TEST_F(VosFiles, TemporaryNamesAndLogicalDirectories) {
