@@ -86,6 +86,19 @@ TEST(Buffers, TopAndGrowth) {
   EXPECT_EQ(ib.buffer[4], 40);
 }
 
+// A list grown by many megabytes in small steps keeps every string.
+TEST(Buffers, LargeListsKeepTheirStrings) {
+  text t;
+  init_text(&t, 100, 4000);
+  const std::string s(99, 'z');
+  for (int i = 0; i < 50000; ++i) add_text(&t, (std::to_string(i) + s).c_str());
+  for (int i : {0, 1, 10000, 49999}) EXPECT_EQ(get_text(&t, i), std::to_string(i) + s);
+  text copy = t;  // a copy owns its own bytes
+  free_text(&t);
+  EXPECT_EQ(get_text(&copy, 49999), "49999" + s);
+  free_text(&copy);
+}
+
 TEST(Alist, FirstInsertionOrderAndReplacement) {
   alist* a = create_alist();
   EXPECT_EQ(add_alist(a, "k1", "v1"), 0);

@@ -137,10 +137,8 @@ int cat_text(text* t, int i, const char* s) {
   if (shared || top_char_buf(&t->chars, offset) == -1) {
     // Another string follows, or another entry shares this one: extend a
     // private copy at the end of the buffer.
-    std::vector<char> copy(t->chars.buffer.begin() + offset,
-                           t->chars.buffer.begin() + offset +
-                               static_cast<long>(std::strlen(t->chars.buffer.data() + offset)) + 1);
-    offset = put_char_buf(&t->chars, copy.data());
+    std::string copy(t->chars.buffer.data() + offset);
+    offset = put_char_buf(&t->chars, copy.c_str());
   }
   --t->chars.used;  // drop the final NUL, then append s with its own
   put_char_buf(&t->chars, s);
@@ -149,7 +147,6 @@ int cat_text(text* t, int i, const char* s) {
 
 void free_text(text* t) {
   t->chars.buffer.clear();
-  t->chars.buffer.shrink_to_fit();
   t->offsets.buffer.clear();
   t->offsets.buffer.shrink_to_fit();
   t->chars.used = t->offsets.used = 0;

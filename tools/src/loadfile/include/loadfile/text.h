@@ -10,11 +10,13 @@
 
 #include <vector>
 
+#include "loadfile/bytes.h"
+
 // The message of the last failed list or table operation; never cleared.
 extern const char* lod_error;
 
 struct char_buf {
-  std::vector<char> buffer;  // size() is the allocated size
+  byte_store buffer;         // size() is the allocated size
   int used = 0;              // bytes in use
   int increment = 100;       // growth step (the initial size)
 };
