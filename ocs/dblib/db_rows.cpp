@@ -151,78 +151,74 @@ int dbread_datalen(DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v, int32_t* len) 
 
 namespace {
 
-// Reads the row into `row`, the connection's reused record, straight from
-// the packet being read, when the whole row and the token after it lie in
-// that packet and every value fits the buffer it has: what the general
-// reader below does, without its per-value bookkeeping.  False, with
-// nothing taken, for anything else (the values may have been written
-// over; the general reader then reads the row from its start).
-bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
-  dbnetctx* net = dbproc->net;
+// Reads the value of column `c` into `v`, a value of the connection's
+// reused record, straight from the packet being read, when all its bytes
+// lie in that packet and it fits the buffer it has: what the general
+// reader in dbsvrow does for one value, without its per-read bookkeeping.
+// False, with nothing taken, for anything else (`v` and the column's null
+// flag may have been written over; the general reader then reads the
+// value from its start).
+inline bool read_value_inside(dbnetctx* net, const DBPROCESS* dbproc, dbcolumn* c, dbcolvalue* v) {
   const BYTE* const start = net->recvbuf + net->recvpos;
   const BYTE* const end = start + net->recvavail;
   const BYTE* p = start;
-  int i = 0;
-  for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i) {
-    if (i >= row->nvalues) return false;
-    dbcolvalue* v = &row->values[i];
-    const int type = c->type;
-    const bool text = type == MERTEXT || type == MERIMAGE;
-    int32_t wire;
-    if (is_fixed(type)) {
-      wire = c->maxlen;
-    } else if (text) {
-      if (p == end) return false;
-      const int tpl = *p++;
-      if (tpl == 0) {
-        wire = -1;
-      } else {
-        if (end - p < tpl + 12) return false;
-        const int keep = tpl > 16 ? 16 : tpl;
-        std::memcpy(v->textptr, p, static_cast<std::size_t>(keep));
-        v->textptrlen = keep;
-        p += tpl;
-        std::memcpy(v->timestamp, p, 8);
-        v->tslen = 8;
-        p += 8;
-        wire = static_cast<int32_t>(db__be32(p));
-        p += 4;
-        if (wire < 0) return false;  // a broken stream: the general reader says so
-        if (wire == 0) wire = -1;
-      }
-    } else if (type == MERNUMERIC || type == MERDECIMAL) {
-      return false;
+  const int type = c->type;
+  const bool text = type == MERTEXT || type == MERIMAGE;
+  int32_t wire;
+  if (is_fixed(type)) {
+    wire = c->maxlen;
+  } else if (text) {
+    if (p == end) return false;
+    const int tpl = *p++;
+    if (tpl == 0) {
+      wire = -1;
     } else {
-      if (p == end) return false;
-      wire = *p++;
-      // A value of a length its datatype does not allow: the general reader
-      // reports it.
-      if (wire != 0 && !db__nlen_ok(type, c->maxlen, wire)) return false;
+      if (end - p < tpl + 12) return false;
+      // A text pointer is most often of the full 16 bytes: copied as one.
+      if (tpl >= 16) {
+        std::memcpy(v->textptr, p, 16);
+        v->textptrlen = 16;
+      } else {
+        std::memcpy(v->textptr, p, static_cast<std::size_t>(tpl));
+        v->textptrlen = tpl;
+      }
+      p += tpl;
+      std::memcpy(v->timestamp, p, 8);
+      v->tslen = 8;
+      p += 8;
+      wire = static_cast<int32_t>(db__be32(p));
+      p += 4;
+      if (wire < 0) return false;  // a broken stream: the general reader says so
       if (wire == 0) wire = -1;
     }
-    c->isnull = wire < 0;
-    const int32_t size = value_size(dbproc, c, text, false, false, wire);
-    // A buffer that the general reader would allocate first.
-    if (needs_buffer(v, text, size)) return false;
-    if (wire < 0) {
-      v->len = 0;
-      continue;
-    }
+  } else if (type == MERNUMERIC || type == MERDECIMAL) {
+    return false;
+  } else {
+    if (p == end) return false;
+    wire = *p++;
+    // A value of a length its datatype does not allow: the general reader
+    // reports it.
+    if (wire != 0 && !db__nlen_ok(type, c->maxlen, wire)) return false;
+    if (wire == 0) wire = -1;
+  }
+  c->isnull = wire < 0;
+  const int32_t size = value_size(dbproc, c, text, false, false, wire);
+  // A buffer that the general reader would allocate first.
+  if (needs_buffer(v, text, size)) return false;
+  if (wire < 0) {
+    v->len = 0;
+  } else {
     const int32_t keep = wire < size ? wire : size;
     if (end - p < wire || v->allocsize < keep) return false;
     if (keep > 0) std::memcpy(v->data, p, static_cast<std::size_t>(keep));
     p += wire;
     v->len = keep;
-    if (db__wire_word(type, keep) > 1) db__wire_to_host(type, v->data, keep);
+    db__row_to_host(type, v->data, keep);
   }
-  if (p == end) return false;
-  dbproc->token = *p++;
   const auto used = static_cast<int32_t>(p - start);
   net->recvpos += used;
   net->recvavail -= used;
   net->consumed += used;
-  dbproc->rowbytes = used;
-  dbproc->currow = row;
   return true;
 }
 
@@ -231,12 +227,6 @@ bool read_row_inside(DBPROCESS* dbproc, dbrow* row) {
 int dbsvrow(DBPROCESS* dbproc) {
   bool buf = buffering(dbproc);
   dbproc->currow = nullptr;
-  // A row is tried in place when the rest of the packet could hold one as
-  // long as the last.
-  if (!buf && dbproc->firstrow && dbproc->net->recvavail >= dbproc->rowbytes &&
-      read_row_inside(dbproc, dbproc->firstrow))
-    return 1;
-  const int64_t at = dbproc->net->consumed;
   dbrow* row;
   bool fresh;
   if (buf || !dbproc->firstrow) {
@@ -255,6 +245,9 @@ int dbsvrow(DBPROCESS* dbproc) {
   for (dbcolumn* c = dbproc->columns; c; c = c->next, ++i) {
     if (i >= row->nvalues) return fail();
     dbcolvalue* v = &row->values[i];
+    // The reused record's values mostly lie whole in the packet being read
+    // and fit their buffers: read in place.
+    if (!fresh && read_value_inside(dbproc->net, dbproc, c, v)) continue;
     int32_t wire;
     if (!read_datalen(dbproc, c, v, &wire)) return fail();
     c->isnull = wire < 0;
@@ -287,10 +280,9 @@ int dbsvrow(DBPROCESS* dbproc) {
     } else if (!db__read_value(dbproc, v, wire, keep)) {
       return fail();
     }
-    if (db__wire_word(c->type, v->len) > 1) db__wire_to_host(c->type, v->data, v->len);
+    db__row_to_host(c->type, v->data, v->len);
   }
   if (!db__next_token(dbproc)) return fail();
-  dbproc->rowbytes = static_cast<int32_t>(dbproc->net->consumed - at);
   dbproc->currow = row;
   if (fresh && !buf && !dbproc->firstrow) dbproc->firstrow = row;
   return 1;

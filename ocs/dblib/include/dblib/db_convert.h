@@ -2,6 +2,10 @@
 // result, row and login code.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "comnlib/com_types.h"
 #include "dblib/dblib.h"
 
@@ -68,6 +72,24 @@ inline int db__wire_word(int type, int len) {
     default:
       return 0;
   }
+}
+// db__wire_to_host for a value read with a row, inline: a value of two
+// 32-bit words (a datetime or money, the commonest) is reordered here, any
+// other through db__wire_to_host.
+inline void db__row_to_host(int type, BYTE* data, int len) {
+  const int word = db__wire_word(type, len);
+  if (word <= 1) return;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (word == 4 && len == 8) {
+      uint32_t w[2];
+      std::memcpy(w, data, 8);
+      w[0] = __builtin_bswap32(w[0]);
+      w[1] = __builtin_bswap32(w[1]);
+      std::memcpy(data, w, 8);
+      return;
+    }
+  }
+  db__wire_to_host(type, data, len);
 }
 // The reverse, for values the client sends (RPC parameters): a host value
 // put into the wire's big-endian order, in place.

@@ -364,7 +364,6 @@ struct dbprocess {
   unsigned char charsetquery;
   uint16_t pending;        // 1 database, 2 language, 4 character set, 8 packet size
   void* rowscratch;
-  int32_t rowbytes;        // bytes of the last row read: a shorter rest of a packet is not tried in place
   int32_t askedpktsize;
   BYTE* capmasks;          // owned, 14 bytes
   dbprocess* nextproc;
