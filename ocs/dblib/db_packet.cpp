@@ -1,8 +1,9 @@
 // Wire packets and buffered I/O: outgoing bytes are packed into packets of
 // the connection's packet size; incoming bytes are read from the transport
-// in large blocks into the connection's read-ahead block, packets are taken
-// from there into the receive half of the buffer block and their bodies
-// handed out byte by byte.  Every read is bounded by the connection's
+// in large blocks into the connection's read-ahead block, packets are read
+// there in place (one that arrived only in part is put together in the
+// receive half of the buffer block) and their bodies handed out byte by
+// byte.  Every read is bounded by the connection's
 // time-out while the caller's callbacks are polled.
 #include <cerrno>
 #include <cstring>
@@ -237,6 +238,25 @@ int recvfill(DBPROCESS* dbproc) {
   }
   net->recvpos = 8;
   net->recvavail = 0;
+  // A packet that lies whole in the read-ahead block is read where it is;
+  // any other is put together in the receive half of the buffer block.
+  if (net->block) net->recvbuf = net->block + net->pktsize;
+  const int waiting = net->stagelen - net->stagepos;
+  if (waiting >= 8) {
+    BYTE* at = net->stage + net->stagepos;
+    const int whole = db__be16(at + 2);
+    if (whole >= 8 && whole <= net->pktsize && whole <= waiting) {
+      net->recvbuf = at;
+      net->stagepos += whole;
+      net->lasttype = at[0];
+      set_eom_bit(dbproc, at);
+      net->lastlen = whole;
+      net->recvavail = whole - 8;
+      db__trace_packet(dbproc, DBTRACE_READ);
+      if (dbproc->idle) dbproc->idle(busyres, dbproc);
+      return 1;
+    }
+  }
   BYTE* h = net->recvbuf;
   int r = take(dbproc, h, 8, &busyres);
   if (r == -4) return 0;

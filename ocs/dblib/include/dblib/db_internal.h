@@ -167,7 +167,7 @@ struct dbnetctx {
   int32_t sendleft;   // space left in the send buffer
   int32_t pktsize;
   int wfd;
-  BYTE* recvbuf;      // second half: header + body of the packet read
+  BYTE* recvbuf;      // header + body of the packet read: in the read-ahead block, or the second half
   int32_t recvpos;    // next unread body byte (index into recvbuf)
   int32_t recvavail;  // unread body bytes
   int32_t recvwant;
