@@ -28,18 +28,6 @@ int to_char(const char* s, int srclen, char* d, int dstlen) {
   return n;
 }
 
-int to_string(const char* s, int srclen, char* d, int dstlen) {
-  int n = srclen;
-  bool cut = false;
-  if (dstlen >= 1 && n > dstlen - 1) {
-    n = dstlen - 1;
-    cut = true;
-  }
-  std::memcpy(d, s, static_cast<size_t>(n));
-  com__padstring(d, dstlen, n);
-  return cut ? -1 : n;
-}
-
 int to_ntbstring(const char* s, int srclen, char* d, int dstlen) {
   int n = srclen;
   while (n > 0 && s[n - 1] == ' ') --n;
@@ -123,7 +111,7 @@ int com_chartochar(const void* src, int srclen, void* dst, int dstlen) {
   return NO_SOURCE ? 0 : to_char(SRC, srclen, DST, dstlen);
 }
 int com_chartostring(const void* src, int srclen, void* dst, int dstlen) {
-  return NO_SOURCE ? 0 : to_string(SRC, srclen, DST, dstlen);
+  return NO_SOURCE ? 0 : com__tostring(SRC, srclen, DST, dstlen);
 }
 int com_chartontbstring(const void* src, int srclen, void* dst, int dstlen) {
   return NO_SOURCE ? 0 : to_ntbstring(SRC, srclen, DST, dstlen);
@@ -154,7 +142,7 @@ int com_varychartochar(const void* src, int srclen, void* dst, int dstlen) {
 int com_varychartostring(const void* src, int srclen, void* dst, int dstlen) {
   VARY_GUARD
   (void)vl;
-  return to_string(vtext(src), srclen, DST, dstlen);
+  return com__tostring(vtext(src), srclen, DST, dstlen);
 }
 int com_varychartontbstring(const void* src, int srclen, void* dst, int dstlen) {
   VARY_GUARD

@@ -2,6 +2,8 @@
 // helpers, the null setters and the matrix itself.
 #pragma once
 
+#include <cstring>
+
 #include "comnlib/com_types.h"
 
 // Shared helpers.
@@ -16,6 +18,21 @@ inline void com__padstring(char* target, int dstlen, int n) {
   }
   for (int i = n; i < dstlen - 1; ++i) target[i] = ' ';
   target[n < dstlen - 1 ? dstlen - 1 : n] = '\0';
+}
+// `srclen` bytes of text as a string in `d`, of `dstlen` bytes (below 1:
+// no limit): the bytes, cut to dstlen - 1, then padded as com__padstring
+// does.  The length, or -1 when the text was cut.  Inline: bound text
+// columns take it for every value.
+inline int com__tostring(const char* s, int srclen, char* d, int dstlen) {
+  int n = srclen;
+  bool cut = false;
+  if (dstlen >= 1 && n > dstlen - 1) {
+    n = dstlen - 1;
+    cut = true;
+  }
+  std::memcpy(d, s, static_cast<size_t>(n));
+  com__padstring(d, dstlen, n);
+  return cut ? -1 : n;
 }
 void com__padntbstring(char* target, int n);
 const char* com_bmove(const char* source, char* target, int n);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "comnlib/com_cvt.h"
 #include "comnlib/com_types.h"
 #include "dblib/dblib.h"
 
@@ -25,12 +26,14 @@ void db__raise_cvt_error(DBPROCESS* dbproc, int code);
 DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
                           DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale);
 // db__convertcall_any, with the plain convention (1), which most values
-// take, called in place.
+// take, called in place; text to a string, the commonest, done here.
 inline DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, const BYTE* src,
                              DBINT srclen, BYTE* dest, DBINT destlen, int prec, int scale) {
   if (calltype != 1 || !routine)
     return db__convertcall_any(dbproc, routine, calltype, src, srclen, dest, destlen, prec, scale);
-  int r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen);
+  int r = routine == reinterpret_cast<ComAnyFn>(&com_chartostring) && src && srclen != 0
+              ? com__tostring(reinterpret_cast<const char*>(src), srclen, reinterpret_cast<char*>(dest), destlen)
+              : reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen);
   if (r >= 0) return r;
   db__raise_cvt_error(dbproc, r);
   return -1;
