@@ -7,7 +7,7 @@
 // writing the output.
 //
 // Counters (per run, means over the iterations): run_s and run_maxrss_kB
-// (wall time and peak resident size of the quorel process, from wait4),
+// (wall time and peak resident size of the quorel process, see rss_launch),
 // replay_s and replay_maxrss_kB (the same against the replay server),
 // tool_share (replay_s / run_s), out_bytes (size of the output file), and
 // the setup costs make_demo_s and server_start_s.  Every run's output is
@@ -21,7 +21,6 @@
 // the peak resident sizes of both.
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,9 +79,11 @@ struct Child {
 };
 
 // Runs quorel with `args` against the server whose MERROW home is `home`
-// (named ORVO_TEST); wall time and the child's own peak memory.
+// (named ORVO_TEST); wall time and quorel's own peak memory (through
+// rss_launch: wait4 on a child forked from this benchmark would count the
+// benchmark's size).
 Child run_quorel(const std::string& dir, const std::string& home, const std::vector<std::string>& args) {
-  const std::string out = dir + "/stdout", err = dir + "/stderr";
+  const std::string out = dir + "/stdout", err = dir + "/stderr", rss = dir + "/maxrss";
   Child c;
   auto t0 = Clock::now();
   pid_t pid = ::fork();
@@ -94,19 +95,18 @@ Child run_quorel(const std::string& dir, const std::string& home, const std::vec
     for (const char* v : {"ORVO_USER", "DSQUERY", "ORVO_DEBUG"}) ::unsetenv(v);
     if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
     std::vector<std::string> copy(args);
-    std::string exe = QUOREL_EXE;
-    std::vector<char*> argv{exe.data()};
+    std::string launch = RSS_LAUNCH_EXE, file = rss, exe = QUOREL_EXE;
+    std::vector<char*> argv{launch.data(), file.data(), exe.data()};
     for (auto& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
+    ::execv(launch.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;
-  rusage ru{};
-  if (::wait4(pid, &status, 0, &ru) != pid) throw std::runtime_error("wait4 failed");
+  if (::waitpid(pid, &status, 0) != pid) throw std::runtime_error("waitpid failed");
   auto t1 = Clock::now();
   c.seconds = secs(t0, t1);
-  c.maxrss_kb = ru.ru_maxrss;
+  c.maxrss_kb = std::atol(slurp(rss).c_str());
   c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   c.err = slurp(err);
   return c;
