@@ -116,6 +116,19 @@ std::string quote_value(std::string_view value, std::size_t room) {
   return out;
 }
 
+std::string unquote_value(std::string_view value) {
+  if (value.empty() || value[0] != '\'') return std::string(value);
+  std::string out;
+  for (std::size_t i = 1; i < value.size(); ++i) {
+    if (value[i] == '\'') {
+      if (i + 1 >= value.size() || value[i + 1] != '\'') break;
+      ++i;
+    }
+    out += value[i];
+  }
+  return out;
+}
+
 std::string anp_card(std::string_view keyword, int type, std::string_view value_text) {
   std::string key = padded_key(card_keyword(keyword));
   std::string card;
@@ -220,8 +233,8 @@ Parsed parse_card(std::string_view card, std::string_view value, std::string_vie
         }
       }
     }
-  } else if (!v.empty() && v[0] == '\'') {
-    v = v.size() >= 2 ? v.substr(1, v.size() - 2) : std::string();
+  } else {
+    v = unquote_value(v);
   }
   p.value = rtrim_blanks(v);
   p.comment = rtrim_blanks(c);

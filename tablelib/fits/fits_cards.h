@@ -26,6 +26,12 @@ std::string card_keyword(std::string_view keyword);
 // characters (a doubled quote is never split).
 std::string quote_value(std::string_view value, std::size_t room);
 
+// The text of a FITS string value as a card holds it (in single quotes, a
+// quote inside written twice): the enclosing quotes dropped and each doubled
+// quote read as one; blanks kept.  A value without its closing quote runs to
+// its end; one that does not start with a quote is returned as it is.
+std::string unquote_value(std::string_view value);
+
 // The card appended for a new parameter (type code 1 bool, 2 text, other
 // numeric) from its value text, which may carry a comment.
 std::string anp_card(std::string_view keyword, int type, std::string_view value_text);

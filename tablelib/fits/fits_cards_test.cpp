@@ -57,6 +57,16 @@ TEST(FitsCards, ReplacedCards) {
   EXPECT_EQ(pnp_card("HISTORY", 2, "some text", "x"), "HISTORY  some text");
 }
 
+TEST(FitsCards, UnquotedValues) {
+  struct Case { const char* value; const char* text; };
+  const Case cases[] = {
+      {"'abc     '", "abc     "}, {"'it''s'", "it's"}, {"''''", "'"},
+      {"'A''''B'", "A''B"},       {"'END'''", "END'"}, {"''", ""},
+      {"'open", "open"},          {"'x' rest", "x"},   {"12", "12"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(unquote_value(c.value), c.text) << c.value;
+}
+
 TEST(FitsCards, ParsedCards) {
   struct Case { const char* card; const char* value; const char* comment; int type; const char* out; };
   const Case cases[] = {
@@ -64,6 +74,8 @@ TEST(FitsCards, ParsedCards) {
       {"A       =                   12", "12", "", 4, "12"},
       {"A       =                    T", "T", "", 1, "T"},
       {"A       = 'text    '", "'text    '", "", 2, "text"},
+      {"A       = 'it''s   '", "'it''s   '", "", 2, "it's"},
+      {"A       = 'END'''", "'END'''", "", 2, "END'"},
   };
   for (const auto& c : cases) {
     Parsed p = parse_card(c.card, c.value, c.comment);

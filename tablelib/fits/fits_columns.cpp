@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fits_cards.h"
 #include "fits_table.h"
 #include "fits_tform.h"
 #include "tablelib/tables.h"
@@ -23,6 +24,24 @@ struct ColumnKeys {
 };
 
 std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, n)); }
+
+// The text of a column keyword's value without blanks at its ends: a quoted
+// value unquoted (a doubled quote inside is one quote of the text), any
+// other stripped of stray quotes at its ends.
+std::string entry_text(const std::string& value) {
+  std::size_t start = value.find_first_not_of(' ');
+  if (start != std::string::npos && value[start] == '\'') {
+    std::string text = tbfcard::unquote_value(std::string_view(value).substr(start));
+    std::size_t b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return "";
+    return text.substr(b, text.find_last_not_of(' ') + 1 - b);
+  }
+  std::size_t end = value.size();
+  while (end > 1 && (value[end - 1] == ' ' || value[end - 1] == '\'')) --end;
+  start = 0;
+  while (start < end && (value[start] == ' ' || value[start] == '\'')) ++start;
+  return value.substr(start, end - start);
+}
 
 // Reads a TSCAL/TZERO value: the whole value must be a number.
 double read_scale(const std::string& value, const char* what) {
@@ -54,11 +73,7 @@ void read_column_keys(tbl::Table* tp, std::vector<ColumnKeys>& keys) {
     std::string value, comment;
     fspsvc(card, value, comment, status);
     tbferr(status);
-    std::size_t end = value.size();
-    while (end > 1 && (value[end - 1] == ' ' || value[end - 1] == '\'')) --end;
-    std::size_t start = 0;
-    while (start < end && (value[start] == ' ' || value[start] == '\'')) ++start;
-    value = value.substr(start, end - start);
+    value = entry_text(value);
     std::string stem = card.substr(0, 5);
     ColumnKeys& k = keys[n - 1];
     if (stem == "TTYPE") k.ttype = cut(value, 70);

@@ -65,6 +65,26 @@ TEST(FitsTable, NewColumnsAndRenamesInAnExistingTable) {
   tbl::tbtclo(tp);
 }
 
+TEST(FitsTable, ColumnNamesWithQuotesReadBackAsWritten) {
+  const char* const names[] = {"NA'ME", "END'", "'START", "A''B"};
+  for (const char* name : names) {
+    TempFile file("quoted");
+    Table* tp = tbl::tbtopn(file.path, tbl::kNewFile, nullptr);
+    Column* c = nullptr;
+    tbl::tbcdef1(tp, c, name, "", "", tbl::kTyInt, 1);
+    tbl::tbtcre(tp);
+    tbl::tbtclo(tp);
+    tp = tbl::tbtopn(file.path, tbl::kReadWrite, nullptr);
+    ASSERT_EQ(tp->ncols, 1);
+    EXPECT_EQ(tp->cols[0]->name, name);
+    tbl::tbcnam(tp, tp->cols[0].get(), std::string(name) + "'");  // a rename quotes once too
+    tbl::tbtclo(tp);
+    tp = tbl::tbtopn(file.path, tbl::kReadOnly, nullptr);
+    EXPECT_EQ(tp->cols[0]->name, std::string(name) + "'");
+    tbl::tbtclo(tp);
+  }
+}
+
 TEST(FitsTable, OverwriteKeepsTheOrderOfExtensions) {
   TempFile file("overwrite");
   make_table(file.path, "A", 1, 100);
