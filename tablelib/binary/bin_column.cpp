@@ -82,12 +82,16 @@ void col_get(Table* tp, Column* cp, T* vals, bool* nulls, int maxch, int first, 
   const long esz = elem_chars(cp);
   if (y) {
     if (first < 1 || last > tp->allrows) fail(1, who + ":  unexpected end of file");
+    // Cells lie a column length apart, which a file may make more (or less)
+    // than one element.
+    const long stride = std::max(cp->length, 1);
     std::vector<uint8_t>& buf = scratch();
     for (long done = 0; done < n;) {
-      long cnt = std::min(per_chunk(esz), n - done);
-      if (buf.size() < std::size_t(cnt * esz * 2)) buf.resize(std::size_t(cnt * esz * 2));
-      read_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), cnt * esz, who.c_str());
-      take_cells(buf.data(), std::size_t(esz) * 2, cnt, f, cp, maxch, vals + done, nulls + done);
+      long cnt = std::min(per_chunk(std::max(stride, esz)), n - done);
+      const long span = (cnt - 1) * stride + esz;
+      if (buf.size() < std::size_t(span * 2)) buf.resize(std::size_t(span * 2));
+      read_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), span, who.c_str());
+      take_cells(buf.data(), std::size_t(stride) * 2, cnt, f, cp, maxch, vals + done, nulls + done);
       done += cnt;
     }
     return;
@@ -121,15 +125,25 @@ void col_put(Table* tp, Column* cp, const T* vals, int maxch, int first, int las
     if (first < 1) fail(1, who + ":  invalid row number");
     // A row past the allocation would land in the next column's block.
     if (last > tp->allrows) tbywer(tp, last);
+    // Cells lie a column length apart; where that is not one element the
+    // bytes between them are read and written back as they are.
+    const long stride = std::max(cp->length, 1);
     std::vector<uint8_t>& buf = scratch();
     for (long done = 0; done < n;) {
-      long cnt = std::min(per_chunk(esz), n - done);
-      // Every cell of the transfer is written below: only growth is needed.
-      if (buf.size() < std::size_t(cnt * esz * 2)) buf.resize(std::size_t(cnt * esz * 2));
+      long cnt = std::min(per_chunk(std::max(stride, esz)), n - done);
+      const long span = (cnt - 1) * stride + esz;
+      const long at = yoff(tp, cp, int(first + done));
+      // Every cell of the transfer is written below: only growth is needed
+      // when the cells touch.
+      if (buf.size() < std::size_t(span * 2)) buf.resize(std::size_t(span * 2));
+      if (stride != esz) {
+        const long got = read_upto(tp->fd, at, buf.data(), span);
+        std::fill(buf.begin() + std::ptrdiff_t(got) * 2, buf.begin() + std::ptrdiff_t(span) * 2, 0);
+      }
       for (long k = 0; k < cnt; ++k)
-        Kind<T>::put(vals[done + k], maxch, cp->dtype, f, buf.data() + k * esz * 2,
+        Kind<T>::put(vals[done + k], maxch, cp->dtype, f, buf.data() + k * stride * 2,
                      std::size_t(esz) * 2);
-      write_at(tp->fd, yoff(tp, cp, int(first + done)), buf.data(), cnt * esz);
+      write_at(tp->fd, at, buf.data(), span);
       done += cnt;
     }
     return;
