@@ -76,7 +76,16 @@ std::string pad8(std::string_view key) {
   return k;
 }
 
-// Record of a text table's keyword line n ("#k KEY = value").
+// True for a control character other than the tab (a blank here).
+bool is_control(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 && c != '\t') || u == 0x7f;
+}
+
+// Record of a text table's keyword line n ("#k KEY = value").  A keyword
+// holds no control characters: any in the name of the line (a NUL, say) are
+// left out of it, and the value is read from its own start, so that the
+// record (and a copy written from it) reads the same again.
 std::string text_record(Table* tp, int n) {
   const int count = std::min<int>(tp->npar, static_cast<int>(tp->keylines.size()));
   if (n < 1 || n > count) return "";
@@ -84,25 +93,28 @@ std::string text_record(Table* tp, int n) {
   std::size_t p = std::min<std::size_t>(2, line.size());
   while (p < line.size() && is_blank(line[p])) ++p;
   std::size_t q = p;
-  while (q < line.size() && !is_blank(line[q]) && line[q] != '=') ++q;
-  const std::string key = pad8(vos::upper(std::string_view(line).substr(p, q - p)));
+  std::string name;
+  for (; q < line.size() && !is_blank(line[q]) && line[q] != '='; ++q)
+    if (!is_control(line[q])) name += line[q];
+  const std::string key = pad8(vos::upper(name));
   if (q >= line.size()) return key + "t";
   while (q < line.size() && is_blank(line[q])) ++q;
   if (q < line.size() && line[q] == '=') ++q;
   while (q < line.size() && is_blank(line[q])) ++q;
+  const std::string_view value = std::string_view(line).substr(q);
   char letter = 't';
   if (key != "HISTORY " && key != "COMMENT ") {
-    std::size_t pos = q;
+    std::size_t pos = 0;
     std::string word;
     int width = 0, prec = 0, dtype = 0;
     char fc = 0;
-    if (tbbwrd(line, pos, word, 1023, width, prec, dtype, fc) > 0) {
+    if (tbbwrd(value, pos, word, 1023, width, prec, dtype, fc) > 0) {
       if (dtype == kTyDouble) letter = 'd';
       if (dtype == kTyInt) letter = 'i';
       if (dtype == kTyBool) letter = 'b';
     }
   }
-  return cut(key + letter + line.substr(q), kRec);
+  return cut(key + letter + std::string(value), kRec);
 }
 
 // Keyword line of a text table from a record (or a line given as such).

@@ -202,3 +202,33 @@ TEST(TextRead, UnchangedFilesKeepTheirBytes) {
   EXPECT_THROW(tbl::tbtopn(f.path, tbl::kReadWrite, nullptr), vos::Error);
   EXPECT_EQ(read_file(f.path), "#k A = 1\n1 2\n#c late i\n");
 }
+
+// A keyword holds no control characters: a NUL or other control byte in the
+// name of a keyword line is left out, and the value and its comment read as
+// in the clean line, also after the table is written again.
+TEST(TextRead, ControlCharactersInKeywordNamesAreLeftOut) {
+  using namespace std::string_literals;
+  struct Case { std::string line; const char* kw; int dtype; const char* value; };
+  const Case cases[] = {
+      {"#k AB\0 = 12 c\n"s, "AB", tbl::kTyInt, "12"},
+      {"#k A\0B = 1.5 c\n"s, "AB", tbl::kTyDouble, "1.5"},
+      {"#k A\x01" "b\x1f = x y\n", "AB", tbl::kTyChar, "x y"},
+      {"#k \x7f" "NOTE = plain\n", "NOTE", tbl::kTyChar, "plain"},
+      {"#k NOTE = plain\n", "NOTE", tbl::kTyChar, "plain"},
+  };
+  for (const Case& c : cases) {
+    TempFile f("keyname");
+    write_file(f.path, "#c a i\n" + c.line + "1\n");
+    for (bool again : {false, true}) {
+      Table* tp = tbl::tbtopn(f.path, again ? tbl::kReadOnly : tbl::kReadWrite, nullptr);
+      std::string kw, value;
+      int dtype = 0;
+      tbl::tbhgnp(tp, 1, kw, dtype, value);
+      EXPECT_EQ(kw, c.kw) << c.line << (again ? " written again" : "");
+      EXPECT_EQ(dtype, c.dtype) << c.line;
+      EXPECT_EQ(value, c.value) << c.line;
+      if (!again) tbl::tbhadt(tp, "ADDED", "so that the table is written");
+      tbl::tbtclo(tp);
+    }
+  }
+}
