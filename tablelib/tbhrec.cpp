@@ -117,6 +117,25 @@ std::string text_record(Table* tp, int n) {
   return cut(key + letter + std::string(value), kRec);
 }
 
+// The value of a new keyword line of a text table.  A text value that is
+// not quoted is all value (as in a binary table's record), but a line whose
+// first word reads as a number holds that word as its value and the rest
+// as a comment: such a text is written in quotes, so that it reads back
+// whole.  Any other value is written as given.
+std::string text_value(std::string_view kw, int dtype, std::string_view value) {
+  std::size_t pos = 0;
+  std::string word;
+  int width = 0, prec = 0, type = 0;
+  char fc = 0;
+  if (dtype != kTyChar || tbhisc(kw) || tbbwrd(value, pos, word, 1023, width, prec, type, fc) < 1 ||
+      (type != kTyDouble && type != kTyInt))
+    return std::string(value);
+  while (pos < value.size() && is_blank(value[pos])) ++pos;
+  const std::string val = trim(value);
+  if (pos >= value.size() || val.back() == '\\') return std::string(value);
+  return "'" + escape_quotes(val) + "'";
+}
+
 // Keyword line of a text table from a record (or a line given as such).
 std::string text_line(std::string_view record) {
   if (record.size() >= 3 && record[0] == '#' && (record[1] == 'k' || record[1] == 'K') &&
@@ -278,7 +297,7 @@ void tbhpnp(Table* tp, int parnum, std::string_view kw, int dtype, std::string_v
 void tbhanp(Table* tp, std::string_view kw, int dtype, std::string_view value, int& parnum) {
   need_table(tp, "tbhanp");
   if (tp->type == kTextTable) {
-    std::string line = "#k " + std::string(kw) + " = " + std::string(value);
+    std::string line = "#k " + std::string(kw) + " = " + text_value(kw, dtype, value);
     tbzkey(tp, cut(line, 1023), 0);
     parnum = tp->npar;
     return;

@@ -222,3 +222,36 @@ TEST(TextWrite, RowsWithoutColumnsAreEmptyLines) {
   tbl::tbtclo(tp);
   EXPECT_EQ(read_file(a.path), "#k A = 1\n\n\n\n");
 }
+
+// A new text keyword is written so that its whole text reads back: in quotes
+// where its first word would otherwise read as a number and the rest as a
+// comment, as given otherwise.
+TEST(TextWrite, NewTextKeywordsReadBackWhole) {
+  struct Case { const char* value; const char* line; };
+  const Case cases[] = {
+      {"1.5 c", "#k K = '1.5 c'"},
+      {"12 apples", "#k K = '12 apples'"},
+      {"-3 degrees", "#k K = '-3 degrees'"},
+      {"yes please", "#k K = yes please"},
+      {"1 o'clock", "#k K = '1 o\\'clock'"},
+      {"12", "#k K = 12"},
+      {"Apr 1 2000", "#k K = Apr 1 2000"},
+  };
+  for (const Case& c : cases) {
+    TempFile a("textkey");
+    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+    tbl::tbpset(tp, 5, tbl::kTextTable);
+    Column* col = nullptr;
+    tbl::tbcdef1(tp, col, "a", "", "", tbl::kTyInt, 1);
+    tbl::tbtcre(tp);
+    tbl::tbhadt(tp, "K", c.value);
+    tbl::tbtclo(tp);
+    EXPECT_NE(read_file(a.path).find(std::string(c.line) + "\n"), std::string::npos)
+        << read_file(a.path);
+    tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+    std::string text;
+    tbl::tbhgtt(tp, "K", text, 80);
+    EXPECT_EQ(text, c.value);
+    tbl::tbtclo(tp);
+  }
+}
