@@ -547,11 +547,15 @@ std::string compare(const Snapshot& a, const Snapshot& b, bool keywords, int typ
   // a quoted word may gain or lose blanks at its end, so a text cell with
   // blanks at its ends (such as a number of a column turned into text)
   // comes back without them.
+  // A FITS string carries no trailing blanks (a cell is padded with blanks
+  // to the column's width when stored, and they are dropped when read), so
+  // a FITS text cell compares without them.
   auto kept = [&](std::string v, std::size_t c) {
     if (type == 13 && is_text(a.cols[c].dtype)) {
       v.erase(v.find_last_not_of(' ') + 1);
       v.erase(0, v.find_first_not_of(' ') == std::string::npos ? v.size() : v.find_first_not_of(' '));
     }
+    if (type == 14 && is_text(a.cols[c].dtype)) v.erase(v.find_last_not_of(' ') + 1);
     return v;
   };
   for (std::size_t r = 0; r < a.cells.size(); ++r)
