@@ -29,14 +29,19 @@ bool needs_definition(const Column* cp) {
   return false;
 }
 
+// A column name or units for a definition line: in quotes when it holds a
+// blank anywhere, since blanks at its ends belong to it too (unlike a cell's).
 std::string quote_if_blank(const std::string& s) {
   if (s.find_first_of(" \t") == std::string::npos) return s;
-  return quote_cell(s);
+  std::string q = quote_cell(s);
+  // Unquoted, it has blanks only at its ends and none of # " ' or \.
+  return q.empty() || q.front() != '"' ? "\"" + s + "\"" : q;
 }
 
 // The "#c" line of one column.
 std::string definition_line(const Column* cp) {
-  std::string line = "#c " + quote_if_blank(cp->name);
+  // An empty name is written as "" (left out, the type would be taken for it).
+  std::string line = "#c " + (cp->name.empty() ? std::string("\"\"") : quote_if_blank(cp->name));
   if (is_double(cp)) line += " d";
   else if (is_int(cp)) line += " i";
   else line += " ch*" + std::to_string(text_width(cp));

@@ -255,3 +255,25 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
     tbl::tbtclo(tp);
   }
 }
+
+// Blanks at the ends of a column's name or units belong to it: the
+// definition line quotes them (and an empty name) so that they read back.
+TEST(TextWrite, NamesAndUnitsKeepTheirOuterBlanks) {
+  struct Case { const char* name; const char* units; };
+  const Case cases[] = {{"  ab", ""}, {"ab  ", "m"}, {"a b", " m "}, {"plain", "s"}, {"", ""}};
+  for (const Case& c : cases) {
+    TempFile a("outer");
+    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+    tbl::tbpset(tp, 5, tbl::kTextTable);
+    Column* col = nullptr;
+    tbl::tbcdef1(tp, col, c.name, c.units, "", tbl::kTyInt, 1);
+    tbl::tbtcre(tp);
+    tbl::tbepti(tp, col, 1, 5);
+    tbl::tbtclo(tp);
+    tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+    ASSERT_EQ(tp->ncols, 1) << read_file(a.path);
+    EXPECT_EQ(tp->cols[0]->name, c.name) << read_file(a.path);
+    EXPECT_EQ(tp->cols[0]->units, c.units) << read_file(a.path);
+    tbl::tbtclo(tp);
+  }
+}
