@@ -82,6 +82,16 @@ bool is_control(char c) {
   return (u < 0x20 && c != '\t') || u == 0x7f;
 }
 
+// The keyword (8 characters, upper case) of a keyword line whose name starts
+// at `q`, which is left after the name: the name ends at a blank or "=",
+// and a keyword holds no control characters (any in the name are left out).
+std::string line_key(std::string_view line, std::size_t& q) {
+  std::string name;
+  for (; q < line.size() && !is_blank(line[q]) && line[q] != '='; ++q)
+    if (!is_control(line[q])) name += line[q];
+  return pad8(vos::upper(name));
+}
+
 // Record of a text table's keyword line n ("#k KEY = value").  A keyword
 // holds no control characters: any in the name of the line (a NUL, say) are
 // left out of it, and the value is read from its own start, so that the
@@ -93,10 +103,7 @@ std::string text_record(Table* tp, int n) {
   std::size_t p = std::min<std::size_t>(2, line.size());
   while (p < line.size() && is_blank(line[p])) ++p;
   std::size_t q = p;
-  std::string name;
-  for (; q < line.size() && !is_blank(line[q]) && line[q] != '='; ++q)
-    if (!is_control(line[q])) name += line[q];
-  const std::string key = pad8(vos::upper(name));
+  const std::string key = line_key(line, q);
   if (q >= line.size()) return key + "t";
   while (q < line.size() && is_blank(line[q])) ++q;
   if (q < line.size() && line[q] == '=') ++q;
@@ -121,13 +128,18 @@ std::string text_record(Table* tp, int n) {
 // not quoted is all value (as in a binary table's record), but a line whose
 // first word reads as a number holds that word as its value and the rest
 // as a comment: such a text is written in quotes, so that it reads back
-// whole.  Any other value is written as given.
+// whole.  Any other value, and any of a HISTORY or COMMENT line (never
+// read as a number), is written as given.
 std::string text_value(std::string_view kw, int dtype, std::string_view value) {
   std::size_t pos = 0;
   std::string word;
   int width = 0, prec = 0, type = 0;
   char fc = 0;
-  if (dtype != kTyChar || tbhisc(kw) || tbbwrd(value, pos, word, 1023, width, prec, type, fc) < 1 ||
+  std::size_t q = 0;
+  while (q < kw.size() && is_blank(kw[q])) ++q;
+  const std::string key = line_key(kw, q);  // as the line will be read
+  if (dtype != kTyChar || key == "HISTORY " || key == "COMMENT " ||
+      tbbwrd(value, pos, word, 1023, width, prec, type, fc) < 1 ||
       (type != kTyDouble && type != kTyInt))
     return std::string(value);
   while (pos < value.size() && is_blank(value[pos])) ++pos;

@@ -227,15 +227,17 @@ TEST(TextWrite, RowsWithoutColumnsAreEmptyLines) {
 // where its first word would otherwise read as a number and the rest as a
 // comment, as given otherwise.
 TEST(TextWrite, NewTextKeywordsReadBackWhole) {
-  struct Case { const char* value; const char* line; };
+  struct Case { const char* kw; const char* value; const char* line; };
   const Case cases[] = {
-      {"1.5 c", "#k K = '1.5 c'"},
-      {"12 apples", "#k K = '12 apples'"},
-      {"-3 degrees", "#k K = '-3 degrees'"},
-      {"yes please", "#k K = yes please"},
-      {"1 o'clock", "#k K = '1 o\\'clock'"},
-      {"12", "#k K = 12"},
-      {"Apr 1 2000", "#k K = Apr 1 2000"},
+      {"K", "1.5 c", "#k K = '1.5 c'"},
+      {"K", "12 apples", "#k K = '12 apples'"},
+      {"K", "-3 degrees", "#k K = '-3 degrees'"},
+      {"K", "1 o'clock", "#k K = '1 o\\'clock'"},
+      {"", "1.5 c", "#k  = '1.5 c'"},  // a blank keyword's value is typed too
+      {"K", "yes please", "#k K = yes please"},
+      {"K", "12", "#k K = 12"},
+      {"K", "Apr 1 2000", "#k K = Apr 1 2000"},
+      {"HISTORY", "2 runs", "#k HISTORY = 2 runs"},
   };
   for (const Case& c : cases) {
     TempFile a("textkey");
@@ -244,14 +246,15 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
     Column* col = nullptr;
     tbl::tbcdef1(tp, col, "a", "", "", tbl::kTyInt, 1);
     tbl::tbtcre(tp);
-    tbl::tbhadt(tp, "K", c.value);
+    tbl::tbhadt(tp, c.kw, c.value);
     tbl::tbtclo(tp);
     EXPECT_NE(read_file(a.path).find(std::string(c.line) + "\n"), std::string::npos)
         << read_file(a.path);
     tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
-    std::string text;
-    tbl::tbhgtt(tp, "K", text, 80);
-    EXPECT_EQ(text, c.value);
+    std::string kw, text;
+    int dtype = 0;
+    tbl::tbhgnp(tp, 1, kw, dtype, text);
+    EXPECT_EQ(text, c.value) << c.line;
     tbl::tbtclo(tp);
   }
 }
