@@ -62,6 +62,16 @@ std::string indefi_field(const std::string& fmt) {
   return vos::sprintf(f + "s", "INDEFI");
 }
 
+// A text cell's print format without its precision, which would cut the
+// cell (and a quoted cell's closing quote) where the table is written.
+std::string whole_text_format(const std::string& fmt) {
+  const std::size_t dot = fmt.find('.');
+  if (dot == std::string::npos) return fmt;
+  std::size_t end = dot + 1;
+  while (end < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[end]))) ++end;
+  return fmt.substr(0, dot) + fmt.substr(end);
+}
+
 }  // namespace
 
 std::string quote_cell(std::string_view text) {
@@ -102,7 +112,8 @@ std::string data_line(Table* tp, int row) {
       int v = r < tc.i.size() ? tc.i[r] : tbl::kIndefI;
       line += v == tbl::kIndefI ? indefi_field(fmt) : vos::sprintf(fmt, v);
     } else {
-      line += vos::sprintf(fmt, quote_cell(r < tc.s.size() ? tc.s[r] : std::string()));
+      line += vos::sprintf(whole_text_format(fmt),
+                           quote_cell(r < tc.s.size() ? tc.s[r] : std::string()));
     }
   }
   return line;

@@ -280,3 +280,25 @@ TEST(TextWrite, NamesAndUnitsKeepTheirOuterBlanks) {
     tbl::tbtclo(tp);
   }
 }
+
+// A text column's print format never cuts a cell where the table is
+// written: its precision is left out there (the definition keeps it).
+TEST(TextWrite, PrecisionOfATextFormatCutsNoCell) {
+  const char* const cells[] = {"abcdefgh", "two words", "x"};
+  TempFile a("precision");
+  Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
+  tbl::tbpset(tp, 5, tbl::kTextTable);
+  Column* col = nullptr;
+  tbl::tbcdef1(tp, col, "name", "", "%-10.3s", -12, 1);
+  tbl::tbtcre(tp);
+  for (int r = 1; r <= 3; ++r) tbl::tbeptt(tp, col, r, cells[r - 1]);
+  tbl::tbtclo(tp);
+  tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+  EXPECT_EQ(tp->cols[0]->format, "%-10.3s") << read_file(a.path);
+  for (int r = 1; r <= 3; ++r) {
+    std::string back;
+    tbl::tbegtt(tp, tp->cols[0].get(), r, back, 20);
+    EXPECT_EQ(back, cells[r - 1]) << read_file(a.path);
+  }
+  tbl::tbtclo(tp);
+}
