@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -197,6 +199,61 @@ TEST(DateText, LongFormsAndCuts) {
       EXPECT_EQ(buf[shown], '#') << want << " cut at " << cut;
     }
   }
+}
+
+// The long forms, written straight from the day count and the ticks, match
+// the fields com__datecrack and com__timecrack give, over every day of the
+// first, the last and a few boundary years, a stride through the rest, and
+// the ticks of a whole second, of hour ends and of noon and midnight.
+TEST(DateText, LongFormsMatchCrackedFields) {
+  auto expected = [](const COM_DATETIME& dt, bool seconds) {
+    COM_DATEREC r{};
+    com__datecrack(&dt, &r);
+    com__timecrack(&dt, &r);
+    const int h12 = r.datehour % 12 == 0 ? 12 : r.datehour % 12;
+    const char* ampm = r.datehour >= 12 ? "PM" : "AM";
+    char buf[64];
+    int n = seconds ? std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d:%02d:%03d%s",
+                                    Com__Shortmonths[r.datemonth], r.datedmonth, r.dateyear, h12,
+                                    r.dateminute, r.datesecond, r.datemsecond, ampm)
+                    : std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s",
+                                    Com__Shortmonths[r.datemonth], r.datedmonth, r.dateyear, h12,
+                                    r.dateminute, ampm);
+    return std::string(buf, static_cast<size_t>(n));
+  };
+  std::vector<std::int32_t> days;
+  const std::int32_t first = COM_MINDAYS, last = COM_MAXDAYS;
+  for (std::int32_t d = first; d < first + 3 * 366; ++d) days.push_back(d);             // 1753-1755
+  for (std::int32_t d = -3 * 366; d < 3 * 366; ++d) days.push_back(d);                  // 1897-1902
+  for (std::int32_t d = 36159 - 400; d < 36159 + 800; ++d) days.push_back(d);           // 1998-2001
+  for (std::int32_t d = 73048 - 400; d < 73048 + 400; ++d) days.push_back(d);           // 2099-2100
+  for (std::int32_t d = last - 3 * 366; d <= last; ++d) days.push_back(d);              // 9997-9999
+  for (std::int32_t d = first; d <= last; d += 97) days.push_back(d);
+  const std::int32_t hour = 1080000;
+  struct { std::int32_t ticks; int style; } times[] = {
+      {0, 9}, {12 * hour - 1, 0}, {12 * hour, 109}, {13 * hour + 2, 100}, {COM_TICKS_PER_DAY - 1, 9}};
+  for (const std::int32_t d : days)
+    for (const auto& t : times) {
+      const COM_DATETIME dt{d, t.ticks};
+      const bool seconds = t.style == 9 || t.style == 109;
+      ASSERT_EQ(fmt(dt, t.style), expected(dt, seconds)) << d << " " << t.ticks << " style " << t.style;
+    }
+  std::vector<std::int32_t> clock;
+  for (std::int32_t t = 0; t < 600; ++t) clock.push_back(t);                           // 3-ms ticks
+  for (int h = 0; h < 24; ++h)
+    for (std::int32_t t : {h * hour, h * hour + 299, h * hour + 17999, (h + 1) * hour - 1})
+      clock.push_back(t);
+  for (const std::int32_t d : {first, std::int32_t{0}, std::int32_t{36583}, last})  // 29 Feb 2000
+    for (const std::int32_t t : clock) {
+      const COM_DATETIME dt{d, t};
+      ASSERT_EQ(fmt(dt, 9), expected(dt, true)) << d << " " << t;
+      ASSERT_EQ(fmt(dt, 0), expected(dt, false)) << d << " " << t;
+    }
+  EXPECT_EQ(fmt(COM_DATETIME{36583, 0}, 9), "Feb 29 2000 12:00:00:000AM");
+  EXPECT_EQ(fmt(COM_DATETIME{36583, 12 * hour}, 9), "Feb 29 2000 12:00:00:000PM");
+  EXPECT_EQ(fmt(COM_DATETIME{36583, 2}, 9), "Feb 29 2000 12:00:00:006AM");
+  EXPECT_EQ(fmt(COM_DATETIME{first, 0}, 0), "Jan  1 1753 12:00AM");
+  EXPECT_EQ(fmt(COM_DATETIME{last, COM_TICKS_PER_DAY - 1}, 9), "Dec 31 9999 11:59:59:996PM");
 }
 
 TEST(DateText, Parse) {

@@ -1,4 +1,5 @@
 // Writing datetime values as text in each of the styles.
+#include <cstdint>
 #include <cstring>
 
 #include "comnlib/com_date.h"
@@ -75,68 +76,115 @@ constexpr Pairs kZeroPairs('0'), kBlankPairs(' ');
 inline void put2(char* p, const Pairs& pairs, int v) { std::memcpy(p, pairs.text + 2 * v, 2); }
 
 // The length of `month` taken into the long form: at most 9 characters.
-int month_length(const char* month) {
+inline int month_length(const char* month) {
+  if (month[0] && month[1] && month[2] && !month[3]) return 3;  // most names
   int m = 0;
   while (m < 9 && month[m]) ++m;
   return m;
 }
 
-// Writes the long form of `r` (a valid datetime's fields) to `p`, with the
-// first `m` characters of `month`: m + 16 characters, 7 more with seconds.
-void write_long(char* p, const COM_DATEREC& r, const char* month, int m, bool seconds) {
-  for (int i = 0; i < m; ++i) p[i] = month[i];
+// The calendar and clock fields the long form shows.
+struct LongFields {
+  unsigned year, month0, day, hour, minute, second, msec;
+};
+
+// The fields of a valid datetime, worked out with integer arithmetic alone:
+// the day count taken from 1 March of year 0 and cut into centuries, years
+// and days of a year that starts in March (whose months repeat their
+// lengths every five), each division by a constant done as a multiplication
+// and a shift; the ticks (300 a second) cut into hours, minutes, seconds
+// and milliseconds.  Gives what com__datecrack and com__timecrack give for
+// the same value.
+inline LongFields long_fields(const COM_DATETIME* dt) {
+  // 1 January 1900 (day 0) is day 693901 counted from 1 March of year 0.
+  const std::uint32_t n = static_cast<std::uint32_t>(dt->dtdays + 693901);
+  const std::uint32_t n1 = 4 * n + 3;
+  const std::uint32_t century = n1 / 146097;
+  const std::uint32_t nc = n1 % 146097 / 4;
+  const std::uint64_t p2 = std::uint64_t{2939745} * (4 * nc + 3);
+  const std::uint32_t yearofc = static_cast<std::uint32_t>(p2 >> 32);
+  const std::uint32_t dayofy = static_cast<std::uint32_t>(p2) / 2939745 / 4;  // 0: 1 March
+  const std::uint32_t n3 = 2141 * dayofy + 197913;
+  const std::uint32_t month = n3 >> 16;  // 3 (March) to 14 (February)
+  const bool janfeb = dayofy >= 306;
+  LongFields f;
+  f.day = (n3 & 0xFFFF) / 2141 + 1;
+  f.month0 = janfeb ? month - 13 : month - 1;
+  f.year = 100 * century + yearofc + (janfeb ? 1 : 0);
+  unsigned t = static_cast<unsigned>(dt->dttime & 0x1FFFFFF);
+  f.hour = t / 1080000;
+  t -= f.hour * 1080000;
+  f.minute = t / 18000;
+  t -= f.minute * 18000;
+  f.second = t / 300;
+  t -= f.second * 300;
+  f.msec = t * 10 / 3;
+  return f;
+}
+
+// Writes the long form of `f` to `p`, with the first `m` characters of
+// `month`: m + 16 characters, 7 more with seconds.
+inline void write_long(char* p, const LongFields& f, const char* month, int m, bool seconds) {
+  if (m == 3) std::memcpy(p, month, 3);
+  else for (int i = 0; i < m; ++i) p[i] = month[i];
   p += m;
   *p++ = ' ';
-  put2(p, kBlankPairs, r.datedmonth);
+  put2(p, kBlankPairs, static_cast<int>(f.day));
   p[2] = ' ';
   p += 3;
-  auto y = static_cast<unsigned>(r.dateyear);
-  put2(p, kZeroPairs, static_cast<int>(y / 100));
-  put2(p + 2, kZeroPairs, static_cast<int>(y % 100));
+  put2(p, kZeroPairs, static_cast<int>(f.year / 100));
+  put2(p + 2, kZeroPairs, static_cast<int>(f.year % 100));
   p[4] = ' ';
   p += 5;
-  int h12 = r.datehour == 0 ? 12 : r.datehour > 12 ? r.datehour - 12 : r.datehour;
-  put2(p, kBlankPairs, h12);
+  const unsigned h12 = f.hour == 0 ? 12 : f.hour > 12 ? f.hour - 12 : f.hour;
+  put2(p, kBlankPairs, static_cast<int>(h12));
   p[2] = ':';
-  put2(p + 3, kZeroPairs, r.dateminute);
+  put2(p + 3, kZeroPairs, static_cast<int>(f.minute));
   p += 5;
   if (seconds) {
     p[0] = ':';
-    put2(p + 1, kZeroPairs, r.datesecond);
+    put2(p + 1, kZeroPairs, static_cast<int>(f.second));
     p[3] = ':';
-    auto ms = static_cast<unsigned>(r.datemsecond);
-    p[4] = static_cast<char>('0' + ms / 100);
-    put2(p + 5, kZeroPairs, static_cast<int>(ms % 100));
+    p[4] = static_cast<char>('0' + f.msec / 100);
+    put2(p + 5, kZeroPairs, static_cast<int>(f.msec % 100));
     p += 7;
   }
-  p[0] = r.datehour >= 12 ? 'P' : 'A';
+  p[0] = f.hour >= 12 ? 'P' : 'A';
   p[1] = 'M';
+}
+
+// The long form of a valid `dt` into `buf` (com__datetochar's result).
+int long_text(const COM_DATETIME* dt, char* buf, int buflen, bool seconds,
+              const char* const* months) {
+  const LongFields f = long_fields(dt);
+  const char* month = months[f.month0];
+  const int m = month_length(month);
+  const int len = m + 16 + (seconds ? 7 : 0);
+  if (buflen < 0 || len <= buflen) {
+    write_long(buf, f, month, m, seconds);
+    return len;
+  }
+  char cut[48];
+  write_long(cut, f, month, m, seconds);
+  std::memcpy(buf, cut, static_cast<size_t>(buflen));
+  return 0;
 }
 
 }  // namespace
 
 int com__datetochar(const COM_DATETIME* dt, char* buf, int buflen, int style,
                     const char* const* months) {
+  if (long_form(style)) {
+    if (!months) return -2;
+    if (!com__datetime_valid(dt)) return COM_CVT_DOMAIN;
+    return long_text(dt, buf, buflen, style == 9 || style == 109, months);
+  }
   if (!known_style(style)) return -1;
   if (needs_months(style) && !months) return -2;
   if (!com__datetime_valid(dt)) return COM_CVT_DOMAIN;
   COM_DATEREC r{};
   com__datecrack(dt, &r);
   com__timecrack(dt, &r);
-  if (long_form(style)) {
-    bool seconds = style == 9 || style == 109;
-    const char* month = months[r.datemonth];
-    const int m = month_length(month);
-    const int len = m + 16 + (seconds ? 7 : 0);
-    if (buflen < 0 || len <= buflen) {
-      write_long(buf, r, month, m, seconds);
-      return len;
-    }
-    char cut[48];
-    write_long(cut, r, month, m, seconds);
-    std::memcpy(buf, cut, static_cast<size_t>(buflen));
-    return 0;
-  }
   char s[48];
   int n = 0;
   int y = r.dateyear, y2 = r.dateyear % 100, m = r.datemonth + 1, d = r.datedmonth;
