@@ -144,10 +144,20 @@ static bool copy_any_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v
 }
 
 // copy_any_value, with the case of most values in place: a value that is
-// there, no indicator, and a conversion already worked out.
+// there, no indicator, and a conversion already worked out.  A datetime
+// bound as a string calls its routine here, with what the general call
+// would give it: the connection's short month names and its date style.
 static inline bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue& v, bool compute) {
   if (!v.data || v.len == 0 || col->nullind || !col->varaddr || !plan_holds(col))
     return copy_any_value(dbproc, col, v, compute);
+  if (col->cvtplan.calltype == 3 &&
+      reinterpret_cast<ComAnyFn>(col->cvtproc) == reinterpret_cast<ComAnyFn>(&com_datetostring_ex)) {
+    const int r = com_datetostring_ex(v.data, v.len, col->varaddr, col->bindlen, db__shortmonth_list(dbproc),
+                                      dbproc->datestyle == 1 ? 0 : 9);
+    if (r >= 0) return true;
+    db__raise_cvt_error(dbproc, r);
+    return false;
+  }
   return db__convertcall(dbproc, reinterpret_cast<ComAnyFn>(col->cvtproc), col->cvtplan.calltype, v.data,
                          v.len, col->varaddr, col->bindlen, col->typeinfo.precision,
                          col->typeinfo.scale) != -1;
