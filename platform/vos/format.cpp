@@ -147,9 +147,14 @@ std::string fmt_sexa(const Conv& s, const Num& n) {
   if (n.indef) return pad(s, "INDEF", false);
   double v = as_double(n);
   int prec = s.prec < 0 ? 0 : (s.prec > 9 ? 9 : s.prec);
+  const double seconds = std::fabs(v) * (s.conv == 'h' ? 3600.0 : 60.0);
+  // Decimals of a second that would not fit the count are beyond what the
+  // double holds anyway: give them up before the whole value.
+  while (prec > 0 && seconds * std::pow(10.0, prec) > 9e18) --prec;
   double scale = std::pow(10.0, prec);
-  double units = std::fabs(v) * (s.conv == 'h' ? 3600.0 : 60.0) * scale;
-  if (!std::isfinite(units) || units > 9e18) return fmt_float(Conv{s.left, false, false, false, s.width, -1, 'g'}, n);
+  double units = seconds * scale;
+  // A value too large to count in seconds is written whole, as a number.
+  if (!std::isfinite(units) || units > 9e18) return fmt_float(Conv{s.left, false, false, false, s.width, 17, 'g'}, n);
   long long total = std::llround(units);
   long long frac_units = static_cast<long long>(scale);
   long long secs_whole = total / frac_units;

@@ -34,6 +34,9 @@ TEST(VosFormat, ConversionTable) {
       {vos::sprintf("%12.1h", 12.5824), "  12:34:56.6"},
       {vos::sprintf("%h", -1.5), "-1:30:00"},
       {vos::sprintf("%.1m", 1.5), "1:30.0"},
+      // too many seconds for the decimals asked: fewer decimals, not fewer digits
+      {vos::sprintf("%.9m", 245452200.0), "245452200:00.00000000"},
+      {vos::sprintf("%h", 1e300), "1.0000000000000001e+300"},  // too many to count: the whole number
       {vos::sprintf("%d and %s"), " and "},            // missing arguments print nothing
       {vos::sprintf("%q%d", 3), "%q3"},                  // unknown letters are copied
   };
