@@ -194,7 +194,8 @@ bool same_as_written(double a, double b, const std::string& format) {
   int d = 0;
   const std::size_t dot = format.find('.');
   if (dot != std::string::npos) d = std::atoi(format.c_str() + dot + 1);
-  const double step = std::pow(10.0, -std::min(d, 20)) / 60.0;
+  // The formatter writes at most nine decimals of a second.
+  const double step = std::pow(10.0, -std::min(d, 9)) / 60.0;
   return std::fabs(a - b) <= step + 1e-14 * std::max(std::fabs(a), std::fabs(b));
 }
 
