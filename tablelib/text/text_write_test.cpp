@@ -196,6 +196,16 @@ TEST(TextWrite, LongestQuotedValueKeepsBothQuotes) {
   tbl::tbtclo(tp);
 }
 
+// Makes a new text table at `path` with one int column `name` (`units`).
+static Table* new_int_table(const std::string& path, const char* name, const char* units, Column*& col) {
+  Table* tp = tbl::tbtopn(path, tbl::kNewFile, nullptr);
+  tbl::tbpset(tp, 5, tbl::kTextTable);
+  col = nullptr;
+  tbl::tbcdef1(tp, col, name, units, "", tbl::kTyInt, 1);
+  tbl::tbtcre(tp);
+  return tp;
+}
+
 TEST(TextWrite, DefinitionLinesOnlyWhenNamesOrUnitsNeedThem) {
   struct Case { const char* name; const char* units; bool defs; };
   const Case cases[] = {{"c1", "", false}, {"C12", "", false}, {"c0", "", true},
@@ -203,11 +213,8 @@ TEST(TextWrite, DefinitionLinesOnlyWhenNamesOrUnitsNeedThem) {
                         {"flux", "", true}};
   for (const auto& k : cases) {
     TempFile a("defs");
-    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
-    tbl::tbpset(tp, 5, tbl::kTextTable);
     Column* c = nullptr;
-    tbl::tbcdef1(tp, c, k.name, k.units, "", tbl::kTyInt, 1);
-    tbl::tbtcre(tp);
+    Table* tp = new_int_table(a.path, k.name, k.units, c);
     tbl::tbepti(tp, c, 1, 5);
     tbl::tbtclo(tp);
     EXPECT_EQ(read_file(a.path).rfind("#c ", 0) == 0, k.defs) << k.name;
@@ -241,11 +248,8 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
   };
   for (const Case& c : cases) {
     TempFile a("textkey");
-    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
-    tbl::tbpset(tp, 5, tbl::kTextTable);
     Column* col = nullptr;
-    tbl::tbcdef1(tp, col, "a", "", "", tbl::kTyInt, 1);
-    tbl::tbtcre(tp);
+    Table* tp = new_int_table(a.path, "a", "", col);
     tbl::tbhadt(tp, c.kw, c.value);
     tbl::tbtclo(tp);
     EXPECT_NE(read_file(a.path).find(std::string(c.line) + "\n"), std::string::npos)
@@ -266,11 +270,8 @@ TEST(TextWrite, NamesAndUnitsKeepTheirOuterBlanks) {
   const Case cases[] = {{"  ab", ""}, {"ab  ", "m"}, {"a b", " m "}, {"plain", "s"}, {"", ""}};
   for (const Case& c : cases) {
     TempFile a("outer");
-    Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
-    tbl::tbpset(tp, 5, tbl::kTextTable);
     Column* col = nullptr;
-    tbl::tbcdef1(tp, col, c.name, c.units, "", tbl::kTyInt, 1);
-    tbl::tbtcre(tp);
+    Table* tp = new_int_table(a.path, c.name, c.units, col);
     tbl::tbepti(tp, col, 1, 5);
     tbl::tbtclo(tp);
     tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
