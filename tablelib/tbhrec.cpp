@@ -144,8 +144,10 @@ std::string text_value(std::string_view kw, int dtype, std::string_view value) {
     return std::string(value);
   while (pos < value.size() && is_blank(value[pos])) ++pos;
   const std::string val = trim(value);
-  if (pos >= value.size() || val.back() == '\\') return std::string(value);
-  return "'" + escape_quotes(val) + "'";
+  if (pos >= value.size()) return std::string(value);
+  // A backslash just before the closing quote would keep that quote in the
+  // text: a blank goes between them, as in a quoted cell.
+  return "'" + escape_quotes(val) + (val.back() == '\\' ? " '" : "'");
 }
 
 // Keyword line of a text table from a record (or a line given as such).

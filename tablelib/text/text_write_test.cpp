@@ -240,6 +240,7 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
       {"K", "12 apples", "#k K = '12 apples'"},
       {"K", "-3 degrees", "#k K = '-3 degrees'"},
       {"K", "1 o'clock", "#k K = '1 o\\'clock'"},
+      {"K", "1 \\", "#k K = '1 \\ '"},  // a blank keeps the closing quote out of the escape
       {"", "1.5 c", "#k  = '1.5 c'"},  // a blank keyword's value is typed too
       {"K", "yes please", "#k K = yes please"},
       {"K", "12", "#k K = 12"},
