@@ -206,6 +206,15 @@ static Table* new_int_table(const std::string& path, const char* name, const cha
   return tp;
 }
 
+// Writes a text table at `path` whose one int column `name` (`units`)
+// holds 5 in its one row.
+static void write_one_int(const std::string& path, const char* name, const char* units) {
+  Column* col = nullptr;
+  Table* tp = new_int_table(path, name, units, col);
+  tbl::tbepti(tp, col, 1, 5);
+  tbl::tbtclo(tp);
+}
+
 TEST(TextWrite, DefinitionLinesOnlyWhenNamesOrUnitsNeedThem) {
   struct Case { const char* name; const char* units; bool defs; };
   const Case cases[] = {{"c1", "", false}, {"C12", "", false}, {"c0", "", true},
@@ -213,10 +222,7 @@ TEST(TextWrite, DefinitionLinesOnlyWhenNamesOrUnitsNeedThem) {
                         {"flux", "", true}};
   for (const auto& k : cases) {
     TempFile a("defs");
-    Column* c = nullptr;
-    Table* tp = new_int_table(a.path, k.name, k.units, c);
-    tbl::tbepti(tp, c, 1, 5);
-    tbl::tbtclo(tp);
+    write_one_int(a.path, k.name, k.units);
     EXPECT_EQ(read_file(a.path).rfind("#c ", 0) == 0, k.defs) << k.name;
   }
 }
@@ -271,11 +277,8 @@ TEST(TextWrite, NamesAndUnitsKeepTheirOuterBlanks) {
   const Case cases[] = {{"  ab", ""}, {"ab  ", "m"}, {"a b", " m "}, {"plain", "s"}, {"", ""}};
   for (const Case& c : cases) {
     TempFile a("outer");
-    Column* col = nullptr;
-    Table* tp = new_int_table(a.path, c.name, c.units, col);
-    tbl::tbepti(tp, col, 1, 5);
-    tbl::tbtclo(tp);
-    tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
+    write_one_int(a.path, c.name, c.units);
+    Table* tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
     ASSERT_EQ(tp->ncols, 1) << read_file(a.path);
     EXPECT_EQ(tp->cols[0]->name, c.name) << read_file(a.path);
     EXPECT_EQ(tp->cols[0]->units, c.units) << read_file(a.path);
