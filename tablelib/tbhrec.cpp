@@ -95,8 +95,10 @@ std::string line_key(std::string_view line, std::size_t& q) {
 // Record of a text table's keyword line n ("#k KEY = value").  A keyword
 // holds no control characters: any in the name of the line (a NUL, say) are
 // left out of it, and the value is read from its own start, so that the
-// record (and a copy written from it) reads the same again.
-std::string text_record(Table* tp, int n) {
+// record (and a copy written from it) reads the same again.  The record is
+// cut to `limit` characters (a record's size unless the caller asks for the
+// whole line).
+std::string text_record(Table* tp, int n, std::size_t limit = kRec) {
   const int count = std::min<int>(tp->npar, static_cast<int>(tp->keylines.size()));
   if (n < 1 || n > count) return "";
   const std::string& line = tp->keylines[n - 1];
@@ -121,7 +123,7 @@ std::string text_record(Table* tp, int n) {
       if (dtype == kTyBool) letter = 'b';
     }
   }
-  return cut(key + letter + std::string(value), kRec);
+  return cut(key + letter + std::string(value), limit);
 }
 
 // The value of a new keyword line of a text table.  A text value that is
@@ -226,6 +228,19 @@ void tbhwpr(Table* tp, int parnum, std::string_view record) {
   vos::write(tp->fd, buf.data(), kRec / 2);
 }
 
+// Record n as its value and comment are read from it: a text table's
+// keyword line whole, since the length limits of a value and a comment
+// apply to them and not to the line's quotes and escapes (a text quoted when
+// it was written reads back as long as it was given).
+namespace {
+std::string value_record(Table* tp, int parnum) {
+  if (tp->type == kTextTable) return text_record(tp, parnum, std::string::npos);
+  std::string rec;
+  tbhrpr(tp, parnum, rec);
+  return rec;
+}
+}  // namespace
+
 // Reads parameter n: keyword, type code and value (quotes and comment
 // removed).  A number outside 1..count gives empty results.
 void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& value) {
@@ -239,8 +254,7 @@ void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& val
   value.clear();
   dtype = 0;
   if (parnum < 1 || parnum > tp->npar) return;
-  std::string rec;
-  tbhrpr(tp, parnum, rec);
+  std::string rec = value_record(tp, parnum);
   const std::string head = cut(rec, 8);
   kw = head.substr(0, head.find(' '));
   dtype = letter_type(rec.size() > 8 ? rec[8] : ' ');
@@ -255,7 +269,7 @@ void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& val
       std::size_t ip = 9;
       vos::ctowrd(rec, ip, value, kRec);
     } else {
-      value = rec.substr(9);
+      value = cut(rec.substr(9), kRec);
     }
   }
   rtrim_blanks(value);
@@ -393,8 +407,7 @@ void tbhgcm(Table* tp, std::string_view kw, std::string& comment, int maxch) {
   tbhfkw(tp, kw, n);
   if (n == 0)
     vos::error(1, vos::sprintf("tbhgcm:  keyword `%s' not found in table `%s'", kw, tp->name));
-  std::string rec;
-  tbhrpr(tp, n, rec);
+  const std::string rec = value_record(tp, n);
   const std::size_t cm = tbhfcm(rec);
   if (cm != std::string::npos) comment = cut(rec.substr(cm), static_cast<std::size_t>(std::max(maxch, 0)));
   rtrim_blanks(comment);

@@ -252,6 +252,10 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
       {"K", "12", "#k K = 12"},
       {"K", "Apr 1 2000", "#k K = Apr 1 2000"},
       {"HISTORY", "2 runs", "#k HISTORY = 2 runs"},
+      // 70 characters, two of them quotes: quoted and escaped, the line's
+      // value passes a record's 71 characters but the text does not
+      {"", "0 'a' 2000 bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb end",
+       "#k  = '0 \\'a\\' 2000 bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb end'"},
   };
   for (const Case& c : cases) {
     TempFile a("textkey");
