@@ -1,9 +1,10 @@
 // Runs a program as a child of its own and reports the child's peak
-// resident size:
+// resident size and processor time:
 //
 //   rss_launch FILE PROGRAM [ARG...]
 //
-// writes the peak in kB (from wait4) to FILE and exits with the program's
+// writes the peak in kB and the user and system seconds (from wait4) to
+// FILE, on one line, and exits with the program's
 // status (128 + the signal that ended it).  A process's peak counts the
 // image it replaced by exec, so a program started straight from a large
 // benchmark would report the benchmark's size; started from this small
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
   if (::wait4(pid, &status, 0, &ru) != pid) return 126;
   std::FILE* f = std::fopen(argv[1], "w");
   if (f == nullptr) return 126;
-  std::fprintf(f, "%ld\n", ru.ru_maxrss);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  std::fprintf(f, "%ld %.6f %.6f\n", ru.ru_maxrss, seconds(ru.ru_utime), seconds(ru.ru_stime));
   if (std::fclose(f) != 0) return 126;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
