@@ -592,10 +592,9 @@ std::string compare(const Snapshot& a, const Snapshot& b, bool keywords, int typ
         // A text table writes -0 as 0: equal values, not equal bits; and the
         // print format it guesses for a double column keeps at most 16
         // significant digits, so a value read from 17 comes back rounded.
-        if (type == 13 && a.cols[c].dtype == TBL_TY_DOUBLE && same_to_16_digits(value_of(x), value_of(y)))
-          continue;
         if (type == 13 && a.cols[c].dtype == TBL_TY_DOUBLE &&
-            same_as_written(value_of(x), value_of(y), a.cols[c].format))
+            (same_to_16_digits(value_of(x), value_of(y)) ||
+             same_as_written(value_of(x), value_of(y), a.cols[c].format)))
           continue;
         if (x != y && x != "nan")
           return "row " + std::to_string(r + 1) + " column " + std::to_string(c + 1) +
