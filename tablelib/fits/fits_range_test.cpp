@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,13 +30,6 @@ const std::vector<std::string> kTexts = {"hello",       "",           "   ",
                                          "caf\xc3\xa9"};
 
 std::string text_of(int row) { return kTexts[static_cast<std::size_t>(row) % kTexts.size()]; }
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // A new table of a 10-character string column S, a column A of two
 // 4-character strings per row (not served by group calls) and an int N.

@@ -3,6 +3,7 @@
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "tablelib/tables.h"
 #include "tablelib/tbbackend.h"
 #include "vos/error.h"
+#include "vos/fault.h"
 
 using namespace fitstest;
 using tbl::Column;
@@ -82,6 +84,45 @@ TEST(FitsTable, ColumnNamesWithQuotesReadBackAsWritten) {
     tp = tbl::tbtopn(file.path, tbl::kReadOnly, nullptr);
     EXPECT_EQ(tp->cols[0]->name, std::string(name) + "'");
     tbl::tbtclo(tp);
+  }
+}
+
+// A write of a FITS file open for writing that fails is raised once: by the
+// call that met it (the table then closes without raising it again) or by
+// the close.  The file is left as it was, with no temporary file beside it.
+TEST(FitsTable, FailedWriteIsRaisedOnceAndLeavesTheFile) {
+  for (bool in_a_call : {true, false}) {
+    TempFile file("failedwrite");
+    make_table(file.path, "T", 3, 0);
+    const std::string before = slurp(file.path);
+    Table* tp = tbl::tbtopn(file.path, tbl::kReadWrite, nullptr);
+    Column* c = tbl::tbcnum(tp, 1);
+    tbl::tbepti(tp, c, 1, 99);
+    int raised = 0;
+    vos::fault::fail_write_after(in_a_call ? 30 : 0);
+    if (in_a_call) {
+      // More rows than CFITSIO buffers: the header is out of them when the
+      // write fails, and read again at the close.
+      const std::vector<int> rows(400000, 7);
+      try {
+        tbl::tbcpti(tp, c, rows.data(), 1, static_cast<int>(rows.size()));
+      } catch (const vos::Error&) {
+        ++raised;
+      }
+      EXPECT_EQ(raised, 1) << "the call that met the failure";
+    }
+    try {
+      tbl::tbtclo(tp);
+    } catch (const vos::Error&) {
+      ++raised;
+    }
+    vos::fault::clear();
+    EXPECT_EQ(raised, 1) << (in_a_call ? "in a call" : "at the close");
+    EXPECT_EQ(slurp(file.path), before);
+    const std::filesystem::path host(file.path);
+    for (const auto& e : std::filesystem::directory_iterator(host.parent_path()))
+      EXPECT_NE(e.path().filename().string().rfind(host.filename().string() + ".tmp", 0), 0u)
+          << e.path();
   }
 }
 

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +26,14 @@ struct TempFile {
   }
   ~TempFile() { std::remove(path.c_str()); }
 };
+
+// The whole content of the file at `path` (empty when it cannot be read).
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
 
 // The tool's output table: four text columns and five header keywords.
 struct ToolTable {
