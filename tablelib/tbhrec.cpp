@@ -92,13 +92,12 @@ std::string line_key(std::string_view line, std::size_t& q) {
   return pad8(vos::upper(name));
 }
 
-// Record of a text table's keyword line n ("#k KEY = value").  A keyword
-// holds no control characters: any in the name of the line (a NUL, say) are
-// left out of it, and the value is read from its own start, so that the
-// record (and a copy written from it) reads the same again.  The record is
-// cut to `limit` characters (a record's size unless the caller asks for the
-// whole line).
-std::string text_record(Table* tp, int n, std::size_t limit = kRec) {
+// Record of a text table's keyword line n ("#k KEY = value"), of the whole
+// line (not cut to a record's size).  A keyword holds no control
+// characters: any in the name of the line (a NUL, say) are left out of it,
+// and the value is read from its own start, so that the record (and a copy
+// written from it) reads the same again.
+std::string text_record(Table* tp, int n) {
   const int count = std::min<int>(tp->npar, static_cast<int>(tp->keylines.size()));
   if (n < 1 || n > count) return "";
   const std::string& line = tp->keylines[n - 1];
@@ -123,7 +122,18 @@ std::string text_record(Table* tp, int n, std::size_t limit = kRec) {
       if (dtype == kTyBool) letter = 'b';
     }
   }
-  return cut(key + letter + std::string(value), limit);
+  return key + letter + std::string(value);
+}
+
+// Record n as its value and comment are read from it: a text table's
+// keyword line whole, since the length limits of a value and a comment
+// apply to them and not to the line's quotes and escapes (a text quoted when
+// it was written reads back as long as it was given).
+std::string value_record(Table* tp, int parnum) {
+  if (tp->type == kTextTable) return text_record(tp, parnum);
+  std::string rec;
+  tbhrpr(tp, parnum, rec);
+  return rec;
 }
 
 // The value of a new keyword line of a text table.  A text value that is
@@ -198,7 +208,7 @@ std::size_t tbhfcm(std::string_view record) {
 // text table.
 void tbhrpr(Table* tp, int parnum, std::string& record) {
   if (tp->type == kTextTable) {
-    record = text_record(tp, parnum);
+    record = cut(text_record(tp, parnum), kRec);
     return;
   }
   if (tp->type != kRowOrdered && tp->type != kColOrdered) vos::error(1, "tbhrpr:  internal error");
@@ -228,19 +238,6 @@ void tbhwpr(Table* tp, int parnum, std::string_view record) {
   vos::write(tp->fd, buf.data(), kRec / 2);
 }
 
-// Record n as its value and comment are read from it: a text table's
-// keyword line whole, since the length limits of a value and a comment
-// apply to them and not to the line's quotes and escapes (a text quoted when
-// it was written reads back as long as it was given).
-namespace {
-std::string value_record(Table* tp, int parnum) {
-  if (tp->type == kTextTable) return text_record(tp, parnum, std::string::npos);
-  std::string rec;
-  tbhrpr(tp, parnum, rec);
-  return rec;
-}
-}  // namespace
-
 // Reads parameter n: keyword, type code and value (quotes and comment
 // removed).  A number outside 1..count gives empty results.
 void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& value) {
@@ -269,7 +266,7 @@ void tbhgnp(Table* tp, int parnum, std::string& kw, int& dtype, std::string& val
       std::size_t ip = 9;
       vos::ctowrd(rec, ip, value, kRec);
     } else {
-      value = cut(rec.substr(9), kRec);
+      value = rec.substr(9, kRec);
     }
   }
   rtrim_blanks(value);
