@@ -92,6 +92,18 @@ std::string line_key(std::string_view line, std::size_t& q) {
   return pad8(vos::upper(name));
 }
 
+// The type of the value of keyword `key` (padded to 8) on a keyword line as
+// it is read: that of its first word (kTyDouble, kTyInt or kTyChar), which
+// ends before `pos`, or kTyChar for a HISTORY or COMMENT line, whose value
+// is never a number.
+int value_type(const std::string& key, std::string_view value, std::size_t& pos) {
+  if (key == "HISTORY " || key == "COMMENT ") return kTyChar;
+  std::string word;
+  int width = 0, prec = 0, dtype = 0;
+  char fc = 0;
+  return tbbwrd(value, pos, word, 1023, width, prec, dtype, fc) > 0 ? dtype : kTyChar;
+}
+
 // Record of a text table's keyword line n ("#k KEY = value"), of the whole
 // line (not cut to a record's size).  A keyword holds no control
 // characters: any in the name of the line (a NUL, say) are left out of it,
@@ -110,19 +122,8 @@ std::string text_record(Table* tp, int n) {
   if (q < line.size() && line[q] == '=') ++q;
   while (q < line.size() && is_blank(line[q])) ++q;
   const std::string_view value = std::string_view(line).substr(q);
-  char letter = 't';
-  if (key != "HISTORY " && key != "COMMENT ") {
-    std::size_t pos = 0;
-    std::string word;
-    int width = 0, prec = 0, dtype = 0;
-    char fc = 0;
-    if (tbbwrd(value, pos, word, 1023, width, prec, dtype, fc) > 0) {
-      if (dtype == kTyDouble) letter = 'd';
-      if (dtype == kTyInt) letter = 'i';
-      if (dtype == kTyBool) letter = 'b';
-    }
-  }
-  return key + letter + std::string(value);
+  std::size_t pos = 0;
+  return key + type_letter(value_type(key, value, pos)) + std::string(value);
 }
 
 // Record n as its value and comment are read from it: a text table's
@@ -143,20 +144,15 @@ std::string value_record(Table* tp, int parnum) {
 // whole.  Any other value, and any of a HISTORY or COMMENT line (never
 // read as a number), is written as given.
 std::string text_value(std::string_view kw, int dtype, std::string_view value) {
-  std::size_t pos = 0;
-  std::string word;
-  int width = 0, prec = 0, type = 0;
-  char fc = 0;
+  if (dtype != kTyChar) return std::string(value);
   std::size_t q = 0;
   while (q < kw.size() && is_blank(kw[q])) ++q;
-  const std::string key = line_key(kw, q);  // as the line will be read
-  if (dtype != kTyChar || key == "HISTORY " || key == "COMMENT " ||
-      tbbwrd(value, pos, word, 1023, width, prec, type, fc) < 1 ||
-      (type != kTyDouble && type != kTyInt))
-    return std::string(value);
+  std::size_t pos = 0;
+  const int type = value_type(line_key(kw, q), value, pos);  // as the line will be read
+  if (type != kTyDouble && type != kTyInt) return std::string(value);
   while (pos < value.size() && is_blank(value[pos])) ++pos;
-  const std::string val = trim(value);
   if (pos >= value.size()) return std::string(value);
+  const std::string val = trim(value);
   // A backslash just before the closing quote would keep that quote in the
   // text: a blank goes between them, as in a quoted cell.
   return "'" + escape_quotes(val) + (val.back() == '\\' ? " '" : "'");
