@@ -195,41 +195,42 @@ int backing_driver() {
   return status;
 }
 
-// The name CFITSIO opens `b` by, in a new slot.
-std::string backing_name(Backing* b) {
+// A new slot for `b`.
+int backing_new_slot(Backing* b) {
   auto& v = backing_slots();
   std::size_t i = 0;
   while (i < v.size() && v[i].b != nullptr) ++i;
   if (i == v.size()) v.emplace_back();
   v[i] = BackingSlot{b, 0, 0};
-  return kBackingPrefix + std::to_string(i);
+  return static_cast<int>(i);
 }
 
-// Frees the slot of a name whose open failed before CFITSIO held it.
-void backing_unused(const std::string& name) {
-  int handle = std::stoi(name.substr(sizeof kBackingPrefix - 1));
-  BackingSlot* s = backing_slot(handle);
+// Frees `slot` when the open of its file failed before CFITSIO held it.
+void backing_unused(int slot) {
+  BackingSlot* s = backing_slot(slot);
   if (s != nullptr && s->opens == 0) *s = BackingSlot{};
+}
+
+// Opens a CFITSIO file on `b`: `open(name)` opens or creates the file of that
+// name, setting `status`.
+template <class Open>
+int open_backing(Backing* b, int& status, Open open) {
+  if (status != 0) return status;
+  if ((status = backing_driver()) != 0) return status;
+  const int slot = backing_new_slot(b);
+  open((kBackingPrefix + std::to_string(slot)).c_str());
+  backing_unused(slot);
+  return status;
 }
 
 }  // namespace
 
 int fsobck(Handle& f, Backing* b, int iomode, int& status) {
-  if (status != 0) return status;
-  if ((status = backing_driver()) != 0) return status;
-  std::string name = backing_name(b);
-  ffopen(&f, name.c_str(), iomode, &status);
-  backing_unused(name);
-  return status;
+  return open_backing(b, status, [&](const char* name) { ffopen(&f, name, iomode, &status); });
 }
 
 int fsibck(Handle& f, Backing* b, int& status) {
-  if (status != 0) return status;
-  if ((status = backing_driver()) != 0) return status;
-  std::string name = backing_name(b);
-  ffinit(&f, name.c_str(), &status);
-  backing_unused(name);
-  return status;
+  return open_backing(b, status, [&](const char* name) { ffinit(&f, name, &status); });
 }
 
 int fsflus(Handle f, int& status) { return ffflus(f, &status); }
