@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "bintext.h"
 #include "vos/format.h"
 #include "vos/scan.h"
 
@@ -131,9 +132,7 @@ std::string format_value(const std::string& fmt, Arg kind, double v, int maxch) 
 // --- reading ------------------------------------------------------------------------
 
 std::string cell_text(const Cell& c) {
-  const void* z = std::memchr(c.p, 0, c.bytes);
-  std::size_t n = z ? std::size_t(static_cast<const uint8_t*>(z) - c.p) : c.bytes;
-  return std::string(reinterpret_cast<const char*>(c.p), n);
+  return std::string(reinterpret_cast<const char*>(c.p), field_text_length(c.p, c.bytes));
 }
 
 int32_t read_b(const Cell& c, Fam f, bool* flag) {
@@ -426,14 +425,11 @@ void write_s(int16_t v, int type, Fam f, uint8_t* p, std::size_t bytes) {
 
 void write_t(const char* text, int maxpack, int type, Fam f, uint8_t* p, std::size_t bytes) {
   if (maxpack < 0) maxpack = 0;
-  const std::size_t len = strnlen(text, std::size_t(maxpack));
   if (is_string(type)) {
-    std::size_t n = std::min(len, bytes);
-    std::memcpy(p, text, n);
-    if (n < bytes) std::memset(p + n, 0, bytes - n);
+    text_to_field(p, bytes, text, std::size_t(maxpack));
     return;
   }
-  std::string t(text, len);
+  std::string t(text, strnlen(text, std::size_t(maxpack)));
   bool y = !row_ordered(f);
   switch (type) {
     case kBool: {
