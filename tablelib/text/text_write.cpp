@@ -35,7 +35,7 @@ std::string quote_if_blank(const std::string& s) {
   if (s.find_first_of(" \t") == std::string::npos) return s;
   std::string q = quote_cell(s);
   // Unquoted, it has blanks only at its ends and none of # " ' or \.
-  return q.empty() || q.front() != '"' ? "\"" + s + "\"" : q;
+  return q.front() == '"' ? q : "\"" + s + "\"";
 }
 
 // The "#c" line of one column.
