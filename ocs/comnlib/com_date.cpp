@@ -43,7 +43,10 @@ void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
   int d = dt->dtdays + 53690;
   int y = d / 365;
   int start = 365 * y + com__leapcnt(y);  // the first day of year y
-  while (d < start) start = 365 * --y + com__leapcnt(y);
+  while (d < start) {
+    --y;
+    start = 365 * y + com__leapcnt(y);
+  }
   int r = d - start;
   rec->dateyear = 1753 + y;
   rec->datedyear = r + 1;
