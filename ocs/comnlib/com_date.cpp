@@ -61,17 +61,11 @@ void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
 }
 
 void com__timecrack(const COM_DATETIME* dt, COM_DATEREC* rec) {
-  std::int32_t t = dt->dttime & kTickMask;
-  const std::int32_t hour = t / 1080000;
-  t -= hour * 1080000;
-  const std::int32_t minute = t / 18000;
-  t -= minute * 18000;
-  const std::int32_t second = t / 300;
-  t -= second * 300;
-  rec->datehour = hour;
-  rec->dateminute = minute;
-  rec->datesecond = second;
-  rec->datemsecond = t * 10 / 3;
+  const ComClock c = com__clock(dt);
+  rec->datehour = static_cast<int>(c.hour);
+  rec->dateminute = static_cast<int>(c.minute);
+  rec->datesecond = static_cast<int>(c.second);
+  rec->datemsecond = static_cast<int>(c.msec);
 }
 
 void com_datecrack(const COM_DATETIME* dt, COM_DATEREC* rec) { com__datecrack(dt, rec); }

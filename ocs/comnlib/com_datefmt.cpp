@@ -85,16 +85,17 @@ inline int month_length(const char* month) {
 
 // The calendar and clock fields the long form shows.
 struct LongFields {
-  unsigned year, month0, day, hour, minute, second, msec;
+  unsigned year, month0, day;
+  ComClock clock;
 };
 
 // The fields of a valid datetime, worked out with integer arithmetic alone:
 // the day count taken from 1 March of year 0 and cut into centuries, years
 // and days of a year that starts in March (whose months repeat their
 // lengths every five), each division by a constant done as a multiplication
-// and a shift; the ticks (300 a second) cut into hours, minutes, seconds
-// and milliseconds.  Gives what com__datecrack and com__timecrack give for
-// the same value.
+// and a shift; the clock fields from com__clock, as com__timecrack takes
+// them.  Gives what com__datecrack and com__timecrack give for the same
+// value.
 inline LongFields long_fields(const COM_DATETIME* dt) {
   // 1 January 1900 (day 0) is day 693901 counted from 1 March of year 0.
   const std::uint32_t n = static_cast<std::uint32_t>(dt->dtdays + 693901);
@@ -111,14 +112,7 @@ inline LongFields long_fields(const COM_DATETIME* dt) {
   f.day = (n3 & 0xFFFF) / 2141 + 1;
   f.month0 = janfeb ? month - 13 : month - 1;
   f.year = 100 * century + yearofc + (janfeb ? 1 : 0);
-  unsigned t = static_cast<unsigned>(dt->dttime & 0x1FFFFFF);
-  f.hour = t / 1080000;
-  t -= f.hour * 1080000;
-  f.minute = t / 18000;
-  t -= f.minute * 18000;
-  f.second = t / 300;
-  t -= f.second * 300;
-  f.msec = t * 10 / 3;
+  f.clock = com__clock(dt);
   return f;
 }
 
@@ -136,20 +130,20 @@ inline void write_long(char* p, const LongFields& f, const char* month, int m, b
   put2(p + 2, kZeroPairs, static_cast<int>(f.year % 100));
   p[4] = ' ';
   p += 5;
-  const unsigned h12 = f.hour == 0 ? 12 : f.hour > 12 ? f.hour - 12 : f.hour;
+  const unsigned h12 = f.clock.hour == 0 ? 12 : f.clock.hour > 12 ? f.clock.hour - 12 : f.clock.hour;
   put2(p, kBlankPairs, static_cast<int>(h12));
   p[2] = ':';
-  put2(p + 3, kZeroPairs, static_cast<int>(f.minute));
+  put2(p + 3, kZeroPairs, static_cast<int>(f.clock.minute));
   p += 5;
   if (seconds) {
     p[0] = ':';
-    put2(p + 1, kZeroPairs, static_cast<int>(f.second));
+    put2(p + 1, kZeroPairs, static_cast<int>(f.clock.second));
     p[3] = ':';
-    p[4] = static_cast<char>('0' + f.msec / 100);
-    put2(p + 5, kZeroPairs, static_cast<int>(f.msec % 100));
+    p[4] = static_cast<char>('0' + f.clock.msec / 100);
+    put2(p + 5, kZeroPairs, static_cast<int>(f.clock.msec % 100));
     p += 7;
   }
-  p[0] = f.hour >= 12 ? 'P' : 'A';
+  p[0] = f.clock.hour >= 12 ? 'P' : 'A';
   p[1] = 'M';
 }
 

@@ -21,6 +21,24 @@ extern const char* const Com__Days[7];
 int leapyear(int n);
 int com__leapcnt(int n);
 
+// The clock fields of a datetime's ticks (300 a second, in the low 25 bits
+// of the word; below a day's in a valid value), cut by remainders.
+struct ComClock {
+  unsigned hour, minute, second, msec;
+};
+inline ComClock com__clock(const COM_DATETIME* dt) {
+  unsigned t = static_cast<unsigned>(dt->dttime & 0x1FFFFFF);
+  ComClock c;
+  c.hour = t / 1080000;
+  t -= c.hour * 1080000;
+  c.minute = t / 18000;
+  t -= c.minute * 18000;
+  c.second = t / 300;
+  t -= c.second * 300;
+  c.msec = t * 10 / 3;
+  return c;
+}
+
 void com__datecrack(const COM_DATETIME* dt, COM_DATEREC* rec);
 void com__timecrack(const COM_DATETIME* dt, COM_DATEREC* rec);
 int com__datemake(COM_DATETIME* dt, const COM_DATEREC* rec);
