@@ -51,4 +51,32 @@ TEST_F(DbBind, ColumnBoundAgainBetweenRowsIsConvertedTheNewWay) {
   peer.join();
 }
 
+// A datetime bound as text is written in the connection's date style, the
+// short form while DBDATESHORT is set, row by row.
+TEST_F(DbBind, DatetimeBoundAsTextTakesTheConnectionsDateStyle) {
+  const std::vector<Col> cols = {{"d", MERDATETIME}};
+  Val noon;  // 1 January 1999, 12:30
+  put32(&noon.bytes, 36159);
+  put32(&noon.bytes, 12 * 1080000 + 30 * 18000);
+  Peer peer(session({result(cols, {{noon}, {noon}, {noon}})}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  dbcmd(db, "select d");
+  ASSERT_EQ(dbsqlexec(db), SUCCEED);
+  ASSERT_EQ(dbresults(db), SUCCEED);
+  char text[27] = "";
+  ASSERT_EQ(dbbind(db, 1, STRINGBIND, sizeof text, reinterpret_cast<BYTE*>(text)), SUCCEED);
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(std::string(text), "Jan  1 1999 12:30:00:000PM");
+  ASSERT_EQ(dbsetopt(db, DBDATESHORT, nullptr, 0), SUCCEED);
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(std::string(text), "Jan  1 1999 12:30PM       ");  // padded to the variable
+  ASSERT_EQ(dbclropt(db, DBDATESHORT, nullptr), SUCCEED);
+  ASSERT_EQ(dbnextrow(db), REG_ROW);
+  EXPECT_EQ(std::string(text), "Jan  1 1999 12:30:00:000PM");
+  EXPECT_EQ(dbnextrow(db), NO_MORE_ROWS);
+  dbclose(db);
+  peer.join();
+}
+
 }  // namespace
