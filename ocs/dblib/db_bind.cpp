@@ -153,7 +153,7 @@ static inline bool copy_value(DBPROCESS* dbproc, dbcolumn* col, const dbcolvalue
   if (col->cvtplan.calltype == 3 &&
       reinterpret_cast<ComAnyFn>(col->cvtproc) == reinterpret_cast<ComAnyFn>(&com_datetostring_ex)) {
     const int r = com_datetostring_ex(v.data, v.len, col->varaddr, col->bindlen, db__shortmonth_list(dbproc),
-                                      dbproc->datestyle == 1 ? 0 : 9);
+                                      db__date_style(dbproc));
     if (r >= 0) return true;
     db__raise_cvt_error(dbproc, r);
     return false;

@@ -198,11 +198,9 @@ DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, con
     case 1: r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen); break;
     case 2: {
       const char* months[12];
-      const char* shortm[12];
       if (!dbproc || db__getmonthlist(dbproc, months) != SUCCEED)
         for (int i = 0; i < 12; ++i) months[i] = Com__Months[i];
-      if (!dbproc || db__getshortmonths(dbproc, shortm) != SUCCEED)
-        for (int i = 0; i < 12; ++i) shortm[i] = Com__Shortmonths[i];
+      const char* const* shortm = dbproc ? db__shortmonth_list(dbproc) : Com__Shortmonths;
       int order = dbproc && dbproc->locale ? dbproc->locale->dateorder : 1;
       r = reinterpret_cast<ComCvt2>(routine)(src, srclen, dest, destlen, months, shortm, order,
                                              charattr());
@@ -210,8 +208,7 @@ DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, con
     }
     case 3: {
       const char* const* shortm = dbproc ? db__shortmonth_list(dbproc) : Com__Shortmonths;
-      int style = (dbproc && dbproc->datestyle == 1) ? 0 : 9;
-      r = reinterpret_cast<ComCvt3>(routine)(src, srclen, dest, destlen, shortm, style);
+      r = reinterpret_cast<ComCvt3>(routine)(src, srclen, dest, destlen, shortm, db__date_style(dbproc));
       break;
     }
     case 4: r = reinterpret_cast<ComCvt4>(routine)(src, srclen, dest, destlen, com_getfltfmt()); break;
