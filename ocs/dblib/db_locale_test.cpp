@@ -163,6 +163,25 @@ TEST_F(DbLocale, DefaultLocaleSurvivesRelease) {
   EXPECT_EQ(db__getloc(nullptr, "french"), first);
 }
 
+// A connection remembers the locale its look-up without a language found
+// only while the locale lists stay as they were: one released since is
+// looked up again, not read where it was.
+TEST_F(DbLocale, RememberedLookUpFollowsTheLocaleLists) {
+  write_file(home_ + "/locales/french/iso_1/common.loc", kFrenchCommon);
+  write_file(home_ + "/locales/french/iso_1/dblib.loc", kFrenchDblib);
+  write_file(home_ + "/locales/us_english/iso_1/common.loc", kFrenchCommon);
+  ASSERT_NE(db__getloc(nullptr, "french"), nullptr);  // the default
+  DBLOCALE* english = db__getloc(nullptr, "us_english");
+  ASSERT_NE(english, nullptr);
+  dbexit();  // the default released: English alone is listed
+  ASSERT_EQ(Db__GlobalRec.deflocale, nullptr);
+  dbprocess p{};
+  EXPECT_STREQ(db__shortmonth_list(&p)[0], "janv");
+  db__freeloc(english);
+  EXPECT_STREQ(db__shortmonth_list(&p)[0], "janv");
+  EXPECT_TRUE(errors().empty());
+}
+
 TEST(DbErrors, TextsAndRememberedErrors) {
   EXPECT_EQ(dberrstr(20298), nullptr);
   EXPECT_STREQ(dberrstr(20014), "Login incorrect.");
