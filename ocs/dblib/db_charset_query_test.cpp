@@ -25,23 +25,14 @@ Bytes login_with_set(const std::string& set) {
 Bytes definition(int cls, int id, const Bytes& def) {
   Bytes body;
   put16(&body, 3);
-  auto col = [&body](const std::string& name, int type) {
-    body.push_back(static_cast<unsigned char>(name.size()));
-    putstr(&body, name);
-    body.push_back(0x20);
-    put32(&body, 0);
-    body.push_back(static_cast<unsigned char>(type));
-  };
-  col("class", MERINT2);
+  put_column(&body, "class", MERINT2);
   body.push_back(0);
-  col("id", MERINT1);
+  put_column(&body, "id", MERINT1);
   body.push_back(0);
-  col("definition", MERIMAGE);
+  put_column(&body, "definition", MERIMAGE);
   put32(&body, 100000);
   put16(&body, 0);
   body.push_back(0);
-  Bytes fmt = {0xEE};
-  put16(&fmt, static_cast<int>(body.size()));
   Bytes row = {0xD1};
   put16(&row, cls);
   row.push_back(static_cast<unsigned char>(id));
@@ -51,7 +42,7 @@ Bytes definition(int cls, int id, const Bytes& def) {
   row.insert(row.end(), def.begin(), def.end());
   Bytes retstat = {0x79};
   put32(&retstat, 0);
-  return cat({fmt, body, row, done(0x11, 1, 0xFF), retstat, done(0, 0, 0xFE)});
+  return cat({rowfmt_token(body), row, done(0x11, 1, 0xFF), retstat, done(0, 0, 0xFE)});
 }
 
 // A script answering the login with `set`, then each message with the next

@@ -29,9 +29,7 @@ Bytes int_rowfmt(const std::vector<std::string>& names) {
     body.push_back(MERINT4);
     body.push_back(0);  // locale
   }
-  Bytes b = {0xEE};
-  put16(&b, static_cast<int>(body.size()));
-  return cat({b, body});
+  return rowfmt_token(body);
 }
 
 Bytes int_row(std::vector<int32_t> values) {

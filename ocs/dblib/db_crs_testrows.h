@@ -26,18 +26,11 @@ inline Bytes rowfmt(const std::vector<Col>& cols) {
   Bytes body;
   testpeer::put16(&body, static_cast<int>(cols.size()));
   for (const Col& c : cols) {
-    body.push_back(static_cast<unsigned char>(c.name.size()));
-    testpeer::putstr(&body, c.name);
-    body.push_back(0x20);
-    testpeer::put32(&body, c.usertype);
-    body.push_back(static_cast<unsigned char>(c.type));
+    testpeer::put_column(&body, c.name, c.type, c.usertype);
     if (variable(c.type)) body.push_back(static_cast<unsigned char>(c.maxlen));
     body.push_back(0);
   }
-  Bytes b = {0xEE};
-  testpeer::put16(&b, static_cast<int>(body.size()));
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
+  return testpeer::rowfmt_token(body);
 }
 
 // One value of a row: raw bytes (already big-endian for numbers), or a

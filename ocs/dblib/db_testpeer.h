@@ -191,12 +191,12 @@ inline Bytes capability() {
 }
 
 // Puts the start of one column's format in a ROWFMT: its name, status
-// 0x20, user type 0 and datatype; its length and locale are the caller's.
-inline void put_column(Bytes* body, const std::string& name, int type) {
+// 0x20, user type and datatype; its length and locale are the caller's.
+inline void put_column(Bytes* body, const std::string& name, int type, int32_t usertype = 0) {
   body->push_back(static_cast<unsigned char>(name.size()));
   putstr(body, name);
   body->push_back(0x20);
-  put32(body, 0);
+  put32(body, usertype);
   body->push_back(static_cast<unsigned char>(type));
 }
 
