@@ -15,17 +15,13 @@ namespace {
 class DbIface : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
+    client_setup();
     dir_ = temp_dir();
     path_ = dir_ + "/interfaces";
     dbsetifile(path_.c_str());
     dbsetconnect(nullptr, nullptr, nullptr, nullptr, nullptr);
   }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-  }
+  void TearDown() override { client_teardown(); }
   void write(const std::string& text) { std::ofstream(path_) << text; }
   std::string dir_, path_;
 };

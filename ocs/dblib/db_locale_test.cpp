@@ -55,18 +55,15 @@ const char* kFrenchDblib =
 class DbLocale : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
+    client_setup();
     reset_locales();
     home_ = temp_dir();
     dbsethome(home_.c_str());
   }
   void TearDown() override {
-    dbexit();
+    client_teardown();
     reset_locales();
     dbsethome(nullptr);
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
   }
   std::string home_;
 };

@@ -16,20 +16,8 @@ using namespace testpeer;
 
 namespace {
 
-class DbOpen : public ::testing::Test {
+class DbOpen : public PeerTest {
  protected:
-  void SetUp() override {
-    if (Db__GlobalRec.version == 0) dbsetversion(2);
-    reset_handlers();
-    dir_ = temp_dir();
-    dbsetlogintime(60);
-    dbsettime(0);
-  }
-  void TearDown() override {
-    dbexit();
-    dberrhandle(nullptr);
-    dbmsghandle(nullptr);
-  }
   LOGINREC* login(const char* user = "reader", const char* pwd = "secret") {
     LOGINREC* l = dblogin();
     DBSETLUSER(l, user);
@@ -38,7 +26,6 @@ class DbOpen : public ::testing::Test {
     DBSETLAPP(l, "dbtest");
     return l;
   }
-  std::string dir_;
 };
 
 // Reads the login message and answers with `reply`.
