@@ -174,6 +174,18 @@ TEST(TextWrite, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(read_file(a.path), "1 2\n3 4\n");
 }
 
+// Makes a new text table at `path` with one column `name` (`units`,
+// print format `format`, type `dtype`); `col` is that column.
+static Table* new_one_column_table(const std::string& path, const char* name, const char* units,
+                                   const char* format, int dtype, Column*& col) {
+  Table* tp = tbl::tbtopn(path, tbl::kNewFile, nullptr);
+  tbl::tbpset(tp, 5, tbl::kTextTable);
+  col = nullptr;
+  tbl::tbcdef1(tp, col, name, units, format, dtype, 1);
+  tbl::tbtcre(tp);
+  return tp;
+}
+
 TEST(TextWrite, LongestQuotedValueKeepsBothQuotes) {
   std::string v(1022, 'a');
   v[500] = ' ';
@@ -182,11 +194,8 @@ TEST(TextWrite, LongestQuotedValueKeepsBothQuotes) {
   EXPECT_EQ(q.front(), '"');
   EXPECT_EQ(q.back(), '"');
   TempFile a("long");
-  Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
-  tbl::tbpset(tp, 5, tbl::kTextTable);
   Column* c = nullptr;
-  tbl::tbcdef1(tp, c, "text", "", "", -1022, 1);
-  tbl::tbtcre(tp);
+  Table* tp = new_one_column_table(a.path, "text", "", "", -1022, c);
   tbl::tbeptt(tp, c, 1, v);
   tbl::tbtclo(tp);
   tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
@@ -196,21 +205,11 @@ TEST(TextWrite, LongestQuotedValueKeepsBothQuotes) {
   tbl::tbtclo(tp);
 }
 
-// Makes a new text table at `path` with one int column `name` (`units`).
-static Table* new_int_table(const std::string& path, const char* name, const char* units, Column*& col) {
-  Table* tp = tbl::tbtopn(path, tbl::kNewFile, nullptr);
-  tbl::tbpset(tp, 5, tbl::kTextTable);
-  col = nullptr;
-  tbl::tbcdef1(tp, col, name, units, "", tbl::kTyInt, 1);
-  tbl::tbtcre(tp);
-  return tp;
-}
-
 // Writes a text table at `path` whose one int column `name` (`units`)
 // holds 5 in its one row.
 static void write_one_int(const std::string& path, const char* name, const char* units) {
   Column* col = nullptr;
-  Table* tp = new_int_table(path, name, units, col);
+  Table* tp = new_one_column_table(path, name, units, "", tbl::kTyInt, col);
   tbl::tbepti(tp, col, 1, 5);
   tbl::tbtclo(tp);
 }
@@ -260,7 +259,7 @@ TEST(TextWrite, NewTextKeywordsReadBackWhole) {
   for (const Case& c : cases) {
     TempFile a("textkey");
     Column* col = nullptr;
-    Table* tp = new_int_table(a.path, "a", "", col);
+    Table* tp = new_one_column_table(a.path, "a", "", "", tbl::kTyInt, col);
     tbl::tbhadt(tp, c.kw, c.value);
     tbl::tbtclo(tp);
     EXPECT_NE(read_file(a.path).find(std::string(c.line) + "\n"), std::string::npos)
@@ -295,11 +294,8 @@ TEST(TextWrite, NamesAndUnitsKeepTheirOuterBlanks) {
 TEST(TextWrite, PrecisionOfATextFormatCutsNoCell) {
   const char* const cells[] = {"abcdefgh", "two words", "x"};
   TempFile a("precision");
-  Table* tp = tbl::tbtopn(a.path, tbl::kNewFile, nullptr);
-  tbl::tbpset(tp, 5, tbl::kTextTable);
   Column* col = nullptr;
-  tbl::tbcdef1(tp, col, "name", "", "%-10.3s", -12, 1);
-  tbl::tbtcre(tp);
+  Table* tp = new_one_column_table(a.path, "name", "", "%-10.3s", -12, col);
   for (int r = 1; r <= 3; ++r) tbl::tbeptt(tp, col, r, cells[r - 1]);
   tbl::tbtclo(tp);
   tp = tbl::tbtopn(a.path, tbl::kReadOnly, nullptr);
