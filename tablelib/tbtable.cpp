@@ -35,15 +35,6 @@ bool has_extension(std::string_view fname) {
   return true;
 }
 
-// A copy of the file `name`, beside it, to put back if the changes made to
-// the file fail; returns its name.
-std::string keep_aside(const std::string& name) {
-  const std::string host = vos::osfn(name);
-  std::string copy = vos::mktemp(host.substr(0, vos::fnldir(host)) + "tbkeep");
-  vos::fcopy(host, copy);
-  return copy;
-}
-
 // Runs `step`, dropping its errors (the first error is the one reported).
 template <class F>
 void quietly(F step) {
@@ -51,24 +42,6 @@ void quietly(F step) {
     step();
   } catch (const vos::Error&) {
   }
-}
-
-// Leaves the files of a closed table as they are to stay: a discarded table
-// takes back what it did (the file it made is removed, the file it changed
-// gets its copy back); otherwise the copy is dropped.  A FITS table's file
-// is never touched before it is written back whole.
-void settle(Table* t) {
-  if (t->type == kFitsTable) return;
-  if (!t->discard) {
-    if (!t->backup.empty()) quietly([&] { vos::delete_file(t->backup); });
-    return;
-  }
-  if (!t->backup.empty())
-    quietly([&] { vos::rename(t->backup, t->name); });
-  else if (t->created && t->name != "STDOUT" && t->name != "STDERR")
-    quietly([&] {
-      if (vos::access(t->name)) vos::delete_file(t->name);
-    });
 }
 
 // Releases a table whose open failed half-way; errors of the release are
@@ -131,19 +104,24 @@ Table* tbtopn(std::string_view name, int mode, Table* tmpl) {
 // Opens the file of an existing table and reads its sizes and columns.
 void tbuopn(Table* tp) {
   switch (tp->type) {
+    // A change that a writer killed on the way left unfinished is rolled
+    // back before the table is read; a table opened for writing is changed
+    // in place under a journal.
     case kTextTable:
-      tp->fd = vos::open(tp->name, tp->iomode, vos::TEXT_FILE);
+      vos::recover(tp->name);
+      tp->fd = tp->iomode == kReadWrite ? vos::open_change(tp->name, vos::TEXT_FILE)
+                                        : vos::open(tp->name, tp->iomode, vos::TEXT_FILE);
       break;
     case kFitsTable:
+      vos::recover(tp->hostname.empty() ? tp->name : tp->hostname);
       tbfopn(tp);
       break;
     case kRowOrdered:
     case kColOrdered:
       tbtext(tp->name, tp->name, kSzName);
-      // Changes are made in place; a copy made now puts the file back if
-      // they fail.
-      if (tp->iomode == kReadWrite) tp->backup = keep_aside(tp->name);
-      tp->fd = vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
+      vos::recover(tp->name);
+      tp->fd = tp->iomode == kReadWrite ? vos::open_change(tp->name, vos::BINARY_FILE)
+                                        : vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
       break;
     default:
       vos::error(81, "tbuopn:  table type is messed up");
@@ -226,21 +204,21 @@ void tbtclo(Table*& tp) {
     t->discard = true;
     if (t->fd != 0) quietly([&] { tbtcfd(t); });
     if (t->type == kFitsTable && t->fits != nullptr) quietly([&] { tbfclo(t); });
-    settle(t);
     throw;
   }
-  settle(t);
+  // A discarded table whose file was never opened here leaves nothing.
 }
 
-// Closes the table's file descriptor; a failure marks the table to be
-// discarded and is raised, unless it is that of an earlier write, which was
-// raised then.
+// Closes the table's file descriptor, which keeps its change (a new file
+// appears at its name); a discarded table's change is undone instead.  A
+// failure marks the table to be discarded and is raised, unless it is that
+// of an earlier write, which was raised then.
 void tbtcfd(Table* tp) {
   const int fd = tp->fd;
   tp->fd = 0;
-  if (vos::write_failed(fd)) {
+  if (tp->discard || vos::write_failed(fd)) {
     tp->discard = true;
-    quietly([&] { vos::close(fd); });
+    quietly([&] { vos::abandon(fd); });
     return;
   }
   try {
@@ -348,18 +326,13 @@ void tbtext(std::string_view in, std::string& out, int maxch) {
   out = fname + ".tab" + br;
 }
 
-// Reopens a binary table's file and sets one file option on it.
+// Sets one file option on a binary table's file (the size record is
+// written first, as a reopen would).
 void tbtfst(Table* tp, int option, int value) {
   need_table(tp, "tbtfst");
   if (tp->fd == 0) vos::error(32, "tbtfst:  table must be open to set FIO option");
   if (!is_binary(tp)) return;
-  int mode = vos::READ_ONLY;
-  if (!tp->readonly) {
-    tbtwsi(tp);
-    mode = vos::READ_WRITE;
-  }
-  tbtcfd(tp);
-  tp->fd = vos::open(tp->name, mode, vos::BINARY_FILE);
+  if (!tp->readonly) tbtwsi(tp);
   vos::fseti(tp->fd, option, value);
 }
 

@@ -42,6 +42,18 @@ Snapshot snapshot(const std::string& dir) {
   return s;
 }
 
+// Opens every table file of `dir` through the library, as the next program
+// to use them would: a change a failed writer could not roll back itself
+// (its journal is left beside the table) is rolled back there.
+void reopen_all(const std::string& dir) {
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().string();
+    if (name.size() >= 8 && name.compare(name.size() - 8, 8, "-journal") == 0) continue;
+    TablePtr tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, nullptr);
+    if (tp != nullptr) c_tbtclo(tp);
+  }
+}
+
 // The names and sizes of a snapshot, for a failure message.
 std::string listing(const Snapshot& s) {
   std::string out;
@@ -348,6 +360,7 @@ TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
     const int code = run_limited(limit, [&] { return op.run(at); });
     EXPECT_TRUE(code == kClean || code == kFailed) << "limit " << limit << ": exit " << code;
     if (code != kClean && code != kFailed) continue;
+    reopen_all(at.dir);
     const Snapshot now = snapshot(at.dir);
     if (code == kFailed) {
       ++failures;
@@ -358,7 +371,10 @@ TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
                                     << listing(now) << ", fault-free:" << listing(after);
     }
   }
-  EXPECT_GT(failures, 0) << "the limits reach the operation";
+  // An operation that leaves the bytes as they were may write nothing, so
+  // that no limit makes it fail; every other one meets the limits.
+  if (op.outcome(at.store->store) != Outcome::kSameBytes)
+    EXPECT_GT(failures, 0) << "the limits reach the operation";
 }
 
 // Every operation of every storage type that has it.

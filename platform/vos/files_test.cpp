@@ -229,9 +229,14 @@ TEST_F(VosFiles, InjectedWriteAndRenameFaults) {
   vos::fault::fail_write_after(1);
   vos::write(fd, "ab", 1);
   EXPECT_EQ(code_of([&] { vos::write(fd, "cd", 1); }), vos::SYS_FWRITE);
-  vos::write(fd, "ef", 1);  // one failure only
+  // The failure sticks to the file, as a failed write-back does: its close
+  // fails too, and the next file's writes are not touched.
+  EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);
+  fd = vos::open(path("h.dat"), vos::NEW_FILE, vos::BINARY_FILE);
+  vos::write(fd, "ef", 1);
   vos::close(fd);
-  EXPECT_EQ(slurp(p), "abef");
+  EXPECT_EQ(slurp(path("h.dat")), "ef");
+  EXPECT_EQ(slurp(p), "ab");
 
   vos::fault::fail_next_rename();
   EXPECT_EQ(code_of([&] { vos::rename(p, path("g.dat")); }), vos::SYS_FRENAME);

@@ -62,6 +62,8 @@ long g_write_fault = -1;
 // Bytes per unit of a file.
 long unit(const File& f) { return f.type == BINARY_FILE ? 2 : 1; }
 
+}  // namespace
+
 int add_file(std::unique_ptr<File> f) {
   auto& t = table();
   for (std::size_t i = LAST_STREAM + 1; i < t.size(); ++i) {
@@ -74,8 +76,6 @@ int add_file(std::unique_ptr<File> f) {
   return static_cast<int>(t.size() - 1);
 }
 
-}  // namespace
-
 File& file(int fd) {
   static std::vector<std::unique_ptr<File>>& t = table();  // called on every transfer
   if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd])
@@ -83,10 +83,11 @@ File& file(int fd) {
   return *t[fd];
 }
 
-void check_write_fault(const File& f) {
+void check_write_fault(File& f) {
   if (g_write_fault < 0) return;
   if (g_write_fault == 0) {
     g_write_fault = -1;
+    if (f.kind == Kind::Host) f.host.mark_failed();
     error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
   }
   --g_write_fault;
@@ -105,7 +106,8 @@ void put_bytes(File& f, const char* data, std::size_t n) {
       return;
     case Kind::Host:
       if (f.host.write(data, n) != HostFile::Status::Ok)
-        error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+        error(SYS_FWRITE, "Cannot write to file (" + f.name + ")" +
+                              (f.host.why().empty() ? "" : ": " + f.host.why()));
       return;
     case Kind::Stream:
       if (n > 0 && std::fwrite(data, 1, n, f.fp) != n)
@@ -246,8 +248,14 @@ void close(int fd) {
     return;
   }
   std::unique_ptr<fio::File> owned = std::move(fio::table()[fd]);
-  if (owned->kind == fio::Kind::Host && owned->host.close() != fio::HostFile::Status::Ok)
-    error(SYS_FWRITE, "Cannot close file (" + owned->name + ")");
+  if (owned->kind != fio::Kind::Host) return;
+  const fio::HostFile::Status s = owned->host.close();
+  if (s == fio::HostFile::Status::NameTaken)
+    error(SYS_FACCESS, "File already exists (" + owned->name + ")");
+  if (s != fio::HostFile::Status::Ok) {
+    const std::string& why = owned->host.why();
+    error(SYS_FWRITE, "Cannot close file (" + owned->name + ")" + (why.empty() ? "" : ": " + why));
+  }
 }
 
 namespace fio {

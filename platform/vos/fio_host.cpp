@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+
+#include "vos/osio.h"
 
 namespace vos::fio {
 
@@ -18,7 +21,10 @@ constexpr long long kSpan = static_cast<long long>(HostFile::kWindow);
 }  // namespace
 
 HostFile::~HostFile() {
-  if (fd_ >= 0) close();
+  // A change session still open at exit is undone: only a close keeps it.
+  if (fd_ < 0) return;
+  if (journal_ || staged_) abandon();
+  else close();
 }
 
 void HostFile::attach(int hfd, bool append) {
@@ -45,8 +51,12 @@ long HostFile::in(char* p, std::size_t n, long long at) {
 }
 
 bool HostFile::put(long long at, const char* data, std::size_t n) {
+  if (journal_ && n > 0 && !journal_->before_change(at, static_cast<long long>(n))) {
+    why_ = journal_->why();
+    return false;
+  }
   while (n > 0) {
-    const ssize_t k = append_ || !seekable_ ? ::write(fd_, data, n) : ::pwrite(fd_, data, n, at);
+    const ssize_t k = append_ || !seekable_ ? osio::write(fd_, data, n) : osio::pwrite(fd_, data, n, at);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) return false;
     data += k;
@@ -203,9 +213,89 @@ HostFile::Status HostFile::flush() {
   return write_back() && !failed_ ? Status::Ok : Status::WriteFailed;
 }
 
+HostFile::Status HostFile::truncate(long long size) {
+  if (!write_back() || failed_) return Status::WriteFailed;
+  if (size < 0) size = 0;
+  if (journal_ && size < this->size() && !journal_->before_change(size, -1)) {
+    why_ = journal_->why();
+    failed_ = true;
+    return Status::WriteFailed;
+  }
+  if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    failed_ = true;
+    return Status::WriteFailed;
+  }
+  size_ = size;
+  if (wstart_ + static_cast<long long>(wlen_) > size) {
+    wlen_ = wstart_ < size ? static_cast<std::size_t>(size - wstart_) : 0;
+    tail_known_ = false;
+  }
+  return Status::Ok;
+}
+
+bool HostFile::publish() {
+  const std::string from = temp_.empty() ? "/proc/self/fd/" + std::to_string(fd_) : temp_;
+  if (osio::link(from.c_str(), target_.c_str()) != 0) {
+    name_taken_ = errno == EEXIST;
+    why_ = name_taken_ ? "a file of that name was made meanwhile"
+                       : std::string("cannot give it its name: ") + std::strerror(errno);
+    return false;
+  }
+  if (!temp_.empty()) {
+    osio::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  if (!sync_dir(dir_of(target_))) {
+    why_ = std::string("cannot sync the directory (") + dir_of(target_) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool HostFile::commit() {
+  if (journal_) {
+    const bool ok = journal_->commit();
+    if (!ok) why_ = journal_->why();
+    return ok;
+  }
+  if (!staged_) return true;
+  if (osio::fsync(fd_) != 0) {
+    why_ = std::string("cannot sync it: ") + std::strerror(errno);
+    return false;
+  }
+  return publish();
+}
+
 HostFile::Status HostFile::close() {
   bool ok = write_back() && !failed_;
+  if (ok && !commit()) ok = false;
+  if (!ok && (journal_ || staged_)) {
+    // A change that cannot be kept is undone whole.
+    const std::string why = why_;
+    const bool taken = name_taken_;
+    abandon();
+    why_ = why;
+    return taken ? Status::NameTaken : Status::WriteFailed;
+  }
+  journal_.reset();
   if (::close(fd_) != 0) ok = false;
+  fd_ = -1;
+  buf_.reset();
+  return ok ? Status::Ok : Status::WriteFailed;
+}
+
+HostFile::Status HostFile::abandon() {
+  dlo_ = dhi_ = 0;
+  bool ok = true;
+  if (journal_) {
+    ok = journal_->rollback();
+    if (!ok) why_ = journal_->why();
+    journal_.reset();
+  }
+  if (staged_ && !temp_.empty()) osio::unlink(temp_.c_str());
+  staged_ = false;
+  temp_.clear();
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   buf_.reset();
   return ok ? Status::Ok : Status::WriteFailed;

@@ -13,11 +13,20 @@
 // A failed write-back loses the dirty bytes and is sticky: the call that
 // meets it fails, and so does every later flush and the close, so a failed
 // write is never reported as success.
+//
+// A file may be a change session: an existing file changed in place under
+// a rollback journal (every write-back and cut first saves what it
+// overwrites; close commits, a failure or abandon() rolls back), or a new
+// file staged without a name (close syncs it and links it at its name,
+// which must still be free; abandon() drops it).
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
+
+#include "journal.h"
 
 namespace vos::fio {
 
@@ -26,7 +35,7 @@ class HostFile {
   static constexpr std::size_t kWindow = 64 * 1024;
   static constexpr std::size_t kMinFill = 4 * 1024;  // first read-ahead after a jump
 
-  enum class Status { Ok, WriteFailed, ReadFailed };
+  enum class Status { Ok, WriteFailed, ReadFailed, NameTaken };
 
   HostFile() = default;
   HostFile(const HostFile&) = delete;
@@ -84,12 +93,37 @@ class HostFile {
   // Writes the dirty bytes back; WriteFailed after any failed write-back.
   Status flush();
 
-  // Writes back and closes the descriptor; WriteFailed when the write-back
-  // failed now or before, or the close itself failed.
+  // Writes back and closes the descriptor (ending a change session as
+  // described above); WriteFailed when the write-back failed now or before,
+  // the session could not be kept or the close itself failed; NameTaken
+  // when a staged file's name was taken meanwhile (the file is dropped).
   Status close();
 
   // A write or write-back has failed.
   bool failed() const { return failed_; }
+  // Fails the file as a failed write-back does (an injected fault).
+  void mark_failed() { failed_ = true; }
+
+  // Makes the file a change in place under `journal`.
+  void set_journal(std::unique_ptr<Journal> journal) { journal_ = std::move(journal); }
+  // Makes the file a new file that close() links at `target` (its host
+  // path); `temp` is its temporary name, "" when it has none.
+  void set_staged(std::string target, std::string temp) {
+    staged_ = true;
+    target_ = std::move(target);
+    temp_ = std::move(temp);
+  }
+
+  // Cuts the file to `size` bytes (or extends it with zeros).
+  Status truncate(long long size);
+
+  // Drops the buffered bytes, undoes the change session (a plain file just
+  // closes) and closes; WriteFailed when the undoing failed.
+  Status abandon();
+
+  // What failed in the change session, in words ("" when nothing did, or
+  // the failure was an ordinary transfer).
+  const std::string& why() const { return why_; }
 
  private:
   int getc_slow();
@@ -106,6 +140,10 @@ class HostFile {
   long in(char* p, std::size_t n, long long at);
   // Writes n bytes at `at` (appending in append mode), all or fail.
   bool put(long long at, const char* data, std::size_t n);
+  // Ends a change session, keeping it; false (and why_) on failure.
+  bool commit();
+  // Links a staged file at its name and syncs the directory.
+  bool publish();
 
   int fd_ = -1;
   bool append_ = false;
@@ -120,6 +158,11 @@ class HostFile {
   std::size_t dlo_ = 0, dhi_ = 0;
   long long pos_ = 0;
   long long size_ = 0;  // size with the buffered bytes
+  std::unique_ptr<Journal> journal_;  // a change in place
+  bool staged_ = false;               // a new file without its name yet
+  bool name_taken_ = false;           // its name was taken meanwhile
+  std::string target_, temp_;
+  std::string why_;
 };
 
 }  // namespace vos::fio

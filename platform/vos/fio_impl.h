@@ -32,13 +32,17 @@ std::vector<std::unique_ptr<File>>& table();
 // Gives the standard streams that have no entry their original files.
 void restore_streams();
 
+// Enters `f` in the descriptor table; returns its descriptor.
+int add_file(std::unique_ptr<File> f);
+
 // The open file behind `fd`; raises SYS_FCLOSE "Bad file descriptor (fd)"
 // when it is not open.
 File& file(int fd);
 
 // Counts one output call against an injected write fault; raises
-// SYS_FWRITE when the fault fires.
-void check_write_fault(const File& f);
+// SYS_FWRITE when the fault fires, which fails a host file for good as a
+// failed write-back does.
+void check_write_fault(File& f);
 
 // Writes raw bytes to a file of any kind; raises SYS_FWRITE on failure.
 void put_bytes(File& f, const char* data, std::size_t n);

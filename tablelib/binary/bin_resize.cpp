@@ -1,10 +1,15 @@
 // Rewriting a binary table with new sizes (header slots, row length, row
-// allocation).  The new layout is written to a temporary file beside the
-// table, complete with its size record, flushed and then renamed over the
-// table's file in one step; only then is the old descriptor closed and the
-// file reopened.  Any failure before the rename removes the temporary file
-// and leaves the old file open and untouched; the table is then discarded
-// when it is closed, so that changes made before the failure go too.
+// allocation), in place in the table's own file.  The file is open as a
+// change under the file layer's journal, so every byte overwritten here is
+// saved first and a failure anywhere rolls the whole change back when the
+// table is discarded at close.
+//
+// Data moves run in the order that reads every byte before it is
+// overwritten: when everything moves up (the header and the rows or the
+// column blocks grow), from the end of the file down; when everything moves
+// down, from the start up; when the header grows but the rows shrink (or
+// the other way round), the data is first moved past the end of both
+// layouts and from there to its place, since no one order serves.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -23,145 +28,154 @@ namespace {
 
 constexpr long kChunkChars = 1 << 19;
 
-// Header-parameter records: copies the first min(old, new) slots and fills
-// the added slots with blanks.
-void tbtscu(Table* tp, int oldfd, int newfd, int oldmaxpar) {
-  int k = std::min(oldmaxpar, tp->maxpar);
-  std::vector<unsigned char> rec(80);
-  for (int n = 1; n <= k; ++n) {
-    long pos = 25 + 40L * (n - 1);
-    read_at(oldfd, pos, rec.data(), 40, "tbtchs");
-    write_at(newfd, pos, rec.data(), 40);
+// Moves n chars from `src` to `dst` in chunks, from the end when the move
+// goes up (so that an overlap reads each char before it is overwritten).
+void move_chars(int fd, long src, long dst, long n, std::vector<unsigned char>& buf) {
+  if (n <= 0 || src == dst) return;
+  const bool up = dst > src;
+  for (long done = 0; done < n;) {
+    const long cnt = std::min(kChunkChars, n - done);
+    const long at = up ? n - done - cnt : done;
+    buf.resize(std::size_t(cnt) * 2);
+    read_at(fd, src + at, buf.data(), cnt, "tbtchs");
+    write_at(fd, dst + at, buf.data(), cnt);
+    done += cnt;
   }
-  std::fill(rec.begin(), rec.end(), ' ');
-  for (int n = k + 1; n <= tp->maxpar; ++n) write_at(newfd, 25 + 40L * (n - 1), rec.data(), 40);
 }
 
-// Column records: copies records 1..oldncols to their place under the new
-// maxpar and writes the remaining slots as zeros.
-void tbtscd(Table* tp, int oldfd, int newfd, int oldmaxpar, int oldncols) {
-  std::vector<unsigned char> rec(64);
-  for (int c = 1; c <= oldncols; ++c) {
-    read_at(oldfd, 25 + 40L * oldmaxpar + 32L * (c - 1), rec.data(), 32, "tbtchs");
-    write_at(newfd, 25 + 40L * tp->maxpar + 32L * (c - 1), rec.data(), 32);
+// The header records under the new sizes: column records 1..oldncols moved
+// from under the old maxpar, the free column slots zeroed, the added
+// parameter records blank.  Must run once no data still to be moved lies
+// where the new header goes.
+void rewrite_header(Table* tp, int fd, int oldmaxpar, int oldncols) {
+  const bool up = tp->maxpar >= oldmaxpar;
+  std::vector<unsigned char> rec(80);  // a parameter record: 40 chars
+  for (int k = 0; k < oldncols; ++k) {
+    const int c = up ? oldncols - k : k + 1;
+    read_at(fd, 25 + 40L * oldmaxpar + 32L * (c - 1), rec.data(), 32, "tbtchs");
+    write_at(fd, 25 + 40L * tp->maxpar + 32L * (c - 1), rec.data(), 32);
   }
   std::fill(rec.begin(), rec.end(), 0);
   for (int c = oldncols + 1; c <= tp->maxcols; ++c)
-    write_at(newfd, 25 + 40L * tp->maxpar + 32L * (c - 1), rec.data(), 32);
+    write_at(fd, 25 + 40L * tp->maxpar + 32L * (c - 1), rec.data(), 32);
+  std::fill(rec.begin(), rec.end(), ' ');
+  for (int n = std::min(oldmaxpar, tp->maxpar) + 1; n <= tp->maxpar; ++n)
+    write_at(fd, 25 + 40L * (n - 1), rec.data(), 40);
 }
 
-// Writes the new row-ordered file: placeholder size record, header records
-// and every row re-laid at the new stride; chars past the old used row
-// length come from the null row.
-void tbxscp(Table* tp, int oldfd, int newfd, int oldmaxpar, int oldmaxcols, int oldncols,
-            int oldallrowlen, int oldrowlen) {
-  const long R = oldallrowlen, R2 = tp->allrowlen;
-  const long B = tbtbod(oldmaxpar, oldmaxcols), B2 = tp->bod;
-  auto& nr = tbbin::null_row(tp);
-  std::vector<unsigned char> row(std::size_t(std::max(R, R2)) * 2 + 2, 0);
-  std::copy(nr.begin(), nr.begin() + R2 * 2, row.begin());
-  std::vector<unsigned char> zeros(48, 0);
-  write_at(newfd, 1, zeros.data(), 24);
-  tbtscu(tp, oldfd, newfd, oldmaxpar);
-  tbtscd(tp, oldfd, newfd, oldmaxpar, oldncols);
-  long u = std::min<long>(oldrowlen, R2);
-  for (long r = 1; r <= tp->nrows; ++r) {
-    read_at(oldfd, B + (r - 1) * R, row.data(), u, "tbtchs");
-    write_at(newfd, B2 + (r - 1) * R2, row.data(), R2);
-  }
-}
-
-// Writes the new column-ordered file: header records, then each old column's
-// first min(A, A') elements at its new block start, and null values for the
-// added rows when the allocation grew.
-void tbyscp(Table* tp, int oldfd, int newfd, int oldmaxpar, int oldmaxcols, int oldncols,
-            int oldallrows) {
-  const long A = oldallrows, A2 = tp->allrows, m = std::min(A, A2);
-  const long B = tbtbod(oldmaxpar, oldmaxcols), B2 = tp->bod;
-  std::vector<unsigned char> zeros(48, 0);
-  write_at(newfd, 1, zeros.data(), 24);
-  tbtscu(tp, oldfd, newfd, oldmaxpar);
-  tbtscd(tp, oldfd, newfd, oldmaxpar, oldncols);
-  std::vector<unsigned char> buf;
-  for (Column* cp : tbbin::real_columns(tp, oldncols)) {
-    const long L = cp->length;
-    const long total = L * m;
-    for (long done = 0; done < total;) {
-      long cnt = std::min(kChunkChars, total - done);
-      buf.resize(std::size_t(cnt) * 2);
-      read_at(oldfd, B + cp->offset * A + done, buf.data(), cnt, "tbtchs");
-      write_at(newfd, B2 + cp->offset * A2 + done, buf.data(), cnt);
-      done += cnt;
+// Re-lays `nrows` rows from (src, stride S) to (dst, stride D): the first
+// `u` chars of each row are copied, the rest of the D chars come from
+// `fill`.  Runs of rows move in one transfer each, from the last run
+// (`down`: from the first) on.
+void relay_rows(int fd, long src, long S, long dst, long D, long nrows, long u,
+                const unsigned char* fill, bool down) {
+  if (nrows <= 0) return;
+  const long per = std::max(1L, kChunkChars / std::max({S, D, 1L}));
+  std::vector<unsigned char> in, out;
+  for (long done = 0; done < nrows;) {
+    const long cnt = std::min(per, nrows - done);
+    const long first = down ? done : nrows - done - cnt;  // 0-based row
+    in.resize(std::size_t(cnt * S) * 2);
+    out.resize(std::size_t(cnt * D) * 2);
+    read_at(fd, src + first * S, in.data(), cnt * S, "tbtchs");
+    for (long r = 0; r < cnt; ++r) {
+      unsigned char* o = out.data() + std::size_t(r * D) * 2;
+      std::copy(fill, fill + D * 2, o);
+      std::copy(in.data() + std::size_t(r * S) * 2, in.data() + std::size_t(r * S + u) * 2, o);
     }
-    if (A2 > A) tbyscn(tp, newfd, &cp, 1, int(A) + 1, int(A2));
+    write_at(fd, dst + first * D, out.data(), cnt * D);
+    done += cnt;
   }
 }
 
-// Directory part of the table's host file name ("" for the current one).
-std::string table_dir(const Table* tp) {
-  std::string host = vos::osfn(tp->name);
-  std::size_t slash = host.rfind('/');
-  return slash == std::string::npos ? std::string() : host.substr(0, slash + 1);
+// Cuts the file after char `end` of the new layout when it is longer.
+void cut_after(int fd, long end) {
+  if (vos::fstati(fd, vos::F_FILESIZE) > end) vos::truncate_open(fd, static_cast<long long>(end) * 2);
 }
 
-// Runs `write_new(oldfd, newfd)` into a temporary file beside the table, puts
-// the size record in it, flushes, renames it over the table's file and
-// reopens the table on it.  Before the rename any failure removes the
-// temporary file and leaves the old file open and untouched.
+// Runs `resize`; a failure discards the table when it is closed (the change
+// that failed may be one of several), which rolls the file back.
 template <class F>
-void replace_file(Table* tp, F write_new) {
-  const int oldfd = tp->fd;
-  long bufsize = vos::fstati(oldfd, vos::F_BUFSIZE);
-  std::string tmp = vos::mktemp(table_dir(tp) + "tmptbl");
-  int newfd = vos::open(tmp, vos::NEW_FILE, vos::BINARY_FILE);
+void in_place(Table* tp, F resize) {
   try {
-    write_new(oldfd, newfd);
-    tp->fd = newfd;  // the size record goes to the new file
+    resize(tp->fd);
     tbtwsi(tp);
-    tp->fd = oldfd;
-    vos::flush(newfd);
-    vos::close(newfd);
-    newfd = 0;
-    vos::rename(tmp, tp->name);
   } catch (...) {
-    tp->fd = oldfd;
-    tp->discard = true;  // the change that failed may be one of several
-    tbbin::discard_file(newfd, tmp);
+    tp->discard = true;
     throw;
   }
-  // The renamed file now holds the whole table; the old descriptor refers to
-  // the replaced file and is dropped (a write to it that failed still
-  // discards the table).
-  try { tbtcfd(tp); } catch (...) {}
-  int mode = tp->iomode;
-  if (mode == vos::NEW_FILE || mode == vos::TEMP_FILE || mode == vos::NEW_COPY)
-    mode = vos::READ_WRITE;
-  tp->fd = vos::open(tp->name, mode, vos::BINARY_FILE);
-  vos::fseti(tp->fd, vos::F_BUFSIZE, bufsize);
 }
 
 }  // namespace
 
 // Rewrites an open, writable row-ordered table in the sizes already set in
-// the descriptor; the arguments are the old sizes.
+// the descriptor; the arguments are the old sizes.  Chars past the old used
+// row length come from the null row.
 void tbxsiz(Table* tp, int oldmaxpar, int oldmaxcols, int oldncols, int oldallrowlen,
             int oldrowlen) {
   tbbin::null_row(tp);  // a longer row gets a zero-filled tail
   if (tp->nrows == 0 && tp->maxpar == oldmaxpar && tp->maxcols == oldmaxcols) return;
-  replace_file(tp, [&](int oldfd, int newfd) {
-    tbxscp(tp, oldfd, newfd, oldmaxpar, oldmaxcols, oldncols, oldallrowlen, oldrowlen);
+  in_place(tp, [&](int fd) {
+    const long R = oldallrowlen, R2 = tp->allrowlen, n = tp->nrows;
+    const long B = tbtbod(oldmaxpar, oldmaxcols), B2 = tp->bod;
+    const long u = std::min<long>(oldrowlen, R2);
+    const long end = B2 - 1 + n * R2;
+    const unsigned char* fill = tbbin::null_row(tp).data();
+    if (B2 >= B && R2 >= R) {
+      relay_rows(fd, B, R, B2, R2, n, u, fill, false);
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+    } else if (B2 <= B && R2 <= R) {
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+      relay_rows(fd, B, R, B2, R2, n, u, fill, true);
+    } else {
+      const long stage = std::max(vos::fstati(fd, vos::F_FILESIZE), end) + 1;
+      std::vector<unsigned char> whole(std::size_t(R) * 2);
+      relay_rows(fd, B, R, stage, R, n, R, whole.data(), true);
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+      relay_rows(fd, stage, R, B2, R2, n, u, fill, true);
+    }
+    cut_after(fd, end);
   });
 }
 
 // Rewrites an open, writable column-ordered table in the sizes already set in
-// the descriptor; the arguments are the old sizes.
+// the descriptor; the arguments are the old sizes.  Each column keeps its
+// first min(old, new) elements; added rows are null.
 void tbysiz(Table* tp, int oldmaxpar, int oldmaxcols, int oldncols, int oldallrows) {
   if (tp->maxpar == oldmaxpar && tp->maxcols == oldmaxcols &&
       (tp->allrows == oldallrows || oldncols == 0))
     return;
   if (tp->fd <= 0) return;
-  replace_file(tp, [&](int oldfd, int newfd) {
-    tbyscp(tp, oldfd, newfd, oldmaxpar, oldmaxcols, oldncols, oldallrows);
+  in_place(tp, [&](int fd) {
+    const long A = oldallrows, A2 = tp->allrows, m = std::min(A, A2);
+    const long B = tbtbod(oldmaxpar, oldmaxcols), B2 = tp->bod;
+    std::vector<Column*> cols = tbbin::real_columns(tp, oldncols);
+    std::sort(cols.begin(), cols.end(), [](const Column* a, const Column* b) { return a->offset < b->offset; });
+    long end = B2 - 1;
+    for (Column* cp : cols) end = std::max(end, B2 + long(cp->offset) * A2 + long(cp->length) * A2 - 1);
+    std::vector<unsigned char> buf;
+    auto place = [&](Column* cp, long src) {
+      move_chars(fd, src, B2 + cp->offset * A2, cp->length * m, buf);
+      if (A2 > A) tbyscn(tp, fd, &cp, 1, int(A) + 1, int(A2));
+    };
+    if (B2 >= B && A2 >= A) {
+      for (auto it = cols.rbegin(); it != cols.rend(); ++it) place(*it, B + (*it)->offset * A);
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+    } else if (B2 <= B && A2 <= A) {
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+      for (Column* cp : cols) place(cp, B + cp->offset * A);
+    } else {
+      long stage = std::max(vos::fstati(fd, vos::F_FILESIZE), end) + 1;
+      std::vector<long> staged;
+      for (Column* cp : cols) {
+        staged.push_back(stage);
+        move_chars(fd, B + cp->offset * A, stage, cp->length * m, buf);
+        stage += cp->length * m;
+      }
+      rewrite_header(tp, fd, oldmaxpar, oldncols);
+      for (std::size_t i = 0; i < cols.size(); ++i) place(cols[i], staged[i]);
+    }
+    cut_after(fd, end);
   });
 }
 

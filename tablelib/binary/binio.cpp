@@ -76,13 +76,12 @@ void write_header(tbl::Table* tp) {
   }
 }
 
-void discard_file(int fd, const std::string& name) {
-  try { if (fd > 0 && vos::is_open(fd)) vos::close(fd); } catch (...) {}
-  try { if (vos::access(name)) vos::delete_file(name); } catch (...) {}
+void discard_file(int fd) {
+  try { if (fd > 0 && vos::is_open(fd)) vos::abandon(fd); } catch (...) {}
 }
 
 int open_new(tbl::Table* tp) {
-  tp->fd = vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
+  tp->fd = vos::open_staged(tp->name, vos::BINARY_FILE);
   return tp->fd;
 }
 

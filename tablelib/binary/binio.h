@@ -53,11 +53,12 @@ void fill_null(unsigned char* p, const tbl::Column* cp, long n);
 // the free column slots.
 void write_header(tbl::Table* tp);
 
-// Removes a file that a failed operation made, ignoring further errors.
-void discard_file(int fd, const std::string& name);
+// Drops the new file a failed operation was making, ignoring further errors.
+void discard_file(int fd);
 
-// Opens a new binary file for `tp` and runs `fill`; on failure the partial
-// file is closed and removed again, so a failed creation leaves nothing.
+// Opens a new binary file for `tp` (staged: it appears at its name, whole,
+// when the table is closed) and runs `fill`; on failure the file is
+// dropped, so a failed creation leaves nothing.
 int open_new(tbl::Table* tp);
 template <class F>
 void create_file(tbl::Table* tp, F fill) {
@@ -65,7 +66,7 @@ void create_file(tbl::Table* tp, F fill) {
   try {
     fill();
   } catch (...) {
-    discard_file(fd, tp->name);
+    discard_file(fd);
     tp->fd = 0;
     throw;
   }

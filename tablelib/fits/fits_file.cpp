@@ -1,16 +1,15 @@
-// FITS files open for writing are edited in a temporary copy.
+// FITS files open for writing are changed in place.
 //
-// A table opened for reading and writing, or created, is edited in a
-// temporary file beside the table's file (a copy of it, or empty for a new
-// file), made at the open so that an unwritable directory fails at once.
-// CFITSIO reaches that file only through the file layer (a Backing), so
-// that every failed transfer is seen, also the one of the last buffered
-// write, which CFITSIO's own file driver drops.  At close the temporary
-// file replaces the table's file in one rename.  A transfer that fails
-// anywhere on the way, or a table that is discarded, leaves the file as it
-// was and a new file absent: no partial FITS file is ever left on disk, and
-// no failure of the disk is ever hidden.  Only CFITSIO's buffers and the
-// file layer's window are in memory, whatever the size of the file.
+// An existing file opened for reading and writing is changed in its own
+// file under the file layer's rollback journal; a new file is staged and
+// appears at its name, whole and synced, only at close.  CFITSIO reaches
+// the file only through the file layer (a Backing), so that every failed
+// transfer is seen, also the one of the last buffered write, which
+// CFITSIO's own file driver drops.  A transfer that fails anywhere on the
+// way, or a table that is discarded, rolls the change back: the file is
+// left as it was and a new file never appears; no failure of the disk is
+// ever hidden.  Only CFITSIO's buffers and the file layer's window are in
+// memory, whatever the size of the file.
 #include <algorithm>
 #include <memory>
 
@@ -24,12 +23,12 @@ using tbl::FitsHandle;
 namespace tbfits {
 namespace {
 
-// The temporary file of a handle as CFITSIO's file.  Transfers go through
+// The file of a handle as CFITSIO's file.  Transfers go through
 // the file layer; the first failure marks the handle, and every later call
 // answers with a failing status.
-class TempFile final : public Backing {
+class ChangedFile final : public Backing {
  public:
-  explicit TempFile(FitsHandle& h) : h_(h) {}
+  explicit ChangedFile(FitsHandle& h) : h_(h) {}
 
   int size(long long& bytes) override {
     bytes = h_.size;
@@ -44,7 +43,7 @@ class TempFile final : public Backing {
     long got = 0;
     int status = guarded(READ_ERROR, [&] {
       while (got < n) {
-        long k = vos::read_at(h_.temp_fd, static_cast<long>(at + got + 1), out + got, n - got);
+        long k = vos::read_at(h_.fd, static_cast<long>(at + got + 1), out + got, n - got);
         if (k == vos::EOF_ || k <= 0) break;
         got += k;
       }
@@ -57,21 +56,22 @@ class TempFile final : public Backing {
     if (h_.failed) return WRITE_ERROR;
     if (n <= 0) return 0;
     if (at < 0) return mark(WRITE_ERROR);
-    int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.temp_fd, static_cast<long>(at + 1), buf, n); });
+    int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.fd, static_cast<long>(at + 1), buf, n); });
     if (status == 0) h_.size = std::max(h_.size, at + n);
     return status;
   }
 
-  // Only the length changes here; the bytes past it are cut off at close.
   int truncate(long long bytes) override {
     if (h_.failed) return WRITE_ERROR;
-    if (bytes >= 0 && bytes < h_.size) h_.size = bytes;
-    return 0;
+    if (bytes < 0 || bytes >= h_.size) return 0;
+    int status = guarded(WRITE_ERROR, [&] { vos::truncate_open(h_.fd, bytes); });
+    if (status == 0) h_.size = bytes;
+    return status;
   }
 
   int flush() override {
     if (h_.failed) return WRITE_ERROR;
-    return guarded(WRITE_ERROR, [&] { vos::flush(h_.temp_fd); });
+    return guarded(WRITE_ERROR, [&] { vos::flush(h_.fd); });
   }
 
  private:
@@ -96,24 +96,15 @@ class TempFile final : public Backing {
   FitsHandle& h_;
 };
 
-void close_quietly(int fd) {
-  vos::iferr([&] { vos::close(fd); });
-  vos::xerret();
-}
-
-void delete_quietly(const std::string& name) {
-  vos::iferr([&] {
-    if (vos::access(name)) vos::delete_file(name);
-  });
-  vos::xerret();
-}
-
-// Drops the temporary file of `h`.
-void drop_temp(FitsHandle& h) {
-  if (h.temp_fd != 0) close_quietly(h.temp_fd);
-  h.temp_fd = 0;
-  if (!h.temp.empty()) delete_quietly(h.temp);
-  h.temp.clear();
+// Drops the file of `h` undoing its change; a rollback that fails leaves
+// the journal for the next open, which is the best left to do here.
+void drop_file(FitsHandle& h) {
+  if (h.fd != 0) {
+    const int fd = h.fd;
+    h.fd = 0;
+    vos::iferr([&] { vos::abandon(fd); });
+    vos::xerret();
+  }
 }
 
 void forget(FitsHandle& h) {
@@ -121,17 +112,19 @@ void forget(FitsHandle& h) {
   h.size = 0;
 }
 
-// Closes the temporary file, cuts it to the `size` bytes CFITSIO wrote, and
-// renames it over the table's file.
-void replace_file(FitsHandle& h, long long size) {
+// Cuts the file to the `size` bytes CFITSIO wrote and closes it, which
+// commits the change.
+void commit_file(FitsHandle& h, long long size) {
   if (size < 0 || size > h.size) vos::error(vos::SYS_FWRITE, "Cannot write to file (" + h.path + ")");
-  const long long written = vos::fstati(h.temp_fd, vos::F_FILESIZE);
-  int fd = h.temp_fd;
-  h.temp_fd = 0;
-  vos::close(fd);
-  if (written > size) vos::truncate(h.temp, size);
-  vos::rename(h.temp, h.path);
-  h.temp.clear();
+  if (vos::fstati(h.fd, vos::F_FILESIZE) > size) vos::truncate_open(h.fd, size);
+  const int fd = h.fd;
+  h.fd = 0;
+  try {
+    vos::close(fd);
+  } catch (...) {
+    forget(h);
+    throw;
+  }
 }
 
 }  // namespace
@@ -141,12 +134,10 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) 
     if (!create && !vos::access(host, vos::READ_WRITE))
       fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
     h.path = host;
-    h.temp = vos::mktemp(host + ".tmp");
-    if (!create) vos::fcopy(host, h.temp);
-    h.temp_fd = vos::open(h.temp, create ? vos::NEW_FILE : vos::READ_WRITE, vos::TEXT_FILE);
-    h.size = create ? 0 : vos::fstati(h.temp_fd, vos::F_FILESIZE);
+    h.fd = create ? vos::open_staged(host, vos::TEXT_FILE) : vos::open_change(host, vos::TEXT_FILE);
+    h.size = create ? 0 : vos::fstati(h.fd, vos::F_FILESIZE);
     h.failed = false;
-    h.backing = std::make_unique<TempFile>(h);
+    h.backing = std::make_unique<ChangedFile>(h);
     int status = 0;
     fitsfile* f = nullptr;
     if (create) fsibck(f, h.backing.get(), status);
@@ -156,7 +147,7 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) 
     h.writing = true;
     return f;
   } catch (...) {
-    drop_temp(h);
+    drop_file(h);
     forget(h);
     throw;
   }
@@ -187,16 +178,16 @@ void close_file(FitsHandle& h, bool discard) {
     // A failed transfer is reported once: by the call that met it, or here.
     const bool unreported = h.failed && h.failed_at == tbferr_count();
     h.failed = false;
-    drop_temp(h);
+    drop_file(h);
     forget(h);
     if (unreported) fail(WRITE_ERROR, "cannot write FITS file `" + h.path + "'");
     return;
   }
   try {
     tbferr(status);
-    if (h.writing) replace_file(h, size);
+    if (h.writing) commit_file(h, size);
   } catch (...) {
-    drop_temp(h);
+    drop_file(h);
     forget(h);
     throw;
   }

@@ -17,13 +17,12 @@ namespace tbl {
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
-  std::string path;             // host file the temporary file replaces at close
-  std::string temp;             // the temporary file, made at the open
-  int temp_fd = 0;
-  long long size = 0;           // length of the temporary file as CFITSIO wrote it
-  bool failed = false;          // a transfer of the temporary file failed: nothing is written back
+  std::string path;             // host file
+  int fd = 0;                   // file-layer descriptor of a file open for writing
+  long long size = 0;           // length of the file as CFITSIO wrote it
+  bool failed = false;          // a transfer failed: the change is rolled back at close
   long failed_at = 0;           // tbfio::tbferr_count() when it failed
-  std::unique_ptr<tbfio::Backing> backing;  // the temporary file as CFITSIO's file
+  std::unique_ptr<tbfio::Backing> backing;  // the file as CFITSIO's file
   FitsHandle() = default;
   FitsHandle(const FitsHandle&) = delete;
   FitsHandle& operator=(const FitsHandle&) = delete;
@@ -37,16 +36,16 @@ namespace tbfits {
 // The CFITSIO file of an open FITS table; raises when the table has none.
 fitsfile* fptr(tbl::Table* tp);
 
-// Opens the FITS file `host` for writing: it is copied to a temporary file
-// beside it (`create`: a new empty file, `host` does not exist yet), which
-// CFITSIO then edits.  Fills `h` and returns the CFITSIO handle; on failure
-// `h` holds nothing open.
+// Opens the FITS file `host` for writing: an existing file is changed in
+// place under the file layer's rollback journal; a new one (`create`:
+// `host` does not exist yet) is staged and gets its name at close.  Fills
+// `h` and returns the CFITSIO handle; on failure `h` holds nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
-// file open for writing is then replaced by its temporary file in one
-// rename, unless `discard` or a failed transfer says to leave the file as
-// it was.  Raises the first failure; with `discard` it raises nothing but a
+// file open for writing then commits its change (a new file appears whole),
+// unless `discard` or a failed transfer says to leave the file as it was:
+// the change is then rolled back (a new file never appears).  Raises the first failure; with `discard` it raises nothing but a
 // failed transfer that no error has reported yet.
 void close_file(tbl::FitsHandle& h, bool discard);
 

@@ -149,7 +149,11 @@ void tbzkey(Table* tp, std::string_view line, int parnum) {
 
 // Makes the in-memory table of a new text table and opens its file.
 void tbznew(Table* tp) {
-  tp->fd = vos::open(tp->name, tp->iomode, vos::TEXT_FILE);
+  // A new file appears whole at close; until then the name must stay free.
+  if (tp->name == "STDOUT" || tp->name == "STDERR")
+    tp->fd = vos::open(tp->name, tp->iomode, vos::TEXT_FILE);
+  else if (vos::access(tp->name))
+    vos::error(vos::SYS_FACCESS, "File already exists (" + tp->name + ")");
   if (tp->allrows <= 0) tp->allrows = 100;
   if (!tp->store) tp->store = std::make_unique<TextTable>();
   for (auto& c : tp->cols) tbzadd(tp, c.get());

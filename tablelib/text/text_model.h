@@ -63,8 +63,9 @@ bool format_fits(std::string_view fmt, int dtype);
 // else the type's default.
 std::string usable_format(const tbl::Column* cp);
 
-// Writes the whole table to its file (through a temporary file beside it and
-// one rename) or to the standard output or error stream.
+// Writes the whole table to its file (in place under the file layer's
+// journal, or to a new file that appears whole at the end) or to the
+// standard output or error stream.
 void tbzwrt(tbl::Table* tp);
 
 // The text of one string cell as written in a data line: quoted (with

@@ -1,6 +1,6 @@
 // Writing a text table: column definitions, keyword lines, comments and one
-// data line per row, to the standard streams or through a temporary file
-// beside the table that replaces the old file in one rename.
+// data line per row, to the standard streams, in place over the table's
+// file, or to a new file that appears whole.
 #include <cctype>
 #include <string>
 
@@ -121,15 +121,20 @@ std::string data_line(Table* tp, int row) {
 
 void tbzwrt(Table* tp) {
   if (!tp->modified) return;
-  bool to_stream = tp->name == "STDOUT" || tp->name == "STDERR";
-  std::string temp;
+  const bool to_stream = tp->name == "STDOUT" || tp->name == "STDERR";
+  // A file that exists is rewritten in place under the file layer's
+  // journal (it keeps its inode, links, owner and mode); a new one is
+  // staged and appears whole at close.
+  const bool in_place = !to_stream && tp->fd != 0;
   int out = 0;
   if (to_stream) {
     out = tp->name == "STDOUT" ? vos::STDOUT : vos::STDERR;
+  } else if (in_place) {
+    out = tp->fd;
+    tp->fd = 0;
+    vos::seek(out, vos::BOF);
   } else {
-    // Beside the table, so that the final rename stays on one file system.
-    temp = vos::mktemp(vos::osfn(tp->name) + ".tmp");
-    out = vos::open(temp, vos::NEW_FILE, vos::TEXT_FILE);
+    out = vos::open_staged(tp->name, vos::TEXT_FILE);
   }
   try {
     if (tp->subtype != tbl::kTextWithDefs)
@@ -153,22 +158,14 @@ void tbzwrt(Table* tp) {
       flush_if(1 << 16);
     }
     flush_if(1);
-    int o = out;
+    if (in_place) vos::truncate_open(out, vos::note(out) - 1);
+    const int o = out;
     out = 0;
     vos::close(o);
-    if (!to_stream) {
-      if (tp->fd != 0) {
-        int fd = tp->fd;
-        tp->fd = 0;
-        vos::close(fd);
-      }
-      vos::rename(temp, tp->name);
-    }
     tp->fd = 0;
   } catch (...) {
-    if (!to_stream) {
-      if (out != 0) vos::iferr([&] { vos::close(out); });
-      vos::iferr([&] { vos::delete_file(temp); });
+    if (!to_stream && out != 0) {
+      vos::iferr([&] { vos::abandon(out); });
       vos::xerret();
     }
     throw;

@@ -9,6 +9,8 @@
 #include "text_model.h"
 #include "text_testutil.h"
 #include "vos/error.h"
+#include "vos/fault.h"
+#include "vos/files.h"
 
 using namespace texttest;
 using tbl::Column;
@@ -162,16 +164,18 @@ TEST(TextWrite, WriteReadWriteIsByteIdentical) {
 }
 
 TEST(TextWrite, FailedWriteKeepsTheOldFile) {
-  TempFile a("keep");
-  write_file(a.path, "1 2\n3 4\n");
-  Table* tp = tbl::tbtopn(a.path, tbl::kReadWrite, nullptr);
-  Column* c = tbl::tbcnum(tp, 1);
-  tbl::tbepti(tp, c, 1, 9);
-  // Make the directory entry of the temporary file impossible: a directory
-  // of the temporary's name cannot be opened as a new file.
-  tp->name = "/nonexistent_dir_for_tbtext/" + std::string("t.txt");
-  EXPECT_THROW(tbl::tbtclo(tp), vos::Error);
-  EXPECT_EQ(read_file(a.path), "1 2\n3 4\n");
+  {
+    TempFile a("keep");
+    write_file(a.path, "1 2\n3 4\n");
+    Table* tp = tbl::tbtopn(a.path, tbl::kReadWrite, nullptr);
+    Column* c = tbl::tbcnum(tp, 1);
+    tbl::tbepti(tp, c, 1, 9);
+    vos::fault::fail_write_after(0);
+    EXPECT_THROW(tbl::tbtclo(tp), vos::Error);
+    vos::fault::clear();
+    EXPECT_EQ(read_file(a.path), "1 2\n3 4\n");
+    EXPECT_FALSE(vos::has_journal(a.path));
+  }
 }
 
 // Makes a new text table at `path` with one column `name` (`units`,

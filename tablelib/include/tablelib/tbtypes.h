@@ -110,7 +110,6 @@ struct Table {
   bool modified = false;        // size information must be written back at close
   bool discard = false;         // close leaves the table's file as it was (a write failed)
   bool created = false;         // the file was made by this descriptor (tbtcre)
-  std::string backup;           // copy of a binary table's file as it was at the open
   bool fits_null_ready = false; // FITS null-row template built
   std::vector<unsigned char> nullrow;  // null row of a row-ordered table (bytes, big-endian values)
   std::vector<std::unique_ptr<Column>> cols;  // the columns, size() == ncols

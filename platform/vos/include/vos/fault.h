@@ -5,7 +5,9 @@
 namespace vos::fault {
 
 // The write call after `n` more successful writes (0: the very next one)
-// raises SYS_FWRITE "Cannot write to file (name)" without writing anything.
+// raises SYS_FWRITE "Cannot write to file (name)" without writing anything;
+// a host file then counts as failed, as after a failed write-back (its
+// later flushes and its close fail, and a change in place is rolled back).
 // Only one failure is injected; a negative `n` cancels.
 void fail_write_after(long n);
 

@@ -100,6 +100,51 @@ bool is_open(int fd);
 // the failure raised it; later flushes and the close raise it again).
 bool write_failed(int fd);
 
+// ---- changes in place, and new files that appear whole ----------------
+
+// Opens the existing file `name` (symbolic links followed) for reading and
+// writing, to be changed in place: before a byte the file holds now is
+// overwritten or cut off, it is saved in a journal beside the file
+// ("<file>-journal"); `close` commits the change (syncs the file, then
+// removes the journal), `abandon` or a failed write-back undoes it, and a
+// writer killed on the way leaves the journal for the next `recover` or
+// `open_change` of the file to roll back.  The file keeps its inode, links,
+// owner and mode; a file not changed is not written at all.  One writer at
+// a time: a file already open here (in any process, or under another
+// descriptor of this one) is refused with SYS_FOPEN "File is being changed
+// by another writer (name)", as is a file the caller may not write
+// ("Cannot open file (name)", nothing about it changed).  A journal that
+// cannot be rolled back raises SYS_FOPEN naming the file and why.
+int open_change(std::string_view name, int type);
+
+// Opens a new file that gets its name `name` only when `close` has written
+// and synced all of it; until then nobody sees it, and a writer killed on
+// the way leaves nothing.  Raises SYS_FACCESS "File already exists (name)"
+// when the name is taken now, and at `close` when a file of that name was
+// made meanwhile (the new file is then dropped, the other one kept).
+int open_staged(std::string_view name, int type);
+
+// Closes a descriptor without keeping its change: a change in place is
+// rolled back, a staged file is dropped, another file is closed with what
+// it holds.  Raises SYS_FWRITE when a rollback fails (the journal stays for
+// the next open); the descriptor is closed either way.
+void abandon(int fd);
+
+// Cuts the open file `fd` to `bytes` bytes (a change in place saves what
+// it cuts off first).
+void truncate_open(int fd, long long bytes);
+
+// Rolls back the change of `name` that a writer killed on the way left
+// unfinished, if any, before the file is read.  A change whose writer is
+// still at work is left to it.  Raises SYS_FOPEN naming the file when a
+// journal is there and cannot be rolled back (the file or its directory
+// is not writable).  A file with no journal costs one `stat`.
+void recover(std::string_view name);
+
+// True when the file `name` has a journal beside it (a change at work or
+// left unfinished).
+bool has_journal(std::string_view name);
+
 // ---- text files ------------------------------------------------------
 
 // Reads the next line (with its newline, if any) into `line`; returns its

@@ -1,0 +1,295 @@
+// The rollback journal of a file changed in place.
+#include "journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "vos/osio.h"
+
+namespace vos::fio {
+namespace {
+
+constexpr char kMagic[8] = {'q', 'r', 'l', 'j', 'r', 'n', 'l', '1'};
+constexpr std::size_t kHeader = 32;
+constexpr std::size_t kRecordHead = 12;  // offset, length
+constexpr std::size_t kCheck = 8;
+
+void put_be(unsigned char* p, unsigned long long v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) {
+    p[i] = static_cast<unsigned char>(v & 0xff);
+    v >>= 8;
+  }
+}
+
+unsigned long long get_be(const unsigned char* p, int bytes) {
+  unsigned long long v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+// The check of a record: 64-bit FNV-1a over the nonce, then the record's
+// offset, length and bytes.
+unsigned long long check_of(unsigned long long nonce, const unsigned char* rec, std::size_t n) {
+  unsigned long long h = 1469598103934665603ULL;
+  auto mix = [&h](unsigned char b) {
+    h ^= b;
+    h *= 1099511628211ULL;
+  };
+  for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(nonce >> (8 * i)));
+  for (std::size_t i = 0; i < n; ++i) mix(rec[i]);
+  return h;
+}
+
+// Reads exactly n bytes at `at`; false when the file ends first or fails.
+bool read_full(int fd, void* buf, std::size_t n, long long at) {
+  char* p = static_cast<char*>(buf);
+  while (n > 0) {
+    const ssize_t k = ::pread(fd, p, n, at);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    p += k;
+    n -= static_cast<std::size_t>(k);
+    at += k;
+  }
+  return true;
+}
+
+bool write_full(int fd, const void* buf, std::size_t n, long long at) {
+  const char* p = static_cast<const char*>(buf);
+  while (n > 0) {
+    const ssize_t k = osio::pwrite(fd, p, n, at);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    p += k;
+    n -= static_cast<std::size_t>(k);
+    at += k;
+  }
+  return true;
+}
+
+std::string sys_why(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+// Writes the saved blocks of the journal open on `jfd` back into `fd` and
+// cuts `fd` to the original size.  `restored` says whether the journal had
+// a whole header (a journal without one changed nothing).
+bool replay(int jfd, int fd, bool& restored, std::string& why) {
+  restored = false;
+  unsigned char head[kHeader];
+  if (!read_full(jfd, head, kHeader, 0) || std::memcmp(head, kMagic, 8) != 0) return true;
+  const long long block = static_cast<long long>(get_be(head + 8, 4));
+  const long long orig = static_cast<long long>(get_be(head + 16, 8));
+  const unsigned long long nonce = get_be(head + 24, 8);
+  if (block <= 0 || block > (1 << 24) || orig < 0) return true;  // never a header we wrote
+  restored = true;
+  std::vector<unsigned char> rec(kRecordHead + static_cast<std::size_t>(block) + kCheck);
+  long long at = kHeader;
+  for (;;) {
+    if (!read_full(jfd, rec.data(), kRecordHead, at)) break;
+    const long long off = static_cast<long long>(get_be(rec.data(), 8));
+    const std::size_t len = static_cast<std::size_t>(get_be(rec.data() + 8, 4));
+    if (len == 0 || static_cast<long long>(len) > block || off < 0 || off + static_cast<long long>(len) > orig) break;
+    if (!read_full(jfd, rec.data() + kRecordHead, len + kCheck, at + static_cast<long long>(kRecordHead))) break;
+    if (get_be(rec.data() + kRecordHead + len, 8) != check_of(nonce, rec.data(), kRecordHead + len)) break;
+    if (!write_full(fd, rec.data() + kRecordHead, len, off)) {
+      why = sys_why("cannot write the saved bytes back");
+      return false;
+    }
+    at += static_cast<long long>(kRecordHead + len + kCheck);
+  }
+  if (osio::ftruncate(fd, static_cast<off_t>(orig)) != 0) {
+    why = sys_why("cannot cut the file back to its size");
+    return false;
+  }
+  if (osio::fsync(fd) != 0) {
+    why = sys_why("cannot sync the file");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string journal_path(const std::string& path) { return path + "-journal"; }
+
+std::string dir_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool sync_dir(const std::string& dir) {
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return false;
+  const bool ok = osio::fsync(dfd) == 0;
+  ::close(dfd);
+  return ok;
+}
+
+bool roll_back_hot(const std::string& path, int fd, std::string& why) {
+  const std::string jpath = journal_path(path);
+  const int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (jfd < 0) {
+    if (errno == ENOENT) return true;
+    why = sys_why("cannot read its journal (" + jpath + ")");
+    return false;
+  }
+  bool restored = false;
+  const bool ok = replay(jfd, fd, restored, why);
+  ::close(jfd);
+  if (!ok) return false;
+  if (osio::unlink(jpath.c_str()) != 0 && errno != ENOENT) {
+    why = sys_why("cannot remove its journal (" + jpath + ")");
+    return false;
+  }
+  if (!sync_dir(dir_of(path))) {
+    why = sys_why("cannot sync the directory (" + dir_of(path) + ")");
+    return false;
+  }
+  return true;
+}
+
+Journal::Journal(std::string path, int fd, long long size)
+    : path_(std::move(path)), jpath_(journal_path(path_)), dir_(dir_of(path_)), fd_(fd),
+      orig_(size) {}
+
+Journal::~Journal() {
+  if (jfd_ >= 0) ::close(jfd_);
+}
+
+bool Journal::start() {
+  if (begin()) return true;
+  // Nothing of the file was touched: the journal goes again.
+  if (jfd_ >= 0) {
+    ::close(jfd_);
+    jfd_ = -1;
+    osio::unlink(jpath_.c_str());
+  }
+  return false;
+}
+
+bool Journal::begin() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) {
+    why_ = sys_why("cannot read the file's mode");
+    return false;
+  }
+  // The journal holds the file's bytes: nobody may read it who may not
+  // read the file, and the file's owner must be able to roll it back.
+  jfd_ = osio::open(jpath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (jfd_ < 0) {
+    why_ = sys_why("cannot make its journal in the directory (" + dir_ + ")");
+    return false;
+  }
+  if (::geteuid() == 0 && ::fchown(jfd_, st.st_uid, st.st_gid) != 0) {
+    // Kept with root's ownership: only the owner's own rollback is lost.
+  }
+  ::fchmod(jfd_, st.st_mode & 0666);
+  std::random_device rd;
+  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
+           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  unsigned char head[kHeader] = {};
+  std::memcpy(head, kMagic, 8);
+  put_be(head + 8, static_cast<unsigned long long>(kBlock), 4);
+  put_be(head + 16, static_cast<unsigned long long>(orig_), 8);
+  put_be(head + 24, nonce_, 8);
+  if (!write_full(jfd_, head, kHeader, 0)) {
+    why_ = sys_why("cannot write its journal (" + jpath_ + ")");
+    return false;
+  }
+  jsize_ = kHeader;
+  unsynced_ = true;
+  saved_.assign(static_cast<std::size_t>((orig_ + kBlock - 1) / kBlock), false);
+  // The journal's name must be on disk before the file is touched.
+  if (!sync_journal()) return false;
+  if (!sync_dir(dir_)) {
+    why_ = sys_why("cannot sync the directory (" + dir_ + ")");
+    return false;
+  }
+  return true;
+}
+
+bool Journal::sync_journal() {
+  if (!unsynced_) return true;
+  if (osio::fsync(jfd_) != 0) {
+    why_ = sys_why("cannot sync its journal (" + jpath_ + ")");
+    return false;
+  }
+  unsynced_ = false;
+  return true;
+}
+
+bool Journal::before_change(long long at, long long n) {
+  if (jfd_ < 0 && !start()) return false;
+  if (at < 0) at = 0;
+  const long long end = n < 0 ? orig_ : std::min(orig_, at + n);
+  if (at >= end) return sync_journal();
+  std::vector<unsigned char> batch;
+  for (long long b = at / kBlock; b * kBlock < end; ++b) {
+    if (saved_[static_cast<std::size_t>(b)]) continue;
+    const long long off = b * kBlock;
+    const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
+    const std::size_t base = batch.size();
+    batch.resize(base + kRecordHead + len + kCheck);
+    unsigned char* rec = batch.data() + base;
+    put_be(rec, static_cast<unsigned long long>(off), 8);
+    put_be(rec + 8, len, 4);
+    if (!read_full(fd_, rec + kRecordHead, len, off)) {
+      // The file is shorter than it was at the start (cut by someone
+      // else): what is gone reads as zeros.
+      std::memset(rec + kRecordHead, 0, len);
+      if (::pread(fd_, rec + kRecordHead, len, off) < 0) std::memset(rec + kRecordHead, 0, len);
+    }
+    put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
+    saved_[static_cast<std::size_t>(b)] = true;
+  }
+  if (!batch.empty()) {
+    if (!write_full(jfd_, batch.data(), batch.size(), jsize_)) {
+      why_ = sys_why("cannot write its journal (" + jpath_ + ")");
+      return false;
+    }
+    jsize_ += static_cast<long long>(batch.size());
+    unsynced_ = true;
+  }
+  return sync_journal();
+}
+
+bool Journal::finish() {
+  ::close(jfd_);
+  jfd_ = -1;
+  if (osio::unlink(jpath_.c_str()) != 0) {
+    why_ = sys_why("cannot remove its journal (" + jpath_ + ")");
+    return false;
+  }
+  if (!sync_dir(dir_)) {
+    why_ = sys_why("cannot sync the directory (" + dir_ + ")");
+    return false;
+  }
+  return true;
+}
+
+bool Journal::commit() {
+  if (jfd_ < 0) return true;
+  if (osio::fsync(fd_) != 0) {
+    why_ = sys_why("cannot sync the file");
+    return false;
+  }
+  return finish();
+}
+
+bool Journal::rollback() {
+  if (jfd_ < 0) return true;
+  bool restored = false;
+  if (!replay(jfd_, fd_, restored, why_)) return false;
+  return finish();
+}
+
+}  // namespace vos::fio
