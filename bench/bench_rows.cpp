@@ -28,10 +28,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "halvo/c_tables.h"
 
 namespace {
+
+using bench::check;
+using bench::check_status;
 
 constexpr int kRowOrdered = 11, kColOrdered = 12;
 constexpr int kParType = 5, kParAllRows = 3, kParRows = 21;
@@ -43,20 +47,6 @@ std::string scratch(const std::string& tag, const char* ext = ".tab") {
   return (std::filesystem::temp_directory_path() /
           ("bench_rows_" + std::to_string(::getpid()) + "_" + tag + ext))
       .string();
-}
-
-void check(bool ok, const char* what) {
-  if (ok && c_voserr() == 0) return;
-  std::fprintf(stderr, "bench_rows: %s: %s\n", what, c_voserr() ? c_voserrmsg() : "wrong result");
-  std::exit(1);
-}
-
-void check_status(int status, const char* what) {
-  if (status == 0) return;
-  char text[FLEN_ERRMSG] = {0};
-  ffgmsg(text);
-  std::fprintf(stderr, "bench_rows: %s: CFITSIO status %d %s\n", what, status, text);
-  std::exit(1);
 }
 
 // The cells of row r (1-based): r + 0.5, r, and "cell r" padded to kText.
