@@ -22,13 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "bench_check.h"
 #include "bench_ratio.h"
 #include "halvo/c_tables.h"
 #include "tool_cells.h"
 
 namespace {
 
-using namespace bench;  // the cells of tool_cells.h
+using namespace bench;  // the cells of tool_cells.h, check and check_status
 
 // The cells of column c as CFITSIO takes strings (it does not change them).
 char** column(int c) { return const_cast<char**>(cells().ptr[c].data()); }
@@ -37,20 +38,6 @@ std::string scratch(const char* tag) {
   return (std::filesystem::temp_directory_path() /
           ("bench_fits_" + std::to_string(::getpid()) + "_" + tag + ".fits"))
       .string();
-}
-
-void check(bool ok, const char* what) {
-  if (ok && c_voserr() == 0) return;
-  std::fprintf(stderr, "bench_fits: %s: %s\n", what, c_voserr() ? c_voserrmsg() : "wrong result");
-  std::exit(1);
-}
-
-void check_status(int status, const char* what) {
-  if (status == 0) return;
-  char text[FLEN_ERRMSG] = {0};
-  ffgmsg(text);
-  std::fprintf(stderr, "bench_fits: %s: CFITSIO status %d %s\n", what, status, text);
-  std::exit(1);
 }
 
 // ---- through the entry points -----------------------------------------------

@@ -6,7 +6,8 @@
 #
 # NAME picks programs by their name without "bench_" (e.g. binary fits);
 # none runs them all.  BENCH_FILTER, when set, is passed on as
-# --benchmark_filter.  Each program's own report goes to the standard error
+# --benchmark_filter.  BENCH_LARGE, when set (not empty), adds the 10^6-row
+# cases of bench_rows to its 10^4 and 10^5 ones (about half a minute more).  Each program's own report goes to the standard error
 # stream as it runs; its JSON is kept in build/bench-results/.  A benchmark
 # joins the table by reporting the counters ours_s, base_s, ratio and goal
 # (bench/bench_ratio.h).  The exit status is 1 when a program fails or a

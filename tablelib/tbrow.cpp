@@ -285,12 +285,13 @@ void tbrudf(Table* tp, Column* const* cols, int ncols, int row) {
   tp->modified = true;
 }
 
-// Moves the rows from `first` on by `shift` rows (negative: up, over the
-// rows before them).
+// Moves the rows from `first` (at least 1) on by `shift` rows (negative:
+// up, over the rows before them).
 void tbrsft(Table* tp, int first, int shift) {
   need_table(tp, "tbrsft");
   if (shift == 0) return;
   if (tp->rowsel) vos::error(1, "Can't shift rows in a table with row selector in effect.");
+  if (first < 1) vos::error(1, "row number less than one is invalid");
   need_writable(tp);
   switch (tp->type) {
     case kRowOrdered: tbxsft(tp, first, shift); break;

@@ -29,6 +29,20 @@ void write_at(int fd, long pos, const void* buf, long nchars) {
   vos::write_at(fd, pos, buf, nchars);
 }
 
+void move_chars(int fd, long from, long to, long nchars, const char* who) {
+  if (nchars <= 0 || from == to) return;
+  const long run = std::min(nchars, kMoveChars);
+  std::vector<unsigned char> buf(std::size_t(run) * 2);
+  for (long done = 0; done < nchars;) {
+    const long cnt = std::min(run, nchars - done);
+    // Towards the start the runs go first to last, else last to first.
+    const long at = to < from ? done : nchars - done - cnt;
+    read_at(fd, from + at, buf.data(), cnt, who);
+    write_at(fd, to + at, buf.data(), cnt);
+    done += cnt;
+  }
+}
+
 int elem_chars(const tbl::Column* cp) {
   return std::max(0, element_chars(cp->dtype, cp->length));
 }

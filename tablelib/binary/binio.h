@@ -26,6 +26,17 @@ long read_upto(int fd, long pos, void* buf, long nchars);
 // Writes `nchars` chars from `buf` at `pos` (file-layer errors pass through).
 void write_at(int fd, long pos, const void* buf, long nchars);
 
+// Chars one block move holds in memory at once (1 MB).
+inline constexpr long kMoveChars = 1L << 19;
+
+// Moves the `nchars` chars at `from` to `to` within the file, in runs of at
+// most kMoveChars chars.  Each run is read whole before it is written, and
+// the runs go in the order that never overwrites chars not yet moved
+// (ascending when moving towards the start, descending otherwise), so the
+// two ranges may overlap.  A short read raises "<who>:  unexpected end of
+// file"; the first failure ends the move with the runs before it done.
+void move_chars(int fd, long from, long to, long nchars, const char* who);
+
 // Chars of one element of column `cp` (string: its storage length).
 int elem_chars(const tbl::Column* cp);
 

@@ -1,6 +1,7 @@
 // Row-ordered binary tables (type 11), file level: creation, the null row,
 // appending and nulling rows, new columns, undefined elements and shifts.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -29,34 +30,49 @@ void tbxnew(Table* tp) {
 // Char offset of the first char of `row`.
 int tbxoff(Table* tp, int row) { return tp->bod + (row - 1) * tp->allrowlen; }
 
-// Appends null rows after the last row up to `row`; the row count is left
-// to the caller.
-void tbxwer(Table* tp, int row) {
-  if (row <= tp->nrows) return;
+namespace {
+
+// Writes the null row over rows first..last, whether or not they exist yet:
+// one row straight from the null row, more in batches of whole rows of at
+// most a block move's size.
+void null_rows(Table* tp, long first, long last) {
+  const long r = tp->allrowlen;
+  if (r <= 0 || last < first) return;
   auto& nr = null_row(tp);
-  long r = tp->allrowlen;
-  if (r <= 0) return;
-  // One row (a table growing row by row) goes out from the null row itself;
-  // more go out in batches of whole rows.
-  if (row == tp->nrows + 1) return write_at(tp->fd, tp->bod + long(row - 1) * r, nr.data(), r);
-  const long per = std::max<long>(1, 65536 / r);
-  std::vector<unsigned char> batch;
-  for (long k = tp->nrows + 1; k <= row;) {
-    long cnt = std::min<long>(per, row - k + 1);
-    batch.resize(std::size_t(cnt * r * 2));
-    for (long j = 0; j < cnt; ++j)
-      std::copy(nr.begin(), nr.begin() + r * 2, batch.begin() + j * r * 2);
+  if (first == last) return write_at(tp->fd, tp->bod + (first - 1) * r, nr.data(), r);
+  const long per = std::max<long>(1, tbbin::kMoveChars / r);
+  const long most = std::min(per, last - first + 1);
+  std::vector<unsigned char> batch(std::size_t(most * r * 2));
+  for (long j = 0; j < most; ++j)
+    std::copy(nr.begin(), nr.begin() + r * 2, batch.begin() + j * r * 2);
+  for (long k = first; k <= last;) {
+    const long cnt = std::min(per, last - k + 1);
     write_at(tp->fd, tp->bod + (k - 1) * r, batch.data(), cnt * r);
     k += cnt;
   }
 }
 
+// Moves rows first..last (existing rows) by `shift` rows as one block of
+// the file; the rows the move leaves are not changed.
+void move_rows(Table* tp, long first, long last, long shift) {
+  const long r = tp->allrowlen;
+  if (r <= 0 || last < first) return;
+  tbbin::move_chars(tp->fd, tp->bod + (first - 1) * r, tp->bod + (first + shift - 1) * r,
+                    (last - first + 1) * r, "tbxsft");
+}
+
+}  // namespace
+
+// Appends null rows after the last row up to `row`; the row count is left
+// to the caller.
+void tbxwer(Table* tp, int row) {
+  if (row <= tp->nrows) return;
+  null_rows(tp, long(tp->nrows) + 1, row);
+}
+
 // Writes the null row over rows first..last, clipped to the existing rows.
 void tbxnll(Table* tp, int first, int last) {
-  first = std::max(first, 1);
-  last = std::min(last, tp->nrows);
-  auto& nr = null_row(tp);
-  for (int r = first; r <= last; ++r) write_at(tp->fd, tbxoff(tp, r), nr.data(), tp->allrowlen);
+  null_rows(tp, std::max(first, 1), std::min(last, tp->nrows));
 }
 
 // Writes the null row's chars oldrowlen+1 .. rowlen into every existing row.
@@ -88,31 +104,31 @@ void tbxudf(Table* tp, Column** cols, int ncols, int row) {
   }
 }
 
-// Moves the rows from `first` on by `shift` (negative up, positive down).
-// Up: the freed rows at the end are nulled and the row count drops.  Down:
-// the table grows by `shift` rows; rows first..first+shift-1 keep their old
-// contents.  The first failed copy ends the shift.
+// Moves the rows from `first` on by `shift` (negative up, positive down),
+// whole rows in blocks (tbbin::move_chars), so every column moves, whatever
+// the column selection.  Up: the freed rows at the end are nulled and the
+// row count drops.  Down: the table grows by `shift` rows; rows
+// first..first+shift-1 keep their old contents, and rows between the old
+// end and the first moved row are null.
 void tbxsft(Table* tp, int first, int shift) {
-  int n = tp->nrows;
-  int a = std::abs(shift);
+  const long n = tp->nrows;
+  const long a = std::abs(long(shift));
   if (first > n || shift == 0) return;
   if (shift < 0) {
-    for (int j = first + a; j <= n; ++j) tbrcpy(tp, tp, j, j - a);
+    if (first + a <= n) move_rows(tp, first + a, n, -a);
     if (first + a <= n + 1) {
-      tbxnll(tp, n - a + 1, n);
-      tp->nrows = std::max(n - a, 0);
+      tbxnll(tp, int(n - a + 1), int(n));
+      tp->nrows = int(std::max(n - a, 0L));
     } else {
-      tbxnll(tp, first, n);
+      tbxnll(tp, first, int(n));
       tp->nrows = first - 1;
     }
     return;
   }
-  if (first + shift > n + 1) {
-    for (int j = first; j <= n; ++j) tbrcpy(tp, tp, j, j + shift);
-  } else {
-    for (int j = n - shift + 1; j <= n; ++j) tbrcpy(tp, tp, j, j + shift);
-    for (int j = n - shift; j >= first; --j) tbrcpy(tp, tp, j, j + shift);
-  }
+  if (n + a > INT_MAX) tbbin::fail(1, "tbxsft:  too many rows");
+  if (first + a > n + 1) null_rows(tp, n + 1, first + a - 1);
+  move_rows(tp, first, n, a);
+  tp->nrows = int(n + a);
 }
 
 }  // namespace tbl

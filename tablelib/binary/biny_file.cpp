@@ -15,14 +15,10 @@
 
 namespace tbl {
 
-using tbbin::read_at;
 using tbbin::write_at;
 using tbbin::yoff;
 
 namespace {
-
-// Bytes moved per transfer when a block is copied or filled in pieces.
-constexpr long kChunkBytes = 1 << 20;
 
 // Raises the invalid-datatype error of `who` for the first column whose
 // type no routine knows; checked before anything is written.
@@ -43,7 +39,7 @@ void tbyscn(Table* tp, int fd, Column** cols, int n, int first, int last) {
     Column* cp = cols[i];
     long esz = cp->length;
     if (esz <= 0) continue;
-    long per = std::max<long>(1, kChunkBytes / (esz * 2));
+    long per = std::max<long>(1, tbbin::kMoveChars / esz);
     // The first transfer is the largest; the later ones write a part of it.
     const long most = std::min<long>(per, long(last) - first + 1);
     buf.resize(std::size_t(most * esz * 2));
@@ -115,6 +111,8 @@ void tbysft(Table* tp, int first, int shift) {
   int n = tp->nrows;
   int a = std::abs(shift);
   if (shift == 0) return;
+  if (shift > 0 && long(std::max(first - 1, n)) + shift > INT_MAX)
+    tbbin::fail(1, "tbysft:  too many rows");
   if (first > n) {
     if (shift > 0) tbywer(tp, first + shift - 1);
     return;
@@ -127,24 +125,13 @@ void tbysft(Table* tp, int first, int shift) {
     tp->nrows = std::max(first - 1, 0);
     return;
   }
-  int r1 = shift > 0 ? first : first + a;
-  long count = n - r1 + 1;
-  std::vector<unsigned char> buf;
+  // Rows r1..n of every block move by `shift`, in blocks.
+  const int r1 = shift > 0 ? first : first + a;
+  const long count = long(n) - r1 + 1;
   for (Column* cp : cols) {
-    long esz = cp->length;
-    if (count <= 0 || esz <= 0) continue;
-    long per = std::max<long>(1, kChunkBytes / (esz * 2));
-    // Copy in pieces, away from the destination so no piece is overwritten
-    // before it is read.
-    long done = 0;
-    while (done < count) {
-      long cnt = std::min<long>(per, count - done);
-      long from = shift > 0 ? n - done - cnt + 1 : r1 + done;
-      buf.resize(std::size_t(cnt * esz * 2));
-      read_at(tp->fd, yoff(tp, cp, int(from)), buf.data(), cnt * esz, "tbysft");
-      write_at(tp->fd, yoff(tp, cp, int(from + shift)), buf.data(), cnt * esz);
-      done += cnt;
-    }
+    if (count <= 0 || cp->length <= 0) continue;
+    tbbin::move_chars(tp->fd, yoff(tp, cp, r1), yoff(tp, cp, r1 + shift), count * cp->length,
+                      "tbysft");
   }
   if (shift > 0) {
     tp->nrows = n + shift;

@@ -2,6 +2,7 @@
 // rows (through a null-row template), deleting and shifting rows, and the
 // copy of all header parameters.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -66,12 +67,24 @@ long row_bytes(fitsfile* f) {
   return naxis1;
 }
 
-// Copies row `from` to row `to` byte for byte.
-void copy_row(fitsfile* f, long len, std::vector<unsigned char>& buf, int from, int to) {
+// Bytes one block move of rows holds in memory at once.
+constexpr long kMoveBytes = 1L << 20;
+
+// Moves rows first..last down by `shift` (> 0) in blocks of whole rows,
+// from the last block backwards so that no row is overwritten before it is
+// read; rows written past the end extend the table.
+void move_rows_down(fitsfile* f, long len, long first, long last, long shift) {
+  if (len <= 0 || last < first) return;
+  const long per = std::max(1L, kMoveBytes / len);
+  std::vector<unsigned char> buf(std::size_t(std::min(per, last - first + 1) * len));
   int status = 0;
-  buf.resize(static_cast<std::size_t>(std::max(len, 1L)));
-  fsgtbb(f, from, 1, len, buf.data(), status);
-  fsptbb(f, to, 1, len, buf.data(), status);
+  for (long end = last; end >= first && status == 0;) {
+    const long cnt = std::min(per, end - first + 1);
+    const long from = end - cnt + 1;
+    fsgtbb(f, from, 1, cnt * len, buf.data(), status);
+    fsptbb(f, from + shift, 1, cnt * len, buf.data(), status);
+    end = from - 1;
+  }
   tbferr(status);
 }
 
@@ -151,23 +164,22 @@ void tbfchp(Table* tp, int ndel) {
 }
 
 // Moves rows first..end down by shift (> 0), or removes |shift| rows from
-// row first on (< 0).  A removal never reaches rows before `first`.
+// row first on (< 0), where CFITSIO's own row deletion closes the gap.  A
+// removal never reaches rows before `first`; after a move down rows
+// first..first+shift-1 keep their old contents.
 void tbfsft(Table* tp, int first, int shift) {
-  int n = tp->nrows;
+  const int n = tp->nrows;
   if (first < 1 || first > n || shift == 0) return;
   fitsfile* f = fptr(tp);
-  long len = row_bytes(f);
-  std::vector<unsigned char> buf;
   if (shift < 0) {
-    int k = -shift;
-    int m = std::min(k, n - first + 1);
-    for (int j = first + m; j <= n; ++j) copy_row(f, len, buf, j, j - m);
+    const long m = std::min(-long(shift), long(n) - first + 1);
     int status = 0;
-    fsdrow(f, n - m + 1, m, status);
+    fsdrow(f, first, m, status);
     tbferr(status);
-    tp->nrows = n - m;
+    tp->nrows = int(n - m);
   } else {
-    for (int j = n; j >= first; --j) copy_row(f, len, buf, j, j + shift);
+    if (long(n) + shift > INT_MAX) vos::error(1, "tbfsft:  too many rows");
+    move_rows_down(f, row_bytes(f), first, n, shift);
     tp->nrows = std::max(tp->nrows, n + shift);
   }
 }
