@@ -28,21 +28,6 @@ namespace {
 
 constexpr long kChunkChars = 1 << 19;
 
-// Moves n chars from `src` to `dst` in chunks, from the end when the move
-// goes up (so that an overlap reads each char before it is overwritten).
-void move_chars(int fd, long src, long dst, long n, std::vector<unsigned char>& buf) {
-  if (n <= 0 || src == dst) return;
-  const bool up = dst > src;
-  for (long done = 0; done < n;) {
-    const long cnt = std::min(kChunkChars, n - done);
-    const long at = up ? n - done - cnt : done;
-    buf.resize(std::size_t(cnt) * 2);
-    read_at(fd, src + at, buf.data(), cnt, "tbtchs");
-    write_at(fd, dst + at, buf.data(), cnt);
-    done += cnt;
-  }
-}
-
 // The header records under the new sizes: column records 1..oldncols moved
 // from under the old maxpar, the free column slots zeroed, the added
 // parameter records blank.  Must run once no data still to be moved lies
@@ -153,9 +138,8 @@ void tbysiz(Table* tp, int oldmaxpar, int oldmaxcols, int oldncols, int oldallro
     std::sort(cols.begin(), cols.end(), [](const Column* a, const Column* b) { return a->offset < b->offset; });
     long end = B2 - 1;
     for (Column* cp : cols) end = std::max(end, B2 + long(cp->offset) * A2 + long(cp->length) * A2 - 1);
-    std::vector<unsigned char> buf;
     auto place = [&](Column* cp, long src) {
-      move_chars(fd, src, B2 + cp->offset * A2, cp->length * m, buf);
+      tbbin::move_chars(fd, src, B2 + cp->offset * A2, cp->length * m, "tbtchs");
       if (A2 > A) tbyscn(tp, fd, &cp, 1, int(A) + 1, int(A2));
     };
     if (B2 >= B && A2 >= A) {
@@ -169,7 +153,7 @@ void tbysiz(Table* tp, int oldmaxpar, int oldmaxcols, int oldncols, int oldallro
       std::vector<long> staged;
       for (Column* cp : cols) {
         staged.push_back(stage);
-        move_chars(fd, B + cp->offset * A, stage, cp->length * m, buf);
+        tbbin::move_chars(fd, B + cp->offset * A, stage, cp->length * m, "tbtchs");
         stage += cp->length * m;
       }
       rewrite_header(tp, fd, oldmaxpar, oldncols);
