@@ -144,9 +144,14 @@ int backing_close(int handle) {
   if (s != nullptr && --s->opens <= 0) *s = BackingSlot{};
   return 0;
 }
+// After a cut the file's position is its new end: CFITSIO takes it to be
+// there and writes the next record without seeking first.
 int backing_truncate(int handle, LONGLONG size) {
   BackingSlot* s = backing_slot(handle);
-  return s == nullptr ? WRITE_ERROR : s->b->truncate(size);
+  if (s == nullptr || size < 0) return WRITE_ERROR;
+  int status = s->b->truncate(size);
+  if (status == 0) s->pos = size;
+  return status;
 }
 int backing_size(int handle, LONGLONG* size) {
   BackingSlot* s = backing_slot(handle);
