@@ -264,11 +264,33 @@ int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
   }
   return ffmahd(f, hdunum, &hdutype, &status);
 }
+int fsmahr(Handle f, int hdunum, int& hdutype, int& status) {
+  if (status != 0 || f == nullptr || f->Fptr == nullptr) return fsmahd(f, hdunum, hdutype, status);
+  const int mode = f->Fptr->writemode;
+  f->Fptr->writemode = READONLY;
+  fsmahd(f, hdunum, hdutype, status);
+  f->Fptr->writemode = mode;
+  return status;
+}
 int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }
 int fsghsp(Handle f, int& nexist, int& nmore, int& status) {
   return ffghsp(f, &nexist, &nmore, &status);
 }
 int fsgrsz(Handle f, long& nrows, int& status) { return ffgrsz(f, &nrows, &status); }
+int fsghad(Handle f, long long& headstart, long long& datastart, long long& dataend, int& status) {
+  LONGLONG h = 0, d = 0, e = 0;
+  ffghadll(f, &h, &d, &e, &status);
+  if (status == 0) {
+    headstart = h;
+    datastart = d;
+    dataend = e;
+  }
+  return status;
+}
+long long fsleng(Handle f) {
+  if (f == nullptr || f->Fptr == nullptr) return 0;
+  return std::max(f->Fptr->filesize, f->Fptr->logfilesize);
+}
 
 int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
            long pcount, long gcount, bool extend, int& status) {

@@ -102,6 +102,7 @@ void tbfudf(Table* tp, Column** cols, int ncols, int row) {
 // nulls, every further one as a raw copy of that row's bytes.
 void tbfwer(Table* tp, int oldn, int newn) {
   if (newn <= oldn) return;
+  check_table_whole(tp);  // the data grow, and TNULL cards may be added
   fitsfile* f = fptr(tp);
   int status = 0;
   int from = oldn + 1;
@@ -144,6 +145,7 @@ void tbfwer(Table* tp, int oldn, int newn) {
 void tbfchp(Table* tp, int ndel) {
   if (ndel <= 0 || tp->nrows <= 0) return;
   int d = std::min(ndel, tp->nrows);
+  check_table_whole(tp);  // the data shrink
   int status = 0;
   fsdrow(fptr(tp), tp->nrows - d + 1, d, status);
   tbferr(status);
@@ -155,6 +157,7 @@ void tbfchp(Table* tp, int ndel) {
 void tbfsft(Table* tp, int first, int shift) {
   int n = tp->nrows;
   if (first < 1 || first > n || shift == 0) return;
+  check_table_whole(tp);  // the data grow or shrink
   fitsfile* f = fptr(tp);
   long len = row_bytes(f);
   std::vector<unsigned char> buf;
