@@ -57,7 +57,7 @@ void delete_quietly(const std::string& path) {
 // Replaces the original on commit(); otherwise it is deleted.
 class FitsScratch {
  public:
-  explicit FitsScratch(const std::string& fname) : host_(vos::osfn(fname)) {
+  explicit FitsScratch(const std::string& fname) : shown_(fname), host_(vos::osfn(fname)) {
     const std::string dir = host_.substr(0, vos::fnldir(host_));
     temp_ = vos::mktemp(dir + "tbtmp") + "." + extension_of(host_);
     vos::fcopy(host_, temp_);
@@ -72,9 +72,16 @@ class FitsScratch {
     vos::rename(temp_, host_);
     committed_ = true;
   }
+  // Error `e`, met while working on the copy, naming the file instead.
+  vos::Error named(const vos::Error& e) const {
+    std::string m = e.message();
+    for (std::size_t at = m.find(temp_); at != std::string::npos; at = m.find(temp_, at + shown_.size()))
+      m.replace(at, temp_.size(), shown_);
+    return vos::Error(e.code(), m);
+  }
 
  private:
-  std::string host_, temp_;
+  std::string shown_, host_, temp_;
   bool committed_ = false;
 };
 
@@ -178,9 +185,14 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
       tbparse(full, fname, br, kSzName, hdu);
       full = scratch->name() + br;
     }
-    out = tbtopn(full, kNewCopy, in);
-    if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
-    tbtcre(out);
+    try {
+      out = tbtopn(full, kNewCopy, in);
+      if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
+      tbtcre(out);
+    } catch (const vos::Error& e) {
+      if (scratch) throw scratch->named(e);
+      throw;
+    }
     // Creation refuses an existing file, so the output is ours from here.
     if (!scratch && out->name != "STDOUT" && out->name != "STDERR")
       created = out->type == kFitsTable && !out->hostname.empty() ? out->hostname : out->name;
@@ -222,12 +234,16 @@ void tbtdel(std::string_view name) {
     if (!vos::access(vos::osfn(fname)))
       vos::error(1, "tbtopn:  Table file does not exist or cannot be opened.");
     FitsScratch scratch(fname);
-    Table* tp = tbtopn(scratch.name() + br, kReadWrite, nullptr);
-    if (tp->type != kFitsTable) {
-      close_quietly(tp);
-      vos::error(1, "tbtdel:  table is not a FITS table");
+    try {
+      Table* tp = tbtopn(scratch.name() + br, kReadWrite, nullptr);
+      if (tp->type != kFitsTable) {
+        close_quietly(tp);
+        vos::error(1, "tbtdel:  table is not a FITS table");
+      }
+      tbfdel(tp);  // deletes the extension and closes the table
+    } catch (const vos::Error& e) {
+      throw scratch.named(e);
     }
-    tbfdel(tp);  // deletes the extension and closes the table
     scratch.commit();
     return;
   }

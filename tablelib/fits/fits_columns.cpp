@@ -97,6 +97,7 @@ void rewrite_key(tbl::Table* tp, const std::string& key, std::string_view value,
   } else if (status == KEY_NO_EXIST) {
     status = 0;
     ftcmsg();
+    check_table_whole(tp);  // a card more may grow the header
     fsukys(f, key, value, comment, status);
   }
   tbferr(status);
@@ -154,6 +155,7 @@ void tbfdef(Table* tp, Column* cp) {
   else fail(1, "tbfdef:  invalid HDU type");
   std::string disp;
   if (tp->subtype == kFitsBinary) disp = tbftform::tbfptf(fmt);
+  check_table_whole(tp);  // every row and the header grow
   fitsfile* f = fptr(tp);
   int status = 0;
   fsicol(f, colnum, name, tform, status);
@@ -188,6 +190,8 @@ void tbffmt(Table* tp, Column* cp, std::string_view fmt) {
 
 // Writes the column's scale factor and zero offset when they are not 1 and 0.
 static void tbfscal(Table* tp, Column* cp) {
+  if (cp->scale == 1.0 && cp->zero == 0.0) return;
+  check_table_whole(tp);  // the keywords may be new cards
   fitsfile* f = fptr(tp);
   int status = 0;
   if (cp->scale != 1.0)
@@ -222,6 +226,7 @@ void tbfiga(Table* tp, Column* cp, int& ndim, int* axlen, int maxdim) {
 
 void tbfisa(Table* tp, Column* cp, int ndim, const int* axlen) {
   if (!tp->opened) return;
+  check_table_whole(tp);  // TDIM may be a new card
   std::vector<long> axes(axlen, axlen + std::max(ndim, 0));
   int status = 0;
   fsptdm(fptr(tp), cp->number, axes, status);

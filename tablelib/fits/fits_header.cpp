@@ -72,6 +72,7 @@ void put_value(Table* tp, std::string_view kw, Str as_string, Log as_logical, Nu
   } else if (status == KEY_NO_EXIST) {
     status = 0;
     ftcmsg();
+    check_table_whole(tp);  // a card more may grow the header
     append(f, status);
     tbferr(status);
     count_appended(tp);
@@ -83,6 +84,7 @@ void put_value(Table* tp, std::string_view kw, Str as_string, Log as_logical, Nu
 // Appends a HISTORY, COMMENT or blank-keyword card.
 void append_comment_card(Table* tp, const std::string& key, std::string_view text) {
   fitsfile* f = fptr(tp);
+  check_table_whole(tp);  // a card more may grow the header
   int status = 0;
   if (key == "HISTORY") fsphis(f, text, status);
   else if (key == "COMMENT") fspcom(f, text, status);
@@ -141,6 +143,7 @@ void tbfhpt(Table* tp, std::string_view kw, std::string_view text) {
   } else if (status == KEY_NO_EXIST) {
     status = 0;
     ftcmsg();
+    check_table_whole(tp);  // a card more may grow the header
     fspkys(f, kw, text, "", status);
     tbferr(status);
     count_appended(tp);
@@ -155,6 +158,7 @@ void tbfanp(Table* tp, std::string_view kw, int dtype, std::string_view value, i
   if (tbfcard::comment_like(key)) {
     append_comment_card(tp, key, value);
   } else {
+    check_table_whole(tp);  // a card more may grow the header
     int status = 0;
     fsprec(f, tbfcard::anp_card(key, dtype == kTyBool ? 1 : (dtype == kTyChar ? 2 : dtype), value),
            status);

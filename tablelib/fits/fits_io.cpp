@@ -144,9 +144,14 @@ int backing_close(int handle) {
   if (s != nullptr && --s->opens <= 0) *s = BackingSlot{};
   return 0;
 }
+// After a cut the file's position is its new end: CFITSIO takes it to be
+// there and writes the next record without seeking first.
 int backing_truncate(int handle, LONGLONG size) {
   BackingSlot* s = backing_slot(handle);
-  return s == nullptr ? WRITE_ERROR : s->b->truncate(size);
+  if (s == nullptr || size < 0) return WRITE_ERROR;
+  int status = s->b->truncate(size);
+  if (status == 0) s->pos = size;
+  return status;
 }
 int backing_size(int handle, LONGLONG* size) {
   BackingSlot* s = backing_slot(handle);
@@ -259,11 +264,33 @@ int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
   }
   return ffmahd(f, hdunum, &hdutype, &status);
 }
+int fsmahr(Handle f, int hdunum, int& hdutype, int& status) {
+  if (status != 0 || f == nullptr || f->Fptr == nullptr) return fsmahd(f, hdunum, hdutype, status);
+  const int mode = f->Fptr->writemode;
+  f->Fptr->writemode = READONLY;
+  fsmahd(f, hdunum, hdutype, status);
+  f->Fptr->writemode = mode;
+  return status;
+}
 int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }
 int fsghsp(Handle f, int& nexist, int& nmore, int& status) {
   return ffghsp(f, &nexist, &nmore, &status);
 }
 int fsgrsz(Handle f, long& nrows, int& status) { return ffgrsz(f, &nrows, &status); }
+int fsghad(Handle f, long long& headstart, long long& datastart, long long& dataend, int& status) {
+  LONGLONG h = 0, d = 0, e = 0;
+  ffghadll(f, &h, &d, &e, &status);
+  if (status == 0) {
+    headstart = h;
+    datastart = d;
+    dataend = e;
+  }
+  return status;
+}
+long long fsleng(Handle f) {
+  if (f == nullptr || f->Fptr == nullptr) return 0;
+  return std::max(f->Fptr->filesize, f->Fptr->logfilesize);
+}
 
 int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
            long pcount, long gcount, bool extend, int& status) {

@@ -75,9 +75,19 @@ int fsdhdu(Handle f, int& hdutype, int& status);
 // Moves to HDU `hdunum` (1: the primary); a number the file cannot hold
 // (more than its blocks and known HDUs) is END_OF_FILE at once.
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status);
+// As fsmahd, but as a reader even in a file open for writing: the HDU
+// left is not brought up to date on the way (its END card and the fill of
+// its data are left as they are), so moving over HDUs writes nothing.
+int fsmahr(Handle f, int hdunum, int& hdutype, int& status);
 int fsrdef(Handle f, int& status);
 int fsghsp(Handle f, int& nexist, int& nmore, int& status);
 int fsgrsz(Handle f, long& nrows, int& status);
+// Byte offsets of the current HDU: its header, its data and the end of its
+// data (padding included: where the next HDU starts).
+int fsghad(Handle f, long long& headstart, long long& datastart, long long& dataend, int& status);
+// The length of the file in bytes with what CFITSIO still holds in its
+// buffers (the file as it will be once they are written).
+long long fsleng(Handle f);
 
 // Table headers and columns.  The three arrays hold one entry per field.
 int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,

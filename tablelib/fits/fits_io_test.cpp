@@ -82,3 +82,91 @@ TEST(FitsIo, StringElementsAreCutToTheCallersWidth) {
   fsclos(f, status);
   unlink(name.c_str());
 }
+
+namespace {
+
+// A file in memory as CFITSIO's file, cut for real when CFITSIO cuts it.
+class MemoryFile final : public Backing {
+ public:
+  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  const std::string& bytes() const { return bytes_; }
+  int size(long long& n) override {
+    n = static_cast<long long>(bytes_.size());
+    return 0;
+  }
+  int read(long long at, void* buf, long n) override {
+    if (at < 0 || n < 0 || at + n > static_cast<long long>(bytes_.size())) return END_OF_FILE;
+    bytes_.copy(static_cast<char*>(buf), static_cast<std::size_t>(n), static_cast<std::size_t>(at));
+    return 0;
+  }
+  int write(long long at, const void* buf, long n) override {
+    if (at < 0 || n < 0) return WRITE_ERROR;
+    const std::size_t end = static_cast<std::size_t>(at + n);
+    if (bytes_.size() < end) bytes_.resize(end, '\0');
+    bytes_.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(n), static_cast<const char*>(buf),
+                   static_cast<std::size_t>(n));
+    return 0;
+  }
+  int truncate(long long n) override {
+    if (n >= 0 && n < static_cast<long long>(bytes_.size())) bytes_.resize(static_cast<std::size_t>(n));
+    return 0;
+  }
+  int flush() override { return 0; }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace
+
+// When CFITSIO cuts the file (the last HDU deleted), what it writes next
+// lands at the new end, where the next HDU starts.
+TEST(FitsIo, WritesAfterACutGoWhereTheFileNowEnds) {
+  std::string name = temp_name("cut");
+  unlink(name.c_str());
+  Handle f = nullptr;
+  int status = 0, type = 0;
+  fsinit(f, name, status);
+  fsphpr(f, true, 16, 0, {}, 0, 1, true, status);
+  fscrhd(f, status);
+  fsphbn(f, 0, {"N"}, {"1J"}, {""}, "OLD", status);
+  std::vector<int> n(1000, 5);
+  fspclj(f, 1, 1, 1, 1000, n.data(), status);
+  fsclos(f, status);
+  ASSERT_EQ(status, 0);
+  std::string bytes;
+  {
+    FILE* in = fopen(name.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    char buf[4096];
+    for (std::size_t k; (k = fread(buf, 1, sizeof buf, in)) > 0;) bytes.append(buf, k);
+    fclose(in);
+  }
+
+  MemoryFile mem(bytes);
+  fsobck(f, &mem, READWRITE, status);
+  fsmahd(f, 2, type, status);
+  fsdhdu(f, type, status);  // the file is cut to its primary HDU
+  fsmahd(f, 1, type, status);
+  fsibin(f, 0, {"M"}, {"1E"}, {""}, "NEW", status);
+  fsrdef(f, status);
+  fsflus(f, status);
+  fsclos(f, status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(mem.bytes().size(), 2u * 2880u);
+  EXPECT_EQ(mem.bytes().substr(2880, 8), "XTENSION");
+
+  FILE* out = fopen(name.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  fwrite(mem.bytes().data(), 1, mem.bytes().size(), out);
+  fclose(out);
+  fitsfile* g = nullptr;
+  char extname[FLEN_VALUE] = {0};
+  ffopen(&g, name.c_str(), READONLY, &status);
+  ffmahd(g, 2, &type, &status);
+  ffgkys(g, "EXTNAME", extname, nullptr, &status);
+  ffclos(g, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::string(extname), "NEW");
+  unlink(name.c_str());
+}

@@ -115,6 +115,7 @@ void tbfudf(Table* tp, Column** cols, int ncols, int row) {
 // nulls, every further one as a raw copy of that row's bytes.
 void tbfwer(Table* tp, int oldn, int newn) {
   if (newn <= oldn) return;
+  check_table_whole(tp);  // the data grow, and TNULL cards may be added
   fitsfile* f = fptr(tp);
   int status = 0;
   int from = oldn + 1;
@@ -157,6 +158,7 @@ void tbfwer(Table* tp, int oldn, int newn) {
 void tbfchp(Table* tp, int ndel) {
   if (ndel <= 0 || tp->nrows <= 0) return;
   int d = std::min(ndel, tp->nrows);
+  check_table_whole(tp);  // the data shrink
   int status = 0;
   fsdrow(fptr(tp), tp->nrows - d + 1, d, status);
   tbferr(status);
@@ -170,6 +172,7 @@ void tbfchp(Table* tp, int ndel) {
 void tbfsft(Table* tp, int first, int shift) {
   const int n = tp->nrows;
   if (first < 1 || first > n || shift == 0) return;
+  check_table_whole(tp);  // the data grow or shrink
   fitsfile* f = fptr(tp);
   if (shift < 0) {
     const long m = std::min(-long(shift), long(n) - first + 1);

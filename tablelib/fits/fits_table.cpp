@@ -126,6 +126,7 @@ void tbfopn(Table* tp) {
     fail(1, "tbfopn:  invalid iomode");
   }
   const std::string& host = tp->hostname.empty() ? tp->name : tp->hostname;
+  forget_whole(tp);
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
   if (mode == READWRITE) {
     open_for_writing(*tp->fits, host, false);
@@ -147,6 +148,8 @@ void tbfopn(Table* tp) {
   else if (type == ASCII_TBL) tp->subtype = tbl::kFitsAscii;
   else if (type == IMAGE_HDU) tp->subtype = tbl::kFitsPrimary;
   else tp->subtype = tbl::kSubtypeUnknown;
+  // Every write reaches the table's own HDU: none where it is cut short.
+  if (mode == READWRITE) check_hdu_whole(tp);
 }
 
 // Reads the size information of the current HDU into the descriptor.
@@ -219,6 +222,7 @@ bool tbfwfl(Table* tp) { return tp->fits != nullptr && tp->fits->failed; }
 void tbfdel(Table* tp) {
   Table* t = tp;
   try {
+    check_table_whole(tp);  // the HDUs after it move
     int status = 0, type = 0;
     fsdhdu(fptr(tp), type, status);
     tbferr(status);
@@ -305,6 +309,7 @@ void tbfnew(Table* tp) {
   int status = 0, type = 0;
   bool insert = false;
   for (int i = 0; i < tp->ncols; ++i) tbftform::tbfptf(tp->cols[i]->format);
+  forget_whole(tp);
   if (!vos::access(host)) {
     if (tp->hdu > 1)
       fail(1, "extension number in new FITS file (" + tp->name + ") can't be greater than one");
@@ -327,6 +332,7 @@ void tbfnew(Table* tp) {
       fail(0, "extension " + std::to_string(tp->hdu) + " was specified, but " + tp->name +
                   " currently has " + std::to_string(count_hdus(f) - 1) + " extensions");
     tp->hdu = found;
+    check_whole_from(tp, found + 1);  // the HDU replaced and those after it move
     fsdhdu(f, type, status);
     fsmahd(f, found, type, status);
     tbferr(status);
@@ -334,7 +340,9 @@ void tbfnew(Table* tp) {
   } else {
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
     fitsfile* f = open_for_writing(*tp->fits, host, false);
-    // Check the HDU number before anything in the file changes.
+    // The primary header may grow, moving every HDU; the new one goes after
+    // the last.  Both checked before anything in the file changes.
+    check_whole_from(tp, 1);
     int k = count_hdus(f);
     if (tp->hdu > 0 && tp->hdu != k)
       fail(0, "extension " + std::to_string(tp->hdu) + " was specified, but " + tp->name +
@@ -352,6 +360,7 @@ void tbfnew(Table* tp) {
   }
   tp->subtype = tbl::kFitsBinary;
   write_table_header(tp, fptr(tp), insert);
+  mark_whole(tp);
 }
 
 // Copies the primary header of the input FITS file into a new output file.

@@ -59,6 +59,22 @@ void close_file(tbl::FitsHandle& h, bool discard);
 // CFITSIO HDU type.
 int tbffnd(tbl::Table* tp, std::string& extname, int maxch, int& extver, int& hdutype);
 
+// Whole files (fits_whole.cpp).  Each check raises, naming the table's
+// file, before anything in it changes.
+// HDU `hdunum` (1: the primary) and every HDU after it must be whole:
+// each header ends with END, each data unit ends inside the file, and the
+// file ends where the last HDU does.  Leaves the file at HDU `hdunum`.
+void check_whole_from(tbl::Table* tp, int hdunum);
+// The same from the table's own HDU on, once for the table: after it
+// passes (or mark_whole) it passes at once.
+void check_table_whole(tbl::Table* tp);
+// The table's own HDU (the current one) must end inside the file.
+void check_hdu_whole(tbl::Table* tp);
+// Tells that the table's HDU and every HDU after it are whole (a table just
+// made); forget_whole drops that for a table (re)opened on a file.
+void mark_whole(tbl::Table* tp);
+void forget_whole(tbl::Table* tp);
+
 // The file name without its directory ("root.ext").
 std::string tbfrot(std::string_view filename);
 

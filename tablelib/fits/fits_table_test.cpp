@@ -29,12 +29,6 @@ void make_table(const std::string& path, const char* extname, int rows, int firs
   tbl::tbtclo(tp);
 }
 
-std::string verify(const std::string& path) { return run("fitsverify " + path + " 2>&1"); }
-
-bool clean(const std::string& report) {
-  return report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
-}
-
 }  // namespace
 
 TEST(FitsTable, NewColumnsAndRenamesInAnExistingTable) {

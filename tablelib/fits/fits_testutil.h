@@ -2,8 +2,10 @@
 // table written through the host binding.
 #pragma once
 
+#include <fitsio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -87,6 +89,34 @@ inline std::string write_tool_table(const ToolTable& t, const std::string& name,
   return err;
 }
 
+// Writes a new table of an int column Q (7, 8) and a text column T through
+// the host binding under `name` (a new file, or an extension of an existing
+// one).  Returns the first error message, or "" when every call succeeded.
+inline std::string write_new_table(const std::string& name) {
+  std::string err;
+  auto check = [&](const char* what) {
+    if (c_voserr() != 0 && err.empty()) err = std::string(what) + ": " + c_voserrmsg();
+  };
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
+  check("tbtopn");
+  ColumnPtr q = nullptr, t = nullptr;
+  c_tbcdef1(tp, &q, "Q", "", "", TBL_TY_INT, 1);
+  check("tbcdef1");
+  c_tbcdef1(tp, &t, "T", "", "", -8, 1);
+  check("tbcdef1");
+  c_tbtcre(tp);
+  check("tbtcre");
+  c_tbepti(tp, q, 1, 7);
+  check("tbepti");
+  c_tbepti(tp, q, 2, 8);
+  check("tbepti");
+  c_tbeptt(tp, t, 2, "eight");
+  check("tbeptt");
+  c_tbtclo(tp);
+  check("tbtclo");
+  return err;
+}
+
 // Runs a shell command and returns its standard output.
 inline std::string run(const std::string& cmd) {
   std::string out;
@@ -96,6 +126,107 @@ inline std::string run(const std::string& cmd) {
   std::size_t n;
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
   pclose(p);
+  return out;
+}
+
+// fitsverify's report on the file, and whether it found nothing wrong.
+inline std::string verify(const std::string& path) { return run("fitsverify " + path + " 2>&1"); }
+inline bool clean(const std::string& report) {
+  return report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
+}
+
+// A binary table made by CFITSIO directly: columns N (int, row + base),
+// X (double, N / 2) and S (24 characters, "row N"); EXTVER only when > 0.
+struct CfitsioTable {
+  std::string extname;
+  int extver = 0;
+  int rows = 0;
+  int base = 0;
+};
+
+// Writes a new FITS file of an empty primary array and the tables through
+// CFITSIO alone.  Returns CFITSIO's status.
+inline int make_cfitsio_file(const std::string& path, const std::vector<CfitsioTable>& tables) {
+  std::remove(path.c_str());
+  fitsfile* f = nullptr;
+  int status = 0;
+  ffinit(&f, path.c_str(), &status);
+  ffcrim(f, SHORT_IMG, 0, nullptr, &status);
+  char* ttype[] = {const_cast<char*>("N"), const_cast<char*>("X"), const_cast<char*>("S")};
+  char* tform[] = {const_cast<char*>("1J"), const_cast<char*>("1D"), const_cast<char*>("24A")};
+  char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
+  for (const CfitsioTable& t : tables) {
+    ffcrtb(f, BINARY_TBL, 0, 3, ttype, tform, tunit, t.extname.c_str(), &status);
+    if (t.extver > 0) ffpkyj(f, "EXTVER", t.extver, "extension version", &status);
+    for (int r = 1; r <= t.rows; ++r) {
+      int n = r + t.base;
+      double x = n / 2.0;
+      std::string text = "row " + std::to_string(n);
+      char* s = text.data();
+      ffpclk(f, 1, r, 1, 1, &n, &status);
+      ffpcld(f, 2, r, 1, 1, &x, &status);
+      ffpcls(f, 3, r, 1, 1, &s, &status);
+    }
+  }
+  if (f != nullptr) ffclos(f, &status);
+  return status;
+}
+
+// Where each HDU of a FITS file lies, as CFITSIO finds it: header start,
+// data start and data end (the next HDU's start).
+struct HduPlace {
+  long long head = 0, data = 0, end = 0;
+};
+inline std::vector<HduPlace> hdu_places(const std::string& path) {
+  std::vector<HduPlace> out;
+  fitsfile* f = nullptr;
+  int status = 0, n = 0, type = 0;
+  ffopen(&f, path.c_str(), READONLY, &status);
+  ffthdu(f, &n, &status);
+  for (int h = 1; h <= n && status == 0; ++h) {
+    LONGLONG head = 0, data = 0, end = 0;
+    ffmahd(f, h, &type, &status);
+    ffghadll(f, &head, &data, &end, &status);
+    if (status == 0) out.push_back({head, data, end});
+  }
+  int closed = 0;
+  if (f != nullptr) ffclos(f, &closed);
+  if (status != 0) out.clear();
+  return out;
+}
+
+// The bytes of each HDU of a FITS file (none when CFITSIO cannot read all).
+inline std::vector<std::string> hdu_bytes(const std::string& path) {
+  const std::string all = slurp(path);
+  std::vector<std::string> out;
+  for (const HduPlace& p : hdu_places(path)) {
+    if (p.end > static_cast<long long>(all.size())) return {};
+    out.push_back(all.substr(static_cast<std::size_t>(p.head), static_cast<std::size_t>(p.end - p.head)));
+  }
+  return out;
+}
+
+// Column N of extension `ext` read by CFITSIO, or CFITSIO's failing status
+// as the only element (negated) when it cannot read them all.
+inline std::vector<int> column_n(const std::string& path, int ext) {
+  fitsfile* f = nullptr;
+  int status = 0, type = 0;
+  long rows = 0;
+  ffopen(&f, path.c_str(), READONLY, &status);
+  ffmahd(f, ext + 1, &type, &status);
+  ffgnrw(f, &rows, &status);
+  std::vector<int> out(static_cast<std::size_t>(std::max(rows, 0L)), 0);
+  if (rows > 0) ffgcvk(f, 1, 1, 1, rows, 0, out.data(), nullptr, &status);
+  int closed = 0;
+  if (f != nullptr) ffclos(f, &closed);
+  if (status != 0) return {-status};
+  return out;
+}
+
+// The numbers base + 1 to base + rows.
+inline std::vector<int> counted(int rows, int base) {
+  std::vector<int> out;
+  for (int r = 1; r <= rows; ++r) out.push_back(r + base);
   return out;
 }
 
