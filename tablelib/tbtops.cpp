@@ -1,9 +1,9 @@
 // Whole-table operations: copy, delete, rename and test a table by name.
 //
-// Nothing here ever leaves a half-done file behind: a copy that fails
-// removes the output it created, and any change to an existing FITS file
-// (a copy into it, a deleted extension) is made on a temporary copy beside
-// it that replaces the file in one rename only when everything succeeded.
+// Nothing here ever leaves a half-done file behind: a new output appears
+// only when it is whole, and a change to an existing FITS file (a copy into
+// it, a deleted extension) is made in place under the file layer's journal,
+// rolled back when anything fails.
 #include <memory>
 #include <new>
 #include <string>
@@ -52,37 +52,41 @@ void delete_quietly(const std::string& path) {
   }
 }
 
-// A temporary copy of an existing FITS file, in the same directory and
-// with the same extension (so that it is still recognised as FITS).
-// Replaces the original on commit(); otherwise it is deleted.
-class FitsScratch {
+// The bytes of an existing file, kept aside (beside it) so that a later
+// step that fails can put them back.  They go back in place, so the file
+// keeps its inode, links, owner and mode; the copy is deleted either way.
+class KeptBytes {
  public:
-  explicit FitsScratch(const std::string& fname) : shown_(fname), host_(vos::osfn(fname)) {
-    const std::string dir = host_.substr(0, vos::fnldir(host_));
-    temp_ = vos::mktemp(dir + "tbtmp") + "." + extension_of(host_);
+  explicit KeptBytes(const std::string& fname) : host_(vos::osfn(fname)) {
+    temp_ = vos::mktemp(host_.substr(0, vos::fnldir(host_)) + "tbkeep");
     vos::fcopy(host_, temp_);
   }
-  ~FitsScratch() {
-    if (!committed_) delete_quietly(temp_);
-  }
-  FitsScratch(const FitsScratch&) = delete;
-  FitsScratch& operator=(const FitsScratch&) = delete;
-  const std::string& name() const { return temp_; }
-  void commit() {
-    vos::rename(temp_, host_);
-    committed_ = true;
-  }
-  // Error `e`, met while working on the copy, naming the file instead.
-  vos::Error named(const vos::Error& e) const {
-    std::string m = e.message();
-    for (std::size_t at = m.find(temp_); at != std::string::npos; at = m.find(temp_, at + shown_.size()))
-      m.replace(at, temp_.size(), shown_);
-    return vos::Error(e.code(), m);
+  ~KeptBytes() { delete_quietly(temp_); }
+  KeptBytes(const KeptBytes&) = delete;
+  KeptBytes& operator=(const KeptBytes&) = delete;
+  // Writes the kept bytes back over the file, as one change.
+  void restore() {
+    const int in = vos::open(temp_, vos::READ_ONLY, vos::BINARY_FILE);
+    int out = 0;
+    try {
+      out = vos::open_change(host_, vos::BINARY_FILE);
+      vos::seek(in, vos::BOF);
+      vos::fcopyo(in, out);
+      vos::truncate_open(out, static_cast<long long>(vos::fstati(in, vos::F_FILESIZE)) * 2);
+      const int o = out;
+      out = 0;
+      vos::close(o);
+    } catch (...) {
+      if (out != 0) vos::iferr([&] { vos::abandon(out); });
+      vos::iferr([&] { vos::close(in); });
+      vos::xerret();
+      throw;
+    }
+    vos::close(in);
   }
 
  private:
-  std::string shown_, host_, temp_;
-  bool committed_ = false;
+  std::string host_, temp_;
 };
 
 // Copies every row of `in` into the new table `out` column by column.
@@ -174,27 +178,14 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
       if (!named) full += "[" + infile.substr(vos::fnldir(infile)) + "]";
     }
 
-    // An existing FITS file receives the new extension through a scratch
-    // copy; any other output must be a new file (its creation refuses an
-    // existing one), which is removed again if the copy fails.
-    std::unique_ptr<FitsScratch> scratch;
-    const std::string host = vos::osfn(outfile);
-    if (outtype == kFitsTable && vos::access(host)) {
-      scratch = std::make_unique<FitsScratch>(outfile);
-      std::string fname, br;
-      tbparse(full, fname, br, kSzName, hdu);
-      full = scratch->name() + br;
-    }
-    try {
-      out = tbtopn(full, kNewCopy, in);
-      if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
-      tbtcre(out);
-    } catch (const vos::Error& e) {
-      if (scratch) throw scratch->named(e);
-      throw;
-    }
-    // Creation refuses an existing file, so the output is ours from here.
-    if (!scratch && out->name != "STDOUT" && out->name != "STDERR")
+    // An existing FITS file receives the new extension in place; any other
+    // output must be a new file (its creation refuses an existing one),
+    // which appears only when the copy is whole.
+    const bool existed = outtype == kFitsTable && vos::access(vos::osfn(outfile));
+    out = tbtopn(full, kNewCopy, in);
+    if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
+    tbtcre(out);
+    if (out->name != "STDOUT" && out->name != "STDERR" && !existed)
       created = out->type == kFitsTable && !out->hostname.empty() ? out->hostname : out->name;
 
     if (in->type == out->type && (in->type == kRowOrdered || in->type == kColOrdered) &&
@@ -208,13 +199,12 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
       copy_rows(in, out);
     }
     tbtclo(out);
-    if (scratch) scratch->commit();
     tbtclo(in);
     return created;
   } catch (...) {
+    if (out != nullptr) out->discard = true;  // a part-made output never appears
     close_quietly(out);
     close_quietly(in);
-    delete_quietly(created);
     throw;
   }
 }
@@ -230,21 +220,16 @@ void tbtdel(std::string_view name) {
   std::string fname, br;
   parse_for_delete(name, fname, br);
   if (refuses_whole_fits(name, fname, br)) {
-    // The extension goes from a scratch copy, which then replaces the file.
+    // The extension goes in place; a failure rolls the file back.
     if (!vos::access(vos::osfn(fname)))
       vos::error(1, "tbtopn:  Table file does not exist or cannot be opened.");
-    FitsScratch scratch(fname);
-    try {
-      Table* tp = tbtopn(scratch.name() + br, kReadWrite, nullptr);
-      if (tp->type != kFitsTable) {
-        close_quietly(tp);
-        vos::error(1, "tbtdel:  table is not a FITS table");
-      }
-      tbfdel(tp);  // deletes the extension and closes the table
-    } catch (const vos::Error& e) {
-      throw scratch.named(e);
+    Table* tp = tbtopn(name, kReadWrite, nullptr);
+    if (tp->type != kFitsTable) {
+      tp->discard = true;
+      close_quietly(tp);
+      vos::error(1, "tbtdel:  table is not a FITS table");
     }
-    scratch.commit();
+    tbfdel(tp);  // deletes the extension and closes the table
     return;
   }
   Table* tp = tbtopn(name, kReadWrite, nullptr);
@@ -266,19 +251,20 @@ void tbtren(std::string_view oldname, std::string_view newname) {
   int hdu = -1, exists = 0;
   tbparse(newname, outfile, outbr, kSzName, hdu);
   // Only an existing FITS file is changed by the copy (it receives an
-  // extension); it is kept aside so that a failed delete can put it back.
-  // Any other existing output makes the copy fail before it writes.
-  std::unique_ptr<FitsScratch> keep;
+  // extension); its bytes are kept aside so that a failed delete can put
+  // them back.  Any other existing output makes the copy fail before it
+  // writes.
+  std::unique_ptr<KeptBytes> keep;
   if (!outfile.empty() && outfile != "STDOUT" && outfile != "STDERR" &&
       vos::access(vos::osfn(outfile)) && tbttyp(outfile, exists) == kFitsTable)
-    keep = std::make_unique<FitsScratch>(outfile);
+    keep = std::make_unique<KeptBytes>(outfile);
   const std::string created = copy_table(oldname, newname);
   try {
     tbtdel(oldname);
   } catch (...) {
     if (keep) {
       try {
-        keep->commit();
+        keep->restore();
       } catch (const vos::Error&) {
       }
     }
