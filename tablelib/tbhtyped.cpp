@@ -96,6 +96,14 @@ void tbhadb(Table* tp, std::string_view kw, bool v) {
   add_or_replace(tp, kw, kTyBool, vos::sprintf("%-11d", v ? 1 : 0));
 }
 
+void tbhadtp(Table* tp, std::string_view kw, std::string_view text) {
+  need_table(tp, "tbhadtp");
+  refuse_readonly(tp);
+  if (tp->type != kFitsTable) return tbhadt(tp, kw, text);
+  tbfppt(tp, kw, text);
+  tp->modified = true;
+}
+
 void tbhadt(Table* tp, std::string_view kw, std::string_view text) {
   need_table(tp, "tbhadt");
   refuse_readonly(tp);

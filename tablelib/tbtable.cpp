@@ -209,6 +209,12 @@ void tbtclo(Table*& tp) {
   // A discarded table whose file was never opened here leaves nothing.
 }
 
+void tbtabn(Table*& tp) {
+  if (tp == nullptr) return;
+  tp->discard = true;
+  tbtclo(tp);
+}
+
 // Closes the table's file descriptor, which keeps its change (a new file
 // appears at its name); a discarded table's change is undone instead.  A
 // failure marks the table to be discarded and is raised, unless it is that

@@ -20,6 +20,13 @@ void c_tbtclo(TablePtr tp) {
   });
 }
 
+void c_tbtabn(TablePtr tp) {
+  run([&] {
+    tbl::Table* t = T(tp);
+    tbl::tbtabn(t);
+  });
+}
+
 void c_tbtflu(TablePtr tp) { run([&] { tbl::tbtflu(T(tp)); }); }
 
 void c_tbtnam(TablePtr tp, char* tblname, int maxch) {
@@ -220,6 +227,13 @@ void c_tbhadt(TablePtr tp, const char* keyword, const char* text) {
   run([&] {
     std::string kw = in(keyword), value = in(text);
     tbl::tbhadt(T(tp), kw, value);
+  });
+}
+
+void c_tbhadtp(TablePtr tp, const char* keyword, const char* text) {
+  run([&] {
+    std::string kw = in(keyword), value = in(text);
+    tbl::tbhadtp(T(tp), kw, value);
   });
 }
 

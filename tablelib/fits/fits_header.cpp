@@ -152,6 +152,30 @@ void tbfhpt(Table* tp, std::string_view kw, std::string_view text) {
   }
 }
 
+void tbfppt(Table* tp, std::string_view kw, std::string_view text) {
+  fitsfile* f = fptr(tp);
+  int status = 0, type = 0;
+  if (tp->hdu <= 0) return tbfhpt(tp, kw, text);
+  // The cards of the primary header are not the table's: its counts stay.
+  const int npar = tp->npar, maxpar = tp->maxpar;
+  fsmahd(f, 1, type, status);
+  tbferr(status);
+  auto back = [&] {
+    tp->npar = npar;
+    tp->maxpar = maxpar;
+    int st = 0, ty = 0;
+    fsmahd(f, tp->hdu + 1, ty, st);
+    return st;
+  };
+  try {
+    tbfhpt(tp, kw, text);
+  } catch (...) {
+    back();
+    throw;
+  }
+  tbferr(back());
+}
+
 void tbfanp(Table* tp, std::string_view kw, int dtype, std::string_view value, int& parnum) {
   std::string key = tbfcard::card_keyword(kw);
   fitsfile* f = fptr(tp);

@@ -50,10 +50,11 @@ struct ToolTable {
   std::vector<std::vector<std::string>> rows;
 };
 
-// Writes the table as the tool does: create, cells, then (for a FITS name)
-// the keywords into the primary header.  Returns the first error message,
-// or "" when every call succeeded.
-inline std::string write_tool_table(const ToolTable& t, const std::string& name, bool fits) {
+// Writes the table as the tool does: create, cells, then the keywords (a
+// FITS file's into its primary header), all in one change; `keep` false
+// abandons the table instead of closing it.  Returns the first error
+// message, or "" when every call succeeded.
+inline std::string write_tool_table(const ToolTable& t, const std::string& name, bool keep = true) {
   std::string err;
   auto check = [&](const char* what) {
     if (c_voserr() != 0 && err.empty()) err = std::string(what) + ": " + c_voserrmsg();
@@ -74,17 +75,12 @@ inline std::string write_tool_table(const ToolTable& t, const std::string& name,
       c_tbeptt(tp, cols[c], static_cast<int>(r + 1), t.rows[r][c].c_str());
       check("tbeptt");
     }
-  if (fits) {
-    c_tbtclo(tp);
-    check("tbtclo");
-    tp = c_tbtopn((name + "[0]").c_str(), TBL_READ_WRITE, nullptr);
-    check("tbtopn[0]");
-  }
   for (const auto& kv : t.keywords) {
-    c_tbhadt(tp, kv.first.c_str(), kv.second.c_str());
-    check("tbhadt");
+    c_tbhadtp(tp, kv.first.c_str(), kv.second.c_str());
+    check("tbhadtp");
   }
-  c_tbtclo(tp);
+  if (keep) c_tbtclo(tp);
+  else c_tbtabn(tp);
   check("tbtclo");
   return err;
 }

@@ -3,6 +3,9 @@
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -136,6 +139,26 @@ TEST_F(FitsTool, WritingTheSameNameTwiceAppendsAnExtension) {
   ffmahd(f, 3, &type, &status);
   EXPECT_EQ(cells(f), as_cfitsio_reads(t.rows));
   ffclos(f, &status);
+}
+
+// The table and its primary keywords are one change: abandoned, a new file
+// never appears and an existing one keeps its bytes and its inode.
+TEST_F(FitsTool, AnAbandonedOutputLeavesNothing) {
+  TempFile tmp("abandon");
+  ToolTable t = sample();
+  ASSERT_EQ(write_tool_table(t, tmp.path, false), "");
+  EXPECT_NE(::access(tmp.path.c_str(), F_OK), 0) << "a new file appeared";
+  ASSERT_EQ(write_tool_table(t, tmp.path), "");
+  struct stat before;
+  ASSERT_EQ(::stat(tmp.path.c_str(), &before), 0);
+  const std::string bytes = slurp(tmp.path);
+  t.keywords.push_back({"USEAFTER", "later"});
+  ASSERT_EQ(write_tool_table(t, tmp.path, false), "");
+  struct stat after;
+  ASSERT_EQ(::stat(tmp.path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(slurp(tmp.path), bytes);
+  EXPECT_EQ(::access((tmp.path + "-journal").c_str(), F_OK), -1);
 }
 
 TEST_F(FitsTool, ExtensionNumberChecksComeBeforeAnyChange) {

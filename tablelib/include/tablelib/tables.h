@@ -16,6 +16,9 @@ namespace tbl {
 Table* tbtopn(std::string_view name, int mode, Table* tmpl);
 void tbtcre(Table* tp);
 void tbtclo(Table*& tp);  // tp becomes nullptr; nullptr does nothing
+// Closes without keeping the change made since the open (a new table never
+// appears); tp becomes nullptr.
+void tbtabn(Table*& tp);
 void tbtflu(Table* tp);
 void tbtchs(Table* tp, int maxpar, int maxcols, int rowlen, int allrows);
 void tbtext(std::string_view in, std::string& out, int maxch);
@@ -89,6 +92,8 @@ void tbhadr(Table* tp, std::string_view kw, float v);
 void tbhadi(Table* tp, std::string_view kw, int v);
 void tbhadb(Table* tp, std::string_view kw, bool v);
 void tbhadt(Table* tp, std::string_view kw, std::string_view text);
+// tbhadt in the primary header of a FITS table's file (other tables: theirs).
+void tbhadtp(Table* tp, std::string_view kw, std::string_view text);
 void tbhptd(Table* tp, std::string_view kw, double v);
 void tbhptr(Table* tp, std::string_view kw, float v);
 void tbhpti(Table* tp, std::string_view kw, int v);

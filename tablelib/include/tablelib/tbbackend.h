@@ -204,6 +204,8 @@ void tbfhpr(Table* tp, std::string_view kw, float v);
 void tbfhpi(Table* tp, std::string_view kw, int v);
 void tbfhpb(Table* tp, std::string_view kw, bool v);
 void tbfhpt(Table* tp, std::string_view kw, std::string_view text);
+// tbfhpt in the primary header of the table's file; the table stays on its HDU.
+void tbfppt(Table* tp, std::string_view kw, std::string_view text);
 void tbfhgd(Table* tp, std::string_view kw, double& v);
 void tbfhgr(Table* tp, std::string_view kw, float& v);
 void tbfhgi(Table* tp, std::string_view kw, int& v);

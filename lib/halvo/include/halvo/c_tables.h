@@ -52,6 +52,9 @@ ptrdiff_t c_VosPointer(const void* address);
 TablePtr c_tbtopn(const char* tablename, int iomode, TablePtr templt);
 void c_tbtcre(TablePtr tp);
 void c_tbtclo(TablePtr tp);
+/* Closes the table without keeping what was changed since it was opened:
+ * the file is left as it was, a new table never appears. */
+void c_tbtabn(TablePtr tp);
 void c_tbtflu(TablePtr tp);
 void c_tbtnam(TablePtr tp, char* tblname, int maxch);
 void c_tbtext(const char* inname, char* outname, int maxch);
@@ -184,6 +187,9 @@ void c_tbhptd(TablePtr tp, const char* keyword, double value);
 void c_tbhpti(TablePtr tp, const char* keyword, int value);
 void c_tbhptr(TablePtr tp, const char* keyword, float value);
 void c_tbhadt(TablePtr tp, const char* keyword, const char* text);
+/* As c_tbhadt, in the primary header of the FITS file that holds the table
+ * (as part of the same change); for other tables, their own header. */
+void c_tbhadtp(TablePtr tp, const char* keyword, const char* text);
 void c_tbhptt(TablePtr tp, const char* keyword, const char* text);
 void c_tbhpcm(TablePtr tp, const char* keyword, const char* comment);
 void c_tbhgnp(TablePtr tp, int parnum, char* keyword, int* dtype, char* str);
