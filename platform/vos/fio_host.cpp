@@ -100,14 +100,80 @@ bool HostFile::fill(std::size_t upto) {
   return true;
 }
 
-bool HostFile::move_window() {
+void HostFile::swap_current(Parked& p) {
+  std::swap(buf_, p.buf);
+  std::swap(wstart_, p.wstart);
+  std::swap(wlen_, p.wlen);
+  std::swap(tail_known_, p.tail_known);
+  std::swap(ahead_, p.ahead);
+  std::swap(dlo_, p.dlo);
+  std::swap(dhi_, p.dhi);
+}
+
+bool HostFile::write_back(Parked& p) {
+  if (p.dlo >= p.dhi) return true;
+  const std::size_t lo = p.dlo, n = p.dhi - p.dlo;
+  p.dlo = p.dhi = 0;
+  if (put(p.wstart + static_cast<long long>(lo), p.buf.get() + lo, n)) return true;
+  failed_ = true;
+  p.wlen = 0;
+  p.tail_known = false;
+  return false;
+}
+
+bool HostFile::drop_parked(long long lo, long long hi) {
+  bool ok = true;
+  for (std::size_t i = 0; i < parked_.size();) {
+    Parked& p = parked_[i];
+    if (p.wstart < hi && p.wstart + kSpan > lo) {
+      if (!write_back(p)) ok = false;
+      parked_.erase(parked_.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+  return ok;
+}
+
+bool HostFile::write_back_all() {
+  bool ok = write_back();
+  for (Parked& p : parked_)
+    if (!write_back(p)) ok = false;
+  return ok;
+}
+
+bool HostFile::move_window(std::size_t n) {
   // Moving on from the window keeps the read-ahead; a jump starts it small.
   const bool onward = pos_ >= wstart_ && pos_ <= wstart_ + static_cast<long long>(wlen_);
-  if (!write_back()) return false;
+  const long long end = pos_ + static_cast<long long>(n);
+  for (Parked& p : parked_) {
+    if (pos_ >= p.wstart && end <= p.wstart + kSpan) {
+      swap_current(p);
+      p.used = ++clock_;
+      return true;
+    }
+  }
+  if (dlo_ < dhi_) {  // a clean window has nothing to keep: its bytes are in the file
+    if (parked_.size() >= kParked) {
+      auto lru = parked_.begin();
+      for (auto it = parked_.begin(); it != parked_.end(); ++it)
+        if (it->used < lru->used) lru = it;
+      const bool ok = write_back(*lru);
+      parked_.erase(lru);
+      if (!ok) return false;
+    }
+    Parked p;
+    p.buf = std::make_unique<char[]>(kWindow);
+    p.used = ++clock_;
+    swap_current(p);  // the current window is parked, a fresh buffer is current
+    parked_.push_back(std::move(p));
+  }
+  if (!drop_parked(pos_, pos_ + kSpan)) return false;
   wstart_ = pos_;
   wlen_ = 0;
   tail_known_ = false;
-  if (!onward) ahead_ = kMinFill;
+  dlo_ = dhi_ = 0;
+  ahead_ = onward ? ahead_ : kMinFill;
   return true;
 }
 
@@ -118,8 +184,8 @@ HostFile::Status HostFile::write(const char* data, std::size_t n) {
   if (o < 0 || o + static_cast<long long>(n) > kSpan) {
     if (n >= kWindow) {
       // Too large for the window: written straight through, after the
-      // window's own dirty bytes; the window starts again after it.
-      if (!write_back()) return Status::WriteFailed;
+      // dirty bytes of the windows it meets; the window starts again after it.
+      if (!write_back() || !drop_parked(pos_, pos_ + static_cast<long long>(n))) return Status::WriteFailed;
       const bool ok = put(pos_, data, n);
       wstart_ = pos_ + static_cast<long long>(n);
       wlen_ = 0;
@@ -132,14 +198,17 @@ HostFile::Status HostFile::write(const char* data, std::size_t n) {
       size_ = std::max(size_, pos_);
       return Status::Ok;
     }
-    if (!move_window()) return Status::WriteFailed;
-    o = 0;
+    if (!move_window(n)) return Status::WriteFailed;
+    o = pos_ - wstart_;
   }
   std::size_t at = static_cast<std::size_t>(o);
   if (at > wlen_) {
     if (!readable_ || !seekable_) {
       // The bytes between cannot be read: the window starts here instead.
-      if (!move_window()) return Status::WriteFailed;
+      if (!write_back() || !drop_parked(pos_, pos_ + kSpan)) return Status::WriteFailed;
+      wstart_ = pos_;
+      wlen_ = 0;
+      tail_known_ = false;
       at = 0;
     } else {
       if (!tail_known_ && !fill(at)) return Status::ReadFailed;
@@ -170,8 +239,8 @@ HostFile::Status HostFile::read_more(char* out, std::size_t n, std::size_t& got)
   if (o < 0 || o + static_cast<long long>(n) > kSpan) {
     if (n >= kWindow) {
       // Too large for the window: read straight from the file, once the
-      // window's dirty bytes are there.
-      if (!write_back()) return Status::WriteFailed;
+      // dirty bytes of every window are there.
+      if (!write_back_all()) return Status::WriteFailed;
       while (got < n) {
         const long k = in(out + got, n - got, pos_ + static_cast<long long>(got));
         if (k < 0) return Status::ReadFailed;
@@ -181,13 +250,21 @@ HostFile::Status HostFile::read_more(char* out, std::size_t n, std::size_t& got)
       pos_ += static_cast<long long>(got);
       return Status::Ok;
     }
-    if (!move_window()) return Status::WriteFailed;
-    o = 0;
+    if (!move_window(n)) return Status::WriteFailed;
+    o = pos_ - wstart_;
   }
   const std::size_t at = static_cast<std::size_t>(o);
   // Past the known bytes the file is asked again: another descriptor may
   // have made it longer.
   if (at + n > wlen_ && !fill(at + n)) return Status::ReadFailed;
+  if (at + n > wlen_ && tail_known_ && !parked_.empty() &&
+      wstart_ + static_cast<long long>(at) < size_) {
+    // The file ends short of what is written: a parked window holds bytes
+    // past this one.  Once they are in the file, the bytes between read.
+    if (!write_back_all()) return Status::WriteFailed;
+    tail_known_ = false;
+    if (!fill(at + n)) return Status::ReadFailed;
+  }
   if (at < wlen_) {
     got = std::min(n, wlen_ - at);
     std::memcpy(out, buf_.get() + at, got);
@@ -210,11 +287,12 @@ long long HostFile::size() {
 }
 
 HostFile::Status HostFile::flush() {
-  return write_back() && !failed_ ? Status::Ok : Status::WriteFailed;
+  return write_back_all() && !failed_ ? Status::Ok : Status::WriteFailed;
 }
 
 HostFile::Status HostFile::truncate(long long size) {
-  if (!write_back() || failed_) return Status::WriteFailed;
+  if (!write_back_all() || failed_) return Status::WriteFailed;
+  parked_.clear();
   if (size < 0) size = 0;
   if (journal_ && size < this->size() && !journal_->before_change(size, -1)) {
     why_ = journal_->why();
@@ -267,7 +345,7 @@ bool HostFile::commit() {
 }
 
 HostFile::Status HostFile::close() {
-  bool ok = write_back() && !failed_;
+  bool ok = write_back_all() && !failed_;
   if (ok && !commit()) ok = false;
   if (!ok && (journal_ || staged_)) {
     // A change that cannot be kept is undone whole.
@@ -281,11 +359,13 @@ HostFile::Status HostFile::close() {
   if (::close(fd_) != 0) ok = false;
   fd_ = -1;
   buf_.reset();
+  parked_.clear();
   return ok ? Status::Ok : Status::WriteFailed;
 }
 
 HostFile::Status HostFile::abandon() {
   dlo_ = dhi_ = 0;
+  parked_.clear();
   bool ok = true;
   if (journal_) {
     ok = journal_->rollback();

@@ -4,9 +4,15 @@
 // `wlen` bytes are known (read from the file, or written), and the bytes
 // dirty[lo, hi) of them are not yet in the file.  Reads and writes that fall
 // inside the window are copies; a seek only moves the position, so a seek
-// inside the window costs nothing.  The dirty bytes are written back, in one
-// transfer, when the window moves to another region, before a read beyond
-// it, on flush and on close.  Callers that reach the file through one
+// inside the window costs nothing.  When the position leaves the window,
+// a window with dirty bytes is parked (up to kParked of them, the least recently used
+// written back and dropped first) and one that holds the position takes
+// over, or a new one starts there; so a caller that writes in turn to a few
+// distant regions (the column blocks of a table) writes each back in large
+// transfers.  Windows never overlap: a new one drops (after writing back)
+// the parked ones its span meets.  Dirty bytes are written back when their
+// window is dropped, before a transfer too large for a window, on flush
+// and on close.  Callers that reach the file through one
 // descriptor see their own writes at once; other descriptors see them after
 // a flush.
 //
@@ -25,6 +31,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "journal.h"
 
@@ -34,6 +41,7 @@ class HostFile {
  public:
   static constexpr std::size_t kWindow = 64 * 1024;
   static constexpr std::size_t kMinFill = 4 * 1024;  // first read-ahead after a jump
+  static constexpr std::size_t kParked = 7;
 
   enum class Status { Ok, WriteFailed, ReadFailed, NameTaken };
 
@@ -134,8 +142,26 @@ class HostFile {
   // `upto` bytes of the window; tail_known is set when the read met the
   // end of the file.
   bool fill(std::size_t upto);
-  // Makes the window start at the position, empty, after writing it back.
-  bool move_window();
+  // Makes a window hold the position, with room for n bytes from it: a
+  // parked one, or a new empty one (the current one is parked).
+  bool move_window(std::size_t n);
+  // A window set aside.
+  struct Parked {
+    std::unique_ptr<char[]> buf;
+    long long wstart = 0;
+    std::size_t wlen = 0;
+    bool tail_known = false;
+    std::size_t ahead = kMinFill;
+    std::size_t dlo = 0, dhi = 0;
+    unsigned long long used = 0;
+  };
+  void swap_current(Parked& p);
+  // Writes back a parked window's dirty bytes.
+  bool write_back(Parked& p);
+  // Writes back and drops the parked windows whose span meets [lo, hi).
+  bool drop_parked(long long lo, long long hi);
+  // Writes back every window.
+  bool write_back_all();
   // Reads up to n bytes at `at`: the count, 0 at the end, -1 on failure.
   long in(char* p, std::size_t n, long long at);
   // Writes n bytes at `at` (appending in append mode), all or fail.
@@ -158,6 +184,8 @@ class HostFile {
   std::size_t dlo_ = 0, dhi_ = 0;
   long long pos_ = 0;
   long long size_ = 0;  // size with the buffered bytes
+  std::vector<Parked> parked_;
+  unsigned long long clock_ = 0;
   std::unique_ptr<Journal> journal_;  // a change in place
   bool staged_ = false;               // a new file without its name yet
   bool name_taken_ = false;           // its name was taken meanwhile
