@@ -154,14 +154,8 @@ int open_staged(std::string_view name, int type) {
 }
 
 void abandon(int fd) {
-  fio::File& f = fio::file(fd);
-  if (fd <= LAST_STREAM) {
-    fio::flush_stream(f);
-    f.pushback.clear();
-    return;
-  }
-  std::unique_ptr<fio::File> owned = std::move(fio::table()[fd]);
-  if (owned->kind == fio::Kind::Host && owned->host.abandon() != fio::HostFile::Status::Ok)
+  std::unique_ptr<fio::File> owned = fio::take(fd);
+  if (owned && owned->kind == fio::Kind::Host && owned->host.abandon() != fio::HostFile::Status::Ok)
     error(SYS_FWRITE, "Cannot roll back the change of file (" + owned->name + "): " + owned->host.why());
 }
 

@@ -76,6 +76,16 @@ int add_file(std::unique_ptr<File> f) {
   return static_cast<int>(t.size() - 1);
 }
 
+std::unique_ptr<File> take(int fd) {
+  File& f = file(fd);
+  if (fd <= LAST_STREAM) {
+    flush_stream(f);
+    f.pushback.clear();
+    return nullptr;
+  }
+  return std::move(table()[static_cast<std::size_t>(fd)]);
+}
+
 File& file(int fd) {
   static std::vector<std::unique_ptr<File>>& t = table();  // called on every transfer
   if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd])
@@ -241,14 +251,8 @@ int open(std::string_view name, int mode, int type) {
 }
 
 void close(int fd) {
-  fio::File& f = fio::file(fd);
-  if (fd <= LAST_STREAM) {
-    fio::flush_stream(f);
-    f.pushback.clear();
-    return;
-  }
-  std::unique_ptr<fio::File> owned = std::move(fio::table()[fd]);
-  if (owned->kind != fio::Kind::Host) return;
+  std::unique_ptr<fio::File> owned = fio::take(fd);
+  if (!owned || owned->kind != fio::Kind::Host) return;
   const fio::HostFile::Status s = owned->host.close();
   if (s == fio::HostFile::Status::NameTaken)
     error(SYS_FACCESS, "File already exists (" + owned->name + ")");

@@ -32,6 +32,10 @@ std::vector<std::unique_ptr<File>>& table();
 // Gives the standard streams that have no entry their original files.
 void restore_streams();
 
+// Takes the open file `fd` out of the descriptor table, to be closed by the
+// caller; a standard stream stays (it is flushed) and gives nullptr.
+std::unique_ptr<File> take(int fd);
+
 // Enters `f` in the descriptor table; returns its descriptor.
 int add_file(std::unique_ptr<File> f);
 

@@ -47,11 +47,12 @@ unsigned long long check_of(unsigned long long nonce, const unsigned char* rec, 
   return h;
 }
 
-// Reads exactly n bytes at `at`; false when the file ends first or fails.
-bool read_full(int fd, void* buf, std::size_t n, long long at) {
-  char* p = static_cast<char*>(buf);
+// Moves exactly n bytes at `at` with `step` (pread or pwrite); false when
+// the file ends first or the call fails.
+template <class Step, class Ptr>
+bool transfer_full(Step step, int fd, Ptr p, std::size_t n, long long at) {
   while (n > 0) {
-    const ssize_t k = ::pread(fd, p, n, at);
+    const ssize_t k = step(fd, p, n, static_cast<off_t>(at));
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) return false;
     p += k;
@@ -61,17 +62,12 @@ bool read_full(int fd, void* buf, std::size_t n, long long at) {
   return true;
 }
 
+bool read_full(int fd, void* buf, std::size_t n, long long at) {
+  return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
+}
+
 bool write_full(int fd, const void* buf, std::size_t n, long long at) {
-  const char* p = static_cast<const char*>(buf);
-  while (n > 0) {
-    const ssize_t k = osio::pwrite(fd, p, n, at);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) return false;
-    p += k;
-    n -= static_cast<std::size_t>(k);
-    at += k;
-  }
-  return true;
+  return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
 }
 
 std::string sys_why(const std::string& what) {
