@@ -74,9 +74,29 @@ std::string sys_why(const std::string& what) {
   return what + ": " + std::strerror(errno);
 }
 
+struct Saved {
+  long long at;   // position of the bytes in the journal
+  long long off;  // their place in the file
+  std::size_t len;
+};
+
+// True when the saved ranges cover every byte of [lo, hi).
+bool covers(std::vector<Saved> saved, long long lo, long long hi) {
+  std::sort(saved.begin(), saved.end(), [](const Saved& a, const Saved& b) { return a.off < b.off; });
+  for (const Saved& r : saved) {
+    if (lo >= hi) break;
+    if (r.off > lo) return false;
+    lo = std::max(lo, r.off + static_cast<long long>(r.len));
+  }
+  return lo >= hi;
+}
+
 // Writes the saved blocks of the journal open on `jfd` back into `fd` and
 // cuts `fd` to the original size.  `restored` says whether the journal had
-// a whole header (a journal without one changed nothing).
+// a whole header (a journal without one changed nothing).  The records are
+// read and checked first: a journal whose original size lies past the end
+// of the file without saved bytes for all that is missing is damaged, and
+// nothing is written.
 bool replay(int jfd, int fd, bool& restored, std::string& why) {
   restored = false;
   unsigned char head[kHeader];
@@ -87,19 +107,31 @@ bool replay(int jfd, int fd, bool& restored, std::string& why) {
   if (block <= 0 || block > (1 << 24) || orig < 0) return true;  // never a header we wrote
   restored = true;
   std::vector<unsigned char> rec(kRecordHead + static_cast<std::size_t>(block) + kCheck);
-  long long at = kHeader;
-  for (;;) {
+  std::vector<Saved> saved;
+  for (long long at = kHeader;;) {
     if (!read_full(jfd, rec.data(), kRecordHead, at)) break;
     const long long off = static_cast<long long>(get_be(rec.data(), 8));
     const std::size_t len = static_cast<std::size_t>(get_be(rec.data() + 8, 4));
-    if (len == 0 || static_cast<long long>(len) > block || off < 0 || off + static_cast<long long>(len) > orig) break;
+    if (len == 0 || static_cast<long long>(len) > block || off < 0 || off > orig - static_cast<long long>(len)) break;
     if (!read_full(jfd, rec.data() + kRecordHead, len + kCheck, at + static_cast<long long>(kRecordHead))) break;
     if (get_be(rec.data() + kRecordHead + len, 8) != check_of(nonce, rec.data(), kRecordHead + len)) break;
-    if (!write_full(fd, rec.data() + kRecordHead, len, off)) {
+    saved.push_back({at + static_cast<long long>(kRecordHead), off, len});
+    at += static_cast<long long>(kRecordHead + len + kCheck);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    why = sys_why("cannot read the file's size");
+    return false;
+  }
+  if (orig > st.st_size && !covers(saved, st.st_size, orig)) {
+    why = "its journal is damaged (it misses bytes the file no longer has)";
+    return false;
+  }
+  for (const Saved& r : saved) {
+    if (!read_full(jfd, rec.data(), r.len, r.at) || !write_full(fd, rec.data(), r.len, r.off)) {
       why = sys_why("cannot write the saved bytes back");
       return false;
     }
-    at += static_cast<long long>(kRecordHead + len + kCheck);
   }
   if (osio::ftruncate(fd, static_cast<off_t>(orig)) != 0) {
     why = sys_why("cannot cut the file back to its size");
