@@ -2,8 +2,12 @@
 // (testbed/home), so that its files stay in the formats the loaders read.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "comnlib/comn_cs.h"
 #include "comnlib/comn_err.h"
@@ -97,6 +101,41 @@ TEST_F(FixtureHome, LoadsTheInstalledLocales) {
   EXPECT_EQ(std::string(msg, static_cast<size_t>(len)),
             "comn_test: common library: internal: invalid argument x");
   ctx_.deflocale = nullptr;
+}
+
+// Object ids anywhere in the sources -- fixtures, fuzz seeds, headers --
+// are numbered under our arc: no other organisation's enterprise number.
+TEST(OurObjectIds, NoEnterpriseArcButOursInTheSources) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(QUOREL_FIXTURE_HOME).parent_path().parent_path();
+  ASSERT_TRUE(fs::exists(root / "CMakeLists.txt")) << root;
+  // The arc of enterprise numbers (written here only as part of ours, so
+  // that this file passes its own check), and our number under it.
+  const std::string ours = "32473";
+  const std::string arc = kOurArc;
+  const std::string enterprises = arc.substr(0, arc.find(ours));
+  std::vector<std::string> foreign;
+  std::size_t files = 0;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string name = it->path().filename().string();
+    if (it->is_directory() && (name.rfind('.', 0) == 0 || (it.depth() == 0 && name.rfind("build", 0) == 0))) {
+      it.disable_recursion_pending();  // version control and build trees are not sources
+      continue;
+    }
+    if (!it->is_regular_file()) continue;
+    std::ifstream in(it->path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ++files;
+    for (std::size_t at = text.find(enterprises); at != std::string::npos; at = text.find(enterprises, at + 1)) {
+      const std::size_t end = at + enterprises.size() + ours.size();
+      const bool is_ours = text.compare(at + enterprises.size(), ours.size(), ours) == 0 &&
+                           (end >= text.size() || !std::isdigit(static_cast<unsigned char>(text[end])));
+      if (!is_ours)
+        foreign.push_back(fs::relative(it->path(), root).string() + ": " + text.substr(at, 30));
+    }
+  }
+  EXPECT_GT(files, 100U);  // the walk saw the tree
+  EXPECT_TRUE(foreign.empty()) << foreign.size() << " foreign ids, the first " << foreign[0];
 }
 
 }  // namespace

@@ -173,6 +173,46 @@ TEST_F(DbCmd, OptionsAreSentAsSetTextsBeforeTheBatch) {
   EXPECT_EQ(text_of(got[3], 6), " select 1");  // the queued blank, then the text
 }
 
+// Only complete statements are queued: a new value of an option that is a
+// name and a parameter replaces the old one with its own text alone; a
+// single-valued "on" option is turned off by the parameter it held.
+TEST_F(DbCmd, ReplacedAndClearedOptionsQueueCompleteStatements) {
+  Peer peer(session({}));
+  DBPROCESS* db = open_to(peer, dir_);
+  ASSERT_NE(db, nullptr);
+  struct Step {
+    bool set;
+    int opt;
+    const char* param;
+  };
+  struct Case {
+    std::vector<Step> steps;
+    const char* queued;
+  } cases[] = {  // none depends on what an earlier one left set
+      {{{true, DBROWCOUNT, "0"}, {true, DBROWCOUNT, "3"}}, "set rowcount 0\nset rowcount 3\n"},
+      {{{true, DBTEXTSIZE, "10"}, {true, DBTEXTSIZE, "20"}}, "set textsize 10\nset textsize 20\n"},
+      {{{true, DBDATEFORMAT, "dmy"}, {false, DBDATEFORMAT, nullptr}}, "set dateformat dmy\n"},
+      {{{true, DBDATEFORMAT, "dmy"}, {false, DBDATEFORMAT, "mdy"}},
+       "set dateformat dmy\nset dateformat mdy\n"},
+      {{{true, DBIDENTITY, "a"}, {false, DBIDENTITY, nullptr}},
+       "set identity_insert a on\nset identity_insert a off\n"},
+      {{{true, DBIDENTITY, "a"}, {true, DBIDENTITY, "b"}},
+       "set identity_insert a on\nset identity_insert a off\nset identity_insert b on\n"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.queued);
+    for (const Step& s : k.steps)
+      ASSERT_EQ(s.set ? dbsetopt(db, s.opt, s.param, -1) : dbclropt(db, s.opt, s.param), SUCCEED);
+    std::string queued;
+    for (const dbstring* t = db->optcmd; t; t = t->next) queued.append(t->data, static_cast<size_t>(t->len));
+    EXPECT_EQ(queued, k.queued);
+    db->optcmd = strfree(db->optcmd);
+    db->cmdbuf = strfree(db->cmdbuf);
+  }
+  dbclose(db);
+  peer.join();
+}
+
 TEST_F(DbCmd, RejectedOptionFailsTheNextBatch) {
   Peer peer(session({cat({message(0xAA, 195, 15, "bad option"), done(0x02)})}));
   DBPROCESS* db = open_to(peer, dir_);

@@ -197,20 +197,18 @@ DBINT db__convertcall_any(DBPROCESS* dbproc, ComAnyFn routine, int calltype, con
   switch (calltype) {
     case 1: r = reinterpret_cast<ComCvt1>(routine)(src, srclen, dest, destlen); break;
     case 2: {
+      // The month names and date order of the connection's locale, else of
+      // the default locale (also without a connection), else the built-in.
       const char* months[12];
-      if (!dbproc || db__getmonthlist(dbproc, months) != SUCCEED)
-        for (int i = 0; i < 12; ++i) months[i] = Com__Months[i];
-      const char* const* shortm = dbproc ? db__shortmonth_list(dbproc) : Com__Shortmonths;
-      int order = dbproc && dbproc->locale ? dbproc->locale->dateorder : 1;
-      r = reinterpret_cast<ComCvt2>(routine)(src, srclen, dest, destlen, months, shortm, order,
-                                             charattr());
+      db__getmonthlist(dbproc, months);
+      r = reinterpret_cast<ComCvt2>(routine)(src, srclen, dest, destlen, months, db__shortmonth_list(dbproc),
+                                             db__date_order(dbproc), charattr());
       break;
     }
-    case 3: {
-      const char* const* shortm = dbproc ? db__shortmonth_list(dbproc) : Com__Shortmonths;
-      r = reinterpret_cast<ComCvt3>(routine)(src, srclen, dest, destlen, shortm, db__date_style(dbproc));
+    case 3:
+      r = reinterpret_cast<ComCvt3>(routine)(src, srclen, dest, destlen, db__shortmonth_list(dbproc),
+                                             db__date_style(dbproc));
       break;
-    }
     case 4: r = reinterpret_cast<ComCvt4>(routine)(src, srclen, dest, destlen, com_getfltfmt()); break;
     case 5: r = reinterpret_cast<ComCvt5>(routine)(src, srclen, dest, destlen, charattr()); break;
     case 6: r = reinterpret_cast<ComCvt6>(routine)(src, srclen, dest, destlen, prec, scale); break;

@@ -394,16 +394,11 @@ int db__crs_change_row_count(CURSORREC* c, int mode, long count) {
   }
   char text[32];
   std::snprintf(text, sizeof text, "%ld", count);
-  // The new value replaces the old one in place: no "off" text is queued.
-  dboption& opt = p->options[DBROWCOUNT];
-  opt.params = strfree(opt.params);
-  opt.set = 0;
+  // The new value replaces the old one: only its own text is queued.
   bool ok = dbsetopt(p, DBROWCOUNT, text, 0) == SUCCEED && dbsendopts(p) == SUCCEED;
   p->cmdbuf = strfree(p->cmdbuf);
   if (!ok) {
     std::snprintf(text, sizeof text, "%d", c->saved_rowcount);
-    opt.params = strfree(opt.params);
-    opt.set = 0;
     if (!p->dead) dbsetopt(p, DBROWCOUNT, text, 0);
     p->optcmd = strfree(p->optcmd);
     p->cmdbuf = strfree(p->cmdbuf);

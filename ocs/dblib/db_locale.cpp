@@ -340,6 +340,11 @@ const char* const* db__shortmonth_list(DBPROCESS* dbproc) {
   return loc && loc->datetime ? loc->shortmonths : kShort;
 }
 
+int db__date_order(DBPROCESS* dbproc) {
+  DBLOCALE* loc = db__getloc(dbproc, nullptr);
+  return loc ? loc->dateorder : 1;
+}
+
 RETCODE dbsetdeflang(const char* language) {
   DBLOCALE* loc = db__getloc(nullptr, language);
   if (!loc) return FAIL;

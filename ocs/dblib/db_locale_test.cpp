@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -177,6 +179,62 @@ TEST_F(DbLocale, RememberedLookUpFollowsTheLocaleLists) {
   db__freeloc(english);
   EXPECT_STREQ(db__shortmonth_list(&p)[0], "janv");
   EXPECT_TRUE(errors().empty());
+}
+
+// Days since 1 January 1900 of a date, as the calendar library counts them.
+DBINT days_of(std::chrono::year_month_day d) {
+  using namespace std::chrono;
+  return static_cast<DBINT>((sys_days(d) - sys_days(year(1900) / January / 1)).count());
+}
+
+// Without a connection, and on a connection without a locale of its own,
+// text read as a datetime takes the month names and date order of the
+// default language, and datetimes written as text its short month names:
+// here the installation tree's italian (dmy).
+TEST_F(DbLocale, ConversionsWithoutALocaleOfTheirOwnTakeTheDefaultLanguage) {
+  using namespace std::chrono;
+  std::filesystem::copy(std::string(QUOREL_FIXTURE_HOME) + "/locales", home_ + "/locales",
+                        std::filesystem::copy_options::recursive);
+  ASSERT_EQ(dbsetdeflang("italian"), SUCCEED) << (errors().empty() ? "" : errors()[0].text);
+  // The server announces us_english, which has no files here: the
+  // connection keeps no locale.
+  Peer peer(session({}));
+  DBPROCESS* db = open_to(peer, home_);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(db->locale, nullptr);
+  const DBINT afternoon = (14 * 3600 + 5 * 60 + 6) * 300;
+  const DBINT june3 = days_of(year(2001) / June / 3);
+  struct Case {
+    const char* text;
+    DBINT days, ticks;
+  } cases[] = {
+      {"3 giugno 2001 14:05:06", june3, afternoon},
+      {"3 giu 2001 14:05:06", june3, afternoon},
+      {"giugno 3 2001", june3, 0},
+      {"03/04/2001", days_of(year(2001) / April / 3), 0},
+      {"13/04/2001", days_of(year(2001) / April / 13), 0},
+  };
+  for (DBPROCESS* on : {static_cast<DBPROCESS*>(nullptr), db}) {
+    SCOPED_TRACE(on ? "on a connection" : "without a connection");
+    for (const Case& k : cases) {
+      DBDATETIME dt{-1, -1};
+      EXPECT_EQ(dbconvert(on, MERCHAR, reinterpret_cast<const BYTE*>(k.text), -1, MERDATETIME,
+                          reinterpret_cast<BYTE*>(&dt), -1),
+                8)
+          << k.text;
+      EXPECT_EQ(dt.days, k.days) << k.text;
+      EXPECT_EQ(dt.ticks, k.ticks) << k.text;
+    }
+    DBDATETIME dt{june3, afternoon};
+    char out[64] = {};
+    ASSERT_GT(dbconvert(on, MERDATETIME, reinterpret_cast<const BYTE*>(&dt), 8, MERCHAR,
+                        reinterpret_cast<BYTE*>(out), -1),
+              0);
+    EXPECT_EQ(std::string(out).rfind("giu  3 2001", 0), 0U) << out;
+  }
+  EXPECT_TRUE(errors().empty()) << errors()[0].text;
+  dbclose(db);
+  peer.join();
 }
 
 TEST(DbErrors, TextsAndRememberedErrors) {

@@ -32,20 +32,28 @@ bool client_side(int opt) { return kOptions[opt].flags & 1; }
 bool has_param(int opt) { return kOptions[opt].flags & 2; }
 bool one_value(int opt) { return kOptions[opt].flags & 8; }
 
-// Queues the option's "set" text and a blank in the command buffer.
+// Options whose text is the name and the parameter alone, without "on" or
+// "off".
+bool name_param(int opt) {
+  return opt == 16 || opt == 17 || opt == 18 || opt == 19 || opt == 25 || opt == 28;
+}
+
+// Queues the option's "set" text and a blank in the command buffer.  Only
+// complete statements are queued: a parameter option without a parameter
+// has no text to send, and queues nothing.
 int optstring(DBPROCESS* dbproc, int opt, bool on, const char* param) {
   if (client_side(opt)) return 1;
+  if (has_param(opt) && (!param || !*param)) return 1;
   std::string text = "set ";
   text += kOptions[opt].name;
-  bool name_param = opt == 16 || opt == 17 || opt == 18 || opt == 19 || opt == 25 || opt == 28;
   if (!has_param(opt)) {
     text += on ? " on" : " off";
-  } else if (name_param) {
+  } else if (name_param(opt)) {
     text += " ";
-    text += param ? param : "";
+    text += param;
   } else {
     text += " ";
-    text += param ? param : "";
+    text += param;
     text += on ? " on" : " off";
   }
   text += "\n";
@@ -174,11 +182,20 @@ int dbonopt(DBPROCESS* dbproc, int opt, const char* param, int int_param) {
   return SUCCEED;
 }
 
+// Clears an option and queues its "off" text.  A single-valued on/off
+// option is turned off by the parameter given, else by the one it held
+// ("set identity_insert t off").  An option whose text is its name and
+// parameter alone ("set rowcount 5") has no off form: it queues a text only
+// when a parameter is given, so one replaced by dbonopt queues its new
+// text alone.
 int dboffopt(DBPROCESS* dbproc, int opt, const char* param) {
   dboption& o = dbproc->options[opt];
   if (!o.set) return SUCCEED;
+  std::string held;
   if (has_param(opt)) {
     if (one_value(opt)) {
+      if (o.params && o.params->len > 0 && !name_param(opt))
+        held.assign(o.params->data, static_cast<std::size_t>(o.params->len));
       o.params = strfree(o.params);
     } else {
       if (!param) {
@@ -204,7 +221,7 @@ int dboffopt(DBPROCESS* dbproc, int opt, const char* param) {
     case DBPRLINELEN: dbproc->prlinelen = 80; break;
     case DBDATESHORT: dbproc->datestyle = 0; break;
     default:
-      if (!client_side(opt) && !optstring(dbproc, opt, false, param)) return FAIL;
+      if (!client_side(opt) && !optstring(dbproc, opt, false, param ? param : held.c_str())) return FAIL;
       break;
   }
   return SUCCEED;

@@ -170,6 +170,64 @@ TEST_F(StandinServerTest, UseSetAndEmptyBatchesAnswerAsTheClientExpects) {
   EXPECT_EQ(ts[0].now, "french");
 }
 
+// A "set" statement without the shape of its option is refused as a server
+// refuses it -- syntax error 102 near the word it went wrong at, and the
+// rest of the batch not run -- while every well-formed one is accepted.
+TEST_F(StandinServerTest, MalformedSetStatementsAreSyntaxErrors) {
+  standin::StandinServer srv(options());
+  RawClient c(srv.port());
+  logged_in_reply(c);
+  struct Case {
+    const char* batch;
+    const char* near;  // the word of the error, or null when accepted
+  } cases[] = {
+      {"set", "set"},
+      {"set rowcount \nset rowcount 3\n", "rowcount"},
+      {"set textsize many", "many"},
+      {"set showplan", "showplan"},
+      {"set showplan maybe", "maybe"},
+      {"set nocount on off", "off"},
+      {"set dateformat", "dateformat"},
+      {"set language", "language"},
+      {"set identity_insert  off\n", "off"},
+      {"set statistics io", "io"},
+      {"set transaction isolation level", "level"},
+      {"set transaction level 1", "level"},
+      {"set noname", "noname"},
+      {"set showplan on", nullptr},
+      {"set rowcount 0\nset rowcount 3\n", nullptr},
+      {"set dateformat dmy", nullptr},
+      {"set identity_insert t on", nullptr},
+      {"set offsets from, order on", nullptr},
+      {"set statistics io off", nullptr},
+      {"set transaction isolation level 1", nullptr},
+      {"set datefirst 7", nullptr},
+      {"set noname 3", nullptr},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.batch);
+    auto ts = decode(c.batch(k.batch).body);
+    if (!k.near) {  // a DONE a statement, none with the error bit
+      ASSERT_FALSE(ts.empty());
+      for (const auto& t : ts) {
+        EXPECT_EQ(t.tok, 0xFD);
+        EXPECT_EQ(t.status & 2u, 0u);
+      }
+      continue;
+    }
+    ASSERT_EQ(ts.size(), 2u);
+    EXPECT_EQ(ts[0].number, 102u);
+    EXPECT_EQ(ts[0].severity, 15u);
+    EXPECT_EQ(ts[0].text, std::string("Incorrect syntax near '") + k.near + "'.");
+    EXPECT_EQ(ts[1].status, 2u);
+  }
+  // The refused batch left the row count as it was: no limit.
+  c.batch("set rowcount 0");
+  c.batch("set rowcount \nset rowcount 1\n");
+  auto ts = decode(c.batch("select 1 union all select 2").body);
+  ASSERT_NE(find(ts, 0xD1, 1), nullptr);
+}
+
 TEST_F(StandinServerTest, AttentionIsAcknowledgedWithDoneStatus0x20) {
   standin::StandinServer srv(options());
   RawClient c(srv.port());

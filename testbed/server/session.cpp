@@ -25,13 +25,6 @@ std::string field(const std::vector<std::uint8_t>& b, std::size_t off, std::size
   return std::string(reinterpret_cast<const char*>(b.data() + off), n);
 }
 
-bool parse_long(const std::string& s, long& v) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  v = std::strtol(s.c_str(), &end, 10);
-  return *end == '\0';
-}
-
 }  // namespace
 
 bool parse_login(const std::vector<std::uint8_t>& b, LoginInfo& li) {

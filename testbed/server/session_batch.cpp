@@ -14,19 +14,13 @@
 
 #include "browse.h"
 #include "session.h"
+#include "setoptions.h"
 #include "textutil.h"
 #include "timestamps.h"
 #include "tokens.h"
 
 namespace standin {
 namespace {
-
-bool parse_long(const std::string& s, long& v) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  v = std::strtol(s.c_str(), &end, 10);
-  return *end == '\0';
-}
 
 // Rows are handed to the writer in chunks of about this size, so that an
 // attention is noticed while a large result goes out.
@@ -230,26 +224,16 @@ bool Session::use_database(const std::string& name, Bytes& b, SqlError& e) {
 }
 
 bool Session::set_option(const std::vector<std::string>& words, Bytes& b, SqlError& e) {
-  if (words.empty()) {
-    e = {102, 15, 1, "Incorrect syntax near 'set'."};
-    return false;
-  }
+  if (!check_set_statement(words, e)) return false;
   const std::string& opt = words[0];
-  const std::string arg = words.size() > 1 ? words[1] : std::string();
+  const std::string& arg = words[1];
   if (opt == "textsize" || opt == "rowcount") {
     long v = 0;
-    if (!parse_long(arg, v) || v < 0) {
-      e = {102, 15, 1, "Incorrect syntax near '" + arg + "'."};
-      return false;
-    }
+    parse_long(arg, v);
     (opt == "textsize" ? limits_.textsize : limits_.rowcount) = v;
   } else if (opt == "nocount") {
     nocount_ = arg == "on";
   } else if (opt == "language") {
-    if (arg.empty()) {
-      e = {102, 15, 1, "Incorrect syntax near 'language'."};
-      return false;
-    }
     put_envchange(b, 2, arg, language_);
     put_message(b, false, 5703, 1, 10, "Changed language setting to " + arg + ".", sh_.cfg->server_name, "", 1);
     language_ = arg;

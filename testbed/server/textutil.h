@@ -4,9 +4,19 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace standin {
+
+// A whole text read as a decimal number (after optional blanks and a
+// sign); false when it is empty or anything follows the digits.
+inline bool parse_long(const std::string& s, long& v) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  v = std::strtol(s.c_str(), &end, 10);
+  return end != s.c_str() && *end == '\0';
+}
 
 inline std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -662,6 +662,10 @@ int db__getmonthlist(DBPROCESS* dbproc, const char* months[12]);
 int db__getshortmonths(DBPROCESS* dbproc, const char* months[12]);
 // The connection's short month names: its locale's, or the built-in ones.
 const char* const* db__shortmonth_list(DBPROCESS* dbproc);
+// The date order (1 mdy ... 6 dym) text read as a datetime takes on
+// `dbproc` (may be null): that of the locale db__getloc gives without a
+// language -- the connection's, else the default one -- else 1.
+int db__date_order(DBPROCESS* dbproc);
 // The style a datetime converted to text takes on `dbproc` (may be null):
 // 0, without seconds, while DBDATESHORT is set; 9 otherwise.
 inline int db__date_style(const DBPROCESS* dbproc) { return dbproc && dbproc->datestyle == 1 ? 0 : 9; }
