@@ -47,6 +47,7 @@
 #include "bench_check.h"
 #include "bench_cost.h"
 #include "bench_ratio.h"
+#include "bench_shape.h"
 #include "halvo/c_tables.h"
 
 namespace {
@@ -56,7 +57,7 @@ using bench::check_status;
 
 constexpr int kRowOrdered = 11, kColOrdered = 12;
 constexpr int kParType = 5, kParAllRows = 3, kParMaxPar = 6, kParRows = 21;
-constexpr int kText = 16;                    // characters of the text column
+constexpr int kText = bench::kShapeText;  // characters of the text column
 constexpr long long kRowBytes = 8 + 4 + kText;
 constexpr int kSpareRows = 1000, kSpareKeys = 200;
 constexpr int kChunkRows = 1 << 20;          // rows of one column put when making a table
@@ -145,9 +146,7 @@ void make_binary(const std::string& name, int type, int rows) {
   c_tbpset(tp, kParMaxPar, kSpareKeys);
   if (type == kColOrdered) c_tbpset(tp, kParAllRows, rows + kSpareRows);
   ColumnPtr cols[3];
-  c_tbcdef1(tp, &cols[0], "d", "", "", TBL_TY_DOUBLE, 1);
-  c_tbcdef1(tp, &cols[1], "i", "", "", TBL_TY_INT, 1);
-  c_tbcdef1(tp, &cols[2], "t", "", "", -kText, 1);
+  bench::define_shape(tp, cols);
   c_tbtcre(tp);
   check(true, "create");
   Chunk c;
@@ -165,12 +164,7 @@ void make_binary(const std::string& name, int type, int rows) {
 
 void make_fits(const std::string& name, int rows) {
   int status = 0;
-  fitsfile* f = nullptr;
-  ffinit(&f, name.c_str(), &status);
-  char* ttype[] = {const_cast<char*>("d"), const_cast<char*>("i"), const_cast<char*>("t")};
-  char* tform[] = {const_cast<char*>("1D"), const_cast<char*>("1J"), const_cast<char*>("16A")};
-  char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
-  ffcrtb(f, BINARY_TBL, 0, 3, ttype, tform, tunit, "", &status);
+  fitsfile* f = bench::new_fits_shape(name, &status);
   ffhdef(f, kSpareKeys, &status);
   Chunk c;
   for (int first = 1; first <= rows && status == 0; first += kChunkRows) {
