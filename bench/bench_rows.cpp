@@ -30,6 +30,7 @@
 
 #include "bench_check.h"
 #include "bench_ratio.h"
+#include "bench_shape.h"
 #include "halvo/c_tables.h"
 
 namespace {
@@ -39,7 +40,7 @@ using bench::check_status;
 
 constexpr int kRowOrdered = 11, kColOrdered = 12;
 constexpr int kParType = 5, kParAllRows = 3, kParRows = 21;
-constexpr int kText = 16;      // characters of the text column
+constexpr int kText = bench::kShapeText;  // characters of the text column
 constexpr int kDeletes = 100;  // single-row deletions of one DeleteOne run
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -76,9 +77,7 @@ TablePtr create(const std::string& name, int type, int allrows, ColumnPtr* cols)
   TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
   c_tbpset(tp, kParType, type);
   if (allrows > 0) c_tbpset(tp, kParAllRows, allrows);
-  c_tbcdef1(tp, &cols[0], "d", "", "", TBL_TY_DOUBLE, 1);
-  c_tbcdef1(tp, &cols[1], "i", "", "", TBL_TY_INT, 1);
-  c_tbcdef1(tp, &cols[2], "t", "", "", -kText, 1);
+  bench::define_shape(tp, cols);
   c_tbtcre(tp);
   check(true, "create");
   return tp;
@@ -167,12 +166,7 @@ void make_fits(const std::string& name, int n) {
   const Texts& t = texts(n);
   std::remove(name.c_str());
   int status = 0;
-  fitsfile* f = nullptr;
-  ffinit(&f, name.c_str(), &status);
-  char* ttype[] = {const_cast<char*>("d"), const_cast<char*>("i"), const_cast<char*>("t")};
-  char* tform[] = {const_cast<char*>("1D"), const_cast<char*>("1J"), const_cast<char*>("16A")};
-  char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
-  ffcrtb(f, BINARY_TBL, 0, 3, ttype, tform, tunit, "", &status);
+  fitsfile* f = bench::new_fits_shape(name, &status);
   std::vector<double> d(std::size_t(n), 0.0);
   std::vector<int> iv(std::size_t(n), 0);
   for (int r = 1; r <= n; ++r) {

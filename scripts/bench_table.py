@@ -19,6 +19,25 @@ def seconds(s):
     return f"{s * 1e6:.0f} us"
 
 
+def size(n):
+    """A count of bytes, in the largest unit that keeps it at 1 or more."""
+    for unit, scale in (("GiB", 1 << 30), ("MiB", 1 << 20), ("KiB", 1 << 10)):
+        if n >= scale:
+            return f"{n / scale:.1f} {unit}"
+    return f"{n:.0f} B"
+
+
+COST = ("ours_bytes", "base_bytes", "ours_peak_kB", "base_peak_kB")
+
+
+def cost_cells(b):
+    """The four cost columns of a result ("" where not reported)."""
+    if not all(k in b for k in COST):
+        return ("", "", "", "")
+    return (size(b["ours_bytes"]), size(b["base_bytes"]),
+            size(b["ours_peak_kB"] * 1024), size(b["base_peak_kB"] * 1024))
+
+
 def short_name(name):
     """The benchmark's name and arguments without the run options."""
     options = ("iterations:", "repeats:", "min_time:", "threads:", "manual_time", "real_time", "process_time")
@@ -45,20 +64,25 @@ def main(paths):
         try:
             found = list(rows(path))
         except (OSError, ValueError) as e:
-            table.append((os.path.basename(path), "", "", "", "", f"unreadable: {e}"))
+            table.append((os.path.basename(path), "", "", "", "", "", "", "", "", f"unreadable: {e}"))
             bad += 1
             continue
         for name, b, err in found:
             if err is not None:
-                table.append((name, "", "", "", "", f"failed: {err}"))
+                table.append((name, "", "", "", "", "", "", "", "", f"failed: {err}"))
                 bad += 1
                 continue
             goal = b["goal"]
-            over = goal > 0 and b["ratio"] > goal
+            bytes_goal = b.get("bytes_goal", 0)
+            over = (goal > 0 and b["ratio"] > goal) or (bytes_goal > 0 and b.get("ours_bytes", 0) > bytes_goal)
             bad += over
             table.append((name, seconds(b["ours_s"]), seconds(b["base_s"]), f"{b['ratio']:.2f}x",
-                          f"<= {goal:g}x" if goal > 0 else "-", "OVER GOAL" if over else ""))
-    head = ("name", "ours", "baseline", "ratio", "goal", "")
+                          f"<= {goal:g}x" if goal > 0 else "-", *cost_cells(b),
+                          "OVER GOAL" if over else ""))
+    head = ("name", "ours", "baseline", "ratio", "goal",
+            "ours written", "base written", "ours peak", "base peak", "")
+    if not any(r[5] for r in table):  # no benchmark reported its cost
+        head = head[:5] + ("", "", "", "", "")
     widths = [max(len(r[i]) for r in [head] + table) for i in range(len(head))]
     for r in [head] + table:
         print("  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(r, widths)) if w)
