@@ -195,9 +195,9 @@ struct com_charattrib;     // character-set attributes (common layer)
 #define DBSETLPACKET(l, x) dbsetllong((l), (x), DBSETPACKET)
 #define DBSETLENCRYPT(l, x) dbsetlbool((l), (x), DBSETENCRYPT)
 
-// Library versions (dbsetversion)
+// Library versions (dbsetversion): the 4.6 login and the 5.0 login.
 #define DBVERSION_46 1
-#define DBVERSION_100 2
+#define DBVERSION_50 2
 
 // ---------------------------------------------------------------------------
 // Options (dbsetopt, dbclropt, dbisopt)
