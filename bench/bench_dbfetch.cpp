@@ -266,7 +266,7 @@ std::unique_ptr<Replay> make_replay(int rows) {
 void BM_FetchToolRowsVsRawLoopback(benchmark::State& state) {
   const int nrows = static_cast<int>(state.range(0));
   dbinit();
-  dbsetversion(DBVERSION_100);
+  dbsetversion(DBVERSION_50);
   dberrhandle(quiet_error);
   dbmsghandle(quiet_message);
   std::unique_ptr<Replay> rp;

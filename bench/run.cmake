@@ -6,7 +6,7 @@ if(TARGET quorel AND TARGET standin_support AND TARGET demo_catalogue)
   add_executable(bench_run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
   target_link_libraries(bench_run PRIVATE demo_catalogue standin_support benchmark::benchmark)
   target_compile_definitions(bench_run PRIVATE
-                             ORVO_ROOT_DIR="${ORVO_ROOT}" QUOREL_EXE="$<TARGET_FILE:quorel>"
+                             ORVO_ROOT_DIR="${QUOREL_TREE_ROOT}" QUOREL_EXE="$<TARGET_FILE:quorel>"
                              RSS_LAUNCH_EXE="$<TARGET_FILE:rss_launch>")
   add_dependencies(bench_run quorel standin_server rss_launch)
 endif()

@@ -1,6 +1,6 @@
 # What `cmake --install` puts under the prefix (GNUInstallDirs layout):
 #
-#   bin/quorel                              the tool
+#   bin/quorel                              the tool (with the data root ORVO_ROOT)
 #   lib/libquorel_halvo.a                   the table library with its c_ entry points
 #   lib/libquorel_dblib.a                   the DB client
 #   lib/libquorel_pravel.a                  the access layer (over the DB client)
@@ -14,10 +14,16 @@
 # its storage back ends, the DB client and its common layers); an outside
 # link line cannot be trusted to repeat them (pkg-config drops repeated
 # flags), so each is installed as one archive of the same object files, which
-# resolves its own circles.  Only the headers above are installed; the
-# installed package carries no path into the tree.  The libraries of a
-# sanitized build (QUOREL_SANITIZE) need the sanitizer runtimes, so that
-# build's package adds the sanitizer link flags for its callers.
+# resolves its own circles.  No object file is in two archives (configuring
+# fails if one would be), so the archives can also be linked whole, into one
+# shared library, say; their objects are position-independent for that.
+# Only the headers above are installed; the installed package carries no
+# path into the tree.  The archives are C++ but their headers are C: both
+# the CMake targets and the pkg-config files name the C++ runtime (what the
+# C++ compiler links beyond what the C compiler does), so that C programs
+# link them.  The libraries of a sanitized build (QUOREL_SANITIZE) need the
+# sanitizer runtimes, so that build's package adds the sanitizer link flags
+# for its callers.
 #
 # GNUInstallDirs is included at the top level.
 include(CMakePackageConfigHelpers)
@@ -85,8 +91,16 @@ function(quorel_outside_links target modules_out flags_out)
   set(${flags_out} ${flags} PARENT_SCOPE)
 endfunction()
 
+# The C++ runtime as link items: what the C++ compiler links and the C
+# compiler does not (for GCC: stdc++ and m).
+set(QUOREL_CXX_RUNTIME ${CMAKE_CXX_IMPLICIT_LINK_LIBRARIES})
+list(REMOVE_ITEM QUOREL_CXX_RUNTIME ${CMAKE_C_IMPLICIT_LINK_LIBRARIES})
+list(REMOVE_DUPLICATES QUOREL_CXX_RUNTIME)
+
 # One archive per installed library: the object files of what it links,
-# less what another installed library it links already holds.
+# less what another installed library it links already holds.  Each
+# project library goes into one archive only.
+set(_quorel_placed)
 foreach(lib IN LISTS QUOREL_PUBLIC_LIBS)
   quorel_link_closure(${lib} _closure)
   set(_members ${_closure})
@@ -98,6 +112,13 @@ foreach(lib IN LISTS QUOREL_PUBLIC_LIBS)
       list(REMOVE_ITEM _members ${_theirs})
     endif()
   endforeach()
+  foreach(m IN LISTS _members)
+    if(m IN_LIST _quorel_placed)
+      message(FATAL_ERROR "${m} would be in two installed archives: let one installed "
+                          "library link the other, or keep ${m} out of one of them")
+    endif()
+  endforeach()
+  list(APPEND _quorel_placed ${_members})
   set(_modules_${lib})
   set(_flags_${lib})
   set(_uses_${lib} ${_uses})
@@ -118,14 +139,14 @@ foreach(lib IN LISTS QUOREL_PUBLIC_LIBS)
   foreach(m IN LISTS _modules_${lib})
     target_link_libraries(quorel_${lib} INTERFACE PkgConfig::${m})
   endforeach()
-  target_link_libraries(quorel_${lib} INTERFACE ${_flags_${lib}})
+  target_link_libraries(quorel_${lib} INTERFACE ${_flags_${lib}} ${QUOREL_CXX_RUNTIME})
   if(QUOREL_SANITIZE)
     target_link_options(quorel_${lib} INTERFACE ${QUOREL_SANITIZE_LINK})
   endif()
   install(FILES ${_quorel_headers_${lib}} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${lib})
 endforeach()
 
-install(TARGETS quorel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quorel_installed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 list(TRANSFORM QUOREL_PUBLIC_LIBS PREPEND quorel_ OUTPUT_VARIABLE _quorel_archives)
 install(TARGETS ${_quorel_archives} EXPORT QuorelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
@@ -163,8 +184,10 @@ install(FILES ${PROJECT_BINARY_DIR}/QuorelConfig.cmake ${PROJECT_BINARY_DIR}/Quo
         DESTINATION ${QUOREL_CMAKE_DIR})
 
 # The pkg-config files.  They find the prefix from their own place, so the
-# prefix may be chosen at install time.  The C++ runtime is named for
-# callers that link with a C compiler.
+# prefix may be chosen at install time.  The C++ runtime is named in Libs,
+# not Libs.private, for callers that link with a C compiler: the libraries
+# are installed only as archives, so every link is a static one.
+list(TRANSFORM QUOREL_CXX_RUNTIME PREPEND -l OUTPUT_VARIABLE _quorel_runtime_flags)
 file(RELATIVE_PATH _quorel_pc_up /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" _quorel_pc_up "${_quorel_pc_up}")
 set(PC_PREFIX "\${pcfiledir}/${_quorel_pc_up}")
@@ -179,7 +202,7 @@ foreach(lib IN LISTS QUOREL_PUBLIC_LIBS)
     list(APPEND _requires ${_quorel_module_${m}})
   endforeach()
   list(JOIN _requires ", " PC_REQUIRES)
-  set(_libs -L\${libdir} -lquorel_${lib} ${_flags_${lib}} -lstdc++ -lm)
+  set(_libs -L\${libdir} -lquorel_${lib} ${_flags_${lib}} ${_quorel_runtime_flags})
   if(QUOREL_SANITIZE)
     list(APPEND _libs ${QUOREL_SANITIZE_LINK})
   endif()

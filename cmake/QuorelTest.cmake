@@ -1,5 +1,6 @@
 # Tests run every fixed wait (pauses, retry delays, time-outs) through the
-# clock seam shortened by this factor.  Time-outs shrink with it, so it is
+# clock seam shortened by this factor (QUOREL_TIME_SCALE in their
+# environment, which the test programs read through plat_clock_env).  Time-outs shrink with it, so it is
 # kept large enough that a loaded machine still answers a login in time:
 # 0.02 makes the 60-second login time-out 1.2 s and the 10-second deadlock
 # pause 0.2 s.
@@ -13,7 +14,7 @@ set(QUOREL_TEST_TIME_SCALE 0.02 CACHE STRING "Clock-seam scale of the tests' wai
 function(quorel_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} plat_clock_env GTest::gtest GTest::gtest_main)
   set(_props ENVIRONMENT "QUOREL_TIME_SCALE=${QUOREL_TEST_TIME_SCALE}")
   if(T_TIMEOUT)
     list(APPEND _props TIMEOUT ${T_TIMEOUT})

@@ -109,7 +109,7 @@ void qelt_init_connection() {
     std::fflush(stdout);
     std::exit(-1);
   }
-  dbsetversion(DBVERSION_100);
+  dbsetversion(DBVERSION_50);
   dbmsghandle(qelt_msg_handler);
   dberrhandle(qelt_error_handler);
   if (const char* lv = std::getenv("QELT_REPORT_LEVEL")) {

@@ -11,7 +11,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"
 
 build=$PWD/build
-root=$build/orvo-root/          # the installation root the default preset builds in
+root=$build/orvo-root/          # the data root of the tool built in the tree
 demo=$build/demo
 rm -rf "$demo" "$root"
 mkdir -p "$demo/merrow"

@@ -30,8 +30,7 @@ if [ ! -f "$build/build.ninja" ]; then
   fi
   CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE= -DCMAKE_C_FLAGS="-O1 -g" -DCMAKE_CXX_FLAGS="-O1 -g" \
-    -DQUOREL_SANITIZE=ON -DQUOREL_FUZZ=ON -DQUOREL_BENCH=OFF \
-    -DORVO_ROOT="$PWD/$build/orvo-root/" "${launcher[@]}" || exit 1
+    -DQUOREL_SANITIZE=ON -DQUOREL_FUZZ=ON -DQUOREL_BENCH=OFF "${launcher[@]}" || exit 1
 fi
 cmake --build "$build" --target quorel_fuzzers || exit 1
 

@@ -10,8 +10,8 @@
 #include "vos/exception.h"
 #include "vos/files.h"
 
-int halvo_errcode = 0;
-char halvo_errmsg[halvomsglen + 1] = "";
+int halvo::halvo_errcode = 0;
+char halvo::halvo_errmsg[halvomsglen + 1] = "";
 
 namespace {
 
@@ -56,12 +56,12 @@ void on_terminate() {
 
 }  // namespace
 
-void clear_halvoerr() {
+void halvo::clear_halvoerr() {
   halvo_errcode = 0;
   halvo_errmsg[0] = '\0';
 }
 
-void set_halvoerr() {
+void halvo::set_halvoerr() {
   std::string msg;
   int code = vos::errget(msg);
   vos::xerret();
@@ -90,12 +90,12 @@ extern "C" int c_poperr(void) {
   return halvo_errtop + 1;
 }
 
-void halvoih() {
+void halvo::halvoih() {
   for (int x : {vos::X_ACV, vos::X_INT, vos::X_ARITH, vos::X_IPC}) vos::xwhen(x, halvoxh);
   vos::intrrt();
 }
 
-void halvoxh(int exception) {
+void halvo::halvoxh(int exception) {
   g_in_signal = true;
   std::string ostext;
   int oscode = vos::zxgmes(ostext, 1023);
@@ -112,7 +112,7 @@ void halvoxh(int exception) {
   }
 }
 
-void halvoxt(int code, std::string_view message, int action) {
+void halvo::halvoxt(int code, std::string_view message, int action) {
   vos::post_error(code < 1 ? 1 : code, message);
   if (vos::open_error_blocks() > 0 && action == vos::EA_ERROR) {
     // The open block takes the error: unwind to it.
@@ -121,12 +121,12 @@ void halvoxt(int code, std::string_view message, int action) {
   ceract(action);
 }
 
-void halvofl(int code, std::string_view message) {
+void halvo::halvofl(int code, std::string_view message) {
   halvoxt(code, message, vos::EA_FATAL);
   halvo_exit();
 }
 
-void halvoer(int code, std::string_view message) {
+void halvo::halvoer(int code, std::string_view message) {
   if (vos::error_pending()) {
     std::string old;
     int pending = vos::errget(old);
@@ -137,7 +137,7 @@ void halvoer(int code, std::string_view message) {
   halvoxt(code, message, vos::EA_ERROR);
 }
 
-void ceract(int action) {
+void halvo::ceract(int action) {
   if (action == vos::EA_CLEAR) {
     vos::xerret();
     return;
@@ -162,7 +162,7 @@ void ceract(int action) {
   halvo_exit();
 }
 
-void halvo_install_error_action() {
+void halvo::halvo_install_error_action() {
   vos::set_error_action_hook(vos_action_hook);
   std::set_terminate(on_terminate);
 }

@@ -27,7 +27,7 @@ Slot& slot_at(int slot) {
 
 }  // namespace
 
-void CH2I_chk_buffer(int slot, std::size_t n) {
+void halvo::CH2I_chk_buffer(int slot, std::size_t n) {
   Slot& s = slot_at(slot);
   if (n < s.buf.size() && n + 1 < s.buf.size()) return;
   if (n >= static_cast<std::size_t>(-1) / 4) halvofl(vos::SYS_MFULL, "Out of memory");
@@ -40,14 +40,14 @@ void CH2I_chk_buffer(int slot, std::size_t n) {
   }
 }
 
-std::size_t CH2I_buffersize(int slot) { return slot_at(slot).buf.size(); }
+std::size_t halvo::CH2I_buffersize(int slot) { return slot_at(slot).buf.size(); }
 
-char16_t* CH2I_buffer(int slot) {
+char16_t* halvo::CH2I_buffer(int slot) {
   Slot& s = slot_at(slot);
   return s.buf.empty() ? nullptr : s.buf.data();
 }
 
-char16_t* char2vos(const char* str, int slot) {
+char16_t* halvo::char2vos(const char* str, int slot) {
   if (!str) str = "";
   std::size_t n = std::char_traits<char>::length(str);
   CH2I_chk_buffer(slot, n + 1);
@@ -58,7 +58,7 @@ char16_t* char2vos(const char* str, int slot) {
   return b;
 }
 
-void vos2char(char* out, std::size_t maxch, int slot) {
+void halvo::vos2char(char* out, std::size_t maxch, int slot) {
   if (!out) return;
   const char16_t* b = CH2I_buffer(slot);
   std::size_t size = CH2I_buffersize(slot);
@@ -67,7 +67,8 @@ void vos2char(char* out, std::size_t maxch, int slot) {
   out[i] = '\0';
 }
 
-char16_t* twodchar2vos(const char* const* strings, std::size_t maxch, std::size_t count, int slot) {
+char16_t* halvo::twodchar2vos(const char* const* strings, std::size_t maxch, std::size_t count,
+                              int slot) {
   CH2I_chk_buffer(slot, (maxch + 1) * count);
   char16_t* b = CH2I_buffer(slot);
   for (std::size_t k = 0; k < count; ++k) {
@@ -80,7 +81,7 @@ char16_t* twodchar2vos(const char* const* strings, std::size_t maxch, std::size_
   return b;
 }
 
-void vos2twodchar(char* const* strings, std::size_t maxch, std::size_t count, int slot) {
+void halvo::vos2twodchar(char* const* strings, std::size_t maxch, std::size_t count, int slot) {
   const char16_t* b = CH2I_buffer(slot);
   std::size_t size = CH2I_buffersize(slot);
   for (std::size_t k = 0; k < count; ++k) {
@@ -93,7 +94,7 @@ void vos2twodchar(char* const* strings, std::size_t maxch, std::size_t count, in
   }
 }
 
-std::string slot_string(int slot, std::size_t offset) {
+std::string halvo::slot_string(int slot, std::size_t offset) {
   const char16_t* b = CH2I_buffer(slot);
   std::size_t size = CH2I_buffersize(slot);
   std::string s;
@@ -101,7 +102,7 @@ std::string slot_string(int slot, std::size_t offset) {
   return s;
 }
 
-void slot_put(int slot, std::string_view s, std::size_t offset, std::size_t maxch) {
+void halvo::slot_put(int slot, std::string_view s, std::size_t offset, std::size_t maxch) {
   char16_t* b = CH2I_buffer(slot);
   std::size_t size = CH2I_buffersize(slot);
   if (!b || offset >= size) return;
@@ -117,13 +118,13 @@ extern "C" void* c_VosString(ptrdiff_t p) { return vos::char_element(p); }
 
 extern "C" ptrdiff_t c_VosPointer(const void* address) { return vos::char_index(address); }
 
-std::string& slot_scratch(int slot) {
+std::string& halvo::slot_scratch(int slot) {
   static std::string s[CH2I_nslots];
   if (slot < 1 || slot >= CH2I_nslots) halvofl(1, "Bad string slot");
   return s[slot];
 }
 
-std::vector<std::string>& slot_scratch_array(int slot) {
+std::vector<std::string>& halvo::slot_scratch_array(int slot) {
   static std::vector<std::string> s[CH2I_nslots];
   if (slot < 1 || slot >= CH2I_nslots) halvofl(1, "Bad string slot");
   return s[slot];

@@ -37,15 +37,17 @@ std::string_view cut(std::string_view s, std::size_t n) { return s.substr(0, n);
 
 }  // namespace
 
-void clcint() { cache().clear(); }
-void clcenr(std::string_view name, std::string_view value) { cache()[std::string(name)] = std::string(value); }
-std::optional<std::string> clcget(std::string_view name) {
+void halvo::clcint() { cache().clear(); }
+void halvo::clcenr(std::string_view name, std::string_view value) {
+  cache()[std::string(name)] = std::string(value);
+}
+std::optional<std::string> halvo::clcget(std::string_view name) {
   auto it = cache().find(name);
   if (it == cache().end()) return std::nullopt;
   return it->second;
 }
 
-void sysgsg(std::string_view text, std::size_t& ip, std::string& value, std::size_t maxch) {
+void halvo::sysgsg(std::string_view text, std::size_t& ip, std::string& value, std::size_t maxch) {
   value.clear();
   skip_white(text, ip);
   if (at(text, ip, '"') || at(text, ip, '\'')) {
@@ -66,7 +68,7 @@ void sysgsg(std::string_view text, std::size_t& ip, std::string& value, std::siz
   }
 }
 
-void syspat(std::string_view text, std::size_t& ip) {
+void halvo::syspat(std::string_view text, std::size_t& ip) {
   std::string name;
   while (ip < text.size() && name_char(text[ip])) {
     if (name.size() < kSzPname) name.push_back(text[ip]);
@@ -90,7 +92,7 @@ void syspat(std::string_view text, std::size_t& ip) {
   clcenr(name, value);
 }
 
-int sysret(std::string_view text, std::size_t& ip) {
+int halvo::sysret(std::string_view text, std::size_t& ip) {
   int stream = 0;
   bool explicit_stream = false;
   while (ip < text.size() && std::isdigit(static_cast<unsigned char>(text[ip]))) {
@@ -139,7 +141,7 @@ int sysret(std::string_view text, std::size_t& ip) {
   return stream;
 }
 
-void sysges(std::string_view file) {
+void halvo::sysges(std::string_view file) {
   int fd = vos::open(file, vos::READ_ONLY, vos::TEXT_FILE);
   std::string line;
   int lineno = 0;
@@ -164,7 +166,7 @@ void sysges(std::string_view file) {
   vos::close(fd);
 }
 
-void syssct(int stream, std::string_view list) {
+void halvo::syssct(int stream, std::string_view list) {
   std::string buf(cut(list, kSzArgs));
   for (int s = 1; s <= vos::LAST_STREAM; ++s) vos::fseti(s, kRedirNull, 0);
   std::size_t ip = 0;
@@ -195,8 +197,8 @@ void syssct(int stream, std::string_view list) {
   }
 }
 
-int sysged(int stream, std::string& command, std::string& task, std::size_t& argip, bool& timing,
-           int proctype) {
+int halvo::sysged(int stream, std::string& command, std::string& task, std::size_t& argip,
+                  bool& timing, int proctype) {
   timing = false;
   for (;;) {
     if (proctype == 3 && stream == vos::CLIN) {

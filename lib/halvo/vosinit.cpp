@@ -10,7 +10,7 @@
 #include "vos/error.h"
 #include "vos/files.h"
 
-int halvo_vosinit = 0;
+int halvo::halvo_vosinit = 0;
 
 namespace {
 

@@ -146,7 +146,7 @@ int to_date4(const char* t, int n, void* dst, const DateArgs& d) {
 
 // 0 when the NUL-terminated text may be a float, else 1.  Digits are the
 // type map's class bit 4 when a map is given.
-int floatcheck(const char* text, const std::uint8_t* typemap) {
+int comn::floatcheck(const char* text, const std::uint8_t* typemap) {
   bool sign = false, digit = false, point = false, mark = false, esign = false, edigit = false;
   auto is_digit = [typemap](unsigned char c) {
     return typemap ? (typemap[4 * c + 3] & 4) != 0 : com_isdigit(c) != 0;

@@ -2,13 +2,13 @@
 // making one from them, comparison and conversion to smalldatetime.
 #include "comnlib/com_date.h"
 
-const std::int16_t monthdays[12][2] = {{31, 0},    {28, 31},  {31, 59},  {30, 90},
-                                       {31, 120},  {30, 151}, {31, 181}, {31, 212},
-                                       {30, 243},  {31, 273}, {30, 304}, {31, 334}};
-const std::int16_t lmonthdays[12][2] = {{31, 0},    {29, 31},  {31, 60},  {30, 91},
-                                        {31, 121},  {30, 152}, {31, 182}, {31, 213},
-                                        {30, 244},  {31, 274}, {30, 305}, {31, 335}};
-const int week_one_offset[7] = {1, 0, -1, -2, -3, 3, 2};
+const std::int16_t comn::monthdays[12][2] = {{31, 0},   {28, 31},  {31, 59},  {30, 90},
+                                             {31, 120}, {30, 151}, {31, 181}, {31, 212},
+                                             {30, 243}, {31, 273}, {30, 304}, {31, 334}};
+const std::int16_t comn::lmonthdays[12][2] = {{31, 0},   {29, 31},  {31, 60},  {30, 91},
+                                              {31, 121}, {30, 152}, {31, 182}, {31, 213},
+                                              {30, 244}, {31, 274}, {30, 305}, {31, 335}};
+const int comn::week_one_offset[7] = {1, 0, -1, -2, -3, 3, 2};
 const char* const Com__ampm[2] = {"AM", "PM"};
 const char* const Com__Months[12] = {"January", "February", "March",     "April",
                                      "May",     "June",     "July",      "August",
@@ -23,7 +23,7 @@ namespace {
 constexpr std::int32_t kTickMask = 0x1FFFFFF;
 }
 
-int leapyear(int n) {
+int comn::leapyear(int n) {
   int y = 1753 + n;
   return (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 1 : 0;
 }

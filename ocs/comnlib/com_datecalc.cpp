@@ -174,7 +174,7 @@ int com__datediff(int part, const COM_DATETIME* d1, const COM_DATETIME* d2,
   return 0;
 }
 
-void monthcheck(COM_DATEREC* rec) {
+void comn::monthcheck(COM_DATEREC* rec) {
   const std::int16_t(*tab)[2] = leapyear(rec->dateyear - 1753) ? lmonthdays : monthdays;
   if (rec->datemonth >= 0 && rec->datemonth <= 11 && rec->datedmonth > tab[rec->datemonth][0])
     rec->datedmonth = tab[rec->datemonth][0];

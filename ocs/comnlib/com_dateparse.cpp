@@ -137,8 +137,8 @@ int reduce(const char* w, int len, char* out, const COM_CHARATTRIB* attr) {
 
 }  // namespace
 
-int datelookup(const char* word, int len, const char* const* names, int count,
-               const COM_CHARATTRIB* attr) {
+int comn::datelookup(const char* word, int len, const char* const* names, int count,
+                     const COM_CHARATTRIB* attr) {
   if (len > kMaxWord || !names) return -1;
   char a[64], b[64];
   int al = reduce(word, len, a, attr);
@@ -168,9 +168,9 @@ int com__amcheck(COM_DATEREC* rec, int pm) {
   return 0;
 }
 
-int xdatefromchar(COM_DATETIME* dt, const char* text, int length, int timeonly, int style,
-                  int order_id, const char* const* months, const char* const* shortmonths,
-                  const COM_CHARATTRIB* attr) {
+int comn::xdatefromchar(COM_DATETIME* dt, const char* text, int length, int timeonly, int style,
+                        int order_id, const char* const* months, const char* const* shortmonths,
+                        const COM_CHARATTRIB* attr) {
   Token t[kMaxTokens];
   int n = 0, pos = 0;
   auto s = reinterpret_cast<const unsigned char*>(text);

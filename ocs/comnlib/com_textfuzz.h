@@ -23,7 +23,7 @@ inline int quiet(DBPROCESS*, int, int, int, char*, char*) { return INT_CANCEL; }
 // error quietly; once per process.
 inline void start() {
   static const bool started = [] {
-    dbsetversion(DBVERSION_100);
+    dbsetversion(DBVERSION_50);
     dberrhandle(quiet);
     return true;
   }();

@@ -74,7 +74,7 @@ COMN_SB(comn__mac_to_cp437, 127, 128, 216, k_mac_to_cp437)
 COMN_SB(comn__mac_to_roman8, 127, 128, 216, k_mac_to_roman8)
 #undef COMN_SB
 
-const comn_sysalgo_row sys_algos[28] = {
+const comn_sysalgo_row comn::sys_algos[28] = {
     {"utf8", "ucs2", comn__utf8_to_ucs2},
     {"ucs2", "utf8", comn__ucs2_to_utf8},
     {"iso_1", "cp850", comn__iso1_to_cp850},

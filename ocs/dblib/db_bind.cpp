@@ -8,7 +8,7 @@
 #include "dblib/db_internal.h"
 #include "db_compute.h"
 
-DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen) {
+DBINT dblib::calc_bindlen(int vartype, DBINT varlen, DBINT collen) {
   switch (vartype) {
     case NTBSTRINGBIND: return varlen == 0 ? INT_MAX : varlen;
     case CHARBIND:

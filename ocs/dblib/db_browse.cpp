@@ -113,7 +113,7 @@ void append_hex(const BYTE* p, int n, std::string* out) {
 
 }  // namespace
 
-int tabname2num(DBPROCESS* dbproc, const char* name) {
+int dblib::tabname2num(DBPROCESS* dbproc, const char* name) {
   if (!dbproc || !name) return -1;
   int n = 1;
   for (dbtabrec* t = dbproc->tabnames; t; t = t->next, ++n)
@@ -121,7 +121,7 @@ int tabname2num(DBPROCESS* dbproc, const char* name) {
   return -1;
 }
 
-int key2colnum(DBPROCESS* dbproc, int keynum, int tabnum) {
+int dblib::key2colnum(DBPROCESS* dbproc, int keynum, int tabnum) {
   int index = -1;
   if (!dbproc || !key_column(dbproc, keynum, tabnum, &index)) return -1;
   return index + 1;

@@ -5,7 +5,7 @@
 #include "dblib/db_internal.h"
 #include "db_compute.h"
 
-int GetAttnAck(DBPROCESS* dbproc) {
+int dblib::GetAttnAck(DBPROCESS* dbproc) {
   if (!(dbproc->status & DBST_EOM)) return 0;
   if (dbproc->protolevel < 7) return 1;
   dbnetctx* net = dbproc->net;

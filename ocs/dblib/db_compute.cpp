@@ -70,7 +70,7 @@ int read_altfmt(DBPROCESS* dbproc, dbcompute* rec, uint16_t len) {
 
 }  // namespace
 
-int svaltname(DBPROCESS* dbproc) {
+int dblib::svaltname(DBPROCESS* dbproc) {
   dbcompute** tail = reinterpret_cast<dbcompute**>(&dbproc->computes);
   while (*tail) tail = &(*tail)->next;
   while (dbproc->token == TK_ALTNAME) {
@@ -104,7 +104,7 @@ int svaltname(DBPROCESS* dbproc) {
   return 1;
 }
 
-int svaltfmt(DBPROCESS* dbproc) {
+int dblib::svaltfmt(DBPROCESS* dbproc) {
   dbcompute* rec = db__computes(dbproc);
   while (rec && rec->formatted) rec = rec->next;
   // An ALTFMT with no clause left to describe cannot be placed.
@@ -127,7 +127,7 @@ int svaltfmt(DBPROCESS* dbproc) {
   return dbprbuild(dbproc);
 }
 
-int svaltcontrol(DBPROCESS* dbproc) {
+int dblib::svaltcontrol(DBPROCESS* dbproc) {
   while (dbproc->token == TK_ALTCONTROL) {
     uint16_t len;
     int16_t id;
@@ -270,7 +270,7 @@ int dbnumalts(DBPROCESS* dbproc, int computeid) {
   return rec ? rec->ncols : -1;
 }
 
-void altfree(DBPROCESS* dbproc) {
+void dblib::altfree(DBPROCESS* dbproc) {
   dbcompute* rec = db__computes(dbproc);
   while (rec) {
     dbcompute* next = rec->next;

@@ -44,9 +44,11 @@ inline dbcompute* db__computes(DBPROCESS* dbproc) { return static_cast<dbcompute
 
 // Token readers; each reads every consecutive token of its kind and then
 // the next token.  1 or 0 (a failed read, or a stream error raised here).
+namespace dblib {
 int svaltname(DBPROCESS* dbproc);
 int svaltfmt(DBPROCESS* dbproc);
 int svaltcontrol(DBPROCESS* dbproc);
+}  // namespace dblib
 // Reads one ALTROW into a new row record that becomes the current row.
 int dbsvarow(DBPROCESS* dbproc);
 // Builds the print list of every clause.
@@ -59,7 +61,9 @@ dbprnode* dbfacol(dbcompute* list, int id, int column);
 // the row names no clause.
 int dbaltdata(DBPROCESS* dbproc);
 // Frees the connection's compute clauses.
+namespace dblib {
 void altfree(DBPROCESS* dbproc);
+}  // namespace dblib
 // Forgets every variable and null indicator bound to a compute column.
 void db__clear_altbinds(DBPROCESS* dbproc);
 

@@ -341,7 +341,7 @@ RETCODE dbsetnull(DBPROCESS* dbproc, int bindtype, int bindlen, const BYTE* valu
 
 // Gives every bind type the null value its null setter writes when given no
 // value; called at the end of every open.
-void binddefault(DBPROCESS* dbproc) {
+void dblib::binddefault(DBPROCESS* dbproc) {
   NullValues fresh;
   for (int t = 1; t <= COM_BT_COUNT; ++t) {
     if (!valid_bind(t)) continue;

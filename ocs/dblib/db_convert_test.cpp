@@ -48,7 +48,7 @@ TEST(DbConvert, ServerTypesToBindTypes) {
   EXPECT_EQ(dbmer2bind(nullptr, 7, 1), -1);   // unknown fixed-length type
   EXPECT_EQ(dbmer2bind(nullptr, MERNUMERIC, 35), -1);  // version 1
   EXPECT_EQ(g_errors, (std::vector<int>{20025, 20143, 20028, 20029, 20060}));
-  Db__GlobalRec.version = DBVERSION_100;
+  Db__GlobalRec.version = DBVERSION_50;
   EXPECT_EQ(dbmer2bind(nullptr, MERNUMERIC, 35), NUMERICBIND);
   Db__GlobalRec.version = version;
 }
@@ -146,7 +146,7 @@ TEST(DbConvert, DateCrack) {
 TEST(DbConvert, NegativeSourceLengthsAreRefused) {
   Handler h;
   int version = Db__GlobalRec.version;
-  Db__GlobalRec.version = DBVERSION_100;  // every bind type, 19 to 22 included
+  Db__GlobalRec.version = DBVERSION_50;  // every bind type, 19 to 22 included
   BYTE src[300];
   std::memset(src, '1', sizeof src);
   src[0] = 10;  // numeric sources: precision 10, scale 2

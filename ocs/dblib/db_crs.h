@@ -158,8 +158,10 @@ int db__crs_lock_keyset_table_row(CURSORREC* c, int ksrow, int tabnum);
 const CURSORTAB* db__crs_tabinfo_numtoname(CURSORREC* c, int num);
 
 // Browse mode and SQL literals (db_browse.cpp).
+namespace dblib {
 int key2colnum(DBPROCESS* dbproc, int keynum, int tabnum);
 int tabname2num(DBPROCESS* dbproc, const char* name);
+}  // namespace dblib
 // Bytes needed to print a value as an SQL literal, or -1 after an error.
 int db__prlen(DBPROCESS* dbproc, int type, int len);
 // Prints a value as an SQL literal into `dest` (width + 1 bytes); 1 or 0.

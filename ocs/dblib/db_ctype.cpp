@@ -42,7 +42,7 @@ DBKEYTAB* db__make_tab(int buckets) {
   return t;
 }
 
-DBKEYENT* get_ent(DBKEYTAB* t, const char* name, int tag) {
+DBKEYENT* dblib::get_ent(DBKEYTAB* t, const char* name, int tag) {
   if (!t || !name) return nullptr;
   for (DBKEYENT* e = t->heads[db__hash_add(name, t->buckets)]; e; e = e->next)
     if (e->tag2 == tag && std::strcmp(e->name, name) == 0) return e;

@@ -86,7 +86,7 @@ inline Peer& peer() {
     // Real time: the login time-out must hold on a loaded machine (the
     // peer never keeps the client waiting, it ends the stream instead).
     platform::plat_set_time_scale(1.0);
-    dbsetversion(DBVERSION_100);
+    dbsetversion(DBVERSION_50);
     dberrhandle(on_error);
     dbmsghandle(on_message);
     dbsetconnect("query", "tcp", "ether", "127.0.0.1", std::to_string(made->port()).c_str());

@@ -25,7 +25,7 @@ void check_field(const char (&field)[N], const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = fuzz::scratch_path("interfaces");
   static const bool started = [] {
-    dbsetversion(DBVERSION_100);
+    dbsetversion(DBVERSION_50);
     dberrhandle(quiet);
     dbsetifile(path.c_str());
     return true;

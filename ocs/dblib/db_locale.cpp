@@ -262,7 +262,7 @@ void db__upd_loclist(DBLOCALE* loc) {
 
 }  // namespace
 
-int dateorder(const char* format) {
+int dblib::dateorder(const char* format) {
   if (!format) return 1;
   if (std::strncmp(format, "mdy", 3) == 0) return 1;
   if (std::strncmp(format, "dmy", 3) == 0) return 2;

@@ -25,7 +25,7 @@ struct ClientState {
   int version;
   ClientState() : old(dberrhandle(record_error)), version(Db__GlobalRec.version) {
     g_errors.clear();
-    Db__GlobalRec.version = DBVERSION_100;  // numeric and decimal need version 2
+    Db__GlobalRec.version = DBVERSION_50;  // numeric and decimal need version 2
   }
   ~ClientState() {
     dberrhandle(old);

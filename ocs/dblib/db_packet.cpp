@@ -172,7 +172,7 @@ void db__drop_stage(dbnetctx* net) {
   net->stagelen = 0;
 }
 
-int sendflush(DBPROCESS* dbproc, int eom, int flag) {
+int dblib::sendflush(DBPROCESS* dbproc, int eom, int flag) {
   dbnetctx* net = dbproc->net;
   dbproc->batch &= ~DBB_ATTNSINCE;
   if (net->sendleft < 0) {
@@ -197,7 +197,7 @@ int sendflush(DBPROCESS* dbproc, int eom, int flag) {
   return ok;
 }
 
-int sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype) {
+int dblib::sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype) {
   dbnetctx* net = dbproc->net;
   const auto* p = static_cast<const BYTE*>(bytes);
   while (count > 0) {
@@ -218,7 +218,7 @@ int sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype) {
   return 1;
 }
 
-int sendeom(DBPROCESS* dbproc, int pkttype, int flag) {
+int dblib::sendeom(DBPROCESS* dbproc, int pkttype, int flag) {
   dbnetctx* net = dbproc->net;
   if (!dbproc->oldlogin) net->sendbuf[0] = static_cast<BYTE>(pkttype);
   int ok = sendflush(dbproc, 1, flag);
@@ -228,7 +228,7 @@ int sendeom(DBPROCESS* dbproc, int pkttype, int flag) {
 
 // Reads the next packet: 1 with its body available (possibly empty), 2 at
 // the transport's end of data, 0 on failure.
-int recvfill(DBPROCESS* dbproc) {
+int dblib::recvfill(DBPROCESS* dbproc) {
   dbnetctx* net = dbproc->net;
   int busyres = dbproc->busy ? dbproc->busy(dbproc) : 0;
   if (dbproc->pending & 8) {

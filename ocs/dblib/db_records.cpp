@@ -26,11 +26,11 @@ char* db__strdup(const char* s, int len) {
   return p;
 }
 
-DBPROCESS* newdbproc() { return zalloc<dbprocess>(); }
+DBPROCESS* dblib::newdbproc() { return zalloc<dbprocess>(); }
 
-dbstring* strnew() { return zalloc<dbstring>(); }
+dbstring* dblib::strnew() { return zalloc<dbstring>(); }
 
-dbstring* strfree(dbstring* list) {
+dbstring* dblib::strfree(dbstring* list) {
   while (list) {
     dbstring* next = list->next;
     comn_free(list->data);
@@ -40,12 +40,12 @@ dbstring* strfree(dbstring* list) {
   return nullptr;
 }
 
-dbstring* strlast(dbstring* list) {
+dbstring* dblib::strlast(dbstring* list) {
   while (list && list->next) list = list->next;
   return list;
 }
 
-int savestr(DBPROCESS* dbproc, dbstring* node, const char* bytes, int len) {
+int dblib::savestr(DBPROCESS* dbproc, dbstring* node, const char* bytes, int len) {
   if (len <= 0) {
     comn_free(node->data);
     node->data = nullptr;
@@ -66,9 +66,9 @@ int savestr(DBPROCESS* dbproc, dbstring* node, const char* bytes, int len) {
   return 1;
 }
 
-dbcolumn* colnew() { return zalloc<dbcolumn>(); }
+dbcolumn* dblib::colnew() { return zalloc<dbcolumn>(); }
 
-dbcolumn* colfree(dbcolumn* list) {
+dbcolumn* dblib::colfree(dbcolumn* list) {
   while (list) {
     dbcolumn* next = list->next;
     comn_free(list->control);
@@ -80,7 +80,7 @@ dbcolumn* colfree(dbcolumn* list) {
   return nullptr;
 }
 
-dbrow* rownew(int nvalues) {
+dbrow* dblib::rownew(int nvalues) {
   dbrow* r = zalloc<dbrow>();
   if (!r) return nullptr;
   if (nvalues > 0) {
@@ -94,7 +94,7 @@ dbrow* rownew(int nvalues) {
   return r;
 }
 
-dbrow* rowfree(dbrow* list) {
+dbrow* dblib::rowfree(dbrow* list) {
   while (list) {
     dbrow* next = list->next;
     for (int i = 0; i < list->nvalues; ++i) comn_free(list->values[i].data);
@@ -105,7 +105,7 @@ dbrow* rowfree(dbrow* list) {
   return nullptr;
 }
 
-dboffset* offfree(dboffset* list) {
+dboffset* dblib::offfree(dboffset* list) {
   while (list) {
     dboffset* next = list->next;
     comn_free(list);
@@ -114,7 +114,7 @@ dboffset* offfree(dboffset* list) {
   return nullptr;
 }
 
-dbmsgrec* infonew() { return zalloc<dbmsgrec>(); }
+dbmsgrec* dblib::infonew() { return zalloc<dbmsgrec>(); }
 
 void db__free_msg(dbmsgrec* m) {
   if (!m) return;
@@ -124,7 +124,7 @@ void db__free_msg(dbmsgrec* m) {
   comn_free(m);
 }
 
-dbmsgrec* infofree(dbmsgrec* list) {
+dbmsgrec* dblib::infofree(dbmsgrec* list) {
   while (list) {
     dbmsgrec* next = list->next;
     db__free_msg(list);
@@ -133,7 +133,7 @@ dbmsgrec* infofree(dbmsgrec* list) {
   return nullptr;
 }
 
-dbparam* paramfree(dbparam* list) {
+dbparam* dblib::paramfree(dbparam* list) {
   while (list) {
     dbparam* next = list->next;
     comn_free(list->data);
@@ -143,9 +143,9 @@ dbparam* paramfree(dbparam* list) {
   return nullptr;
 }
 
-dbnegmsg* msgnew() { return zalloc<dbnegmsg>(); }
+dbnegmsg* dblib::msgnew() { return zalloc<dbnegmsg>(); }
 
-dbnegmsg* msgfree(dbnegmsg* m) {
+dbnegmsg* dblib::msgfree(dbnegmsg* m) {
   if (m) {
     paramfree(m->params);
     comn_free(m);
@@ -162,7 +162,7 @@ dbtabrec* dbtabfree(dbtabrec* list) {
   return nullptr;
 }
 
-void tidyproc(DBPROCESS* dbproc) {
+void dblib::tidyproc(DBPROCESS* dbproc) {
   if (!dbproc) return;
   if (dbproc->curcmd == 0) {
     dbproc->offsets = offfree(dbproc->offsets);

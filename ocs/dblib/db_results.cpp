@@ -159,7 +159,7 @@ int db__calc_numcols(DBPROCESS* dbproc) {
   return n;
 }
 
-int svrowfmt(DBPROCESS* dbproc) {
+int dblib::svrowfmt(DBPROCESS* dbproc) {
   uint16_t len;
   int16_t count;
   if (!db__getu16(dbproc, &len) || !db__get16(dbproc, &count)) return 0;
@@ -205,7 +205,7 @@ static int svcolfmt(DBPROCESS* dbproc) {
   return db__next_token(dbproc);
 }
 
-int svcontrol(DBPROCESS* dbproc) {
+int dblib::svcontrol(DBPROCESS* dbproc) {
   uint16_t len;
   if (!db__getu16(dbproc, &len)) return 0;
   int used = 0;

@@ -42,7 +42,7 @@ void set_nonblocking(int fd, bool on) {
 
 }  // namespace
 
-int commtype_token(const char* word) {
+int dblib::commtype_token(const char* word) {
   if (!word || !*word) return 0;
   std::size_t n = std::strlen(word);
   for (const NetType& t : kNetTypes)
@@ -50,7 +50,7 @@ int commtype_token(const char* word) {
   return 0;
 }
 
-int getxchar(int c) {
+int dblib::getxchar(int c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -59,7 +59,7 @@ int getxchar(int c) {
 
 // Converts an address text into at most `destmax` bytes; the count, or -1
 // for an invalid text or one that does not fit.
-int mer_strtodata(unsigned char* dest, int destmax, const char* text) {
+int dblib::mer_strtodata(unsigned char* dest, int destmax, const char* text) {
   if (!text) return -1;
   int n = 0;
   if (text[0] == '\\') {
@@ -109,17 +109,17 @@ int db__tcp2tli(char* host, int hostsize, char* address, int addrsize) {
 
 // Connects with the login time-out; a non-blocking connect completes when
 // the endpoint becomes writable.
-static int doconnect(int fd, t_call* call, int timeout, int* err, int* sev, int* oserr) {
+static int doconnect(int fd, tli::t_call* call, int timeout, int* err, int* sev, int* oserr) {
   if (timeout == 0) {
-    if (t_connect(fd, call, nullptr) < 0) {
+    if (tli::t_connect(fd, call, nullptr) < 0) {
       *err = 20009; *sev = 9; *oserr = errno;
       return 0;
     }
     return 1;
   }
   set_nonblocking(fd, true);
-  if (t_connect(fd, call, nullptr) < 0) {
-    if (t_errno != TNODATA) {
+  if (tli::t_connect(fd, call, nullptr) < 0) {
+    if (tli::t_errno != TNODATA) {
       *err = 20009; *sev = 9; *oserr = errno;
       return 0;
     }
@@ -136,7 +136,7 @@ static int doconnect(int fd, t_call* call, int timeout, int* err, int* sev, int*
       *err = 20009; *sev = 9; *oserr = errno;
       return 0;
     }
-    if (t_rcvconnect(fd, call) < 0) {
+    if (tli::t_rcvconnect(fd, call) < 0) {
       *err = 20009; *sev = 9; *oserr = errno;
       return 0;
     }
@@ -145,35 +145,35 @@ static int doconnect(int fd, t_call* call, int timeout, int* err, int* sev, int*
   return 1;
 }
 
-int tli_open(iface_entry* entry, int* rfd, int* wfd, int* err, int* sev, int* oserr,
-             int logintime) {
-  t_info info{};
-  int fd = t_open(entry->host, O_RDWR, &info);
+int dblib::tli_open(iface_entry* entry, int* rfd, int* wfd, int* err, int* sev, int* oserr,
+                    int logintime) {
+  tli::t_info info{};
+  int fd = tli::t_open(entry->host, O_RDWR, &info);
   if (fd < 0) {
     *err = 20008; *sev = 9; *oserr = errno;
     return 0;
   }
   if (info.servtype != T_COTS && info.servtype != T_COTS_ORD) {
-    t_close(fd);
+    tli::t_close(fd);
     *err = 20009; *sev = 9; *oserr = errno;
     return 0;
   }
-  if (t_bind(fd, nullptr, nullptr) < 0) {
-    t_close(fd);
+  if (tli::t_bind(fd, nullptr, nullptr) < 0) {
+    tli::t_close(fd);
     *err = 20009; *sev = 9; *oserr = errno;
     return 0;
   }
-  auto* call = static_cast<t_call*>(t_alloc(fd, T_CALL_STR, T_ALL));
+  auto* call = static_cast<tli::t_call*>(tli::t_alloc(fd, T_CALL_STR, T_ALL));
   if (!call) {
-    t_close(fd);
+    tli::t_close(fd);
     *err = 20008; *sev = 9; *oserr = errno;
     return 0;
   }
   int n = mer_strtodata(reinterpret_cast<unsigned char*>(call->addr.buf),
                         static_cast<int>(call->addr.maxlen), entry->address);
   if (n < 0 || n > info.addr) {
-    t_free(call, T_CALL_STR);
-    t_close(fd);
+    tli::t_free(call, T_CALL_STR);
+    tli::t_close(fd);
     *err = 20008; *sev = 9; *oserr = -1;
     return 0;
   }
@@ -181,16 +181,16 @@ int tli_open(iface_entry* entry, int* rfd, int* wfd, int* err, int* sev, int* os
   std::memset(call->addr.buf + n, 0, call->addr.maxlen - static_cast<unsigned>(n));
   call->addr.len = static_cast<unsigned>(info.addr);
   int ok = doconnect(fd, call, logintime, err, sev, oserr);
-  t_free(call, T_CALL_STR);
+  tli::t_free(call, T_CALL_STR);
   if (!ok) {
-    t_close(fd);
+    tli::t_close(fd);
     return 0;
   }
   *rfd = *wfd = fd;
   return info.etsdu == -2 ? -1 : 1;
 }
 
-int tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int /*firstcall*/, int* remaining) {
+int dblib::tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int /*firstcall*/, int* remaining) {
   int fd = dbproc->net->rfd;
   pollfd p{fd, POLLIN, 0};
   int r = ::poll(&p, 1, platform::plat_timeout_ms(1.0));
@@ -207,19 +207,19 @@ int tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int /*firstcall*/, int* rema
   }
   for (;;) {
     int flags = 0;
-    int n = t_rcv(fd, reinterpret_cast<char*>(buf), static_cast<unsigned>(len), &flags);
+    int n = tli::t_rcv(fd, reinterpret_cast<char*>(buf), static_cast<unsigned>(len), &flags);
     if (n > 0) return n;
     if (n == 0) {
-      int ev = t_look(fd);
+      int ev = tli::t_look(fd);
       if (ev == 0 || ev == T_DATA) return -1;  // nothing after all; poll again
       dbsetdead(dbproc);
       db__raise(dbproc, 20017, 9);
       return -2;
     }
-    if (t_errno == TSYSERR && errno == EINTR) return -3;
-    if (t_errno == TNODATA) return -1;
-    if (t_errno == TLOOK) {
-      int ev = t_look(fd);
+    if (tli::t_errno == TSYSERR && errno == EINTR) return -3;
+    if (tli::t_errno == TNODATA) return -1;
+    if (tli::t_errno == TLOOK) {
+      int ev = tli::t_look(fd);
       dbsetdead(dbproc);
       if (ev == T_DISCONNECT || ev == T_ORDREL) db__raise(dbproc, 20017, 9);
       else db__raise(dbproc, 20004, 9, errno);
@@ -231,33 +231,34 @@ int tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int /*firstcall*/, int* rema
   }
 }
 
-int tli_write(DBPROCESS* dbproc, const BYTE* buf, int len, int /*eom*/) {
-  int n = t_snd(dbproc->net->wfd, reinterpret_cast<const char*>(buf), static_cast<unsigned>(len), 0);
+int dblib::tli_write(DBPROCESS* dbproc, const BYTE* buf, int len, int /*eom*/) {
+  int n = tli::t_snd(dbproc->net->wfd, reinterpret_cast<const char*>(buf),
+                     static_cast<unsigned>(len), 0);
   if (n >= 0) return n;
-  if (t_errno == TSYSERR && errno == EINTR) return -3;
+  if (tli::t_errno == TSYSERR && errno == EINTR) return -3;
   int e = errno;
   dbsetdead(dbproc);
   db__raise(dbproc, 20006, 9, e);
   return -2;
 }
 
-int tli_close_connection(DBPROCESS* dbproc) {
+int dblib::tli_close_connection(DBPROCESS* dbproc) {
   int fd = dbproc->net->rfd;
   if (fd < 0) return 1;
-  t_info info{};
-  t_getinfo(fd, &info);
+  tli::t_info info{};
+  tli::t_getinfo(fd, &info);
   if (info.servtype == T_COTS) {
-    if (t_look(fd) == T_DISCONNECT) t_rcvdis(fd, nullptr);
-    else t_snddis(fd, nullptr);
+    if (tli::t_look(fd) == T_DISCONNECT) tli::t_rcvdis(fd, nullptr);
+    else tli::t_snddis(fd, nullptr);
   }
   if (info.servtype == T_COTS || info.servtype == T_COTS_ORD) {
-    int ev = t_look(fd);
-    if (ev == T_DISCONNECT) t_rcvdis(fd, nullptr);
-    else if (ev == T_ORDREL) t_rcvrel(fd);
-    else t_sndrel(fd);
+    int ev = tli::t_look(fd);
+    if (ev == T_DISCONNECT) tli::t_rcvdis(fd, nullptr);
+    else if (ev == T_ORDREL) tli::t_rcvrel(fd);
+    else tli::t_sndrel(fd);
   }
   dbproc->net->rfd = dbproc->net->wfd = -1;
-  if (t_close(fd) < 0) {
+  if (tli::t_close(fd) < 0) {
     int e = errno;
     dbsetdead(dbproc);
     db__raise(dbproc, 20056, 9, e);
@@ -266,9 +267,9 @@ int tli_close_connection(DBPROCESS* dbproc) {
   return 1;
 }
 
-int tli_sendattn_oob(DBPROCESS* dbproc, int attnbyte) {
+int dblib::tli_sendattn_oob(DBPROCESS* dbproc, int attnbyte) {
   char b = static_cast<char>(attnbyte);
-  if (t_snd(dbproc->net->wfd, &b, 1, T_EXPEDITED) != 1) {
+  if (tli::t_snd(dbproc->net->wfd, &b, 1, T_EXPEDITED) != 1) {
     int e = errno;
     dbsetdead(dbproc);
     db__raise(dbproc, 20022, 9, e);
@@ -277,16 +278,16 @@ int tli_sendattn_oob(DBPROCESS* dbproc, int attnbyte) {
   return 1;
 }
 
-int tli_sendattn_inband(DBPROCESS* dbproc, int) {
+int dblib::tli_sendattn_inband(DBPROCESS* dbproc, int) {
   static const char kAttn[8] = {6, 1, 0, 8, 0, 0, 0, 1};
   int sent = 0;
   while (sent < 8) {
-    int n = t_snd(dbproc->net->wfd, kAttn + sent, static_cast<unsigned>(8 - sent), 0);
+    int n = tli::t_snd(dbproc->net->wfd, kAttn + sent, static_cast<unsigned>(8 - sent), 0);
     if (n > 0) {
       sent += n;
       continue;
     }
-    if (n < 0 && t_errno == TSYSERR && errno == EINTR) continue;
+    if (n < 0 && tli::t_errno == TSYSERR && errno == EINTR) continue;
     int e = errno;
     dbsetdead(dbproc);
     db__raise(dbproc, 20022, 9, e);
@@ -295,7 +296,7 @@ int tli_sendattn_inband(DBPROCESS* dbproc, int) {
   return 1;
 }
 
-int tli_sendattn_unknown(DBPROCESS* dbproc, int attnbyte) {
+int dblib::tli_sendattn_unknown(DBPROCESS* dbproc, int attnbyte) {
   if (dbproc->protolevel == 0) return tli_sendattn_oob(dbproc, attnbyte);
   dbproc->net->attn = dbproc->protolevel < 7 ? tli_sendattn_oob : tli_sendattn_inband;
   return dbproc->net->attn(dbproc, attnbyte);

@@ -39,6 +39,7 @@ void db__wiretrace(DBPROCESS* dbproc, int direction);
 void db__dump_wiretrace(FILE* out);
 
 // Recording of the batches a connection sends.
+namespace dblib {
 void ftos_open(DBPROCESS* dbproc);
 void ftos_write(DBPROCESS* dbproc, const char* bytes, int count);
 void ftos_eom(DBPROCESS* dbproc);
@@ -48,3 +49,4 @@ int ftos_getfilepointer();
 // The current local time as ctime prints it, without its newline (at least
 // 25 bytes).
 void get_timestr(char* buffer);
+}  // namespace dblib

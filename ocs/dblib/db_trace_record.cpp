@@ -63,7 +63,7 @@ void stamp(FILE* f, const char* format) {
 
 }  // namespace
 
-void get_timestr(char* buffer) {
+void dblib::get_timestr(char* buffer) {
   std::time_t now = std::time(nullptr);
   char text[32];
   if (!::ctime_r(&now, text)) text[0] = '\0';
@@ -71,7 +71,7 @@ void get_timestr(char* buffer) {
   std::memcpy(buffer, text, 25);
 }
 
-int ftos_getfilepointer() {
+int dblib::ftos_getfilepointer() {
   for (int i = 0; i < kSlots; ++i)
     if (!g_slots[i].file) return i;
   return -1;
@@ -90,7 +90,7 @@ void dbrecftos(const char* prefix) {
   g_recording = true;
 }
 
-void ftos_open(DBPROCESS* dbproc) {
+void dblib::ftos_open(DBPROCESS* dbproc) {
   dbproc->recslot = -1;
   if (!g_recording) return;
   int slot = g_counter < kSlots - 1 ? g_counter : ftos_getfilepointer();
@@ -104,19 +104,19 @@ void ftos_open(DBPROCESS* dbproc) {
   stamp(f, "/* dbopen() at %s */\n");
 }
 
-void ftos_write(DBPROCESS* dbproc, const char* bytes, int count) {
+void dblib::ftos_write(DBPROCESS* dbproc, const char* bytes, int count) {
   FILE* f = file_of(dbproc);
   if (!f || count <= 0) return;
   std::fwrite(bytes, 1, static_cast<std::size_t>(count), f);
   std::fflush(f);
 }
 
-void ftos_eom(DBPROCESS* dbproc) {
+void dblib::ftos_eom(DBPROCESS* dbproc) {
   FILE* f = file_of(dbproc);
   if (f) stamp(f, "\ngo /* %s */\n");
 }
 
-void ftos_close(DBPROCESS* dbproc) {
+void dblib::ftos_close(DBPROCESS* dbproc) {
   FILE* f = file_of(dbproc);
   if (!f) return;
   stamp(f, "\n/* dbclose() at %s */\n");

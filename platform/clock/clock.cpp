@@ -8,35 +8,30 @@
 namespace platform {
 namespace {
 
-double g_scale = -1.0;  // negative until first use
-
-// Returns the active scale, reading QUOREL_TIME_SCALE on first use.
-double scale() {
-  if (g_scale < 0.0) {
-    g_scale = 1.0;
-    if (const char* s = std::getenv("QUOREL_TIME_SCALE")) {
-      char* end = nullptr;
-      double v = std::strtod(s, &end);
-      if (end != s && v > 0.0 && v <= 1.0) g_scale = v;
-    }
-  }
-  return g_scale;
-}
+double g_scale = 1.0;  // the factor applied to every wait
 
 }  // namespace
 
-void plat_set_time_scale(double s) { g_scale = (s > 0.0) ? s : 1.0; }
+void plat_set_time_scale(double s) { g_scale = (s > 0.0 && s <= 1.0) ? s : 1.0; }
 
-double plat_time_scale() { return scale(); }
+double plat_time_scale() { return g_scale; }
+
+double plat_scale_from_text(const char* text) {
+  if (text == nullptr) return 1.0;
+  char* end = nullptr;
+  double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v > 0.0 && v <= 1.0)) return 1.0;
+  return v;
+}
 
 void plat_sleep(double seconds) {
   if (seconds <= 0.0) return;
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds * scale()));
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds * g_scale));
 }
 
 int plat_timeout_ms(double seconds) {
   if (seconds <= 0.0) return 0;
-  double ms = seconds * scale() * 1000.0;
+  double ms = seconds * g_scale * 1000.0;
   if (ms < 1.0) return 1;
   if (ms > 2147483647.0) return 2147483647;
   return static_cast<int>(ms);

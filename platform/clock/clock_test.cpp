@@ -19,3 +19,22 @@ TEST(Clock, ScaleShortensSleepsAndTimeouts) {
   plat_set_time_scale(-3.0);  // nonsense resets to production
   EXPECT_DOUBLE_EQ(plat_time_scale(), 1.0);
 }
+
+TEST(Clock, ScaleFromTextTakesOnlyAFactorUpToOne) {
+  const struct {
+    const char* text;
+    double scale;
+  } cases[] = {
+      {"0.02", 0.02}, {"1", 1.0}, {"0.001", 0.001}, {nullptr, 1.0}, {"", 1.0},    {"0", 1.0},
+      {"-0.5", 1.0},  {"2", 1.0}, {"0.5s", 1.0},    {"fast", 1.0},  {"nan", 1.0},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(plat_scale_from_text(c.text), c.scale) << (c.text ? c.text : "(null)");
+}
+
+TEST(Clock, ScaleOutsideTheUnitIntervalIsProduction) {
+  plat_set_time_scale(0.5);
+  EXPECT_DOUBLE_EQ(plat_time_scale(), 0.5);
+  plat_set_time_scale(4.0);
+  EXPECT_DOUBLE_EQ(plat_time_scale(), 1.0);
+}

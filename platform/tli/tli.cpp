@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tli {
+
 int t_errno = 0;
 
 namespace {
@@ -60,8 +62,6 @@ bool to_sockaddr(const netbuf& nb, sockaddr_in* sa) {
 }
 
 }  // namespace
-
-extern "C" {
 
 // Opens a stream endpoint for "/dev/tcp"; any other device fails (TBADF).
 int t_open(const char* path, int /*oflag*/, t_info* info) {
@@ -245,4 +245,4 @@ int t_close(int fd) {
   return 0;
 }
 
-}  // extern "C"
+}  // namespace tli

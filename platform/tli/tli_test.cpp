@@ -34,7 +34,7 @@ struct Listener {
   ~Listener() { ::close(fd); }
 };
 
-void fill_addr(t_call* call, int port) {
+void fill_addr(tli::t_call* call, int port) {
   unsigned char b[16] = {0x00, 0x02, static_cast<unsigned char>(port >> 8),
                          static_cast<unsigned char>(port & 0xff), 127, 0, 0, 1};
   std::memcpy(call->addr.buf, b, 16);
@@ -42,66 +42,66 @@ void fill_addr(t_call* call, int port) {
 }
 
 TEST(Tli, OpenReportsStreamServiceWithoutExpeditedData) {
-  t_info info{};
-  int fd = t_open("/dev/tcp", O_RDWR, &info);
+  tli::t_info info{};
+  int fd = tli::t_open("/dev/tcp", O_RDWR, &info);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(info.servtype, T_COTS_ORD);
   EXPECT_EQ(info.etsdu, -2);
   EXPECT_EQ(info.addr, 16);
-  EXPECT_EQ(t_close(fd), 0);
-  EXPECT_EQ(t_open("/dev/none", O_RDWR, &info), -1);
-  EXPECT_EQ(t_errno, TSYSERR);
+  EXPECT_EQ(tli::t_close(fd), 0);
+  EXPECT_EQ(tli::t_open("/dev/none", O_RDWR, &info), -1);
+  EXPECT_EQ(tli::t_errno, TSYSERR);
 }
 
 TEST(Tli, DataThenEndOfStreamIsAnOrderlyRelease) {
   Listener l;
-  int fd = t_open("/dev/tcp", O_RDWR, nullptr);
-  ASSERT_EQ(t_bind(fd, nullptr, nullptr), 0);
-  auto* call = static_cast<t_call*>(t_alloc(fd, T_CALL_STR, T_ALL));
+  int fd = tli::t_open("/dev/tcp", O_RDWR, nullptr);
+  ASSERT_EQ(tli::t_bind(fd, nullptr, nullptr), 0);
+  auto* call = static_cast<tli::t_call*>(tli::t_alloc(fd, T_CALL_STR, T_ALL));
   ASSERT_NE(call, nullptr);
   fill_addr(call, l.port);
-  ASSERT_EQ(t_connect(fd, call, nullptr), 0);
-  t_free(call, T_CALL_STR);
+  ASSERT_EQ(tli::t_connect(fd, call, nullptr), 0);
+  tli::t_free(call, T_CALL_STR);
   int peer = ::accept(l.fd, nullptr, nullptr);
   ASSERT_GE(peer, 0);
-  EXPECT_EQ(t_snd(fd, "ping", 4, 0), 4);
+  EXPECT_EQ(tli::t_snd(fd, "ping", 4, 0), 4);
   char buf[8] = {};
   EXPECT_EQ(::recv(peer, buf, 4, MSG_WAITALL), 4);
   ::send(peer, "pong", 4, 0);
   int flags = -1;
   int got = 0;
   while (got < 4) {
-    int n = t_rcv(fd, buf + got, 4 - got, &flags);
+    int n = tli::t_rcv(fd, buf + got, 4 - got, &flags);
     ASSERT_GT(n, 0);
     got += n;
   }
   EXPECT_EQ(std::memcmp(buf, "pong", 4), 0);
   ::close(peer);
-  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);
-  EXPECT_EQ(t_errno, TLOOK);
-  EXPECT_EQ(t_look(fd), T_ORDREL);
-  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);  // stays latched, no busy zero reads
-  EXPECT_EQ(t_rcvrel(fd), 0);
+  EXPECT_EQ(tli::t_rcv(fd, buf, 4, &flags), -1);
+  EXPECT_EQ(tli::t_errno, TLOOK);
+  EXPECT_EQ(tli::t_look(fd), T_ORDREL);
+  EXPECT_EQ(tli::t_rcv(fd, buf, 4, &flags), -1);  // stays latched, no busy zero reads
+  EXPECT_EQ(tli::t_rcvrel(fd), 0);
   // Writing to the closed peer never raises SIGPIPE.
-  for (int i = 0; i < 3; ++i) t_snd(fd, "x", 1, 0);
-  EXPECT_EQ(t_close(fd), 0);
+  for (int i = 0; i < 3; ++i) tli::t_snd(fd, "x", 1, 0);
+  EXPECT_EQ(tli::t_close(fd), 0);
 }
 
 TEST(Tli, NonBlockingConnectCompletesAsWritable) {
   Listener l;
-  int fd = t_open("/dev/tcp", O_RDWR, nullptr);
-  auto* call = static_cast<t_call*>(t_alloc(fd, T_CALL_STR, T_ALL));
+  int fd = tli::t_open("/dev/tcp", O_RDWR, nullptr);
+  auto* call = static_cast<tli::t_call*>(tli::t_alloc(fd, T_CALL_STR, T_ALL));
   fill_addr(call, l.port);
   ::fcntl(fd, F_SETFL, O_RDWR | O_NONBLOCK);
-  int r = t_connect(fd, call, nullptr);
+  int r = tli::t_connect(fd, call, nullptr);
   if (r < 0) {
-    EXPECT_EQ(t_errno, TNODATA);
+    EXPECT_EQ(tli::t_errno, TNODATA);
     pollfd p{fd, POLLOUT, 0};
     ASSERT_EQ(::poll(&p, 1, 2000), 1);
   }
-  EXPECT_EQ(t_rcvconnect(fd, nullptr), 0);
-  t_free(call, T_CALL_STR);
-  t_close(fd);
+  EXPECT_EQ(tli::t_rcvconnect(fd, nullptr), 0);
+  tli::t_free(call, T_CALL_STR);
+  tli::t_close(fd);
 }
 
 TEST(Tli, RefusedConnectIsASystemError) {
@@ -110,22 +110,22 @@ TEST(Tli, RefusedConnectIsASystemError) {
     Listener l;
     port = l.port;
   }
-  int fd = t_open("/dev/tcp", O_RDWR, nullptr);
-  auto* call = static_cast<t_call*>(t_alloc(fd, T_CALL_STR, T_ALL));
+  int fd = tli::t_open("/dev/tcp", O_RDWR, nullptr);
+  auto* call = static_cast<tli::t_call*>(tli::t_alloc(fd, T_CALL_STR, T_ALL));
   fill_addr(call, port);
   ::fcntl(fd, F_SETFL, O_RDWR | O_NONBLOCK);
-  int r = t_connect(fd, call, nullptr);
-  if (r < 0 && t_errno == TNODATA) {
+  int r = tli::t_connect(fd, call, nullptr);
+  if (r < 0 && tli::t_errno == TNODATA) {
     pollfd p{fd, POLLOUT, 0};
     ::poll(&p, 1, 2000);
-    EXPECT_EQ(t_rcvconnect(fd, nullptr), -1);
+    EXPECT_EQ(tli::t_rcvconnect(fd, nullptr), -1);
   } else {
     EXPECT_EQ(r, -1);
   }
-  EXPECT_EQ(t_errno, TSYSERR);
+  EXPECT_EQ(tli::t_errno, TSYSERR);
   EXPECT_EQ(errno, ECONNREFUSED);
-  t_free(call, T_CALL_STR);
-  t_close(fd);
+  tli::t_free(call, T_CALL_STR);
+  tli::t_close(fd);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-/* An outside program, built against an installed quorel through pkg-config
- * (quorel-halvo): writes a FITS table through the c_ entry points, closes
- * it, opens it again and checks every cell and a header parameter.
+/* An outside C program (C99), built against an installed quorel through
+ * pkg-config (quorel-halvo) and through find_package (Quorel::halvo):
+ * writes a FITS table through the c_ entry points, closes it, opens it
+ * again and checks every cell and a header parameter.
  *
  *   table_roundtrip DIRECTORY      exit status 0 when everything read back
  */

@@ -7,34 +7,41 @@
 // and then handed to the connection's error handler; the default handler
 // prints the kept error lines and ends the process with exit status 1, so a
 // caller that keeps it never sees a failure code.
-#pragma once
+//
+// A C header (C99 and later) with C linkage, for callers in C and C++.
+#ifndef PRAVEL_PRAVEL_H
+#define PRAVEL_PRAVEL_H
 
-#include <cstdio>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // Report levels.
-inline constexpr int QELT_INFO = 101;
-inline constexpr int QELT_STAT = 102;
-inline constexpr int QELT_WARN = 103;
-inline constexpr int QELT_ERR = 104;
+#define QELT_INFO 101
+#define QELT_STAT 102
+#define QELT_WARN 103
+#define QELT_ERR 104
 
 // Query language accepted by pravel_query_setup.
-inline constexpr int QELT_SQL = 2;
+#define QELT_SQL 2
 
 // Results of qelt_connected.
-inline constexpr int QELT_FREE = 200;
-inline constexpr int QELT_CONNECTED = 100;
+#define QELT_FREE 200
+#define QELT_CONNECTED 100
 
 // What the latest pravel_get_exec / qelt_get_exec call did (pravel_fetch_outcome).
-enum pravel_fetch : int {
-  PRAVEL_FETCH_NONE = 0,    // nothing delivered: end of results, or a failure
-  PRAVEL_FETCH_ROW = 1,     // a row is in the bound variables
-  PRAVEL_FETCH_RETRY = 2,   // deadlock pause passed; the next call sends the statement again
-  PRAVEL_FETCH_FAILED = 3,  // a row fetch failed; the bound variables were not (fully) filled
+enum pravel_fetch {
+  PRAVEL_FETCH_NONE = 0,   // nothing delivered: end of results, or a failure
+  PRAVEL_FETCH_ROW = 1,    // a row is in the bound variables
+  PRAVEL_FETCH_RETRY = 2,  // deadlock pause passed; the next call sends the statement again
+  PRAVEL_FETCH_FAILED = 3  // a row fetch failed; the bound variables were not (fully) filled
 };
 
 // An error handler: no arguments, no result.  It may return (the failing
 // call then returns -1) or end the process.
-using qelt_handler = void (*)();
+typedef void (*qelt_handler)(void);
 
 // ---- The calls the tool makes, in its order ------------------------------
 
@@ -105,10 +112,10 @@ int qelt_set_ql(int conn, int type);
 int qelt_get_status(int conn);
 int qelt_get_alternate_status(int conn);
 int qelt_set_alternate_status(int conn, int value);
-int qelt_get_current_process();
+int qelt_get_current_process(void);
 int qelt_suppress(int mode);
 int qelt_sig(int status);
-void qelt_default_error_handler();
+void qelt_default_error_handler(void);
 
 // ---- Queries ---------------------------------------------------------------
 
@@ -175,6 +182,12 @@ int qelt_set_null(int conn, int bind_type, int length, const void* value);
 int qelt_report(const char* module, int level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 int qelt_set_report_level(int level);
-int qelt_set_report_destination(std::FILE* first, std::FILE* second);
+int qelt_set_report_destination(FILE* first, FILE* second);
 // 0 with the next kept error line in `line` (81 bytes), 1 when all were read.
 int qelt_get_msg(char* line);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#endif  // PRAVEL_PRAVEL_H

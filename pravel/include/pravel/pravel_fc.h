@@ -16,9 +16,16 @@
 // given length (trailing blanks dropped), and single-character and string
 // return parameters arrive blank-padded.  The flag holds until the next
 // query setup on the connection.
-#pragma once
+//
+// A C header (C99 and later) with C linkage, for callers in C and C++.
+#ifndef PRAVEL_PRAVEL_FC_H
+#define PRAVEL_PRAVEL_FC_H
 
 #include "pravel/pravel.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // ---- Connections, queries and status -------------------------------------
 int pravel_set_status_f(const int* conn, int* out);
@@ -51,7 +58,7 @@ int qelt_set_ql_fc(const int* conn, const int* type);
 double qelt_backend_cpu_time_f(const int* conn);
 int qelt_record_count_fc(const int* conn);
 int qelt_current_record_count_fc(const int* conn);
-int qelt_get_current_process_f();
+int qelt_get_current_process_f(void);
 int qelt_get_status_fc(const int* conn);
 int qelt_get_alternate_status_fc(const int* conn);
 int qelt_set_alternate_status_fc(const int* conn, const int* value);
@@ -116,3 +123,9 @@ int qelt_single_char_ret_param_fc(const int* conn, const char* name, int name_le
 // The variable receives the value blank-padded to `*length`, without a NUL.
 int qelt_string_ret_param_fc(const int* conn, const char* name, int name_len, char* variable,
                              const int* length);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#endif  // PRAVEL_PRAVEL_FC_H

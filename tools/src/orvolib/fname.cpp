@@ -6,10 +6,6 @@
 #include "orvolib/catalog.h"
 #include "orvolib/orvo_error.h"
 
-#ifndef ORVO_ROOT_DIR
-#define ORVO_ROOT_DIR "/data/orvo1/"
-#endif
-
 namespace {
 
 const int kMaxName = 127;
@@ -39,7 +35,7 @@ void put_part(char* out, const char* name, int from, int to, int maxch) {
 
 }  // namespace
 
-const char* orvo_root() { return root_overridden ? root_override.c_str() : ORVO_ROOT_DIR; }
+const char* orvo_root() { return root_overridden ? root_override.c_str() : orvo_default_root(); }
 
 void orvo_set_root(const char* root) {
   root_overridden = root != nullptr;

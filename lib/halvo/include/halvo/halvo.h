@@ -1,13 +1,17 @@
 // The host binding's shared machinery: the error state, the handler stack,
 // the numbered string slots, the exception hooks and the binding's error
 // action.  Callers of the table library use c_tables.h; this header is for
-// the binding's own sources and its tests.
+// the binding's own sources and its tests.  Its names sit in namespace
+// halvo, so that none of them clashes with a name of a program that links
+// the library; the binding's files use them unqualified.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace halvo {
 
 // ---- error state ---------------------------------------------------------
 inline constexpr int halvomsglen = 255;       // longest message taken
@@ -71,3 +75,7 @@ void ceract(int action);
 // Installs the binding's error action into VOS (and the handler for VOS
 // errors that no catching block takes).  Done by c_vosinit.
 void halvo_install_error_action();
+
+}  // namespace halvo
+
+using namespace halvo;

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace halvo {
+
 // The command-language parameter cache that assignments go into.
 void clcint();                                             // empties it
 void clcenr(std::string_view name, std::string_view value);  // enters a pair
@@ -31,3 +33,7 @@ void sysgsg(std::string_view text, std::size_t& ip, std::string& value, std::siz
 // the task name).  Returns 0, or -2 at end of file.
 int sysged(int stream, std::string& command, std::string& task, std::size_t& argip,
            bool& timing, int proctype);
+
+}  // namespace halvo
+
+using namespace halvo;

@@ -257,7 +257,9 @@ int com_varychartodatetime(const void*, int, void*, int, const char* const*, con
                            int);
 int com_varychartodate4(const void*, int, void*, int, const char* const*, const char* const*, int);
 // 0 when the NUL-terminated text may be a float, else 1.
+namespace comn {
 int floatcheck(const char* text, const std::uint8_t* typemap);
+}  // namespace comn
 
 // Exact numerics (numeric and decimal) to every other type (call type 1).
 int com_numtoi1(const void*, int, void*, int);

@@ -9,16 +9,20 @@ inline constexpr std::int32_t COM_MINDAYS = -53690;   // 1 January 1753
 inline constexpr std::int32_t COM_MAXDAYS = 2958463;  // 31 December 9999
 inline constexpr std::int32_t COM_TICKS_PER_DAY = 25920000;
 
+namespace comn {
 extern const std::int16_t monthdays[12][2];
 extern const std::int16_t lmonthdays[12][2];
 extern const int week_one_offset[7];
+}  // namespace comn
 extern const char* const Com__ampm[2];
 extern const char* const Com__Months[12];
 extern const char* const Com__Shortmonths[12];
 extern const char* const Com__WeekDay[7];
 extern const char* const Com__Days[7];
 
+namespace comn {
 int leapyear(int n);
+}  // namespace comn
 int com__leapcnt(int n);
 
 // The clock fields of a datetime's ticks (300 a second, in the low 25 bits
@@ -69,7 +73,9 @@ int com_datename(int part, const COM_DATETIME* dt, char* buf, const char* const*
 int com__datediff(int part, const COM_DATETIME* d1, const COM_DATETIME* d2,
                   std::int32_t* result);
 int com__date_add(int part, std::int32_t amount, COM_DATETIME* dt);
+namespace comn {
 void monthcheck(COM_DATEREC* rec);
+}  // namespace comn
 
 // Descriptor of a date value handed in by an outside caller: only `type`
 // (8 datetime, 4 smalldatetime), `size` and `value` are read.

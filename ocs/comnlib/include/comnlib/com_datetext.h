@@ -26,8 +26,10 @@ int com__timefromchar_mb(COM_DATETIME* dt, const char* text, int length, int sty
 int com__date4fromchar_mb(COM_DATETIME4* dt4, const char* text, int length, int style,
                           int order_id, const char* const* months,
                           const char* const* shortmonths, const COM_CHARATTRIB* attr);
+namespace comn {
 int xdatefromchar(COM_DATETIME* dt, const char* text, int length, int timeonly, int style,
                   int order_id, const char* const* months, const char* const* shortmonths,
                   const COM_CHARATTRIB* attr);
 int datelookup(const char* word, int len, const char* const* names, int count,
                const COM_CHARATTRIB* attr);
+}  // namespace comn

@@ -4,6 +4,13 @@
 
 #include <cstdint>
 
+// The common layer's routines and tables of ordinary names (leapyear,
+// monthdays) sit in namespace comn, so that none of them clashes with a
+// name of a program that links the DB client; the client's files call them
+// unqualified.  Its other routines are named com_, com__, comn_ and comn__.
+namespace comn {}
+using namespace comn;
+
 // Bind types: the program-variable types of binding and conversion.  Codes 5
 // and 7 are not used.
 enum : int {

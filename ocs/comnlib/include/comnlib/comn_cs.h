@@ -53,7 +53,9 @@ struct comn_sysalgo_row {
   const char* to;
   COMN_SYSALGO routine;
 };
+namespace comn {
 extern const comn_sysalgo_row sys_algos[28];
+}  // namespace comn
 
 // Checks that every name of the table has a character-set id in the
 // context; 1 or -417.

@@ -39,8 +39,10 @@ inline DBINT db__convertcall(DBPROCESS* dbproc, ComAnyFn routine, int calltype, 
   return -1;
 }
 
+namespace dblib {
 // The target length that binding passes to the conversion routines.
 DBINT calc_bindlen(int vartype, DBINT varlen, DBINT collen);
+}  // namespace dblib
 
 // Copies the current regular row into the bound variables (FAIL when any
 // column failed; every column is still copied).
@@ -49,7 +51,9 @@ RETCODE dbdobind(DBPROCESS* dbproc);
 RETCODE dbdoabind(DBPROCESS* dbproc);
 
 // The connection's null values.
+namespace dblib {
 void binddefault(DBPROCESS* dbproc);
+}  // namespace dblib
 void db__getnull_value(DBPROCESS* dbproc, int bindtype, const void** value, int* length);
 void db__free_nulls(DBPROCESS* dbproc);
 

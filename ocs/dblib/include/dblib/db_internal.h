@@ -2,6 +2,11 @@
 // connection (DBPROCESS), the login record, the small records hanging off a
 // connection, and the routines the client's own files share.  Other layers
 // of the client (conversions, localisation, cursors) may read these fields.
+//
+// The shared routines are named db__x (dbx for token readers and the like)
+// or sit in namespace dblib under their ordinary names, so that none of
+// them clashes with a name of a program that links the client; the
+// client's own files call the latter unqualified (see the end).
 #pragma once
 
 #include <cstdint>
@@ -434,6 +439,7 @@ int db__check_null(DBPROCESS* dbproc, const void* p, const char* routine, const 
 int db__getDbTimeout(DBPROCESS* dbproc);
 
 // Records (db_records.cpp).
+namespace dblib {
 DBPROCESS* newdbproc();
 void tidyproc(DBPROCESS* dbproc);
 dbstring* strnew();
@@ -447,10 +453,11 @@ dbrow* rowfree(dbrow* list);
 dboffset* offfree(dboffset* list);
 dbmsgrec* infonew();
 dbmsgrec* infofree(dbmsgrec* list);
-void db__free_msg(dbmsgrec* m);
 dbparam* paramfree(dbparam* list);
 dbnegmsg* msgnew();
 dbnegmsg* msgfree(dbnegmsg* m);
+}  // namespace dblib
+void db__free_msg(dbmsgrec* m);
 dbtabrec* dbtabfree(dbtabrec* list);
 char* db__strdup(const char* s, int len);
 // Zeroed memory from the client allocator; when memory runs out the
@@ -470,10 +477,11 @@ int db__initnet(dbnetctx* net, DBPROCESS* dbproc, const char* server, const char
 int db__hostname(char* buffer, int size);
 
 // Transport (db_tli.cpp).
+int db__tcp2tli(char* host, int hostsize, char* address, int addrsize);
+namespace dblib {
 int commtype_token(const char* word);
 int mer_strtodata(unsigned char* dest, int destmax, const char* text);
 int getxchar(int c);
-int db__tcp2tli(char* host, int hostsize, char* address, int addrsize);
 int tli_open(iface_entry* entry, int* rfd, int* wfd, int* err, int* sev, int* oserr,
              int logintime);
 int tli_read(DBPROCESS* dbproc, BYTE* buf, int len, int firstcall, int* remaining);
@@ -482,13 +490,17 @@ int tli_close_connection(DBPROCESS* dbproc);
 int tli_sendattn_oob(DBPROCESS* dbproc, int attnbyte);
 int tli_sendattn_inband(DBPROCESS* dbproc, int attnbyte);
 int tli_sendattn_unknown(DBPROCESS* dbproc, int attnbyte);
+}  // namespace dblib
 
 // Packets (db_packet.cpp).
 void db__initserver(dbnetctx* net, BYTE* block, int pktsize);
 int db__realloc_bufs(DBPROCESS* dbproc);
+namespace dblib {
 int sendserver(DBPROCESS* dbproc, const void* bytes, int count, int pkttype);
 int sendeom(DBPROCESS* dbproc, int pkttype, int flag);
 int sendflush(DBPROCESS* dbproc, int eom, int flag);
+int recvfill(DBPROCESS* dbproc);
+}  // namespace dblib
 // Copies `count` bytes of the packet bodies to `dest` (none when null),
 // reading further packets as needed; 1/0.
 int db__recv_across(DBPROCESS* dbproc, BYTE* dest, int count);
@@ -517,7 +529,6 @@ inline int db__discard(DBPROCESS* dbproc, int count) {
   if (count < 1) return 1;
   return recvserver(dbproc, nullptr, count);
 }
-int recvfill(DBPROCESS* dbproc);
 // Forgets the bytes read ahead (a new transport connection starts).
 void db__drop_stage(dbnetctx* net);
 // Token-stream helpers over recvserver.
@@ -555,7 +566,6 @@ int dbsvlogin(DBPROCESS* dbproc, LOGINREC* login);
 int db__read_login_ack(DBPROCESS* dbproc);
 int db__send_capability(DBPROCESS* dbproc);
 int db__handle_capability(DBPROCESS* dbproc);
-extern const BYTE kCapabilityToken[21];
 
 // Login (db_open.cpp).
 int db__textok(DBPROCESS* dbproc);
@@ -603,12 +613,14 @@ int db__check_nlen(DBPROCESS* dbproc, int type, int32_t maxlen, int32_t len);
 int db__check_numlen(DBPROCESS* dbproc, int type, int precision, int32_t len);
 int dbsvoff(DBPROCESS* dbproc);
 int db__skip_token(DBPROCESS* dbproc);
-int svrowfmt(DBPROCESS* dbproc);
 int dbsvcolinfo(DBPROCESS* dbproc);
 int dbsvtabname(DBPROCESS* dbproc);
 int dbsvorder(DBPROCESS* dbproc);
-int svcontrol(DBPROCESS* dbproc);
 int dbsvcoff(DBPROCESS* dbproc);
+namespace dblib {
+int svrowfmt(DBPROCESS* dbproc);
+int svcontrol(DBPROCESS* dbproc);
+}  // namespace dblib
 void db__badtoken(DBPROCESS* dbproc);
 void db__run_charset_query(DBPROCESS* dbproc);
 
@@ -641,7 +653,9 @@ int db__delete_event(DBPROCESS* dbproc, const char* name);
 void db__crs_close(DBPROCESS* dbproc);
 
 // Cancel (db_cancel.cpp).
+namespace dblib {
 int GetAttnAck(DBPROCESS* dbproc);
+}  // namespace dblib
 
 // Options (db_options.cpp).
 int dboptinit(DBPROCESS* dbproc);
@@ -670,7 +684,9 @@ int db__date_order(DBPROCESS* dbproc);
 // 0, without seconds, while DBDATESHORT is set; 9 otherwise.
 inline int db__date_style(const DBPROCESS* dbproc) { return dbproc && dbproc->datestyle == 1 ? 0 : 9; }
 int db__init_charset(DBPROCESS* dbproc, LOGINREC* login);
+namespace dblib {
 int dateorder(const char* format);
+}  // namespace dblib
 
 // Character classes, server character set, keyed tables (db_ctype.cpp).
 int db__toupper(int c);
@@ -704,7 +720,9 @@ struct DBKEYTAB {
 };
 int db__hash_add(const char* name, int buckets);
 DBKEYTAB* db__make_tab(int buckets);
+namespace dblib {
 DBKEYENT* get_ent(DBKEYTAB* t, const char* name, int tag);
+}  // namespace dblib
 int db__find_ent(DBKEYTAB* t, const char* name, int tag, DBKEYENT** entry);
 int db__add_ent(DBKEYTAB* t, const char* name, int tag1, int tag2, void* data);
 int db__delete_ent(DBKEYTAB* t, const char* name, int tag);
@@ -716,3 +734,6 @@ void db__free_tab(DBKEYTAB* t);
 // Encryption (db_encrypt.cpp / dblib/db_encrypt.h).
 int db__encrypt_handler(DBPROCESS* dbproc, const char* pwd, int pwdlen, const BYTE* key,
                         int keylen, BYTE* out, int outsize, int* outlen);
+
+// The client's files call the routines of namespace dblib by their names.
+using namespace dblib;

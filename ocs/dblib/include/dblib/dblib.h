@@ -7,10 +7,17 @@
 // NO_MORE_ROWS (-2), BUF_FULL (-3) or FAIL.  Client failures are reported
 // through the installed error handler with a client error number (20000 and
 // up) and a severity; server messages through the message handler.
-#pragma once
+//
+// A C header (C99 and later) with C linkage, for callers in C and C++.
+#ifndef DBLIB_DBLIB_H
+#define DBLIB_DBLIB_H
 
-#include <cstdint>
-#include <cstdio>
+#include <stdint.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 // ---------------------------------------------------------------------------
 // Basic types
@@ -51,41 +58,41 @@ typedef int STATUS;
 
 // Datetime value: days since 1 January 1900 and 1/300-second ticks since
 // midnight (both big-endian on the wire, host order in memory).
-struct DBDATETIME {
+typedef struct DBDATETIME {
   DBINT days;
   DBINT ticks;
-};
+} DBDATETIME;
 // 4-byte datetime: days since 1 January 1900 and minutes since midnight.
-struct DBDATETIME4 {
+typedef struct DBDATETIME4 {
   DBUSMALLINT days;
   DBUSMALLINT minutes;
-};
-struct DBMONEY {
+} DBDATETIME4;
+typedef struct DBMONEY {
   DBINT high;
   uint32_t low;
-};
-struct DBMONEY4 {
+} DBMONEY;
+typedef struct DBMONEY4 {
   DBINT value;
-};
+} DBMONEY4;
 // Exact numeric as bound: precision, scale, sign byte and magnitude (35 bytes).
-struct DBNUMERIC {
+typedef struct DBNUMERIC {
   unsigned char precision;
   unsigned char scale;
   unsigned char array[33];
-};
+} DBNUMERIC;
 typedef DBNUMERIC DBDECIMAL;
 // Varying character and binary program variables.
-struct DBVARYCHAR {
+typedef struct DBVARYCHAR {
   DBSMALLINT len;
   char str[256];
-};
-struct DBVARYBIN {
+} DBVARYCHAR;
+typedef struct DBVARYBIN {
   DBSMALLINT len;
   BYTE array[256];
-};
+} DBVARYBIN;
 
 // Date parts filled by dbdatecrack: ten 32-bit words; the last is not written.
-struct DBDATEPARTS {
+typedef struct DBDATEPARTS {
   DBINT year;      // e.g. 1998
   DBINT month;     // 0..11
   DBINT mday;      // 1..31
@@ -96,14 +103,14 @@ struct DBDATEPARTS {
   DBINT second;    // 0..59
   DBINT msecond;   // 0..999
   DBINT spare;     // not written
-};
+} DBDATEPARTS;
 typedef DBDATEPARTS DBDATEREC;
 
 // Precision and scale for numeric/decimal binding and conversion.
-struct DBTYPEINFO {
+typedef struct DBTYPEINFO {
   DBINT precision;
   DBINT scale;
-};
+} DBTYPEINFO;
 
 struct dbprocess;          // a connection (see dblib/db_internal.h)
 typedef struct dbprocess DBPROCESS;
@@ -195,9 +202,9 @@ struct com_charattrib;     // character-set attributes (common layer)
 #define DBSETLPACKET(l, x) dbsetllong((l), (x), DBSETPACKET)
 #define DBSETLENCRYPT(l, x) dbsetlbool((l), (x), DBSETENCRYPT)
 
-// Library versions (dbsetversion)
+// Library versions (dbsetversion): the 4.6 login and the 5.0 login.
 #define DBVERSION_46 1
-#define DBVERSION_100 2
+#define DBVERSION_50 2
 
 // ---------------------------------------------------------------------------
 // Options (dbsetopt, dbclropt, dbisopt)
@@ -261,13 +268,13 @@ typedef int (*DB_INTHANDLE_PROC)(DBPROCESS*);
 typedef int (*DB_BUSY_PROC)(DBPROCESS*);
 typedef void (*DB_IDLE_PROC)(int busyresult, DBPROCESS*);
 // Generic handler pointer for the calling styles of dbrealerrhandle.
-typedef int (*DB_ANYHANDLE_PROC)();
+typedef int (*DB_ANYHANDLE_PROC)(void);
 
 // ---------------------------------------------------------------------------
 // Login records (start-up)
 
-RETCODE dbinit();
-LOGINREC* dblogin();
+RETCODE dbinit(void);
+LOGINREC* dblogin(void);
 void dbloginfree(LOGINREC* login);
 RETCODE dbsetlname(LOGINREC* login, const char* value, int item);
 RETCODE dbsetlbool(LOGINREC* login, int value, int item);
@@ -283,7 +290,7 @@ RETCODE dbrpwset(LOGINREC* login, const char* srvname, const char* password, int
 void dbrpwclr(LOGINREC* login);
 RETCODE dbsetversion(int version);
 RETCODE dbsetmaxprocs(int maxprocs);
-int dbgetmaxprocs();
+int dbgetmaxprocs(void);
 RETCODE dbsetsecurity(LOGINREC* login, const char* name, const char* value);
 // Time-outs in seconds: login (default 60) and command reads (0 = none).
 RETCODE dbsetlogintime(int seconds);
@@ -297,7 +304,7 @@ RETCODE dbsetconnect(const char* service, const char* netword, const char* proto
                      const char* host, const char* address);
 DBPROCESS* dbopen(LOGINREC* login, const char* server);
 void dbclose(DBPROCESS* dbproc);
-void dbexit();
+void dbexit(void);
 
 // ---------------------------------------------------------------------------
 // Commands
@@ -372,7 +379,7 @@ RETCODE dbanullbind(DBPROCESS* dbproc, int computeid, int column, DBINT* indicat
 int dbmer2bind(DBPROCESS* dbproc, int datatype, DBINT length);
 DBBOOL dbwillconvert(int srctype, int desttype);
 DBBOOL dbbwillconvert(int srcbind, int destbind);
-typedef int (*DB_CVTPROC)();
+typedef int (*DB_CVTPROC)(void);
 DB_CVTPROC dbcvtproc(int srcbind, int destbind);
 DBINT dbconvert(DBPROCESS* dbproc, int srctype, const BYTE* src, DBINT srclen, int desttype,
                 BYTE* dest, DBINT destlen);
@@ -433,7 +440,7 @@ int dbdomsghandle(DBPROCESS* dbproc, DBINT msgno, int msgstate, int severity, ch
 int merseterr(DBPROCESS* dbproc, int origin, int dberr, int severity, int oserr,
               const char* text, const char* ostext);
 const char* dberrstr(int dberr);
-int dberrno();
+int dberrno(void);
 const char* dboserrstr(int oserr);
 void dbperror(int dberr);
 void dbsetdead(DBPROCESS* dbproc);
@@ -455,7 +462,7 @@ DBBOOL dbdead(DBPROCESS* dbproc);
 int dbiordesc(DBPROCESS* dbproc);
 int dbiowdesc(DBPROCESS* dbproc);
 DBBOOL dbrbuf(DBPROCESS* dbproc);
-com_charattrib* dbgetcharattrib(DBPROCESS* dbproc);
+struct com_charattrib* dbgetcharattrib(DBPROCESS* dbproc);
 DBSTRING* dbgetoptcmd(DBPROCESS* dbproc);
 int dbgetcuroffset(DBPROCESS* dbproc);
 DBSTRING* dbgetcmdbuf(DBPROCESS* dbproc);
@@ -568,3 +575,9 @@ RETCODE dbtraceon(DBPROCESS* dbproc, int flag, FILE* file, int (*printfunc)(DBPR
 RETCODE dbtraceoff(DBPROCESS* dbproc, int flag);
 int dbtracestring(DBPROCESS* dbproc, char* buffer, int count);
 void dbrecftos(const char* prefix);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#endif  // DBLIB_DBLIB_H

@@ -1,8 +1,8 @@
 // The one seam through which every fixed wait of the system passes: the
 // access layer's deadlock pause, the DB client's retry pauses and its
 // time-outs.  Production waits are exactly as asked; tests shorten them by
-// setting a time scale (plat_set_time_scale, or QUOREL_TIME_SCALE in the
-// environment, read once on first use).
+// setting a time scale (plat_set_time_scale; test programs link the object
+// library plat_clock_env, which sets it from QUOREL_TIME_SCALE before main).
 #pragma once
 
 #include <cstdint>
@@ -19,8 +19,13 @@ int plat_timeout_ms(double seconds);
 // Monotonic clock in milliseconds, for measuring elapsed time of waits.
 std::int64_t plat_now_ms();
 
-// Sets the factor applied to every wait (1.0 in production).
+// Sets the factor applied to every wait (1.0 in production); a factor
+// outside (0, 1] sets 1.0.
 void plat_set_time_scale(double scale);
 double plat_time_scale();
+
+// The factor a text names: the whole text a number in (0, 1]; 1.0 for a
+// null, empty or other text.
+double plat_scale_from_text(const char* text);
 
 }  // namespace platform

@@ -9,11 +9,14 @@
 //    t_look reports T_ORDREL (peer closed) or T_DISCONNECT (reset);
 //  - t_snd never raises SIGPIPE;
 //  - there is no expedited data (t_info.etsdu is -2): attentions go in band.
+//
+// The calls and their records sit in namespace tli, so that they never
+// clash with a name of a program that links the DB client.
 #pragma once
 
 #include <cstddef>
 
-extern "C" {
+namespace tli {
 
 // t_errno values.
 #define TBADADDR 1
@@ -102,4 +105,4 @@ int t_sndrel(int fd);
 int t_rcvrel(int fd);
 int t_close(int fd);
 
-}  // extern "C"
+}  // namespace tli

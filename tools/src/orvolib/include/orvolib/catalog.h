@@ -15,6 +15,11 @@
 // The installation's data root (ends in "/"), fixed when the tool is built.
 const char* orvo_root();
 
+// The built-in root orvo_root gives unless orvo_set_root pointed it
+// elsewhere: the build tree's root for the tool built in the tree and for
+// the tests, ORVO_ROOT for the installed tool (orvo_root_dir.cpp).
+const char* orvo_default_root();
+
 // Points the data root elsewhere (tests only); null restores the built-in
 // root.  Drops a loaded directory catalogue so it is read again.
 void orvo_set_root(const char* root);
