@@ -1,0 +1,293 @@
+// Test support for tables changed in place: a small table of each storage
+// type, one change session on it through the c_ entry points, the files a
+// directory holds, and readers of each storage type that share no code with
+// the library (CFITSIO for FITS files, a decoder of the binary layout written
+// from its description, plain lines for text tables).
+#pragma once
+
+#include <dirent.h>
+#include <fitsio.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "halvo/c_tables.h"
+
+namespace chg {
+
+struct Storage {
+  const char* label;
+  const char* ext;
+  int type;  // table type set at creation (11 row-, 12 column-ordered, 13 text); 0: FITS
+};
+
+inline const Storage kStorages[] = {{"RowOrdered", ".tab", 11},
+                                    {"ColumnOrdered", ".tab", 12},
+                                    {"Fits", ".fits", 0},
+                                    {"Text", ".txt", 13}};
+
+inline bool is_fits(const Storage& s) { return s.type == 0; }
+inline bool is_binary(const Storage& s) { return s.type == 11 || s.type == 12; }
+
+// The bytes of a file; "" when it cannot be read.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void spill(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// The names a directory holds, "." and ".." left out.
+inline std::set<std::string> names_in(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.insert(e->d_name);
+    ::closedir(d);
+  }
+  return names;
+}
+
+// A scratch directory, removed with what it holds.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char tmpl[] = "/tmp/tbchangeXXXXXX";
+    path_ = ::mkdtemp(tmpl);
+  }
+  ~ScratchDir() { std::system(("chmod -R u+rwx " + path_ + " 2>/dev/null; rm -rf " + path_).c_str()); }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Rows of the table before the change.
+inline constexpr int kRows = 40;
+
+inline bool ok() { return c_voserr() == 0; }
+
+// Puts rows first..last: n = 7r, x = r/4, s = "row<r>".
+inline bool put_rows(TablePtr tp, int first, int last) {
+  ColumnPtr n = nullptr, x = nullptr, s = nullptr;
+  c_tbcfnd1(tp, "n", &n);
+  if (ok()) c_tbcfnd1(tp, "x", &x);
+  if (ok()) c_tbcfnd1(tp, "s", &s);
+  for (int r = first; ok() && r <= last; ++r) {
+    c_tbeptd(tp, x, r, r * 0.25);
+    if (ok()) c_tbeptt(tp, s, r, ("row" + std::to_string(r)).c_str());
+    if (ok()) c_tbeptd(tp, n, r, r * 7);
+  }
+  return ok();
+}
+
+// Makes the table `path` of storage `s` with kRows rows (columns n int,
+// x double, s text; keyword OBJECT).
+inline bool make_table(const std::string& path, const Storage& s) {
+  TablePtr tp = c_tbtopn(path.c_str(), TBL_NEW_FILE, nullptr);
+  if (!ok()) return false;
+  if (s.type != 0) c_tbpset(tp, 5, s.type);
+  ColumnPtr c = nullptr;
+  if (ok()) c_tbcdef1(tp, &c, "n", "", "", TBL_TY_INT, 1);
+  if (ok()) c_tbcdef1(tp, &c, "x", "m", "%10.4f", TBL_TY_DOUBLE, 1);
+  if (ok()) c_tbcdef1(tp, &c, "s", "", "", -12, 1);
+  if (ok()) c_tbtcre(tp);
+  bool good = ok() && put_rows(tp, 1, kRows);
+  if (good) c_tbhadt(tp, "OBJECT", "before");
+  good = good && ok();
+  c_tbtclo(tp);
+  return good && ok();
+}
+
+// The change session: every x cell rewritten (x = -r), one row appended, a
+// keyword added, then the close.  False when a call failed.
+inline bool change_table(const std::string& path) {
+  TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_WRITE, nullptr);
+  if (!ok()) return false;
+  ColumnPtr x = nullptr;
+  c_tbcfnd1(tp, "x", &x);
+  for (int r = 1; ok() && r <= kRows; ++r) c_tbeptd(tp, x, r, -r);
+  bool good = ok() && put_rows(tp, kRows + 1, kRows + 1);
+  if (good) c_tbhadt(tp, "CHANGED", "after");
+  good = good && ok();
+  c_tbtclo(tp);
+  return good && ok();
+}
+
+// Opens the table read-only through the library (which rolls back what a
+// killed writer left) and reads every row; "" on success, else the message.
+inline std::string open_through_library(const std::string& path) {
+  TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_ONLY, nullptr);
+  if (!ok()) return c_voserrmsg();
+  ColumnPtr x = nullptr;
+  c_tbcfnd1(tp, "x", &x);
+  const int rows = ok() ? c_tbpsta(tp, 21) : 0;
+  for (int r = 1; ok() && r <= rows; ++r) {
+    double v = 0;
+    c_tbegtd(tp, x, r, &v);
+  }
+  std::string why = ok() ? "" : c_voserrmsg();
+  c_tbtclo(tp);
+  if (why.empty() && !ok()) why = c_voserrmsg();
+  return why;
+}
+
+// ---- readers that share no code with the library -----------------------
+
+inline std::int64_t be(const std::string& b, std::size_t at, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(b.at(at + i));
+  return bytes == 4 ? static_cast<std::int32_t>(v) : static_cast<std::int64_t>(v);
+}
+
+inline double be_double(const std::string& b, std::size_t at) {
+  const std::uint64_t v = static_cast<std::uint64_t>(be(b, at, 8));
+  double d;
+  std::memcpy(&d, &v, 8);
+  return d;
+}
+
+// A binary table decoded from its bytes: the size record, the keywords of
+// the parameter slots, and per row the cells of n and x.
+inline std::string binary_summary(const std::string& path) {
+  const std::string b = slurp(path);
+  if (b.size() < 48) return "short file";
+  auto word = [&](int i) { return be(b, 4 * static_cast<std::size_t>(i), 4); };
+  const long npar = word(0), maxpar = word(1), nrows = word(2), allrows = word(3), ncols = word(4),
+             maxcols = word(5), allrowlen = word(7), order = word(8);
+  const std::size_t header = 2 * static_cast<std::size_t>(24 + 40 * maxpar + 32 * maxcols);
+  if (npar < 0 || npar > maxpar || ncols < 0 || ncols > maxcols || nrows < 0 || b.size() < header)
+    return "bad size record";
+  std::ostringstream out;
+  out << "order " << order << ", " << nrows << " rows, keys";
+  for (long p = 0; p < npar; ++p) out << " " << b.substr(48 + 80 * static_cast<std::size_t>(p), 8);
+  for (long c = 0; c < ncols; ++c) {
+    const std::size_t slot = 48 + 80 * static_cast<std::size_t>(maxpar) + 64 * static_cast<std::size_t>(c);
+    const long off = be(b, slot + 4, 4), len = be(b, slot + 8, 4), type = be(b, slot + 12, 4);
+    const std::string name = b.substr(slot + 16, 20).c_str();
+    out << "; " << name << ":";
+    if (type != TBL_TY_INT && type != TBL_TY_DOUBLE) continue;
+    for (long r = 0; r < nrows; ++r) {
+      const std::size_t at = header + 2 * static_cast<std::size_t>(order == 11 ? r * allrowlen + off
+                                                                               : off * allrows + r * len);
+      if (at + 8 > b.size()) return out.str() + " (file ends inside the rows)";
+      if (type == TBL_TY_INT) out << " " << be(b, at, 4);
+      else out << " " << be_double(b, at);
+    }
+  }
+  return out.str();
+}
+
+// A FITS file read with CFITSIO: per HDU its type and, for a table, its
+// rows, keywords and the values of n and x; with the status on failure.
+inline std::string fits_summary(const std::string& path) {
+  fitsfile* f = nullptr;
+  int status = 0;
+  std::ostringstream out;
+  if (fits_open_file(&f, path.c_str(), READONLY, &status) != 0) return "cfitsio open " + std::to_string(status);
+  int hdus = 0;
+  fits_get_num_hdus(f, &hdus, &status);
+  out << hdus << " hdus";
+  for (int h = 1; h <= hdus && status == 0; ++h) {
+    int type = 0;
+    fits_movabs_hdu(f, h, &type, &status);
+    int nkeys = 0;
+    fits_get_hdrspace(f, &nkeys, nullptr, &status);
+    out << " | hdu " << h << " keys";
+    for (int k = 1; k <= nkeys && status == 0; ++k) {
+      char name[FLEN_KEYWORD], value[FLEN_VALUE], comment[FLEN_COMMENT];
+      fits_read_keyn(f, k, name, value, comment, &status);
+      out << " " << name << "=" << value;
+    }
+    if (type != BINARY_TBL) continue;
+    long rows = 0;
+    fits_get_num_rows(f, &rows, &status);
+    for (const char* col : {"n", "x"}) {
+      int c = 0;
+      fits_get_colnum(f, CASEINSEN, const_cast<char*>(col), &c, &status);
+      std::vector<double> v(static_cast<std::size_t>(rows));
+      int anynul = 0;
+      if (rows > 0) fits_read_col(f, TDOUBLE, c, 1, 1, rows, nullptr, v.data(), &anynul, &status);
+      out << "; " << col << ":";
+      for (double d : v) out << " " << d;
+    }
+  }
+  int close_status = 0;
+  fits_close_file(f, &close_status);
+  if (status != 0) out << " (cfitsio status " << status << ")";
+  return out.str();
+}
+
+// A text table read as lines: its keyword and comment lines as they are,
+// and per data line its first two fields as numbers.
+inline std::string text_summary(const std::string& path) {
+  std::istringstream in(slurp(path));
+  std::ostringstream out;
+  std::string line;
+  int rows = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') {
+      out << "[" << line << "]";
+      continue;
+    }
+    ++rows;
+    std::istringstream fields(line);
+    double n = 0, x = 0;
+    if (!(fields >> n >> x)) return "bad data line " + line;
+    out << " " << n << "," << x;
+  }
+  return std::to_string(rows) + " rows " + out.str();
+}
+
+inline std::string summary(const Storage& s, const std::string& path) {
+  return is_fits(s) ? fits_summary(path) : is_binary(s) ? binary_summary(path) : text_summary(path);
+}
+
+// fitsverify's verdict on a FITS file: "" when it finds nothing wrong,
+// else its report.
+inline std::string fitsverify(const std::string& path) {
+  std::string report;
+  if (FILE* p = ::popen(("fitsverify " + path + " 2>&1").c_str(), "r")) {
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p)) report += buf;
+    ::pclose(p);
+  }
+  const bool clean = report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
+  return clean ? "" : report.empty() ? "fitsverify did not run" : report;
+}
+
+// ---- child processes ------------------------------------------------------
+
+// Runs `body` in a child process, which ends with the code `body` returns
+// (it may also end itself otherwise); returns the exit code, or 128 + the
+// signal that ended it.
+inline int in_child(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace chg
