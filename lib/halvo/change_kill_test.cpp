@@ -16,12 +16,6 @@
 
 namespace {
 
-using chg::Storage;
-
-// What a session does: change an existing table (rewrite cells, append a
-// row, add a keyword), or make a new one.
-enum class Session { kChange, kCreate };
-
 // ---- the seam in the child: count the calls, die at the k-th ----------
 
 long g_calls = 0;
@@ -41,86 +35,24 @@ const vos::osio::Ops kCounting{
     [](const char* from, const char* to) { tick(); return vos::osio::host_ops().link(from, to); },
 };
 
-class KillLoop : public ::testing::TestWithParam<std::tuple<const Storage*, Session>> {
+// The session, and the number of calls it makes to the file layer.
+class KillLoop : public chg::SessionTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = std::get<0>(GetParam());
-    session_ = std::get<1>(GetParam());
-    dir_ = scratch_.path() + "/t";
-    table_ = dir_ + "/t" + store_->ext;
-    reset();
-    if (session_ == Session::kChange) {
-      ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
-      before_ = chg::slurp(table_);
-    }
-    // The uninterrupted run, which also counts the calls of the session.
+    chg::SessionTest::SetUp();
+    if (HasFatalFailure()) return;
     const std::string count_file = scratch_.path() + "/calls";
-    const int code = chg::in_child([&] {
-      vos::osio::replace(kCounting);
-      const bool ok = run_session();
-      chg::spill(count_file, std::to_string(g_calls));
-      return ok ? 0 : 1;
-    });
-    ASSERT_EQ(code, 0) << "the uninterrupted session succeeds";
+    put_back_before();
+    ASSERT_EQ(chg::in_child([&] {
+                vos::osio::replace(kCounting);
+                const bool ok = run_session();
+                chg::spill(count_file, std::to_string(g_calls));
+                return ok ? 0 : 1;
+              }),
+              0);
     calls_ = std::stol(chg::slurp(count_file));
-    after_ = chg::slurp(table_);
-    ASSERT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
-    // The two ends, judged by the independent reader.
-    after_summary_ = chg::summary(*store_, table_);
-    if (chg::is_fits(*store_)) {
-      EXPECT_EQ(chg::fitsverify(table_), "");
-    }
-    if (session_ == Session::kChange) {
-      EXPECT_NE(after_summary_.find("CHANGED"), std::string::npos) << after_summary_;
-      before_summary_ = put_back_before();
-      EXPECT_NE(before_summary_, after_summary_);
-      EXPECT_EQ(before_summary_.find("CHANGED"), std::string::npos) << before_summary_;
-    }
   }
 
-  bool run_session() {
-    return session_ == Session::kChange ? chg::change_table(table_) : chg::make_table(table_, *store_);
-  }
-
-  void reset() {
-    std::system(("rm -rf " + dir_).c_str());
-    ::mkdir(dir_.c_str(), 0755);
-  }
-
-  // Puts the table back as it was before the session; its summary.
-  std::string put_back_before() {
-    reset();
-    if (session_ == Session::kCreate) return "";
-    chg::spill(table_, before_);
-    return chg::summary(*store_, table_);
-  }
-
-  // After a kill: the next open through the library finds the old or the
-  // new table, whole, and nothing else is left.
-  void expect_old_or_new(const std::string& when) {
-    const bool exists = ::access(table_.c_str(), F_OK) == 0;
-    if (exists) {
-      EXPECT_EQ(chg::open_through_library(table_), "") << when;
-    }
-    const std::string now = chg::slurp(table_);
-    const bool is_before = session_ == Session::kCreate ? !exists : now == before_;
-    EXPECT_TRUE(is_before || now == after_)
-        << when << ": " << now.size() << " bytes, neither the old (" << before_.size()
-        << ") nor the new (" << after_.size() << ") table";
-    if (exists) {
-      EXPECT_EQ(chg::summary(*store_, table_), now == after_ ? after_summary_ : before_summary_) << when;
-    }
-    std::set<std::string> want;
-    if (exists) want.insert("t" + std::string(store_->ext));
-    EXPECT_EQ(chg::names_in(dir_), want) << when << ": files left beside the table";
-  }
-
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  Session session_ = Session::kChange;
-  std::string dir_, table_, before_, after_, before_summary_, after_summary_;
   long calls_ = 0;
 };
 
@@ -140,7 +72,8 @@ TEST_P(KillLoop, KilledAtEachCallOfTheFileLayer) {
 }
 
 TEST_P(KillLoop, KilledAtRandomMoments) {
-  std::mt19937 rng(20261211u + static_cast<unsigned>(store_ - chg::kStorages));
+  std::mt19937 rng(20261211u + static_cast<unsigned>(store_ - chg::kStorages) * 2 +
+                   static_cast<unsigned>(session_));
   // How long the session runs here, measured once.
   long long span_ns = 0;
   for (int i = 0; i <= 16; ++i) {
@@ -179,16 +112,6 @@ TEST_P(KillLoop, KilledAtRandomMoments) {
   }
 }
 
-std::string case_name(const ::testing::TestParamInfo<std::tuple<const Storage*, Session>>& info) {
-  return std::string(std::get<0>(info.param)->label) +
-         (std::get<1>(info.param) == Session::kChange ? "_Change" : "_Create");
-}
-
-INSTANTIATE_TEST_SUITE_P(AllStorages, KillLoop,
-                         ::testing::Combine(::testing::ValuesIn(std::vector<const Storage*>{
-                                                &chg::kStorages[0], &chg::kStorages[1],
-                                                &chg::kStorages[2], &chg::kStorages[3]}),
-                                            ::testing::Values(Session::kChange, Session::kCreate)),
-                         case_name);
+INSTANTIATE_TEST_SUITE_P(AllStorages, KillLoop, chg::all_sessions(), chg::session_name);
 
 }  // namespace

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "halvo/c_tables.h"
 
 namespace chg {
@@ -288,6 +290,102 @@ inline int in_child(const std::function<int()>& body) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// ---- a change session and its two ends ----------------------------------
+
+// What a session does: change an existing table (rewrite cells, append a
+// row, add a keyword), or make a new one.
+enum class Session { kChange, kCreate };
+
+// A session on the table "t<ext>" alone in a directory, with the bytes
+// before it and after an uninterrupted run, each also read back by the
+// independent reader.
+class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, Session>> {
+ protected:
+  static void SetUpTestSuite() { c_vosinit(); }
+
+  void SetUp() override {
+    store_ = std::get<0>(GetParam());
+    session_ = std::get<1>(GetParam());
+    dir_ = scratch_.path() + "/t";
+    table_ = dir_ + "/" + name();
+    reset();
+    if (session_ == Session::kChange) {
+      ASSERT_TRUE(make_table(table_, *store_)) << c_voserrmsg();
+      before_ = slurp(table_);
+    }
+    ASSERT_EQ(in_child([&] { return run_session() ? 0 : 1; }), 0) << "the uninterrupted session succeeds";
+    after_ = slurp(table_);
+    ASSERT_EQ(names_in(dir_), std::set<std::string>{name()});
+    after_summary_ = summary(*store_, table_);
+    if (is_fits(*store_)) {
+      EXPECT_EQ(fitsverify(table_), "");
+    }
+    if (session_ == Session::kChange) {
+      EXPECT_NE(after_summary_.find("CHANGED"), std::string::npos) << after_summary_;
+      before_summary_ = put_back_before();
+      EXPECT_NE(before_summary_, after_summary_);
+      EXPECT_EQ(before_summary_.find("CHANGED"), std::string::npos) << before_summary_;
+    }
+  }
+
+  std::string name() const { return "t" + std::string(store_->ext); }
+
+  bool run_session() {
+    return session_ == Session::kChange ? change_table(table_) : make_table(table_, *store_);
+  }
+
+  void reset() {
+    std::system(("rm -rf " + dir_).c_str());
+    ::mkdir(dir_.c_str(), 0755);
+  }
+
+  // Puts the directory back as it was before the session; the table's
+  // summary.
+  std::string put_back_before() {
+    reset();
+    if (session_ == Session::kCreate) return "";
+    spill(table_, before_);
+    return summary(*store_, table_);
+  }
+
+  // After an interrupted session: the next open through the library finds
+  // the old or the new table, whole, and nothing else is left.  With
+  // `must_be_new`, only the new table will do.
+  void expect_old_or_new(const std::string& when, bool must_be_new = false) {
+    const bool exists = ::access(table_.c_str(), F_OK) == 0;
+    if (exists) {
+      EXPECT_EQ(open_through_library(table_), "") << when;
+    }
+    const std::string now = slurp(table_);
+    const bool is_before = !must_be_new && (session_ == Session::kCreate ? !exists : now == before_);
+    EXPECT_TRUE(is_before || now == after_)
+        << when << ": " << now.size() << " bytes, neither the old (" << before_.size()
+        << ") nor the new (" << after_.size() << ") table";
+    if (exists) {
+      EXPECT_EQ(summary(*store_, table_), now == after_ ? after_summary_ : before_summary_) << when;
+    }
+    std::set<std::string> want;
+    if (exists) want.insert(name());
+    EXPECT_EQ(names_in(dir_), want) << when << ": files left beside the table";
+  }
+
+  ScratchDir scratch_;
+  const Storage* store_ = nullptr;
+  Session session_ = Session::kChange;
+  std::string dir_, table_, before_, after_, before_summary_, after_summary_;
+};
+
+// Every storage type, both sessions.
+inline auto all_sessions() {
+  return ::testing::Combine(::testing::Values(&kStorages[0], &kStorages[1], &kStorages[2], &kStorages[3]),
+                            ::testing::Values(Session::kChange, Session::kCreate));
+}
+
+inline std::string session_name(const ::testing::TestParamInfo<std::tuple<const Storage*, Session>>& info) {
+  return std::string(std::get<0>(info.param)->label) +
+         (std::get<1>(info.param) == Session::kChange ? "_Change" : "_Create");
 }
 
 }  // namespace chg
