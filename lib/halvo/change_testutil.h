@@ -104,8 +104,10 @@ inline bool put_rows(TablePtr tp, int first, int last) {
 }
 
 // Makes the table `path` of storage `s` with kRows rows (columns n int,
-// x double, s text; keyword OBJECT).
-inline bool make_table(const std::string& path, const Storage& s) {
+// x double, s text; keyword OBJECT); `before_close` runs just before the
+// close.
+inline bool make_table(const std::string& path, const Storage& s,
+                       const std::function<void()>& before_close = {}) {
   TablePtr tp = c_tbtopn(path.c_str(), TBL_NEW_FILE, nullptr);
   if (!ok()) return false;
   if (s.type != 0) c_tbpset(tp, 5, s.type);
@@ -117,19 +119,23 @@ inline bool make_table(const std::string& path, const Storage& s) {
   bool good = ok() && put_rows(tp, 1, kRows);
   if (good) c_tbhadt(tp, "OBJECT", "before");
   good = good && ok();
+  if (good && before_close) before_close();
   c_tbtclo(tp);
   return good && ok();
 }
 
 // The change session: every x cell rewritten (x = -r), one row appended, a
-// keyword added, then the close.  False when a call failed.
-inline bool change_table(const std::string& path) {
+// keyword added, then the close; `midway` runs after the cells are
+// rewritten.  False when a call failed.
+inline bool change_table(const std::string& path, const std::function<void()>& midway = {}) {
   TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_WRITE, nullptr);
   if (!ok()) return false;
   ColumnPtr x = nullptr;
   c_tbcfnd1(tp, "x", &x);
   for (int r = 1; ok() && r <= kRows; ++r) c_tbeptd(tp, x, r, -r);
-  bool good = ok() && put_rows(tp, kRows + 1, kRows + 1);
+  bool good = ok();
+  if (good && midway) midway();  // its own calls' errors are its own
+  good = good && put_rows(tp, kRows + 1, kRows + 1);
   if (good) c_tbhadt(tp, "CHANGED", "after");
   good = good && ok();
   c_tbtclo(tp);
