@@ -162,6 +162,30 @@ inline std::string open_through_library(const std::string& path) {
 
 // ---- readers that share no code with the library -----------------------
 
+// A table as an independent reader finds it: its keywords (name=value, in
+// order), rows, column names and the values of its numeric columns.  A
+// reader that meets something it cannot read says so in `problem`.
+struct Read {
+  std::vector<std::string> keys;
+  long rows = 0;
+  std::vector<std::string> columns;
+  std::map<std::string, std::vector<double>> values;
+  std::string problem;
+};
+
+inline std::string describe(const Read& t) {
+  std::ostringstream out;
+  out << t.rows << " rows, keys";
+  for (const auto& k : t.keys) out << " " << k;
+  for (const auto& c : t.columns) {
+    out << "; " << c << ":";
+    if (auto v = t.values.find(c); v != t.values.end())
+      for (double d : v->second) out << " " << d;
+  }
+  if (!t.problem.empty()) out << " (" << t.problem << ")";
+  return out.str();
+}
+
 inline std::int64_t be(const std::string& b, std::size_t at, int bytes) {
   std::uint64_t v = 0;
   for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(b.at(at + i));
@@ -175,100 +199,135 @@ inline double be_double(const std::string& b, std::size_t at) {
   return d;
 }
 
-// A binary table decoded from its bytes: the size record, the keywords of
-// the parameter slots, and per row the cells of n and x.
-inline std::string binary_summary(const std::string& path) {
+// A binary table decoded from its bytes as its layout is described (the
+// size record of 12 big-endian words, 80-byte parameter slots, 64-byte
+// column slots, rows or column blocks in 2-byte chars); keys are the
+// keyword names of the parameter slots, "order=<11|12>" first.
+inline Read read_binary(const std::string& path) {
   const std::string b = slurp(path);
-  if (b.size() < 48) return "short file";
+  Read t;
+  if (b.size() < 48) {
+    t.problem = "short file";
+    return t;
+  }
   auto word = [&](int i) { return be(b, 4 * static_cast<std::size_t>(i), 4); };
   const long npar = word(0), maxpar = word(1), nrows = word(2), allrows = word(3), ncols = word(4),
              maxcols = word(5), allrowlen = word(7), order = word(8);
   const std::size_t header = 2 * static_cast<std::size_t>(24 + 40 * maxpar + 32 * maxcols);
-  if (npar < 0 || npar > maxpar || ncols < 0 || ncols > maxcols || nrows < 0 || b.size() < header)
-    return "bad size record";
-  std::ostringstream out;
-  out << "order " << order << ", " << nrows << " rows, keys";
-  for (long p = 0; p < npar; ++p) out << " " << b.substr(48 + 80 * static_cast<std::size_t>(p), 8);
+  if (npar < 0 || npar > maxpar || ncols < 0 || ncols > maxcols || nrows < 0 || b.size() < header) {
+    t.problem = "bad size record";
+    return t;
+  }
+  t.rows = nrows;
+  t.keys.push_back("order=" + std::to_string(order));
+  for (long p = 0; p < npar; ++p) {
+    std::string key = b.substr(48 + 80 * static_cast<std::size_t>(p), 8);
+    key.erase(key.find_last_not_of(' ') + 1);
+    t.keys.push_back(key);
+  }
   for (long c = 0; c < ncols; ++c) {
     const std::size_t slot = 48 + 80 * static_cast<std::size_t>(maxpar) + 64 * static_cast<std::size_t>(c);
     const long off = be(b, slot + 4, 4), len = be(b, slot + 8, 4), type = be(b, slot + 12, 4);
     const std::string name = b.substr(slot + 16, 20).c_str();
-    out << "; " << name << ":";
+    t.columns.push_back(name);
     if (type != TBL_TY_INT && type != TBL_TY_DOUBLE) continue;
+    auto& v = t.values[name];
     for (long r = 0; r < nrows; ++r) {
       const std::size_t at = header + 2 * static_cast<std::size_t>(order == 11 ? r * allrowlen + off
                                                                                : off * allrows + r * len);
-      if (at + 8 > b.size()) return out.str() + " (file ends inside the rows)";
-      if (type == TBL_TY_INT) out << " " << be(b, at, 4);
-      else out << " " << be_double(b, at);
+      if (at + 8 > b.size()) {
+        t.problem = "the file ends inside the rows";
+        return t;
+      }
+      v.push_back(type == TBL_TY_INT ? static_cast<double>(be(b, at, 4)) : be_double(b, at));
     }
   }
-  return out.str();
+  return t;
 }
 
-// A FITS file read with CFITSIO: per HDU its type and, for a table, its
-// rows, keywords and the values of n and x; with the status on failure.
-inline std::string fits_summary(const std::string& path) {
+// Every HDU of a FITS file read with CFITSIO (a table's rows, columns and
+// numeric values; every HDU's keywords).
+inline std::vector<Read> read_fits(const std::string& path) {
   fitsfile* f = nullptr;
   int status = 0;
-  std::ostringstream out;
-  if (fits_open_file(&f, path.c_str(), READONLY, &status) != 0) return "cfitsio open " + std::to_string(status);
-  int hdus = 0;
-  fits_get_num_hdus(f, &hdus, &status);
-  out << hdus << " hdus";
-  for (int h = 1; h <= hdus && status == 0; ++h) {
-    int type = 0;
+  std::vector<Read> hdus;
+  if (fits_open_file(&f, path.c_str(), READONLY, &status) != 0) {
+    hdus.emplace_back().problem = "cfitsio cannot open it: " + std::to_string(status);
+    return hdus;
+  }
+  int n = 0;
+  fits_get_num_hdus(f, &n, &status);
+  for (int h = 1; h <= n && status == 0; ++h) {
+    Read& t = hdus.emplace_back();
+    int type = 0, nkeys = 0;
     fits_movabs_hdu(f, h, &type, &status);
-    int nkeys = 0;
     fits_get_hdrspace(f, &nkeys, nullptr, &status);
-    out << " | hdu " << h << " keys";
     for (int k = 1; k <= nkeys && status == 0; ++k) {
       char name[FLEN_KEYWORD], value[FLEN_VALUE], comment[FLEN_COMMENT];
       fits_read_keyn(f, k, name, value, comment, &status);
-      out << " " << name << "=" << value;
+      t.keys.push_back(std::string(name) + "=" + value);
     }
     if (type != BINARY_TBL) continue;
-    long rows = 0;
-    fits_get_num_rows(f, &rows, &status);
-    for (const char* col : {"n", "x"}) {
-      int c = 0;
-      fits_get_colnum(f, CASEINSEN, const_cast<char*>(col), &c, &status);
-      std::vector<double> v(static_cast<std::size_t>(rows));
+    int ncols = 0;
+    fits_get_num_rows(f, &t.rows, &status);
+    fits_get_num_cols(f, &ncols, &status);
+    for (int c = 1; c <= ncols && status == 0; ++c) {
+      char key[FLEN_KEYWORD], name[FLEN_VALUE] = "";
+      int typecode = 0;
+      long repeat = 0, width = 0;
+      std::snprintf(key, sizeof key, "TTYPE%d", c);
+      fits_read_key(f, TSTRING, key, name, nullptr, &status);
+      fits_get_coltype(f, c, &typecode, &repeat, &width, &status);
+      t.columns.push_back(name);
+      if (typecode == TSTRING || t.rows == 0) continue;
+      std::vector<double> v(static_cast<std::size_t>(t.rows));
       int anynul = 0;
-      if (rows > 0) fits_read_col(f, TDOUBLE, c, 1, 1, rows, nullptr, v.data(), &anynul, &status);
-      out << "; " << col << ":";
-      for (double d : v) out << " " << d;
+      fits_read_col(f, TDOUBLE, c, 1, 1, t.rows, nullptr, v.data(), &anynul, &status);
+      t.values[name] = v;
     }
   }
   int close_status = 0;
   fits_close_file(f, &close_status);
-  if (status != 0) out << " (cfitsio status " << status << ")";
-  return out.str();
+  if (status != 0) hdus.emplace_back().problem = "cfitsio status " + std::to_string(status);
+  return hdus;
 }
 
-// A text table read as lines: its keyword and comment lines as they are,
-// and per data line its first two fields as numbers.
-inline std::string text_summary(const std::string& path) {
+// A text table read as lines: keyword and comment lines (those starting
+// with '#') as they are, and per data line its numeric leading fields,
+// named by their place ("1", "2", ...).
+inline Read read_text(const std::string& path) {
   std::istringstream in(slurp(path));
-  std::ostringstream out;
+  Read t;
   std::string line;
-  int rows = 0;
+  std::size_t fields_seen = 0;
   while (std::getline(in, line)) {
     if (line.empty() || line[0] == '#') {
-      out << "[" << line << "]";
+      t.keys.push_back(line);
       continue;
     }
-    ++rows;
+    ++t.rows;
     std::istringstream fields(line);
-    double n = 0, x = 0;
-    if (!(fields >> n >> x)) return "bad data line " + line;
-    out << " " << n << "," << x;
+    std::string field;
+    for (std::size_t i = 1; fields >> field; ++i) {
+      if (i > fields_seen) {
+        fields_seen = i;
+        t.columns.push_back(std::to_string(i));
+      }
+      char* end = nullptr;
+      const double d = std::strtod(field.c_str(), &end);
+      if (end != field.c_str() && *end == '\0') t.values[std::to_string(i)].push_back(d);
+    }
   }
-  return std::to_string(rows) + " rows " + out.str();
+  return t;
 }
 
+// The whole file as the independent reader of its storage type finds it.
 inline std::string summary(const Storage& s, const std::string& path) {
-  return is_fits(s) ? fits_summary(path) : is_binary(s) ? binary_summary(path) : text_summary(path);
+  if (is_binary(s)) return describe(read_binary(path));
+  if (!is_fits(s)) return describe(read_text(path));
+  std::string out;
+  for (const Read& hdu : read_fits(path)) out += "| " + describe(hdu) + " ";
+  return out;
 }
 
 // fitsverify's verdict on a FITS file: "" when it finds nothing wrong,
