@@ -41,16 +41,7 @@ class KillLoop : public chg::SessionTest {
   void SetUp() override {
     chg::SessionTest::SetUp();
     if (HasFatalFailure()) return;
-    const std::string count_file = scratch_.path() + "/calls";
-    put_back_before();
-    ASSERT_EQ(chg::in_child([&] {
-                vos::osio::replace(kCounting);
-                const bool ok = run_session();
-                chg::spill(count_file, std::to_string(g_calls));
-                return ok ? 0 : 1;
-              }),
-              0);
-    calls_ = std::stol(chg::slurp(count_file));
+    calls_ = count_in_child(kCounting, g_calls);
   }
 
   long calls_ = 0;

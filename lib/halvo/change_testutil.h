@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "halvo/c_tables.h"
+#include "vos/osio.h"
 
 namespace chg {
 
@@ -396,6 +397,21 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
   }
 
   std::string name() const { return "t" + std::string(store_->ext); }
+
+  // Runs the session uninterrupted in a child with `ops` in force; returns
+  // what `counter` (which those ops count) holds at its end, -1 when the
+  // session failed.
+  long count_in_child(const vos::osio::Ops& ops, const long& counter) {
+    const std::string file = scratch_.path() + "/count";
+    put_back_before();
+    const int code = in_child([&] {
+      vos::osio::replace(ops);
+      const bool ok = run_session();
+      spill(file, std::to_string(counter));
+      return ok ? 0 : 1;
+    });
+    return code == 0 ? std::stol(slurp(file)) : -1;
+  }
 
   bool run_session() {
     return session_ == Session::kChange ? change_table(table_) : make_table(table_, *store_);

@@ -193,19 +193,10 @@ const vos::osio::Ops kRecording{
 class PowerLoss : public chg::SessionTest {};
 
 TEST_P(PowerLoss, AtEachSyncWhateverPartOfTheUnsyncedWritesReachedTheDisk) {
-  const std::string count_file = scratch_.path() + "/syncs";
   g_stash_dir = scratch_.path() + "/stash";
   ::mkdir(g_stash_dir.c_str(), 0700);
-  put_back_before();
-  ASSERT_EQ(chg::in_child([&] {
-              vos::osio::replace(kRecording);
-              const bool ok = run_session();
-              chg::spill(count_file, std::to_string(g_syncs));
-              return ok ? 0 : 1;
-            }),
-            0);
-  const long syncs = std::stol(chg::slurp(count_file));
-  ASSERT_GT(syncs, 1) << "the session syncs what it writes";
+  const long syncs = count_in_child(kRecording, g_syncs);
+  ASSERT_GT(syncs, 1) << "the session succeeds and syncs what it writes";
   ASSERT_EQ(chg::slurp(table_), after_) << "the recorders change nothing";
 
   struct Choice {

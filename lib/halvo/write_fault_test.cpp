@@ -464,8 +464,9 @@ TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
   }
   // An operation that leaves the bytes as they were may write nothing, so
   // that no limit makes it fail; every other one meets the limits.
-  if (op.outcome(at.store->store) != Outcome::kSameBytes)
+  if (op.outcome(at.store->store) != Outcome::kSameBytes) {
     EXPECT_GT(failures, 0) << "the limits reach the operation";
+  }
 }
 
 // Every operation of every storage type that has it.
