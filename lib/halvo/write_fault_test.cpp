@@ -4,7 +4,10 @@
 // sizes between them; whatever the limit, the operation either reports an
 // error, once, and leaves every file as it was (a new file absent, no
 // temporary file behind), or reports none and leaves exactly what it leaves
-// without a limit.
+// without a limit.  That fault-free result is itself judged by readers
+// that share no code with the library: CFITSIO and fitsverify for FITS
+// files, the binary layout decoded from its bytes (and the binary file
+// checker), the lines of a text table.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "change_testutil.h"
 #include "halvo/c_tables.h"
 
 namespace {
@@ -211,10 +215,27 @@ enum class Outcome {
   kNotThere,  // the storage type has no such operation
 };
 
+// A table as the independent reader must find it: rows, the sum of its
+// column n (7 times each row number written), and columns.
+struct Shape {
+  long rows;
+  double n_sum;
+  std::size_t columns;
+};
+
+// A file after the operation: its tables (FITS: every extension, in order),
+// and a keyword it must hold ("" for none).
+struct Expected {
+  const char* root;
+  std::vector<Shape> tables;
+  const char* key = "";
+};
+
 struct Operation {
   const char* label;
   std::function<bool(const Place&)> run;
   std::function<Outcome(Store)> outcome;
+  std::vector<Expected> expected;  // for every storage type the operation writes
 };
 
 // Binary and text tables are never made over an existing file: the
@@ -237,8 +258,16 @@ Outcome sizes_in_binary_files(Store s) {
 
 const int kBaseRows = 120;
 
+// 7 * (first + ... + last).
+constexpr double n_sum(long first, long last) { return 7.0 * (first + last) * (last - first + 1) / 2; }
+
+const Shape kBase{kBaseRows, n_sum(1, kBaseRows), 3};
+const Shape kOld{10, n_sum(1, 10), 3};
+const Shape kNew{30, n_sum(1, 30), 3};
+
 const Operation kOperations[] = {
-    {"Create", [](const Place& at) { return write_table(at, at.path("new"), kBaseRows); }, writes},
+    {"Create", [](const Place& at) { return write_table(at, at.path("new"), kBaseRows); }, writes,
+     {{"new", {kBase}}}},
     {"NewColumn",
      [](const Place& at) {
        return change_base(at, [](Calls& call, TablePtr tp) {
@@ -248,14 +277,16 @@ const Operation kOperations[] = {
          call([&] { c_tbcptd(tp, y, v.data(), 1, kBaseRows); });
        });
      },
-     writes},
+     writes,
+     {{"base", {{kBaseRows, n_sum(1, kBaseRows), 4}}}}},
     {"SizeChange",
      [](const Place& at) {
        return change_base(at, [](Calls& call, TablePtr tp) {
          call([&] { c_tbtchs(tp, 12, 10, -1, 400); });
        });
      },
-     sizes_in_binary_files},
+     sizes_in_binary_files,
+     {{"base", {kBase}}}},
     {"KeywordAdd",
      [](const Place& at) {
        return change_base(at, [](Calls& call, TablePtr tp) {
@@ -265,27 +296,31 @@ const Operation kOperations[] = {
          }
        });
      },
-     writes},
+     writes,
+     {{"base", {kBase}, "KEY39"}}},
     {"RowDelete",
      [](const Place& at) {
        return change_base(at, [](Calls& call, TablePtr tp) {
          call([&] { c_tbrdel(tp, 10, 60); });
        });
      },
-     writes},
+     writes,
+     {{"base", {{kBaseRows - 51, n_sum(1, kBaseRows) - n_sum(10, 60), 3}}}}},
     {"RowAppend",
      [](const Place& at) {
        return change_base(at, [](Calls& call, TablePtr tp) {
          put_rows(call, tp, kBaseRows + 1, kBaseRows + 90);
        });
      },
-     writes},
+     writes,
+     {{"base", {{kBaseRows + 90, n_sum(1, kBaseRows + 90), 3}}}}},
     {"CopyOverExisting",
      [](const Place& at) {
        c_tbtcpy(at.path("base").c_str(), at.path("old").c_str());
        return c_voserr() == 0;
      },
-     refused_unless_fits},
+     refused_unless_fits,
+     {{"old", {kOld, kBase}}}},
     {"Rename",
      [](const Place& at) {
        // A FITS table is renamed by extension; the whole file cannot be.
@@ -293,19 +328,23 @@ const Operation kOperations[] = {
        c_tbtren(from.c_str(), at.path("renamed").c_str());
        return c_voserr() == 0;
      },
-     writes},
+     writes,
+     {{"renamed", {kBase}}}},
     {"NewTableOverExistingName",
      [](const Place& at) { return write_table(at, at.path("old"), 30); },
-     refused_unless_fits},
+     refused_unless_fits,
+     {{"old", {kOld, kNew}}}},
     {"ExtensionOverwrite",
      [](const Place& at) { return write_table(at, at.path("old") + "[1,overwrite]", 30); },
-     fits_only},
+     fits_only,
+     {{"old", {kNew}}}},
     {"ExtensionDelete",
      [](const Place& at) {
        c_tbtdel((at.path("old") + "[1]").c_str());
        return c_voserr() == 0;
      },
-     fits_only},
+     fits_only,
+     {{"old", {}}}},
 };
 
 class WriteFault : public ::testing::TestWithParam<std::tuple<const StoreInfo*, const Operation*>> {
@@ -336,6 +375,57 @@ class WriteFault : public ::testing::TestWithParam<std::tuple<const StoreInfo*, 
   std::string root_, template_;
 };
 
+// The tables of the file `path` as the independent reader of its storage
+// type finds them.
+std::vector<chg::Read> tables_in(const Place& at, const std::string& path) {
+  switch (at.store->store) {
+    case Store::kFits: {
+      std::vector<chg::Read> tables;
+      for (chg::Read& hdu : chg::read_fits(path))
+        if (!hdu.columns.empty() || !hdu.problem.empty()) tables.push_back(std::move(hdu));
+      return tables;
+    }
+    case Store::kText: return {chg::read_text(path)};
+    default: return {chg::read_binary(path)};
+  }
+}
+
+// The fault-free result, judged by the independent readers: every file
+// whole and valid, and each file the operation writes holding what it must.
+void expect_read_independently(const Place& at, const Operation& op) {
+  for (const auto& [name, bytes] : snapshot(at.dir)) {
+    const std::string path = at.dir + "/" + name;
+    if (at.store->store == Store::kFits) {
+      EXPECT_EQ(chg::fitsverify(path), "") << name;
+    }
+#ifdef BIN_CHECKER
+    if (at.store->store == Store::kRowOrdered || at.store->store == Store::kColOrdered) {
+      EXPECT_EQ(std::system((std::string(QUOREL_PYTHON) + " " + BIN_CHECKER + " " + path).c_str()), 0) << name;
+    }
+#endif
+  }
+  for (const Expected& e : op.expected) {
+    const std::string path = at.path(e.root);
+    const std::vector<chg::Read> tables = tables_in(at, path);
+    ASSERT_EQ(tables.size(), e.tables.size()) << e.root;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+      const chg::Read& t = tables[i];
+      const std::string where = std::string(e.root) + " table " + std::to_string(i + 1) + ": " + chg::describe(t);
+      EXPECT_EQ(t.problem, "") << where;
+      EXPECT_EQ(t.rows, e.tables[i].rows) << where;
+      EXPECT_EQ(t.columns.size(), e.tables[i].columns) << where;
+      const auto n = t.values.find(at.store->store == Store::kText ? "1" : "n");
+      double sum = 0;
+      if (n != t.values.end())
+        for (double v : n->second) sum += v;
+      EXPECT_EQ(sum, e.tables[i].n_sum) << where;
+      bool has_key = false;
+      for (const auto& k : t.keys) has_key = has_key || k.find(e.key) != std::string::npos;
+      EXPECT_TRUE(has_key || *e.key == '\0') << where << ": no keyword " << e.key;
+    }
+  }
+}
+
 TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
   const Operation& op = *std::get<1>(GetParam());
   Place at = fresh();
@@ -348,6 +438,7 @@ TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
     return;
   }
   ASSERT_EQ(free_run, kClean) << "the operation succeeds without a limit";
+  expect_read_independently(at, op);
   EXPECT_EQ(after == before, op.outcome(at.store->store) == Outcome::kSameBytes)
       << "the operation changes the files:" << listing(after);
   long largest = 0;
@@ -373,8 +464,9 @@ TEST_P(WriteFault, EveryLimitLeavesTheOldFilesOrTheFaultFreeResult) {
   }
   // An operation that leaves the bytes as they were may write nothing, so
   // that no limit makes it fail; every other one meets the limits.
-  if (op.outcome(at.store->store) != Outcome::kSameBytes)
+  if (op.outcome(at.store->store) != Outcome::kSameBytes) {
     EXPECT_GT(failures, 0) << "the limits reach the operation";
+  }
 }
 
 // Every operation of every storage type that has it.

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,21 @@ bool file_exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+void exec_quorel(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+  for (const auto& [k, v] : env) {
+    if (v.empty()) ::unsetenv(k.c_str());
+    else ::setenv(k.c_str(), v.c_str(), 1);
+  }
+  std::vector<char*> argv;
+  std::string exe = QUOREL_EXE;
+  argv.push_back(exe.data());
+  std::vector<std::string> copy(args);
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(exe.c_str(), argv.data());
+  ::_exit(127);
+}
+
 RunResult run_quorel(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env, long file_size_limit) {
   std::string dir = standin::make_temp_dir("quorel-run");
@@ -49,10 +65,6 @@ RunResult run_quorel(const std::vector<std::string>& args,
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    for (const auto& [k, v] : env) {
-      if (v.empty()) ::unsetenv(k.c_str());
-      else ::setenv(k.c_str(), v.c_str(), 1);
-    }
     if (limited) {
       ::close(pipefd[0]);
       std::FILE* o = std::freopen("/dev/null", "w", stdout);
@@ -65,14 +77,7 @@ RunResult run_quorel(const std::vector<std::string>& args,
       std::FILE* e = std::freopen(err.c_str(), "w", stderr);
       if (!o || !e) ::_exit(126);
     }
-    std::vector<char*> argv;
-    std::string exe = QUOREL_EXE;
-    argv.push_back(exe.data());
-    std::vector<std::string> copy(args);
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
-    ::_exit(127);
+    exec_quorel(args, env);
   }
   RunResult r;
   if (limited) {
@@ -149,6 +154,42 @@ Installation::~Installation() {
 std::map<std::string, std::string> Installation::env() const {
   return {{"MERROW", home_}, {"ORVO_SERVER_2", "ORVO_TEST"}, {"ORVO_DB", "orvo_ops"},
           {"ORVO_USER", ""},  {"DSQUERY", ""},              {"ORVO_DEBUG", ""}};
+}
+
+namespace {
+
+demo::CatalogueFile entry(const std::string& name, const std::string& comp) {
+  demo::CatalogueFile f;
+  f.file_name = name;
+  f.useafter = "1998-06-01 13:30:00.000";
+  f.availability = "1998-07-01 09:00:00.000";
+  f.comment = "throughput of " + comp;
+  f.components = {comp};
+  return f;
+}
+
+}  // namespace
+
+Installation small_installation() {
+  return Installation({entry("a_thr.fits", "zor_alpha"), entry("b_thr.fits", "zor_beta")},
+                      {{"a_thr.fits", {"WAVELENGTH", "THROUGHPUT"}},
+                       {"b_thr.fits", {"WAVELENGTH", "ZOR_BETA"}}});
+}
+
+std::map<std::string, std::string> timeless(std::map<std::string, std::string> files) {
+  const std::string mark = "Created on ";
+  for (auto& [name, bytes] : files)
+    for (std::size_t at = bytes.find(mark); at != std::string::npos; at = bytes.find(mark, at + 1))
+      std::fill_n(bytes.begin() + static_cast<long>(at + mark.size()),
+                  std::min<std::size_t>(30, bytes.size() - at - mark.size()), '#');
+  return files;
+}
+
+void put_back(const std::string& dir, const std::map<std::string, std::string>& files) {
+  namespace fs = std::filesystem;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const auto& [name, bytes] : files) standin::write_text_file(dir + "/" + name, bytes);
 }
 
 FitsTable read_fits(const std::string& path) {

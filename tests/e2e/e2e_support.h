@@ -22,6 +22,11 @@ struct RunResult {
 // unsets the variable).  With a file-size limit (bytes, not negative) the
 // tool runs with SIGXFSZ ignored and may grow no file past the limit; its
 // standard output then goes nowhere.
+// In a child process: sets the environment as run_quorel does and becomes
+// the tool, run with `args` (exit 127 when it cannot).
+[[noreturn]] void exec_quorel(const std::vector<std::string>& args,
+                              const std::map<std::string, std::string>& env);
+
 RunResult run_quorel(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env, long file_size_limit = -1);
 
@@ -82,5 +87,15 @@ struct FitsTable {
 FitsTable read_fits(const std::string& path);
 
 bool file_exists(const std::string& path);
+
+// Two components, each served by its own throughput table.
+Installation small_installation();
+
+// The files with the run's own time ("Created on ...") blotted out, so that
+// runs at different times compare equal.
+std::map<std::string, std::string> timeless(std::map<std::string, std::string> files);
+
+// Makes `dir` hold exactly `files` (name -> bytes).
+void put_back(const std::string& dir, const std::map<std::string, std::string>& files);
 
 }  // namespace e2e

@@ -13,46 +13,14 @@
 
 using e2e::Installation;
 using e2e::run_quorel;
+using e2e::put_back;
+using e2e::small_installation;
+using e2e::timeless;
 
 namespace {
 
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
-
-demo::CatalogueFile entry(const std::string& name, const std::string& comp) {
-  demo::CatalogueFile f;
-  f.file_name = name;
-  f.useafter = "1998-06-01 13:30:00.000";
-  f.availability = "1998-07-01 09:00:00.000";
-  f.comment = "throughput of " + comp;
-  f.components = {comp};
-  return f;
-}
-
-// Two components, each served by its own throughput table.
-Installation small_installation() {
-  return Installation({entry("a_thr.fits", "zor_alpha"), entry("b_thr.fits", "zor_beta")},
-                      {{"a_thr.fits", {"WAVELENGTH", "THROUGHPUT"}},
-                       {"b_thr.fits", {"WAVELENGTH", "ZOR_BETA"}}});
-}
-
-// The files with the run's own time ("Created on ...") blotted out, so that
-// runs at different times compare equal.
-Files timeless(Files files) {
-  const std::string mark = "Created on ";
-  for (auto& [name, bytes] : files)
-    for (std::size_t at = bytes.find(mark); at != std::string::npos; at = bytes.find(mark, at + 1))
-      std::fill_n(bytes.begin() + static_cast<long>(at + mark.size()),
-                  std::min<std::size_t>(30, bytes.size() - at - mark.size()), '#');
-  return files;
-}
-
-// Makes `dir` hold exactly `files`.
-void put_back(const std::string& dir, const Files& files) {
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  for (const auto& [name, bytes] : files) standin::write_text_file(dir + "/" + name, bytes);
-}
 
 // The file-size limits tried for files of at most `largest` bytes: the
 // sizes where a full disk has struck the tool's output before (mid-block,
