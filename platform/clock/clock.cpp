@@ -3,12 +3,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 
 namespace platform {
 namespace {
 
 double g_scale = 1.0;  // the factor applied to every wait
+std::int64_t g_wall = 0;  // a fixed wall clock, 0 for the real one
 
 }  // namespace
 
@@ -36,6 +38,13 @@ int plat_timeout_ms(double seconds) {
   if (ms > 2147483647.0) return 2147483647;
   return static_cast<int>(ms);
 }
+
+std::int64_t plat_wall_time() {
+  if (g_wall != 0) return g_wall;
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+void plat_set_wall_time(std::int64_t seconds) { g_wall = seconds; }
 
 std::int64_t plat_now_ms() {
   using namespace std::chrono;

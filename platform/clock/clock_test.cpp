@@ -38,3 +38,12 @@ TEST(Clock, ScaleOutsideTheUnitIntervalIsProduction) {
   plat_set_time_scale(4.0);
   EXPECT_DOUBLE_EQ(plat_time_scale(), 1.0);
 }
+
+TEST(Clock, WallClockCanBeFixed) {
+  const std::int64_t real = plat_wall_time();
+  plat_set_wall_time(946733400);  // 2000-01-01 13:30:00 UTC
+  EXPECT_EQ(plat_wall_time(), 946733400);
+  plat_set_wall_time(0);
+  EXPECT_GE(plat_wall_time(), real);
+  EXPECT_NE(plat_wall_time(), 946733400);
+}

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "loadfile/strfn.h"
+#include "platform/clock.h"
 #include "orvolib/orvo_error.h"
 
 namespace {
@@ -157,7 +158,7 @@ double get_orvo_date(const char* text) {
 }
 
 double get_now() {
-  std::time_t now = std::time(nullptr);
+  std::time_t now = static_cast<std::time_t>(platform::plat_wall_time());
   std::tm local{};
   if (now == static_cast<std::time_t>(-1) || localtime_r(&now, &local) == nullptr) return -1.0;
   return date_from_fields(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "comptab.h"
 #include "orvolib/dates.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -43,9 +46,23 @@ TEST(Cutoff, DateOptionForms) {
     cutoff_text(c.option, out, 63);
     EXPECT_STREQ(out, c.text) << c.option;
   }
+}
+
+// With no option the cut-off is now, read from the wall clock (fixed here,
+// in universal time).
+TEST(Cutoff, DefaultIsNow) {
+  const char* saved = std::getenv("TZ");
+  const std::string old_tz = saved ? saved : "";
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  platform::plat_set_wall_time(946733400);  // 2000-01-01 13:30:00 UTC
   char now[64];
   cutoff_text("", now, 63);
-  EXPECT_NE(now[0], '\0');
+  platform::plat_set_wall_time(0);
+  if (saved) ::setenv("TZ", old_tz.c_str(), 1);
+  else ::unsetenv("TZ");
+  ::tzset();
+  EXPECT_STREQ(now, "Jan 1 2000 01:30:00 pm");
 }
 
 TEST(Cutoff, BadDatesAreFatal) {

@@ -59,20 +59,20 @@ class Choice : public ::testing::Test {
   text list_;
 };
 
-TEST_F(Choice, BestScoreFirstWins) {
-  EXPECT_EQ(choose({"x12", "abc"}, "abc_x12"), "x12");
-}
-
-TEST_F(Choice, HigherScoreLater) {
-  EXPECT_EQ(choose({"abc", "abc_x1"}, "abc_x12"), "abc_x1");
-}
-
-TEST_F(Choice, NoSharedCharacterTakesFirst) {
-  EXPECT_EQ(choose({"qqq", "www"}, "abc"), "qqq");
-}
-
-TEST_F(Choice, SingleCandidate) {
-  EXPECT_EQ(choose({"throughput"}, "abc"), "throughput");
+// The column of the best score, the first of equal scores, the first when
+// nothing is shared, and a single candidate whatever its score.
+TEST_F(Choice, BestScoreFirstOfEqualScores) {
+  struct Case { std::vector<std::string> names; const char* component; const char* chosen; } cases[] = {
+      {{"x12", "abc"}, "abc_x12", "x12"},
+      {{"abc", "abc_x1"}, "abc_x12", "abc_x1"},
+      {{"qqq", "www"}, "abc", "qqq"},
+      {{"throughput"}, "abc", "throughput"},
+  };
+  for (auto& c : cases) {
+    free_text(&list_);
+    init_text(&list_, 5, 100);
+    EXPECT_EQ(choose(c.names, c.component), c.chosen) << c.component;
+  }
 }
 
 TEST_F(Choice, NoCandidateWarns) {
