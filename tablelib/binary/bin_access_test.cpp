@@ -1,6 +1,7 @@
 // Typed access of both orders: the conversion table through the column-range
 // routines, row reads and writes, array elements, and the errors.
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "bin_fixture.h"
@@ -495,6 +496,50 @@ TEST_F(BinTable, ShortReadIsAnError) {
   EXPECT_THROW(tbxapd(tp, cp, 2, &v, 1, 1), vos::Error);
   EXPECT_EQ(tp->nrows, 1);
   cp->offset = offset;
+}
+
+// A file cut inside a row: every read that reaches the cut gets fewer
+// bytes than it asked for, which is the error (never stale bytes as
+// values); what lies before the cut still reads.
+TEST_F(BinTable, FileCutInsideARowIsAnError) {
+  Table* tp = make("cut.tab", kRowOrdered, {{"d", kTyDouble}, {"a", kTyDouble, 2}});
+  const double row1[] = {1.5, 2.5, 3.5}, row2[] = {4.5, 5.5, 6.5};
+  tbeptd(tp, tp->cols[0].get(), 1, row1[0]);
+  tbaptd(tp, tp->cols[1].get(), 1, &row1[1], 1, 2);
+  tbeptd(tp, tp->cols[0].get(), 2, row2[0]);
+  tbaptd(tp, tp->cols[1].get(), 2, &row2[1], 1, 2);
+  const long cut = tp->bod - 1 + tp->allrowlen + 6;  // row 2 keeps "d" and half of a[1]
+  close(tp);
+  ASSERT_EQ(::truncate(path("cut.tab").c_str(), static_cast<off_t>(cut * 2)), 0);
+  tp = reopen("cut.tab");
+  Column* d = tp->cols[0].get();
+  Column* a = tp->cols[1].get();
+  double v = 0;
+  tbegtd(tp, d, 2, v);
+  EXPECT_EQ(v, 4.5);
+  double buf[3] = {0, 0, 0};
+  bool nul[2];
+  Column* both[] = {d, a};
+  struct Read { const char* what; std::function<void()> call; } reads[] = {
+      {"element", [&] { tbegtd(tp, a, 2, v); }},
+      {"row", [&] { tbxrgd(tp, both, buf, nul, 2, 2); }},
+      {"array", [&] { tbxagd(tp, a, 2, buf, 1, 2); }},
+      {"range", [&] { tbxcgd(tp, a, buf, nul, 1, 2); }},
+  };
+  for (auto& r : reads) {
+    try {
+      r.call();
+      ADD_FAILURE() << r.what << " read across the cut";
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), 1) << r.what;
+      EXPECT_NE(e.message().find("unexpected end of file"), std::string::npos) << r.what;
+    }
+  }
+  tp->nrows = 1;  // row 1 alone is a whole table again
+  tp->modified = true;
+  const long whole = tp->bod - 1 + tp->allrowlen;
+  close(tp);
+  ASSERT_EQ(::truncate(path("cut.tab").c_str(), static_cast<off_t>(whole * 2)), 0);
 }
 
 TEST_F(BinTable, ColumnOrderedUnknownTypeIsAnError) {
