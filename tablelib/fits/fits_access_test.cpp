@@ -110,6 +110,25 @@ TEST(FitsAccess, ElementsRoundTrip) {
   EXPECT_EQ(std::vector<int>(back, back + 3), (std::vector<int>{3, -3, tbl::kIndefI}));
 }
 
+// A number reads as a bool true when it is defined and not 0, whatever its
+// sign.
+TEST(FitsAccess, NumbersReadAsBools) {
+  Fixture fx;
+  const int a[3] = {-3, 0, tbl::kIndefI};
+  tbl::tbfapi(fx.tp, fx.arr, 1, a, 1, 3);
+  tbl::tbeptd(fx.tp, fx.dbl, 1, -0.5);
+  tbl::tbepts(fx.tp, fx.sht, 1, -1);
+  bool got[3] = {false, true, true};
+  EXPECT_EQ(tbl::tbfagb(fx.tp, fx.arr, 1, got, 1, 3), 3);
+  EXPECT_EQ(std::vector<bool>(got, got + 3), (std::vector<bool>{true, false, false}));
+  bool b = false;
+  tbl::tbegtb(fx.tp, fx.dbl, 1, b);
+  EXPECT_TRUE(b);
+  b = false;
+  tbl::tbegtb(fx.tp, fx.sht, 1, b);
+  EXPECT_TRUE(b);
+}
+
 TEST(FitsAccess, PutPastTheCellIsRefused) {
   Fixture fx;
   int a[3] = {1, 2, 3};
