@@ -148,6 +148,14 @@ TEST(TextRead, ColumnDefinitions) {
   EXPECT_EQ(c.rows[2][0], "INDEF");
 }
 
+// Numbers of a data line may be separated by commas: a comma ending a
+// number is not part of it; a text value keeps its comma.
+TEST(TextRead, CommasAfterNumbersOfDefinedColumns) {
+  Contents c = read_text("#c a i %d\n#c b d %g\n#c c d %g\n#c t ch*4\n1, 2.5, 3 x,\n");
+  EXPECT_EQ(c.error, "");
+  EXPECT_EQ(c.rows, (Rows{{"1", "2.5", "3", "x,"}}));
+}
+
 TEST(TextRead, FormatsFromFilesMustSuitTheType) {
   Contents c = read_text("#c a i %n\n#c b d %d%d\n#c c ch*4 %s\n#c d i I6\n1 2 x 3\n");
   EXPECT_EQ(c.error, "");
@@ -162,6 +170,10 @@ TEST(TextRead, LoneCommaIsReadOneWay) {
   EXPECT_EQ(c.error, "");
   ASSERT_EQ(c.cols.size(), 2u);
   EXPECT_EQ(c.rows, (Rows{{" 1", " 2"}, {" 3", " 4"}, {" 5", " 6"}}));
+  // A quoted comma is a value.
+  Contents q = read_text("1 \",\" 2\n3 ',' 4\n");
+  EXPECT_EQ(q.error, "");
+  EXPECT_EQ(q.rows, (Rows{{" 1", ",", " 2"}, {" 3", ",", " 4"}}));
 }
 
 TEST(TextRead, Errors) {
