@@ -251,6 +251,10 @@ TEST(CvtFixed, RangesRoundingAndUnderflow) {
   double huge = 1e39;
   float f4 = 0;
   EXPECT_EQ(com_flt8toflt4(&huge, 8, &f4, 4), -1);
+  double nhuge = -1e39, fmax = -3.4028234663852886e+38;
+  EXPECT_EQ(com_flt8toflt4(&nhuge, 8, &f4, 4), -1);
+  EXPECT_EQ(com_flt8toflt4(&fmax, 8, &f4, 4), 4);
+  EXPECT_EQ(f4, -std::numeric_limits<float>::max());
   float tenth = 0.1f;
   double d8 = 0;
   EXPECT_EQ(com_flt4toflt8(&tenth, 4, &d8, 8), 8);
@@ -294,4 +298,54 @@ TEST(CvtFixed, RangesRoundingAndUnderflow) {
   last.dtdays = 65535;
   last.dttime = 23 * 1080000 + 59 * 18000 + 30 * 300;
   EXPECT_EQ(com_datetodate4(&last, 8, &d4, 4), -1);
+}
+
+// Every range check of a fixed-size integer target at its edges: the last
+// value in range is stored, one past it fails (an int or smallmoney below a
+// smallint's range with -2).
+TEST(CvtFixed, IntegerTargetsAtTheEdgesOfTheirRanges) {
+  struct Case { int source; double v; int target; int rc; long long out; } cases[] = {
+      {COM_BT_I4, 255, COM_BT_I1, 1, 255},          {COM_BT_I4, 256, COM_BT_I1, -1, 0},
+      {COM_BT_I4, 0, COM_BT_I1, 1, 0},              {COM_BT_I4, -1, COM_BT_I1, -1, 0},
+      {COM_BT_I4, 32767, COM_BT_I2, 2, 32767},      {COM_BT_I4, 32768, COM_BT_I2, -1, 0},
+      {COM_BT_I4, -32768, COM_BT_I2, 2, -32768},    {COM_BT_I4, -32769, COM_BT_I2, -2, 0},
+      {COM_BT_FLT8, 32767, COM_BT_I2, 2, 32767},    {COM_BT_FLT8, 32768, COM_BT_I2, -1, 0},
+      {COM_BT_FLT8, -32768, COM_BT_I2, 2, -32768},  {COM_BT_FLT8, -32769, COM_BT_I2, -1, 0},
+      {COM_BT_FLT8, 0, COM_BT_I1, 1, 0},            {COM_BT_FLT8, 256, COM_BT_I1, -1, 0},
+      {COM_BT_FLT8, -2147483648.0, COM_BT_I4, 4, -2147483648LL},
+      {COM_BT_FLT8, -2147483649.0, COM_BT_I4, -1, 0},
+      {COM_BT_MONEY, 32767, COM_BT_I2, 2, 32767},   {COM_BT_MONEY, 32768, COM_BT_I2, -1, 0},
+      {COM_BT_MONEY, -32768, COM_BT_I2, 2, -32768}, {COM_BT_MONEY, -32769, COM_BT_I2, -1, 0},
+      {COM_BT_MONEY, 0, COM_BT_I1, 1, 0},           {COM_BT_MONEY, -1, COM_BT_I1, -1, 0},
+      {COM_BT_MNY4, 32767, COM_BT_I2, 2, 32767},    {COM_BT_MNY4, 32768, COM_BT_I2, -1, 0},
+      {COM_BT_MNY4, -32768, COM_BT_I2, 2, -32768},  {COM_BT_MNY4, -32769, COM_BT_I2, -2, 0},
+  };
+  for (const Case& c : cases) {
+    unsigned char src[8] = {}, dst[8] = {};
+    int len = 0;
+    if (c.source == COM_BT_I4) {
+      const auto v = static_cast<std::int32_t>(c.v);
+      std::memcpy(src, &v, len = 4);
+    } else if (c.source == COM_BT_FLT8) {
+      std::memcpy(src, &c.v, len = 8);
+    } else if (c.source == COM_BT_MONEY) {
+      const auto units = static_cast<long long>(c.v) * 10000;
+      COM_MONEY m{static_cast<std::int32_t>(units >> 32), static_cast<std::uint32_t>(units)};
+      std::memcpy(src, &m, len = 8);
+    } else {
+      COM_MONEY4 m4{static_cast<std::int32_t>(c.v * 10000)};
+      std::memcpy(src, &m4, len = 4);
+    }
+    auto f = reinterpret_cast<ComCvt1>(com_matrix_cell(c.source, c.target));
+    ASSERT_NE(f, nullptr);
+    const int rc = f(src, len, dst, 0);
+    EXPECT_EQ(rc, c.rc) << c.source << " " << c.v << " -> " << c.target;
+    if (rc < 0 || rc != c.rc) continue;
+    std::int16_t s16;
+    std::int32_t s32;
+    std::memcpy(&s16, dst, 2);
+    std::memcpy(&s32, dst, 4);
+    const long long got = c.target == COM_BT_I1 ? dst[0] : c.target == COM_BT_I2 ? s16 : s32;
+    EXPECT_EQ(got, c.out) << c.source << " " << c.v << " -> " << c.target;
+  }
 }
