@@ -143,6 +143,28 @@ TEST(DbConvert, DateCrack) {
 // A negative source length other than the two that dbconvert resolves is
 // refused at every entry point, for every cell of the matrix, before any byte
 // is copied.
+// A bind type outside 1 to MAXBIND, or one of the exact numerics before
+// version 2, is refused on either side with 20053.
+TEST(DbConvert, BindTypesOutsideTheRangeAreRefused) {
+  Handler h;
+  int version = Db__GlobalRec.version;
+  BYTE src[8] = {'1', 0, 0, 0, 0, 0, 0, 0}, out[64];
+  struct Case { int ver, s, d; DBINT rc; } cases[] = {
+      {DBVERSION_100, 0, CHARBIND, -1},           {DBVERSION_100, CHARBIND, 0, -1},
+      {DBVERSION_100, MAXBIND + 1, CHARBIND, -1}, {DBVERSION_100, CHARBIND, MAXBIND + 1, -1},
+      {DBVERSION_100, CHARBIND, MAXBIND - 2, 1},  {DBVERSION_46, CHARBIND, 19, -1},
+      {DBVERSION_46, CHARBIND, 18, 1},
+  };
+  for (const Case& c : cases) {
+    Db__GlobalRec.version = c.ver;
+    g_errors.clear();
+    EXPECT_EQ(dbbconvert(nullptr, c.s, src, 1, c.d, out, sizeof out, nullptr) < 0 ? -1 : 1, c.rc)
+        << c.s << " to " << c.d;
+    EXPECT_EQ(g_errors, c.rc < 0 ? std::vector<int>{20053} : std::vector<int>{}) << c.s << " to " << c.d;
+  }
+  Db__GlobalRec.version = version;
+}
+
 TEST(DbConvert, NegativeSourceLengthsAreRefused) {
   Handler h;
   int version = Db__GlobalRec.version;

@@ -91,6 +91,52 @@ TEST(DbNumeric, TextColumnThroughDbbconvert) {
   EXPECT_TRUE(g_errors.empty());
 }
 
+// Precision 1 to 77 and scale 0 to the precision, given or taken from an
+// exact numeric source; one past either edge is refused with its error.
+TEST(DbNumeric, PrecisionAndScaleAtTheirEdges) {
+  struct Case { int prec, scale; bool from_source; DBINT rc; int error; } cases[] = {
+      {1, 0, false, 35, 0},      {77, 0, false, 35, 0},     {77, 77, false, 35, 0},
+      {0, 0, false, 0, 20216},   {78, 0, false, 0, 20216},  {10, -1, false, 0, 20217},
+      {10, 11, false, 0, 20217}, {10, 10, false, 35, 0},
+      // From a source the length is that of the value's bytes: precision,
+      // scale, sign and the digits' bytes.
+      {1, 0, true, 4, 0},        {77, 77, true, 35, 0},     {0, 0, true, 0, 20218},
+      {78, 0, true, 0, 20218},   {10, 11, true, 0, 20218},  {10, 10, true, 8, 0},
+  };
+  for (const Case& c : cases) {
+    ClientState s;
+    DBNUMERIC n{};
+    DBINT rc;
+    if (c.from_source) {
+      DBNUMERIC src{};
+      src.precision = static_cast<BYTE>(c.prec);
+      src.scale = static_cast<BYTE>(c.scale);
+      rc = dbbconvert(nullptr, NUMERICBIND, reinterpret_cast<const BYTE*>(&src), 35, NUMERICBIND,
+                      reinterpret_cast<BYTE*>(&n), 35, nullptr);
+    } else {
+      DBTYPEINFO ti{c.prec, c.scale};
+      rc = dbbconvert(nullptr, CHARBIND, B("0"), 1, NUMERICBIND, reinterpret_cast<BYTE*>(&n), 35,
+                      &ti);
+    }
+    const std::string what = std::to_string(c.prec) + "," + std::to_string(c.scale) +
+                             (c.from_source ? " from the source" : " given");
+    EXPECT_EQ(rc, c.rc) << what;
+    EXPECT_EQ(g_errors, c.error ? std::vector<int>{c.error} : std::vector<int>{}) << what;
+    if (rc > 0) {
+      EXPECT_EQ(n.precision, c.prec) << what;
+      EXPECT_EQ(n.scale, c.scale) << what;
+    }
+  }
+  // Two bytes of a source already give its precision and scale.
+  ClientState s;
+  const BYTE two[2] = {78, 0};
+  DBNUMERIC n{};
+  EXPECT_EQ(dbbconvert(nullptr, NUMERICBIND, two, 2, NUMERICBIND, reinterpret_cast<BYTE*>(&n), 35,
+                       nullptr),
+            0);
+  EXPECT_EQ(g_errors, std::vector<int>{20218});
+}
+
 TEST(DbNumeric, BadTextRaisesItsError) {
   ClientState s;
   DBINT i4 = 0;
