@@ -290,6 +290,29 @@ TEST_F(DbRows, TextLengthFromTheWireSizesNoAllocation) {
   }
 }
 
+// A negative text length (-1 included, which is not NULL on the wire) is a
+// broken stream: the row fails with 20020 and the connection is dead, in the
+// first row as in the reused record of a later one.
+TEST_F(DbRows, NegativeTextLengthKillsTheConnection) {
+  for (int32_t len : {-1, -2, INT32_MIN})
+    for (bool later : {false, true}) {
+    reset_handlers();
+    Bytes rows = later ? cat({text_format(), text_row(3, "abc"), text_row(len, ""), done(0x10, 2)})
+                       : cat({text_format(), text_row(len, ""), done(0x10, 1)});
+    Peer peer(session({rows}));
+    DBPROCESS* db = nullptr;
+    ASSERT_NO_FATAL_FAILURE(open_select(peer, &db, "select c"));
+    if (later) {
+      ASSERT_EQ(dbnextrow(db), REG_ROW);
+      EXPECT_EQ(value(db, 1), "abc");
+    }
+    EXPECT_EQ(dbnextrow(db), FAIL) << len;
+    EXPECT_TRUE(saw_error(20020)) << len;
+    EXPECT_TRUE(dbdead(db)) << len;
+    dbclose(db);
+  }
+}
+
 // A value of a nullable fixed datatype is as long as its format says: the
 // column's type (and so every reader of its value) goes by that length.  A
 // value of another length ends the row with the datatype's length error and
