@@ -326,7 +326,9 @@ RETCODE dbsetnull(DBPROCESS*, int type, int, const BYTE*) {
   return type == 5 ? FAIL : SUCCEED;
 }
 DBINT dbretstatus(DBPROCESS* p) {
-  return p->has_answer && p->ended ? p->answer.retstatus : 0;
+  if (!p->has_answer) return 0;
+  const bool seen = p->ended || (p->answer.status_from >= 0 && p->result >= p->answer.status_from);
+  return seen ? p->answer.retstatus : 0;
 }
 
 RETCODE dbrpcinit(DBPROCESS* p, const char* name, DBSMALLINT options) {

@@ -41,6 +41,7 @@ struct Answer {
   std::vector<ResultSet> results{ResultSet{}};
   int count = -1;              // dbcount of the batch
   int retstatus = 0;           // return status, seen once the last result is read
+  int status_from = -1;        // or seen from this result set on (a nested call's)
   std::vector<RetVal> rets;    // return values of a procedure
 };
 

@@ -207,6 +207,36 @@ TEST_F(QeltStoredProc, NonZeroReturnStatusFailsAtTheEndOfTheResults) {
   EXPECT_TRUE(kept_has("Stored procedure p returned status 3"));
 }
 
+// A status that has failed by the time a result set begins stops the call
+// there: the rows of that set are neither bound nor delivered.
+TEST_F(QeltStoredProc, FailedStatusBeforeAResultSetStopsBeforeItsRows) {
+  qelt_stored_command(1, "p");
+  char comp[64] = "unset";
+  qelt_bind_string(1, "compname", comp, 63);
+  fakedb::Answer a;
+  a.match = "p";
+  a.results = {fakedb::result({"compname"}, {{"acs"}}), fakedb::result({"compname"}, {{"wfc"}})};
+  a.retstatus = 4;
+  a.status_from = 1;
+  fakedb::script(a);
+  EXPECT_EQ(pravel_get_exec(1), 0);
+  EXPECT_EQ(std::string(comp, 3), "acs");
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_EQ(std::string(comp, 3), "acs");
+  EXPECT_TRUE(kept_has("Stored procedure p returned status 4"));
+}
+
+// A procedure that returns no rows, only a failed status, fails.
+TEST_F(QeltStoredProc, FailedStatusWithoutRowsFails) {
+  qelt_stored_command(1, "p");
+  fakedb::Answer a;
+  a.match = "p";
+  a.retstatus = 5;
+  fakedb::script(a);
+  EXPECT_EQ(pravel_get_exec(1), -1);
+  EXPECT_TRUE(kept_has("Stored procedure p returned status 5"));
+}
+
 TEST_F(QeltStoredProc, RefusalsReportAndFail) {
   // A text value cannot be a procedure's parameter.
   qelt_stored_command(1, "p");
