@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,45 @@ TEST_F(Entries, ColumnRangesAndArrays) {
   EXPECT_EQ(c_tbagtb(tp_, a_, 2, ab, 3, 2), 2);
   OK();
   EXPECT_EQ(ab[0], 1);  // a non-zero real is true, delivered as 1
+}
+
+// String arrays in are read to the caller's maxch and never past it: each
+// string here fills a buffer of exactly maxch bytes with no terminator.
+TEST_F(Entries, StringArraysInStopAtMaxch) {
+  const int maxch = 5;
+  std::vector<std::unique_ptr<char[]>> store;
+  std::vector<const char*> in;
+  for (const char* s : {"abcdefgh", "uvwxyzzz", "klmnopqr"}) {
+    store.emplace_back(new char[maxch]);
+    std::memcpy(store.back().get(), s, maxch);
+    in.push_back(store.back().get());
+  }
+  char b[3][9];
+  char* out[] = {b[0], b[1], b[2]};
+  int nulls[3];
+  c_tbcptt(tp_, t_, in.data(), maxch, 1, 3);
+  OK();
+  c_tbcgtt(tp_, t_, out, nulls, 8, 1, 3);
+  OK();
+  EXPECT_STREQ(b[0], "abcde");
+  EXPECT_STREQ(b[2], "klmno");
+  ColumnPtr tcol[] = {t_};
+  c_tbrptt(tp_, tcol, &in[1], maxch, 1, 2);
+  OK();
+  c_tbrgtt(tp_, tcol, out, nulls, 8, 1, 2);
+  OK();
+  EXPECT_STREQ(b[0], "uvwxy");
+  // An array of text elements.
+  ColumnPtr ta = 0;
+  c_tbcdef1(tp_, &ta, "TA", "", "", -8, 3);
+  OK();
+  c_tbaptt(tp_, ta, 1, in.data(), maxch, 1, 3);
+  OK();
+  EXPECT_EQ(c_tbagtt(tp_, ta, 1, out, 8, 1, 3), 3);
+  OK();
+  EXPECT_STREQ(b[0], "abcde");
+  EXPECT_STREQ(b[1], "uvwxy");
+  EXPECT_STREQ(b[2], "klmno");
 }
 
 TEST_F(Entries, WholeTables) {
