@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -276,6 +277,51 @@ TEST_F(VosFiles, FileParameters) {
   EXPECT_EQ(vos::fname(fd), path("p.dat"));
   vos::close(fd);
   EXPECT_FALSE(vos::is_open(fd));
+}
+
+}  // namespace
+
+namespace {
+
+// Calls the file layer refuses: each raises its code and message and
+// leaves no file open.
+TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
+  const std::string p = path("r.dat");
+  int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
+  vos::close(fd);
+  struct Case { const char* what; std::function<void()> call; int code; std::string message; } cases[] = {
+      {"bad file type", [&] { vos::open(p, vos::READ_ONLY, 17); }, vos::SYS_FMODE,
+       "Illegal file type (" + p + ")"},
+      {"negative write", [&] {
+         int f = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
+         try {
+           vos::write(f, "ab", -1);
+         } catch (...) {
+           vos::close(f);
+           throw;
+         }
+         vos::close(f);
+       }, vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
+      {"text of a file that is no string file", [&] {
+         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
+         try {
+           vos::strfile_text(f);
+         } catch (...) {
+           vos::close(f);
+           throw;
+         }
+         vos::close(f);
+       }, vos::SYS_FMODE, "Not a string file (" + p + ")"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << c.what << " succeeded";
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), c.code) << c.what;
+      EXPECT_EQ(e.message(), c.message) << c.what;
+    }
+  }
 }
 
 }  // namespace
