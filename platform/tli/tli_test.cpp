@@ -129,3 +129,64 @@ TEST(Tli, RefusedConnectIsASystemError) {
 }
 
 }  // namespace
+
+namespace {
+
+// An endpoint connected to a peer socket accepted from `l`.
+int connect_to(Listener& l, int* peer) {
+  int fd = t_open("/dev/tcp", O_RDWR, nullptr);
+  t_bind(fd, nullptr, nullptr);
+  auto* call = static_cast<t_call*>(t_alloc(fd, T_CALL_STR, T_ALL));
+  fill_addr(call, l.port);
+  t_connect(fd, call, nullptr);
+  t_free(call, T_CALL_STR);
+  *peer = ::accept(l.fd, nullptr, nullptr);
+  return fd;
+}
+
+// Every refusal of the data calls with its t_errno, and the events that
+// stay latched once seen: a release after end of stream, a disconnect
+// after a reset (which a later send meets too).
+TEST(Tli, RefusalsAndLatchedEvents) {
+  Listener l;
+  int peer = -1;
+  int fd = connect_to(l, &peer);
+  ASSERT_GE(peer, 0);
+  char buf[8];
+  int flags = 0;
+  EXPECT_EQ(t_snd(fd, "x", 1, T_EXPEDITED), -1);
+  EXPECT_EQ(t_errno, TNOTSUPPORT);
+  EXPECT_EQ(t_look(-1), -1);
+  EXPECT_EQ(t_errno, TBADF);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);
+  EXPECT_EQ(t_errno, TNODATA);
+  EXPECT_EQ(t_look(fd), 0);
+  ::close(peer);
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 5000), 1);
+  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);
+  EXPECT_EQ(t_errno, TLOOK);
+  EXPECT_EQ(t_look(fd), T_ORDREL);
+  t_errno = 0;
+  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);
+  EXPECT_EQ(t_errno, TLOOK);
+  EXPECT_EQ(t_close(fd), 0);
+
+  fd = connect_to(l, &peer);
+  ASSERT_GE(peer, 0);
+  linger lg{1, 0};  // closing sends a reset
+  ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+  ::close(peer);
+  p = pollfd{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 5000), 1);
+  EXPECT_EQ(t_rcv(fd, buf, 4, &flags), -1);
+  EXPECT_EQ(t_errno, TLOOK);
+  EXPECT_EQ(t_look(fd), T_DISCONNECT);
+  t_errno = 0;
+  EXPECT_EQ(t_snd(fd, "x", 1, 0), -1);
+  EXPECT_EQ(t_errno, TLOOK);
+  EXPECT_EQ(t_close(fd), 0);
+}
+
+}  // namespace
