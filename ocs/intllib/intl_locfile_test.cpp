@@ -97,6 +97,12 @@ TEST(IntlLocfile, LineOfExactly512BytesIsAccepted) {
   EXPECT_EQ(dump("; c\n[s]\nk = " + std::string(508, 'a') + "\n"), "[s] ERR -43");
 }
 
+TEST(IntlLocfile, SectionNameOf62CharactersIsTheLongest) {
+  const std::string n62(62, 's'), n63(63, 's');
+  EXPECT_EQ(dump("; c\n[" + n62 + "]\nk = v\n"), "[" + n62 + "] k=v;");
+  EXPECT_EQ(dump("; c\n[" + n63 + "]\nk = v\n"), "OPEN -45");
+}
+
 TEST(IntlLocfile, VersionTexts) {
   struct { const char* text; int value; } cases[] = {
       {"5", 500}, {"4.2", 420}, {"10.0.1", 1001}, {"4.x", -16}, {"4.2.1a", -1},
@@ -188,6 +194,9 @@ TEST(IntlHome, SetPathEnvironmentAndBufferSize) {
   EXPECT_EQ(intlgetenv(buf, sizeof buf, nullptr), 0);
   EXPECT_EQ(intlgetenv(buf, sizeof buf, "QUOREL_SURELY_UNSET_VAR"), 0);
   EXPECT_EQ(intlgetenv(buf, 5, "MERROW"), -7);
+  EXPECT_EQ(intlgetenv(buf, 11, "MERROW"), -7);  // no room for the terminator
+  EXPECT_EQ(intlgetenv(buf, 12, "MERROW"), 11);
+  EXPECT_STREQ(buf, "/opt/merrow");
   ::unsetenv("MERROW");
 }
 
