@@ -263,6 +263,24 @@ TEST(Tables, CorruptAndTruncatedFiles) {
   dir.write("col.tab", size_record(0, 0, 1, 1) + col);
   EXPECT_EQ(message_of([&] { tbtopn(dir.path("col.tab"), kReadOnly, nullptr); }, &code),
             "tbcrcd:  bad column info for table; table corrupted?");
+  // Each size word out of its range, one past the edge.
+  struct Bad { const char* what; int word; unsigned value; } bad[] = {
+      {"npar < 0", 0, 0xffffffffu},          {"maxpar < npar", 0, 2},
+      {"maxpar above the bound", 1, 1000001}, {"nrows < 0", 2, 0xffffffffu},
+      {"allrows < 0", 3, 0xffffffffu},       {"ncols < 0", 4, 0xffffffffu},
+      {"maxcols < ncols", 4, 2},             {"maxcols above the bound", 5, 1000001},
+      {"rowlen < 0", 6, 0xffffffffu},        {"allrowlen < 0", 7, 0xffffffffu},
+      {"rowlen above the bound", 6, (1u << 26) + 1},
+      {"allrowlen above the bound", 7, (1u << 26) + 1},
+  };
+  for (const Bad& b : bad) {
+    std::string rec = size_record(1, 1, 1, 1);
+    rec.replace(std::size_t(b.word) * 4, 4, be(b.value));
+    dir.write("w.tab", rec + std::string(400, '\0'));
+    EXPECT_EQ(message_of([&] { tbtopn(dir.path("w.tab"), kReadOnly, nullptr); }, &code),
+              "tbtrsi:  table size information is corrupt")
+        << b.what;
+  }
   // Nothing was written to the bad files.
   EXPECT_EQ(dir.read("short.tab"), size_record(0, 1, 1, 1));
 }
