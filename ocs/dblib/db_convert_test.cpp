@@ -150,9 +150,9 @@ TEST(DbConvert, BindTypesOutsideTheRangeAreRefused) {
   int version = Db__GlobalRec.version;
   BYTE src[8] = {'1', 0, 0, 0, 0, 0, 0, 0}, out[64];
   struct Case { int ver, s, d; DBINT rc; } cases[] = {
-      {DBVERSION_100, 0, CHARBIND, -1},           {DBVERSION_100, CHARBIND, 0, -1},
-      {DBVERSION_100, MAXBIND + 1, CHARBIND, -1}, {DBVERSION_100, CHARBIND, MAXBIND + 1, -1},
-      {DBVERSION_100, CHARBIND, MAXBIND - 2, 1},  {DBVERSION_46, CHARBIND, 19, -1},
+      {DBVERSION_50, 0, CHARBIND, -1},           {DBVERSION_50, CHARBIND, 0, -1},
+      {DBVERSION_50, MAXBIND + 1, CHARBIND, -1}, {DBVERSION_50, CHARBIND, MAXBIND + 1, -1},
+      {DBVERSION_50, CHARBIND, MAXBIND - 2, 1},  {DBVERSION_46, CHARBIND, 19, -1},
       {DBVERSION_46, CHARBIND, 18, 1},
   };
   for (const Case& c : cases) {

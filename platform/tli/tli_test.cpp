@@ -132,6 +132,8 @@ TEST(Tli, RefusedConnectIsASystemError) {
 
 namespace {
 
+using namespace tli;
+
 // An endpoint connected to a peer socket accepted from `l`.
 int connect_to(Listener& l, int* peer) {
   int fd = t_open("/dev/tcp", O_RDWR, nullptr);
