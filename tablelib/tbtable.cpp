@@ -172,7 +172,6 @@ void tbtcre(Table* tp) {
     tp->subtype = kSubtypeUnknown;
   }
   tp->opened = true;
-  tp->created = true;
   tp->modified = true;
 }
 
@@ -206,7 +205,6 @@ void tbtclo(Table*& tp) {
     if (t->type == kFitsTable && t->fits != nullptr) quietly([&] { tbfclo(t); });
     throw;
   }
-  // A discarded table whose file was never opened here leaves nothing.
 }
 
 void tbtabn(Table*& tp) {

@@ -75,26 +75,10 @@ void roll_back(std::string_view name, const std::string& real, int fd) {
   if (!fio::roll_back_hot(real, fd, why)) cannot_roll_back(name, why);
 }
 
-std::unique_ptr<fio::File> host_entry(std::string_view name, const std::string& path, int mode,
-                                      int type) {
-  auto f = std::make_unique<fio::File>();
-  f->kind = fio::Kind::Host;
-  f->name = std::string(name);
-  f->path = path;
-  f->mode = mode;
-  f->type = type;
-  return f;
-}
-
-void check_type(std::string_view name, int type) {
-  if (type != TEXT_FILE && type != BINARY_FILE)
-    error(SYS_FMODE, "Illegal file type (" + std::string(name) + ")");
-}
-
 }  // namespace
 
 int open_change(std::string_view name, int type) {
-  check_type(name, type);
+  fio::check_type(name, type);
   const std::string real = real_path(name);
   const std::string cannot = "Cannot open file (" + std::string(name) + ")";
   if (real.empty()) error(SYS_FOPEN, cannot);
@@ -126,14 +110,14 @@ int open_change(std::string_view name, int type) {
                          dir + ")");
   }
   if (::fstat(fd, &st) != 0) st.st_size = 0;  // after a rollback
-  auto f = host_entry(name, real, READ_WRITE, type);
+  auto f = fio::host_entry(name, real, READ_WRITE, type);
   f->host.attach(fd, false);
   f->host.set_journal(std::make_unique<fio::Journal>(real, fd, static_cast<long long>(st.st_size)));
   return fio::add_file(std::move(f));
 }
 
 int open_staged(std::string_view name, int type) {
-  check_type(name, type);
+  fio::check_type(name, type);
   const std::string path = osfn(name);
   if (path.empty()) error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   if (exists(path)) error(SYS_FACCESS, "File already exists (" + std::string(name) + ")");
@@ -147,7 +131,7 @@ int open_staged(std::string_view name, int type) {
     fd = osio::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   }
   if (fd < 0) error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
-  auto f = host_entry(name, path, NEW_FILE, type);
+  auto f = fio::host_entry(name, path, NEW_FILE, type);
   f->host.attach(fd, false);
   f->host.set_staged(path, temp);
   return fio::add_file(std::move(f));

@@ -76,6 +76,22 @@ int add_file(std::unique_ptr<File> f) {
   return static_cast<int>(t.size() - 1);
 }
 
+void check_type(std::string_view name, int type) {
+  if (type != TEXT_FILE && type != BINARY_FILE)
+    error(SYS_FMODE, "Illegal file type (" + std::string(name) + ")");
+}
+
+std::unique_ptr<File> host_entry(std::string_view name, const std::string& path, int mode,
+                                 int type) {
+  auto f = std::make_unique<File>();
+  f->kind = Kind::Host;
+  f->name = std::string(name);
+  f->path = path;
+  f->mode = mode;
+  f->type = type;
+  return f;
+}
+
 std::unique_ptr<File> take(int fd) {
   File& f = file(fd);
   if (fd <= LAST_STREAM) {
@@ -210,9 +226,7 @@ void fail_write_after(long n) { fio::set_write_fault(n); }
 }  // namespace fault
 
 int open(std::string_view name, int mode, int type) {
-  using fio::File;
-  if (type != TEXT_FILE && type != BINARY_FILE)
-    error(SYS_FMODE, "Illegal file type (" + std::string(name) + ")");
+  fio::check_type(name, type);
   if (name == "STDIN") return STDIN;
   if (name == "STDOUT") return STDOUT;
   if (name == "STDERR") return STDERR;
@@ -240,12 +254,7 @@ int open(std::string_view name, int mode, int type) {
     ::close(hfd);
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
-  auto f = std::make_unique<File>();
-  f->kind = fio::Kind::Host;
-  f->name = std::string(name);
-  f->path = path;
-  f->mode = mode;
-  f->type = type;
+  auto f = fio::host_entry(name, path, mode, type);
   f->host.attach(hfd, mode == APPEND);
   return fio::add_file(std::move(f));
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fio_host.h"
@@ -35,6 +36,14 @@ void restore_streams();
 // Takes the open file `fd` out of the descriptor table, to be closed by the
 // caller; a standard stream stays (it is flushed) and gives nullptr.
 std::unique_ptr<File> take(int fd);
+
+// Raises SYS_FMODE "Illegal file type (name)" unless `type` is TEXT_FILE or
+// BINARY_FILE.
+void check_type(std::string_view name, int type);
+
+// A new host-file entry (not yet attached to a descriptor).
+std::unique_ptr<File> host_entry(std::string_view name, const std::string& path, int mode,
+                                 int type);
 
 // Enters `f` in the descriptor table; returns its descriptor.
 int add_file(std::unique_ptr<File> f);

@@ -217,10 +217,10 @@ bool Journal::begin() {
     why_ = sys_why("cannot make its journal in the directory (" + dir_ + ")");
     return false;
   }
-  if (::geteuid() == 0 && ::fchown(jfd_, st.st_uid, st.st_gid) != 0) {
-    // Kept with root's ownership: only the owner's own rollback is lost.
-  }
-  ::fchmod(jfd_, st.st_mode & 0666);
+  // When the owner cannot be given (not the super-user), the journal stays
+  // the writer's: only the owner's own rollback of it could then fail.
+  if (::geteuid() == 0) (void)::fchown(jfd_, st.st_uid, st.st_gid);
+  (void)::fchmod(jfd_, st.st_mode & 0666);
   std::random_device rd;
   nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -270,12 +270,10 @@ bool Journal::before_change(long long at, long long n) {
     unsigned char* rec = batch.data() + base;
     put_be(rec, static_cast<unsigned long long>(off), 8);
     put_be(rec + 8, len, 4);
-    if (!read_full(fd_, rec + kRecordHead, len, off)) {
-      // The file is shorter than it was at the start (cut by someone
-      // else): what is gone reads as zeros.
-      std::memset(rec + kRecordHead, 0, len);
-      if (::pread(fd_, rec + kRecordHead, len, off) < 0) std::memset(rec + kRecordHead, 0, len);
-    }
+    // A file shorter than at the start (cut by someone else): what is gone
+    // reads as zeros.
+    std::memset(rec + kRecordHead, 0, len);
+    (void)read_full(fd_, rec + kRecordHead, len, off);
     put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
     saved_[static_cast<std::size_t>(b)] = true;
   }

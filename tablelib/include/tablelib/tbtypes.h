@@ -109,7 +109,6 @@ struct Table {
   bool readonly = false;
   bool modified = false;        // size information must be written back at close
   bool discard = false;         // close leaves the table's file as it was (a write failed)
-  bool created = false;         // the file was made by this descriptor (tbtcre)
   bool fits_null_ready = false; // FITS null-row template built
   std::vector<unsigned char> nullrow;  // null row of a row-ordered table (bytes, big-endian values)
   std::vector<std::unique_ptr<Column>> cols;  // the columns, size() == ncols
