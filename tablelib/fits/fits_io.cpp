@@ -8,7 +8,10 @@ extern "C" {
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
 
 #include "vos/error.h"
 
@@ -52,6 +55,62 @@ struct CArray {
 }  // namespace
 
 namespace {
+
+// What the layer keeps about an open file: the HDUs changed through it (by
+// CFITSIO's HDU number, 0 the primary), and the memory holding a file
+// opened from compressed bytes (CFITSIO keeps the addresses of both words).
+struct FileState {
+  std::set<int> changed;
+  struct Memory {
+    void* addr = nullptr;
+    std::size_t size = 0;
+  };
+  std::unique_ptr<Memory> memory;
+};
+
+std::unordered_map<const FITSfile*, FileState>& file_states() {
+  static std::unordered_map<const FITSfile*, FileState> states;
+  return states;
+}
+
+bool writable(Handle f) { return f != nullptr && f->Fptr != nullptr && f->Fptr->writemode == READWRITE; }
+
+// Marks the handle's current HDU changed: a call is about to write to it.
+void touch(Handle f) {
+  if (writable(f)) file_states()[f->Fptr].changed.insert(f->HDUposition);
+}
+
+bool changed_here(Handle f) {
+  auto it = file_states().find(f->Fptr);
+  return it != file_states().end() && it->second.changed.count(f->HDUposition) != 0;
+}
+
+// Runs `body`, a CFITSIO call that may leave (close) the current HDU.  An
+// HDU not changed through this layer (or any HDU, with `reader`) is left as
+// a reader would leave it: CFITSIO, leaving an HDU as a writer, places its
+// END card anew, rewrites its data fill and brings NAXIS2 up to date, which
+// changes the bytes of headers other writers made (blank cards before END,
+// fill that is not zero) although nothing in them changed.  Buffers
+// changed before are written first, as a file taken for reading takes no
+// writes.
+template <class F>
+int leave(Handle f, int& status, bool reader, F body) {
+  if (status != 0 || !writable(f) || (!reader && changed_here(f))) {
+    body();
+    return status;
+  }
+  ffflsh(f, FALSE, &status);
+  if (status != 0) return status;
+  FITSfile* file = f->Fptr;
+  file->writemode = READONLY;
+  body();
+  file->writemode = READWRITE;
+  return status;
+}
+
+}  // namespace
+
+namespace {
 long g_tbferr_count = 0;
 }  // namespace
 
@@ -61,6 +120,13 @@ void tbferr(int status) {
   if (status == 0) return;
   ++g_tbferr_count;
   std::string text = fsgmsg();
+  if (text.empty()) {
+    // CFITSIO left no message: its text for the status, never none at all.
+    char buf[FLEN_STATUS + 1] = {0};
+    ffgerr(status, buf);
+    text = unpack(buf, kMaxMessage);
+    if (text.empty()) text = "CFITSIO error " + std::to_string(status);
+  }
   for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
     std::string add = " " + m;
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
@@ -71,7 +137,10 @@ void tbferr(int status) {
 
 void ftcmsg() { ffcmsg(); }
 
-int ftdrec(Handle f, int n, int& status) { return ffdrec(f, n, &status); }
+int ftdrec(Handle f, int n, int& status) {
+  touch(f);
+  return ffdrec(f, n, &status);
+}
 
 std::string fsgmsg() {
   char buf[FLEN_ERRMSG + 1] = {0};
@@ -89,7 +158,23 @@ int fsinit(Handle& f, std::string_view name, int& status) {
   return ffinit(&f, n.c_str(), &status);
 }
 
-int fsclos(Handle f, int& status) { return ffclos(f, &status); }
+int fsclos(Handle f, int& status) {
+  if (f == nullptr || f->Fptr == nullptr) return ffclos(f, &status);
+  const FITSfile* file = f->Fptr;
+  std::unique_ptr<FileState::Memory> memory;
+  auto it = file_states().find(file);
+  if (it != file_states().end()) memory = std::move(it->second.memory);
+  // An HDU left unchanged is closed as a reader; the file's state goes with
+  // the handle (CFITSIO frees it, whatever the close returns).
+  if (status == 0 && writable(f) && !changed_here(f)) {
+    ffflsh(f, FALSE, &status);
+    if (status == 0) f->Fptr->writemode = READONLY;
+  }
+  ffclos(f, &status);
+  file_states().erase(file);
+  if (memory) std::free(memory->addr);
+  return status;
+}
 
 namespace {
 
@@ -238,14 +323,45 @@ int fsibck(Handle& f, Backing* b, int& status) {
   return open_backing(b, status, [&](const char* name) { ffinit(&f, name, &status); });
 }
 
-int fsflus(Handle f, int& status) { return ffflus(f, &status); }
+int fsflus(Handle f, int& status) {
+  if (status == 0 && writable(f) && !changed_here(f)) return ffflsh(f, FALSE, &status);
+  return ffflus(f, &status);
+}
 
 long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }
 int fscopy(Handle in, Handle out, int morekeys, int& status) {
-  return ffcopy(in, out, morekeys, &status);
+  ffcopy(in, out, morekeys, &status);
+  touch(out);
+  return status;
 }
-int fscrhd(Handle f, int& status) { return ffcrhd(f, &status); }
-int fsdhdu(Handle f, int& hdutype, int& status) { return ffdhdu(f, &hdutype, &status); }
+int fscrhd(Handle f, int& status) {
+  if (status != 0) return status;
+  if (writable(f)) {
+    // To the last HDU first, each HDU on the way left as it should be.
+    for (int n = f->HDUposition + 2;; ++n) {
+      int st = 0, type = 0;
+      if (fsmahd(f, n, type, st) != 0) {
+        ffcmsg();
+        break;
+      }
+    }
+  }
+  leave(f, status, false, [&] { ffcrhd(f, &status); });
+  touch(f);
+  return status;
+}
+int fsdhdu(Handle f, int& hdutype, int& status) {
+  if (status != 0 || !writable(f)) return ffdhdu(f, &hdutype, &status);
+  const int gone = f->HDUposition;
+  ffdhdu(f, &hdutype, &status);
+  // The HDUs after the one deleted take its number and those after.
+  std::set<int>& changed = file_states()[f->Fptr].changed;
+  std::set<int> moved;
+  for (int h : changed) if (h != gone) moved.insert(h > gone ? h - 1 : h);
+  changed = std::move(moved);
+  if (gone == 0) changed.insert(0);  // the primary is replaced, not removed
+  return status;
+}
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
   // Every HDU starts with a header of at least one block, so a file holds no
   // more HDUs than blocks (besides those already known, which may not be
@@ -262,17 +378,15 @@ int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
       return status = END_OF_FILE;
     }
   }
-  return ffmahd(f, hdunum, &hdutype, &status);
+  return leave(f, status, false, [&] { ffmahd(f, hdunum, &hdutype, &status); });
 }
 int fsmahr(Handle f, int hdunum, int& hdutype, int& status) {
   if (status != 0 || f == nullptr || f->Fptr == nullptr) return fsmahd(f, hdunum, hdutype, status);
-  const int mode = f->Fptr->writemode;
-  f->Fptr->writemode = READONLY;
-  fsmahd(f, hdunum, hdutype, status);
-  f->Fptr->writemode = mode;
-  return status;
+  return leave(f, status, true, [&] { fsmahd(f, hdunum, hdutype, status); });
 }
-int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }
+int fsrdef(Handle f, int& status) {
+  return leave(f, status, false, [&] { ffrdef(f, &status); });
+}
 int fsghsp(Handle f, int& nexist, int& nmore, int& status) {
   return ffghsp(f, &nexist, &nmore, &status);
 }
@@ -294,6 +408,7 @@ long long fsleng(Handle f) {
 
 int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
            long pcount, long gcount, bool extend, int& status) {
+  touch(f);
   std::vector<long> ax(naxes);
   ax.resize(std::max<std::size_t>(ax.size(), 1), 0);
   return ffphpr(f, simple ? 1 : 0, bitpix, naxis, ax.data(), pcount, gcount, extend ? 1 : 0,
@@ -303,6 +418,7 @@ int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>
 int fsphbn(Handle f, long long naxis2, const std::vector<std::string>& ttype,
            const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
            std::string_view extname, int& status) {
+  touch(f);
   CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
   std::string e = pack(extname, kMaxExtname);
   return ffphbn(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
@@ -314,19 +430,64 @@ int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
            std::string_view extname, int& status) {
   CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
   std::string e = pack(extname, kMaxExtname);
-  return ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
-                e.c_str(), 0, &status);
+  if (status != 0 || !writable(f))
+    return ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
+                  e.c_str(), 0, &status);
+  // The insertion closes the HDU the new one follows as a writer does (its
+  // END card placed anew, its data fill rewritten), and nothing of that HDU
+  // moves: one not changed through this layer gets those bytes back.
+  const int at = f->HDUposition;
+  struct Kept {
+    long long at = 0;
+    std::string bytes;
+  } kept[2];
+  bool keep = !changed_here(f);
+  if (keep) {
+    int st = 0;
+    LONGLONG head = 0, data = 0, end = 0;
+    ffghadll(f, &head, &data, &end, &st);
+    kept[0].at = f->Fptr->headend;
+    kept[0].bytes.resize(static_cast<std::size_t>(std::max(0LL, data - kept[0].at)));
+    kept[1].at = std::max(data, end - 2880);
+    kept[1].bytes.resize(static_cast<std::size_t>(std::max(0LL, end - kept[1].at)));
+    for (Kept& k : kept) {
+      if (k.bytes.empty()) continue;
+      ffmbyt(f, k.at, REPORT_EOF, &st);
+      ffgbyt(f, static_cast<LONGLONG>(k.bytes.size()), k.bytes.data(), &st);
+    }
+    if (st != 0) {
+      ffcmsg();
+      keep = false;
+    }
+  }
+  ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(), e.c_str(), 0,
+         &status);
+  for (Kept& k : kept) {
+    if (!keep || status != 0 || k.bytes.empty()) continue;
+    ffmbyt(f, k.at, IGNORE_EOF, &status);
+    ffpbyt(f, static_cast<LONGLONG>(k.bytes.size()), k.bytes.data(), &status);
+  }
+  // The new HDU follows `at`; those after it move up by one.
+  std::set<int>& changed = file_states()[f->Fptr].changed;
+  std::set<int> moved;
+  for (int h : changed) moved.insert(h > at ? h + 1 : h);
+  moved.insert(at + 1);
+  changed = std::move(moved);
+  return status;
 }
 
 int fsicol(Handle f, int colnum, std::string_view ttype, std::string_view tform, int& status) {
+  touch(f);
   std::string t = pack(ttype, kMaxColumnText), fm = pack(tform, kMaxColumnText);
   return fficol(f, colnum, t.data(), fm.data(), &status);
 }
 
 int fsirow(Handle f, long long after, long long nrows, int& status) {
+  touch(f);
   return ffirow(f, after, nrows, &status);
 }
 int fsdrow(Handle f, long long first, long long nrows, int& status) {
+  touch(f);
   return ffdrow(f, first, nrows, &status);
 }
 
@@ -342,6 +503,7 @@ int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxe
 }
 
 int fsptdm(Handle f, int colnum, const std::vector<long>& naxes, int& status) {
+  touch(f);
   std::vector<long> ax(naxes);
   return ffptdm(f, colnum, static_cast<int>(ax.size()), ax.data(), &status);
 }
@@ -352,6 +514,7 @@ int fsgtbb(Handle f, long long row, long long firstchar, long long nchars, unsig
 }
 int fsptbb(Handle f, long long row, long long firstchar, long long nchars,
            const unsigned char* bytes, int& status) {
+  touch(f);
   return ffptbb(f, row, firstchar, nchars, const_cast<unsigned char*>(bytes), &status);
 }
 
@@ -401,6 +564,60 @@ int fsgcvj(Handle f, int col, long long row, long long first, long long n, int n
   return status;
 }
 
+int fsgcfjj(Handle f, int col, long long row, long long first, long long n, long long* values,
+            char* nulls, int& status) {
+  int anynul = 0;
+  return ffgcfjj(f, col, row, first, n, values, nulls, &anynul, &status);
+}
+
+int fsgacf(Handle f, int col, long long row, std::string& text, bool& null, int& status) {
+  text.clear();
+  null = false;
+  if (status != 0) return status;
+  char ttype[FLEN_VALUE] = {0}, tunit[FLEN_VALUE] = {0}, tform[FLEN_VALUE] = {0};
+  char nulstr[FLEN_VALUE] = {0}, tdisp[FLEN_VALUE] = {0};
+  long tbcol = 0, repeat = 0, width = 0;
+  double scale = 1, zero = 0;
+  int typecode = 0;
+  ffgacl(f, col, ttype, &tbcol, tunit, tform, &scale, &zero, nulstr, tdisp, &status);
+  ffgtcl(f, col, &typecode, &repeat, &width, &status);
+  if (status != 0) return status;
+  if (tbcol < 1 || width < 1) return status = BAD_COL_NUM;
+  text.assign(static_cast<std::size_t>(width), ' ');
+  ffgtbb(f, row, tbcol, width, reinterpret_cast<unsigned char*>(text.data()), &status);
+  if (status != 0) return status;
+  auto trimmed = [](const std::string& t) {
+    std::size_t b = t.find_first_not_of(' ');
+    return b == std::string::npos ? std::string() : t.substr(b, t.find_last_not_of(' ') + 1 - b);
+  };
+  text = trimmed(text);
+  null = text.empty() || (nulstr[0] != '\0' && text == trimmed(nulstr));
+  return status;
+}
+
+int fsomem(Handle& f, std::string_view gz, int& status) {
+  if (status != 0) return status;
+  auto memory = std::make_unique<FileState::Memory>();
+  memory->size = std::max<std::size_t>(4 * gz.size(), 28800);
+  memory->addr = std::malloc(memory->size);
+  if (memory->addr == nullptr) return status = MEMORY_ALLOCATION;
+  char* out = static_cast<char*>(memory->addr);
+  std::size_t filesize = 0;
+  uncompress2mem_from_mem(const_cast<char*>(gz.data()), gz.size(), &out, &memory->size, std::realloc,
+                          &filesize, &status);
+  memory->addr = out;
+  memory->size = filesize;  // the file ends where its bytes do, not its buffer
+  if (status == 0)
+    ffomem(&f, "compressed.fits", READONLY, &memory->addr, &memory->size, 0, std::realloc, &status);
+  if (status != 0) {
+    std::free(memory->addr);
+    f = nullptr;
+    return status;
+  }
+  file_states()[f->Fptr].memory = std::move(memory);
+  return status;
+}
+
 int fsgcvs(Handle f, int col, long long row, long long first, long long n, int width,
            std::string_view nulval, std::vector<std::string>& out, int& status) {
   if (status != 0) return status;
@@ -431,30 +648,36 @@ int fsgcvs(Handle f, int col, long long row, long long first, long long n, int w
 
 int fspcld(Handle f, int col, long long row, long long first, long long n, const double* v,
            int& status) {
+  touch(f);
   return ffpcld(f, col, row, first, n, const_cast<double*>(v), &status);
 }
 int fspcle(Handle f, int col, long long row, long long first, long long n, const float* v,
            int& status) {
+  touch(f);
   return ffpcle(f, col, row, first, n, const_cast<float*>(v), &status);
 }
 int fspcli(Handle f, int col, long long row, long long first, long long n, const short* v,
            int& status) {
+  touch(f);
   return ffpcli(f, col, row, first, n, const_cast<short*>(v), &status);
 }
 int fspclj(Handle f, int col, long long row, long long first, long long n, const int* v,
            int& status) {
+  touch(f);
   std::vector<long> t(v, v + std::max(n, 0LL));
   if (t.empty()) t.push_back(0);
   return ffpclj(f, col, row, first, n, t.data(), &status);
 }
 int fspcll(Handle f, int col, long long row, long long first, long long n, const int* v,
            int& status) {
+  touch(f);
   std::vector<char> b(static_cast<std::size_t>(std::max(n, 1LL)), 0);
   for (long long i = 0; i < n; ++i) b[i] = static_cast<char>(v[i] != 0 ? 1 : 0);
   return ffpcll(f, col, row, first, n, b.data(), &status);
 }
 int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
            const std::string* v, int& status) {
+  touch(f);
   // Reused between calls (one call at a time), so that writing one cell
   // after another allocates nothing.
   static std::vector<char> store;
@@ -492,11 +715,13 @@ bool fspcl1(Handle f, int col, long long row, int width, std::string_view v, int
   const std::size_t len = std::min(packed_length(v, static_cast<std::size_t>(std::max(width, 0))), cw);
   std::memcpy(cell.data(), v.data(), len);
   std::memset(cell.data() + len, ' ', cw - len);
+  touch(f);
   ffptbb(f, row, c.tbcol + 1, static_cast<long long>(cw), cell.data(), &status);
   return true;
 }
 
 int fspclu(Handle f, int col, long long row, long long first, long long n, int& status) {
+  touch(f);
   return ffpclu(f, col, row, first, n, &status);
 }
 
@@ -507,10 +732,12 @@ int fsgrec(Handle f, int n, std::string& card, int& status) {
   return status;
 }
 int fsprec(Handle f, std::string_view card, int& status) {
+  touch(f);
   std::string c = pack(card, kMaxCard);
   return ffprec(f, c.c_str(), &status);
 }
 int fsmrec(Handle f, int n, std::string_view card, int& status) {
+  touch(f);
   std::string c = pack(card, kMaxCard);
   return ffmrec(f, n, c.c_str(), &status);
 }
@@ -570,14 +797,17 @@ int fsgkyd(Handle f, std::string_view key, double& value, std::string& comment, 
   return status;
 }
 int fsmcom(Handle f, std::string_view key, std::string_view comment, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), c = pack(comment, kMaxComment);
   return ffmcom(f, k.c_str(), c.c_str(), &status);
 }
 int fspcom(Handle f, std::string_view text, int& status) {
+  touch(f);
   std::string c = pack(text, kMaxComment);
   return ffpcom(f, c.c_str(), &status);
 }
 int fsphis(Handle f, std::string_view text, int& status) {
+  touch(f);
   std::string c = pack(text, kMaxComment);
   return ffphis(f, c.c_str(), &status);
 }
@@ -585,21 +815,25 @@ int fsphis(Handle f, std::string_view text, int& status) {
 #define TBFIO_KEYS(kind, ffname)                                                              \
   int kind##kys(Handle f, std::string_view key, std::string_view v, std::string_view c,     \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), vv = pack(v, kMaxValue),                        \
                 cc = pack(c, kMaxComment);                                                   \
     return ffname##kys(f, k.c_str(), vv.c_str(), cc.c_str(), &status);                       \
   }                                                                                          \
   int kind##kyl(Handle f, std::string_view key, bool v, std::string_view c, int& status) {   \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyl(f, k.c_str(), v ? 1 : 0, cc.c_str(), &status);                        \
   }                                                                                          \
   int kind##kyj(Handle f, std::string_view key, long long v, std::string_view c,            \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyj(f, k.c_str(), v, cc.c_str(), &status);                                \
   }                                                                                          \
   int kind##kyd(Handle f, std::string_view key, double v, int decim, std::string_view c,    \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyd(f, k.c_str(), v, decim, cc.c_str(), &status);                         \
   }
@@ -610,10 +844,12 @@ TBFIO_KEYS(fsu, ffu)
 #undef TBFIO_KEYS
 
 int fspkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
   return ffpkye(f, k.c_str(), v, decim, cc.c_str(), &status);
 }
 int fsmkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
   return ffmkye(f, k.c_str(), v, decim, cc.c_str(), &status);
 }
