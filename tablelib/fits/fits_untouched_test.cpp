@@ -158,3 +158,28 @@ TEST_F(FitsUntouched, AChangeLeavesEveryOtherHdu) {
     EXPECT_TRUE(clean(report)) << report;
   }
 }
+
+// A table written over an extension in place (the HDU replaced, and the one
+// before it, which the insertion closes) leaves every other HDU byte for
+// byte.
+TEST_F(FitsUntouched, AnExtensionOverwrittenLeavesEveryOtherHdu) {
+  struct Case {
+    const char* bracket;
+    int replaced;
+  } cases[] = {{"[2,overwrite]", 2}, {"[1,overwrite]", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bracket);
+    TempFile file("overwritten");
+    ASSERT_EQ(make_file(file.path, false), 0);
+    const std::vector<std::string> before = hdu_bytes(file.path);
+    ASSERT_EQ(before.size(), 3u);
+    EXPECT_EQ(write_new_table(file.path + c.bracket), "");
+    const std::vector<std::string> after = hdu_bytes(file.path);
+    ASSERT_EQ(after.size(), 3u);
+    for (int h = 0; h < 3; ++h)
+      if (h != c.replaced) EXPECT_EQ(after[h], before[h]) << "HDU " << h << " changed";
+    EXPECT_EQ(column_n(file.path, c.replaced), (std::vector<int>{7, 8}));
+    const std::string report = verify(file.path);
+    EXPECT_TRUE(clean(report)) << report;
+  }
+}
