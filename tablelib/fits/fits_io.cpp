@@ -75,9 +75,21 @@ std::unordered_map<const FITSfile*, FileState>& file_states() {
 
 bool writable(Handle f) { return f != nullptr && f->Fptr != nullptr && f->Fptr->writemode == READWRITE; }
 
+// The HDU touch() marked last, so that cell after cell of one HDU costs no
+// look-up; forgotten whenever HDUs are renumbered or a file is closed.
+const FITSfile* g_last_file = nullptr;
+int g_last_hdu = -1;
+void forget_last() {
+  g_last_file = nullptr;
+  g_last_hdu = -1;
+}
+
 // Marks the handle's current HDU changed: a call is about to write to it.
 void touch(Handle f) {
-  if (writable(f)) file_states()[f->Fptr].changed.insert(f->HDUposition);
+  if (!writable(f) || (f->Fptr == g_last_file && f->HDUposition == g_last_hdu)) return;
+  file_states()[f->Fptr].changed.insert(f->HDUposition);
+  g_last_file = f->Fptr;
+  g_last_hdu = f->HDUposition;
 }
 
 bool changed_here(Handle f) {
@@ -172,6 +184,7 @@ int fsclos(Handle f, int& status) {
   }
   ffclos(f, &status);
   file_states().erase(file);
+  forget_last();
   if (memory) std::free(memory->addr);
   return status;
 }
@@ -354,6 +367,7 @@ int fsdhdu(Handle f, int& hdutype, int& status) {
   if (status != 0 || !writable(f)) return ffdhdu(f, &hdutype, &status);
   const int gone = f->HDUposition;
   ffdhdu(f, &hdutype, &status);
+  forget_last();
   // The HDUs after the one deleted take its number and those after.
   std::set<int>& changed = file_states()[f->Fptr].changed;
   std::set<int> moved;
@@ -468,6 +482,7 @@ int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
     ffpbyt(f, static_cast<LONGLONG>(k.bytes.size()), k.bytes.data(), &status);
   }
   // The new HDU follows `at`; those after it move up by one.
+  forget_last();
   std::set<int>& changed = file_states()[f->Fptr].changed;
   std::set<int> moved;
   for (int h : changed) moved.insert(h > at ? h + 1 : h);
