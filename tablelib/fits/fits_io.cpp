@@ -1,6 +1,8 @@
 // CFITSIO interface layer (see fits_io.h).
 #include "fits_io.h"
 
+#include "fits_io_hdus.h"
+
 extern "C" {
 #include <fitsio2.h>  // the driver table
 }
@@ -8,10 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <set>
 #include <string>
-#include <unordered_map>
 
 #include "vos/error.h"
 
@@ -51,74 +50,6 @@ struct CArray {
   }
   char** data() { return ptrs.empty() ? nullptr : ptrs.data(); }
 };
-
-}  // namespace
-
-namespace {
-
-// What the layer keeps about an open file: the HDUs changed through it (by
-// CFITSIO's HDU number, 0 the primary), and the memory holding a file
-// opened from compressed bytes (CFITSIO keeps the addresses of both words).
-struct FileState {
-  std::set<int> changed;
-  struct Memory {
-    void* addr = nullptr;
-    std::size_t size = 0;
-  };
-  std::unique_ptr<Memory> memory;
-};
-
-std::unordered_map<const FITSfile*, FileState>& file_states() {
-  static std::unordered_map<const FITSfile*, FileState> states;
-  return states;
-}
-
-bool writable(Handle f) { return f != nullptr && f->Fptr != nullptr && f->Fptr->writemode == READWRITE; }
-
-// The HDU touch() marked last, so that cell after cell of one HDU costs no
-// look-up; forgotten whenever HDUs are renumbered or a file is closed.
-const FITSfile* g_last_file = nullptr;
-int g_last_hdu = -1;
-void forget_last() {
-  g_last_file = nullptr;
-  g_last_hdu = -1;
-}
-
-// Marks the handle's current HDU changed: a call is about to write to it.
-void touch(Handle f) {
-  if (!writable(f) || (f->Fptr == g_last_file && f->HDUposition == g_last_hdu)) return;
-  file_states()[f->Fptr].changed.insert(f->HDUposition);
-  g_last_file = f->Fptr;
-  g_last_hdu = f->HDUposition;
-}
-
-bool changed_here(Handle f) {
-  auto it = file_states().find(f->Fptr);
-  return it != file_states().end() && it->second.changed.count(f->HDUposition) != 0;
-}
-
-// Runs `body`, a CFITSIO call that may leave (close) the current HDU.  An
-// HDU not changed through this layer (or any HDU, with `reader`) is left as
-// a reader would leave it: CFITSIO, leaving an HDU as a writer, places its
-// END card anew, rewrites its data fill and brings NAXIS2 up to date, which
-// changes the bytes of headers other writers made (blank cards before END,
-// fill that is not zero) although nothing in them changed.  Buffers
-// changed before are written first, as a file taken for reading takes no
-// writes.
-template <class F>
-int leave(Handle f, int& status, bool reader, F body) {
-  if (status != 0 || !writable(f) || (!reader && changed_here(f))) {
-    body();
-    return status;
-  }
-  ffflsh(f, FALSE, &status);
-  if (status != 0) return status;
-  FITSfile* file = f->Fptr;
-  file->writemode = READONLY;
-  body();
-  file->writemode = READWRITE;
-  return status;
-}
 
 }  // namespace
 
@@ -168,25 +99,6 @@ int fsopen(Handle& f, std::string_view name, int iomode, int& status) {
 int fsinit(Handle& f, std::string_view name, int& status) {
   std::string n = pack(name, kMaxFileName);
   return ffinit(&f, n.c_str(), &status);
-}
-
-int fsclos(Handle f, int& status) {
-  if (f == nullptr || f->Fptr == nullptr) return ffclos(f, &status);
-  const FITSfile* file = f->Fptr;
-  std::unique_ptr<FileState::Memory> memory;
-  auto it = file_states().find(file);
-  if (it != file_states().end()) memory = std::move(it->second.memory);
-  // An HDU left unchanged is closed as a reader; the file's state goes with
-  // the handle (CFITSIO frees it, whatever the close returns).
-  if (status == 0 && writable(f) && !changed_here(f)) {
-    ffflsh(f, FALSE, &status);
-    if (status == 0) f->Fptr->writemode = READONLY;
-  }
-  ffclos(f, &status);
-  file_states().erase(file);
-  forget_last();
-  if (memory) std::free(memory->addr);
-  return status;
 }
 
 namespace {
@@ -347,35 +259,6 @@ int fscopy(Handle in, Handle out, int morekeys, int& status) {
   touch(out);
   return status;
 }
-int fscrhd(Handle f, int& status) {
-  if (status != 0) return status;
-  if (writable(f)) {
-    // To the last HDU first, each HDU on the way left as it should be.
-    for (int n = f->HDUposition + 2;; ++n) {
-      int st = 0, type = 0;
-      if (fsmahd(f, n, type, st) != 0) {
-        ffcmsg();
-        break;
-      }
-    }
-  }
-  leave(f, status, false, [&] { ffcrhd(f, &status); });
-  touch(f);
-  return status;
-}
-int fsdhdu(Handle f, int& hdutype, int& status) {
-  if (status != 0 || !writable(f)) return ffdhdu(f, &hdutype, &status);
-  const int gone = f->HDUposition;
-  ffdhdu(f, &hdutype, &status);
-  forget_last();
-  // The HDUs after the one deleted take its number and those after.
-  std::set<int>& changed = file_states()[f->Fptr].changed;
-  std::set<int> moved;
-  for (int h : changed) if (h != gone) moved.insert(h > gone ? h - 1 : h);
-  changed = std::move(moved);
-  if (gone == 0) changed.insert(0);  // the primary is replaced, not removed
-  return status;
-}
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
   // Every HDU starts with a header of at least one block, so a file holds no
   // more HDUs than blocks (besides those already known, which may not be
@@ -444,50 +327,14 @@ int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
            std::string_view extname, int& status) {
   CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
   std::string e = pack(extname, kMaxExtname);
-  if (status != 0 || !writable(f))
-    return ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
-                  e.c_str(), 0, &status);
-  // The insertion closes the HDU the new one follows as a writer does (its
-  // END card placed anew, its data fill rewritten), and nothing of that HDU
-  // moves: one not changed through this layer gets those bytes back.
-  const int at = f->HDUposition;
-  struct Kept {
-    long long at = 0;
-    std::string bytes;
-  } kept[2];
-  bool keep = !changed_here(f);
-  if (keep) {
-    int st = 0;
-    LONGLONG head = 0, data = 0, end = 0;
-    ffghadll(f, &head, &data, &end, &st);
-    kept[0].at = f->Fptr->headend;
-    kept[0].bytes.resize(static_cast<std::size_t>(std::max(0LL, data - kept[0].at)));
-    kept[1].at = std::max(data, end - 2880);
-    kept[1].bytes.resize(static_cast<std::size_t>(std::max(0LL, end - kept[1].at)));
-    for (Kept& k : kept) {
-      if (k.bytes.empty()) continue;
-      ffmbyt(f, k.at, REPORT_EOF, &st);
-      ffgbyt(f, static_cast<LONGLONG>(k.bytes.size()), k.bytes.data(), &st);
-    }
-    if (st != 0) {
-      ffcmsg();
-      keep = false;
-    }
-  }
+  if (status != 0) return status;
+  // The insertion closes the HDU the new one follows as a writer does.
+  const int at = writable(f) ? f->HDUposition : 0;
+  const HduTail tail = keep_tail(f);
   ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(), e.c_str(), 0,
          &status);
-  for (Kept& k : kept) {
-    if (!keep || status != 0 || k.bytes.empty()) continue;
-    ffmbyt(f, k.at, IGNORE_EOF, &status);
-    ffpbyt(f, static_cast<LONGLONG>(k.bytes.size()), k.bytes.data(), &status);
-  }
-  // The new HDU follows `at`; those after it move up by one.
-  forget_last();
-  std::set<int>& changed = file_states()[f->Fptr].changed;
-  std::set<int> moved;
-  for (int h : changed) moved.insert(h > at ? h + 1 : h);
-  moved.insert(at + 1);
-  changed = std::move(moved);
+  put_back(f, tail, status);
+  inserted_after(f, at);
   return status;
 }
 
@@ -576,60 +423,6 @@ int fsgcvj(Handle f, int col, long long row, long long first, long long n, int n
   int anynul = 0;
   ffgcvj(f, col, row, first, n, nulval, t.data(), &anynul, &status);
   for (long long i = 0; i < n; ++i) values[i] = static_cast<int>(t[i]);
-  return status;
-}
-
-int fsgcfjj(Handle f, int col, long long row, long long first, long long n, long long* values,
-            char* nulls, int& status) {
-  int anynul = 0;
-  return ffgcfjj(f, col, row, first, n, values, nulls, &anynul, &status);
-}
-
-int fsgacf(Handle f, int col, long long row, std::string& text, bool& null, int& status) {
-  text.clear();
-  null = false;
-  if (status != 0) return status;
-  char ttype[FLEN_VALUE] = {0}, tunit[FLEN_VALUE] = {0}, tform[FLEN_VALUE] = {0};
-  char nulstr[FLEN_VALUE] = {0}, tdisp[FLEN_VALUE] = {0};
-  long tbcol = 0, repeat = 0, width = 0;
-  double scale = 1, zero = 0;
-  int typecode = 0;
-  ffgacl(f, col, ttype, &tbcol, tunit, tform, &scale, &zero, nulstr, tdisp, &status);
-  ffgtcl(f, col, &typecode, &repeat, &width, &status);
-  if (status != 0) return status;
-  if (tbcol < 1 || width < 1) return status = BAD_COL_NUM;
-  text.assign(static_cast<std::size_t>(width), ' ');
-  ffgtbb(f, row, tbcol, width, reinterpret_cast<unsigned char*>(text.data()), &status);
-  if (status != 0) return status;
-  auto trimmed = [](const std::string& t) {
-    std::size_t b = t.find_first_not_of(' ');
-    return b == std::string::npos ? std::string() : t.substr(b, t.find_last_not_of(' ') + 1 - b);
-  };
-  text = trimmed(text);
-  null = text.empty() || (nulstr[0] != '\0' && text == trimmed(nulstr));
-  return status;
-}
-
-int fsomem(Handle& f, std::string_view gz, int& status) {
-  if (status != 0) return status;
-  auto memory = std::make_unique<FileState::Memory>();
-  memory->size = std::max<std::size_t>(4 * gz.size(), 28800);
-  memory->addr = std::malloc(memory->size);
-  if (memory->addr == nullptr) return status = MEMORY_ALLOCATION;
-  char* out = static_cast<char*>(memory->addr);
-  std::size_t filesize = 0;
-  uncompress2mem_from_mem(const_cast<char*>(gz.data()), gz.size(), &out, &memory->size, std::realloc,
-                          &filesize, &status);
-  memory->addr = out;
-  memory->size = filesize;  // the file ends where its bytes do, not its buffer
-  if (status == 0)
-    ffomem(&f, "compressed.fits", READONLY, &memory->addr, &memory->size, 0, std::realloc, &status);
-  if (status != 0) {
-    std::free(memory->addr);
-    f = nullptr;
-    return status;
-  }
-  file_states()[f->Fptr].memory = std::move(memory);
   return status;
 }
 
