@@ -34,13 +34,9 @@ std::unordered_map<const FITSfile*, FileState>& file_states() {
   return states;
 }
 
-// The HDU touch() marked last, so that cell after cell of one HDU costs no
-// look-up; forgotten whenever HDUs are renumbered or a file is closed.
-const FITSfile* g_last_file = nullptr;
-int g_last_hdu = -1;
 void forget_last() {
-  g_last_file = nullptr;
-  g_last_hdu = -1;
+  g_touched_file = nullptr;
+  g_touched_hdu = -1;
 }
 
 }  // namespace
@@ -49,11 +45,11 @@ bool writable(Handle f) {
   return f != nullptr && f->Fptr != nullptr && f->Fptr->writemode == READWRITE;
 }
 
-void touch(Handle f) {
-  if (!writable(f) || (f->Fptr == g_last_file && f->HDUposition == g_last_hdu)) return;
+void touch_first(Handle f) {
+  if (!writable(f)) return;
   file_states()[f->Fptr].changed.insert(f->HDUposition);
-  g_last_file = f->Fptr;
-  g_last_hdu = f->HDUposition;
+  g_touched_file = f->Fptr;
+  g_touched_hdu = f->HDUposition;
 }
 
 bool changed_here(Handle f) {

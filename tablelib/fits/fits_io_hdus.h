@@ -12,8 +12,16 @@ namespace tbfio {
 
 // True for a file open for writing.
 bool writable(Handle f);
+// The HDU touch() marked last, so that cell after cell of one HDU costs no
+// look-up; forgotten whenever HDUs are renumbered or a file is closed.
+inline const FITSfile* g_touched_file = nullptr;
+inline int g_touched_hdu = -1;
+void touch_first(Handle f);
 // Marks the handle's current HDU changed: a call is about to write to it.
-void touch(Handle f);
+inline void touch(Handle f) {
+  if (f != nullptr && f->Fptr == g_touched_file && f->HDUposition == g_touched_hdu) return;
+  touch_first(f);
+}
 // True when the handle's current HDU was changed through the layer.
 bool changed_here(Handle f);
 // Writes every changed buffer of the file (0 or CFITSIO's status).

@@ -39,9 +39,10 @@ void check_nulls(Column* const* cols, int ncols, const char* what) {
   }
 }
 void check_nulls(Table* tp, const char* what) {
-  std::vector<Column*> cols;
-  for (auto& c : tp->cols) cols.push_back(c.get());
-  check_nulls(cols.data(), static_cast<int>(cols.size()), what);
+  for (auto& c : tp->cols) {
+    Column* cp = c.get();
+    if (cp->store) check_nulls(&cp, 1, what);
+  }
 }
 
 // True for a bit (X) column of a binary table.
