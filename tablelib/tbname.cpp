@@ -267,11 +267,21 @@ int tbnparse(std::string_view name, std::string& fname, std::string& extname,
 
   fname.assign(rb.substr(0, lastchar));
   int depth = 0;
+  bool escaped = false;
   for (char c : fname) {
+    if ((c == '[' || c == ']') && escaped) {
+      escaped = false;
+      continue;
+    }
+    escaped = c == '\\';
     if (c == '[') ++depth;
     if (c == ']') --depth;
   }
   if (depth != 0) fail("tbnparse:  unmatched bracket in file name");
+  // A bracket of the file's own name is written with a backslash before it
+  // ("a\[1\].fits"), which the file name drops.
+  for (std::size_t k = 0; k + 1 < fname.size(); ++k)
+    if (fname[k] == '\\' && (fname[k + 1] == '[' || fname[k + 1] == ']')) fname.erase(k, 1);
 
   brackets.assign(lastchar < name.size() ? name.substr(lastchar, mx) : std::string_view());
 

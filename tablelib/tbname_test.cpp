@@ -99,6 +99,29 @@ TEST(TableName, GroupsAndExpressions) {
   }
 }
 
+// A bracket of the file's own name is written with a backslash before it;
+// the file name holds the bracket alone, and the groups after it still
+// read as the extension expression.
+TEST(TableName, BracketsOfTheFileNameItself) {
+  struct Case {
+    const char* name;
+    const char* fname;
+    int hdu;
+  } cases[] = {
+      {R"(a\[b\].fits[2])", "a[b].fits", 2},
+      {R"(a\]b.fits[1])", "a]b.fits", 1},
+      {R"(dir/x\[1\].fits)", "dir/x[1].fits", -1},
+      {R"(a\b.fits[3])", R"(a\b.fits)", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Parsed p = parse(c.name);
+    EXPECT_EQ(p.fname, c.fname);
+    EXPECT_EQ(p.hdu, c.hdu);
+    EXPECT_EQ(p.extname, "");
+  }
+}
+
 TEST(TableName, ErrorMessages) {
   const std::pair<const char*, const char*> cases[] = {
       {"cat.fits[extension=0]", "extension number must be positive"},

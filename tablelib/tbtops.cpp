@@ -167,7 +167,11 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
       intype = in->type;
     }
 
-    std::string full(outname);
+    // A FITS output named without brackets is named after the input: its
+    // EXTNAME, or else the input's file name.  The file name goes to the
+    // new table as it is, never through the name grammar, which would read
+    // its "-", "+", brackets, quotes or a leading number as syntax.
+    std::string named_after;
     if (outtype == kFitsTable && outbr.empty()) {
       std::string extname;
       bool named = false;
@@ -175,14 +179,15 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
         named = !vos::iferr([&] { tbhgtt(in, "EXTNAME", extname, kSzName); });
         if (!named) vos::xerret();
       }
-      if (!named) full += "[" + infile.substr(vos::fnldir(infile)) + "]";
+      if (!named) named_after = infile.substr(vos::fnldir(infile));
     }
 
     // An existing FITS file receives the new extension in place; any other
     // output must be a new file (its creation refuses an existing one),
     // which appears only when the copy is whole.
     const bool existed = outtype == kFitsTable && vos::access(vos::osfn(outfile));
-    out = tbtopn(full, kNewCopy, in);
+    out = tbtopn(outname, kNewCopy, in);
+    if (!named_after.empty()) out->extname = named_after.substr(0, kSzName);
     if (intype != outtype && outtype == kRowOrdered) tbpset(out, 5, kRowOrdered);
     tbtcre(out);
     if (out->name != "STDOUT" && out->name != "STDERR" && !existed)

@@ -2,6 +2,7 @@
 // descriptors, adding a column, rewriting names, units, display formats and
 // scaling, and array dimensions.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "fits_tform.h"
 #include "tablelib/tables.h"
 #include "tablelib/tbcore.h"
+#include "vos/error.h"
 #include "vos/scan.h"
 
 using namespace tbfio;
@@ -85,6 +87,27 @@ void read_column_keys(tbl::Table* tp, std::vector<ColumnKeys>& keys) {
   }
 }
 
+}  // namespace
+
+namespace tbfits {
+
+const FitsColumn* column_note(const tbl::Column* cp) {
+  return cp->store ? dynamic_cast<const FitsColumn*>(cp->store.get()) : nullptr;
+}
+
+void check_cells(const tbl::Column* cp) {
+  const FitsColumn* note = column_note(cp);
+  if (note != nullptr && !note->refusal.empty()) fail(1, note->refusal);
+}
+
+std::string column_place(const tbl::Table* tp, const tbl::Column* cp) {
+  return "column `" + cp->name + "' of " + table_place(tp);
+}
+
+}  // namespace tbfits
+
+namespace {
+
 // Rewrites (or adds) one column keyword, keeping the old comment.
 void rewrite_key(tbl::Table* tp, const std::string& key, std::string_view value,
                  const char* comment) {
@@ -108,29 +131,47 @@ void rewrite_key(tbl::Table* tp, const std::string& key, std::string_view value,
 namespace tbl {
 
 // Reads the definitions of columns 1 to ncols into the column descriptors.
+// A column the table model cannot hold stays in the table by its name and
+// number, with its refusal in its note (see FitsColumn); any other failure
+// refuses the table, naming the file and the extension.
 void tbfrcd(Table* tp, Column** cols, int ncols) {
   if (ncols < 1) return;
   std::vector<ColumnKeys> keys(static_cast<std::size_t>(ncols));
-  read_column_keys(tp, keys);
+  try {
+    read_column_keys(tp, keys);
+  } catch (const vos::Error& e) {
+    fail(e.code(), e.message() + " (" + table_place(tp) + ")");
+  }
   for (int i = 0; i < ncols; ++i) {
     ColumnKeys& k = keys[i];
     Column* cp = cols[i];
     int n = i + 1;
     if (k.ttype.empty()) k.ttype = "c" + std::to_string(n);
-    if (k.tform.empty()) fail(1, "TFORM not specified; this keyword is required");
-    tbftform::ColumnForm form;
-    std::string pf;
-    if (tp->subtype == kFitsAscii) {
-      tbbftp(k.tdisp.empty() ? k.tform : k.tdisp, pf);
-      form = tbftform::tbftya(k.tform, k.tscal, k.tzero, tbftform::print_width(pf));
-    } else if (tp->subtype == kFitsBinary) {
-      form = tbftform::tbftyb(k.tform, k.tscal, k.tzero);
-      if (k.tdisp.empty()) tbbadf("", form.data_type, form.length, pf, kSzColText);
-      else tbbftp(k.tdisp, pf);
-    } else {
-      fail(1, "tbfrcd:  invalid HDU type");
-    }
     cp->number = n;
+    cp->name = cut(k.ttype, kSzColText);
+    if (k.tform.empty())
+      fail(1, "TFORM not specified; this keyword is required (" + column_place(tp, cp) + ")");
+    if (tp->subtype != kFitsAscii && tp->subtype != kFitsBinary)
+      fail(1, "tbfrcd:  invalid HDU type (" + table_place(tp) + ")");
+    tbftform::ColumnForm form;
+    std::string pf, refusal;
+    try {
+      if (tp->subtype == kFitsAscii) {
+        tbbftp(k.tdisp.empty() ? k.tform : k.tdisp, pf);
+        form = tbftform::tbftya(k.tform, k.tscal, k.tzero, tbftform::print_width(pf));
+      } else {
+        form = tbftform::tbftyb(k.tform, k.tscal, k.tzero);
+        if (!k.tdisp.empty()) tbbftp(k.tdisp, pf);
+        else if (form.wide) pf = "%20d";  // every 64-bit integer, digit for digit
+        else tbbadf("", form.data_type, form.length, pf, kSzColText);
+      }
+    } catch (const vos::Error& e) {
+      // Held by name only: a double of one element, never read or written.
+      refusal = e.message() + " (" + column_place(tp, cp) + ")";
+      form = tbftform::ColumnForm{kTyDouble, kTyDouble, 1, 4, 0, false};
+      pf.clear();
+      tbbadf("", kTyDouble, 4, pf, kSzColText);
+    }
     cp->offset = 0;
     cp->length = form.length;
     cp->dtype = form.data_type;
@@ -138,9 +179,15 @@ void tbfrcd(Table* tp, Column** cols, int ncols) {
     cp->nelem = form.nelem;
     cp->scale = k.tscal;
     cp->zero = k.tzero;
-    cp->name = cut(k.ttype, kSzColText);
     cp->units = cut(k.tunit, kSzColText);
     cp->format = cut(pf, kSzColText);
+    cp->store.reset();
+    if (form.wide || !refusal.empty()) {
+      auto note = std::make_unique<FitsColumn>();
+      note->wide = form.wide;
+      note->refusal = refusal;
+      cp->store = std::move(note);
+    }
   }
 }
 
@@ -154,7 +201,7 @@ void tbfdef(Table* tp, Column* cp) {
   else if (tp->subtype == kFitsBinary) tform = tbftform::binary_tform(cp->stored_type, nelem);
   else fail(1, "tbfdef:  invalid HDU type");
   std::string disp;
-  if (tp->subtype == kFitsBinary) disp = tbftform::tbfptf(fmt);
+  if (tp->subtype == kFitsBinary) disp = tbftform::column_display(cp->stored_type, fmt);
   check_table_whole(tp);  // every row and the header grow
   fitsfile* f = fptr(tp);
   int status = 0;
@@ -184,7 +231,8 @@ void tbfnit(Table* tp, Column* cp, std::string_view units) {
 }
 
 void tbffmt(Table* tp, Column* cp, std::string_view fmt) {
-  std::string disp = tbftform::tbfptf(fmt);
+  std::string disp = tp->subtype == kFitsBinary ? tbftform::column_display(cp->stored_type, fmt)
+                                                 : tbftform::tbfptf(fmt);
   rewrite_key(tp, column_key("TDISP", cp->number), disp, "print format for column");
 }
 

@@ -3,6 +3,8 @@
 // for; undefined values are CFITSIO nulls.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <climits>
 #include <cmath>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "fits_table.h"
+#include "fits_tform.h"
 #include "tablelib/tbbackend.h"
 #include "vos/format.h"
 #include "vos/indef.h"
@@ -32,11 +35,106 @@ int get_count(const Column* cp, int first, int n) {
   return std::max(0, std::min(n, cp->nelem - first + 1));
 }
 
+// True when a get of element `first` on meets a cell without elements (a
+// zero-width column): its first element reads as undefined, none counted.
+bool no_elements(const Column* cp, int first, int n) {
+  return cp->nelem == 0 && first == 1 && n >= 1;
+}
+
 // A put must lie within the cell; CFITSIO would otherwise continue the
-// surplus elements into the following rows.
-void check_put(const Column* cp, int first, int n, char letter) {
+// surplus elements into the following rows.  Undefined values put into a
+// cell without elements (as a copy of such a cell does) leave nothing to
+// write: returns false for those.
+template <class T>
+bool check_put(const Column* cp, int first, int n, char letter, const T* buf, T undef) {
+  check_cells(cp);
+  if (cp->nelem == 0 && first == 1 && std::all_of(buf, buf + std::max(n, 0), [&](const T& v) {
+        if constexpr (std::is_floating_point_v<T>) return vos::is_indef(v);
+        else return v == undef;
+      }))
+    return false;
   if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
     fail(1, std::string("tbapt") + letter + ":  attempt to put too many elements");
+  return true;
+}
+
+// One element of a wide column as written: its integer where it has one
+// of 64 bits (`fits`), its text (ASCII tables), and whether it is null.
+struct WideValue {
+  long long v = 0;
+  bool null = false;
+  bool fits = true;
+  std::string text;
+};
+
+// The elements of a wide column's cell.  A binary K column gives its
+// integers; an ASCII field is read as the text it is (CFITSIO would read
+// it through a double, losing the digits a double does not hold).
+void read_wide(Table* tp, const Column* cp, int row, int first, int count,
+               std::vector<WideValue>& out) {
+  fitsfile* f = fptr(tp);
+  out.assign(static_cast<std::size_t>(std::max(count, 0)), WideValue{});
+  int status = 0;
+  if (tp->subtype == tbl::kFitsAscii) {
+    for (WideValue& w : out) {
+      fsgacf(f, cp->number, row, w.text, w.null, status);
+      if (status != 0 || w.null) continue;
+      errno = 0;
+      char* end = nullptr;
+      w.v = std::strtoll(w.text.c_str(), &end, 10);
+      w.fits = errno == 0 && end != w.text.c_str() && *end == '\0';
+    }
+  } else {
+    std::vector<long long> v(out.size(), 0);
+    std::vector<char> nul(out.size(), 0);
+    fsgcfjj(f, cp->number, row, first, count, v.data(), nul.data(), status);
+    for (std::size_t j = 0; j < out.size(); ++j) {
+      out[j].v = v[j];
+      out[j].null = nul[j] != 0;
+    }
+  }
+  tbferr(status);
+}
+
+bool wide_unscaled(const Column* cp) {
+  const FitsColumn* note = column_note(cp);
+  return note != nullptr && note->wide && cp->scale == 1.0 && cp->zero == 0.0;
+}
+
+// A double get of a wide column gives each integer only where a double
+// holds it exactly; any other is refused, naming the column and the row,
+// rather than read as another number (a copy would keep that number).
+void check_wide_doubles(Table* tp, const Column* cp, int row, int first, int count,
+                        const double* d) {
+  if (!wide_unscaled(cp) || count < 1) return;
+  std::vector<WideValue> w;
+  read_wide(tp, cp, row, first, count, w);
+  for (int j = 0; j < count; ++j) {
+    const double x = d[j];
+    const bool exact = w[j].null || (w[j].fits && x >= -9223372036854775808.0 &&
+                                     x < 9223372036854775808.0 &&
+                                     static_cast<long long>(x) == w[j].v);
+    if (!exact)
+      fail(1, "the integer " + (w[j].fits ? std::to_string(w[j].v) : w[j].text) + " in row " +
+                  std::to_string(row) + " has no double (" + column_place(tp, cp) + ")");
+  }
+}
+
+// The text gets of a wide column: every integer digit for digit in the
+// print format (one beyond 64 bits as written).
+void wide_texts(Table* tp, const Column* cp, int row, int first, int count, std::string* buf,
+                std::size_t maxch, bool* nulls) {
+  std::vector<WideValue> w;
+  read_wide(tp, cp, row, first, count, w);
+  for (int j = 0; j < count; ++j) {
+    std::string s;
+    if (w[j].null) s = vos::sprintf(cp->format, tbl::kIndefD);
+    else if (w[j].fits) s = vos::sprintf(cp->format, w[j].v);
+    else s = vos::sprintf("%*s", tbftform::print_width(cp->format), w[j].text);
+    if (s.size() > maxch) s.resize(maxch);
+    buf[j] = s;
+    if (nulls) nulls[j] = w[j].null;
+  }
 }
 
 void bad_type() { fail(1, "bad data type in table"); }
@@ -52,8 +150,10 @@ std::string read_text(fitsfile* f, const Column* cp, int row, int elem, int& sta
 template <class T, class Scan, class Numeric>
 int get_numeric(Table* tp, Column* cp, int row, T* buf, int first, int n, T undef, Scan scan,
                 Numeric numeric) {
+  check_cells(cp);
   fitsfile* f = fptr(tp);
   int count = get_count(cp, first, n);
+  if (no_elements(cp, first, n)) buf[0] = undef;
   if (count == 0) return 0;
   int status = 0;
   if (is_string(cp)) {
@@ -82,7 +182,9 @@ int get_numeric(Table* tp, Column* cp, int row, T* buf, int first, int n, T unde
 // type's undefined value (CFITSIO would truncate, or fail on overflow).
 template <class T>
 int get_rounded(Table* tp, Column* cp, int row, T* buf, int first, int n, T undef, double max) {
+  check_cells(cp);
   int count = get_count(cp, first, n);
+  if (no_elements(cp, first, n)) buf[0] = undef;
   if (count == 0) return 0;
   std::vector<double> d(static_cast<std::size_t>(count), tbl::kIndefD);
   int status = 0;
@@ -99,7 +201,7 @@ int get_rounded(Table* tp, Column* cp, int row, T* buf, int first, int n, T unde
 template <class T, class Numeric>
 void put_numeric(Table* tp, Column* cp, int row, const T* buf, int first, int n, T undef,
                  const char* textfmt, char letter, Numeric numeric) {
-  check_put(cp, first, n, letter);
+  if (!check_put(cp, first, n, letter, buf, undef)) return;
   fitsfile* f = fptr(tp);
   int status = 0;
   if (is_string(cp)) {
@@ -170,8 +272,10 @@ namespace tbl {
 // converted to the buffer's type; undefined elements come back as the type's
 // undefined value.  Return the number of elements read.
 int tbfagd(Table* tp, Column* cp, int row, double* buf, int first, int n) {
-  return get_numeric<double>(tp, cp, row, buf, first, n, kIndefD,
-                             [](double& v) { vos::gargd(v); }, fsgcvd);
+  const int count = get_numeric<double>(tp, cp, row, buf, first, n, kIndefD,
+                                        [](double& v) { vos::gargd(v); }, fsgcvd);
+  check_wide_doubles(tp, cp, row, first, count, buf);
+  return count;
 }
 
 int tbfagr(Table* tp, Column* cp, int row, float* buf, int first, int n) {
@@ -196,8 +300,10 @@ int tbfags(Table* tp, Column* cp, int row, short* buf, int first, int n) {
 // Bool get: a numeric element is true when defined and not 0, a text
 // element when it reads yes, y, true or t.
 int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
+  check_cells(cp);
   fitsfile* f = fptr(tp);
   int count = get_count(cp, first, n);
+  if (no_elements(cp, first, n)) buf[0] = false;
   if (count == 0) return 0;
   int status = 0;
   if (is_bool(cp)) {
@@ -226,16 +332,25 @@ int tbfagb(Table* tp, Column* cp, int row, bool* buf, int first, int n) {
 // type's undefined value, its bool is null, or its string is empty or INDEF.
 int tbfagt(Table* tp, Column* cp, int row, std::string* buf, int maxch, int first, int n,
            bool* nulls) {
+  check_cells(cp);
   fitsfile* f = fptr(tp);
   int t = cp->dtype;
   if (t == kTyChar || t == 5 || t == 0 || t > kTyDouble) bad_type();
   int count = get_count(cp, first, n);
-  if (count == 0) return 0;
-  int status = 0;
   std::size_t m = static_cast<std::size_t>(std::max(maxch, 0));
   auto flag = [&](int j, bool undefined) {
     if (nulls) nulls[j] = undefined;
   };
+  if (no_elements(cp, first, n)) {
+    buf[0] = is_string(cp) ? std::string() : std::string("INDEF").substr(0, m);
+    flag(0, true);
+  }
+  if (count == 0) return 0;
+  int status = 0;
+  if (wide_unscaled(cp)) {
+    wide_texts(tp, cp, row, first, count, buf, m, nulls);
+    return count;
+  }
   if (is_string(cp)) {
     // Read wide enough to tell "INDEF" from a longer word, then cut.
     static std::vector<std::string> out;
@@ -309,7 +424,9 @@ void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n) 
 
 // Bool put: logical columns as such, text as yes/no, numbers as 1/0.
 void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
-  check_put(cp, first, n, 'b');
+  check_cells(cp);
+  if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
+    fail(1, "tbaptb:  attempt to put too many elements");
   fitsfile* f = fptr(tp);
   int status = 0;
   if (is_bool(cp)) {
@@ -333,6 +450,7 @@ void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
 // Text put of element 1 of one cell: a cell of a string column is written
 // as its bytes where that is all a text put would do, else as tbfapt does.
 void tbfptt(Table* tp, Column* cp, int row, std::string_view text) {
+  check_cells(cp);
   const int width = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
   if (is_string(cp) && cp->nelem == 1) {
     int status = 0;
@@ -352,7 +470,8 @@ void tbfapt(Table* tp, Column* cp, int row, const std::string* buf, int maxch, i
             int n) {
   int t = cp->dtype;
   if (t == kTyChar || t == 5 || t == 0 || t > kTyDouble) bad_type();
-  check_put(cp, first, n, 't');
+  const std::string undefined = is_string(cp) ? "" : "INDEF";
+  if (!check_put(cp, first, n, 't', buf, undefined)) return;
   fitsfile* f = fptr(tp);
   int status = 0;
   if (is_string(cp)) {

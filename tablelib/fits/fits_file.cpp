@@ -11,7 +11,9 @@
 // ever hidden.  Only CFITSIO's buffers and the file layer's window are in
 // memory, whatever the size of the file.
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "fits_table.h"
 #include "vos/error.h"
@@ -96,6 +98,66 @@ class ChangedFile final : public Backing {
   FitsHandle& h_;
 };
 
+// A file read as it stands.  Transfers go through the file layer, so the
+// file is the one its name gives (no part of the name is taken for
+// CFITSIO's own syntax of extensions and filters).
+class ReadFile final : public Backing {
+ public:
+  explicit ReadFile(FitsHandle& h) : h_(h) {}
+  int size(long long& bytes) override {
+    bytes = h_.size;
+    return 0;
+  }
+  int read(long long at, void* buf, long n) override {
+    if (n <= 0) return 0;
+    if (at < 0 || at + n > h_.size) return END_OF_FILE;
+    return read_bytes(h_.fd, at, buf, n) ? 0 : READ_ERROR;
+  }
+  int write(long long, const void*, long) override { return READONLY_FILE; }
+  int truncate(long long) override { return READONLY_FILE; }
+  int flush() override { return 0; }
+
+  // Reads exactly n bytes at `at`; false when the file gives fewer or the
+  // read fails.
+  static bool read_bytes(int fd, long long at, void* buf, long n) {
+    char* out = static_cast<char*>(buf);
+    long got = 0;
+    try {
+      while (got < n) {
+        long k = vos::read_at(fd, static_cast<long>(at + got + 1), out + got, n - got);
+        if (k == vos::EOF_ || k <= 0) break;
+        got += k;
+      }
+    } catch (const vos::Error&) {
+      return false;
+    }
+    return got == n;
+  }
+
+ private:
+  FitsHandle& h_;
+};
+
+// The kind of compression a file's first bytes show, or null for none.
+const char* compression(const unsigned char* b, long n) {
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x8b) return "gzip";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x9d) return "compress";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x1e) return "pack";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0xa0) return "LZH";
+  if (n >= 4 && b[0] == 'P' && b[1] == 'K' && b[2] == 3 && b[3] == 4) return "zip";
+  if (n >= 10 && b[0] == 'B' && b[1] == 'Z' && b[2] == 'h' && std::memcmp(b + 4, "1AY&SY", 6) == 0)
+    return "bzip2";
+  return nullptr;
+}
+
+// The compression of the file open at `fd` (`size` bytes), or null.
+const char* compression_of(int fd, long long size) {
+  unsigned char head[10] = {0};
+  const long n = static_cast<long>(std::min<long long>(size, 10));
+  if (n < 2 || !ReadFile::read_bytes(fd, 0, head, n)) return nullptr;
+  return compression(head, n);
+}
+
 // Drops the file of `h` undoing its change; a rollback that fails leaves
 // the journal for the next open, which is the best left to do here.
 void drop_file(FitsHandle& h) {
@@ -129,10 +191,64 @@ void commit_file(FitsHandle& h, long long size) {
 
 }  // namespace
 
+fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
+  try {
+    h.path = host;
+    h.writing = false;
+    h.failed = false;
+    h.fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
+    h.size = vos::fstati(h.fd, vos::F_FILESIZE);
+    int status = 0;
+    fitsfile* f = nullptr;
+    const char* packed = compression_of(h.fd, h.size);
+    if (packed == nullptr) {
+      h.backing = std::make_unique<ReadFile>(h);
+      fsobck(f, h.backing.get(), READONLY, status);
+    } else if (std::string(packed) == "gzip") {
+      // Read as CFITSIO reads it: decompressed into memory.
+      std::string bytes(static_cast<std::size_t>(h.size), '\0');
+      if (!ReadFile::read_bytes(h.fd, 0, bytes.data(), static_cast<long>(h.size)))
+        fail(READ_ERROR, "cannot read FITS file `" + host + "'");
+      fsomem(f, bytes, status);
+      if (status != 0) {
+        ftcmsg();
+        fail(status, "can't read FITS file `" + host + "': it is compressed (gzip) and does not "
+                     "decompress to a FITS file");
+      }
+    } else {
+      fail(1, "can't read FITS file `" + host + "': it is compressed (" + packed +
+                  "); only gzip-compressed files are read");
+    }
+    tbferr(status);
+    h.f = f;
+    return f;
+  } catch (...) {
+    const int fd = h.fd;
+    h.fd = 0;
+    if (fd != 0) {
+      vos::iferr([&] { vos::close(fd); });
+      vos::xerret();
+    }
+    forget(h);
+    throw;
+  }
+}
+
 fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) {
   try {
     if (!create && !vos::access(host, vos::READ_WRITE))
       fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
+    if (!create) {
+      // A compressed file is read only: it never takes a change.
+      const int fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
+      const char* packed = nullptr;
+      vos::iferr([&] { packed = compression_of(fd, vos::fstati(fd, vos::F_FILESIZE)); });
+      vos::xerret();
+      vos::close(fd);
+      if (packed != nullptr)
+        fail(READONLY_FILE, "can't change FITS file `" + host + "': it is compressed (" +
+                                packed + ") and can only be read");
+    }
     h.path = host;
     h.fd = create ? vos::open_staged(host, vos::TEXT_FILE) : vos::open_change(host, vos::TEXT_FILE);
     h.size = create ? 0 : vos::fstati(h.fd, vos::F_FILESIZE);
@@ -157,6 +273,20 @@ void close_file(FitsHandle& h, bool discard) {
   fitsfile* f = h.f;
   h.f = nullptr;  // forgotten before closing: CFITSIO frees it even when the close fails
   int status = 0;
+  if (!h.writing) {
+    // Read only: nothing to commit or to undo.
+    if (f != nullptr) fsclos(f, status);
+    const int fd = h.fd;
+    h.fd = 0;
+    forget(h);
+    if (fd != 0) {
+      vos::iferr([&] { vos::close(fd); });
+      vos::xerret();
+    }
+    if (discard) ftcmsg();
+    else tbferr(status);
+    return;
+  }
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still
   // write its buffers), and their failures are no news.

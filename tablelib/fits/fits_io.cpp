@@ -1,6 +1,8 @@
 // CFITSIO interface layer (see fits_io.h).
 #include "fits_io.h"
 
+#include "fits_io_hdus.h"
+
 extern "C" {
 #include <fitsio2.h>  // the driver table
 }
@@ -61,6 +63,13 @@ void tbferr(int status) {
   if (status == 0) return;
   ++g_tbferr_count;
   std::string text = fsgmsg();
+  if (text.empty()) {
+    // CFITSIO left no message: its text for the status, never none at all.
+    char buf[FLEN_STATUS + 1] = {0};
+    ffgerr(status, buf);
+    text = unpack(buf, kMaxMessage);
+    if (text.empty()) text = "CFITSIO error " + std::to_string(status);
+  }
   for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
     std::string add = " " + m;
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
@@ -71,7 +80,10 @@ void tbferr(int status) {
 
 void ftcmsg() { ffcmsg(); }
 
-int ftdrec(Handle f, int n, int& status) { return ffdrec(f, n, &status); }
+int ftdrec(Handle f, int n, int& status) {
+  touch(f);
+  return ffdrec(f, n, &status);
+}
 
 std::string fsgmsg() {
   char buf[FLEN_ERRMSG + 1] = {0};
@@ -88,8 +100,6 @@ int fsinit(Handle& f, std::string_view name, int& status) {
   std::string n = pack(name, kMaxFileName);
   return ffinit(&f, n.c_str(), &status);
 }
-
-int fsclos(Handle f, int& status) { return ffclos(f, &status); }
 
 namespace {
 
@@ -238,14 +248,17 @@ int fsibck(Handle& f, Backing* b, int& status) {
   return open_backing(b, status, [&](const char* name) { ffinit(&f, name, &status); });
 }
 
-int fsflus(Handle f, int& status) { return ffflus(f, &status); }
+int fsflus(Handle f, int& status) {
+  if (status == 0 && writable(f) && !changed_here(f)) return ffflsh(f, FALSE, &status);
+  return ffflus(f, &status);
+}
 
 long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }
 int fscopy(Handle in, Handle out, int morekeys, int& status) {
-  return ffcopy(in, out, morekeys, &status);
+  ffcopy(in, out, morekeys, &status);
+  touch(out);
+  return status;
 }
-int fscrhd(Handle f, int& status) { return ffcrhd(f, &status); }
-int fsdhdu(Handle f, int& hdutype, int& status) { return ffdhdu(f, &hdutype, &status); }
 int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
   // Every HDU starts with a header of at least one block, so a file holds no
   // more HDUs than blocks (besides those already known, which may not be
@@ -262,17 +275,15 @@ int fsmahd(Handle f, int hdunum, int& hdutype, int& status) {
       return status = END_OF_FILE;
     }
   }
-  return ffmahd(f, hdunum, &hdutype, &status);
+  return leave(f, status, false, [&] { ffmahd(f, hdunum, &hdutype, &status); });
 }
 int fsmahr(Handle f, int hdunum, int& hdutype, int& status) {
   if (status != 0 || f == nullptr || f->Fptr == nullptr) return fsmahd(f, hdunum, hdutype, status);
-  const int mode = f->Fptr->writemode;
-  f->Fptr->writemode = READONLY;
-  fsmahd(f, hdunum, hdutype, status);
-  f->Fptr->writemode = mode;
-  return status;
+  return leave(f, status, true, [&] { fsmahd(f, hdunum, hdutype, status); });
 }
-int fsrdef(Handle f, int& status) { return ffrdef(f, &status); }
+int fsrdef(Handle f, int& status) {
+  return leave(f, status, false, [&] { ffrdef(f, &status); });
+}
 int fsghsp(Handle f, int& nexist, int& nmore, int& status) {
   return ffghsp(f, &nexist, &nmore, &status);
 }
@@ -294,6 +305,7 @@ long long fsleng(Handle f) {
 
 int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>& naxes,
            long pcount, long gcount, bool extend, int& status) {
+  touch(f);
   std::vector<long> ax(naxes);
   ax.resize(std::max<std::size_t>(ax.size(), 1), 0);
   return ffphpr(f, simple ? 1 : 0, bitpix, naxis, ax.data(), pcount, gcount, extend ? 1 : 0,
@@ -303,6 +315,7 @@ int fsphpr(Handle f, bool simple, int bitpix, int naxis, const std::vector<long>
 int fsphbn(Handle f, long long naxis2, const std::vector<std::string>& ttype,
            const std::vector<std::string>& tform, const std::vector<std::string>& tunit,
            std::string_view extname, int& status) {
+  touch(f);
   CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
   std::string e = pack(extname, kMaxExtname);
   return ffphbn(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
@@ -314,19 +327,29 @@ int fsibin(Handle f, long long naxis2, const std::vector<std::string>& ttype,
            std::string_view extname, int& status) {
   CArray t(ttype, kMaxColumnText), fm(tform, kMaxColumnText), u(tunit, kMaxColumnText);
   std::string e = pack(extname, kMaxExtname);
-  return ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(),
-                e.c_str(), 0, &status);
+  if (status != 0) return status;
+  // The insertion closes the HDU the new one follows as a writer does.
+  const int at = writable(f) ? f->HDUposition : 0;
+  const HduTail tail = keep_tail(f);
+  ffibin(f, naxis2, static_cast<int>(tform.size()), t.data(), fm.data(), u.data(), e.c_str(), 0,
+         &status);
+  put_back(f, tail, status);
+  inserted_after(f, at);
+  return status;
 }
 
 int fsicol(Handle f, int colnum, std::string_view ttype, std::string_view tform, int& status) {
+  touch(f);
   std::string t = pack(ttype, kMaxColumnText), fm = pack(tform, kMaxColumnText);
   return fficol(f, colnum, t.data(), fm.data(), &status);
 }
 
 int fsirow(Handle f, long long after, long long nrows, int& status) {
+  touch(f);
   return ffirow(f, after, nrows, &status);
 }
 int fsdrow(Handle f, long long first, long long nrows, int& status) {
+  touch(f);
   return ffdrow(f, first, nrows, &status);
 }
 
@@ -342,6 +365,7 @@ int fsgtdm(Handle f, int colnum, int maxdim, int& naxis, std::vector<long>& naxe
 }
 
 int fsptdm(Handle f, int colnum, const std::vector<long>& naxes, int& status) {
+  touch(f);
   std::vector<long> ax(naxes);
   return ffptdm(f, colnum, static_cast<int>(ax.size()), ax.data(), &status);
 }
@@ -352,6 +376,7 @@ int fsgtbb(Handle f, long long row, long long firstchar, long long nchars, unsig
 }
 int fsptbb(Handle f, long long row, long long firstchar, long long nchars,
            const unsigned char* bytes, int& status) {
+  touch(f);
   return ffptbb(f, row, firstchar, nchars, const_cast<unsigned char*>(bytes), &status);
 }
 
@@ -431,30 +456,36 @@ int fsgcvs(Handle f, int col, long long row, long long first, long long n, int w
 
 int fspcld(Handle f, int col, long long row, long long first, long long n, const double* v,
            int& status) {
+  touch(f);
   return ffpcld(f, col, row, first, n, const_cast<double*>(v), &status);
 }
 int fspcle(Handle f, int col, long long row, long long first, long long n, const float* v,
            int& status) {
+  touch(f);
   return ffpcle(f, col, row, first, n, const_cast<float*>(v), &status);
 }
 int fspcli(Handle f, int col, long long row, long long first, long long n, const short* v,
            int& status) {
+  touch(f);
   return ffpcli(f, col, row, first, n, const_cast<short*>(v), &status);
 }
 int fspclj(Handle f, int col, long long row, long long first, long long n, const int* v,
            int& status) {
+  touch(f);
   std::vector<long> t(v, v + std::max(n, 0LL));
   if (t.empty()) t.push_back(0);
   return ffpclj(f, col, row, first, n, t.data(), &status);
 }
 int fspcll(Handle f, int col, long long row, long long first, long long n, const int* v,
            int& status) {
+  touch(f);
   std::vector<char> b(static_cast<std::size_t>(std::max(n, 1LL)), 0);
   for (long long i = 0; i < n; ++i) b[i] = static_cast<char>(v[i] != 0 ? 1 : 0);
   return ffpcll(f, col, row, first, n, b.data(), &status);
 }
 int fspcls(Handle f, int col, long long row, long long first, long long n, int width,
            const std::string* v, int& status) {
+  touch(f);
   // Reused between calls (one call at a time), so that writing one cell
   // after another allocates nothing.
   static std::vector<char> store;
@@ -492,11 +523,13 @@ bool fspcl1(Handle f, int col, long long row, int width, std::string_view v, int
   const std::size_t len = std::min(packed_length(v, static_cast<std::size_t>(std::max(width, 0))), cw);
   std::memcpy(cell.data(), v.data(), len);
   std::memset(cell.data() + len, ' ', cw - len);
+  touch(f);
   ffptbb(f, row, c.tbcol + 1, static_cast<long long>(cw), cell.data(), &status);
   return true;
 }
 
 int fspclu(Handle f, int col, long long row, long long first, long long n, int& status) {
+  touch(f);
   return ffpclu(f, col, row, first, n, &status);
 }
 
@@ -507,10 +540,12 @@ int fsgrec(Handle f, int n, std::string& card, int& status) {
   return status;
 }
 int fsprec(Handle f, std::string_view card, int& status) {
+  touch(f);
   std::string c = pack(card, kMaxCard);
   return ffprec(f, c.c_str(), &status);
 }
 int fsmrec(Handle f, int n, std::string_view card, int& status) {
+  touch(f);
   std::string c = pack(card, kMaxCard);
   return ffmrec(f, n, c.c_str(), &status);
 }
@@ -570,14 +605,17 @@ int fsgkyd(Handle f, std::string_view key, double& value, std::string& comment, 
   return status;
 }
 int fsmcom(Handle f, std::string_view key, std::string_view comment, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), c = pack(comment, kMaxComment);
   return ffmcom(f, k.c_str(), c.c_str(), &status);
 }
 int fspcom(Handle f, std::string_view text, int& status) {
+  touch(f);
   std::string c = pack(text, kMaxComment);
   return ffpcom(f, c.c_str(), &status);
 }
 int fsphis(Handle f, std::string_view text, int& status) {
+  touch(f);
   std::string c = pack(text, kMaxComment);
   return ffphis(f, c.c_str(), &status);
 }
@@ -585,21 +623,25 @@ int fsphis(Handle f, std::string_view text, int& status) {
 #define TBFIO_KEYS(kind, ffname)                                                              \
   int kind##kys(Handle f, std::string_view key, std::string_view v, std::string_view c,     \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), vv = pack(v, kMaxValue),                        \
                 cc = pack(c, kMaxComment);                                                   \
     return ffname##kys(f, k.c_str(), vv.c_str(), cc.c_str(), &status);                       \
   }                                                                                          \
   int kind##kyl(Handle f, std::string_view key, bool v, std::string_view c, int& status) {   \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyl(f, k.c_str(), v ? 1 : 0, cc.c_str(), &status);                        \
   }                                                                                          \
   int kind##kyj(Handle f, std::string_view key, long long v, std::string_view c,            \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyj(f, k.c_str(), v, cc.c_str(), &status);                                \
   }                                                                                          \
   int kind##kyd(Handle f, std::string_view key, double v, int decim, std::string_view c,    \
                 int& status) {                                                               \
+    touch(f);                                                                                \
     std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);                       \
     return ffname##kyd(f, k.c_str(), v, decim, cc.c_str(), &status);                         \
   }
@@ -610,10 +652,12 @@ TBFIO_KEYS(fsu, ffu)
 #undef TBFIO_KEYS
 
 int fspkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
   return ffpkye(f, k.c_str(), v, decim, cc.c_str(), &status);
 }
 int fsmkye(Handle f, std::string_view key, float v, int decim, std::string_view c, int& status) {
+  touch(f);
   std::string k = pack(key, kMaxKeyword), cc = pack(c, kMaxComment);
   return ffmkye(f, k.c_str(), v, decim, cc.c_str(), &status);
 }

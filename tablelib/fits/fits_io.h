@@ -5,6 +5,12 @@
 // wrappers cut strings to the sizes of the layer's buffers before CFITSIO sees
 // them, convert arrays, and pass the status straight back; they raise nothing.
 // `tbferr` turns a failing status into a table-library error.
+//
+// In a file open for writing the layer keeps which HDUs were changed
+// through it.  An HDU that was not is left (moved from, flushed, closed)
+// as a reader leaves it, so that it keeps every byte: CFITSIO, leaving an
+// HDU as a writer, would place its END card anew over blank cards and
+// rewrite data fill that is not zero, which other writers leave so.
 #pragma once
 
 #include <fitsio.h>
@@ -64,6 +70,9 @@ class Backing {
 // CFITSIO never frees it.
 int fsobck(Handle& f, Backing* b, int iomode, int& status);
 int fsibck(Handle& f, Backing* b, int& status);
+// Opens read-only the FITS file whose gzip-compressed bytes are `gz`: the
+// file is decompressed into memory, which the handle keeps until fsclos.
+int fsomem(Handle& f, std::string_view gz, int& status);
 // Writes every changed buffer to the file.
 int fsflus(Handle f, int& status);
 // The length of the file in bytes as CFITSIO sees it (after fsflus: all of
@@ -124,6 +133,12 @@ int fsgcvi(Handle f, int col, long long row, long long first, long long n, short
            short* values, int& status);
 int fsgcvj(Handle f, int col, long long row, long long first, long long n, int nulval,
            int* values, int& status);
+// 64-bit integer reads, with a null flag per element.
+int fsgcfjj(Handle f, int col, long long row, long long first, long long n, long long* values,
+            char* nulls, int& status);
+// The text of one field of an ASCII table as written (blanks at its ends
+// dropped), and whether it is the column's null (TNULL, or all blank).
+int fsgacf(Handle f, int col, long long row, std::string& text, bool& null, int& status);
 // Reads n elements as text, each cut to `width` characters, into `out`.
 int fsgcvs(Handle f, int col, long long row, long long first, long long n, int width,
            std::string_view nulval, std::vector<std::string>& out, int& status);

@@ -23,9 +23,26 @@ using tbl::Table;
 
 namespace {
 
-// Sets every element of one cell undefined.
+// Sets every element of one cell undefined (a cell without elements has
+// none to set).
 void null_cell(fitsfile* f, const Column* cp, int row, int& status) {
-  fspclu(f, cp->number, row, 1, cp->nelem, status);
+  if (cp->nelem > 0) fspclu(f, cp->number, row, 1, cp->nelem, status);
+}
+
+// Refuses, before anything changes, to set undefined the cells of columns
+// whose cells cannot be written.
+void check_nulls(Column* const* cols, int ncols, const char* what) {
+  for (int c = 0; c < ncols; ++c) {
+    const FitsColumn* note = column_note(cols[c]);
+    if (note != nullptr && !note->refusal.empty())
+      fail(1, std::string("can't ") + what + ": " + note->refusal);
+  }
+}
+void check_nulls(Table* tp, const char* what) {
+  for (auto& c : tp->cols) {
+    Column* cp = c.get();
+    if (cp->store) check_nulls(&cp, 1, what);
+  }
 }
 
 // True for a bit (X) column of a binary table.
@@ -94,6 +111,7 @@ namespace tbl {
 
 // Sets every cell of rows first..last (within the table) undefined.
 void tbfnll(Table* tp, int first, int last) {
+  check_nulls(tp, "set rows undefined");
   fitsfile* f = fptr(tp);
   first = std::max(first, 1);
   last = std::min(last, tp->nrows);
@@ -105,6 +123,7 @@ void tbfnll(Table* tp, int first, int last) {
 
 // Sets the given columns of one row undefined.
 void tbfudf(Table* tp, Column** cols, int ncols, int row) {
+  check_nulls(cols, ncols, "set cells undefined");
   fitsfile* f = fptr(tp);
   int status = 0;
   for (int c = 0; c < ncols && status == 0; ++c) null_cell(f, cols[c], row, status);
@@ -115,6 +134,7 @@ void tbfudf(Table* tp, Column** cols, int ncols, int row) {
 // nulls, every further one as a raw copy of that row's bytes.
 void tbfwer(Table* tp, int oldn, int newn) {
   if (newn <= oldn) return;
+  check_nulls(tp, "add rows");
   check_table_whole(tp);  // the data grow, and TNULL cards may be added
   fitsfile* f = fptr(tp);
   int status = 0;

@@ -28,6 +28,14 @@ void fail(int code, const std::string& message) { vos::error(code, message); }
 
 std::string column_key(const char* stem, int n) { return stem + std::to_string(n); }
 
+std::string table_place(const Table* tp) {
+  const std::string file = "FITS file `" + tp->name + "'";
+  if (tp->hdu == 0) return "the primary header of " + file;
+  if (tp->hdu > 0) return "extension " + std::to_string(tp->hdu) + " of " + file;
+  if (!tp->extname.empty()) return "extension `" + tp->extname + "' of " + file;
+  return file;
+}
+
 std::string tbfrot(std::string_view filename) {
   std::string out = vos::fnroot(filename);
   std::string ext = vos::fnextn(filename);
@@ -82,6 +90,12 @@ int tbffnd(Table* tp, std::string& extname, int maxch, int& extver, int& hdutype
   long ver = -1;
   if (h > 0) {
     fsmahd(f, h + 1, hdutype, status);
+    if (status == END_OF_FILE) {
+      const std::string why = fsgmsg();
+      ftcmsg();
+      fail(END_OF_FILE, "FITS file `" + tp->name + "' has no extension " + std::to_string(h) +
+                            (why.empty() ? "" : " (" + why + ")"));
+    }
     tbferr(status);
     if (!is_table(hdutype))
       fail(0, "extension " + std::to_string(h) + " in " + tp->name + " is not a table");
@@ -128,18 +142,23 @@ void tbfopn(Table* tp) {
   const std::string& host = tp->hostname.empty() ? tp->name : tp->hostname;
   forget_whole(tp);
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-  if (mode == READWRITE) {
-    open_for_writing(*tp->fits, host, false);
-  } else {
-    int status = 0;
-    fitsfile* f = nullptr;
-    fsopen(f, host, mode, status);
-    tbferr(status);
-    tp->fits->f = f;
-  }
+  if (mode == READWRITE) open_for_writing(*tp->fits, host, false);
+  else open_for_reading(*tp->fits, host);
   std::string name;
   int ver = -1, type = 0;
-  int h = tbffnd(tp, name, tbl::kSzName, ver, type);
+  int h = 0;
+  try {
+    h = tbffnd(tp, name, tbl::kSzName, ver, type);
+  } catch (const vos::Error& e) {
+    // What CFITSIO says of an HDU it cannot read names neither the file nor
+    // the HDU: both are added.
+    if (e.message().find(tp->name) != std::string::npos) throw;
+    Table where;
+    where.name = tp->name;
+    where.hdu = tp->hdu < 0 && tp->extver < 0 && tp->extname.empty() ? 1 : tp->hdu;
+    where.extname = tp->extname;
+    fail(e.code(), e.message() + " (" + table_place(&where) + ")");
+  }
   if (h == -2) fail(0, "table not found in FITS file `" + tp->name + "'");
   if (tp->hdu < 0) tp->hdu = h;
   if (!tp->extname.empty()) tp->extname = name;
@@ -275,7 +294,7 @@ void write_table_header(Table* tp, fitsfile* f, bool insert) {
     ttype.push_back(cp->name);
     tform.push_back(tbftform::binary_tform(cp->stored_type, cp->nelem));
     tunit.push_back(cp->units);
-    tdisp.push_back(tbftform::tbfptf(cp->format));  // refuses before anything is written
+    tdisp.push_back(tbftform::column_display(cp->stored_type, cp->format));  // refuses first
   }
   int status = 0;
   if (insert) fsibin(f, 0, ttype, tform, tunit, tp->extname, status);
@@ -375,30 +394,22 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
   int itype = tbl::tbttyp(ifile, exists);
   if (itype != tbl::kFitsTable) return;
   int status = 0;
-  fitsfile* in = nullptr;
-  fsopen(in, vos::osfn(ifile), READONLY, status);
-  tbferr(status);
+  tbl::FitsHandle input;  // closed (discarded) on the way out of a failure
+  fitsfile* in = open_for_reading(input, vos::osfn(ifile));
   long naxis = 0;
   std::string comment;
   fsgkyj(in, "NAXIS", naxis, comment, status);
-  try {
-    if (status == 0 && naxis == 0) {
-      tbl::FitsHandle out;
-      fitsfile* o = open_for_writing(out, vos::osfn(ofile), true);
-      fscopy(in, o, 0, status);
-      fsukys(o, "FILENAME", tbfrot(ofile), "name of file", status);
-      tbferr(status);
-      close_file(out, false);  // after a failure above, `out` is discarded
-      copied = 1;
-    }
-  } catch (...) {
-    int cst = 0;
-    fsclos(in, cst);
-    throw;
+  if (status == 0 && naxis == 0) {
+    tbl::FitsHandle out;
+    fitsfile* o = open_for_writing(out, vos::osfn(ofile), true);
+    fscopy(in, o, 0, status);
+    fsukys(o, "FILENAME", tbfrot(ofile), "name of file", status);
+    tbferr(status);
+    close_file(out, false);  // after a failure above, `out` is discarded
+    copied = 1;
   }
-  int cst = 0;
-  fsclos(in, cst);
-  tbferr(status != 0 ? status : cst);
+  tbferr(status);
+  close_file(input, false);
 }
 
 }  // namespace tbl

@@ -11,14 +11,14 @@
 
 namespace tbl {
 
-// The open FITS file of a table (Table::fits).  A file open for writing is
-// edited in a temporary copy beside it, which replaces it at close
-// (fits_file.cpp).
+// The open FITS file of a table (Table::fits), reached through the file
+// layer: a file open for writing is changed in place under the file
+// layer's journal, a new one is staged (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
   std::string path;             // host file
-  int fd = 0;                   // file-layer descriptor of a file open for writing
+  int fd = 0;                   // file-layer descriptor of the file
   long long size = 0;           // length of the file as CFITSIO wrote it
   bool failed = false;          // a transfer failed: the change is rolled back at close
   long failed_at = 0;           // tbfio::tbferr_count() when it failed
@@ -36,11 +36,38 @@ namespace tbfits {
 // The CFITSIO file of an open FITS table; raises when the table has none.
 fitsfile* fptr(tbl::Table* tp);
 
+// What the back end keeps about a column beyond its descriptor (in the
+// column's back end slot), only for columns that need it: 64-bit integers
+// held as doubles (`wide`), or a column the table model cannot hold
+// (variable-length arrays, complex double), whose cells every access
+// refuses with `refusal`.  Such a column still stands in the table by its
+// name and number, so the table opens and its other columns serve.
+struct FitsColumn final : tbl::BackendData {
+  bool wide = false;
+  std::string refusal;
+};
+// The column's note, or null for a plain column.
+const FitsColumn* column_note(const tbl::Column* cp);
+// Raises the refusal of a column whose cells cannot be read or written.
+void check_cells(const tbl::Column* cp);
+
+// Where a table or one of its columns lies, for messages: "extension 2 of
+// FITS file `x.fits'" ("the primary header of ..." for HDU 0), and
+// "column `FLUX' of extension 2 of FITS file `x.fits'".
+std::string table_place(const tbl::Table* tp);
+std::string column_place(const tbl::Table* tp, const tbl::Column* cp);
+
 // Opens the FITS file `host` for writing: an existing file is changed in
 // place under the file layer's rollback journal; a new one (`create`:
 // `host` does not exist yet) is staged and gets its name at close.  Fills
 // `h` and returns the CFITSIO handle; on failure `h` holds nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
+
+// Opens the FITS file `host` for reading (a gzip-compressed file is read
+// decompressed, as CFITSIO reads it; another compression is refused).
+// Fills `h` and returns the CFITSIO handle; on failure `h` holds nothing
+// open.
+fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& host);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
 // file open for writing then commits its change (a new file appears whole),

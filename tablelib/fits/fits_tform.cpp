@@ -66,7 +66,7 @@ ColumnForm tbftyb(std::string_view tform, double tscal, double tzero) {
     f.length = n * ((width + 1) / 2);
     return f;
   }
-  if (i != t.size() || rep < 1) unrecognized(tform);
+  if (i != t.size() || rep < 0) unrecognized(tform);
   switch (letter) {
     case 'B': case 'I': f.storage_type = 3; f.length = rep; break;
     case 'X': rep = (rep + 7) / 8; f.storage_type = 3; f.length = rep; break;
@@ -74,6 +74,7 @@ ColumnForm tbftyb(std::string_view tform, double tscal, double tzero) {
     case 'D': f.storage_type = 7; f.length = 4 * rep; break;
     case 'E': f.storage_type = 6; f.length = 2 * rep; break;
     case 'J': f.storage_type = 4; f.length = 2 * rep; break;
+    case 'K': f.storage_type = 7; f.length = 4 * rep; f.wide = true; break;
     case 'L': f.storage_type = 1; f.length = 2 * rep; break;
     default: unrecognized(tform);
   }
@@ -81,7 +82,8 @@ ColumnForm tbftyb(std::string_view tform, double tscal, double tzero) {
   f.data_type = f.storage_type;
   if (scaled(tscal, tzero)) {
     if (f.storage_type == 3) { f.data_type = 6; f.length = 2 * rep; }
-    else if (f.storage_type == 4) { f.data_type = 7; f.length = 4 * rep; }
+    else if (f.storage_type == 4 || f.storage_type == 6) { f.data_type = 7; f.length = 4 * rep; }
+    f.wide = false;  // scaled 64-bit integers are doubles like any scaled column
   }
   return f;
 }
@@ -106,7 +108,12 @@ ColumnForm tbftya(std::string_view tform, double tscal, double tzero, int pwidth
     case 'E': case 'F': f.storage_type = f.data_type = 6; f.length = 2; break;
     case 'I':
       f.storage_type = f.data_type = 4; f.length = 2;
-      if (scaled(tscal, tzero)) {
+      if (!scaled(tscal, tzero)) {
+        std::size_t i = 1;
+        if (read_number(t, i) >= 10) {
+          f.storage_type = f.data_type = 7; f.length = 4; f.wide = true;
+        }
+      } else {
         if (pwidth >= 0 && pwidth <= 7) { f.data_type = 6; f.length = 2; }
         else { f.data_type = 7; f.length = 4; }
       }
@@ -171,6 +178,16 @@ std::string tbfptf(std::string_view pf) {
     return std::string(1, letter) + std::string(pattern);
   }
   return buf;
+}
+
+std::string column_display(int storage_type, std::string_view print_format) {
+  std::string d = tbfptf(print_format);
+  if ((storage_type == 6 || storage_type == 7) && !d.empty() && d[0] == 'I') {
+    std::size_t i = 1;
+    long w = read_number(d, i);
+    d = "F" + std::to_string(w > 0 ? w : 20) + ".0";
+  }
+  return d;
 }
 
 std::string tbftfo(int data_type, int display_width, std::string_view print_format) {

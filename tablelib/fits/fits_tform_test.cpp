@@ -2,6 +2,7 @@
 #include "fits_tform.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 #include "vos/error.h"
 
@@ -39,6 +40,11 @@ TEST(FitsTform, BinaryForms) {
       {"2d", 1, 0, 7, 7, 2, 8},         {"1C", 1, 0, 7, 7, 1, 4},
       {"4E", 1, 0, 6, 6, 4, 8},         {"1L", 1, 0, 1, 1, 1, 2},
       {"1A", 1, 0, -1, -1, 1, 1},
+      // A scaled float needs a double for its physical values.
+      {"1E", 1, 2450868.5, 6, 7, 1, 4}, {"2E", 0.5, 0, 6, 7, 2, 8},
+      // 64-bit integers are held as doubles; a zero repeat has no elements.
+      {"1K", 1, 0, 7, 7, 1, 4},         {"0D", 1, 0, 7, 7, 0, 0},
+      {"0J", 1, 0, 4, 4, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tform);
@@ -47,13 +53,14 @@ TEST(FitsTform, BinaryForms) {
     EXPECT_EQ(f.data_type, c.dt);
     EXPECT_EQ(f.nelem, c.nelem);
     EXPECT_EQ(f.length, c.len);
+    EXPECT_EQ(f.wide, std::string(c.tform) == "1K");
   }
 }
 
 TEST(FitsTform, BinaryRefusals) {
   EXPECT_EQ(tyb_error("1M"), "1:can't handle complex double precision");
   EXPECT_EQ(tyb_error("1PE(10)"), "1:can't handle variable length arrays");
-  EXPECT_EQ(tyb_error("1K"), "1:unrecognized TFORM:  `1K'");
+  EXPECT_EQ(tyb_error("1W"), "1:unrecognized TFORM:  `1W'");
   // A zero width or a zero repeat for strings would divide by zero or give a
   // type-0 column: both are refused.
   EXPECT_EQ(tyb_error("20A0"), "1:unrecognized TFORM:  `20A0'");
@@ -70,7 +77,11 @@ TEST(FitsTform, AsciiForms) {
   EXPECT_EQ(tbftya("E15.7", 1, 0, -1).data_type, 6);
   EXPECT_EQ(tbftya("F8.3", 1, 0, -1).data_type, 6);
   EXPECT_EQ(tbftya("D25.17", 1, 0, -1).length, 4);
-  EXPECT_EQ(tbftya("I10", 1, 0, -1).data_type, 4);
+  EXPECT_EQ(tbftya("I9", 1, 0, -1).data_type, 4);
+  // Ten characters or more may hold integers beyond an int.
+  EXPECT_EQ(tbftya("I10", 1, 0, -1).data_type, 7);
+  EXPECT_TRUE(tbftya("I20", 1, 0, -1).wide);
+  EXPECT_FALSE(tbftya("I9", 1, 0, -1).wide);
   // A scaled I column is real for a print width of at most 7, else double.
   EXPECT_EQ(tbftya("I10", 1, 100, 5).data_type, 6);
   EXPECT_EQ(tbftya("I10", 1, 100, 10).data_type, 7);

@@ -84,14 +84,22 @@ std::string element(TablePtr tp, ColumnPtr cp, int dtype, int row, Snapshot* s,
   const auto sh = got(c_tbegts, tp, cp, row);
   const auto b = got(c_tbegtb, tp, cp, row);
   if (is_text(dtype)) return *as_text;
+  std::string own;
   switch (dtype) {
-    case TBL_TY_BOOL: return b ? (*b ? "b1" : "b0") : "!err";
-    case TBL_TY_SHORT: return sh ? "s" + std::to_string(*sh) : "!err";
-    case TBL_TY_INT: return i ? "i" + std::to_string(*i) : "!err";
-    case TBL_TY_REAL: return r ? bits(*r) : "!err";
-    case TBL_TY_DOUBLE: return d ? bits(*d) : "!err";
+    case TBL_TY_BOOL: own = b ? (*b ? "b1" : "b0") : "!err"; break;
+    case TBL_TY_SHORT: own = sh ? "s" + std::to_string(*sh) : "!err"; break;
+    case TBL_TY_INT: own = i ? "i" + std::to_string(*i) : "!err"; break;
+    case TBL_TY_REAL: own = r ? bits(*r) : "!err"; break;
+    case TBL_TY_DOUBLE: own = d ? bits(*d) : "!err"; break;
     default: return "?" + *as_text;
   }
+  // A value refused in the column's own type (a 64-bit integer no double
+  // holds) is a read that did not go cleanly: there is nothing to copy.
+  if (own == "!err" && s->clean) {
+    s->clean = false;
+    s->first_error = "row " + std::to_string(row) + ": get in the column's own type refused";
+  }
+  return own;
 }
 
 // The elements of an array cell through every array getter; the values in
