@@ -239,6 +239,7 @@ int fsibck(Handle& f, Backing* b, int& status) {
 }
 
 int fsflus(Handle f, int& status) { return ffflus(f, &status); }
+int fsflsh(Handle f, int& status) { return ffflsh(f, FALSE, &status); }
 
 long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }
 int fscopy(Handle in, Handle out, int morekeys, int& status) {
