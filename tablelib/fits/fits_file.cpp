@@ -12,6 +12,8 @@
 // memory, whatever the size of the file.
 #include <algorithm>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "fits_table.h"
 #include "vos/error.h"
@@ -23,20 +25,24 @@ using tbl::FitsHandle;
 namespace tbfits {
 namespace {
 
-// The file of a handle as CFITSIO's file.  Transfers go through
-// the file layer; the first failure marks the handle, and every later call
-// answers with a failing status.
+// The file of a handle as CFITSIO's file.  Transfers go through the file
+// layer; the first failure is kept in the handle, and every later call
+// answers with a failing status.  Each failing answer hands the failure to
+// tbferr, so that the call raises it (naming the file and the reason) in
+// place of CFITSIO's own messages.
 class ChangedFile final : public Backing {
  public:
   explicit ChangedFile(FitsHandle& h) : h_(h) {}
 
+  const std::string& name() const override { return h_.path; }
+
   int size(long long& bytes) override {
     bytes = h_.size;
-    return h_.failed ? READ_ERROR : 0;
+    return h_.failed ? refused(READ_ERROR) : 0;
   }
 
   int read(long long at, void* buf, long n) override {
-    if (h_.failed) return READ_ERROR;
+    if (h_.failed) return refused(READ_ERROR);
     if (n <= 0) return 0;
     if (at < 0 || at + n > h_.size) return END_OF_FILE;
     char* out = static_cast<char*>(buf);
@@ -48,21 +54,23 @@ class ChangedFile final : public Backing {
         got += k;
       }
     });
-    if (status == 0 && got < n) status = mark(READ_ERROR);  // the file is shorter than written
+    if (status == 0 && got < n)  // the file is shorter than written
+      status = fail(READ_ERROR, vos::SYS_FREAD,
+                    "Cannot read file (" + h_.path + "): it ends before what was written to it");
     return status;
   }
 
   int write(long long at, const void* buf, long n) override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     if (n <= 0) return 0;
-    if (at < 0) return mark(WRITE_ERROR);
+    if (at < 0) return fail(WRITE_ERROR, vos::SYS_FWRITE, "Cannot write to file (" + h_.path + ")");
     int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.fd, static_cast<long>(at + 1), buf, n); });
     if (status == 0) h_.size = std::max(h_.size, at + n);
     return status;
   }
 
   int truncate(long long bytes) override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     if (bytes < 0 || bytes >= h_.size) return 0;
     int status = guarded(WRITE_ERROR, [&] { vos::truncate_open(h_.fd, bytes); });
     if (status == 0) h_.size = bytes;
@@ -70,26 +78,39 @@ class ChangedFile final : public Backing {
   }
 
   int flush() override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     return guarded(WRITE_ERROR, [&] { vos::flush(h_.fd); });
   }
 
  private:
-  int mark(int status) {
-    h_.failed = true;
-    h_.failed_at = tbferr_count();
+  // The answer once no more transfers are made: the failure, if one is the
+  // reason, goes to tbferr.
+  int refused(int status) {
+    if (!h_.failure.empty()) backing_failed(h_.failure_code, h_.failure);
     return status;
   }
 
-  // Runs `body`; any error it raises (never passed through CFITSIO) marks
-  // the handle and gives `status`.
+  // The first failure: kept in the handle, which takes no more transfers.
+  int fail(int status, int code, std::string message) {
+    h_.failed = true;
+    if (h_.failure.empty()) {
+      h_.failure_code = code;
+      h_.failure = std::move(message);
+    }
+    return refused(status);
+  }
+
+  // Runs `body`; any error it raises (never passed through CFITSIO) is the
+  // handle's failure and gives `status`.
   template <class F>
   int guarded(int status, F&& body) {
     try {
       body();
       return 0;
-    } catch (...) {
-      return mark(status);
+    } catch (const vos::Error& e) {
+      return fail(status, e.code(), e.message());
+    } catch (const std::bad_alloc&) {
+      return fail(status, vos::SYS_MFULL, "Out of memory");
     }
   }
 
@@ -129,14 +150,16 @@ void commit_file(FitsHandle& h, long long size) {
 
 }  // namespace
 
-fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) {
+fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) {
   try {
-    if (!create && !vos::access(host, vos::READ_WRITE))
-      fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
-    h.path = host;
-    h.fd = create ? vos::open_staged(host, vos::TEXT_FILE) : vos::open_change(host, vos::TEXT_FILE);
+    if (!create && !vos::access(name, vos::READ_WRITE))
+      fail(FILE_NOT_OPENED, "cannot open FITS file `" + name + "' for reading and writing");
+    h.path = name;
+    h.fd = create ? vos::open_staged(name, vos::TEXT_FILE) : vos::open_change(name, vos::TEXT_FILE);
     h.size = create ? 0 : vos::fstati(h.fd, vos::F_FILESIZE);
     h.failed = false;
+    h.failure_code = 0;
+    h.failure.clear();
     h.backing = std::make_unique<ChangedFile>(h);
     int status = 0;
     fitsfile* f = nullptr;
@@ -159,11 +182,8 @@ void close_file(FitsHandle& h, bool discard) {
   int status = 0;
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still
-  // write its buffers), and their failures are no news.
-  if (discard && !h.failed) {
-    h.failed = true;
-    h.failed_at = -1;
-  }
+  // write its buffers).
+  if (discard) h.failed = true;
   if (f != nullptr) {
     if (h.writing && !h.failed) {
       fsflus(f, status);
@@ -173,14 +193,16 @@ void close_file(FitsHandle& h, bool discard) {
     fsclos(f, closed);
     if (status == 0) status = closed;
   }
-  if (discard || h.failed) {
+  if (h.failed) {
     if (f != nullptr) ftcmsg();
-    // A failed transfer is reported once: by the call that met it, or here.
-    const bool unreported = h.failed && h.failed_at == tbferr_count();
+    // A failed transfer is raised by every call after it, and here.
+    const int code = h.failure_code;
+    const std::string failure = h.failure;
     h.failed = false;
+    h.failure.clear();
     drop_file(h);
     forget(h);
-    if (unreported) fail(WRITE_ERROR, "cannot write FITS file `" + h.path + "'");
+    if (!failure.empty()) fail(code, failure);
     return;
   }
   try {

@@ -129,7 +129,7 @@ void tbfopn(Table* tp) {
   forget_whole(tp);
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
   if (mode == READWRITE) {
-    open_for_writing(*tp->fits, host, false);
+    open_for_writing(*tp->fits, tp->name, false);
   } else {
     int status = 0;
     fitsfile* f = nullptr;
@@ -213,9 +213,15 @@ void tbfclo(Table* tp) {
   if (h) close_file(*h, tp->discard);
 }
 
-// True when a transfer of the table's FITS file failed (the call that met it
-// reported it, or the close will).
-bool tbfwfl(Table* tp) { return tp->fits != nullptr && tp->fits->failed; }
+// The failure of a transfer of the table's FITS file, when one failed (the
+// call that met it raised it, and every later call and the close raise it
+// again).
+bool tbfwfl(const Table* tp, int& code, std::string& message) {
+  if (tp->fits == nullptr || tp->fits->failure.empty()) return false;
+  code = tp->fits->failure_code;
+  message = tp->fits->failure;
+  return true;
+}
 
 // Deletes the table's HDU and closes the table, which is freed even when
 // the deletion fails (the file is then left as it was).
@@ -315,7 +321,7 @@ void tbfnew(Table* tp) {
       fail(1, "extension number in new FITS file (" + tp->name + ") can't be greater than one");
     tp->hdu = 1;
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, true);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, true);
     write_primary(f, tp->name);
     fscrhd(f, status);
     tbferr(status);
@@ -323,7 +329,7 @@ void tbfnew(Table* tp) {
     if (tp->hdu == 0)
       fail(1, "tbfnew:  can't overwrite the primary header of FITS file `" + tp->name + "'");
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, false);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, false);
     std::string name;
     int ver = -1;
     int found = tbffnd(tp, name, tbl::kSzName, ver, type);
@@ -339,7 +345,7 @@ void tbfnew(Table* tp) {
     insert = true;
   } else {
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, false);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, false);
     // The primary header may grow, moving every HDU; the new one goes after
     // the last.  Both checked before anything in the file changes.
     check_whole_from(tp, 1);
@@ -384,7 +390,7 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
   try {
     if (status == 0 && naxis == 0) {
       tbl::FitsHandle out;
-      fitsfile* o = open_for_writing(out, vos::osfn(ofile), true);
+      fitsfile* o = open_for_writing(out, ofile, true);
       fscopy(in, o, 0, status);
       fsukys(o, "FILENAME", tbfrot(ofile), "name of file", status);
       tbferr(status);

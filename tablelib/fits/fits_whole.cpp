@@ -13,6 +13,7 @@
 #include <string>
 
 #include "fits_table.h"
+#include "tablelib/tbcore.h"
 
 using namespace tbfio;
 using tbl::Table;
@@ -78,6 +79,7 @@ void check_whole_from(Table* tp, int hdunum) {
   fsflsh(f, status);
   tbferr(status);
   int cut = first_cut(f, hdunum);
+  tbl::tbtchk(tp);  // a transfer that failed on the way is no cut
   move_back(f, hdunum);
   if (cut != 0) refuse(tp, cut);
 }
