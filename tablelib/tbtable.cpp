@@ -183,13 +183,10 @@ bool tbtfai(const Table* tp, int& code, std::string& message) {
     message = tp->failure;
     return true;
   }
-  if (tp->fd != 0) {
-    std::string failure = vos::write_failure(tp->fd);
-    if (!failure.empty()) {
-      code = vos::SYS_FWRITE;
-      message = std::move(failure);
-      return true;
-    }
+  if (tp->fd != 0 && vos::write_failed(tp->fd)) {
+    code = vos::SYS_FWRITE;
+    message = vos::write_failure(tp->fd);
+    return true;
   }
   return tp->type == kFitsTable && tp->fits != nullptr && tbfwfl(tp, code, message);
 }

@@ -426,7 +426,7 @@ bool is_open(int fd) {
   return fd >= 1 && static_cast<std::size_t>(fd) < t.size() && t[fd] != nullptr;
 }
 
-bool write_failed(int fd) { return !write_failure(fd).empty(); }
+bool write_failed(int fd) { return !fio::failure_of(fio::file(fd)).empty(); }
 
 std::string write_failure(int fd) { return fio::failure_of(fio::file(fd)); }
 

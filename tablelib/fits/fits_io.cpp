@@ -281,7 +281,16 @@ int fsibck(Handle& f, Backing* b, int& status) {
 }
 
 int fsflus(Handle f, int& status) { return ffflus(f, &status); }
-int fsflsh(Handle f, int& status) { return ffflsh(f, FALSE, &status); }
+int fsflsh(Handle f, int& status) {
+  if (status != 0 || f == nullptr || f->Fptr == nullptr) return status;
+  // As ffflsh does, but without asking the driver to flush the file: the
+  // buffers go to the file layer, which keeps its own.
+  FITSfile* F = f->Fptr;
+  if (f->HDUposition != F->curhdu) ffmahd(f, f->HDUposition + 1, nullptr, &status);
+  for (int i = 0; i < NIOBUF && status == 0; ++i)
+    if (F->bufrecnum[i] >= 0 && F->dirty[i]) ffbfwt(F, i, &status);
+  return status;
+}
 
 long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }
 int fscopy(Handle in, Handle out, int morekeys, int& status) {

@@ -76,9 +76,10 @@ int fsobck(Handle& f, Backing* b, int iomode, int& status);
 int fsibck(Handle& f, Backing* b, int& status);
 // Writes every changed buffer to the file.
 int fsflus(Handle f, int& status);
-// Writes the buffers changed since they were read to the file, and nothing
-// else: the current HDU is not brought up to date (no END card or fill is
-// written for it); the buffers keep their bytes.
+// Writes the buffers changed since they were read to the file (to the
+// Backing's writes, which are not flushed), and nothing else: the current
+// HDU is not brought up to date (no END card or fill is written for it);
+// the buffers keep their bytes.
 int fsflsh(Handle f, int& status);
 // The length of the file in bytes as CFITSIO sees it (after fsflus: all of
 // it is written).
