@@ -10,7 +10,8 @@
 // time; every message names the table, the system's reason and, where the
 // journal could not be written or synced, the journal; and the table is
 // the old one, byte for byte and as the independent reader of its storage
-// type finds it, with nothing left beside it.
+// type finds it, with nothing left beside it.  A table given up instead of
+// closed after the failure is undone as asked, without an error.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
@@ -111,8 +112,8 @@ struct Report {
 
 // The session: every call is made whatever the ones before it reported, and
 // each one's report kept; `more` rows are appended.  The last report is the
-// close's.
-std::vector<Report> run_session(const std::string& path, int more) {
+// close's (with `abandon`, c_tbtabn's).
+std::vector<Report> run_session(const std::string& path, int more, bool abandon) {
   std::vector<Report> out;
   auto note = [&](const std::string& call) { out.push_back({call, c_voserr(), c_voserrmsg()}); };
   TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_WRITE, nullptr);
@@ -160,7 +161,8 @@ std::vector<Report> run_session(const std::string& path, int more) {
   note("rows read");
   c_tbhadt(tp, "OBJECT", "renamed");
   note("keyword changed");
-  c_tbtclo(tp);
+  if (abandon) c_tbtabn(tp);
+  else c_tbtclo(tp);
   note("close");
   return out;
 }
@@ -185,7 +187,7 @@ class FailedChange : public ::testing::TestWithParam<std::tuple<const chg::Stora
 
   // Runs the session with the fault at call `at` of its kind (0: none);
   // the reports.  The calls of that kind made are in g_count.
-  std::vector<Report> session(long at) {
+  std::vector<Report> session(long at, bool abandon = false) {
     chg::spill(table_, before_);
     g_call = fault_->call;
     g_err = fault_->err;
@@ -194,7 +196,7 @@ class FailedChange : public ::testing::TestWithParam<std::tuple<const chg::Stora
     g_hit.clear();
     g_hit_dir = false;
     const vos::osio::Ops old = vos::osio::replace(kFaulty);
-    std::vector<Report> reports = run_session(table_, chg::is_fits(*store_) ? 6000 : 1500);
+    std::vector<Report> reports = run_session(table_, chg::is_fits(*store_) ? 6000 : 1500, abandon);
     vos::osio::replace(old);
     return reports;
   }
@@ -253,6 +255,19 @@ TEST_P(FailedChange, EveryCallAfterTheFailureAndTheCloseReportItAndTheTableIsThe
     }
     EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
   }
+}
+
+// A table given up after its change failed: the change is undone, as
+// asked, and the giving up reports no error.  (A text table is written
+// only at its close: given up, it writes nothing and meets no fault.)
+TEST_P(FailedChange, GivingUpAfterTheFailureUndoesTheChangeAsAsked) {
+  const std::vector<Report> reports = session(1, true);
+  SCOPED_TRACE(listing(reports));
+  EXPECT_EQ(g_hit.empty(), store_->type == 13) << "the fault is met by all but a text table";
+  ASSERT_GE(reports.size(), 2u);
+  EXPECT_EQ(reports.back().code, 0) << "c_tbtabn";
+  EXPECT_TRUE(chg::slurp(table_) == before_) << "the table is the old one";
+  EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
 }
 
 INSTANTIATE_TEST_SUITE_P(

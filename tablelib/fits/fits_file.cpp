@@ -195,14 +195,15 @@ void close_file(FitsHandle& h, bool discard) {
   }
   if (h.failed) {
     if (f != nullptr) ftcmsg();
-    // A failed transfer is raised by every call after it, and here.
+    // A failed transfer is raised by every call after it, and here unless
+    // the file is discarded (undone, as asked).
     const int code = h.failure_code;
     const std::string failure = h.failure;
     h.failed = false;
     h.failure.clear();
     drop_file(h);
     forget(h);
-    if (!failure.empty()) fail(code, failure);
+    if (!discard && !failure.empty()) fail(code, failure);
     return;
   }
   try {

@@ -50,7 +50,7 @@ fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& name, bool cre
 // unless `discard` or a failed transfer says to leave the file as it was:
 // the change is then rolled back (a new file never appears).  Raises the
 // failure of a transfer, when one failed (before or now), else the first
-// failure of the close; with `discard` and no failed transfer, nothing.
+// failure of the close; with `discard`, nothing.
 void close_file(tbl::FitsHandle& h, bool discard);
 
 // Raises a table-library error (code, message).
