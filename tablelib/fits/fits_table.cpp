@@ -215,9 +215,10 @@ void tbfclo(Table* tp) {
 
 // The failure of a transfer of the table's FITS file, when one failed (the
 // call that met it raised it, and every later call and the close raise it
-// again).
+// again).  What CFITSIO still holds of it is dropped: it is this failure.
 bool tbfwfl(const Table* tp, int& code, std::string& message) {
   if (tp->fits == nullptr || tp->fits->failure.empty()) return false;
+  ftcmsg();
   code = tp->fits->failure_code;
   message = tp->fits->failure;
   return true;
