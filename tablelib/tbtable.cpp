@@ -175,12 +175,38 @@ void tbtcre(Table* tp) {
   tp->modified = true;
 }
 
+// The failure of the table's change (see tbcore.h): the one the table
+// layer recorded, or the one of its file.
+bool tbtfai(const Table* tp, int& code, std::string& message) {
+  if (!tp->failure.empty()) {
+    code = tp->failure_code;
+    message = tp->failure;
+    return true;
+  }
+  if (tp->fd != 0 && vos::write_failed(tp->fd)) {
+    code = vos::SYS_FWRITE;
+    message = vos::write_failure(tp->fd);
+    return true;
+  }
+  return tp->type == kFitsTable && tp->fits != nullptr && tbfwfl(tp, code, message);
+}
+
+void tbtchk(const Table* tp) {
+  int code = 0;
+  std::string message;
+  if (tbtfai(tp, code, message)) vos::error(code, message);
+}
+
+namespace {
+
 // Writes back what is pending, closes the file and frees the descriptor;
 // tp becomes nullptr.  Everything is released even when a step fails; the
 // first failure is then raised.  A table that was never created, whose
-// writing failed earlier (the failure was reported then) or whose closing
-// fails is discarded: its files are left as they were before it.
-void tbtclo(Table*& tp) {
+// change failed earlier or whose closing fails is discarded: its files are
+// left as they were before it.  A failure of the change before the close
+// is raised again, unless the table is abandoned (its change is undone, as
+// asked).
+void close_table(Table*& tp, bool abandon) {
   if (tp == nullptr) return;
   std::unique_ptr<Table> owner(tp);
   tp = nullptr;
@@ -189,11 +215,11 @@ void tbtclo(Table*& tp) {
     Table* t;
     ~ReleaseSelection() { tbsclo(t); }
   } release_selection{t};
-  if (!t->opened) t->discard = true;
-  // A write to the file failed before and was raised then: the table is
-  // discarded without raising that failure again.
-  if (t->fd != 0 && vos::write_failed(t->fd)) t->discard = true;
-  if (t->type == kFitsTable && tbfwfl(t)) t->discard = true;
+  if (!t->opened || abandon) t->discard = true;
+  int failed_code = 0;
+  std::string failed;
+  if (tbtfai(t, failed_code, failed)) t->discard = true;
+  if (abandon) failed.clear();
   try {
     if (t->type == kTextTable) tbzclo(t);
     if (t->modified && !t->discard && (t->fd != 0 || t->fits != nullptr)) tbtwsi(t);
@@ -203,20 +229,21 @@ void tbtclo(Table*& tp) {
     t->discard = true;
     if (t->fd != 0) quietly([&] { tbtcfd(t); });
     if (t->type == kFitsTable && t->fits != nullptr) quietly([&] { tbfclo(t); });
+    if (!failed.empty()) vos::error(failed_code, failed);
     throw;
   }
+  if (!failed.empty()) vos::error(failed_code, failed);
 }
 
-void tbtabn(Table*& tp) {
-  if (tp == nullptr) return;
-  tp->discard = true;
-  tbtclo(tp);
-}
+}  // namespace
+
+void tbtclo(Table*& tp) { close_table(tp, false); }
+
+void tbtabn(Table*& tp) { close_table(tp, true); }
 
 // Closes the table's file descriptor, which keeps its change (a new file
 // appears at its name); a discarded table's change is undone instead.  A
-// failure marks the table to be discarded and is raised, unless it is that
-// of an earlier write, which was raised then.
+// failure marks the table to be discarded and is raised.
 void tbtcfd(Table* tp) {
   const int fd = tp->fd;
   tp->fd = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "halvo/c_tables.h"
 #include "halvo/halvo.h"
@@ -65,6 +66,8 @@ void halvo::set_halvoerr() {
   std::string msg;
   int code = vos::errget(msg);
   vos::xerret();
+  // An error is never reported without words.
+  if (msg.empty()) msg = "Error " + std::to_string(code == 0 ? 99 : code);
   char16_t* buf = CH2I_buffer(0);
   slot_put(0, msg, 0, halvomsglen);
   halvo_errcode = code == 0 ? 99 : code;

@@ -148,9 +148,7 @@ void truncate_open(int fd, long long bytes) {
   if (f.kind != fio::Kind::Host || f.mode == READ_ONLY)
     error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
   f.pushback.clear();
-  if (f.host.truncate(bytes) != fio::HostFile::Status::Ok)
-    error(SYS_FWRITE, "Cannot write to file (" + f.name + ")" +
-                          (f.host.why().empty() ? "" : ": " + f.host.why()));
+  if (f.host.truncate(bytes) != fio::HostFile::Status::Ok) fio::raise_write_failure(f);
 }
 
 void recover(std::string_view name) {

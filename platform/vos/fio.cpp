@@ -109,18 +109,45 @@ File& file(int fd) {
   return *t[fd];
 }
 
+namespace {
+
+// "Cannot write to file (name)", with the reason the host file gives.
+std::string write_error(const File& f) {
+  const std::string why = f.kind == Kind::Host ? f.host.why() : "";
+  return "Cannot write to file (" + f.name + ")" + (why.empty() ? "" : ": " + why);
+}
+
+}  // namespace
+
+const std::string& failure_of(File& f) {
+  const bool failed = f.kind == Kind::Host ? f.host.failed()
+                                           : f.kind == Kind::Stream && f.fp != nullptr && std::ferror(f.fp) != 0;
+  if (failed && f.failure.empty()) f.failure = write_error(f);
+  return f.failure;
+}
+
+void raise_write_failure(File& f) {
+  const std::string& failure = failure_of(f);
+  error(SYS_FWRITE, failure.empty() ? write_error(f) : failure);
+}
+
+void check_failed(File& f) {
+  if (f.kind == Kind::Host && f.host.failed()) raise_write_failure(f);
+}
+
 void check_write_fault(File& f) {
   if (g_write_fault < 0) return;
   if (g_write_fault == 0) {
     g_write_fault = -1;
     if (f.kind == Kind::Host) f.host.mark_failed();
-    error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+    raise_write_failure(f);
   }
   --g_write_fault;
 }
 
 void put_bytes(File& f, const char* data, std::size_t n) {
   if (f.mode == READ_ONLY) error(SYS_FWRITE, "Cannot write to file opened read-only (" + f.name + ")");
+  check_failed(f);
   check_write_fault(f);
   switch (f.kind) {
     case Kind::Null:
@@ -131,9 +158,10 @@ void put_bytes(File& f, const char* data, std::size_t n) {
       f.pos += n;
       return;
     case Kind::Host:
-      if (f.host.write(data, n) != HostFile::Status::Ok)
-        error(SYS_FWRITE, "Cannot write to file (" + f.name + ")" +
-                              (f.host.why().empty() ? "" : ": " + f.host.why()));
+      if (f.host.write(data, n) != HostFile::Status::Ok) {
+        f.host.mark_failed();  // the file does not hold what was written
+        raise_write_failure(f);
+      }
       return;
     case Kind::Stream:
       if (n > 0 && std::fwrite(data, 1, n, f.fp) != n)
@@ -145,8 +173,8 @@ void put_bytes(File& f, const char* data, std::size_t n) {
 namespace {
 
 // Raises the error of a failed host-file transfer.
-[[noreturn]] void transfer_failed(const File& f, HostFile::Status s) {
-  if (s == HostFile::Status::WriteFailed) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+[[noreturn]] void transfer_failed(File& f, HostFile::Status s) {
+  if (s == HostFile::Status::WriteFailed) raise_write_failure(f);
   error(SYS_FREAD, "Cannot read file (" + f.name + ")");
 }
 
@@ -262,7 +290,9 @@ int open(std::string_view name, int mode, int type) {
 void close(int fd) {
   std::unique_ptr<fio::File> owned = fio::take(fd);
   if (!owned || owned->kind != fio::Kind::Host) return;
+  const std::string failure = fio::failure_of(*owned);  // a failure before is the one raised
   const fio::HostFile::Status s = owned->host.close();
+  if (!failure.empty()) error(SYS_FWRITE, failure);
   if (s == fio::HostFile::Status::NameTaken)
     error(SYS_FACCESS, "File already exists (" + owned->name + ")");
   if (s != fio::HostFile::Status::Ok) {
@@ -358,7 +388,7 @@ void flush(int fd) {
   fio::File& f = fio::file(fd);
   const bool ok = f.kind == fio::Kind::Host ? f.host.flush() == fio::HostFile::Status::Ok
                                              : !f.fp || std::fflush(f.fp) == 0;
-  if (!ok) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  if (!ok) raise_write_failure(f);
 }
 
 void fseti(int fd, int param, long value) { fio::file(fd).params[param] = value; }
@@ -396,11 +426,9 @@ bool is_open(int fd) {
   return fd >= 1 && static_cast<std::size_t>(fd) < t.size() && t[fd] != nullptr;
 }
 
-bool write_failed(int fd) {
-  const fio::File& f = fio::file(fd);
-  if (f.kind == fio::Kind::Host) return f.host.failed();
-  return f.kind == fio::Kind::Stream && f.fp != nullptr && std::ferror(f.fp) != 0;
-}
+bool write_failed(int fd) { return !fio::failure_of(fio::file(fd)).empty(); }
+
+std::string write_failure(int fd) { return fio::failure_of(fio::file(fd)); }
 
 void fioclp() {
   auto& t = fio::table();

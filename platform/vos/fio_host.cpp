@@ -58,7 +58,10 @@ bool HostFile::put(long long at, const char* data, std::size_t n) {
   while (n > 0) {
     const ssize_t k = append_ || !seekable_ ? osio::write(fd_, data, n) : osio::pwrite(fd_, data, n, at);
     if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) return false;
+    if (k <= 0) {
+      why_ = k < 0 ? std::strerror(errno) : "the system wrote nothing";
+      return false;
+    }
     data += k;
     n -= static_cast<std::size_t>(k);
     at += k;
@@ -300,6 +303,7 @@ HostFile::Status HostFile::truncate(long long size) {
     return Status::WriteFailed;
   }
   if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    why_ = std::strerror(errno);
     failed_ = true;
     return Status::WriteFailed;
   }

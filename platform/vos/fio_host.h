@@ -109,7 +109,8 @@ class HostFile {
 
   // A write or write-back has failed.
   bool failed() const { return failed_; }
-  // Fails the file as a failed write-back does (an injected fault).
+  // Fails the file as a failed write-back does (a write that could not be
+  // made, an injected fault).
   void mark_failed() { failed_ = true; }
 
   // Makes the file a change in place under `journal`.
@@ -129,8 +130,8 @@ class HostFile {
   // closes) and closes; WriteFailed when the undoing failed.
   Status abandon();
 
-  // What failed in the change session, in words ("" when nothing did, or
-  // the failure was an ordinary transfer).
+  // What failed, in words: the system's reason for a write or a cut that
+  // failed, or what failed in the change session ("" when nothing did).
   const std::string& why() const { return why_; }
 
  private:

@@ -169,21 +169,37 @@ TEST_F(HostFiles, OtherDescriptorsSeeWritesAfterAFlush) {
   vos::close(r);
 }
 
+// The message of the error `f` raises ("" when none).
+template <class F>
+std::string message_of(F f) {
+  try {
+    f();
+  } catch (const vos::Error& e) {
+    return e.message();
+  }
+  return "";
+}
+
 TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
   ASSERT_EQ(::access("/dev/full", W_OK), 0) << "the test needs the full device /dev/full";
+  const std::string failure = "Cannot write to file (/dev/full): No space left on device";
   // Small writes wait in the window: the flush meets the full device, and
-  // the close after it fails too, as the bytes are lost.
+  // every write, flush and the close after it fail with the same error, as
+  // the bytes are lost.
   int fd = vos::open("/dev/full", vos::WRITE_ONLY, vos::BINARY_FILE);
   vos::write(fd, "abcd", 2);
   EXPECT_FALSE(vos::write_failed(fd));
   EXPECT_EQ(code_of([&] { vos::flush(fd); }), vos::SYS_FWRITE);
   EXPECT_TRUE(vos::write_failed(fd));
+  EXPECT_EQ(vos::write_failure(fd), failure);
+  EXPECT_EQ(message_of([&] { vos::write(fd, "ef", 1); }), failure) << "a write after it";
+  EXPECT_EQ(message_of([&] { vos::flush(fd); }), failure) << "a flush after it";
   try {
     vos::close(fd);
     ADD_FAILURE() << "close after a failed write-back succeeded";
   } catch (const vos::Error& e) {
     EXPECT_EQ(e.code(), vos::SYS_FWRITE);
-    EXPECT_EQ(e.message(), "Cannot close file (/dev/full)");
+    EXPECT_EQ(e.message(), failure);
   }
   EXPECT_FALSE(vos::is_open(fd));
 
@@ -198,7 +214,7 @@ TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
     vos::write(fd, big.data(), static_cast<long>(big.size() / 2));
     ADD_FAILURE() << "a large write to a full device succeeded";
   } catch (const vos::Error& e) {
-    EXPECT_EQ(e.message(), "Cannot write to file (/dev/full)");
+    EXPECT_EQ(e.message(), failure);
   }
   EXPECT_TRUE(vos::write_failed(fd));
   EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);

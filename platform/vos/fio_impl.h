@@ -26,6 +26,7 @@ struct File {
   std::size_t pos = 0;      // String files: read/write position
   std::vector<int> pushback;  // characters pushed back by ungetc
   std::map<int, long> params; // fseti values
+  std::string failure;        // the error that failed the file for good ("" while none)
 };
 
 // The descriptor table (standard streams at 1..LAST_STREAM).
@@ -56,6 +57,19 @@ File& file(int fd);
 // SYS_FWRITE when the fault fires, which fails a host file for good as a
 // failed write-back does.
 void check_write_fault(File& f);
+
+// Raises SYS_FWRITE "Cannot write to file (name): reason" for a write,
+// flush or cut of `f` that failed.  Once the file has failed for good (see
+// HostFile::failed) the first such error is its failure, and every later
+// write, flush, cut and close of it raises that same error.
+[[noreturn]] void raise_write_failure(File& f);
+
+// Raises the failure of `f` when it has failed for good; does nothing
+// otherwise.
+void check_failed(File& f);
+
+// The failure of `f` ("" while it has not failed for good).
+const std::string& failure_of(File& f);
 
 // Writes raw bytes to a file of any kind; raises SYS_FWRITE on failure.
 void put_bytes(File& f, const char* data, std::size_t n);

@@ -286,9 +286,27 @@ TEST_F(BinTable, FailedRewriteLeavesTheOldFileUntouched) {
       if (order == kRowOrdered) tbxcpi(tp, tp->cols[0].get(), &one, 2, 2);
       else tbycpi(tp, tp->cols[0].get(), &one, 2, 2);
       vos::fault::fail_write_after(fault);
-      EXPECT_THROW(tbtchs(tp, tp->maxpar + 2, -1, -1, order == kColOrdered ? 600 : -1), vos::Error);
+      std::string failure;
+      try {
+        tbtchs(tp, tp->maxpar + 2, -1, -1, order == kColOrdered ? 600 : -1);
+      } catch (const vos::Error& e) {
+        failure = e.message();
+      }
       vos::fault::clear();
-      close(tp);
+      EXPECT_NE(failure, "") << name;
+      // The failure stays: the next call and the close raise it again.
+      try {
+        tbtchs(tp, tp->maxpar + 3, -1, -1, -1);
+        ADD_FAILURE() << name << ": a call after the failure succeeded";
+      } catch (const vos::Error& e) {
+        EXPECT_EQ(e.message(), failure) << name;
+      }
+      try {
+        close(tp);
+        ADD_FAILURE() << name << ": the close after the failure succeeded";
+      } catch (const vos::Error& e) {
+        EXPECT_EQ(e.message(), failure) << name;
+      }
       EXPECT_EQ(file(name), before) << name;
       EXPECT_EQ(listing(), names_before) << name;
     }
@@ -330,7 +348,11 @@ TEST_F(BinTable, FailedShiftLosesNoRow) {
             << name << (failed ? " (failed)" : "") << " lost " << v;
       tp->nrows = std::min(tp->nrows, rows);
       tp->modified = true;
-      close(tp);
+      if (failed) {
+        EXPECT_THROW(close(tp), vos::Error) << name << ": the close raises the failure again";
+      } else {
+        close(tp);
+      }
     }
     EXPECT_GT(failures, 0) << "the injected faults reach the shift";
   }

@@ -11,12 +11,14 @@
 // the other way round), the data is first moved past the end of both
 // layouts and from there to its place, since no one order serves.
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tablelib/tbbackend.h"
 #include "tablelib/tbcore.h"
 #include "binio.h"
+#include "vos/error.h"
 #include "vos/files.h"
 
 namespace tbl {
@@ -78,15 +80,27 @@ void cut_after(int fd, long end) {
   if (vos::fstati(fd, vos::F_FILESIZE) > end) vos::truncate_open(fd, static_cast<long long>(end) * 2);
 }
 
-// Runs `resize`; a failure discards the table when it is closed (the change
-// that failed may be one of several), which rolls the file back.
+// Runs `resize`; a failure may leave the file half rewritten, so it ends
+// the table's change: every later call raises it again, and the close rolls
+// the file back.
 template <class F>
 void in_place(Table* tp, F resize) {
   try {
     resize(tp->fd);
     tbtwsi(tp);
-  } catch (...) {
+  } catch (const vos::Error& e) {
     tp->discard = true;
+    if (tp->failure.empty()) {
+      tp->failure_code = e.code();
+      tp->failure = e.message();
+    }
+    throw;
+  } catch (const std::bad_alloc&) {
+    tp->discard = true;
+    if (tp->failure.empty()) {
+      tp->failure_code = vos::SYS_MFULL;
+      tp->failure = "Out of memory";
+    }
     throw;
   }
 }

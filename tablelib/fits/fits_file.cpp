@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "fits_table.h"
@@ -25,46 +26,58 @@ using tbl::FitsHandle;
 namespace tbfits {
 namespace {
 
-// The file of a handle as CFITSIO's file.  Transfers go through
-// the file layer; the first failure marks the handle, and every later call
-// answers with a failing status.
+// Reads up to n bytes at `at` through the file layer: the count read, fewer
+// where the file ends.  Raises the file layer's error.
+long read_upto(int fd, long long at, void* buf, long n) {
+  char* out = static_cast<char*>(buf);
+  long got = 0;
+  while (got < n) {
+    long k = vos::read_at(fd, static_cast<long>(at + got + 1), out + got, n - got);
+    if (k == vos::EOF_ || k <= 0) break;
+    got += k;
+  }
+  return got;
+}
+
+// The file of a handle as CFITSIO's file.  Transfers go through the file
+// layer; the first failure is kept in the handle, and every later call
+// answers with a failing status.  Each failing answer hands the failure to
+// tbferr, so that the call raises it (naming the file and the reason) in
+// place of CFITSIO's own messages.
 class ChangedFile final : public Backing {
  public:
   explicit ChangedFile(FitsHandle& h) : h_(h) {}
 
+  const std::string& name() const override { return h_.path; }
+
   int size(long long& bytes) override {
     bytes = h_.size;
-    return h_.failed ? READ_ERROR : 0;
+    return h_.failed ? refused(READ_ERROR) : 0;
   }
 
   int read(long long at, void* buf, long n) override {
-    if (h_.failed) return READ_ERROR;
+    if (h_.failed) return refused(READ_ERROR);
     if (n <= 0) return 0;
     if (at < 0 || at + n > h_.size) return END_OF_FILE;
-    char* out = static_cast<char*>(buf);
     long got = 0;
-    int status = guarded(READ_ERROR, [&] {
-      while (got < n) {
-        long k = vos::read_at(h_.fd, static_cast<long>(at + got + 1), out + got, n - got);
-        if (k == vos::EOF_ || k <= 0) break;
-        got += k;
-      }
-    });
-    if (status == 0 && got < n) status = mark(READ_ERROR);  // the file is shorter than written
+    int status = guarded(READ_ERROR, [&] { got = read_upto(h_.fd, at, buf, n); });
+    if (status == 0 && got < n)  // the file is shorter than written
+      status = fail(READ_ERROR, vos::SYS_FREAD,
+                    "Cannot read file (" + h_.path + "): it ends before what was written to it");
     return status;
   }
 
   int write(long long at, const void* buf, long n) override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     if (n <= 0) return 0;
-    if (at < 0) return mark(WRITE_ERROR);
+    if (at < 0) return fail(WRITE_ERROR, vos::SYS_FWRITE, "Cannot write to file (" + h_.path + ")");
     int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.fd, static_cast<long>(at + 1), buf, n); });
     if (status == 0) h_.size = std::max(h_.size, at + n);
     return status;
   }
 
   int truncate(long long bytes) override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     if (bytes < 0 || bytes >= h_.size) return 0;
     int status = guarded(WRITE_ERROR, [&] { vos::truncate_open(h_.fd, bytes); });
     if (status == 0) h_.size = bytes;
@@ -72,26 +85,39 @@ class ChangedFile final : public Backing {
   }
 
   int flush() override {
-    if (h_.failed) return WRITE_ERROR;
+    if (h_.failed) return refused(WRITE_ERROR);
     return guarded(WRITE_ERROR, [&] { vos::flush(h_.fd); });
   }
 
  private:
-  int mark(int status) {
-    h_.failed = true;
-    h_.failed_at = tbferr_count();
+  // The answer once no more transfers are made: the failure, if one is the
+  // reason, goes to tbferr.
+  int refused(int status) {
+    if (!h_.failure.empty()) backing_failed(h_.failure_code, h_.failure);
     return status;
   }
 
-  // Runs `body`; any error it raises (never passed through CFITSIO) marks
-  // the handle and gives `status`.
+  // The first failure: kept in the handle, which takes no more transfers.
+  int fail(int status, int code, std::string message) {
+    h_.failed = true;
+    if (h_.failure.empty()) {
+      h_.failure_code = code;
+      h_.failure = std::move(message);
+    }
+    return refused(status);
+  }
+
+  // Runs `body`; any error it raises (never passed through CFITSIO) is the
+  // handle's failure and gives `status`.
   template <class F>
   int guarded(int status, F&& body) {
     try {
       body();
       return 0;
-    } catch (...) {
-      return mark(status);
+    } catch (const vos::Error& e) {
+      return fail(status, e.code(), e.message());
+    } catch (const std::bad_alloc&) {
+      return fail(status, vos::SYS_MFULL, "Out of memory");
     }
   }
 
@@ -104,6 +130,7 @@ class ChangedFile final : public Backing {
 class ReadFile final : public Backing {
  public:
   explicit ReadFile(FitsHandle& h) : h_(h) {}
+  const std::string& name() const override { return h_.path; }
   int size(long long& bytes) override {
     bytes = h_.size;
     return 0;
@@ -111,28 +138,17 @@ class ReadFile final : public Backing {
   int read(long long at, void* buf, long n) override {
     if (n <= 0) return 0;
     if (at < 0 || at + n > h_.size) return END_OF_FILE;
-    return read_bytes(h_.fd, at, buf, n) ? 0 : READ_ERROR;
+    try {
+      if (read_upto(h_.fd, at, buf, n) == n) return 0;
+      backing_failed(vos::SYS_FREAD, "Cannot read file (" + h_.path + "): it is shorter than it was");
+    } catch (const vos::Error& e) {
+      backing_failed(e.code(), e.message());
+    }
+    return READ_ERROR;
   }
   int write(long long, const void*, long) override { return READONLY_FILE; }
   int truncate(long long) override { return READONLY_FILE; }
   int flush() override { return 0; }
-
-  // Reads exactly n bytes at `at`; false when the file gives fewer or the
-  // read fails.
-  static bool read_bytes(int fd, long long at, void* buf, long n) {
-    char* out = static_cast<char*>(buf);
-    long got = 0;
-    try {
-      while (got < n) {
-        long k = vos::read_at(fd, static_cast<long>(at + got + 1), out + got, n - got);
-        if (k == vos::EOF_ || k <= 0) break;
-        got += k;
-      }
-    } catch (const vos::Error&) {
-      return false;
-    }
-    return got == n;
-  }
 
  private:
   FitsHandle& h_;
@@ -150,11 +166,12 @@ const char* compression(const unsigned char* b, long n) {
   return nullptr;
 }
 
-// The compression of the file open at `fd` (`size` bytes), or null.
+// The compression of the file open at `fd` (`size` bytes), or null.  Raises
+// the file layer's error when it cannot be read.
 const char* compression_of(int fd, long long size) {
   unsigned char head[10] = {0};
   const long n = static_cast<long>(std::min<long long>(size, 10));
-  if (n < 2 || !ReadFile::read_bytes(fd, 0, head, n)) return nullptr;
+  if (n < 2 || read_upto(fd, 0, head, n) != n) return nullptr;
   return compression(head, n);
 }
 
@@ -191,12 +208,12 @@ void commit_file(FitsHandle& h, long long size) {
 
 }  // namespace
 
-fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
+fitsfile* open_for_reading(FitsHandle& h, const std::string& name) {
   try {
-    h.path = host;
+    h.path = name;
     h.writing = false;
     h.failed = false;
-    h.fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
+    h.fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
     h.size = vos::fstati(h.fd, vos::F_FILESIZE);
     int status = 0;
     fitsfile* f = nullptr;
@@ -207,16 +224,16 @@ fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
     } else if (std::string(packed) == "gzip") {
       // Read as CFITSIO reads it: decompressed into memory.
       std::string bytes(static_cast<std::size_t>(h.size), '\0');
-      if (!ReadFile::read_bytes(h.fd, 0, bytes.data(), static_cast<long>(h.size)))
-        fail(READ_ERROR, "cannot read FITS file `" + host + "'");
+      if (read_upto(h.fd, 0, bytes.data(), static_cast<long>(h.size)) != h.size)
+        fail(READ_ERROR, "cannot read FITS file `" + name + "': it is shorter than it was");
       fsomem(f, bytes, status);
       if (status != 0) {
         ftcmsg();
-        fail(status, "can't read FITS file `" + host + "': it is compressed (gzip) and does not "
+        fail(status, "can't read FITS file `" + name + "': it is compressed (gzip) and does not "
                      "decompress to a FITS file");
       }
     } else {
-      fail(1, "can't read FITS file `" + host + "': it is compressed (" + packed +
+      fail(1, "can't read FITS file `" + name + "': it is compressed (" + packed +
                   "); only gzip-compressed files are read");
     }
     tbferr(status);
@@ -234,25 +251,21 @@ fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
   }
 }
 
-fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) {
+fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) {
   try {
-    if (!create && !vos::access(host, vos::READ_WRITE))
-      fail(FILE_NOT_OPENED, "cannot open FITS file `" + host + "' for reading and writing");
-    if (!create) {
-      // A compressed file is read only: it never takes a change.
-      const int fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
-      const char* packed = nullptr;
-      vos::iferr([&] { packed = compression_of(fd, vos::fstati(fd, vos::F_FILESIZE)); });
-      vos::xerret();
-      vos::close(fd);
-      if (packed != nullptr)
-        fail(READONLY_FILE, "can't change FITS file `" + host + "': it is compressed (" +
-                                packed + ") and can only be read");
-    }
-    h.path = host;
-    h.fd = create ? vos::open_staged(host, vos::TEXT_FILE) : vos::open_change(host, vos::TEXT_FILE);
+    if (!create && !vos::access(name, vos::READ_WRITE))
+      fail(FILE_NOT_OPENED, "cannot open FITS file `" + name + "' for reading and writing");
+    h.path = name;
+    h.fd = create ? vos::open_staged(name, vos::TEXT_FILE) : vos::open_change(name, vos::TEXT_FILE);
     h.size = create ? 0 : vos::fstati(h.fd, vos::F_FILESIZE);
+    // A compressed file is read only: it never takes a change (nothing has
+    // been written yet; the catch below gives the file up untouched).
+    if (const char* packed = create ? nullptr : compression_of(h.fd, h.size))
+      fail(READONLY_FILE, "can't change FITS file `" + name + "': it is compressed (" + packed +
+                              ") and can only be read");
     h.failed = false;
+    h.failure_code = 0;
+    h.failure.clear();
     h.backing = std::make_unique<ChangedFile>(h);
     int status = 0;
     fitsfile* f = nullptr;
@@ -289,11 +302,8 @@ void close_file(FitsHandle& h, bool discard) {
   }
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still
-  // write its buffers), and their failures are no news.
-  if (discard && !h.failed) {
-    h.failed = true;
-    h.failed_at = -1;
-  }
+  // write its buffers).
+  if (discard) h.failed = true;
   if (f != nullptr) {
     if (h.writing && !h.failed) {
       fsflus(f, status);
@@ -303,14 +313,17 @@ void close_file(FitsHandle& h, bool discard) {
     fsclos(f, closed);
     if (status == 0) status = closed;
   }
-  if (discard || h.failed) {
+  if (h.failed) {
     if (f != nullptr) ftcmsg();
-    // A failed transfer is reported once: by the call that met it, or here.
-    const bool unreported = h.failed && h.failed_at == tbferr_count();
+    // A failed transfer is raised by every call after it, and here unless
+    // the file is discarded (undone, as asked).
+    const int code = h.failure_code;
+    const std::string failure = h.failure;
     h.failed = false;
+    h.failure.clear();
     drop_file(h);
     forget(h);
-    if (unreported) fail(WRITE_ERROR, "cannot write FITS file `" + h.path + "'");
+    if (!discard && !failure.empty()) fail(code, failure);
     return;
   }
   try {

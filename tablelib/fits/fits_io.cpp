@@ -54,14 +54,30 @@ struct CArray {
 }  // namespace
 
 namespace {
-long g_tbferr_count = 0;
+
+// The failure a Backing handed over, for the next tbferr.
+int g_backing_code = 0;
+std::string g_backing_failure;
+
+// `text` with each driver's name of a file on a Backing replaced by the
+// file's name.
+std::string with_file_names(std::string text);
+
 }  // namespace
 
-long tbferr_count() { return g_tbferr_count; }
+void backing_failed(int code, const std::string& message) {
+  g_backing_code = code;
+  g_backing_failure = message;
+}
 
 void tbferr(int status) {
   if (status == 0) return;
-  ++g_tbferr_count;
+  if (!g_backing_failure.empty()) {
+    const int code = g_backing_code;
+    const std::string message = std::move(g_backing_failure);
+    ftcmsg();
+    vos::error(code, message);
+  }
   std::string text = fsgmsg();
   if (text.empty()) {
     // CFITSIO left no message: its text for the status, never none at all.
@@ -75,10 +91,20 @@ void tbferr(int status) {
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
     text += add.substr(0, room);
   }
-  vos::error(status, text);
+  if (text.empty()) {
+    char buf[FLEN_STATUS + 1] = {0};
+    ffgerr(status, buf);
+    text = unpack(buf, FLEN_STATUS);
+    if (text.empty()) text = "FITS error " + std::to_string(status);
+  }
+  vos::error(status, with_file_names(std::move(text)));
 }
 
-void ftcmsg() { ffcmsg(); }
+void ftcmsg() {
+  ffcmsg();
+  g_backing_code = 0;
+  g_backing_failure.clear();
+}
 
 int ftdrec(Handle f, int n, int& status) {
   touch(f);
@@ -111,7 +137,8 @@ constexpr char kBackingPrefix[] = "tbbacking://";
 struct BackingSlot {
   Backing* b = nullptr;
   long long pos = 0;
-  int opens = 0;  // CFITSIO's open handles on it
+  int opens = 0;     // CFITSIO's open handles on it
+  std::string name;  // the file's name; kept after the close, for messages
 };
 
 std::vector<BackingSlot>& backing_slots() {
@@ -151,7 +178,7 @@ int backing_create(char* name, int* handle) { return backing_find(name, handle);
 int backing_remove(char*) { return FILE_NOT_OPENED; }
 int backing_close(int handle) {
   BackingSlot* s = backing_slot(handle);
-  if (s != nullptr && --s->opens <= 0) *s = BackingSlot{};
+  if (s != nullptr && --s->opens <= 0) *s = BackingSlot{nullptr, 0, 0, s->name};
   return 0;
 }
 // After a cut the file's position is its new end: CFITSIO takes it to be
@@ -216,14 +243,29 @@ int backing_new_slot(Backing* b) {
   std::size_t i = 0;
   while (i < v.size() && v[i].b != nullptr) ++i;
   if (i == v.size()) v.emplace_back();
-  v[i] = BackingSlot{b, 0, 0};
+  v[i] = BackingSlot{b, 0, 0, b->name()};
   return static_cast<int>(i);
 }
 
 // Frees `slot` when the open of its file failed before CFITSIO held it.
 void backing_unused(int slot) {
   BackingSlot* s = backing_slot(slot);
-  if (s != nullptr && s->opens == 0) *s = BackingSlot{};
+  if (s != nullptr && s->opens == 0) *s = BackingSlot{nullptr, 0, 0, s->name};
+}
+
+std::string with_file_names(std::string text) {
+  const std::size_t plen = sizeof kBackingPrefix - 1;
+  auto& slots = backing_slots();
+  for (std::size_t at = text.find(kBackingPrefix); at != std::string::npos;
+       at = text.find(kBackingPrefix, at)) {
+    std::size_t end = at + plen;
+    while (end < text.size() && end - at - plen < 7 && text[end] >= '0' && text[end] <= '9') ++end;
+    const std::size_t n = end > at + plen ? std::stoul(text.substr(at + plen, end - at - plen)) : slots.size();
+    const std::string name = n < slots.size() && !slots[n].name.empty() ? slots[n].name : "the FITS file";
+    text.replace(at, end - at, name);
+    at += name.size();
+  }
+  return text;
 }
 
 // Opens a CFITSIO file on `b`: `open(name)` opens or creates the file of that
@@ -251,6 +293,16 @@ int fsibck(Handle& f, Backing* b, int& status) {
 int fsflus(Handle f, int& status) {
   if (status == 0 && writable(f) && !changed_here(f)) return ffflsh(f, FALSE, &status);
   return ffflus(f, &status);
+}
+int fsflsh(Handle f, int& status) {
+  if (status != 0 || f == nullptr || f->Fptr == nullptr) return status;
+  // As ffflsh does, but without asking the driver to flush the file: the
+  // buffers go to the file layer, which keeps its own.
+  FITSfile* F = f->Fptr;
+  if (f->HDUposition != F->curhdu) ffmahd(f, f->HDUposition + 1, nullptr, &status);
+  for (int i = 0; i < NIOBUF && status == 0; ++i)
+    if (F->bufrecnum[i] >= 0 && F->dirty[i]) ffbfwt(F, i, &status);
+  return status;
 }
 
 long long fssize(Handle f) { return f != nullptr && f->Fptr != nullptr ? f->Fptr->filesize : 0; }

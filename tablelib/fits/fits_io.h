@@ -34,13 +34,20 @@ inline constexpr std::size_t kMaxColumnText = 70;  // TTYPE/TFORM/TUNIT entries
 inline constexpr std::size_t kMaxExtname = 71;
 
 // Raises the status as a table-library error whose message is CFITSIO's error
-// stack (oldest first, joined by blanks, at most 1023 characters); the stack
-// is left empty.  Does nothing for status 0.
+// stack (oldest first, joined by blanks, at most 1023 characters; a file on
+// a Backing named by its name), or CFITSIO's text for the status when the
+// stack is empty; the stack is left empty.  When the file access under
+// CFITSIO failed (backing_failed), that failure is raised instead.  Does
+// nothing for status 0.
 void tbferr(int status);
-// The number of failures tbferr has raised so far.
-long tbferr_count();
 
-// Clears CFITSIO's error-message stack (after an expected failure).
+// Tells that a call of a Backing failed with this error (the file layer's,
+// which names the file and the reason): the next tbferr raises it in place
+// of CFITSIO's messages, unless ftcmsg clears it first.
+void backing_failed(int code, const std::string& message);
+
+// Clears CFITSIO's error-message stack (after an expected failure), and a
+// failure handed over by backing_failed.
 void ftcmsg();
 // Deletes header record n of the current HDU.
 int ftdrec(Handle f, int n, int& status);
@@ -59,6 +66,9 @@ int fsclos(Handle f, int& status);
 class Backing {
  public:
   virtual ~Backing() = default;
+  // The file's name, which CFITSIO's messages are given in place of the
+  // driver's name of it.
+  virtual const std::string& name() const = 0;
   virtual int size(long long& bytes) = 0;
   virtual int read(long long at, void* buf, long n) = 0;
   virtual int write(long long at, const void* buf, long n) = 0;
@@ -75,6 +85,11 @@ int fsibck(Handle& f, Backing* b, int& status);
 int fsomem(Handle& f, std::string_view gz, int& status);
 // Writes every changed buffer to the file.
 int fsflus(Handle f, int& status);
+// Writes the buffers changed since they were read to the file (to the
+// Backing's writes, which are not flushed), and nothing else: the current
+// HDU is not brought up to date (no END card or fill is written for it);
+// the buffers keep their bytes.
+int fsflsh(Handle f, int& status);
 // The length of the file in bytes as CFITSIO sees it (after fsflus: all of
 // it is written).
 long long fssize(Handle f);

@@ -57,8 +57,6 @@ bool changed_here(Handle f) {
   return it != file_states().end() && it->second.changed.count(f->HDUposition) != 0;
 }
 
-int flush_buffers(Handle f, int& status) { return ffflsh(f, FALSE, &status); }
-
 void take_as_reader(Handle f, bool reader) { f->Fptr->writemode = reader ? READONLY : READWRITE; }
 
 HduTail keep_tail(Handle f) {

@@ -24,8 +24,6 @@ inline void touch(Handle f) {
 }
 // True when the handle's current HDU was changed through the layer.
 bool changed_here(Handle f);
-// Writes every changed buffer of the file (0 or CFITSIO's status).
-int flush_buffers(Handle f, int& status);
 // Takes the file for read-only (`reader`) or gives it back for writing.
 void take_as_reader(Handle f, bool reader);
 
@@ -43,7 +41,7 @@ int leave(Handle f, int& status, bool reader, F body) {
     body();
     return status;
   }
-  if (flush_buffers(f, status) != 0) return status;
+  if (fsflsh(f, status) != 0) return status;
   take_as_reader(f, true);
   body();
   take_as_reader(f, false);

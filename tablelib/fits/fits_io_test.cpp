@@ -85,10 +85,14 @@ TEST(FitsIo, StringElementsAreCutToTheCallersWidth) {
 
 namespace {
 
-// A file in memory as CFITSIO's file, cut for real when CFITSIO cuts it.
+// A file in memory as CFITSIO's file, cut for real when CFITSIO cuts it;
+// its writes fail while `full` is set.
 class MemoryFile final : public Backing {
  public:
-  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  bool full = false;
+  explicit MemoryFile(std::string bytes, std::string name = "memory.fits")
+      : bytes_(std::move(bytes)), name_(std::move(name)) {}
+  const std::string& name() const override { return name_; }
   const std::string& bytes() const { return bytes_; }
   int size(long long& n) override {
     n = static_cast<long long>(bytes_.size());
@@ -100,7 +104,7 @@ class MemoryFile final : public Backing {
     return 0;
   }
   int write(long long at, const void* buf, long n) override {
-    if (at < 0 || n < 0) return WRITE_ERROR;
+    if (at < 0 || n < 0 || full) return WRITE_ERROR;
     const std::size_t end = static_cast<std::size_t>(at + n);
     if (bytes_.size() < end) bytes_.resize(end, '\0');
     bytes_.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(n), static_cast<const char*>(buf),
@@ -115,6 +119,7 @@ class MemoryFile final : public Backing {
 
  private:
   std::string bytes_;
+  std::string name_;
 };
 
 }  // namespace
@@ -169,4 +174,50 @@ TEST(FitsIo, WritesAfterACutGoWhereTheFileNowEnds) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(std::string(extname), "NEW");
   unlink(name.c_str());
+}
+
+// The message tbferr raises, "" when it raises none.
+std::string raised_by_tbferr(int status, int* code = nullptr) {
+  try {
+    tbferr(status);
+  } catch (const vos::Error& e) {
+    if (code != nullptr) *code = e.code();
+    return e.message();
+  }
+  return "";
+}
+
+// CFITSIO names a file on a Backing by the driver's name of it; the errors
+// name the file instead.  A failing status with no message still gives one,
+// and a failure a Backing hands over is raised as it is.
+TEST(FitsIo, ErrorsNameTheFileAndAreNeverEmpty) {
+  ftcmsg();
+  MemoryFile mem("", "/data/orvo1/full.fits");
+  mem.full = true;
+  Handle f = nullptr;
+  int status = 0;
+  fsibck(f, &mem, status);
+  fsphpr(f, true, 16, 0, {}, 0, 1, true, status);
+  fsflus(f, status);
+  EXPECT_NE(status, 0) << "the write fails";
+  const std::string written = raised_by_tbferr(status);
+  EXPECT_NE(written.find("/data/orvo1/full.fits"), std::string::npos) << written;
+  EXPECT_EQ(written.find("tbbacking"), std::string::npos) << written;
+  status = 0;
+  fsclos(f, status);
+  const std::string closed = raised_by_tbferr(status);
+  EXPECT_EQ(closed.find("tbbacking"), std::string::npos) << closed;
+
+  ftcmsg();
+  EXPECT_NE(raised_by_tbferr(WRITE_ERROR), "");
+
+  int code = 0;
+  backing_failed(1204, "Cannot write to file (t.fits): No space left on device");
+  ffpmsg("Error writing data buffer to file:");
+  EXPECT_EQ(raised_by_tbferr(WRITE_ERROR, &code), "Cannot write to file (t.fits): No space left on device");
+  EXPECT_EQ(code, 1204);
+  EXPECT_EQ(fsgmsg(), "") << "CFITSIO's messages are dropped";
+  backing_failed(1204, "Cannot write to file (t.fits): No space left on device");
+  ftcmsg();
+  EXPECT_EQ(raised_by_tbferr(WRITE_ERROR).find("t.fits"), std::string::npos) << "ftcmsg drops it";
 }

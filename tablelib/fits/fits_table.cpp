@@ -139,11 +139,10 @@ void tbfopn(Table* tp) {
     tbfclo(tp);
     fail(1, "tbfopn:  invalid iomode");
   }
-  const std::string& host = tp->hostname.empty() ? tp->name : tp->hostname;
   forget_whole(tp);
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-  if (mode == READWRITE) open_for_writing(*tp->fits, host, false);
-  else open_for_reading(*tp->fits, host);
+  if (mode == READWRITE) open_for_writing(*tp->fits, tp->name, false);
+  else open_for_reading(*tp->fits, tp->name);
   std::string name;
   int ver = -1, type = 0;
   int h = 0;
@@ -232,9 +231,16 @@ void tbfclo(Table* tp) {
   if (h) close_file(*h, tp->discard);
 }
 
-// True when a transfer of the table's FITS file failed (the call that met it
-// reported it, or the close will).
-bool tbfwfl(Table* tp) { return tp->fits != nullptr && tp->fits->failed; }
+// The failure of a transfer of the table's FITS file, when one failed (the
+// call that met it raised it, and every later call and the close raise it
+// again).  What CFITSIO still holds of it is dropped: it is this failure.
+bool tbfwfl(const Table* tp, int& code, std::string& message) {
+  if (tp->fits == nullptr || tp->fits->failure.empty()) return false;
+  ftcmsg();
+  code = tp->fits->failure_code;
+  message = tp->fits->failure;
+  return true;
+}
 
 // Deletes the table's HDU and closes the table, which is freed even when
 // the deletion fails (the file is then left as it was).
@@ -334,7 +340,7 @@ void tbfnew(Table* tp) {
       fail(1, "extension number in new FITS file (" + tp->name + ") can't be greater than one");
     tp->hdu = 1;
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, true);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, true);
     write_primary(f, tp->name);
     fscrhd(f, status);
     tbferr(status);
@@ -342,7 +348,7 @@ void tbfnew(Table* tp) {
     if (tp->hdu == 0)
       fail(1, "tbfnew:  can't overwrite the primary header of FITS file `" + tp->name + "'");
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, false);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, false);
     std::string name;
     int ver = -1;
     int found = tbffnd(tp, name, tbl::kSzName, ver, type);
@@ -358,7 +364,7 @@ void tbfnew(Table* tp) {
     insert = true;
   } else {
     if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-    fitsfile* f = open_for_writing(*tp->fits, host, false);
+    fitsfile* f = open_for_writing(*tp->fits, tp->name, false);
     // The primary header may grow, moving every HDU; the new one goes after
     // the last.  Both checked before anything in the file changes.
     check_whole_from(tp, 1);
@@ -395,13 +401,13 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
   if (itype != tbl::kFitsTable) return;
   int status = 0;
   tbl::FitsHandle input;  // closed (discarded) on the way out of a failure
-  fitsfile* in = open_for_reading(input, vos::osfn(ifile));
+  fitsfile* in = open_for_reading(input, ifile);
   long naxis = 0;
   std::string comment;
   fsgkyj(in, "NAXIS", naxis, comment, status);
   if (status == 0 && naxis == 0) {
     tbl::FitsHandle out;
-    fitsfile* o = open_for_writing(out, vos::osfn(ofile), true);
+    fitsfile* o = open_for_writing(out, ofile, true);
     fscopy(in, o, 0, status);
     fsukys(o, "FILENAME", tbfrot(ofile), "name of file", status);
     tbferr(status);

@@ -11,17 +11,18 @@
 
 namespace tbl {
 
-// The open FITS file of a table (Table::fits), reached through the file
-// layer: a file open for writing is changed in place under the file
-// layer's journal, a new one is staged (fits_file.cpp).
+// The open FITS file of a table (Table::fits).  A file open for writing is
+// changed in place under the file layer's journal, or made anew and named
+// at close (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
-  std::string path;             // host file
+  std::string path;             // the file's name as the table names it
   int fd = 0;                   // file-layer descriptor of the file
   long long size = 0;           // length of the file as CFITSIO wrote it
-  bool failed = false;          // a transfer failed: the change is rolled back at close
-  long failed_at = 0;           // tbfio::tbferr_count() when it failed
+  bool failed = false;          // no more transfers: one failed, or the file is discarded
+  int failure_code = 0;         // the error of the transfer that failed, raised by
+  std::string failure;          //   every later call and the close ("" while none)
   std::unique_ptr<tbfio::Backing> backing;  // the file as CFITSIO's file
   FitsHandle() = default;
   FitsHandle(const FitsHandle&) = delete;
@@ -57,23 +58,26 @@ void check_cells(const tbl::Column* cp);
 std::string table_place(const tbl::Table* tp);
 std::string column_place(const tbl::Table* tp, const tbl::Column* cp);
 
-// Opens the FITS file `host` for writing: an existing file is changed in
-// place under the file layer's rollback journal; a new one (`create`:
-// `host` does not exist yet) is staged and gets its name at close.  Fills
-// `h` and returns the CFITSIO handle; on failure `h` holds nothing open.
-fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
+// Opens the FITS file `name` (a file name of the file layer, which
+// translates it; errors name it as given) for writing: an existing file is
+// changed in place under the file layer's rollback journal; a new one
+// (`create`: `name` does not exist yet) is staged and gets its name at
+// close.  Fills `h` and returns the CFITSIO handle; on failure `h` holds
+// nothing open.
+fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& name, bool create);
 
-// Opens the FITS file `host` for reading (a gzip-compressed file is read
+// Opens the FITS file `name` for reading (a gzip-compressed file is read
 // decompressed, as CFITSIO reads it; another compression is refused).
 // Fills `h` and returns the CFITSIO handle; on failure `h` holds nothing
 // open.
-fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& host);
+fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& name);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
 // file open for writing then commits its change (a new file appears whole),
 // unless `discard` or a failed transfer says to leave the file as it was:
-// the change is then rolled back (a new file never appears).  Raises the first failure; with `discard` it raises nothing but a
-// failed transfer that no error has reported yet.
+// the change is then rolled back (a new file never appears).  Raises the
+// failure of a transfer, when one failed (before or now), else the first
+// failure of the close; with `discard`, nothing.
 void close_file(tbl::FitsHandle& h, bool discard);
 
 // Raises a table-library error (code, message).

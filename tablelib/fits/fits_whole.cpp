@@ -13,6 +13,7 @@
 #include <string>
 
 #include "fits_table.h"
+#include "tablelib/tbcore.h"
 
 using namespace tbfio;
 using tbl::Table;
@@ -70,7 +71,15 @@ void move_back(fitsfile* f, int n) {
 // Checks HDU `hdunum` on, then moves back to it (see fits_table.h).
 void check_whole_from(Table* tp, int hdunum) {
   fitsfile* f = fptr(tp);
+  // The file is judged as it stands, the session's own changes in it: the
+  // buffers CFITSIO holds changed go to the file first (through the
+  // session's own descriptor).  A reader moving over the HDUs could not
+  // make room for others while they are changed.
+  int status = 0;
+  fsflsh(f, status);
+  tbferr(status);
   int cut = first_cut(f, hdunum);
+  tbl::tbtchk(tp);  // a transfer that failed on the way is no cut
   move_back(f, hdunum);
   if (cut != 0) refuse(tp, cut);
 }

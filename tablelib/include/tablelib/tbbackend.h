@@ -157,7 +157,8 @@ void tbfnew(Table* tp);
 void tbfwsi(Table* tp);
 int tbfsiz(Table* tp);                  // I/O buffer size in 2-byte chars
 void tbfclo(Table* tp);                 // closes and frees Table::fits; nullptr does nothing
-bool tbfwfl(Table* tp);                 // a transfer of the FITS file failed (reported then)
+// A transfer of the FITS file failed: the failure's code and message.
+bool tbfwfl(const Table* tp, int& code, std::string& message);
 void tbfdel(Table* tp);
 void tbfpri(std::string_view inname, std::string_view outname, int& copied);
 void tbfrcd(Table* tp, Column** cols, int ncols);

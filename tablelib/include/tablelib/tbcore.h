@@ -15,9 +15,18 @@ void tbuopn(Table* tp);
 int tbtbod(int maxpar, int maxcols);      // 25 + 40*maxpar + 32*maxcols
 void tbtwsi(Table* tp);                   // write the size record
 void tbtrsi(Table* tp);                   // read the size record
-// Closes the table's descriptor; a failed write to it marks the table to be
-// discarded at close, and is raised unless an earlier write raised it.
+// Closes the table's descriptor, which keeps its change; a discarded
+// table's change is undone instead.
 void tbtcfd(Table* tp);
+// The failure of the table's change: a transfer of its file that failed
+// for good (the file layer or CFITSIO reported it), after which the change
+// is undone at the close.  Its code and message, the same every time it is
+// asked; false while nothing failed.
+bool tbtfai(const Table* tp, int& code, std::string& message);
+// Raises the failure of the table's change, when one failed: the call that
+// met it raised it, and every later call on the table and the close raise
+// it again.
+void tbtchk(const Table* tp);
 void tbcrcd(Table* tp, Column* cp, int colnum);  // read one column record
 void tbcwcd(Table* tp, Column* cp);       // write one column record
 int tbalen(const Column* cp);             // array length implied by the cell length

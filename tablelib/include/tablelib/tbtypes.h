@@ -109,6 +109,8 @@ struct Table {
   bool readonly = false;
   bool modified = false;        // size information must be written back at close
   bool discard = false;         // close leaves the table's file as it was (a write failed)
+  int failure_code = 0;         // the failure that ended the table's change, when the
+  std::string failure;          //   table layer found it ("" while none; see tbtfai)
   bool fits_null_ready = false; // FITS null-row template built
   std::vector<unsigned char> nullrow;  // null row of a row-ordered table (bytes, big-endian values)
   std::vector<std::unique_ptr<Column>> cols;  // the columns, size() == ncols

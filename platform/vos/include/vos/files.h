@@ -96,9 +96,16 @@ std::string fname(int fd);
 // True when `fd` is an open descriptor.
 bool is_open(int fd);
 
-// True when a write to the open file `fd` has failed (the write that met
-// the failure raised it; later flushes and the close raise it again).
+// True when a write to the open file `fd` has failed for good (the write
+// that met the failure raised it; every later write, flush, cut and the
+// close raise it again, the same error each time: SYS_FWRITE with the
+// message write_failure gives).
 bool write_failed(int fd);
+
+// The message of the failure of `fd` ("" while it has not failed): "Cannot
+// write to file (name)", with the reason (the system's, or what failed in
+// the change session, e.g. the journal that could not be written).
+std::string write_failure(int fd);
 
 // ---- changes in place, and new files that appear whole ----------------
 
