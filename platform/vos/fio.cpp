@@ -250,11 +250,21 @@ int open(std::string_view name, int mode, int type) {
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
   struct stat st;
-  if (::fstat(hfd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(hfd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(hfd);
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
+  std::unique_ptr<fio::lock::Reader> reader;
+  if (mode == READ_ONLY) {
+    try {
+      reader = fio::begin_reading(name, path, hfd, st);
+    } catch (...) {
+      ::close(hfd);
+      throw;
+    }
+  }
   auto f = fio::host_entry(name, path, mode, type);
+  f->reader = std::move(reader);
   f->host.attach(hfd, mode == APPEND);
   return fio::add_file(std::move(f));
 }
@@ -389,6 +399,13 @@ std::string fname(int fd) {
   auto& t = fio::table();
   if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd]) return "";
   return t[fd]->name;
+}
+
+std::string open_file_path(int fd) {
+  const fio::File& f = fio::file(fd);
+  if (f.kind != fio::Kind::Host || f.host.descriptor() < 0)
+    error(SYS_FMODE, "Not a host file (" + f.name + ")");
+  return "/proc/self/fd/" + std::to_string(f.host.descriptor());
 }
 
 bool is_open(int fd) {

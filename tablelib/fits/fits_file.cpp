@@ -153,9 +153,51 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) 
   }
 }
 
+fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
+  h.path = host;
+  h.writing = false;
+  h.fd = vos::open(host, vos::READ_ONLY, vos::BINARY_FILE);
+  const std::string through = vos::open_file_path(h.fd);
+  int status = 0;
+  fitsfile* f = nullptr;
+  fsopen(f, through, READONLY, status);
+  if (status != 0) {
+    const int fd = h.fd;
+    h.fd = 0;
+    vos::iferr([&] { vos::close(fd); });
+    vos::xerret();
+    // CFITSIO names the file by the path it was given.
+    try {
+      tbferr(status);
+    } catch (const vos::Error& e) {
+      std::string text = e.message();
+      for (std::size_t at = text.find(through); at != std::string::npos; at = text.find(through, at + host.size()))
+        text.replace(at, through.size(), host);
+      vos::error(e.code(), text);
+    }
+  }
+  h.f = f;
+  return f;
+}
+
 void close_file(FitsHandle& h, bool discard) {
   fitsfile* f = h.f;
   h.f = nullptr;  // forgotten before closing: CFITSIO frees it even when the close fails
+  if (!h.writing) {
+    // A file open for reading: its reader's lock goes after CFITSIO's handle.
+    int status = 0;
+    if (f != nullptr) fsclos(f, status);
+    if (h.fd != 0) {
+      const int fd = h.fd;
+      h.fd = 0;
+      vos::iferr([&] { vos::close(fd); });
+      vos::xerret();
+    }
+    forget(h);
+    if (!discard) tbferr(status);
+    else if (status != 0) ftcmsg();
+    return;
+  }
   int status = 0;
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still

@@ -131,11 +131,7 @@ void tbfopn(Table* tp) {
   if (mode == READWRITE) {
     open_for_writing(*tp->fits, host, false);
   } else {
-    int status = 0;
-    fitsfile* f = nullptr;
-    fsopen(f, host, mode, status);
-    tbferr(status);
-    tp->fits->f = f;
+    open_for_reading(*tp->fits, host);
   }
   std::string name;
   int ver = -1, type = 0;
@@ -375,9 +371,8 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
   int itype = tbl::tbttyp(ifile, exists);
   if (itype != tbl::kFitsTable) return;
   int status = 0;
-  fitsfile* in = nullptr;
-  fsopen(in, vos::osfn(ifile), READONLY, status);
-  tbferr(status);
+  tbl::FitsHandle source;
+  fitsfile* in = open_for_reading(source, vos::osfn(ifile));
   long naxis = 0;
   std::string comment;
   fsgkyj(in, "NAXIS", naxis, comment, status);
@@ -392,13 +387,19 @@ void tbfpri(std::string_view inname, std::string_view outname, int& copied) {
       copied = 1;
     }
   } catch (...) {
-    int cst = 0;
-    fsclos(in, cst);
+    close_file(source, true);
     throw;
   }
-  int cst = 0;
-  fsclos(in, cst);
-  tbferr(status != 0 ? status : cst);
+  if (status != 0) {
+    // The failure is the one reported, in CFITSIO's words.
+    try {
+      tbferr(status);
+    } catch (...) {
+      close_file(source, true);
+      throw;
+    }
+  }
+  close_file(source, false);
 }
 
 }  // namespace tbl

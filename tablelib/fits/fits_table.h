@@ -12,13 +12,14 @@
 namespace tbl {
 
 // The open FITS file of a table (Table::fits).  A file open for writing is
-// edited in a temporary copy beside it, which replaces it at close
-// (fits_file.cpp).
+// changed in place under the file layer's journal; one open for reading is
+// held by a read-only descriptor of the file layer, which keeps the file's
+// writers out while CFITSIO reads it (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
   std::string path;             // host file
-  int fd = 0;                   // file-layer descriptor of a file open for writing
+  int fd = 0;                   // file-layer descriptor of the file (0: none)
   long long size = 0;           // length of the file as CFITSIO wrote it
   bool failed = false;          // a transfer failed: the change is rolled back at close
   long failed_at = 0;           // tbfio::tbferr_count() when it failed
@@ -41,6 +42,14 @@ fitsfile* fptr(tbl::Table* tp);
 // `host` does not exist yet) is staged and gets its name at close.  Fills
 // `h` and returns the CFITSIO handle; on failure `h` holds nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
+
+// Opens the FITS file `host` for reading.  The file layer's read-only open
+// makes `h` one of the file's readers (a writer of the file waits for it,
+// and it waits for a writer; a change a writer that is gone left
+// unfinished is rolled back first) until close_file; CFITSIO reads that
+// very file, whatever becomes of its name meanwhile.  On failure `h` holds
+// nothing open.
+fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& host);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
 // file open for writing then commits its change (a new file appears whole),
