@@ -318,8 +318,9 @@ void tbtext(std::string_view in, std::string& out, int maxch) {
   std::string fname, br;
   int hdu = -1;
   if (tbparse(in, fname, br, kSzName, hdu) < 1) vos::error(1, "no table name given");
+  // A name with an extension is kept without looking into its file.
   int exists = 0;
-  const int type = tbttyp(fname, exists);
+  const int type = has_extension(fname) ? 0 : tbttyp(fname, exists);
   if (type == kTextTable || type == kFitsTable || has_extension(fname)) {
     if (out.data() != in.data()) out.assign(in);
     return;

@@ -147,8 +147,9 @@ enum class Left {
 
 // Looks for journals of the file open on `hfd` for a reader.  Something
 // that is not the file's journal beside it refuses the read.
-Left left_behind(std::string_view name, int hfd, const std::string& real) {
-  const std::vector<std::string> paths = journals_of(real, fio::named_journal(hfd));
+Left left_behind(std::string_view name, int hfd, const struct stat& st, const std::string& real) {
+  // Only a file of several names may have its journal beside another.
+  const std::vector<std::string> paths = journals_of(real, st.st_nlink > 1 ? fio::named_journal(hfd) : "");
   bool any = false;
   for (const std::string& j : paths) any = any || exists(j);
   if (!any || fio::lock::reserved_elsewhere(hfd)) return Left::Nothing;
@@ -169,8 +170,8 @@ Left left_behind(std::string_view name, int hfd, const std::string& real) {
 
 namespace fio {
 
-std::unique_ptr<lock::Reader> begin_reading(std::string_view name, const std::string& path, int hfd,
-                                            const struct stat& st) {
+std::unique_ptr<lock::Reader> begin_reading(std::string_view name, const std::string& path,
+                                            bool through_link, int hfd, const struct stat& st) {
   if (!S_ISREG(st.st_mode)) return nullptr;
   const lock::FileKey key = lock::key_of(st);
   const std::int64_t until = lock::deadline(lock::kReaderWait);
@@ -190,8 +191,10 @@ std::unique_ptr<lock::Reader> begin_reading(std::string_view name, const std::st
     // Readers of this program came in before: they found the file whole,
     // and nobody has written it since.
     if (lock::readers_here(key) > 0) break;
-    if (real.empty()) real = path_of_open(hfd, path);
-    const Left left = left_behind(name, hfd, real);
+    // The journal lies beside the file's own name: the name opened, when
+    // it is no symbolic link (the directories on the way are the same).
+    if (real.empty()) real = through_link ? path_of_open(hfd, path) : path;
+    const Left left = left_behind(name, hfd, st, real);
     if (left == Left::Nothing || (left == Left::Leftover && tidied)) break;
     lock::drop_shared(hfd);
     if (left == Left::Hot) {

@@ -244,7 +244,14 @@ int open(std::string_view name, int mode, int type) {
       error(SYS_FMODE, "Illegal file mode (" + std::string(name) + ")");
   }
   if (path.empty()) error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
-  int hfd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  // A reader looks for a journal beside the file: whether the name is a
+  // symbolic link tells where that is.
+  bool through_link = false;
+  int hfd = ::open(path.c_str(), flags | O_CLOEXEC | (mode == READ_ONLY ? O_NOFOLLOW : 0), 0666);
+  if (hfd < 0 && errno == ELOOP && mode == READ_ONLY) {
+    through_link = true;
+    hfd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  }
   if (hfd < 0) {
     if (errno == EEXIST) error(SYS_FACCESS, "File already exists (" + std::string(name) + ")");
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
@@ -257,7 +264,7 @@ int open(std::string_view name, int mode, int type) {
   std::unique_ptr<fio::lock::Reader> reader;
   if (mode == READ_ONLY) {
     try {
-      reader = fio::begin_reading(name, path, hfd, st);
+      reader = fio::begin_reading(name, path, through_link, hfd, st);
     } catch (...) {
       ::close(hfd);
       throw;
@@ -399,13 +406,6 @@ std::string fname(int fd) {
   auto& t = fio::table();
   if (fd < 1 || static_cast<std::size_t>(fd) >= t.size() || !t[fd]) return "";
   return t[fd]->name;
-}
-
-std::string open_file_path(int fd) {
-  const fio::File& f = fio::file(fd);
-  if (f.kind != fio::Kind::Host || f.host.descriptor() < 0)
-    error(SYS_FMODE, "Not a host file (" + f.name + ")");
-  return "/proc/self/fd/" + std::to_string(f.host.descriptor());
 }
 
 bool is_open(int fd) {

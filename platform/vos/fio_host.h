@@ -89,9 +89,6 @@ class HostFile {
     return getc_slow();
   }
 
-  // The host descriptor (-1 once closed).
-  int descriptor() const { return fd_; }
-
   // A regular file: one that can be positioned.
   bool seekable() const { return seekable_; }
   void seek(long long offset) { pos_ = offset; }

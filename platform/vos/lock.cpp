@@ -15,21 +15,23 @@ namespace {
 // The locked bytes: far past the end of any file, so that they never stand
 // in the way of reading or writing the file itself.
 constexpr off_t kBase = static_cast<off_t>(1) << 62;
+// PENDING and SHARED lie side by side: a reader locks both in one call.
 constexpr off_t kPending = kBase;
-constexpr off_t kReserved = kBase + 1;
-constexpr off_t kShared = kBase + 2;
+constexpr off_t kShared = kBase + 1;
+constexpr off_t kReserved = kBase + 2;
 
 // The first and the longest pause between two tries, in seconds.
 constexpr double kFirstPause = 0.001;
 constexpr double kLongestPause = 0.1;
 
-// Sets a lock of `type` on the byte `at`: 0, or the errno of the failure.
-int set(int fd, short type, off_t at) {
+// Sets a lock of `type` on the `n` bytes at `at`: 0, or the errno of the
+// failure.
+int set(int fd, short type, off_t at, off_t n = 1) {
   struct flock fl = {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = at;
-  fl.l_len = 1;
+  fl.l_len = n;
   for (;;) {
     if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
     if (errno != EINTR) return errno;
@@ -89,12 +91,10 @@ Result take_shared(int fd, const FileKey& key, std::int64_t until) {
   if (it != registry().end() && it->second.writing) return Result::Own;
   return keep_trying(
       [fd] {
-        // PENDING for a moment: a writer that waits or writes holds it.
-        const int err = set(fd, F_RDLCK, kPending);
-        if (err != 0) return result_of(err);
-        const int shared = set(fd, F_RDLCK, kShared);
-        set(fd, F_UNLCK, kPending);
-        return result_of(shared);
+        // PENDING too, for a moment: a writer that waits or writes holds it.
+        const int err = set(fd, F_RDLCK, kPending, 2);
+        if (err == 0) set(fd, F_UNLCK, kPending);
+        return result_of(err);
       },
       until);
 }

@@ -23,7 +23,8 @@ using tbl::FitsHandle;
 namespace tbfits {
 namespace {
 
-// The file of a handle as CFITSIO's file.  Transfers go through
+// The file of a handle as CFITSIO's file, open for writing or for
+// reading.  Transfers go through
 // the file layer; the first failure marks the handle, and every later call
 // answers with a failing status.
 class ChangedFile final : public Backing {
@@ -107,6 +108,18 @@ void drop_file(FitsHandle& h) {
   }
 }
 
+// `text` with the name CFITSIO knows a file on a Backing by
+// ("tbbacking://N") put back to the file's own name.
+std::string with_host_name(std::string text, const std::string& host) {
+  static constexpr std::string_view kPrefix = "tbbacking://";
+  for (std::size_t at = text.find(kPrefix); at != std::string::npos; at = text.find(kPrefix, at + host.size())) {
+    std::size_t end = at + kPrefix.size();
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    text.replace(at, end - at, host);
+  }
+  return text;
+}
+
 void forget(FitsHandle& h) {
   h.backing.reset();
   h.size = 0;
@@ -154,30 +167,36 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) 
 }
 
 fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
-  h.path = host;
-  h.writing = false;
-  h.fd = vos::open(host, vos::READ_ONLY, vos::BINARY_FILE);
-  const std::string through = vos::open_file_path(h.fd);
-  int status = 0;
-  fitsfile* f = nullptr;
-  fsopen(f, through, READONLY, status);
-  if (status != 0) {
-    const int fd = h.fd;
-    h.fd = 0;
-    vos::iferr([&] { vos::close(fd); });
-    vos::xerret();
-    // CFITSIO names the file by the path it was given.
-    try {
-      tbferr(status);
-    } catch (const vos::Error& e) {
-      std::string text = e.message();
-      for (std::size_t at = text.find(through); at != std::string::npos; at = text.find(through, at + host.size()))
-        text.replace(at, through.size(), host);
-      vos::error(e.code(), text);
+  try {
+    h.path = host;
+    h.writing = false;
+    h.fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
+    h.size = vos::fstati(h.fd, vos::F_FILESIZE);
+    h.failed = false;
+    h.backing = std::make_unique<ChangedFile>(h);
+    int status = 0;
+    fitsfile* f = nullptr;
+    fsobck(f, h.backing.get(), READONLY, status);
+    if (status != 0) {
+      // CFITSIO names the file by the name it was given.
+      try {
+        tbferr(status);
+      } catch (const vos::Error& e) {
+        vos::error(e.code(), with_host_name(e.message(), host));
+      }
     }
+    h.f = f;
+    return f;
+  } catch (...) {
+    if (h.fd != 0) {
+      const int fd = h.fd;
+      h.fd = 0;
+      vos::iferr([&] { vos::close(fd); });
+      vos::xerret();
+    }
+    forget(h);
+    throw;
   }
-  h.f = f;
-  return f;
 }
 
 void close_file(FitsHandle& h, bool discard) {

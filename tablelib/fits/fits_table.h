@@ -13,8 +13,8 @@ namespace tbl {
 
 // The open FITS file of a table (Table::fits).  A file open for writing is
 // changed in place under the file layer's journal; one open for reading is
-// held by a read-only descriptor of the file layer, which keeps the file's
-// writers out while CFITSIO reads it (fits_file.cpp).
+// read through a read-only descriptor of the file layer, which keeps the
+// file's writers out while it is open (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
@@ -46,9 +46,8 @@ fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool cre
 // Opens the FITS file `host` for reading.  The file layer's read-only open
 // makes `h` one of the file's readers (a writer of the file waits for it,
 // and it waits for a writer; a change a writer that is gone left
-// unfinished is rolled back first) until close_file; CFITSIO reads that
-// very file, whatever becomes of its name meanwhile.  On failure `h` holds
-// nothing open.
+// unfinished is rolled back first) until close_file, and CFITSIO reads
+// the file through it (a Backing).  On failure `h` holds nothing open.
 fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& host);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A

@@ -106,12 +106,6 @@ long fstati(int fd, int param);
 // Name a descriptor was opened with ("" for none).
 std::string fname(int fd);
 
-// A host path that names the very file open on the host file `fd` for as
-// long as `fd` is open, whatever becomes of its name meanwhile: for a
-// library that opens files by name ("/proc/self/fd/N").  Raises SYS_FMODE
-// for a descriptor that is not a host file.
-std::string open_file_path(int fd);
-
 // True when `fd` is an open descriptor.
 bool is_open(int fd);
 
