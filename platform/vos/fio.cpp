@@ -146,7 +146,8 @@ namespace {
 
 // Raises the error of a failed host-file transfer.
 [[noreturn]] void transfer_failed(const File& f, HostFile::Status s) {
-  if (s == HostFile::Status::WriteFailed) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  if (s == HostFile::Status::WriteFailed)
+    error(SYS_FWRITE, "Cannot write to file (" + f.name + ")" + (f.host.why().empty() ? "" : ": " + f.host.why()));
   error(SYS_FREAD, "Cannot read file (" + f.name + ")");
 }
 
@@ -375,7 +376,9 @@ void flush(int fd) {
   fio::File& f = fio::file(fd);
   const bool ok = f.kind == fio::Kind::Host ? f.host.flush() == fio::HostFile::Status::Ok
                                              : !f.fp || std::fflush(f.fp) == 0;
-  if (!ok) error(SYS_FWRITE, "Cannot write to file (" + f.name + ")");
+  if (!ok)
+    error(SYS_FWRITE, "Cannot write to file (" + f.name + ")" +
+                          (f.kind == fio::Kind::Host && !f.host.why().empty() ? ": " + f.host.why() : ""));
 }
 
 void fseti(int fd, int param, long value) { fio::file(fd).params[param] = value; }

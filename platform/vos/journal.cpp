@@ -2,6 +2,8 @@
 #include "journal.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -170,6 +172,30 @@ bool covers(std::vector<Saved> saved, long long lo, long long hi) {
   return lo >= hi;
 }
 
+// True when user `uid` is a member of group `gid` (its own group or one
+// that lists it).
+bool member_of(uid_t uid, gid_t gid) {
+  std::vector<char> buf(16384);
+  struct passwd pw, *pwp = nullptr;
+  if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &pwp) != 0 || pwp == nullptr) return false;
+  if (pw.pw_gid == gid) return true;
+  const std::string user = pw.pw_name;
+  struct group gr, *grp = nullptr;
+  if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &grp) != 0 || grp == nullptr) return false;
+  for (char** m = gr.gr_mem; *m != nullptr; ++m)
+    if (user == *m) return true;
+  return false;
+}
+
+// True when the owner of a journal (stat `js`) may have been the writer of
+// the file (stat `st`): its owner, the super-user, or a member of the
+// file's group when the group may write it (such a writer gives its
+// journal the file's group).
+bool trusted_owner(const struct stat& js, const struct stat& st) {
+  if (js.st_uid == st.st_uid || js.st_uid == 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && js.st_gid == st.st_gid && member_of(js.st_uid, st.st_gid);
+}
+
 // The name of the file at a journal's name, for a message.
 std::string at_name(const std::string& jpath) { return "the name of its journal (" + jpath + ")"; }
 
@@ -215,9 +241,9 @@ Found examine(const std::string& jpath, int fd, int& jfd, std::string& why) {
     why = "something other than a file is at " + at_name(jpath);
   } else if (js.st_nlink != 1) {
     why = "the file at " + at_name(jpath) + " has " + std::to_string(js.st_nlink) + " names";
-  } else if (js.st_uid != st.st_uid && js.st_uid != 0) {
+  } else if (!trusted_owner(js, st)) {
     why = "the file at " + at_name(jpath) + " belongs to user " + std::to_string(js.st_uid) +
-          ", neither the file's owner nor the super-user";
+          ", who is neither the file's owner nor the super-user nor of its group";
   }
   if (!why.empty()) return Found::Foreign;
   jfd = ::open(jpath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -241,16 +267,15 @@ Found examine(const std::string& jpath, int fd, int& jfd, std::string& why) {
   Identity id;
   const bool whole = n == kHeader && decode(head, h);
   if (whole && (h.block <= 0 || h.block > kMaxBlock || h.orig < 0)) {
-    why = "the journal at " + at_name(jpath) + " is damaged";
+    why = "its journal (" + jpath + ") is damaged";
   } else if (whole && (!identity_of(fd, id) || !same_file(h.id, id))) {
-    why = "the journal at " + at_name(jpath) + " is that of another file";
+    why = "its journal (" + jpath + ") is the journal of another file";
   } else if (whole) {
     return Found::Ours;
   } else if (unfinished_header(head, n)) {
     return Found::Unfinished;
   } else if (n >= 8 && std::memcmp(head, kOldMagic, 8) == 0) {
-    why = "the journal at " + at_name(jpath) +
-          " is in the format of an earlier version, which does not name its file";
+    why = "its journal (" + jpath + ") is in the format of an earlier version, which does not name its file";
   } else {
     why = "the file at " + at_name(jpath) + " is not a journal";
   }
@@ -383,9 +408,9 @@ bool Journal::begin() {
   // a default access list of the directory would give), and the file's
   // owner owns it, so that the owner can roll it back.  When the owner
   // cannot be given (not the super-user), the journal stays the writer's,
-  // who may write the file.
+  // in the file's group when the writer is of it.
   (void)::fchmod(jfd_, 0600);
-  if (::geteuid() == 0) (void)::fchown(jfd_, st.st_uid, st.st_gid);
+  (void)::fchown(jfd_, ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1), st.st_gid);
   std::random_device rd;
   nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());

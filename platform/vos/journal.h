@@ -16,7 +16,8 @@
 // Only the writer makes its journal: created exclusively, never through a
 // link, readable and writable by its owner alone (0600), and given the
 // file's owner.  A journal found is trusted only when it is a regular
-// file of one name, owned by the file's owner or by the super-user, whose
+// file of one name, owned by the file's owner, the super-user or (for a
+// file its group may write) a member of its group, whose
 // header names this very file (its device or file system, inode and birth
 // time); anything else at the journal's name is refused, and neither file
 // is touched.

@@ -89,6 +89,9 @@ class ChangedFile final : public Backing {
     try {
       body();
       return 0;
+    } catch (const vos::Error& e) {
+      tbfnote(e.message());  // the report of the failure begins with why
+      return mark(status);
     } catch (...) {
       return mark(status);
     }
@@ -235,13 +238,14 @@ void close_file(FitsHandle& h, bool discard) {
     if (status == 0) status = closed;
   }
   if (discard || h.failed) {
+    const std::string why = tbfnote_take();
     if (f != nullptr) ftcmsg();
     // A failed transfer is reported once: by the call that met it, or here.
     const bool unreported = h.failed && h.failed_at == tbferr_count();
     h.failed = false;
     drop_file(h);
     forget(h);
-    if (unreported) fail(WRITE_ERROR, "cannot write FITS file `" + h.path + "'");
+    if (unreported) fail(WRITE_ERROR, why.empty() ? "cannot write FITS file `" + h.path + "'" : why);
     return;
   }
   try {

@@ -53,14 +53,24 @@ struct CArray {
 
 namespace {
 long g_tbferr_count = 0;
+std::string g_note;
 }  // namespace
 
 long tbferr_count() { return g_tbferr_count; }
+
+void tbfnote(std::string_view why) { g_note = std::string(why); }
+
+std::string tbfnote_take() {
+  std::string why;
+  why.swap(g_note);
+  return why;
+}
 
 void tbferr(int status) {
   if (status == 0) return;
   ++g_tbferr_count;
   std::string text = fsgmsg();
+  if (std::string why = tbfnote_take(); !why.empty()) text = text.empty() ? why : why + " " + text;
   for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
     std::string add = " " + m;
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
@@ -69,7 +79,10 @@ void tbferr(int status) {
   vos::error(status, text);
 }
 
-void ftcmsg() { ffcmsg(); }
+void ftcmsg() {
+  ffcmsg();
+  g_note.clear();
+}
 
 int ftdrec(Handle f, int n, int& status) { return ffdrec(f, n, &status); }
 

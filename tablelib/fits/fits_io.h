@@ -33,8 +33,14 @@ inline constexpr std::size_t kMaxExtname = 71;
 void tbferr(int status);
 // The number of failures tbferr has raised so far.
 long tbferr_count();
+// Keeps why a transfer of a Backing failed (the file layer's message), for
+// the next failure tbferr raises to begin with; tbfnote_take gives it (and
+// forgets it), "" when there is none.
+void tbfnote(std::string_view why);
+std::string tbfnote_take();
 
-// Clears CFITSIO's error-message stack (after an expected failure).
+// Clears CFITSIO's error-message stack (after an expected failure), and
+// the note of tbfnote.
 void ftcmsg();
 // Deletes header record n of the current HDU.
 int ftdrec(Handle f, int n, int& status);
