@@ -14,13 +14,13 @@
 // journal.
 //
 // Only the writer makes its journal: created exclusively, never through a
-// link, readable and writable by its owner alone (0600), and given the
-// file's owner.  A journal found is trusted only when it is a regular
-// file of one name, owned by the file's owner, the super-user or (for a
-// file its group may write) a member of its group, whose
-// header names this very file (its device or file system, inode and birth
-// time); anything else at the journal's name is refused, and neither file
-// is touched.
+// link, readable and writable by its owner alone (0600), in the file's
+// group and, when the super-user writes, given the file's owner.  A
+// journal found is trusted only when it is a regular file of one name,
+// owned by the file's owner, the super-user or (for a file its group may
+// write) a member of its group, whose header names this very file (its
+// device or file system, inode and birth time); anything else at the
+// journal's name is refused, and neither file is touched.
 //
 // A file with several names (hard links): the journal sits beside the name
 // the writer used, so before its first write into the file the writer also
