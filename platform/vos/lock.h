@@ -9,8 +9,9 @@
 //             is opened for a change, never waited for.
 //   PENDING   a writer's write lock from the moment it starts waiting for
 //             the readers to go until its journal is gone; a reader takes
-//             a read lock on it for a moment before SHARED, so that no new
-//             reader comes in while a writer waits or writes.
+//             a read lock on it together with SHARED (one call) and drops
+//             it at once, so that no new reader comes in while a writer
+//             waits or writes.
 //   SHARED    a read lock held by every reader for as long as its file is
 //             open; a writer's write lock on it (EXCLUSIVE), taken before
 //             its first write into the file and kept until its journal is
