@@ -4,12 +4,14 @@
 #   lib/libquorel_halvo.a                   the table library with its c_ entry points
 #   lib/libquorel_dblib.a                   the DB client
 #   lib/libquorel_pravel.a                  the access layer (over the DB client)
+#   lib/libquorel_plat_clock.a              the clock seam the others wait through
 #   include/halvo/c_tables.h                include/dblib/dblib.h
 #   include/pravel/pravel.h                 include/pravel/pravel_fc.h (the twins)
 #   lib/pkgconfig/quorel-<name>.pc          one module per library
 #   lib/cmake/Quorel/                       find_package(Quorel): Quorel::<name>
 #
-# <name> is halvo, dblib or pravel.  In the tree each of them is several
+# <name> is halvo, dblib, pravel or plat_clock (which has no header: only the
+# others call it).  In the tree each of them is several
 # static libraries that call each other in circles (the table library and
 # its storage back ends, the DB client and its common layers); an outside
 # link line cannot be trusted to repeat them (pkg-config drops repeated
@@ -30,13 +32,14 @@ include(CMakePackageConfigHelpers)
 
 # The installed libraries (each with what it links in the tree), their
 # headers, and a line describing each for its pkg-config file.
-set(QUOREL_PUBLIC_LIBS halvo dblib pravel)
+set(QUOREL_PUBLIC_LIBS halvo dblib pravel plat_clock)
 set(_quorel_headers_halvo lib/halvo/include/halvo/c_tables.h)
 set(_quorel_headers_dblib ocs/dblib/include/dblib/dblib.h)
 set(_quorel_headers_pravel pravel/include/pravel/pravel.h pravel/include/pravel/pravel_fc.h)
 set(_quorel_about_halvo "Table library (row- and column-ordered binary, text and FITS tables) through its c_ entry points")
 set(_quorel_about_dblib "DB client: login, wire protocol, results, conversions, localisation")
 set(_quorel_about_pravel "Database access layer, with the twins of its calls")
+set(_quorel_about_plat_clock "Clock seam of the table library and the DB client")
 
 # pkg-config modules behind the imported targets the libraries may link.
 set(QUOREL_OUTSIDE_MODULES CFITSIO SQLITE3)
@@ -143,7 +146,9 @@ foreach(lib IN LISTS QUOREL_PUBLIC_LIBS)
   if(QUOREL_SANITIZE)
     target_link_options(quorel_${lib} INTERFACE ${QUOREL_SANITIZE_LINK})
   endif()
-  install(FILES ${_quorel_headers_${lib}} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${lib})
+  if(_quorel_headers_${lib})
+    install(FILES ${_quorel_headers_${lib}} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${lib})
+  endif()
 endforeach()
 
 install(TARGETS quorel_installed RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

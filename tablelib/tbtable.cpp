@@ -104,22 +104,20 @@ Table* tbtopn(std::string_view name, int mode, Table* tmpl) {
 // Opens the file of an existing table and reads its sizes and columns.
 void tbuopn(Table* tp) {
   switch (tp->type) {
-    // A change that a writer killed on the way left unfinished is rolled
-    // back before the table is read; a table opened for writing is changed
-    // in place under a journal.
+    // The file layer's opens roll back a change that a writer killed on
+    // the way left unfinished before the table is read, and hold the file
+    // among its readers (or as its writer) until the close; a table opened
+    // for writing is changed in place under a journal.
     case kTextTable:
-      vos::recover(tp->name);
       tp->fd = tp->iomode == kReadWrite ? vos::open_change(tp->name, vos::TEXT_FILE)
                                         : vos::open(tp->name, tp->iomode, vos::TEXT_FILE);
       break;
     case kFitsTable:
-      vos::recover(tp->hostname.empty() ? tp->name : tp->hostname);
       tbfopn(tp);
       break;
     case kRowOrdered:
     case kColOrdered:
       tbtext(tp->name, tp->name, kSzName);
-      vos::recover(tp->name);
       tp->fd = tp->iomode == kReadWrite ? vos::open_change(tp->name, vos::BINARY_FILE)
                                         : vos::open(tp->name, tp->iomode, vos::BINARY_FILE);
       break;
@@ -347,8 +345,9 @@ void tbtext(std::string_view in, std::string& out, int maxch) {
   std::string fname, br;
   int hdu = -1;
   if (tbparse(in, fname, br, kSzName, hdu) < 1) vos::error(1, "no table name given");
+  // A name with an extension is kept without looking into its file.
   int exists = 0;
-  const int type = tbttyp(fname, exists);
+  const int type = has_extension(fname) ? 0 : tbttyp(fname, exists);
   if (type == kTextTable || type == kFitsTable || has_extension(fname)) {
     if (out.data() != in.data()) out.assign(in);
     return;

@@ -144,10 +144,23 @@ std::string copy_table(std::string_view inname, std::string_view outname) {
   Table* in = nullptr;
   Table* out = nullptr;
   std::string created;  // output file made by this copy, removed on failure
+  // A table copied into the FITS file that holds it is read from a copy of
+  // the file made first: the file's writer never waits for a reader of its
+  // own program (the file layer refuses that at once).
+  struct Snapshot {
+    std::string path;
+    ~Snapshot() { delete_quietly(path); }
+  } snapshot;
+  std::string source(inname);
+  if (intype == kFitsTable && outtype == kFitsTable && vos::same_file(infile, outfile)) {
+    snapshot.path = vos::mktemp("tmp$tbcopy") + ".fits";
+    vos::fcopy(infile, snapshot.path);
+    source = snapshot.path + inbr;
+  }
   try {
     const bool from_stdin = infile == "STDIN";
     if (!from_stdin) {
-      in = tbtopn(inname, kReadOnly, nullptr);
+      in = tbtopn(source, kReadOnly, nullptr);
       intype = in->type;
     }
     if (intype == kTextTable) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <fitsio.h>
+
 #include "tbrowfix.h"
 #include "vos/fault.h"
 #include "vos/files.h"
@@ -140,6 +142,34 @@ TEST(TableCopy, ColumnOrderedIntoRowOrdered) {
   std::string v;
   tbhgtt(tp, "ORIGIN", v, 20);
   EXPECT_EQ(v, "test");
+}
+
+// A FITS extension copied into the file that holds it: the copy's writer
+// does not wait for the copy's own reader of that file, and both tables
+// are whole afterwards, as CFITSIO reads them.
+TEST(TableCopy, AnExtensionIntoItsOwnFile) {
+  ScratchDir dir;
+  make_source(dir.path("a.tab"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[one]"));
+  const auto listing = files_in(dir.path(""));
+  tbtcpy(dir.path("f.fits[one]"), dir.path("f.fits[copy]"));
+  EXPECT_EQ(files_in(dir.path("")), listing);
+  fitsfile* f = nullptr;
+  int status = 0, hdus = 0;
+  ffopen(&f, dir.path("f.fits").c_str(), READONLY, &status);
+  ffthdu(f, &hdus, &status);
+  EXPECT_EQ(hdus, 3);
+  for (const char* ext : {"one", "copy"}) {
+    ffmnhd(f, BINARY_TBL, const_cast<char*>(ext), 0, &status);
+    long rows = 0;
+    int values[3] = {}, anynul = 0;
+    ffgnrw(f, &rows, &status);
+    ffgcvk(f, 1, 1, 1, 3, 0, values, &anynul, &status);
+    EXPECT_EQ(status, 0) << ext;
+    EXPECT_EQ(rows, 3) << ext;
+    EXPECT_EQ(std::vector<int>(values, values + 3), (std::vector<int>{100, 200, 300})) << ext;
+  }
+  ffclos(f, &status);
 }
 
 TEST(TableDelete, FilesAndFitsExtensions) {

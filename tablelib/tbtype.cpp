@@ -26,10 +26,13 @@ bool ends_with(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-// Opens name read-only as a binary file; 0 when it cannot be opened.
+// Opens name read-only as a binary file; 0 when it cannot be opened.  A
+// readable file whose open failed all the same met its writer, or a
+// journal that could not be rolled back: that error is raised.
 int try_open(std::string_view name) {
   int fd = 0;
   if (vos::iferr([&] { fd = vos::open(name, vos::READ_ONLY, vos::BINARY_FILE); })) {
+    if (vos::access(name, vos::READ_ONLY)) vos::erract(vos::EA_ERROR);
     vos::xerret();
     return 0;
   }

@@ -1,8 +1,9 @@
 // One writer at a time, and new tables that appear whole.  A second writer
 // of a table being changed (in another process, or through a second handle
 // in the same one) is refused with "File is being changed by another
-// writer", and the first writer's change lands whole; a reader is not held
-// up meanwhile.  A new table is not seen at its name before its close, and
+// writer", and the first writer's change lands whole; a reader is let in
+// while the writer has not yet written into the table (what readers and a
+// writing writer see of each other: change_readers_test.cpp).  A new table is not seen at its name before its close, and
 // a file made at that name meanwhile is kept: the close fails with "File
 // already exists".  Results are judged by the independent reader.
 #include <gtest/gtest.h>

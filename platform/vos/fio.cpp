@@ -272,17 +272,34 @@ int open(std::string_view name, int mode, int type) {
       error(SYS_FMODE, "Illegal file mode (" + std::string(name) + ")");
   }
   if (path.empty()) error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
-  int hfd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  // A reader looks for a journal beside the file: whether the name is a
+  // symbolic link tells where that is.
+  bool through_link = false;
+  int hfd = ::open(path.c_str(), flags | O_CLOEXEC | (mode == READ_ONLY ? O_NOFOLLOW : 0), 0666);
+  if (hfd < 0 && errno == ELOOP && mode == READ_ONLY) {
+    through_link = true;
+    hfd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  }
   if (hfd < 0) {
     if (errno == EEXIST) error(SYS_FACCESS, "File already exists (" + std::string(name) + ")");
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
   struct stat st;
-  if (::fstat(hfd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(hfd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(hfd);
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
+  std::unique_ptr<fio::lock::Reader> reader;
+  if (mode == READ_ONLY) {
+    try {
+      reader = fio::begin_reading(name, path, through_link, hfd, st);
+    } catch (...) {
+      ::close(hfd);
+      throw;
+    }
+  }
   auto f = fio::host_entry(name, path, mode, type);
+  f->reader = std::move(reader);
   f->host.attach(hfd, mode == APPEND);
   return fio::add_file(std::move(f));
 }

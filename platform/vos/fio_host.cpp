@@ -297,7 +297,7 @@ HostFile::Status HostFile::truncate(long long size) {
   if (!write_back_all() || failed_) return Status::WriteFailed;
   parked_.clear();
   if (size < 0) size = 0;
-  if (journal_ && size < this->size() && !journal_->before_change(size, -1)) {
+  if (journal_ && size != this->size() && !journal_->before_change(size, -1)) {
     why_ = journal_->why();
     failed_ = true;
     return Status::WriteFailed;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fio_host.h"
+#include "lock.h"
 
 namespace vos::fio {
 
@@ -27,6 +28,7 @@ struct File {
   std::vector<int> pushback;  // characters pushed back by ungetc
   std::map<int, long> params; // fseti values
   std::string failure;        // the error that failed the file for good ("" while none)
+  std::unique_ptr<lock::Reader> reader;  // a read-only host file's place among the file's readers
 };
 
 // The descriptor table (standard streams at 1..LAST_STREAM).
@@ -45,6 +47,18 @@ void check_type(std::string_view name, int type);
 // A new host-file entry (not yet attached to a descriptor).
 std::unique_ptr<File> host_entry(std::string_view name, const std::string& path, int mode,
                                  int type);
+
+// Makes the read-only open of `name` on the host descriptor `hfd` (at
+// host path `path`, a symbolic link when `through_link`, stat `st`) one
+// of the file's readers: takes SHARED,
+// waiting up to lock::kReaderWait for a writer, and rolls back first what
+// a writer that is gone left unfinished.  nullptr for a file that is not
+// a regular file, or on a file system without locks.  Raises SYS_FLOCKED
+// "File is being changed by another program (name) (waited N s)" or "File
+// is being changed through another handle of this program (name)", and
+// SYS_FOPEN when a journal is refused or cannot be rolled back.
+std::unique_ptr<lock::Reader> begin_reading(std::string_view name, const std::string& path,
+                                            bool through_link, int hfd, const struct stat& st);
 
 // Enters `f` in the descriptor table; returns its descriptor.
 int add_file(std::unique_ptr<File> f);

@@ -74,6 +74,13 @@ bool access(std::string_view name, int mode, int type) {
   return true;
 }
 
+bool same_file(std::string_view a, std::string_view b) {
+  const std::string pa = osfn(a), pb = osfn(b);
+  struct stat sa, sb;
+  return !pa.empty() && !pb.empty() && ::stat(pa.c_str(), &sa) == 0 && ::stat(pb.c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 void delete_file(std::string_view name) {
   std::string path = osfn(name);
   if (path.empty() || ::unlink(path.c_str()) != 0)

@@ -2,7 +2,11 @@
 #include "journal.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,10 +20,13 @@
 namespace vos::fio {
 namespace {
 
-constexpr char kMagic[8] = {'q', 'r', 'l', 'j', 'r', 'n', 'l', '1'};
-constexpr std::size_t kHeader = 32;
+constexpr char kMagic[8] = {'q', 'r', 'l', 'j', 'r', 'n', 'l', '2'};
+constexpr char kOldMagic[8] = {'q', 'r', 'l', 'j', 'r', 'n', 'l', '1'};
+constexpr std::size_t kHeader = 72;
+constexpr std::size_t kChecked = 64;  // the header's bytes its check covers
 constexpr std::size_t kRecordHead = 12;  // offset, length
 constexpr std::size_t kCheck = 8;
+constexpr long long kMaxBlock = 1 << 24;
 
 void put_be(unsigned char* p, unsigned long long v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) {
@@ -34,8 +41,8 @@ unsigned long long get_be(const unsigned char* p, int bytes) {
   return v;
 }
 
-// The check of a record: 64-bit FNV-1a over the nonce, then the record's
-// offset, length and bytes.
+// The check of a header or a record: 64-bit FNV-1a over the nonce, then
+// the bytes.
 unsigned long long check_of(unsigned long long nonce, const unsigned char* rec, std::size_t n) {
   unsigned long long h = 1469598103934665603ULL;
   auto mix = [&h](unsigned char b) {
@@ -74,6 +81,80 @@ std::string sys_why(const std::string& what) {
   return what + ": " + std::strerror(errno);
 }
 
+// What names a file: the header's identity fields.
+struct Identity {
+  unsigned long long dev = 0, fsid = 0, ino = 0;
+  long long birth = 0;  // ns since the epoch; 0 where the file system keeps none
+};
+
+bool identity_of(int fd, Identity& id) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  id.dev = static_cast<unsigned long long>(st.st_dev);
+  id.ino = static_cast<unsigned long long>(st.st_ino);
+  struct statfs fs;
+  id.fsid = 0;
+  if (::fstatfs(fd, &fs) == 0) {
+    unsigned int v[2];
+    std::memcpy(v, &fs.f_fsid, sizeof v);
+    id.fsid = (static_cast<unsigned long long>(v[0]) << 32) | v[1];
+  }
+  struct statx sx;
+  id.birth = 0;
+  if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
+    id.birth = static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL + sx.stx_btime.tv_nsec;
+  return true;
+}
+
+// The same file: its inode and birth time, on the same device or (a disk
+// that came back under another device number) the same file system.
+bool same_file(const Identity& a, const Identity& b) {
+  return a.ino == b.ino && a.birth == b.birth && (a.dev == b.dev || (a.fsid != 0 && a.fsid == b.fsid));
+}
+
+// A whole header's fields.
+struct Header {
+  long long block = 0, orig = 0;
+  unsigned long long nonce = 0;
+  Identity id;
+};
+
+void encode(const Header& h, unsigned char* head) {
+  std::memset(head, 0, kHeader);
+  std::memcpy(head, kMagic, 8);
+  put_be(head + 8, static_cast<unsigned long long>(h.block), 4);
+  put_be(head + 16, static_cast<unsigned long long>(h.orig), 8);
+  put_be(head + 24, h.nonce, 8);
+  put_be(head + 32, h.id.dev, 8);
+  put_be(head + 40, h.id.fsid, 8);
+  put_be(head + 48, h.id.ino, 8);
+  put_be(head + 56, static_cast<unsigned long long>(h.id.birth), 8);
+  put_be(head + kChecked, check_of(h.nonce, head, kChecked), 8);
+}
+
+// True when `head` (kHeader bytes) is a whole header: the magic and the
+// check.
+bool decode(const unsigned char* head, Header& h) {
+  if (std::memcmp(head, kMagic, 8) != 0) return false;
+  h.nonce = get_be(head + 24, 8);
+  if (get_be(head + kChecked, 8) != check_of(h.nonce, head, kChecked)) return false;
+  h.block = static_cast<long long>(get_be(head + 8, 4));
+  h.orig = static_cast<long long>(get_be(head + 16, 8));
+  h.id.dev = get_be(head + 32, 8);
+  h.id.fsid = get_be(head + 40, 8);
+  h.id.ino = get_be(head + 48, 8);
+  h.id.birth = static_cast<long long>(get_be(head + 56, 8));
+  return true;
+}
+
+// True when the n bytes at the start of a file are what a header its
+// writer had not synced can leave: nothing, zeros, or the magic with a
+// header that does not check.
+bool unfinished_header(const unsigned char* head, std::size_t n) {
+  if (std::all_of(head, head + n, [](unsigned char b) { return b == 0; })) return true;
+  return std::memcmp(head, kMagic, std::min<std::size_t>(n, 8)) == 0;
+}
+
 struct Saved {
   long long at;   // position of the bytes in the journal
   long long off;  // their place in the file
@@ -91,21 +172,126 @@ bool covers(std::vector<Saved> saved, long long lo, long long hi) {
   return lo >= hi;
 }
 
-// Writes the saved blocks of the journal open on `jfd` back into `fd` and
-// cuts `fd` to the original size.  `restored` says whether the journal had
-// a whole header (a journal without one changed nothing).  The records are
-// read and checked first: a journal whose original size lies past the end
-// of the file without saved bytes for all that is missing is damaged, and
-// nothing is written.
-bool replay(int jfd, int fd, bool& restored, std::string& why) {
-  restored = false;
+// True when user `uid` is a member of group `gid` (its own group or one
+// that lists it).
+bool member_of(uid_t uid, gid_t gid) {
+  std::vector<char> buf(16384);
+  struct passwd pw, *pwp = nullptr;
+  if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &pwp) != 0 || pwp == nullptr) return false;
+  if (pw.pw_gid == gid) return true;
+  const std::string user = pw.pw_name;
+  struct group gr, *grp = nullptr;
+  if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &grp) != 0 || grp == nullptr) return false;
+  for (char** m = gr.gr_mem; *m != nullptr; ++m)
+    if (user == *m) return true;
+  return false;
+}
+
+// True when the owner of a journal (stat `js`) may have been the writer of
+// the file (stat `st`): its owner, the super-user, or a member of the
+// file's group when the group may write it (such a writer gives its
+// journal the file's group).
+bool trusted_owner(const struct stat& js, const struct stat& st) {
+  if (js.st_uid == st.st_uid || js.st_uid == 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && js.st_gid == st.st_gid && member_of(js.st_uid, st.st_gid);
+}
+
+// The name of the file at a journal's name, for a message.
+std::string at_name(const std::string& jpath) { return "the name of its journal (" + jpath + ")"; }
+
+}  // namespace
+
+std::string journal_path(const std::string& path) { return path + "-journal"; }
+
+std::string dir_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool sync_dir(const std::string& dir) {
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return false;
+  const bool ok = osio::fsync(dfd) == 0;
+  ::close(dfd);
+  return ok;
+}
+
+std::string named_journal(int fd) {
+  char buf[4096];
+  const ssize_t n = ::fgetxattr(fd, kJournalAttr, buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+Found examine(const std::string& jpath, int fd, int& jfd, std::string& why) {
+  jfd = -1;
+  struct stat js, st;
+  if (::lstat(jpath.c_str(), &js) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Found::None;
+    why = sys_why("cannot look at " + at_name(jpath));
+    return Found::Foreign;
+  }
+  if (::fstat(fd, &st) != 0) {
+    why = sys_why("cannot read the file's owner");
+    return Found::Foreign;
+  }
+  if (S_ISLNK(js.st_mode)) {
+    why = "a symbolic link is at " + at_name(jpath);
+  } else if (!S_ISREG(js.st_mode)) {
+    why = "something other than a file is at " + at_name(jpath);
+  } else if (js.st_nlink != 1) {
+    why = "the file at " + at_name(jpath) + " has " + std::to_string(js.st_nlink) + " names";
+  } else if (!trusted_owner(js, st)) {
+    why = "the file at " + at_name(jpath) + " belongs to user " + std::to_string(js.st_uid) +
+          ", who is neither the file's owner nor the super-user nor of its group";
+  }
+  if (!why.empty()) return Found::Foreign;
+  jfd = ::open(jpath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat now;
+  if (jfd < 0 || ::fstat(jfd, &now) != 0 || now.st_dev != js.st_dev || now.st_ino != js.st_ino) {
+    why = jfd < 0 ? sys_why("cannot read " + at_name(jpath))
+                  : "the file at " + at_name(jpath) + " changed while it was looked at";
+    if (jfd >= 0) ::close(jfd);
+    jfd = -1;
+    return Found::Foreign;
+  }
+  unsigned char head[kHeader] = {};
+  std::size_t n = 0;
+  while (n < kHeader) {
+    const ssize_t k = ::pread(jfd, head + n, kHeader - n, static_cast<off_t>(n));
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) break;
+    n += static_cast<std::size_t>(k);
+  }
+  Header h;
+  Identity id;
+  const bool whole = n == kHeader && decode(head, h);
+  if (whole && (h.block <= 0 || h.block > kMaxBlock || h.orig < 0)) {
+    why = "its journal (" + jpath + ") is damaged";
+  } else if (whole && (!identity_of(fd, id) || !same_file(h.id, id))) {
+    why = "its journal (" + jpath + ") is the journal of another file";
+  } else if (whole) {
+    return Found::Ours;
+  } else if (unfinished_header(head, n)) {
+    return Found::Unfinished;
+  } else if (n >= 8 && std::memcmp(head, kOldMagic, 8) == 0) {
+    why = "its journal (" + jpath + ") is in the format of an earlier version, which does not name its file";
+  } else {
+    why = "the file at " + at_name(jpath) + " is not a journal";
+  }
+  ::close(jfd);
+  jfd = -1;
+  return Found::Foreign;
+}
+
+bool replay(int jfd, int fd, std::string& why) {
   unsigned char head[kHeader];
-  if (!read_full(jfd, head, kHeader, 0) || std::memcmp(head, kMagic, 8) != 0) return true;
-  const long long block = static_cast<long long>(get_be(head + 8, 4));
-  const long long orig = static_cast<long long>(get_be(head + 16, 8));
-  const unsigned long long nonce = get_be(head + 24, 8);
-  if (block <= 0 || block > (1 << 24) || orig < 0) return true;  // never a header we wrote
-  restored = true;
+  Header h;
+  if (!read_full(jfd, head, kHeader, 0) || !decode(head, h)) {
+    why = "its journal has no header";
+    return false;
+  }
+  const long long block = h.block, orig = h.orig;
   std::vector<unsigned char> rec(kRecordHead + static_cast<std::size_t>(block) + kCheck);
   std::vector<Saved> saved;
   for (long long at = kHeader;;) {
@@ -114,7 +300,7 @@ bool replay(int jfd, int fd, bool& restored, std::string& why) {
     const std::size_t len = static_cast<std::size_t>(get_be(rec.data() + 8, 4));
     if (len == 0 || static_cast<long long>(len) > block || off < 0 || off > orig - static_cast<long long>(len)) break;
     if (!read_full(jfd, rec.data() + kRecordHead, len + kCheck, at + static_cast<long long>(kRecordHead))) break;
-    if (get_be(rec.data() + kRecordHead + len, 8) != check_of(nonce, rec.data(), kRecordHead + len)) break;
+    if (get_be(rec.data() + kRecordHead + len, 8) != check_of(h.nonce, rec.data(), kRecordHead + len)) break;
     saved.push_back({at + static_cast<long long>(kRecordHead), off, len});
     at += static_cast<long long>(kRecordHead + len + kCheck);
   }
@@ -144,42 +330,22 @@ bool replay(int jfd, int fd, bool& restored, std::string& why) {
   return true;
 }
 
-}  // namespace
-
-std::string journal_path(const std::string& path) { return path + "-journal"; }
-
-std::string dir_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool sync_dir(const std::string& dir) {
-  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd < 0) return false;
-  const bool ok = osio::fsync(dfd) == 0;
-  ::close(dfd);
-  return ok;
-}
-
-bool roll_back_hot(const std::string& path, int fd, std::string& why) {
-  const std::string jpath = journal_path(path);
-  const int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (jfd < 0) {
-    if (errno == ENOENT) return true;
+bool remove_journal(const std::string& jpath, int jfd, std::string& why) {
+  struct stat js, mine;
+  if (::fstat(jfd, &mine) != 0) {
     why = sys_why("cannot read its journal (" + jpath + ")");
     return false;
   }
-  bool restored = false;
-  const bool ok = replay(jfd, fd, restored, why);
-  ::close(jfd);
-  if (!ok) return false;
+  if (::lstat(jpath.c_str(), &js) == 0 && (js.st_dev != mine.st_dev || js.st_ino != mine.st_ino)) {
+    why = "its journal (" + jpath + ") was replaced by another file, which is left as it is";
+    return false;
+  }
   if (osio::unlink(jpath.c_str()) != 0 && errno != ENOENT) {
     why = sys_why("cannot remove its journal (" + jpath + ")");
     return false;
   }
-  if (!sync_dir(dir_of(path))) {
-    why = sys_why("cannot sync the directory (" + dir_of(path) + ")");
+  if (!sync_dir(dir_of(jpath))) {
+    why = sys_why("cannot sync the directory (" + dir_of(jpath) + ")");
     return false;
   }
   return true;
@@ -187,48 +353,72 @@ bool roll_back_hot(const std::string& path, int fd, std::string& why) {
 
 Journal::Journal(std::string path, int fd, long long size)
     : path_(std::move(path)), jpath_(journal_path(path_)), dir_(dir_of(path_)), fd_(fd),
-      orig_(size) {}
+      orig_(size) {
+  struct stat st;
+  if (::fstat(fd_, &st) == 0) key_ = lock::key_of(st);
+}
 
 Journal::~Journal() {
   if (jfd_ >= 0) ::close(jfd_);
+  if (exclusive_) lock::drop_exclusive(fd_, key_);
+}
+
+bool Journal::still_ours() {
+  struct stat js;
+  return ::lstat(jpath_.c_str(), &js) == 0 && js.st_dev == jdev_ && js.st_ino == jino_;
 }
 
 bool Journal::start() {
   if (begin()) return true;
-  // Nothing of the file was touched: the journal goes again.
+  // Nothing of the file was touched: the journal made here goes again
+  // (only that one).
   if (jfd_ >= 0) {
+    if (still_ours()) osio::unlink(jpath_.c_str());
     ::close(jfd_);
     jfd_ = -1;
-    osio::unlink(jpath_.c_str());
   }
   return false;
 }
 
 bool Journal::begin() {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) {
-    why_ = sys_why("cannot read the file's mode");
+  Header h;
+  if (::fstat(fd_, &st) != 0 || !identity_of(fd_, h.id)) {
+    why_ = sys_why("cannot read the file's owner");
     return false;
   }
-  // The journal holds the file's bytes: nobody may read it who may not
-  // read the file, and the file's owner must be able to roll it back.
-  jfd_ = osio::open(jpath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Made here and nowhere else: never through a link, never over a file
+  // that is there already.
+  jfd_ = osio::open(jpath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (jfd_ < 0) {
-    why_ = sys_why("cannot make its journal in the directory (" + dir_ + ")");
+    why_ = errno == EEXIST ? "a file is already at the name of its journal (" + jpath_ + ")"
+                           : sys_why("cannot make its journal in the directory (" + dir_ + ")");
     return false;
   }
-  // When the owner cannot be given (not the super-user), the journal stays
-  // the writer's: only the owner's own rollback of it could then fail.
-  if (::geteuid() == 0) (void)::fchown(jfd_, st.st_uid, st.st_gid);
-  (void)::fchmod(jfd_, st.st_mode & 0666);
+  struct stat js;
+  if (::fstat(jfd_, &js) != 0) {
+    why_ = sys_why("cannot read its journal (" + jpath_ + ")");
+    ::close(jfd_);
+    jfd_ = -1;
+    return false;
+  }
+  jdev_ = js.st_dev;
+  jino_ = js.st_ino;
+  // The journal holds the file's bytes: only its owner reads it (whatever
+  // a default access list of the directory would give), and the file's
+  // owner owns it, so that the owner can roll it back.  When the owner
+  // cannot be given (not the super-user), the journal stays the writer's,
+  // in the file's group when the writer is of it.
+  (void)::fchmod(jfd_, 0600);
+  (void)::fchown(jfd_, ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1), st.st_gid);
   std::random_device rd;
   nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  unsigned char head[kHeader] = {};
-  std::memcpy(head, kMagic, 8);
-  put_be(head + 8, static_cast<unsigned long long>(kBlock), 4);
-  put_be(head + 16, static_cast<unsigned long long>(orig_), 8);
-  put_be(head + 24, nonce_, 8);
+  h.block = kBlock;
+  h.orig = orig_;
+  h.nonce = nonce_;
+  unsigned char head[kHeader];
+  encode(h, head);
   if (!write_full(jfd_, head, kHeader, 0)) {
     why_ = sys_why("cannot write its journal (" + jpath_ + ")");
     return false;
@@ -255,11 +445,43 @@ bool Journal::sync_journal() {
   return true;
 }
 
+bool Journal::before_table_write() {
+  if (jfd_ < 0 && !start()) return false;
+  if (!sync_journal()) return false;
+  if (exclusive_) return true;
+  const lock::Result r = lock::take_exclusive(fd_, key_);
+  if (r != lock::Result::Ok) {
+    why_ = r == lock::Result::Own    ? "it is open for reading through another handle of this program"
+           : r == lock::Result::Busy ? "it is being read by another program (waited " +
+                                           std::to_string(static_cast<int>(lock::kWriterWait)) + " s)"
+                                     : sys_why("cannot lock it");
+    return false;
+  }
+  exclusive_ = true;
+  // Through its other names the file's journal is found by the attribute.
+  // A file system that keeps no attributes leaves only the name beside
+  // which the journal lies.
+  struct stat st;
+  if (::fstat(fd_, &st) == 0 && st.st_nlink > 1) {
+    if (::fsetxattr(fd_, kJournalAttr, jpath_.data(), jpath_.size(), 0) == 0) {
+      named_ = true;
+      if (osio::fsync(fd_) != 0) {
+        why_ = sys_why("cannot sync the file");
+        return false;
+      }
+    } else if (errno != ENOTSUP) {
+      why_ = sys_why("cannot record where its journal is");
+      return false;
+    }
+  }
+  return true;
+}
+
 bool Journal::before_change(long long at, long long n) {
   if (jfd_ < 0 && !start()) return false;
   if (at < 0) at = 0;
   const long long end = n < 0 ? orig_ : std::min(orig_, at + n);
-  if (at >= end) return sync_journal();
+  if (at >= end) return before_table_write();
   std::vector<unsigned char> batch;
   for (long long b = at / kBlock; b * kBlock < end; ++b) {
     if (saved_[static_cast<std::size_t>(b)]) continue;
@@ -285,19 +507,18 @@ bool Journal::before_change(long long at, long long n) {
     jsize_ += static_cast<long long>(batch.size());
     unsynced_ = true;
   }
-  return sync_journal();
+  return before_table_write();
 }
 
 bool Journal::finish() {
+  // The journal goes only while its name holds the journal made here.
+  if (!remove_journal(jpath_, jfd_, why_)) return false;
   ::close(jfd_);
   jfd_ = -1;
-  if (osio::unlink(jpath_.c_str()) != 0) {
-    why_ = sys_why("cannot remove its journal (" + jpath_ + ")");
-    return false;
-  }
-  if (!sync_dir(dir_)) {
-    why_ = sys_why("cannot sync the directory (" + dir_ + ")");
-    return false;
+  if (named_ && (::fremovexattr(fd_, kJournalAttr) == 0 || errno == ENODATA)) named_ = false;
+  if (exclusive_) {
+    lock::drop_exclusive(fd_, key_);
+    exclusive_ = false;
   }
   return true;
 }
@@ -313,8 +534,8 @@ bool Journal::commit() {
 
 bool Journal::rollback() {
   if (jfd_ < 0) return true;
-  bool restored = false;
-  if (!replay(jfd_, fd_, restored, why_)) return false;
+  // Without EXCLUSIVE, nothing of the file was written.
+  if (exclusive_ && !replay(jfd_, fd_, why_)) return false;
   return finish();
 }
 

@@ -4,27 +4,48 @@
 // overwritten or cut off, the block around it (kBlock bytes, the last one
 // shorter) is appended to the journal "<file>-journal" beside the file,
 // and the journal is synced; the first record also brings the journal's
-// header, which holds the file's original size, and the directory entry of
-// the journal is synced with it.  Bytes past the original size are never
-// saved: a rollback cuts the file back to that size.  The change is
-// committed by syncing the file and then removing the journal (and syncing
-// the directory).  A journal found beside a file whose writer is gone is
-// "hot": rolling it back writes every saved block back, cuts the file to its
-// original size, syncs it and removes the journal.
+// header, which names the file and holds its original size, and the
+// directory entry of the journal is synced with it.  Bytes past the
+// original size are never saved: a rollback cuts the file back to that
+// size.  The change is committed by syncing the file and then removing the
+// journal (and syncing the directory).  A journal found beside a file
+// whose writer is gone is "hot": rolling it back writes every saved block
+// back, cuts the file to its original size, syncs it and removes the
+// journal.
+//
+// Only the writer makes its journal: created exclusively, never through a
+// link, readable and writable by its owner alone (0600), in the file's
+// group and, when the super-user writes, given the file's owner.  A
+// journal found is trusted only when it is a regular file of one name,
+// owned by the file's owner, the super-user or (for a file its group may
+// write) a member of its group, whose header names this very file (its
+// device or file system, inode and birth time); anything else at the
+// journal's name is refused, and neither file is touched.
+//
+// A file with several names (hard links): the journal sits beside the name
+// the writer used, so before its first write into the file the writer also
+// records the journal's path in the file's extended attribute
+// kJournalAttr (synced with the file), where an open through any other
+// name finds it; it goes once the journal is gone.
 //
 // Journal layout (numbers big-endian):
-//   header   "qrljrnl1" (8 bytes), block size (u32), 0 (u32),
-//            original size (u64), nonce (u64)                   32 bytes
+//   header   "qrljrnl2" (8 bytes), block size (u32), 0 (u32),
+//            original size (u64), nonce (u64), the file's device (u64),
+//            file system id (u64), inode (u64), birth time in ns (i64,
+//            0 where the file system keeps none), check (u64)   72 bytes
 //   record   offset (u64), length (u32), the bytes, check (u64)
-// The check of a record covers the nonce, its offset, length and bytes; a
-// record whose check fails, and every record after it, was never synced,
-// so the file was never written where it points: a rollback stops there.
-// A journal without a whole header was never synced either, and is removed
-// without touching the file.
+// The check of the header covers the nonce and its first 64 bytes; that
+// of a record the nonce, its offset, length and bytes.  A record whose
+// check fails, and every record after it, was never synced, so the file
+// was never written where it points: a rollback stops there.  A journal
+// without a whole header was never synced either (its writer had not
+// touched the file), and is removed without touching the file.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "lock.h"
 
 namespace vos::fio {
 
@@ -34,28 +55,41 @@ class Journal {
 
   // The journal of the file `path` (its real path, after links), whose
   // host descriptor `fd` is open for reading and writing and holds the
-  // writer's lock; `size` is the file's size now, before any change.
+  // writer's RESERVED lock; `size` is the file's size now, before any
+  // change.
   Journal(std::string path, int fd, long long size);
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
   ~Journal();
 
-  // Saves what the file held at [at, at + n) that is not yet saved, and
-  // syncs the journal, before those bytes are overwritten or cut off
-  // (n < 0: up to the original end).  False, with why() set, on failure:
-  // the file must then not be written.
+  // Saves what the file held at [at, at + n) that is not yet saved
+  // (n < 0: up to the original end), and then does before_table_write():
+  // called before those bytes are overwritten or cut off, and before any
+  // write past the original end.  False, with why() set, on failure: the
+  // file must then not be written.
   bool before_change(long long at, long long n);
+
+  // The point before a write into the file or a cut of it: syncs the
+  // journal; the first time, also takes the file from its readers (the
+  // EXCLUSIVE lock, waiting for them up to lock::kWriterWait) and, for a
+  // file of several names, records where its journal is.  False, with
+  // why() set: the file must not be written.  Nothing of the file is
+  // written before this has succeeded once.
+  bool before_table_write();
 
   // True once the journal exists (something was changed).
   bool started() const { return jfd_ >= 0; }
 
   // Ends the change, keeping it: syncs the file, removes the journal and
-  // syncs the directory.  Nothing to do when nothing changed.
+  // syncs the directory, then lets readers in again.  Nothing to do when
+  // nothing changed.  Fails, leaving it, when the journal's name no longer
+  // holds the journal made here.
   bool commit();
 
   // Ends the change, undoing it: puts back every saved block, cuts the file
   // to its original size, syncs it, removes the journal and syncs the
-  // directory.
+  // directory.  A file not yet written (before_table_write never passed)
+  // is not touched: only the journal goes.
   bool rollback();
 
   // What failed, in words, for an error message.
@@ -66,14 +100,20 @@ class Journal {
   bool begin();
   bool sync_journal();
   bool finish();  // removes the journal and syncs the directory
+  bool still_ours();  // the journal's name holds the journal made here
 
   std::string path_, jpath_, dir_;
   int fd_;
   long long orig_;
+  lock::FileKey key_{};
   unsigned long long nonce_ = 0;
   int jfd_ = -1;
+  dev_t jdev_ = 0;
+  ino_t jino_ = 0;
   long long jsize_ = 0;
   bool unsynced_ = false;
+  bool exclusive_ = false;  // EXCLUSIVE taken: the file may be written
+  bool named_ = false;      // the file's attribute names the journal
   std::vector<bool> saved_;  // by block of the original file
   std::string why_;
 };
@@ -87,9 +127,37 @@ std::string dir_of(const std::string& path);
 // Syncs the directory `dir`'s entries; false on failure.
 bool sync_dir(const std::string& dir);
 
-// Rolls back the hot journal of the file `path`, open for reading and
-// writing on `fd` with the writer's lock held: false, with `why` set, when
-// it could not.  Does nothing (true) when there is no journal.
-bool roll_back_hot(const std::string& path, int fd, std::string& why);
+// The extended attribute of a file with several names that names its
+// journal while a change writes into it.
+inline constexpr char kJournalAttr[] = "user.quorel.journal";
+
+// The journal path the attribute of the file open on `fd` names; "" when
+// it has none (or the file system keeps no attributes).
+std::string named_journal(int fd);
+
+// What the file at a journal's name is, for the file open on `fd`.
+enum class Found {
+  None,        // nothing there
+  Ours,        // the file's own journal, whole header and all
+  Unfinished,  // one its writer made and died before syncing its header:
+               // the file was never written
+  Foreign,     // anything else: never to be rolled back or removed
+};
+
+// Looks at the file at `jpath` as a journal of the file open on `fd`
+// (see the top of this file).  For Ours and Unfinished, `jfd` is opened on
+// it (the caller closes it); for Foreign, `why` says what it is, naming
+// `jpath`.
+Found examine(const std::string& jpath, int fd, int& jfd, std::string& why);
+
+// Writes the saved blocks of the journal open on `jfd` (examined: Ours)
+// back into the file open on `fd` and cuts it to its original size, then
+// syncs it.  False, with `why` set, when it could not; nothing is written
+// when the journal misses bytes the file no longer has.
+bool replay(int jfd, int fd, std::string& why);
+
+// Removes the journal at `jpath` when that name still holds the file open
+// on `jfd`, and syncs its directory; false, with `why` set, on failure.
+bool remove_journal(const std::string& jpath, int jfd, std::string& why);
 
 }  // namespace vos::fio

@@ -285,6 +285,21 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) 
 void close_file(FitsHandle& h, bool discard) {
   fitsfile* f = h.f;
   h.f = nullptr;  // forgotten before closing: CFITSIO frees it even when the close fails
+  if (!h.writing) {
+    // A file open for reading: its reader's lock goes after CFITSIO's handle.
+    int status = 0;
+    if (f != nullptr) fsclos(f, status);
+    if (h.fd != 0) {
+      const int fd = h.fd;
+      h.fd = 0;
+      vos::iferr([&] { vos::close(fd); });
+      vos::xerret();
+    }
+    forget(h);
+    if (!discard) tbferr(status);
+    else if (status != 0) ftcmsg();
+    return;
+  }
   int status = 0;
   if (!h.writing) {
     // Read only: nothing to commit or to undo.

@@ -12,13 +12,14 @@
 namespace tbl {
 
 // The open FITS file of a table (Table::fits).  A file open for writing is
-// changed in place under the file layer's journal, or made anew and named
-// at close (fits_file.cpp).
+// changed in place under the file layer's journal; one open for reading is
+// read through a read-only descriptor of the file layer, which keeps the
+// file's writers out while it is open (fits_file.cpp).
 struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
   std::string path;             // the file's name as the table names it
-  int fd = 0;                   // file-layer descriptor of the file
+  int fd = 0;                   // file-layer descriptor of the file (0: none)
   long long size = 0;           // length of the file as CFITSIO wrote it
   bool failed = false;          // no more transfers: one failed, or the file is discarded
   int failure_code = 0;         // the error of the transfer that failed, raised by
@@ -66,10 +67,13 @@ std::string column_place(const tbl::Table* tp, const tbl::Column* cp);
 // nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& name, bool create);
 
-// Opens the FITS file `name` for reading (a gzip-compressed file is read
-// decompressed, as CFITSIO reads it; another compression is refused).
-// Fills `h` and returns the CFITSIO handle; on failure `h` holds nothing
-// open.
+// Opens the FITS file `name` for reading.  The file layer's read-only open
+// makes `h` one of the file's readers (a writer of the file waits for it,
+// and it waits for a writer; a change a writer that is gone left
+// unfinished is rolled back first) until close_file, and CFITSIO reads
+// the file through it (a Backing); a gzip-compressed file is read
+// decompressed, as CFITSIO reads it, and another compression is refused.
+// On failure `h` holds nothing open.
 fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& name);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A

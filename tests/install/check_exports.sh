@@ -5,7 +5,8 @@
 #   - in a namespace (C++ names of the layers' insides), or
 #   - named with a prefix its layers keep for their own routines (the DB
 #     client's db, com_, comn_, intl, lm_; the table library's c_ and halvo;
-#     the access layer's pravel_ and qelt_), as C libraries name theirs.
+#     the access layer's pravel_ and qelt_; the clock seam's plat_), as C
+#     libraries name theirs.
 # A symbol with an ordinary name (leapyear, monthdays, t_open, strnew) can
 # clash with a caller's own, and is reported.  Weak symbols (inline code,
 # template instances) never clash and are not checked.
@@ -28,6 +29,7 @@ for archive in "$@"; do
     libquorel_dblib.a) prefixes='db|Db__|com_|Com_|comn_|comb_|comnb_|intl|lm_' ;;
     libquorel_halvo.a) prefixes='c_|halvo' ;;
     libquorel_pravel.a) prefixes='pravel_|qelt_' ;;
+    libquorel_plat_clock.a) prefixes='plat_' ;;
     *) echo "check_exports: no prefixes known for $archive" >&2; exit 2 ;;
   esac
   # member:address type name, demangled; strong global definitions only.

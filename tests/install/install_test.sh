@@ -55,7 +55,8 @@ fi
 
 # The archives export their entry points and nothing else by accident, and
 # link whole into one shared library (no object file in two of them).
-archives=("$lib/libquorel_halvo.a" "$lib/libquorel_dblib.a" "$lib/libquorel_pravel.a")
+archives=("$lib/libquorel_halvo.a" "$lib/libquorel_dblib.a" "$lib/libquorel_pravel.a"
+          "$lib/libquorel_plat_clock.a")
 CC=$cc "$here/check_exports.sh" "$prefix/include" "${archives[@]}"
 export PKG_CONFIG_PATH=$lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}
 outside=$(pkg-config --libs quorel-halvo quorel-pravel | tr ' ' '\n' | grep -v -e '^-lquorel_' -e '^-L' | tr '\n' ' ')

@@ -46,6 +46,8 @@ enum : int {
   SYS_FMKTEMP = 1209,   // cannot make a temporary file name
   SYS_FCOPY = 1210,     // copy failed
   SYS_FMODE = 1211,     // illegal file mode or type for the operation
+  SYS_FLOCKED = 1212,   // a reader met the file's writer (or a writer its readers) past the
+                        // time-out, or in this program: the same call may pass later
 };
 
 // Error actions for `erract`.

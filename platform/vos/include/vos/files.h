@@ -57,6 +57,19 @@ enum : int {
 // BINARY_FILE).  NEW_FILE/TEMP_FILE/NEW_COPY create the file and fail when it
 // already exists; WRITE_ONLY creates or truncates; APPEND creates or appends;
 // READ_WRITE needs an existing file.  Returns the descriptor.
+//
+// A regular file opened READ_ONLY is one of the file's readers until it is
+// closed: a writer that changes it in place (open_change) waits for its
+// readers before its first write into it, and the open waits for a writer
+// that is writing it, up to 10 seconds (scaled by the clock seam), and
+// then raises SYS_FLOCKED "File is being changed by another program (name)
+// (waited 10 s)"; a writer under another handle of this program is not
+// waited for: "File is being changed through another handle of this
+// program (name)".  A change that a writer killed on the way left
+// unfinished is rolled back first (see recover; a journal that cannot be
+// rolled back, or something at the journal's name that is not this file's
+// journal, raises SYS_FOPEN naming the file and why).  On a file system
+// without locks the file is read as it is.
 int open(std::string_view name, int mode, int type);
 
 // Closes a descriptor (a standard stream is only flushed).  Raises
@@ -114,14 +127,22 @@ std::string write_failure(int fd);
 // overwritten or cut off, it is saved in a journal beside the file
 // ("<file>-journal"); `close` commits the change (syncs the file, then
 // removes the journal), `abandon` or a failed write-back undoes it, and a
-// writer killed on the way leaves the journal for the next `recover` or
-// `open_change` of the file to roll back.  The file keeps its inode, links,
-// owner and mode; a file not changed is not written at all.  One writer at
-// a time: a file already open here (in any process, or under another
-// descriptor of this one) is refused with SYS_FOPEN "File is being changed
-// by another writer (name)", as is a file the caller may not write
-// ("Cannot open file (name)", nothing about it changed).  A journal that
-// cannot be rolled back raises SYS_FOPEN naming the file and why.
+// writer killed on the way leaves the journal for the next open of the
+// file to roll back.  The file keeps its inode, links, owner and mode; a
+// file not changed is not written at all.  One writer at a time: a file
+// already open here (in any process, or under another descriptor of this
+// one) is refused with SYS_FOPEN "File is being changed by another writer
+// (name)", as is a file the caller may not write ("Cannot open file
+// (name)", nothing about it changed).  A journal that cannot be rolled
+// back, or something at the journal's name that is not this file's
+// journal, raises SYS_FOPEN naming the file and why.
+//
+// Readers are let in until the first write into the file; from then on
+// until the change ends, new readers wait (see `open`).  That first write
+// waits up to 10 seconds (scaled) for the readers still open, and fails
+// ("Cannot write to file (name): it is being read by another program
+// (waited 10 s)", or at once "... through another handle of this
+// program"); nothing of the file has been written then.
 int open_change(std::string_view name, int type);
 
 // Opens a new file that gets its name `name` only when `close` has written
@@ -142,10 +163,16 @@ void abandon(int fd);
 void truncate_open(int fd, long long bytes);
 
 // Rolls back the change of `name` that a writer killed on the way left
-// unfinished, if any, before the file is read.  A change whose writer is
-// still at work is left to it.  Raises SYS_FOPEN naming the file when a
-// journal is there and cannot be rolled back (the file or its directory
-// is not writable).  A file with no journal costs one `stat`.
+// unfinished, if any (the read-only open and open_change do the same
+// themselves).  A change whose writer is still at work is left to it.
+// Only the file's own journal is rolled back: a regular file of one name,
+// owned by the file's owner or by the super-user, whose header names this
+// file; one its writer left before it had synced its header is removed.
+// Raises SYS_FOPEN naming the file when a journal is there and cannot be
+// rolled back (the file or its directory is not writable), or when
+// anything else is at the journal's name (both files are left as they
+// are).  A file with no journal costs a `stat` and a look at one extended
+// attribute.
 void recover(std::string_view name);
 
 // True when the file `name` has a journal beside it (a change at work or
@@ -195,6 +222,10 @@ void truncate(std::string_view name, long long size);
 // Makes a unique name from `root` (root followed by a process-unique tag) that
 // names no existing file.  "tmp$..." roots are put in the temporary directory.
 std::string mktemp(std::string_view root);
+
+// True when `a` and `b` name one and the same existing file (the same
+// inode, through links or not).  Never raises.
+bool same_file(std::string_view a, std::string_view b);
 
 // Copies a whole file to a new file `to` (raises when `to` exists).
 void fcopy(std::string_view from, std::string_view to);
