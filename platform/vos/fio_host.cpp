@@ -44,6 +44,7 @@ void HostFile::attach(int hfd, bool append) {
 }
 
 long HostFile::in(char* p, std::size_t n, long long at) {
+  if (pager_) return pager_->read(p, n, at);
   for (;;) {
     const ssize_t k = seekable_ ? ::pread(fd_, p, n, at) : ::read(fd_, p, n);
     if (k >= 0 || errno != EINTR) return static_cast<long>(k);
@@ -51,8 +52,9 @@ long HostFile::in(char* p, std::size_t n, long long at) {
 }
 
 bool HostFile::put(long long at, const char* data, std::size_t n) {
-  if (journal_ && n > 0 && !journal_->before_change(at, static_cast<long long>(n))) {
-    why_ = journal_->why();
+  if (pager_) {
+    if (pager_->write(at, data, n)) return true;
+    why_ = pager_->why();
     return false;
   }
   while (n > 0) {
@@ -177,8 +179,23 @@ bool HostFile::move_window(std::size_t n) {
   return true;
 }
 
+HostFile::Status HostFile::write_through(const char* data, std::size_t n) {
+  if (!put(pos_, data, n)) {
+    failed_ = true;
+    return Status::WriteFailed;
+  }
+  const long long lo = std::max(pos_, wstart_);
+  const long long hi = std::min(pos_ + static_cast<long long>(n), wstart_ + static_cast<long long>(wlen_));
+  if (lo < hi)
+    std::memcpy(buf_.get() + (lo - wstart_), data + (lo - pos_), static_cast<std::size_t>(hi - lo));
+  pos_ += static_cast<long long>(n);
+  size_ = std::max(size_, pos_);
+  return Status::Ok;
+}
+
 HostFile::Status HostFile::write(const char* data, std::size_t n) {
   if (n == 0) return Status::Ok;
+  if (pager_) return write_through(data, n);
   if (append_) pos_ = size_;
   long long o = pos_ - wstart_;
   if (o < 0 || o + static_cast<long long>(n) > kSpan) {
@@ -281,6 +298,7 @@ int HostFile::getc_slow() {
 }
 
 long long HostFile::size() {
+  if (pager_) return size_;
   struct stat st;
   if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > size_) size_ = st.st_size;
   return size_;
@@ -294,12 +312,13 @@ HostFile::Status HostFile::truncate(long long size) {
   if (!write_back_all() || failed_) return Status::WriteFailed;
   parked_.clear();
   if (size < 0) size = 0;
-  if (journal_ && size < this->size() && !journal_->before_change(size, -1)) {
-    why_ = journal_->why();
-    failed_ = true;
-    return Status::WriteFailed;
-  }
-  if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+  if (pager_) {
+    if (!pager_->cut(size)) {
+      why_ = pager_->why();
+      failed_ = true;
+      return Status::WriteFailed;
+    }
+  } else if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
     failed_ = true;
     return Status::WriteFailed;
   }
@@ -332,6 +351,10 @@ bool HostFile::publish() {
 
 bool HostFile::commit() {
   if (journal_) {
+    if (!pager_->write_back()) {
+      why_ = pager_->why();
+      return false;
+    }
     const bool ok = journal_->commit();
     if (!ok) why_ = journal_->why();
     return ok;
@@ -355,6 +378,7 @@ HostFile::Status HostFile::close() {
     why_ = why;
     return taken ? Status::NameTaken : Status::WriteFailed;
   }
+  pager_.reset();
   journal_.reset();
   if (::close(fd_) != 0) ok = false;
   fd_ = -1;
@@ -367,6 +391,7 @@ HostFile::Status HostFile::abandon() {
   dlo_ = dhi_ = 0;
   parked_.clear();
   bool ok = true;
+  pager_.reset();
   if (journal_) {
     ok = journal_->rollback();
     if (!ok) why_ = journal_->why();

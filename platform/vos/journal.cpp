@@ -62,14 +62,6 @@ bool transfer_full(Step step, int fd, Ptr p, std::size_t n, long long at) {
   return true;
 }
 
-bool read_full(int fd, void* buf, std::size_t n, long long at) {
-  return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
-}
-
-bool write_full(int fd, const void* buf, std::size_t n, long long at) {
-  return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
-}
-
 std::string sys_why(const std::string& what) {
   return what + ": " + std::strerror(errno);
 }
@@ -91,8 +83,8 @@ bool covers(std::vector<Saved> saved, long long lo, long long hi) {
   return lo >= hi;
 }
 
-// Writes the saved blocks of the journal open on `jfd` back into `fd` and
-// cuts `fd` to the original size.  `restored` says whether the journal had
+// Writes the saved blocks of the journal open on `jfd` back into `fd`
+// where they differ from what it holds, and cuts `fd` to the original size.  `restored` says whether the journal had
 // a whole header (a journal without one changed nothing).  The records are
 // read and checked first: a journal whose original size lies past the end
 // of the file without saved bytes for all that is missing is damaged, and
@@ -127,8 +119,16 @@ bool replay(int jfd, int fd, bool& restored, std::string& why) {
     why = "its journal is damaged (it misses bytes the file no longer has)";
     return false;
   }
+  // A block the file still holds as it was saved is left as it is: the
+  // change had not reached it.
+  std::vector<unsigned char> now(static_cast<std::size_t>(block));
   for (const Saved& r : saved) {
-    if (!read_full(jfd, rec.data(), r.len, r.at) || !write_full(fd, rec.data(), r.len, r.off)) {
+    if (!read_full(jfd, rec.data(), r.len, r.at)) {
+      why = sys_why("cannot read its journal");
+      return false;
+    }
+    if (read_full(fd, now.data(), r.len, r.off) && std::memcmp(now.data(), rec.data(), r.len) == 0) continue;
+    if (!write_full(fd, rec.data(), r.len, r.off)) {
       why = sys_why("cannot write the saved bytes back");
       return false;
     }
@@ -145,6 +145,14 @@ bool replay(int jfd, int fd, bool& restored, std::string& why) {
 }
 
 }  // namespace
+
+bool read_full(int fd, void* buf, std::size_t n, long long at) {
+  return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
+}
+
+bool write_full(int fd, const void* buf, std::size_t n, long long at) {
+  return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
+}
 
 std::string journal_path(const std::string& path) { return path + "-journal"; }
 
@@ -164,7 +172,7 @@ bool sync_dir(const std::string& dir) {
 
 bool roll_back_hot(const std::string& path, int fd, std::string& why) {
   const std::string jpath = journal_path(path);
-  const int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int jfd = ::open(jpath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (jfd < 0) {
     if (errno == ENOENT) return true;
     why = sys_why("cannot read its journal (" + jpath + ")");
@@ -185,9 +193,20 @@ bool roll_back_hot(const std::string& path, int fd, std::string& why) {
   return true;
 }
 
+namespace {
+
+// Records are written to the journal in batches of about this many bytes.
+constexpr std::size_t kPendingBatch = 256 * 1024;
+
+}  // namespace
+
 Journal::Journal(std::string path, int fd, long long size)
     : path_(std::move(path)), jpath_(journal_path(path_)), dir_(dir_of(path_)), fd_(fd),
-      orig_(size) {}
+      orig_(size), saved_(static_cast<std::size_t>((size + kBlock - 1) / kBlock), false) {
+  std::random_device rd;
+  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
+           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
 
 Journal::~Journal() {
   if (jfd_ >= 0) ::close(jfd_);
@@ -211,8 +230,10 @@ bool Journal::begin() {
     return false;
   }
   // The journal holds the file's bytes: nobody may read it who may not
-  // read the file, and the file's owner must be able to roll it back.
-  jfd_ = osio::open(jpath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // read the file, and the file's owner must be able to roll it back.  A
+  // name taken meanwhile (the writer's lock keeps every other writer out)
+  // is never followed or reused.
+  jfd_ = osio::open(jpath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (jfd_ < 0) {
     why_ = sys_why("cannot make its journal in the directory (" + dir_ + ")");
     return false;
@@ -221,9 +242,6 @@ bool Journal::begin() {
   // the writer's: only the owner's own rollback of it could then fail.
   if (::geteuid() == 0) (void)::fchown(jfd_, st.st_uid, st.st_gid);
   (void)::fchmod(jfd_, st.st_mode & 0666);
-  std::random_device rd;
-  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
-           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   unsigned char head[kHeader] = {};
   std::memcpy(head, kMagic, 8);
   put_be(head + 8, static_cast<unsigned long long>(kBlock), 4);
@@ -235,57 +253,72 @@ bool Journal::begin() {
   }
   jsize_ = kHeader;
   unsynced_ = true;
-  saved_.assign(static_cast<std::size_t>((orig_ + kBlock - 1) / kBlock), false);
-  // The journal's name must be on disk before the file is touched.
-  if (!sync_journal()) return false;
-  if (!sync_dir(dir_)) {
-    why_ = sys_why("cannot sync the directory (" + dir_ + ")");
-    return false;
-  }
   return true;
 }
 
-bool Journal::sync_journal() {
-  if (!unsynced_) return true;
-  if (osio::fsync(jfd_) != 0) {
-    why_ = sys_why("cannot sync its journal (" + jpath_ + ")");
-    return false;
-  }
-  unsynced_ = false;
-  return true;
-}
-
-bool Journal::before_change(long long at, long long n) {
+bool Journal::write_pending() {
+  if (pending_.empty()) return true;
   if (jfd_ < 0 && !start()) return false;
-  if (at < 0) at = 0;
-  const long long end = n < 0 ? orig_ : std::min(orig_, at + n);
-  if (at >= end) return sync_journal();
-  std::vector<unsigned char> batch;
-  for (long long b = at / kBlock; b * kBlock < end; ++b) {
-    if (saved_[static_cast<std::size_t>(b)]) continue;
+  if (!write_full(jfd_, pending_.data(), pending_.size(), jsize_)) {
+    why_ = sys_why("cannot write its journal (" + jpath_ + ")");
+    return false;
+  }
+  jsize_ += static_cast<long long>(pending_.size());
+  unsynced_ = true;
+  pending_.clear();
+  return true;
+}
+
+bool Journal::save(long long b, const unsigned char* bytes) {
+  if (!needs_saving(b)) return true;
+  const long long off = b * kBlock;
+  const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
+  const std::size_t base = pending_.size();
+  pending_.resize(base + kRecordHead + len + kCheck);
+  unsigned char* rec = pending_.data() + base;
+  put_be(rec, static_cast<unsigned long long>(off), 8);
+  put_be(rec + 8, len, 4);
+  std::memcpy(rec + kRecordHead, bytes, len);
+  put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
+  saved_[static_cast<std::size_t>(b)] = true;
+  return pending_.size() < kPendingBatch || write_pending();
+}
+
+bool Journal::save_from(long long at) {
+  std::vector<unsigned char> block(static_cast<std::size_t>(kBlock));
+  for (long long b = std::max(at, 0LL) / kBlock; b * kBlock < orig_; ++b) {
+    if (!needs_saving(b)) continue;
     const long long off = b * kBlock;
     const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
-    const std::size_t base = batch.size();
-    batch.resize(base + kRecordHead + len + kCheck);
-    unsigned char* rec = batch.data() + base;
-    put_be(rec, static_cast<unsigned long long>(off), 8);
-    put_be(rec + 8, len, 4);
     // A file shorter than at the start (cut by someone else): what is gone
     // reads as zeros.
-    std::memset(rec + kRecordHead, 0, len);
-    (void)read_full(fd_, rec + kRecordHead, len, off);
-    put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
-    saved_[static_cast<std::size_t>(b)] = true;
+    std::fill(block.begin(), block.end(), 0);
+    (void)read_full(fd_, block.data(), len, off);
+    if (!save(b, block.data())) return false;
   }
-  if (!batch.empty()) {
-    if (!write_full(jfd_, batch.data(), batch.size(), jsize_)) {
-      why_ = sys_why("cannot write its journal (" + jpath_ + ")");
+  return true;
+}
+
+bool Journal::before_table_write() {
+  if (jfd_ < 0 && !start()) return false;
+  if (!write_pending()) return false;
+  if (unsynced_) {
+    if (osio::fsync(jfd_) != 0) {
+      why_ = sys_why("cannot sync its journal (" + jpath_ + ")");
       return false;
     }
-    jsize_ += static_cast<long long>(batch.size());
-    unsynced_ = true;
+    unsynced_ = false;
   }
-  return sync_journal();
+  // The journal's name must be on disk before the file is touched.
+  if (!dir_synced_) {
+    if (!sync_dir(dir_)) {
+      why_ = sys_why("cannot sync the directory (" + dir_ + ")");
+      return false;
+    }
+    dir_synced_ = true;
+  }
+  touched_ = true;
+  return true;
 }
 
 bool Journal::finish() {
@@ -303,8 +336,9 @@ bool Journal::finish() {
 }
 
 bool Journal::commit() {
+  pending_.clear();
   if (jfd_ < 0) return true;
-  if (osio::fsync(fd_) != 0) {
+  if (touched_ && osio::fsync(fd_) != 0) {
     why_ = sys_why("cannot sync the file");
     return false;
   }
@@ -312,9 +346,13 @@ bool Journal::commit() {
 }
 
 bool Journal::rollback() {
+  // Records not yet written cover blocks the file never received.
+  pending_.clear();
   if (jfd_ < 0) return true;
-  bool restored = false;
-  if (!replay(jfd_, fd_, restored, why_)) return false;
+  if (touched_) {
+    bool restored = false;
+    if (!replay(jfd_, fd_, restored, why_)) return false;
+  }
   return finish();
 }
 

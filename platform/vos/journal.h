@@ -1,15 +1,20 @@
 // Internal: the rollback journal of a file changed in place.
 //
-// Before any byte of the file that it held when the change began is
-// overwritten or cut off, the block around it (kBlock bytes, the last one
-// shorter) is appended to the journal "<file>-journal" beside the file,
-// and the journal is synced; the first record also brings the journal's
-// header, which holds the file's original size, and the directory entry of
-// the journal is synced with it.  Bytes past the original size are never
-// saved: a rollback cuts the file back to that size.  The change is
-// committed by syncing the file and then removing the journal (and syncing
-// the directory).  A journal found beside a file whose writer is gone is
-// "hot": rolling it back writes every saved block back, cuts the file to its
+// Before a block of the file (kBlock bytes, the last one shorter) that
+// holds bytes of the file's original size is changed or cut off, its
+// original bytes are saved in the journal "<file>-journal" beside the file.
+// Saving writes a record, or holds it to write with the next ones, and
+// does not sync it.  Before the file itself is written or cut, the writer
+// calls before_table_write(), which syncs the journal: every record saved
+// so far and, the first time, the journal's header (which holds the file's
+// original size) in one sync, then the journal's directory entry.  So no
+// byte of the file changes on disk before the record that covers it is
+// synced, and a change syncs the journal once per batch of writes, not
+// once per block.  Bytes past the original size are never saved: a
+// rollback cuts the file back to that size.  The change is committed by
+// syncing the file and then removing the journal (and syncing the
+// directory).  A journal found beside a file whose writer is gone is "hot":
+// rolling it back writes every saved block back, cuts the file to its
 // original size, syncs it and removes the journal.
 //
 // Journal layout (numbers big-endian):
@@ -23,6 +28,7 @@
 // without touching the file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -40,22 +46,42 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
   ~Journal();
 
-  // Saves what the file held at [at, at + n) that is not yet saved, and
-  // syncs the journal, before those bytes are overwritten or cut off
-  // (n < 0: up to the original end).  False, with why() set, on failure:
-  // the file must then not be written.
-  bool before_change(long long at, long long n);
+  // The file's size before the change.
+  long long original_size() const { return orig_; }
 
-  // True once the journal exists (something was changed).
+  // True when block `b` holds bytes of the original file and is not saved
+  // yet.
+  bool needs_saving(long long b) const {
+    return b >= 0 && b < static_cast<long long>(saved_.size()) && !saved_[static_cast<std::size_t>(b)];
+  }
+
+  // Saves block `b`, whose original bytes are the first ones of the kBlock
+  // bytes at `bytes` (those past the original size are left out).  The
+  // record is not synced.  False, with why() set, on failure.
+  bool save(long long b, const unsigned char* bytes);
+
+  // Saves from the file every block not saved yet that holds original
+  // bytes at `at` or after: what a cut to `at` would lose.  Not synced.
+  bool save_from(long long at);
+
+  // The file is about to be written or cut: makes every record saved so
+  // far durable (see above).  Every batch of writes and every cut of the
+  // file comes right after this call, and nothing else writes the file
+  // during the change.  False, with why() set, on failure: the file must
+  // then not be written.
+  bool before_table_write();
+
+  // True once the journal exists (something was saved or written).
   bool started() const { return jfd_ >= 0; }
 
-  // Ends the change, keeping it: syncs the file, removes the journal and
-  // syncs the directory.  Nothing to do when nothing changed.
+  // Ends the change, keeping it: syncs the file (when it was written),
+  // removes the journal and syncs the directory.  Nothing to do when
+  // nothing was saved or written.
   bool commit();
 
-  // Ends the change, undoing it: puts back every saved block, cuts the file
-  // to its original size, syncs it, removes the journal and syncs the
-  // directory.
+  // Ends the change, undoing it: when the file was written, puts back
+  // every saved block, cuts the file to its original size and syncs it;
+  // then removes the journal and syncs the directory.
   bool rollback();
 
   // What failed, in words, for an error message.
@@ -64,7 +90,7 @@ class Journal {
  private:
   bool start();  // makes the journal, or leaves none
   bool begin();
-  bool sync_journal();
+  bool write_pending();
   bool finish();  // removes the journal and syncs the directory
 
   std::string path_, jpath_, dir_;
@@ -73,8 +99,11 @@ class Journal {
   unsigned long long nonce_ = 0;
   int jfd_ = -1;
   long long jsize_ = 0;
-  bool unsynced_ = false;
+  bool unsynced_ = false;    // written since the last sync
+  bool dir_synced_ = false;  // the journal's directory entry is on disk
+  bool touched_ = false;     // the file was written or cut
   std::vector<bool> saved_;  // by block of the original file
+  std::vector<unsigned char> pending_;  // records not yet written
   std::string why_;
 };
 
@@ -86,6 +115,12 @@ std::string dir_of(const std::string& path);
 
 // Syncs the directory `dir`'s entries; false on failure.
 bool sync_dir(const std::string& dir);
+
+// Moves exactly n bytes from or to `fd` at `at` (pread, or pwrite through
+// the file layer's seam); false when the file ends first or the call
+// fails (errno set).
+bool read_full(int fd, void* buf, std::size_t n, long long at);
+bool write_full(int fd, const void* buf, std::size_t n, long long at);
 
 // Rolls back the hot journal of the file `path`, open for reading and
 // writing on `fd` with the writer's lock held: false, with `why` set, when

@@ -134,6 +134,16 @@ void abandon(int fd);
 // it cuts off first).
 void truncate_open(int fd, long long bytes);
 
+// A change in place is made in memory first and written to the file in
+// batches: the blocks it changes (4 KB each) are kept until they would
+// pass this many bytes, then the journal is synced once and they are
+// written back, and so at `close`.  A session that changes at most that
+// much syncs a few times whatever the number of its changes; a larger one
+// once more per batch.  Sets the bound, in bytes, for every change opened
+// afterwards (at least one block; 0 or less: the default of 32 MiB), and
+// returns the bound it replaces.  Each open change keeps its own cache.
+long long set_change_cache(long long bytes);
+
 // Rolls back the change of `name` that a writer killed on the way left
 // unfinished, if any, before the file is read.  A change whose writer is
 // still at work is left to it.  Raises SYS_FOPEN naming the file when a
