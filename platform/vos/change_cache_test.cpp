@@ -2,7 +2,12 @@
 // writes, reads, cuts and extensions against a model of the file, the file
 // on disk untouched by a change given up, and the cache's bound.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 
@@ -171,6 +176,86 @@ TEST_F(ChangeCache, ChangesAreWrittenBackInBatchesOfTheCachesSize) {
   EXPECT_EQ(g_pwrites, 0);
   EXPECT_EQ(g_syncs, 0);
   EXPECT_EQ(slurp(p), same);
+}
+
+// The check of a journal record as the journal's layout documents it.
+std::uint64_t documented_check(std::uint64_t nonce, const std::string& rec) {
+  const std::size_t n = rec.size();
+  std::uint64_t h = nonce ^ 0x9E3779B97F4A7C15ULL ^ n;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w = 0;
+    for (int k = 7; k >= 0; --k) w = (w << 8) | static_cast<unsigned char>(rec[i + static_cast<std::size_t>(k)]);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 32;
+  }
+  for (; i < n; ++i) h = (h ^ static_cast<unsigned char>(rec[i])) * 0x100000001B3ULL;
+  h ^= h >> 29;
+  h *= 0xC4CEB9FE1A85EC53ULL;
+  h ^= h >> 32;
+  return h;
+}
+
+std::uint64_t be_at(const std::string& b, std::size_t at, int n) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | static_cast<unsigned char>(b.at(at + static_cast<std::size_t>(i)));
+  return v;
+}
+
+// A writer killed as it removes its journal, after several batches: the
+// journal holds, as its layout is documented, the original bytes of every
+// block the change wrote and only those, each once; the next open puts
+// them back.
+TEST_F(ChangeCache, AJournalLeftBehindHoldsTheOriginalBlocksAsDocumented) {
+  const std::string p = path("j.dat");
+  const std::string before = make(p, 300000, 11);
+  std::string m = before;
+  const std::size_t changed[] = {5, 4096, 4097, 70000, 299999, 150000, 4100, 123456};
+  for (std::size_t at : changed) m[at] = static_cast<char>(~m[at]);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    vos::set_change_cache(8192);
+    vos::osio::Ops ops = vos::osio::host_ops();
+    ops.unlink = [](const char*) -> int { ::raise(SIGKILL); return -1; };
+    vos::osio::replace(ops);
+    const int fd = vos::open_change(p, vos::TEXT_FILE);
+    for (std::size_t at : changed) {
+      vos::seek(fd, static_cast<long>(at) + 1);
+      vos::write(fd, m.data() + at, 1);
+    }
+    vos::close(fd);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ASSERT_EQ(slurp(p), m) << "the change was written before the journal went";
+
+  const std::string j = slurp(p + "-journal");
+  ASSERT_GE(j.size(), 32u);
+  EXPECT_EQ(j.substr(0, 8), "qrljrnl2");
+  EXPECT_EQ(be_at(j, 8, 4), 4096u);
+  EXPECT_EQ(be_at(j, 16, 8), before.size());
+  const std::uint64_t nonce = be_at(j, 24, 8);
+  std::map<std::uint64_t, int> saved;
+  for (std::size_t at = 32; at < j.size();) {
+    ASSERT_LE(at + 12, j.size());
+    const std::uint64_t off = be_at(j, at, 8), len = be_at(j, at + 8, 4);
+    ASSERT_LE(at + 12 + len + 8, j.size());
+    EXPECT_EQ(be_at(j, at + 12 + len, 8), documented_check(nonce, j.substr(at, 12 + len))) << "record at " << off;
+    EXPECT_EQ(off % 4096, 0u);
+    EXPECT_EQ(len, std::min<std::uint64_t>(4096, before.size() - off));
+    EXPECT_EQ(j.substr(at + 12, len), before.substr(off, len)) << "record at " << off;
+    ++saved[off];
+    at += 12 + len + 8;
+  }
+  std::map<std::uint64_t, int> want;
+  for (std::size_t at : changed) want[at / 4096 * 4096] = 1;
+  EXPECT_EQ(saved, want);
+  vos::recover(p);
+  EXPECT_EQ(slurp(p), before);
+  EXPECT_FALSE(vos::has_journal(p));
 }
 
 TEST_F(ChangeCache, TheBoundIsAtLeastOneBlockAndZeroGivesTheDefault) {

@@ -18,12 +18,14 @@
 // original size, syncs it and removes the journal.
 //
 // Journal layout (numbers big-endian):
-//   header   "qrljrnl1" (8 bytes), block size (u32), 0 (u32),
+//   header   "qrljrnl2" (8 bytes), block size (u32), 0 (u32),
 //            original size (u64), nonce (u64)                   32 bytes
 //   record   offset (u64), length (u32), the bytes, check (u64)
-// The check of a record covers the nonce, its offset, length and bytes; a
-// record whose check fails, and every record after it, was never synced,
-// so the file was never written where it points: a rollback stops there.
+// The check of a record covers the nonce, its offset, length and bytes
+// (journal.cpp gives the function; a journal of the first version,
+// "qrljrnl1", has another one, and is rolled back too); a record whose
+// check fails, and every record after it, was never synced, so the file
+// was never written where it points: a rollback stops there.
 // A journal without a whole header was never synced either, and is removed
 // without touching the file.
 #pragma once

@@ -22,7 +22,7 @@ std::string table_bytes() {
 }
 
 unsigned long long header_size(const std::uint8_t* data, std::size_t size, bool& whole) {
-  whole = size >= 32 && std::memcmp(data, "qrljrnl1", 8) == 0;
+  whole = size >= 32 && (std::memcmp(data, "qrljrnl1", 8) == 0 || std::memcmp(data, "qrljrnl2", 8) == 0);
   unsigned long long block = 0, orig = 0;
   for (int i = 0; whole && i < 4; ++i) block = (block << 8) | data[8 + i];
   for (int i = 0; whole && i < 8; ++i) orig = (orig << 8) | data[16 + i];
