@@ -31,6 +31,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,7 +106,8 @@ class Journal {
   bool dir_synced_ = false;  // the journal's directory entry is on disk
   bool touched_ = false;     // the file was written or cut
   std::vector<bool> saved_;  // by block of the original file
-  std::vector<unsigned char> pending_;  // records not yet written
+  std::unique_ptr<unsigned char[]> pending_;  // records not yet written
+  std::size_t npending_ = 0;                  // ... their bytes
   std::string why_;
 };
 

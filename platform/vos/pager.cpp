@@ -86,7 +86,14 @@ const unsigned char* Pager::current(long long b) {
   return ahead_.get();
 }
 
-unsigned char* Pager::add(long long b, const unsigned char* now) {
+unsigned char* Pager::add(long long b, const unsigned char* now, bool whole) {
+  if (!journal_.save(b, now)) {
+    why_ = journal_.why();
+    return nullptr;
+  }
+  // A write-back leaves the bytes read ahead in memory (those of page `b`
+  // are still the file's: it is not cached), only no longer known.
+  if (pages_.size() >= max_pages_ && !write_back()) return nullptr;
   Buffer page;
   if (!spare_.empty()) {
     page = std::move(spare_.back());
@@ -94,13 +101,7 @@ unsigned char* Pager::add(long long b, const unsigned char* now) {
   } else {
     page = std::make_unique<unsigned char[]>(static_cast<std::size_t>(kPage));
   }
-  // Copied before a write-back, which reads ahead again.
-  std::memcpy(page.get(), now, static_cast<std::size_t>(kPage));
-  if (pages_.size() >= max_pages_ && !write_back()) return nullptr;
-  if (!journal_.save(b, page.get())) {
-    why_ = journal_.why();
-    return nullptr;
-  }
+  if (!whole) std::memcpy(page.get(), now, static_cast<std::size_t>(kPage));
   hot_b_ = b;
   hot_ = page.get();
   pages_.emplace(b, std::move(page));
@@ -146,7 +147,8 @@ bool Pager::write(long long at, const char* data, std::size_t n) {
       const unsigned char* now = current(b);
       if (now == nullptr) return false;
       // Bytes the file holds already change nothing.
-      if (std::memcmp(now + off, src, k) != 0 && (page = add(b, now)) == nullptr) return false;
+      if (std::memcmp(now + off, src, k) != 0 && (page = add(b, now, k == static_cast<std::size_t>(kPage))) == nullptr)
+        return false;
     }
     if (page != nullptr) std::memcpy(page + off, src, k);
     at += static_cast<long long>(k);

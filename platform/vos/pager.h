@@ -81,9 +81,10 @@ class Pager {
   // The count: n, or the bytes the file held when it ends before `kept_`
   // (cut by someone else; the rest is zeros); -1 when reading failed.
   long from_file(unsigned char* out, std::size_t n, long long at);
-  // Caches page `b`, which holds `now` and is about to change: saves its
-  // original bytes, writing the cache back first when it is full.
-  unsigned char* add(long long b, const unsigned char* now);
+  // Caches page `b`, which holds `now` and is about to change (`whole`:
+  // all of it): saves its original bytes, writing the cache back first
+  // when it is full.  The page holds `now` unless `whole`.
+  unsigned char* add(long long b, const unsigned char* now, bool whole);
   void release_all();
 
   int fd_;
