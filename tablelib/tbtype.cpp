@@ -26,16 +26,6 @@ bool ends_with(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-// Opens name read-only as a binary file; 0 when it cannot be opened.
-int try_open(std::string_view name) {
-  int fd = 0;
-  if (vos::iferr([&] { fd = vos::open(name, vos::READ_ONLY, vos::BINARY_FILE); })) {
-    vos::xerret();
-    return 0;
-  }
-  return fd;
-}
-
 bool starts_with_at(const unsigned char* buf, std::size_t at, std::string_view text) {
   return std::memcmp(buf + at, text.data(), text.size()) == 0;
 }
@@ -58,9 +48,10 @@ int tbttyp(std::string_view name, int& exists) {
     tbparse(name, fname, br, kSzName, hdu);
   }
 
-  int fd = try_open(fname);
-  if (fd == 0) fd = try_open(fname + ".tab");
-  if (fd == 0) {
+  std::array<unsigned char, 2880> buf{};
+  long nread = vos::read_head(fname, buf.data(), 2880);
+  if (nread < 0) nread = vos::read_head(fname + ".tab", buf.data(), 2880);
+  if (nread < 0) {
     exists = 0;
     const std::size_t n = fname.size();
     if (ends_with(fname, ".fits") || ends_with(fname, ".fit") ||
@@ -69,16 +60,12 @@ int tbttyp(std::string_view name, int& exists) {
     return kRowOrdered;
   }
 
-  std::array<unsigned char, 2880> buf{};
-  long nread = 0;
-  {
-    FileGuard guard(fd);
-    nread = vos::read(fd, buf.data(), 1440);
-  }
-  if (nread == vos::EOF_ || nread <= 0) return kTextTable;
+  if (nread <= 0) return kTextTable;
 
   int type = 0;
-  if (nread >= 1440) {
+  // (The first 1440 two-byte units, as a binary file is read: a last odd
+  // byte counts as a unit.)
+  if (nread >= 2879) {
     if ((starts_with_at(buf.data(), 0, "SIMPLE  =                    T") ||
          starts_with_at(buf.data(), 0, "SIMPLE  =                    F")) &&
         starts_with_at(buf.data(), 80, "BITPIX  =                ") &&
@@ -86,7 +73,7 @@ int tbttyp(std::string_view name, int& exists) {
       type = kFitsTable;
     if (std::find(buf.begin(), buf.begin() + 1440, '\n') != buf.begin() + 1440) type = 0;
   }
-  if (type == 0 && nread >= 24) {
+  if (type == 0 && nread >= 47) {
     int t = get_i32(buf.data() + 32);
     if (t == kRowOrdered || t == kColOrdered) type = t;
     if (type != 0 && get_i32(buf.data() + 36) < 0) type = 0;

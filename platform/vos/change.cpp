@@ -109,9 +109,10 @@ int open_change(std::string_view name, int type) {
     error(SYS_FOPEN, "Cannot make the journal of file (" + std::string(name) + ") in directory (" +
                          dir + ")");
   }
-  if (::fstat(fd, &st) != 0) st.st_size = 0;  // after a rollback
+  const bool known = ::fstat(fd, &st) == 0;  // after a rollback
+  if (!known) st.st_size = 0;
   auto f = fio::host_entry(name, real, READ_WRITE, type);
-  f->host.attach(fd, false);
+  f->host.attach(fd, false, known ? &st : nullptr);
   f->host.set_journal(std::make_unique<fio::Journal>(real, fd, static_cast<long long>(st.st_size)));
   return fio::add_file(std::move(f));
 }
@@ -155,6 +156,12 @@ void truncate_open(int fd, long long bytes) {
 
 void recover(std::string_view name) {
   if (name == "STDIN" || name == "STDOUT" || name == "STDERR") return;
+  // A file that is not a symbolic link has its journal beside it under its
+  // own name, whatever links its directories go through.
+  const std::string path = osfn(name);
+  struct stat st;
+  if (path.empty() || (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && !exists(fio::journal_path(path))))
+    return;
   const std::string real = real_path(name);
   if (real.empty() || !exists(fio::journal_path(real))) return;
   const int fd = ::open(real.c_str(), O_RDWR | O_CLOEXEC);

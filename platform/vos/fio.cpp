@@ -250,13 +250,33 @@ int open(std::string_view name, int mode, int type) {
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
   struct stat st;
-  if (::fstat(hfd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool known = ::fstat(hfd, &st) == 0;
+  if (known && S_ISDIR(st.st_mode)) {
     ::close(hfd);
     error(SYS_FOPEN, "Cannot open file (" + std::string(name) + ")");
   }
   auto f = fio::host_entry(name, path, mode, type);
-  f->host.attach(hfd, mode == APPEND);
+  f->host.attach(hfd, mode == APPEND, known ? &st : nullptr);
   return fio::add_file(std::move(f));
+}
+
+long read_head(std::string_view name, void* buf, long nbytes) {
+  if (name == "STDIN" || name == "STDOUT" || name == "STDERR") return -1;
+  const std::string path = osfn(name);
+  if (path.empty()) return -1;
+  const int hfd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (hfd < 0) return -1;
+  long got = 0;
+  char* out = static_cast<char*>(buf);
+  while (got < nbytes) {
+    const ssize_t k = ::pread(hfd, out + got, static_cast<std::size_t>(nbytes - got), got);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) got = -1;
+    if (k <= 0) break;
+    got += k;
+  }
+  ::close(hfd);
+  return got;
 }
 
 void close(int fd) {

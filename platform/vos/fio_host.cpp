@@ -27,16 +27,18 @@ HostFile::~HostFile() {
   else close();
 }
 
-void HostFile::attach(int hfd, bool append) {
+void HostFile::attach(int hfd, bool append, const struct stat* known) {
   fd_ = hfd;
   append_ = append;
   const int acc = ::fcntl(hfd, F_GETFL) & O_ACCMODE;
   readable_ = acc == O_RDONLY || acc == O_RDWR;
-  seekable_ = ::lseek(hfd, 0, SEEK_CUR) >= 0;
   struct stat st;
-  size_ = ::fstat(hfd, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+  if (known != nullptr) st = *known;
+  const bool regular = (known != nullptr || ::fstat(hfd, &st) == 0) && S_ISREG(st.st_mode);
+  seekable_ = regular || ::lseek(hfd, 0, SEEK_CUR) >= 0;
+  size_ = regular ? st.st_size : 0;
   pos_ = append ? size_ : 0;
-  buf_ = std::make_unique<char[]>(kWindow);
+  buf_.reset(new char[kWindow]);  // what it holds is known by wlen_
   wstart_ = pos_;
   wlen_ = 0;
   tail_known_ = false;
@@ -165,7 +167,7 @@ bool HostFile::move_window(std::size_t n) {
       if (!ok) return false;
     }
     Parked p;
-    p.buf = std::make_unique<char[]>(kWindow);
+    p.buf.reset(new char[kWindow]);
     p.used = ++clock_;
     swap_current(p);  // the current window is parked, a fresh buffer is current
     parked_.push_back(std::move(p));

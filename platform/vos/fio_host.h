@@ -31,6 +31,8 @@
 // links it at its name, which must still be free; abandon() drops it).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -58,8 +60,8 @@ class HostFile {
   ~HostFile();
 
   // Takes over the open host descriptor `hfd`; `append`: every write goes
-  // to the end of the file.
-  void attach(int hfd, bool append);
+  // to the end of the file.  `known`: its status, when the caller has it.
+  void attach(int hfd, bool append, const struct stat* known = nullptr);
 
   // Writes n bytes at the position and moves past them.
   Status write(const char* data, std::size_t n);

@@ -9,8 +9,11 @@
 // way, or a table that is discarded, rolls the change back: the file is
 // left as it was and a new file never appears; no failure of the disk is
 // ever hidden.  Only CFITSIO's buffers and the file layer's window are in
-// memory, whatever the size of the file.
+// memory, whatever the size of the file.  A FITS file opened for reading
+// is read through the file layer too (one open of the file, reads ahead in
+// large pieces), unless it is compressed: CFITSIO's own driver reads that.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "fits_table.h"
@@ -153,6 +156,37 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& host, bool create) 
   }
 }
 
+fitsfile* open_for_reading(FitsHandle& h, const std::string& host) {
+  int status = 0;
+  fitsfile* f = nullptr;
+  try {
+    h.path = host;
+    h.fd = vos::open(host, vos::READ_ONLY, vos::TEXT_FILE);
+    h.size = vos::fstati(h.fd, vos::F_FILESIZE);
+    char head[9] = {};
+    if (h.size >= 9 && vos::read_at(h.fd, 1, head, 9) == 9 && std::memcmp(head, "SIMPLE  =", 9) == 0) {
+      h.failed = false;
+      h.backing = std::make_unique<ChangedFile>(h);
+      fsobck(f, h.backing.get(), READONLY, status);
+      tbferr(status);
+      h.f = f;
+      h.writing = false;
+      return f;
+    }
+  } catch (...) {
+    drop_file(h);
+    forget(h);
+    throw;
+  }
+  drop_file(h);
+  forget(h);
+  fsopen(f, host, READONLY, status);
+  tbferr(status);
+  h.f = f;
+  h.writing = false;
+  return f;
+}
+
 void close_file(FitsHandle& h, bool discard) {
   fitsfile* f = h.f;
   h.f = nullptr;  // forgotten before closing: CFITSIO frees it even when the close fails
@@ -186,6 +220,7 @@ void close_file(FitsHandle& h, bool discard) {
   try {
     tbferr(status);
     if (h.writing) commit_file(h, size);
+    else drop_file(h);  // a file read through the file layer
   } catch (...) {
     drop_file(h);
     forget(h);

@@ -128,15 +128,8 @@ void tbfopn(Table* tp) {
   const std::string& host = tp->hostname.empty() ? tp->name : tp->hostname;
   forget_whole(tp);
   if (tp->fits == nullptr) tp->fits = new tbl::FitsHandle;
-  if (mode == READWRITE) {
-    open_for_writing(*tp->fits, host, false);
-  } else {
-    int status = 0;
-    fitsfile* f = nullptr;
-    fsopen(f, host, mode, status);
-    tbferr(status);
-    tp->fits->f = f;
-  }
+  if (mode == READWRITE) open_for_writing(*tp->fits, host, false);
+  else open_for_reading(*tp->fits, host);
   std::string name;
   int ver = -1, type = 0;
   int h = tbffnd(tp, name, tbl::kSzName, ver, type);

@@ -18,7 +18,7 @@ struct FitsHandle {
   fitsfile* f = nullptr;
   bool writing = false;
   std::string path;             // host file
-  int fd = 0;                   // file-layer descriptor of a file open for writing
+  int fd = 0;                   // file-layer descriptor (0: CFITSIO reads the file itself)
   long long size = 0;           // length of the file as CFITSIO wrote it
   bool failed = false;          // a transfer failed: the change is rolled back at close
   long failed_at = 0;           // tbfio::tbferr_count() when it failed
@@ -41,6 +41,12 @@ fitsfile* fptr(tbl::Table* tp);
 // `host` does not exist yet) is staged and gets its name at close.  Fills
 // `h` and returns the CFITSIO handle; on failure `h` holds nothing open.
 fitsfile* open_for_writing(tbl::FitsHandle& h, const std::string& host, bool create);
+
+// Opens the existing FITS file `host` for reading: through the file layer,
+// or by CFITSIO itself when it is not a plain FITS file (compressed).
+// Fills `h` and returns the CFITSIO handle; on failure `h` holds nothing
+// open.
+fitsfile* open_for_reading(tbl::FitsHandle& h, const std::string& host);
 
 // Closes the file of `h` (forgotten first, whatever the close returns).  A
 // file open for writing then commits its change (a new file appears whole),

@@ -63,6 +63,12 @@ int open(std::string_view name, int mode, int type);
 // SYS_FCLOSE for a descriptor that is not open.
 void close(int fd);
 
+// Reads up to the first `nbytes` bytes of the file `name` into `buf` (an
+// open, a read and a close, nothing kept): the count of bytes read, or -1
+// when the file cannot be opened or read (a directory among them).  Never
+// raises.
+long read_head(std::string_view name, void* buf, long nbytes);
+
 // Reads up to `nchars` units into `buf` from the current position; returns
 // the number of units read, or EOF_ when nothing is left.  For a binary file
 // a final odd byte counts as one unit (its second byte is zero).
@@ -148,7 +154,7 @@ long long set_change_cache(long long bytes);
 // unfinished, if any, before the file is read.  A change whose writer is
 // still at work is left to it.  Raises SYS_FOPEN naming the file when a
 // journal is there and cannot be rolled back (the file or its directory
-// is not writable).  A file with no journal costs one `stat`.
+// is not writable).  A file with no journal costs two `lstat` calls.
 void recover(std::string_view name);
 
 // True when the file `name` has a journal beside it (a change at work or
