@@ -27,7 +27,8 @@
 //   ReadCell  a read-only open and one cell read, kReads times: c_tbtopn
 //       (READ_ONLY), c_tbegtd, c_tbtclo  vs  open, pread, close / ffopen,
 //       ffmahd, ffgcvd, ffclos
-// Goals: each ratio within 3x (ReadCell 1.5x); our sessions sync at most
+// Goals: each ratio within 3x (ReadCell of FITS 1.5x, of binary tables
+// none: it is held against three system calls); our sessions sync at most
 // 10 times (Cells) or 4 times (Sessions1000), counted through the file
 // layer's seam; our peak memory stays within the change cache's bound and
 // kBuffers more.  Every row also reports the bytes written and the peak
@@ -461,7 +462,12 @@ long long rows_now(const Table& t, Kind kind) { return seen(t, kind, {}).nrows; 
 
 // ---- the benchmarks ------------------------------------------------------------------
 
-double goal_of(Op op) { return op == Op::ReadCell ? 1.5 : 3; }
+// A binary table's read-only open is held against three system calls
+// (open, pread, close): the row only informs.
+double goal_of(Op op, Kind kind) {
+  if (op != Op::ReadCell) return 3;
+  return kind == Kind::Fits ? 1.5 : 0;
+}
 long syncs_goal(Op op) {
   return op == Op::Cells1000 || op == Op::Cells10000 ? 10 : op == Op::Sessions1000 ? 4 : 0;
 }
@@ -479,7 +485,7 @@ void Versus(benchmark::State& state, Kind kind, Op op, int mb) {
   Table& t = table(kind, mb);
   static std::map<std::string, Layout> layouts;  // of the plain copies, as the baselines change them
   if (kind != Kind::Fits && layouts.count(t.plain) == 0) layouts[t.plain] = layout_of(t.plain);
-  bench::Pair pair(goal_of(op));
+  bench::Pair pair(goal_of(op, kind));
   bench::Cost ours_cost, base_cost;
   long syncs = 0;
   for (auto _ : state) {
