@@ -69,12 +69,13 @@ std::uint64_t be(const std::string& b, std::size_t at, int bytes) {
 }
 
 // The original size and the blocks (by offset) of the synced journal, read
-// as its layout is described: a 32-byte header ("qrljrnl2", block size,
+// as its layout is described: a 32-byte header ("qrljrnl2", or "qrljrnl1"
+// of the first version; block size,
 // 0, original size, nonce), then records of offset (u64), length (u32),
 // the bytes and an 8-byte check.  -1 when the header is not synced.
 long long synced_blocks(std::set<long long>& blocks) {
   const std::string& j = g_rec.synced;
-  if (j.size() < 32 || j.compare(0, 8, "qrljrnl2") != 0) return -1;
+  if (j.size() < 32 || (j.compare(0, 8, "qrljrnl2") != 0 && j.compare(0, 8, "qrljrnl1") != 0)) return -1;
   for (std::size_t at = 32; at + 12 <= j.size();) {
     const long long off = static_cast<long long>(be(j, at, 8));
     const std::size_t len = static_cast<std::size_t>(be(j, at + 8, 4));
