@@ -109,13 +109,16 @@ bool write_failed(int fd);
 // ---- changes in place, and new files that appear whole ----------------
 
 // Opens the existing file `name` (symbolic links followed) for reading and
-// writing, to be changed in place: before a byte the file holds now is
-// overwritten or cut off, it is saved in a journal beside the file
-// ("<file>-journal"); `close` commits the change (syncs the file, then
-// removes the journal), `abandon` or a failed write-back undoes it, and a
+// writing, to be changed in place: the change is made in memory first
+// (see set_change_cache below), and before a byte the file holds now is
+// overwritten or cut off on disk, it is saved in a journal beside the file
+// ("<file>-journal"); the descriptor's reads and size are the changed
+// file's.  `close` commits the change (writes it, syncs the file, then
+// removes the journal), `abandon` or a failed write undoes it, and a
 // writer killed on the way leaves the journal for the next `recover` or
 // `open_change` of the file to roll back.  The file keeps its inode, links,
-// owner and mode; a file not changed is not written at all.  One writer at
+// owner and mode; a file not changed is not written at all, nor is a block
+// whose bytes are written again unchanged.  One writer at
 // a time: a file already open here (in any process, or under another
 // descriptor of this one) is refused with SYS_FOPEN "File is being changed
 // by another writer (name)", as is a file the caller may not write
@@ -157,8 +160,8 @@ long long set_change_cache(long long bytes);
 // is not writable).  A file with no journal costs two `lstat` calls.
 void recover(std::string_view name);
 
-// True when the file `name` has a journal beside it (a change at work or
-// left unfinished).
+// True when the file `name` has a journal beside it (a change at work
+// that has begun to save blocks or write the file, or one left unfinished).
 bool has_journal(std::string_view name);
 
 // ---- text files ------------------------------------------------------
