@@ -325,7 +325,7 @@ bool Journal::save(long long b, const unsigned char* bytes) {
   if (!needs_saving(b)) return true;
   const long long off = b * kBlock;
   const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
-  if (!pending_) pending_ = std::make_unique<unsigned char[]>(kPendingBatch);
+  if (!pending_) pending_.reset(new unsigned char[kPendingBatch]);
   if (npending_ + kRecordHead + len + kCheck > kPendingBatch && !write_pending()) return false;
   unsigned char* rec = pending_.get() + npending_;
   npending_ += kRecordHead + len + kCheck;

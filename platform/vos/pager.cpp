@@ -74,7 +74,7 @@ long Pager::from_file(unsigned char* out, std::size_t n, long long at) {
 
 const unsigned char* Pager::current(long long b) {
   if (b >= ahead_b_ && b < ahead_b_ + ahead_n_) return ahead_.get() + (b - ahead_b_) * kPage;
-  if (!ahead_) ahead_ = std::make_unique<unsigned char[]>(static_cast<std::size_t>(kAheadPages * kPage));
+  if (!ahead_) ahead_.reset(new unsigned char[static_cast<std::size_t>(kAheadPages * kPage)]);
   // One page after a jump; more the longer the calls go on in order.
   const long long n = ahead_n_ > 0 && b == ahead_b_ + ahead_n_ ? std::min(kAheadPages, ahead_n_ * 2) : 1;
   ahead_b_ = b;
@@ -99,7 +99,7 @@ unsigned char* Pager::add(long long b, const unsigned char* now, bool whole) {
     page = std::move(spare_.back());
     spare_.pop_back();
   } else {
-    page = std::make_unique<unsigned char[]>(static_cast<std::size_t>(kPage));
+    page.reset(new unsigned char[static_cast<std::size_t>(kPage)]);  // filled below
   }
   if (!whole) std::memcpy(page.get(), now, static_cast<std::size_t>(kPage));
   hot_b_ = b;
@@ -205,7 +205,7 @@ bool Pager::write_back() {
     }
     disk_ = kept_;
   }
-  if (!stage_) stage_ = std::make_unique<unsigned char[]>(static_cast<std::size_t>(kStagePages * kPage));
+  if (!stage_) stage_.reset(new unsigned char[static_cast<std::size_t>(kStagePages * kPage)]);
   for (auto it = pages_.begin(); it != pages_.end();) {
     const long long first = it->first;
     long long n = 0;
