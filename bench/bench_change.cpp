@@ -8,16 +8,19 @@
 //   Append   c_tbeptd, c_tbepti, c_tbeptt of the row after the last
 //   Keyword  c_tbhadt of a keyword the table does not have yet
 //   Nothing  the open and the close, nothing changed
-// beside the plainest way to do the same file work: for binary tables
-// open(), pwrite() of as many bytes (8, one 28-byte row at the end, one
-// 80-byte header record, none) into a plain file of the table's size,
-// close(); for FITS, CFITSIO changing the same file in place (ffopen
-// READWRITE, ffpcld / ffgnrw + ffirow + ffpcl* / ffukys, ffclos).  Our
-// sessions sync what they change (journal, table, directory) and the
-// baselines sync nothing, so the ratio is mostly the price of those syncs
-// on this machine.  Every row also reports the bytes written (table and
-// journal together) and the rise of the peak memory of both sides
-// (bench_cost.h); our bytes must stay under kBytesGoal whatever the size.
+// beside the plainest way to do the same file work durably: for binary
+// tables open(), pwrite() of as many bytes (8, one 28-byte row at the end,
+// one 80-byte header record, none) into a plain file of the table's size,
+// one fsync() when something was written, close(); for FITS, CFITSIO
+// changing the same file in place (ffopen READWRITE, ffpcld / ffgnrw +
+// ffirow + ffpcl* / ffukys, ffclos) and one fsync() of the file.  Our
+// sessions sync the journal, its directory entry, the table and the
+// directory after the journal goes; the ratio is mostly the price of those
+// syncs against one on this machine.  Every row also reports the bytes
+// written (table and journal together), the rise of the peak memory of
+// both sides (bench_cost.h) and the most fsync calls one of our sessions
+// made (counted through the file layer's seam); our bytes must stay under
+// kBytesGoal whatever the size, our syncs at four.
 // With BENCH_LARGE, the Scale rows time our session at 1 GB against the
 // same session at 10 MB: goal 2x.
 //
@@ -48,29 +51,29 @@
 #include "bench_cost.h"
 #include "bench_ratio.h"
 #include "bench_shape.h"
+#include "change_tables.h"
 #include "halvo/c_tables.h"
 
 namespace {
 
 using bench::check;
 using bench::check_status;
+using bench::dval;
+using bench::Kind;
+using bench::kind_name;
+using bench::kParRows;
+using bench::kRowBytes;
+using bench::size_name;
+using bench::Table;
+using bench::tval;
 
-constexpr int kRowOrdered = 11, kColOrdered = 12;
-constexpr int kParType = 5, kParAllRows = 3, kParMaxPar = 6, kParRows = 21;
-constexpr int kText = bench::kShapeText;  // characters of the text column
-constexpr long long kRowBytes = 8 + 4 + kText;
-constexpr int kSpareRows = 1000, kSpareKeys = 200;
-constexpr int kChunkRows = 1 << 20;          // rows of one column put when making a table
-constexpr long long kMB = 1LL << 20;
 constexpr double kBytesGoal = 64 * 1024;     // 16 blocks of 4 KiB
 constexpr int kIterations = 7;
 constexpr int kScaleIterations = 15;         // the syncs' time varies much on a busy disk
 constexpr int kSmall = 10, kLarge = 1024;    // table sizes in MB
 
-enum class Kind { Row, Col, Fits };
 enum class Op { Cell, Append, Keyword, Nothing };
 
-const char* kind_name(Kind k) { return k == Kind::Row ? "row" : k == Kind::Col ? "col" : "fits"; }
 const char* op_name(Op op) {
   switch (op) {
     case Op::Cell: return "Cell";
@@ -80,152 +83,8 @@ const char* op_name(Op op) {
   }
   return "";
 }
-std::string size_name(int mb) { return mb % 1024 == 0 ? std::to_string(mb / 1024) + "GB" : std::to_string(mb) + "MB"; }
 
-// ---- the tables -------------------------------------------------------------------
-
-// The scratch directory of this run, removed at exit (also the exit of a
-// failed check).  The name is never destroyed: the removal runs after the
-// destructors of static objects made later than its registration.
-const std::string& scratch_dir() {
-  static const std::string* dir = [] {
-    auto* d = new std::string((std::filesystem::temp_directory_path() /
-                               ("bench_change_" + std::to_string(::getpid())))
-                                  .string());
-    std::filesystem::create_directories(*d);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(scratch_dir(), ec);
-    });
-    return d;
-  }();
-  return *dir;
-}
-
-// The cells of row r (1-based): r + 0.5, r, and "cell r" padded to kText.
-double dval(int r) { return r + 0.5; }
-std::string tval(int r) {
-  std::string s = "cell " + std::to_string(r);
-  s.resize(kText, '.');
-  return s;
-}
-
-// The cells of rows first..last, as the column puts take them.
-struct Chunk {
-  std::vector<double> d;
-  std::vector<int> i;
-  std::vector<char> text;
-  std::vector<const char*> ptr;
-  void fill(int first, int last) {
-    const std::size_t n = std::size_t(last - first + 1);
-    d.resize(n);
-    i.resize(n);
-    text.assign(n * (kText + 1), '\0');
-    ptr.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-      const int r = first + int(k);
-      d[k] = dval(r);
-      i[k] = r;
-      const std::string t = tval(r);
-      std::memcpy(&text[k * (kText + 1)], t.data(), kText);
-      ptr[k] = &text[k * (kText + 1)];
-    }
-  }
-};
-
-// Syncs the file (or directory) `path`: the tables are on disk before any
-// change is timed.
-void sync_path(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  check(fd >= 0 && ::fsync(fd) == 0, "sync");
-  ::close(fd);
-}
-
-void make_binary(const std::string& name, int type, int rows) {
-  TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, nullptr);
-  c_tbpset(tp, kParType, type);
-  c_tbpset(tp, kParMaxPar, kSpareKeys);
-  if (type == kColOrdered) c_tbpset(tp, kParAllRows, rows + kSpareRows);
-  ColumnPtr cols[3];
-  bench::define_shape(tp, cols);
-  c_tbtcre(tp);
-  check(true, "create");
-  Chunk c;
-  for (int first = 1; first <= rows; first += kChunkRows) {
-    const int last = std::min(rows, first + kChunkRows - 1);
-    c.fill(first, last);
-    c_tbcptd(tp, cols[0], c.d.data(), first, last);
-    c_tbcpti(tp, cols[1], c.i.data(), first, last);
-    c_tbcptt(tp, cols[2], c.ptr.data(), kText, first, last);
-    check(true, "column put");
-  }
-  c_tbtclo(tp);
-  check(true, "close");
-}
-
-void make_fits(const std::string& name, int rows) {
-  int status = 0;
-  fitsfile* f = bench::new_fits_shape(name, &status);
-  ffhdef(f, kSpareKeys, &status);
-  Chunk c;
-  for (int first = 1; first <= rows && status == 0; first += kChunkRows) {
-    const int last = std::min(rows, first + kChunkRows - 1);
-    c.fill(first, last);
-    const LONGLONG n = last - first + 1;
-    ffpcld(f, 1, first, 1, n, c.d.data(), &status);
-    ffpclk(f, 2, first, 1, n, c.i.data(), &status);
-    ffpcls(f, 3, first, 1, n, const_cast<char**>(c.ptr.data()), &status);
-  }
-  int exist = 0, more = 0;
-  ffghsp(f, &exist, &more, &status);
-  ffclos(f, &status);
-  check_status(status, "make_fits");
-  check(more >= kSpareKeys / 2, "room for keywords in the FITS header");
-  sync_path(name);
-}
-
-// A plain file of `bytes` bytes, for the pwrite baseline.
-void make_plain(const std::string& name, long long bytes) {
-  const int fd = ::open(name.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-  std::vector<char> buf(std::size_t(kMB), 'x');
-  for (long long at = 0; at < bytes && fd >= 0;) {
-    const std::size_t n = std::size_t(std::min<long long>(kMB, bytes - at));
-    check(::pwrite(fd, buf.data(), n, at) == ssize_t(n), "pwrite");
-    at += static_cast<long long>(n);
-  }
-  check(fd >= 0 && ::fsync(fd) == 0 && ::close(fd) == 0, "plain file");
-}
-
-struct Table {
-  std::string name;   // the table
-  std::string plain;  // the baseline's plain file ("" for FITS)
-  long long plain_size = 0;
-  int rows = 0;       // rows when made
-};
-
-// The table of `kind` and `mb` megabytes, made on first use.
-Table& table(Kind kind, int mb) {
-  static std::map<std::pair<Kind, int>, Table> made;
-  auto [it, fresh] = made.try_emplace({kind, mb});
-  Table& t = it->second;
-  if (!fresh) return t;
-  const std::string base = scratch_dir() + "/" + kind_name(kind) + size_name(mb);
-  t.rows = int(mb * kMB / kRowBytes);
-  if (kind == Kind::Fits) {
-    t.name = base + ".fits";
-    make_fits(t.name, t.rows);
-  } else {
-    t.name = base + ".tab";
-    make_binary(t.name, kind == Kind::Row ? kRowOrdered : kColOrdered, t.rows);
-    t.plain = base + ".plain";
-    struct stat st;
-    check(::stat(t.name.c_str(), &st) == 0, "stat");
-    t.plain_size = st.st_size;
-    make_plain(t.plain, t.plain_size);
-  }
-  sync_path(scratch_dir());
-  return t;
-}
+Table& table(Kind kind, int mb) { return bench::table("bench_change", kind, mb, false); }
 
 // ---- the changes ------------------------------------------------------------------
 
@@ -287,7 +146,8 @@ void plain_pwrite(Table& t, const Change& c) {
     case Op::Keyword: put = ::pwrite(fd, bytes, want = 80, 4096); break;
     case Op::Nothing: break;
   }
-  check(fd >= 0 && put == want && ::close(fd) == 0, "pwrite baseline");
+  check(fd >= 0 && put == want && (c.op == Op::Nothing || ::fsync(fd) == 0) && ::close(fd) == 0,
+        "pwrite baseline");
 }
 
 void cfitsio_in_place(const Table& t, const Change& c) {
@@ -322,6 +182,7 @@ void cfitsio_in_place(const Table& t, const Change& c) {
   }
   ffclos(f, &status);
   check_status(status, "CFITSIO in place");
+  if (c.op != Op::Nothing) bench::fsync_path(t.name);
 }
 
 // ---- the checks -------------------------------------------------------------------
@@ -402,10 +263,13 @@ void Versus(benchmark::State& state, Kind kind, Op op, int mb) {
   Table& t = table(kind, mb);
   bench::Pair pair(0);
   bench::Cost ours_cost, base_cost;
+  long syncs = 0;
   for (auto _ : state) {
     Change c = next_change(op, "KO");
     const Seen before = seen(t, kind, "");
+    bench::sync_count() = 0;
     measure(pair, true, ours_cost, [&] { ours(t, c); }, &state);
+    syncs = std::max(syncs, bench::sync_count());
     check(true, "our change");
     expect(t, before, seen(t, kind, c.keyword), c);
     if (kind == Kind::Fits) {
@@ -419,6 +283,7 @@ void Versus(benchmark::State& state, Kind kind, Op op, int mb) {
   }
   pair.report(state);
   bench::report_cost(state, ours_cost, base_cost, kBytesGoal);
+  bench::report_syncs(state, syncs, 4);
 }
 
 // Our session on the 1 GB table (ours) against the same on the 10 MB one.
@@ -445,6 +310,7 @@ void Scale(benchmark::State& state, Kind kind, Op op) {
 
 int main(int argc, char** argv) {
   c_vosinit();
+  bench::count_syncs();
   const char* env = std::getenv("BENCH_LARGE");
   const bool large = env != nullptr && *env != '\0';
   std::vector<int> sizes = {kSmall};

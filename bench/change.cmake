@@ -3,4 +3,4 @@
 # change through the c_ entry points, against pwrite() and CFITSIO in place;
 # time, bytes written and peak memory.
 add_executable(bench_change ${CMAKE_CURRENT_LIST_DIR}/bench_change.cpp)
-target_link_libraries(bench_change PRIVATE halvo PkgConfig::CFITSIO benchmark::benchmark)
+target_link_libraries(bench_change PRIVATE halvo vos PkgConfig::CFITSIO benchmark::benchmark)

@@ -2,9 +2,12 @@
 """Prints one table of the paired ratios found in Google Benchmark JSON files.
 
 A benchmark takes part by reporting the counters ours_s, base_s, ratio and
-goal (bench/bench_ratio.h); a goal of 0 means the row only informs.  A
+goal (bench/bench_ratio.h); a goal of 0 means the row only informs.  It may
+add its bytes written and peak memory (bench/bench_cost.h, with the goals
+bytes_goal and peak_goal_kB) and the fsync calls of one of its sessions
+(ours_syncs, with the goal syncs_goal; bench/change_tables.h).  A
 benchmark that failed is listed with its error.  Exit status 1 when a ratio
-is above its goal or a benchmark failed.
+or a count is above its goal or a benchmark failed.
 """
 import json
 import os
@@ -38,6 +41,21 @@ def cost_cells(b):
             size(b["ours_peak_kB"] * 1024), size(b["base_peak_kB"] * 1024))
 
 
+def syncs_cell(b):
+    """The fsync calls of one session, with their goal ("" where not reported)."""
+    if "ours_syncs" not in b:
+        return ""
+    goal = b.get("syncs_goal", 0)
+    return f"{b['ours_syncs']:.0f}" + (f" (<= {goal:.0f})" if goal > 0 else "")
+
+
+def over_goals(b):
+    """True when a count of `b` is above its goal."""
+    checks = (("ratio", "goal"), ("ours_bytes", "bytes_goal"), ("ours_peak_kB", "peak_goal_kB"),
+              ("ours_syncs", "syncs_goal"))
+    return any(b.get(goal, 0) > 0 and b.get(value, 0) > b[goal] for value, goal in checks)
+
+
 def short_name(name):
     """The benchmark's name and arguments without the run options."""
     options = ("iterations:", "repeats:", "min_time:", "threads:", "manual_time", "real_time", "process_time")
@@ -64,25 +82,26 @@ def main(paths):
         try:
             found = list(rows(path))
         except (OSError, ValueError) as e:
-            table.append((os.path.basename(path), "", "", "", "", "", "", "", "", f"unreadable: {e}"))
+            table.append((os.path.basename(path), "", "", "", "", "", "", "", "", "", f"unreadable: {e}"))
             bad += 1
             continue
         for name, b, err in found:
             if err is not None:
-                table.append((name, "", "", "", "", "", "", "", "", f"failed: {err}"))
+                table.append((name, "", "", "", "", "", "", "", "", "", f"failed: {err}"))
                 bad += 1
                 continue
             goal = b["goal"]
-            bytes_goal = b.get("bytes_goal", 0)
-            over = (goal > 0 and b["ratio"] > goal) or (bytes_goal > 0 and b.get("ours_bytes", 0) > bytes_goal)
+            over = over_goals(b)
             bad += over
             table.append((name, seconds(b["ours_s"]), seconds(b["base_s"]), f"{b['ratio']:.2f}x",
-                          f"<= {goal:g}x" if goal > 0 else "-", *cost_cells(b),
+                          f"<= {goal:g}x" if goal > 0 else "-", *cost_cells(b), syncs_cell(b),
                           "OVER GOAL" if over else ""))
     head = ("name", "ours", "baseline", "ratio", "goal",
-            "ours written", "base written", "ours peak", "base peak", "")
+            "ours written", "base written", "ours peak", "base peak", "ours fsyncs", "")
     if not any(r[5] for r in table):  # no benchmark reported its cost
-        head = head[:5] + ("", "", "", "", "")
+        head = head[:5] + ("", "", "", "") + head[9:]
+    if not any(r[9] for r in table):  # nor its syncs
+        head = head[:9] + ("", "")
     widths = [max(len(r[i]) for r in [head] + table) for i in range(len(head))]
     for r in [head] + table:
         print("  ".join(c.ljust(w) if i == 0 else c.rjust(w) for i, (c, w) in enumerate(zip(r, widths)) if w)

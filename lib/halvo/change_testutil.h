@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include "halvo/c_tables.h"
+#include "vos/files.h"
 #include "vos/osio.h"
 
 namespace chg {
@@ -104,11 +105,11 @@ inline bool put_rows(TablePtr tp, int first, int last) {
   return ok();
 }
 
-// Makes the table `path` of storage `s` with kRows rows (columns n int,
+// Makes the table `path` of storage `s` with `rows` rows (columns n int,
 // x double, s text; keyword OBJECT); `before_close` runs just before the
 // close.
 inline bool make_table(const std::string& path, const Storage& s,
-                       const std::function<void()>& before_close = {}) {
+                       const std::function<void()>& before_close = {}, int rows = kRows) {
   TablePtr tp = c_tbtopn(path.c_str(), TBL_NEW_FILE, nullptr);
   if (!ok()) return false;
   if (s.type != 0) c_tbpset(tp, 5, s.type);
@@ -117,7 +118,7 @@ inline bool make_table(const std::string& path, const Storage& s,
   if (ok()) c_tbcdef1(tp, &c, "x", "m", "%10.4f", TBL_TY_DOUBLE, 1);
   if (ok()) c_tbcdef1(tp, &c, "s", "", "", -12, 1);
   if (ok()) c_tbtcre(tp);
-  bool good = ok() && put_rows(tp, 1, kRows);
+  bool good = ok() && put_rows(tp, 1, rows);
   if (good) c_tbhadt(tp, "OBJECT", "before");
   good = good && ok();
   if (good && before_close) before_close();
@@ -125,22 +126,52 @@ inline bool make_table(const std::string& path, const Storage& s,
   return good && ok();
 }
 
-// The change session: every x cell rewritten (x = -r), one row appended, a
-// keyword added, then the close; `midway` runs after the cells are
-// rewritten.  False when a call failed.
-inline bool change_table(const std::string& path, const std::function<void()>& midway = {}) {
-  TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_WRITE, nullptr);
-  if (!ok()) return false;
+// Rewrites the x cells of rows 1..rows (x = factor * r).
+inline bool put_x(TablePtr tp, int rows, double factor) {
   ColumnPtr x = nullptr;
   c_tbcfnd1(tp, "x", &x);
-  for (int r = 1; ok() && r <= kRows; ++r) c_tbeptd(tp, x, r, -r);
-  bool good = ok();
-  if (good && midway) midway();  // its own calls' errors are its own
-  good = good && put_rows(tp, kRows + 1, kRows + 1);
+  for (int r = 1; ok() && r <= rows; ++r) c_tbeptd(tp, x, r, factor * r);
+  return ok();
+}
+
+// The change session on a table of `rows` rows: every x cell rewritten
+// (x = -r), more changes (`more`, false when one failed), one row
+// appended, a keyword added, then the close.  False when a call failed.
+inline bool change_table(const std::string& path, const std::function<bool(TablePtr)>& more,
+                         int rows = kRows) {
+  TablePtr tp = c_tbtopn(path.c_str(), TBL_READ_WRITE, nullptr);
+  if (!ok()) return false;
+  bool good = put_x(tp, rows, -1) && more(tp);
+  good = good && put_rows(tp, rows + 1, rows + 1);
   if (good) c_tbhadt(tp, "CHANGED", "after");
   good = good && ok();
   c_tbtclo(tp);
   return good && ok();
+}
+
+// The change session on a table of kRows rows; `midway` runs after the
+// cells are rewritten (its own calls' errors are its own).
+inline bool change_table(const std::string& path, const std::function<void()>& midway = {}) {
+  return change_table(path, [&](TablePtr) {
+    if (midway) midway();
+    return true;
+  });
+}
+
+// The change session larger than its cache: a table of spill_rows() rows
+// changed with a cache of kSpillCache bytes, every x cell rewritten twice
+// (the second time over blocks the first one wrote back already), one row
+// appended and a keyword added.  The table is larger than the buffers of
+// CFITSIO, so that a FITS table too is written back on the way; a text
+// table, written whole at close, is smaller.
+inline constexpr long long kSpillCache = 16 * 1024;
+inline int spill_rows(const Storage& s) { return s.type == 13 ? 2000 : 5000; }
+
+inline bool change_spilling(const std::string& path, int rows) {
+  vos::set_change_cache(kSpillCache);
+  const bool good = change_table(path, [=](TablePtr tp) { return put_x(tp, rows, -2); }, rows);
+  vos::set_change_cache(0);
+  return good;
 }
 
 // Opens the table read-only through the library (which rolls back what a
@@ -361,8 +392,9 @@ inline int in_child(const std::function<int()>& body) {
 // ---- a change session and its two ends ----------------------------------
 
 // What a session does: change an existing table (rewrite cells, append a
-// row, add a keyword), or make a new one.
-enum class Session { kChange, kCreate };
+// row, add a keyword), the same on a larger table through a small cache
+// (change_spilling), or make a new one.
+enum class Session { kChange, kCreate, kSpill };
 
 // A session on the table "t<ext>" alone in a directory, with the bytes
 // before it and after an uninterrupted run, each also read back by the
@@ -377,8 +409,9 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
     dir_ = scratch_.path() + "/t";
     table_ = dir_ + "/" + name();
     reset();
-    if (session_ == Session::kChange) {
-      ASSERT_TRUE(make_table(table_, *store_)) << c_voserrmsg();
+    if (session_ != Session::kCreate) {
+      ASSERT_TRUE(make_table(table_, *store_, {}, session_ == Session::kSpill ? spill_rows(*store_) : kRows))
+          << c_voserrmsg();
       before_ = slurp(table_);
     }
     ASSERT_EQ(in_child([&] { return run_session() ? 0 : 1; }), 0) << "the uninterrupted session succeeds";
@@ -388,7 +421,7 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
     if (is_fits(*store_)) {
       EXPECT_EQ(fitsverify(table_), "");
     }
-    if (session_ == Session::kChange) {
+    if (session_ != Session::kCreate) {
       EXPECT_NE(after_summary_.find("CHANGED"), std::string::npos) << after_summary_;
       before_summary_ = put_back_before();
       EXPECT_NE(before_summary_, after_summary_);
@@ -414,7 +447,12 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
   }
 
   bool run_session() {
-    return session_ == Session::kChange ? change_table(table_) : make_table(table_, *store_);
+    switch (session_) {
+      case Session::kChange: return change_table(table_);
+      case Session::kSpill: return change_spilling(table_, spill_rows(*store_));
+      case Session::kCreate: break;
+    }
+    return make_table(table_, *store_);
   }
 
   void reset() {
@@ -458,15 +496,16 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
   std::string dir_, table_, before_, after_, before_summary_, after_summary_;
 };
 
-// Every storage type, both sessions.
+// Every storage type, every session.
 inline auto all_sessions() {
   return ::testing::Combine(::testing::Values(&kStorages[0], &kStorages[1], &kStorages[2], &kStorages[3]),
-                            ::testing::Values(Session::kChange, Session::kCreate));
+                            ::testing::Values(Session::kChange, Session::kCreate, Session::kSpill));
 }
 
 inline std::string session_name(const ::testing::TestParamInfo<std::tuple<const Storage*, Session>>& info) {
+  const Session s = std::get<1>(info.param);
   return std::string(std::get<0>(info.param)->label) +
-         (std::get<1>(info.param) == Session::kChange ? "_Change" : "_Create");
+         (s == Session::kChange ? "_Change" : s == Session::kSpill ? "_Spill" : "_Create");
 }
 
 }  // namespace chg

@@ -240,10 +240,10 @@ int open_change(std::string_view name, int type) {
   const std::string dir = fio::dir_of(real);
   if (::access(dir.c_str(), W_OK) != 0)
     error(SYS_FOPEN, "Cannot make the journal of file (" + std::string(name) + ") in directory (" + dir + ")");
-  if (::fstat(fd, &st) != 0) st.st_size = 0;  // after a rollback
+  if (::fstat(fd, &st) != 0) error(SYS_FOPEN, cannot);  // after a rollback
   auto f = fio::host_entry(name, real, READ_WRITE, type);
   closer.fd = -1;
-  f->host.attach(fd, false);
+  f->host.attach(fd, false, &st);
   f->host.set_journal(std::make_unique<fio::Journal>(real, fd, static_cast<long long>(st.st_size)));
   return fio::add_file(std::move(f));
 }
@@ -285,6 +285,12 @@ void truncate_open(int fd, long long bytes) {
 
 void recover(std::string_view name) {
   if (name == "STDIN" || name == "STDOUT" || name == "STDERR") return;
+  // A file that is not a symbolic link has its journal beside it under its
+  // own name, whatever links its directories go through.
+  const std::string path = osfn(name);
+  struct stat st;
+  if (path.empty() || (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && !exists(fio::journal_path(path))))
+    return;
   const std::string real = real_path(name);
   if (real.empty()) return;
   if (!exists(fio::journal_path(real)) && ::getxattr(real.c_str(), fio::kJournalAttr, nullptr, 0) <= 0) return;

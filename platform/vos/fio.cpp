@@ -300,7 +300,7 @@ int open(std::string_view name, int mode, int type) {
   }
   auto f = fio::host_entry(name, path, mode, type);
   f->reader = std::move(reader);
-  f->host.attach(hfd, mode == APPEND);
+  f->host.attach(hfd, mode == APPEND, &st);
   return fio::add_file(std::move(f));
 }
 

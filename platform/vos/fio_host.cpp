@@ -27,16 +27,18 @@ HostFile::~HostFile() {
   else close();
 }
 
-void HostFile::attach(int hfd, bool append) {
+void HostFile::attach(int hfd, bool append, const struct stat* known) {
   fd_ = hfd;
   append_ = append;
   const int acc = ::fcntl(hfd, F_GETFL) & O_ACCMODE;
   readable_ = acc == O_RDONLY || acc == O_RDWR;
-  seekable_ = ::lseek(hfd, 0, SEEK_CUR) >= 0;
   struct stat st;
-  size_ = ::fstat(hfd, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+  if (known != nullptr) st = *known;
+  const bool regular = (known != nullptr || ::fstat(hfd, &st) == 0) && S_ISREG(st.st_mode);
+  seekable_ = regular || ::lseek(hfd, 0, SEEK_CUR) >= 0;
+  size_ = regular ? st.st_size : 0;
   pos_ = append ? size_ : 0;
-  buf_ = std::make_unique<char[]>(kWindow);
+  buf_.reset(new char[kWindow]);  // what it holds is known by wlen_
   wstart_ = pos_;
   wlen_ = 0;
   tail_known_ = false;
@@ -44,6 +46,7 @@ void HostFile::attach(int hfd, bool append) {
 }
 
 long HostFile::in(char* p, std::size_t n, long long at) {
+  if (pager_) return pager_->read(p, n, at);
   for (;;) {
     const ssize_t k = seekable_ ? ::pread(fd_, p, n, at) : ::read(fd_, p, n);
     if (k >= 0 || errno != EINTR) return static_cast<long>(k);
@@ -51,8 +54,9 @@ long HostFile::in(char* p, std::size_t n, long long at) {
 }
 
 bool HostFile::put(long long at, const char* data, std::size_t n) {
-  if (journal_ && n > 0 && !journal_->before_change(at, static_cast<long long>(n))) {
-    why_ = journal_->why();
+  if (pager_) {
+    if (pager_->write(at, data, n)) return true;
+    why_ = pager_->why();
     return false;
   }
   while (n > 0) {
@@ -166,7 +170,7 @@ bool HostFile::move_window(std::size_t n) {
       if (!ok) return false;
     }
     Parked p;
-    p.buf = std::make_unique<char[]>(kWindow);
+    p.buf.reset(new char[kWindow]);
     p.used = ++clock_;
     swap_current(p);  // the current window is parked, a fresh buffer is current
     parked_.push_back(std::move(p));
@@ -180,8 +184,23 @@ bool HostFile::move_window(std::size_t n) {
   return true;
 }
 
+HostFile::Status HostFile::write_through(const char* data, std::size_t n) {
+  if (!put(pos_, data, n)) {
+    failed_ = true;
+    return Status::WriteFailed;
+  }
+  const long long lo = std::max(pos_, wstart_);
+  const long long hi = std::min(pos_ + static_cast<long long>(n), wstart_ + static_cast<long long>(wlen_));
+  if (lo < hi)
+    std::memcpy(buf_.get() + (lo - wstart_), data + (lo - pos_), static_cast<std::size_t>(hi - lo));
+  pos_ += static_cast<long long>(n);
+  size_ = std::max(size_, pos_);
+  return Status::Ok;
+}
+
 HostFile::Status HostFile::write(const char* data, std::size_t n) {
   if (n == 0) return Status::Ok;
+  if (pager_) return write_through(data, n);
   if (append_) pos_ = size_;
   long long o = pos_ - wstart_;
   if (o < 0 || o + static_cast<long long>(n) > kSpan) {
@@ -284,6 +303,7 @@ int HostFile::getc_slow() {
 }
 
 long long HostFile::size() {
+  if (pager_) return size_;
   struct stat st;
   if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > size_) size_ = st.st_size;
   return size_;
@@ -297,12 +317,13 @@ HostFile::Status HostFile::truncate(long long size) {
   if (!write_back_all() || failed_) return Status::WriteFailed;
   parked_.clear();
   if (size < 0) size = 0;
-  if (journal_ && size != this->size() && !journal_->before_change(size, -1)) {
-    why_ = journal_->why();
-    failed_ = true;
-    return Status::WriteFailed;
-  }
-  if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+  if (pager_) {
+    if (!pager_->cut(size)) {
+      why_ = pager_->why();
+      failed_ = true;
+      return Status::WriteFailed;
+    }
+  } else if (osio::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
     why_ = std::strerror(errno);
     failed_ = true;
     return Status::WriteFailed;
@@ -336,6 +357,10 @@ bool HostFile::publish() {
 
 bool HostFile::commit() {
   if (journal_) {
+    if (!pager_->write_back()) {
+      why_ = pager_->why();
+      return false;
+    }
     const bool ok = journal_->commit();
     if (!ok) why_ = journal_->why();
     return ok;
@@ -359,6 +384,7 @@ HostFile::Status HostFile::close() {
     why_ = why;
     return taken ? Status::NameTaken : Status::WriteFailed;
   }
+  pager_.reset();
   journal_.reset();
   if (::close(fd_) != 0) ok = false;
   fd_ = -1;
@@ -371,6 +397,7 @@ HostFile::Status HostFile::abandon() {
   dlo_ = dhi_ = 0;
   parked_.clear();
   bool ok = true;
+  pager_.reset();
   if (journal_) {
     ok = journal_->rollback();
     if (!ok) why_ = journal_->why();

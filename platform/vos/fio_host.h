@@ -21,11 +21,17 @@
 // write is never reported as success.
 //
 // A file may be a change session: an existing file changed in place under
-// a rollback journal (every write-back and cut first saves what it
-// overwrites; close commits, a failure or abandon() rolls back), or a new
-// file staged without a name (close syncs it and links it at its name,
-// which must still be free; abandon() drops it).
+// a rollback journal, through a write-back cache of its own (pager.h).  Its
+// writes go straight into the cache (the window keeps no dirty bytes; it
+// is kept up to date, and only reads through it), and its reads, its size
+// and its cuts are the cache's, so the session sees its own change whole
+// while the file takes it in batches; a flush leaves the bytes in the
+// cache.  Close writes the cache back and commits; a failure or abandon()
+// rolls back.  Or a new file staged without a name (close syncs it and
+// links it at its name, which must still be free; abandon() drops it).
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstring>
@@ -34,6 +40,7 @@
 #include <vector>
 
 #include "journal.h"
+#include "pager.h"
 
 namespace vos::fio {
 
@@ -53,8 +60,8 @@ class HostFile {
   ~HostFile();
 
   // Takes over the open host descriptor `hfd`; `append`: every write goes
-  // to the end of the file.
-  void attach(int hfd, bool append);
+  // to the end of the file.  `known`: its status, when the caller has it.
+  void attach(int hfd, bool append, const struct stat* known = nullptr);
 
   // Writes n bytes at the position and moves past them.
   Status write(const char* data, std::size_t n);
@@ -95,7 +102,7 @@ class HostFile {
   void seek_end() { pos_ = size(); }
   long long tell() const { return pos_; }
   // Size of the file with the buffered bytes (the file's own size when
-  // another descriptor made it larger).
+  // another descriptor made it larger; a change session's own size).
   long long size();
 
   // Writes the dirty bytes back; WriteFailed after any failed write-back.
@@ -113,8 +120,12 @@ class HostFile {
   // made, an injected fault).
   void mark_failed() { failed_ = true; }
 
-  // Makes the file a change in place under `journal`.
-  void set_journal(std::unique_ptr<Journal> journal) { journal_ = std::move(journal); }
+  // Makes the file a change in place under `journal`, whose original size
+  // is the file's size now.
+  void set_journal(std::unique_ptr<Journal> journal) {
+    journal_ = std::move(journal);
+    pager_ = std::make_unique<Pager>(fd_, *journal_);
+  }
   // Makes the file a new file that close() links at `target` (its host
   // path); `temp` is its temporary name, "" when it has none.
   void set_staged(std::string target, std::string temp) {
@@ -167,6 +178,9 @@ class HostFile {
   long in(char* p, std::size_t n, long long at);
   // Writes n bytes at `at` (appending in append mode), all or fail.
   bool put(long long at, const char* data, std::size_t n);
+  // A change session's write: into the cache, and into the window where
+  // it holds those bytes.
+  Status write_through(const char* data, std::size_t n);
   // Ends a change session, keeping it; false (and why_) on failure.
   bool commit();
   // Links a staged file at its name and syncs the directory.
@@ -188,6 +202,7 @@ class HostFile {
   std::vector<Parked> parked_;
   unsigned long long clock_ = 0;
   std::unique_ptr<Journal> journal_;  // a change in place
+  std::unique_ptr<Pager> pager_;      // its cache
   bool staged_ = false;               // a new file without its name yet
   bool name_taken_ = false;           // its name was taken meanwhile
   std::string target_, temp_;

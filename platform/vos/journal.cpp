@@ -41,16 +41,48 @@ unsigned long long get_be(const unsigned char* p, int bytes) {
   return v;
 }
 
-// The check of a header or a record: 64-bit FNV-1a over the nonce, then
-// the bytes.
+// The 8 bytes at `p` as a little-endian number.
+unsigned long long load_le(const unsigned char* p) {
+  unsigned long long w;
+  std::memcpy(&w, p, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  w = __builtin_bswap64(w);
+#endif
+  return w;
+}
+
+// The check of a header or a record: a 64-bit hash of its n bytes, seeded
+// with the nonce and the count n.  The whole 8-byte words
+// (little-endian) go in turn into four lanes, word k into lane k mod 4;
+// the lanes are joined, then the bytes after the last whole word go in one
+// at a time and the result is mixed:
+//   lane j = nonce ^ 0x9E3779B97F4A7C15 ^ n ^ j
+//   word w into a lane h:  h = (h ^ w) * 0xFF51AFD7ED558CCD;  h ^= h >> 32
+//   h = lane 0, then lanes 1, 2, 3 go into h as words do
+//   per byte b:  h = (h ^ b) * 0x100000001B3
+//   h ^= h >> 29;  h *= 0xC4CEB9FE1A85EC53;  h ^= h >> 32
 unsigned long long check_of(unsigned long long nonce, const unsigned char* rec, std::size_t n) {
-  unsigned long long h = 1469598103934665603ULL;
-  auto mix = [&h](unsigned char b) {
-    h ^= b;
-    h *= 1099511628211ULL;
+  constexpr unsigned long long kMul = 0xFF51AFD7ED558CCDULL;
+  auto mix = [](unsigned long long& h, unsigned long long w) {
+    h = (h ^ w) * kMul;
+    h ^= h >> 32;
   };
-  for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(nonce >> (8 * i)));
-  for (std::size_t i = 0; i < n; ++i) mix(rec[i]);
+  unsigned long long lane[4];
+  for (unsigned j = 0; j < 4; ++j) lane[j] = nonce ^ 0x9E3779B97F4A7C15ULL ^ n ^ j;
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    mix(lane[0], load_le(rec + i));
+    mix(lane[1], load_le(rec + i + 8));
+    mix(lane[2], load_le(rec + i + 16));
+    mix(lane[3], load_le(rec + i + 24));
+  }
+  for (unsigned j = 0; i + 8 <= n; i += 8, ++j) mix(lane[j], load_le(rec + i));
+  unsigned long long h = lane[0];
+  for (unsigned j = 1; j < 4; ++j) mix(h, lane[j]);
+  for (; i < n; ++i) h = (h ^ rec[i]) * 0x100000001B3ULL;
+  h ^= h >> 29;
+  h *= 0xC4CEB9FE1A85EC53ULL;
+  h ^= h >> 32;
   return h;
 }
 
@@ -67,14 +99,6 @@ bool transfer_full(Step step, int fd, Ptr p, std::size_t n, long long at) {
     at += k;
   }
   return true;
-}
-
-bool read_full(int fd, void* buf, std::size_t n, long long at) {
-  return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
-}
-
-bool write_full(int fd, const void* buf, std::size_t n, long long at) {
-  return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
 }
 
 std::string sys_why(const std::string& what) {
@@ -201,6 +225,14 @@ std::string at_name(const std::string& jpath) { return "the name of its journal 
 
 }  // namespace
 
+bool read_full(int fd, void* buf, std::size_t n, long long at) {
+  return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
+}
+
+bool write_full(int fd, const void* buf, std::size_t n, long long at) {
+  return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
+}
+
 std::string journal_path(const std::string& path) { return path + "-journal"; }
 
 std::string dir_of(const std::string& path) {
@@ -313,8 +345,16 @@ bool replay(int jfd, int fd, std::string& why) {
     why = "its journal is damaged (it misses bytes the file no longer has)";
     return false;
   }
+  // A block the file still holds as it was saved is left as it is: the
+  // change had not reached it.
+  std::vector<unsigned char> now(static_cast<std::size_t>(block));
   for (const Saved& r : saved) {
-    if (!read_full(jfd, rec.data(), r.len, r.at) || !write_full(fd, rec.data(), r.len, r.off)) {
+    if (!read_full(jfd, rec.data(), r.len, r.at)) {
+      why = sys_why("cannot read its journal");
+      return false;
+    }
+    if (read_full(fd, now.data(), r.len, r.off) && std::memcmp(now.data(), rec.data(), r.len) == 0) continue;
+    if (!write_full(fd, rec.data(), r.len, r.off)) {
       why = sys_why("cannot write the saved bytes back");
       return false;
     }
@@ -351,11 +391,22 @@ bool remove_journal(const std::string& jpath, int jfd, std::string& why) {
   return true;
 }
 
+namespace {
+
+// Records are written to the journal in batches of at most this many
+// bytes.
+constexpr std::size_t kPendingBatch = 256 * 1024;
+
+}  // namespace
+
 Journal::Journal(std::string path, int fd, long long size)
     : path_(std::move(path)), jpath_(journal_path(path_)), dir_(dir_of(path_)), fd_(fd),
-      orig_(size) {
+      orig_(size), saved_(static_cast<std::size_t>((size + kBlock - 1) / kBlock), false) {
   struct stat st;
   if (::fstat(fd_, &st) == 0) key_ = lock::key_of(st);
+  std::random_device rd;
+  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
+           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 Journal::~Journal() {
@@ -411,9 +462,6 @@ bool Journal::begin() {
   // in the file's group when the writer is of it.
   (void)::fchmod(jfd_, 0600);
   (void)::fchown(jfd_, ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1), st.st_gid);
-  std::random_device rd;
-  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
-           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   h.block = kBlock;
   h.orig = orig_;
   h.nonce = nonce_;
@@ -424,30 +472,72 @@ bool Journal::begin() {
     return false;
   }
   jsize_ = kHeader;
-  unsynced_ = true;
-  saved_.assign(static_cast<std::size_t>((orig_ + kBlock - 1) / kBlock), false);
-  // The journal's name must be on disk before the file is touched.
-  if (!sync_journal()) return false;
-  if (!sync_dir(dir_)) {
-    why_ = sys_why("cannot sync the directory (" + dir_ + ")");
-    return false;
-  }
+  unsynced_ = true;  // synced with the first records (before_table_write)
   return true;
 }
 
-bool Journal::sync_journal() {
-  if (!unsynced_) return true;
-  if (osio::fsync(jfd_) != 0) {
-    why_ = sys_why("cannot sync its journal (" + jpath_ + ")");
+bool Journal::write_pending() {
+  if (npending_ == 0) return true;
+  if (jfd_ < 0 && !start()) return false;
+  if (!write_full(jfd_, pending_.get(), npending_, jsize_)) {
+    why_ = sys_why("cannot write its journal (" + jpath_ + ")");
     return false;
   }
-  unsynced_ = false;
+  jsize_ += static_cast<long long>(npending_);
+  unsynced_ = true;
+  npending_ = 0;
+  return true;
+}
+
+bool Journal::save(long long b, const unsigned char* bytes) {
+  if (!needs_saving(b)) return true;
+  const long long off = b * kBlock;
+  const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
+  if (!pending_) pending_.reset(new unsigned char[kPendingBatch]);
+  if (npending_ + kRecordHead + len + kCheck > kPendingBatch && !write_pending()) return false;
+  unsigned char* rec = pending_.get() + npending_;
+  npending_ += kRecordHead + len + kCheck;
+  put_be(rec, static_cast<unsigned long long>(off), 8);
+  put_be(rec + 8, len, 4);
+  std::memcpy(rec + kRecordHead, bytes, len);
+  put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
+  saved_[static_cast<std::size_t>(b)] = true;
+  return true;
+}
+
+bool Journal::save_from(long long at) {
+  std::vector<unsigned char> block(static_cast<std::size_t>(kBlock));
+  for (long long b = std::max(at, 0LL) / kBlock; b * kBlock < orig_; ++b) {
+    if (!needs_saving(b)) continue;
+    const long long off = b * kBlock;
+    const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
+    // A file shorter than at the start (cut by someone else): what is gone
+    // reads as zeros.
+    std::fill(block.begin(), block.end(), 0);
+    (void)read_full(fd_, block.data(), len, off);
+    if (!save(b, block.data())) return false;
+  }
   return true;
 }
 
 bool Journal::before_table_write() {
   if (jfd_ < 0 && !start()) return false;
-  if (!sync_journal()) return false;
+  if (!write_pending()) return false;
+  if (unsynced_) {
+    if (osio::fsync(jfd_) != 0) {
+      why_ = sys_why("cannot sync its journal (" + jpath_ + ")");
+      return false;
+    }
+    unsynced_ = false;
+  }
+  // The journal's name must be on disk before the file is touched.
+  if (!dir_synced_) {
+    if (!sync_dir(dir_)) {
+      why_ = sys_why("cannot sync the directory (" + dir_ + ")");
+      return false;
+    }
+    dir_synced_ = true;
+  }
   if (exclusive_) return true;
   const lock::Result r = lock::take_exclusive(fd_, key_);
   if (r != lock::Result::Ok) {
@@ -477,39 +567,6 @@ bool Journal::before_table_write() {
   return true;
 }
 
-bool Journal::before_change(long long at, long long n) {
-  if (jfd_ < 0 && !start()) return false;
-  if (at < 0) at = 0;
-  const long long end = n < 0 ? orig_ : std::min(orig_, at + n);
-  if (at >= end) return before_table_write();
-  std::vector<unsigned char> batch;
-  for (long long b = at / kBlock; b * kBlock < end; ++b) {
-    if (saved_[static_cast<std::size_t>(b)]) continue;
-    const long long off = b * kBlock;
-    const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
-    const std::size_t base = batch.size();
-    batch.resize(base + kRecordHead + len + kCheck);
-    unsigned char* rec = batch.data() + base;
-    put_be(rec, static_cast<unsigned long long>(off), 8);
-    put_be(rec + 8, len, 4);
-    // A file shorter than at the start (cut by someone else): what is gone
-    // reads as zeros.
-    std::memset(rec + kRecordHead, 0, len);
-    (void)read_full(fd_, rec + kRecordHead, len, off);
-    put_be(rec + kRecordHead + len, check_of(nonce_, rec, kRecordHead + len), 8);
-    saved_[static_cast<std::size_t>(b)] = true;
-  }
-  if (!batch.empty()) {
-    if (!write_full(jfd_, batch.data(), batch.size(), jsize_)) {
-      why_ = sys_why("cannot write its journal (" + jpath_ + ")");
-      return false;
-    }
-    jsize_ += static_cast<long long>(batch.size());
-    unsynced_ = true;
-  }
-  return before_table_write();
-}
-
 bool Journal::finish() {
   // The journal goes only while its name holds the journal made here.
   if (!remove_journal(jpath_, jfd_, why_)) return false;
@@ -524,8 +581,9 @@ bool Journal::finish() {
 }
 
 bool Journal::commit() {
+  npending_ = 0;
   if (jfd_ < 0) return true;
-  if (osio::fsync(fd_) != 0) {
+  if (exclusive_ && osio::fsync(fd_) != 0) {
     why_ = sys_why("cannot sync the file");
     return false;
   }
@@ -533,6 +591,8 @@ bool Journal::commit() {
 }
 
 bool Journal::rollback() {
+  // Records not yet written cover blocks the file never received.
+  npending_ = 0;
   if (jfd_ < 0) return true;
   // Without EXCLUSIVE, nothing of the file was written.
   if (exclusive_ && !replay(jfd_, fd_, why_)) return false;

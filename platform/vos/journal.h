@@ -1,17 +1,21 @@
 // Internal: the rollback journal of a file changed in place.
 //
-// Before any byte of the file that it held when the change began is
-// overwritten or cut off, the block around it (kBlock bytes, the last one
-// shorter) is appended to the journal "<file>-journal" beside the file,
-// and the journal is synced; the first record also brings the journal's
-// header, which names the file and holds its original size, and the
-// directory entry of the journal is synced with it.  Bytes past the
-// original size are never saved: a rollback cuts the file back to that
-// size.  The change is committed by syncing the file and then removing the
-// journal (and syncing the directory).  A journal found beside a file
-// whose writer is gone is "hot": rolling it back writes every saved block
-// back, cuts the file to its original size, syncs it and removes the
-// journal.
+// Before a block of the file (kBlock bytes, the last one shorter) that
+// holds bytes of the file's original size is changed or cut off, its
+// original bytes are saved in the journal "<file>-journal" beside the file.
+// Saving writes a record, or holds it to write with the next ones, and
+// does not sync it.  Before the file itself is written or cut, the writer
+// calls before_table_write(), which syncs the journal: every record saved
+// so far and, the first time, the journal's header (which names the file
+// and holds its original size) in one sync, then the journal's directory
+// entry.  So no byte of the file changes on disk before the record that
+// covers it is synced, and a change syncs the journal once per batch of
+// writes, not once per block.  Bytes past the original size are never
+// saved: a rollback cuts the file back to that size.  The change is
+// committed by syncing the file and then removing the journal (and syncing
+// the directory).  A journal found beside a file whose writer is gone is
+// "hot": rolling it back writes every saved block back, cuts the file to
+// its original size, syncs it and removes the journal.
 //
 // Only the writer makes its journal: created exclusively, never through a
 // link, readable and writable by its owner alone (0600), in the file's
@@ -35,13 +39,16 @@
 //            0 where the file system keeps none), check (u64)   72 bytes
 //   record   offset (u64), length (u32), the bytes, check (u64)
 // The check of the header covers the nonce and its first 64 bytes; that
-// of a record the nonce, its offset, length and bytes.  A record whose
+// of a record the nonce, its offset, length and bytes (journal.cpp gives
+// the function, a hash taken a word at a time).  A record whose
 // check fails, and every record after it, was never synced, so the file
 // was never written where it points: a rollback stops there.  A journal
 // without a whole header was never synced either (its writer had not
 // touched the file), and is removed without touching the file.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,27 +69,39 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
   ~Journal();
 
-  // Saves what the file held at [at, at + n) that is not yet saved
-  // (n < 0: up to the original end), and then does before_table_write():
-  // called before those bytes are overwritten or cut off, and before any
-  // write past the original end.  False, with why() set, on failure: the
-  // file must then not be written.
-  bool before_change(long long at, long long n);
+  // The file's size before the change.
+  long long original_size() const { return orig_; }
 
-  // The point before a write into the file or a cut of it: syncs the
-  // journal; the first time, also takes the file from its readers (the
-  // EXCLUSIVE lock, waiting for them up to lock::kWriterWait) and, for a
-  // file of several names, records where its journal is.  False, with
-  // why() set: the file must not be written.  Nothing of the file is
-  // written before this has succeeded once.
+  // True when block `b` holds bytes of the original file and is not saved
+  // yet.
+  bool needs_saving(long long b) const {
+    return b >= 0 && b < static_cast<long long>(saved_.size()) && !saved_[static_cast<std::size_t>(b)];
+  }
+
+  // Saves block `b`, whose original bytes are the first ones of the kBlock
+  // bytes at `bytes` (those past the original size are left out).  The
+  // record is not synced.  False, with why() set, on failure.
+  bool save(long long b, const unsigned char* bytes);
+
+  // Saves from the file every block not saved yet that holds original
+  // bytes at `at` or after: what a cut to `at` would lose.  Not synced.
+  bool save_from(long long at);
+
+  // The file is about to be written or cut: makes every record saved so
+  // far durable (see above); the first time, also takes the file from its
+  // readers (the EXCLUSIVE lock, waiting for them up to lock::kWriterWait)
+  // and, for a file of several names, records where its journal is.
+  // Every batch of writes and every cut of the file comes right after this
+  // call, and nothing else writes the file during the change.  False, with
+  // why() set: the file must not be written.
   bool before_table_write();
 
-  // True once the journal exists (something was changed).
+  // True once the journal exists (something was saved or written).
   bool started() const { return jfd_ >= 0; }
 
   // Ends the change, keeping it: syncs the file, removes the journal and
   // syncs the directory, then lets readers in again.  Nothing to do when
-  // nothing changed.  Fails, leaving it, when the journal's name no longer
+  // nothing was saved or written.  Fails, leaving it, when the journal's name no longer
   // holds the journal made here.
   bool commit();
 
@@ -98,7 +117,7 @@ class Journal {
  private:
   bool start();  // makes the journal, or leaves none
   bool begin();
-  bool sync_journal();
+  bool write_pending();
   bool finish();  // removes the journal and syncs the directory
   bool still_ours();  // the journal's name holds the journal made here
 
@@ -111,10 +130,13 @@ class Journal {
   dev_t jdev_ = 0;
   ino_t jino_ = 0;
   long long jsize_ = 0;
-  bool unsynced_ = false;
-  bool exclusive_ = false;  // EXCLUSIVE taken: the file may be written
-  bool named_ = false;      // the file's attribute names the journal
+  bool unsynced_ = false;    // written since the last sync
+  bool dir_synced_ = false;  // the journal's directory entry is on disk
+  bool exclusive_ = false;   // EXCLUSIVE taken: the file may be written
+  bool named_ = false;       // the file's attribute names the journal
   std::vector<bool> saved_;  // by block of the original file
+  std::unique_ptr<unsigned char[]> pending_;  // records not yet written
+  std::size_t npending_ = 0;                  // ... their bytes
   std::string why_;
 };
 
@@ -126,6 +148,12 @@ std::string dir_of(const std::string& path);
 
 // Syncs the directory `dir`'s entries; false on failure.
 bool sync_dir(const std::string& dir);
+
+// Moves exactly n bytes from or to `fd` at `at` (pread, or pwrite through
+// the file layer's seam); false when the file ends first or the call
+// fails (errno set).
+bool read_full(int fd, void* buf, std::size_t n, long long at);
+bool write_full(int fd, const void* buf, std::size_t n, long long at);
 
 // The extended attribute of a file with several names that names its
 // journal while a change writes into it.

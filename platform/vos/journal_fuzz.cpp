@@ -19,6 +19,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "journal_check_test.h"
 #include "vos/error.h"
 #include "vos/files.h"
 
@@ -43,18 +44,10 @@ void put_be(std::string& b, std::size_t at, unsigned long long v, int bytes) {
   for (int i = bytes - 1; i >= 0; --i, v >>= 8) b[at + i] = static_cast<char>(v & 0xff);
 }
 
-// The header's check as its layout describes it: 64-bit FNV-1a over the
-// nonce (least significant byte first) and the header's first 64 bytes.
+// The header's check as its layout describes it: over the nonce and the
+// header's first 64 bytes.
 unsigned long long header_check(const std::string& j) {
-  unsigned long long h = 1469598103934665603ULL;
-  auto mix = [&h](unsigned char b) {
-    h ^= b;
-    h *= 1099511628211ULL;
-  };
-  const unsigned long long nonce = get_be(j, 24, 8);
-  for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(nonce >> (8 * i)));
-  for (std::size_t i = 0; i < 64; ++i) mix(static_cast<unsigned char>(j[i]));
-  return h;
+  return vos_test::documented_check(get_be(j, 24, 8), j.substr(0, 64));
 }
 
 struct Identity {

@@ -1,5 +1,6 @@
 // Cells, arrays, rows and header keywords of FITS tables, through the core's
 // routines and the back end's own array and row routines.
+#include <dirent.h>
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
@@ -381,4 +382,36 @@ TEST(FitsAccess, LargeRowMovesKeepEveryRow) {
   ASSERT_EQ(status, 0);
   got.resize(std::size_t(nrows));
   EXPECT_EQ(got, want);
+}
+
+// A table opened for reading is read through the file layer: its cells,
+// also past the blocks read first, and nothing left open once it is
+// closed, after a failed open too.
+TEST(FitsAccess, ReadOnlyOpensReadTheCellsAndLeaveNothingOpen) {
+  auto open_descriptors = [] {
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+      while (::readdir(d) != nullptr) ++n;
+      ::closedir(d);
+    }
+    return n;
+  };
+  Fixture fx;
+  const int rows = 3000;
+  for (int r = 1; r <= rows; ++r) tbl::tbeptd(fx.tp, fx.dbl, r, r * 0.5);
+  fx.reopen(tbl::kReadOnly);
+  tbl::tbtclo(fx.tp);
+  fx.tp = nullptr;
+  const int before = open_descriptors();
+  for (int i = 0; i < 20; ++i) {
+    Table* tp = tbl::tbtopn(fx.file.path, tbl::kReadOnly, nullptr);
+    for (int r : {1, rows / 2, rows}) {
+      double v = 0;
+      tbl::tbegtd(tp, tbl::tbcnum(tp, 2), r, v);
+      EXPECT_EQ(v, r * 0.5) << "row " << r;
+    }
+    tbl::tbtclo(tp);
+    EXPECT_NE(error_of([&] { tbl::tbtopn(fx.file.path + "[nosuch]", tbl::kReadOnly, nullptr); }), "");
+  }
+  EXPECT_EQ(open_descriptors(), before);
 }

@@ -9,7 +9,9 @@
 // way, or a table that is discarded, rolls the change back: the file is
 // left as it was and a new file never appears; no failure of the disk is
 // ever hidden.  Only CFITSIO's buffers and the file layer's window are in
-// memory, whatever the size of the file.
+// memory, whatever the size of the file.  A FITS file opened for reading
+// is read through the file layer too (one open of the file, which makes the
+// table one of the file's readers; reads ahead in large pieces).
 #include <algorithm>
 #include <cstring>
 #include <memory>

@@ -123,23 +123,27 @@ std::string write_failure(int fd);
 // ---- changes in place, and new files that appear whole ----------------
 
 // Opens the existing file `name` (symbolic links followed) for reading and
-// writing, to be changed in place: before a byte the file holds now is
-// overwritten or cut off, it is saved in a journal beside the file
-// ("<file>-journal"); `close` commits the change (syncs the file, then
-// removes the journal), `abandon` or a failed write-back undoes it, and a
+// writing, to be changed in place: the change is made in memory first
+// (see set_change_cache below), and before a byte the file holds now is
+// overwritten or cut off on disk, it is saved in a journal beside the file
+// ("<file>-journal"); the descriptor's reads and size are the changed
+// file's.  `close` commits the change (writes it, syncs the file, then
+// removes the journal), `abandon` or a failed write undoes it, and a
 // writer killed on the way leaves the journal for the next open of the
 // file to roll back.  The file keeps its inode, links, owner and mode; a
-// file not changed is not written at all.  One writer at a time: a file
-// already open here (in any process, or under another descriptor of this
-// one) is refused with SYS_FOPEN "File is being changed by another writer
-// (name)", as is a file the caller may not write ("Cannot open file
-// (name)", nothing about it changed).  A journal that cannot be rolled
-// back, or something at the journal's name that is not this file's
-// journal, raises SYS_FOPEN naming the file and why.
+// file not changed is not written at all, nor is a block whose bytes are
+// written again unchanged.  One writer at a time: a file already open here
+// (in any process, or under another descriptor of this one) is refused
+// with SYS_FOPEN "File is being changed by another writer (name)", as is a
+// file the caller may not write ("Cannot open file (name)", nothing about
+// it changed).  A journal that cannot be rolled back, or something at the
+// journal's name that is not this file's journal, raises SYS_FOPEN naming
+// the file and why.
 //
-// Readers are let in until the first write into the file; from then on
-// until the change ends, new readers wait (see `open`).  That first write
-// waits up to 10 seconds (scaled) for the readers still open, and fails
+// Readers are let in until the first write into the file (the first batch
+// written back from memory, at the latest at `close`); from then on until
+// the change ends, new readers wait (see `open`).  That first write waits
+// up to 10 seconds (scaled) for the readers still open, and fails
 // ("Cannot write to file (name): it is being read by another program
 // (waited 10 s)", or at once "... through another handle of this
 // program"); nothing of the file has been written then.
@@ -162,6 +166,16 @@ void abandon(int fd);
 // it cuts off first).
 void truncate_open(int fd, long long bytes);
 
+// A change in place is made in memory first and written to the file in
+// batches: the blocks it changes (4 KB each) are kept until they would
+// pass this many bytes, then the journal is synced once and they are
+// written back, and so at `close`.  A session that changes at most that
+// much syncs a few times whatever the number of its changes; a larger one
+// once more per batch.  Sets the bound, in bytes, for every change opened
+// afterwards (at least one block; 0 or less: the default of 32 MiB), and
+// returns the bound it replaces.  Each open change keeps its own cache.
+long long set_change_cache(long long bytes);
+
 // Rolls back the change of `name` that a writer killed on the way left
 // unfinished, if any (the read-only open and open_change do the same
 // themselves).  A change whose writer is still at work is left to it.
@@ -175,8 +189,8 @@ void truncate_open(int fd, long long bytes);
 // attribute.
 void recover(std::string_view name);
 
-// True when the file `name` has a journal beside it (a change at work or
-// left unfinished).
+// True when the file `name` has a journal beside it (a change at work
+// that has begun to save blocks or write the file, or one left unfinished).
 bool has_journal(std::string_view name);
 
 // ---- text files ------------------------------------------------------

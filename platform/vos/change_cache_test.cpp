@@ -1,0 +1,253 @@
+// Changes in place through a cache smaller than the change: scattered
+// writes, reads, cuts and extensions against a model of the file, the file
+// on disk untouched by a change given up, and the cache's bound.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+
+#include "journal_check_test.h"
+#include "scratch_files_test.h"
+#include "vos/error.h"
+#include "vos/files.h"
+#include "vos/osio.h"
+
+namespace {
+
+using vos_test::slurp;
+
+// The cache set to `bytes` for the sessions a test opens, and the default
+// again after it.
+class ChangeCache : public vos_test::ScratchFiles {
+ protected:
+  void TearDown() override {
+    vos::set_change_cache(0);
+    ScratchFiles::TearDown();
+  }
+
+  // A file of `n` bytes of a seeded pattern.
+  std::string make(const std::string& p, std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng() % 251 + 1);
+    std::ofstream(p, std::ios::binary) << bytes;
+    return bytes;
+  }
+};
+
+// Runs `steps` random steps on the change session `fd` and the model `m`
+// of its bytes: writes (small, and now and then larger than a window of
+// the file layer) at random places up to a little past the end, reads
+// checked against the model, cuts and extensions, and the size checked
+// after every step.
+void random_steps(int fd, std::string& m, std::mt19937& rng, int steps) {
+  auto pick = [&](std::size_t lo, std::size_t hi) { return std::uniform_int_distribution<std::size_t>(lo, hi)(rng); };
+  for (int i = 0; i < steps; ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    const std::size_t at = pick(0, m.size() + 9000);
+    const std::size_t n = pick(0, 12) == 0 ? pick(70000, 140000) : pick(1, 5000);
+    switch (pick(0, 9)) {
+      case 0: case 1: case 2: case 3: {
+        std::string s(n, '\0');
+        for (char& c : s) c = static_cast<char>(pick(0, 3) == 0 ? 0 : pick(1, 255));
+        vos::seek(fd, static_cast<long>(at) + 1);
+        vos::write(fd, s.data(), static_cast<long>(n));
+        if (at > m.size()) m.resize(at, '\0');
+        m.replace(at, std::min(n, m.size() - at), s);
+        break;
+      }
+      case 4: case 5: case 6: {
+        std::string got(n, '\0');
+        const std::string want = at < m.size() ? m.substr(at, n) : "";
+        vos::seek(fd, static_cast<long>(at) + 1);
+        const long k = vos::read(fd, got.data(), static_cast<long>(n));
+        ASSERT_EQ(k, want.empty() ? vos::EOF_ : static_cast<long>(want.size()));
+        ASSERT_EQ(got.substr(0, want.size()), want);
+        break;
+      }
+      case 7: case 8: {  // a cut somewhere, or an extension
+        const std::size_t size = pick(0, 3) == 0 ? m.size() + pick(1, 9000) : pick(0, m.size());
+        vos::truncate_open(fd, static_cast<long long>(size));
+        m.resize(size, '\0');
+        break;
+      }
+      default:
+        vos::flush(fd);
+        break;
+    }
+    ASSERT_EQ(vos::fstati(fd, vos::F_FILESIZE), static_cast<long>(m.size()));
+  }
+}
+
+// The session sees its own bytes and size through a cache of two blocks;
+// the file gets them whole at close, and keeps its old bytes when the
+// session is given up.
+TEST_F(ChangeCache, ScatteredChangesThroughASmallCacheMatchAModelOfTheFile) {
+  const std::string p = path("c.dat");
+  for (long long cache : {8192LL, 1LL << 20}) {
+    SCOPED_TRACE("cache " + std::to_string(cache));
+    for (unsigned seed : {1u, 2u, 3u}) {
+      SCOPED_TRACE("seed " + std::to_string(seed));
+      const std::string before = make(p, 300000, seed);
+      vos::set_change_cache(cache);
+      std::mt19937 rng(seed);
+      std::string m = before;
+      int fd = vos::open_change(p, vos::TEXT_FILE);
+      random_steps(fd, m, rng, 300);
+      vos::close(fd);
+      ASSERT_EQ(slurp(p), m);
+      EXPECT_FALSE(vos::has_journal(p));
+
+      const std::string kept = m;
+      fd = vos::open_change(p, vos::TEXT_FILE);
+      random_steps(fd, m, rng, 300);
+      vos::abandon(fd);
+      ASSERT_EQ(slurp(p), kept);
+      EXPECT_FALSE(vos::has_journal(p));
+    }
+  }
+}
+
+long g_pwrites = 0;
+long long g_written = 0;
+long g_syncs = 0;
+
+// A change larger than the cache is written back in batches of the
+// cache's size, each after one sync of the journal, in large writes; one
+// that fits is written once at close.  Bytes that do not change are not
+// written.
+TEST_F(ChangeCache, ChangesAreWrittenBackInBatchesOfTheCachesSize) {
+  const std::string p = path("b.dat");
+  const std::string before = make(p, 1 << 20, 7);
+  vos::osio::Ops ops = vos::osio::host_ops();
+  ops.pwrite = [](int fd, const void* b, size_t n, off_t at) {
+    ++g_pwrites;
+    g_written += static_cast<long long>(n);
+    return vos::osio::host_ops().pwrite(fd, b, n, at);
+  };
+  ops.fsync = [](int fd) {
+    ++g_syncs;
+    return vos::osio::host_ops().fsync(fd);
+  };
+  const vos::osio::Ops old = vos::osio::replace(ops);
+  struct Case {
+    long long cache;
+    long syncs;  // the most syncs
+  } cases[] = {{64 * 1024, 4 + 16}, {32LL << 20, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("cache " + std::to_string(c.cache));
+    std::ofstream(p, std::ios::binary) << before;
+    vos::set_change_cache(c.cache);
+    g_pwrites = g_syncs = 0;
+    g_written = 0;
+    const int fd = vos::open_change(p, vos::BINARY_FILE);
+    std::string m = before;
+    // Every fourth byte of the file changed, 1 byte at a time, with
+    // unchanged bytes written between; then the first half written again
+    // unchanged.
+    for (std::size_t at = 0; at < m.size(); at += 4) {
+      m[at] = static_cast<char>(~m[at]);
+      vos::seek(fd, static_cast<long>(at / 2) + 1);
+      vos::write(fd, m.data() + at, 2);
+    }
+    vos::seek(fd, 1);
+    vos::write(fd, m.data(), static_cast<long>(m.size() / 4));
+    vos::close(fd);
+    EXPECT_EQ(slurp(p), m);
+    EXPECT_LE(g_syncs, c.syncs);
+    // The file's megabyte and as much journal, in writes of many blocks.
+    EXPECT_LE(g_written, 2 * (1LL << 20) + 64 * 1024);
+    EXPECT_LE(g_pwrites, 80);
+  }
+  vos::osio::replace(old);
+
+  // Nothing changed, nothing written.
+  g_pwrites = g_syncs = 0;
+  vos::osio::replace(ops);
+  const int fd = vos::open_change(p, vos::BINARY_FILE);
+  const std::string same = slurp(p);
+  vos::write(fd, same.data(), static_cast<long>(same.size() / 2));
+  vos::close(fd);
+  vos::osio::replace(old);
+  EXPECT_EQ(g_pwrites, 0);
+  EXPECT_EQ(g_syncs, 0);
+  EXPECT_EQ(slurp(p), same);
+}
+
+std::uint64_t be_at(const std::string& b, std::size_t at, int n) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | static_cast<unsigned char>(b.at(at + static_cast<std::size_t>(i)));
+  return v;
+}
+
+// A writer killed as it removes its journal, after several batches: the
+// journal holds, as its layout is documented, the original bytes of every
+// block the change wrote and only those, each once; the next open puts
+// them back.
+TEST_F(ChangeCache, AJournalLeftBehindHoldsTheOriginalBlocksAsDocumented) {
+  const std::string p = path("j.dat");
+  const std::string before = make(p, 300000, 11);
+  std::string m = before;
+  const std::size_t changed[] = {5, 4096, 4097, 70000, 299999, 150000, 4100, 123456};
+  for (std::size_t at : changed) m[at] = static_cast<char>(~m[at]);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    vos::set_change_cache(8192);
+    vos::osio::Ops ops = vos::osio::host_ops();
+    ops.unlink = [](const char*) -> int { ::raise(SIGKILL); return -1; };
+    vos::osio::replace(ops);
+    const int fd = vos::open_change(p, vos::TEXT_FILE);
+    for (std::size_t at : changed) {
+      vos::seek(fd, static_cast<long>(at) + 1);
+      vos::write(fd, m.data() + at, 1);
+    }
+    vos::close(fd);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ASSERT_EQ(slurp(p), m) << "the change was written before the journal went";
+
+  const std::string j = slurp(p + "-journal");
+  ASSERT_GE(j.size(), 72u);
+  EXPECT_EQ(j.substr(0, 8), "qrljrnl2");
+  EXPECT_EQ(be_at(j, 8, 4), 4096u);
+  EXPECT_EQ(be_at(j, 16, 8), before.size());
+  const std::uint64_t nonce = be_at(j, 24, 8);
+  std::map<std::uint64_t, int> saved;
+  EXPECT_EQ(be_at(j, 64, 8), vos_test::documented_check(nonce, j.substr(0, 64))) << "header";
+  for (std::size_t at = 72; at < j.size();) {
+    ASSERT_LE(at + 12, j.size());
+    const std::uint64_t off = be_at(j, at, 8), len = be_at(j, at + 8, 4);
+    ASSERT_LE(at + 12 + len + 8, j.size());
+    EXPECT_EQ(be_at(j, at + 12 + len, 8), vos_test::documented_check(nonce, j.substr(at, 12 + len))) << "record at " << off;
+    EXPECT_EQ(off % 4096, 0u);
+    EXPECT_EQ(len, std::min<std::uint64_t>(4096, before.size() - off));
+    EXPECT_EQ(j.substr(at + 12, len), before.substr(off, len)) << "record at " << off;
+    ++saved[off];
+    at += 12 + len + 8;
+  }
+  std::map<std::uint64_t, int> want;
+  for (std::size_t at : changed) want[at / 4096 * 4096] = 1;
+  EXPECT_EQ(saved, want);
+  vos::recover(p);
+  EXPECT_EQ(slurp(p), before);
+  EXPECT_FALSE(vos::has_journal(p));
+}
+
+TEST_F(ChangeCache, TheBoundIsAtLeastOneBlockAndZeroGivesTheDefault) {
+  const long long first = vos::set_change_cache(1);
+  EXPECT_EQ(first, 32LL << 20);
+  EXPECT_EQ(vos::set_change_cache(0), 4096);
+  EXPECT_EQ(vos::set_change_cache(100000), 32LL << 20);
+  EXPECT_EQ(vos::set_change_cache(-5), 100000);
+}
+
+}  // namespace
