@@ -33,6 +33,7 @@ const vos::osio::Ops kCounting{
     [](const char* p, int flags, mode_t mode) { tick(); return vos::osio::host_ops().open(p, flags, mode); },
     [](const char* p) { tick(); return vos::osio::host_ops().unlink(p); },
     [](const char* from, const char* to) { tick(); return vos::osio::host_ops().link(from, to); },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // The session, and the number of calls it makes to the file layer.

@@ -72,6 +72,7 @@ inline const vos::osio::Ops kHolding{
     [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
     [](const char* p) { return vos::osio::host_ops().unlink(p); },
     [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // Watches the table at `path` in this process (for a writer run here).

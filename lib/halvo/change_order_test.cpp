@@ -208,6 +208,7 @@ const vos::osio::Ops kRecording{
       if (failing()) return -1;
       return host().link(from, to);
     },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // What a session did, as the child reports it.

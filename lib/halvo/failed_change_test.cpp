@@ -78,6 +78,7 @@ const vos::osio::Ops kFaulty{
     [](const char* p, int flags, mode_t mode) { return host().open(p, flags, mode); },
     [](const char* p) { return host().unlink(p); },
     [](const char* from, const char* to) { return host().link(from, to); },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // ---- the table and the session -------------------------------------------------

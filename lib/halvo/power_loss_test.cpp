@@ -188,6 +188,7 @@ const vos::osio::Ops kRecording{
       if (r == 0) record_entry(true, to, "");
       return r;
     },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 class PowerLoss : public chg::SessionTest {};

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <memory>
 
 namespace vos::osio {
 namespace {
@@ -25,8 +27,10 @@ int host_link(const char* from, const char* to) {
   return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
 }
 
-constexpr Ops kHost{host_pwrite, host_write, host_ftruncate, host_fsync,
-                    host_open,   host_unlink, host_link};
+ssize_t host_pwritev(int fd, const struct iovec* iov, int cnt, off_t at) { return ::pwritev(fd, iov, cnt, at); }
+
+constexpr Ops kHost{host_pwrite, host_write,  host_ftruncate, host_fsync,
+                    host_open,   host_unlink, host_link,      host_pwritev};
 
 Ops g_ops = kHost;
 
@@ -39,7 +43,22 @@ const Ops& host_ops() { return kHost; }
 Ops replace(const Ops& ops) {
   Ops old = g_ops;
   g_ops = ops;
+  // A pwrite stood between the file layer and the disk sees every write.
+  if (g_ops.pwrite != host_pwrite && g_ops.pwritev == host_pwritev) g_ops.pwritev = nullptr;
   return old;
+}
+
+ssize_t pwritev(int fd, const struct iovec* iov, int cnt, off_t at) {
+  if (g_ops.pwritev != nullptr) return g_ops.pwritev(fd, iov, cnt, at);
+  std::size_t n = 0;
+  for (int i = 0; i < cnt; ++i) n += iov[i].iov_len;
+  const std::unique_ptr<char[]> joined(new char[n > 0 ? n : 1]);
+  std::size_t k = 0;
+  for (int i = 0; i < cnt; ++i) {
+    std::memcpy(joined.get() + k, iov[i].iov_base, iov[i].iov_len);
+    k += iov[i].iov_len;
+  }
+  return g_ops.pwrite(fd, joined.get(), n, at);
 }
 
 }  // namespace vos::osio

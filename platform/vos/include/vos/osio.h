@@ -6,9 +6,15 @@
 // be lost if the power went at a given sync.  Production code never
 // replaces them; they behave as the host calls of the same names (a failure
 // is -1 with errno set).
+//
+// A test that stands between pwrite and the disk sees the gathered writes
+// (pwritev) too: when the ops put in force replace pwrite but leave pwritev
+// the host's (or set none), a gathered write goes through their pwrite as
+// one write of its bytes joined.
 #pragma once
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 namespace vos::osio {
 
@@ -20,6 +26,8 @@ struct Ops {
   int (*open)(const char* path, int flags, mode_t mode);  // may create a file
   int (*unlink)(const char* path);
   int (*link)(const char* from, const char* to);  // follows `from`; fails when `to` exists
+  // The bytes of `cnt` buffers in turn, as one write at `at` (see above).
+  ssize_t (*pwritev)(int fd, const struct iovec* iov, int cnt, off_t at);
 };
 
 // The calls in force.
@@ -39,5 +47,6 @@ inline int fsync(int fd) { return ops().fsync(fd); }
 inline int open(const char* path, int flags, mode_t mode) { return ops().open(path, flags, mode); }
 inline int unlink(const char* path) { return ops().unlink(path); }
 inline int link(const char* from, const char* to) { return ops().link(from, to); }
+ssize_t pwritev(int fd, const struct iovec* iov, int cnt, off_t at);
 
 }  // namespace vos::osio
