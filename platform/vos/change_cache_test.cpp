@@ -3,6 +3,7 @@
 // on disk untouched by a change given up, and the cache's bound.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "journal_check_test.h"
 #include "scratch_files_test.h"
@@ -177,6 +179,60 @@ TEST_F(ChangeCache, ChangesAreWrittenBackInBatchesOfTheCachesSize) {
   EXPECT_EQ(g_pwrites, 0);
   EXPECT_EQ(g_syncs, 0);
   EXPECT_EQ(slurp(p), same);
+}
+
+// The writes a seam over pwrite alone saw, by file.
+struct Seen {
+  ino_t ino;
+  off_t at;
+  std::string bytes;
+};
+std::vector<Seen> g_seen;
+
+// A test that puts its own pwrite between the file layer and the disk
+// sees every byte the cache writes back, also in runs of many blocks
+// gathered from the cache's frames: played on the file's old bytes, its
+// writes give the file the change made.
+TEST_F(ChangeCache, ASeamOverPwriteSeesTheGatheredWriteBack) {
+  const std::string p = path("g.dat");
+  const std::string before = make(p, 3 << 20, 5);
+  struct stat st{};
+  ASSERT_EQ(::stat(p.c_str(), &st), 0);
+  vos::osio::Ops ops = vos::osio::host_ops();
+  ops.pwrite = [](int fd, const void* b, size_t n, off_t at) {
+    struct stat fs{};
+    ::fstat(fd, &fs);
+    g_seen.push_back({fs.st_ino, at, std::string(static_cast<const char*>(b), n)});
+    return vos::osio::host_ops().pwrite(fd, b, n, at);
+  };
+  const vos::osio::Ops old = vos::osio::replace(ops);
+  g_seen.clear();
+  vos::set_change_cache(1 << 20);  // three batches at least
+  std::string m = before;
+  const int fd = vos::open_change(p, vos::BINARY_FILE);
+  // Runs of adjacent blocks with gaps between, and the last bytes (2-byte
+  // units: the file's size is even).
+  for (std::size_t at = 4096 * 10; at < m.size() - 100; at += (at / 4096) % 97 == 0 ? 4096 * 3 : 4096 / 2) {
+    m[at] = static_cast<char>(~m[at]);
+    vos::seek(fd, static_cast<long>(at / 2) + 1);
+    vos::write(fd, m.data() + at, 1);
+  }
+  m.back() = static_cast<char>(~m.back());
+  vos::seek(fd, static_cast<long>(m.size() / 2));
+  vos::write(fd, m.data() + m.size() - 2, 1);
+  vos::close(fd);
+  vos::osio::replace(old);
+  ASSERT_EQ(slurp(p), m);
+  std::string played = before;
+  std::size_t writes = 0;
+  for (const Seen& w : g_seen) {
+    if (w.ino != st.st_ino) continue;
+    ++writes;
+    ASSERT_LE(static_cast<std::size_t>(w.at) + w.bytes.size(), played.size());
+    played.replace(static_cast<std::size_t>(w.at), w.bytes.size(), w.bytes);
+  }
+  EXPECT_TRUE(played == m) << "the seam missed bytes written to the file";
+  EXPECT_LE(writes, 40u) << "the blocks were written one at a time";
 }
 
 std::uint64_t be_at(const std::string& b, std::size_t at, int n) {

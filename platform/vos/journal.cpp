@@ -6,14 +6,15 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/random.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 #include <cstring>
-#include <random>
 
 #include "vos/osio.h"
 
@@ -233,6 +234,23 @@ bool write_full(int fd, const void* buf, std::size_t n, long long at) {
   return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
 }
 
+bool write_fullv(int fd, struct iovec* iov, int cnt, long long at) {
+  while (cnt > 0) {
+    const ssize_t k = osio::pwritev(fd, iov, cnt, static_cast<off_t>(at));
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    at += k;
+    // Past the buffers written whole, into the one written in part.
+    std::size_t left = static_cast<std::size_t>(k);
+    for (; cnt > 0 && left >= iov->iov_len; ++iov, --cnt) left -= iov->iov_len;
+    if (cnt > 0) {
+      iov->iov_base = static_cast<char*>(iov->iov_base) + left;
+      iov->iov_len -= left;
+    }
+  }
+  return true;
+}
+
 std::string journal_path(const std::string& path) { return path + "-journal"; }
 
 std::string dir_of(const std::string& path) {
@@ -404,9 +422,12 @@ Journal::Journal(std::string path, int fd, long long size)
       orig_(size), saved_(static_cast<std::size_t>((size + kBlock - 1) / kBlock), false) {
   struct stat st;
   if (::fstat(fd_, &st) == 0) key_ = lock::key_of(st);
-  std::random_device rd;
-  nonce_ = (static_cast<unsigned long long>(rd()) << 32) ^ rd() ^
-           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  // The nonce tells this journal's records from bytes an earlier one
+  // left: a fresh one each time (the clock alone where the system gives
+  // no random bytes).
+  unsigned long long r = 0;
+  if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) r = 0;
+  nonce_ = r ^ static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 Journal::~Journal() {
@@ -493,8 +514,16 @@ bool Journal::save(long long b, const unsigned char* bytes) {
   if (!needs_saving(b)) return true;
   const long long off = b * kBlock;
   const std::size_t len = static_cast<std::size_t>(std::min(kBlock, orig_ - off));
-  if (!pending_) pending_.reset(new unsigned char[kPendingBatch]);
-  if (npending_ + kRecordHead + len + kCheck > kPendingBatch && !write_pending()) return false;
+  const std::size_t need = kRecordHead + len + kCheck;
+  if (npending_ + need > kPendingBatch && !write_pending()) return false;
+  if (npending_ + need > pending_cap_) {
+    // Room for a few records at first, more as the change grows.
+    const std::size_t cap = std::min(kPendingBatch, std::max(2 * pending_cap_, 2 * need));
+    std::unique_ptr<unsigned char[]> grown(new unsigned char[cap]);
+    if (npending_ > 0) std::memcpy(grown.get(), pending_.get(), npending_);
+    pending_ = std::move(grown);
+    pending_cap_ = cap;
+  }
   unsigned char* rec = pending_.get() + npending_;
   npending_ += kRecordHead + len + kCheck;
   put_be(rec, static_cast<unsigned long long>(off), 8);

@@ -47,6 +47,8 @@
 // touched the file), and is removed without touching the file.
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -137,6 +139,7 @@ class Journal {
   std::vector<bool> saved_;  // by block of the original file
   std::unique_ptr<unsigned char[]> pending_;  // records not yet written
   std::size_t npending_ = 0;                  // ... their bytes
+  std::size_t pending_cap_ = 0;               // ... the room for them
   std::string why_;
 };
 
@@ -154,6 +157,9 @@ bool sync_dir(const std::string& dir);
 // fails (errno set).
 bool read_full(int fd, void* buf, std::size_t n, long long at);
 bool write_full(int fd, const void* buf, std::size_t n, long long at);
+// Writes the bytes of `cnt` buffers in turn at `at`, all of them (pwritev
+// through the seam; `iov` is changed); false when a call fails (errno set).
+bool write_fullv(int fd, struct iovec* iov, int cnt, long long at);
 
 // The extended attribute of a file with several names that names its
 // journal while a change writes into it.

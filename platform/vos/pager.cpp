@@ -1,10 +1,15 @@
 // The write-back cache of files changed in place.
 #include "pager.h"
 
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
+#include <limits>
+
+#include "frames.h"
 
 #include "vos/files.h"
 #include "vos/osio.h"
@@ -27,9 +32,19 @@ namespace fio {
 namespace {
 
 constexpr long long kAheadPages = 16;  // most pages read ahead at once
-constexpr long long kStagePages = 64;  // most pages joined in one write
+constexpr long long kRunPages = 256;   // most pages in one write
+constexpr std::size_t kFirstSlots = 64;
+
+static_assert(frames::kFrame == static_cast<std::size_t>(Pager::kPage));
 
 std::string sys_why(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// The first slot to try for block `b` among `n` (a power of two): the
+// high bits of a multiplicative hash.
+std::size_t slot_of(long long b, std::size_t n) {
+  return static_cast<std::size_t>((static_cast<unsigned long long>(b) * 0x9E3779B97F4A7C15ULL) >>
+                                  (64 - __builtin_ctzll(n)));
+}
 
 }  // namespace
 
@@ -41,15 +56,49 @@ Pager::Pager(int fd, Journal& journal)
       max_pages_(static_cast<std::size_t>(std::max(1LL, bound() / kPage))),
       size_(journal.original_size()),
       disk_(size_),
-      kept_(size_) {}
+      kept_(size_),
+      slots_(kFirstSlots, Page{-1, nullptr}),
+      lo_b_(std::numeric_limits<long long>::max()) {}
+
+Pager::~Pager() {
+  release_all();
+  frames::idle(bound());
+}
+
+unsigned char* Pager::lookup(long long b) const {
+  if (b < lo_b_ || b > hi_b_) return nullptr;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = slot_of(b, slots_.size());; i = (i + 1) & mask) {
+    if (slots_[i].b == b) return slots_[i].frame;
+    if (slots_[i].b < 0) return nullptr;
+  }
+}
 
 unsigned char* Pager::find(long long b) {
   if (b == hot_b_) return hot_;
-  const auto it = pages_.find(b);
-  if (it == pages_.end()) return nullptr;
-  hot_b_ = b;
-  hot_ = it->second.get();
-  return hot_;
+  unsigned char* frame = lookup(b);
+  if (frame != nullptr) {
+    hot_b_ = b;
+    hot_ = frame;
+  }
+  return frame;
+}
+
+void Pager::index(long long b, unsigned char* frame) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = slot_of(b, slots_.size());
+  while (slots_[i].b >= 0) i = (i + 1) & mask;
+  slots_[i] = Page{b, frame};
+  lo_b_ = std::min(lo_b_, b);
+  hi_b_ = std::max(hi_b_, b);
+}
+
+void Pager::reindex() {
+  std::fill(slots_.begin(), slots_.end(), Page{-1, nullptr});
+  lo_b_ = std::numeric_limits<long long>::max();
+  hi_b_ = -1;
+  for (const Page& p : pages_) index(p.b, p.frame);
+  hot_b_ = -1;
 }
 
 long Pager::from_file(unsigned char* out, std::size_t n, long long at) {
@@ -74,9 +123,12 @@ long Pager::from_file(unsigned char* out, std::size_t n, long long at) {
 
 const unsigned char* Pager::current(long long b) {
   if (b >= ahead_b_ && b < ahead_b_ + ahead_n_) return ahead_.get() + (b - ahead_b_) * kPage;
-  if (!ahead_) ahead_.reset(new unsigned char[static_cast<std::size_t>(kAheadPages * kPage)]);
   // One page after a jump; more the longer the calls go on in order.
   const long long n = ahead_n_ > 0 && b == ahead_b_ + ahead_n_ ? std::min(kAheadPages, ahead_n_ * 2) : 1;
+  if (n > ahead_cap_) {
+    ahead_.reset(new unsigned char[static_cast<std::size_t>(n * kPage)]);  // filled below
+    ahead_cap_ = n;
+  }
   ahead_b_ = b;
   ahead_n_ = 0;
   // Bytes cut off by someone else read as zeros here: they are changed
@@ -94,24 +146,29 @@ unsigned char* Pager::add(long long b, const unsigned char* now, bool whole) {
   // A write-back leaves the bytes read ahead in memory (those of page `b`
   // are still the file's: it is not cached), only no longer known.
   if (pages_.size() >= max_pages_ && !write_back()) return nullptr;
-  Buffer page;
-  if (!spare_.empty()) {
-    page = std::move(spare_.back());
-    spare_.pop_back();
-  } else {
-    page.reset(new unsigned char[static_cast<std::size_t>(kPage)]);  // filled below
+  unsigned char* frame = frames::take();
+  if (frame == nullptr) {
+    why_ = "no memory for the change cache";
+    return nullptr;
   }
-  if (!whole) std::memcpy(page.get(), now, static_cast<std::size_t>(kPage));
+  if (!whole) std::memcpy(frame, now, static_cast<std::size_t>(kPage));
+  pages_.push_back(Page{b, frame});
+  if (2 * pages_.size() > slots_.size()) {
+    slots_.resize(slots_.size() * 2);
+    reindex();
+  } else {
+    index(b, frame);
+  }
   hot_b_ = b;
-  hot_ = page.get();
-  pages_.emplace(b, std::move(page));
-  return hot_;
+  hot_ = frame;
+  return frame;
 }
 
 long Pager::read(char* out, std::size_t n, long long at) {
   if (at < 0 || at >= size_ || n == 0) return 0;
   n = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(n), size_ - at));
   unsigned char* dst = reinterpret_cast<unsigned char*>(out);
+  const long long end = at + static_cast<long long>(n);
   for (std::size_t done = 0; done < n;) {
     const long long pos = at + static_cast<long long>(done);
     const long long b = pos / kPage;
@@ -122,9 +179,13 @@ long Pager::read(char* out, std::size_t n, long long at) {
       std::memcpy(dst + done, page + off, k);
     } else {
       // The file's bytes, up to the next cached page.
-      const auto next = pages_.upper_bound(b);
-      const long long stop = next == pages_.end() ? at + static_cast<long long>(n)
-                                                  : std::min(at + static_cast<long long>(n), next->first * kPage);
+      long long stop = end;
+      for (long long c = std::max(b + 1, lo_b_); c <= hi_b_ && c * kPage < end; ++c) {
+        if (lookup(c) != nullptr) {
+          stop = c * kPage;
+          break;
+        }
+      }
       k = static_cast<std::size_t>(stop - pos);
       const long got = from_file(dst + done, k, pos);
       if (got < 0) return -1;
@@ -167,14 +228,19 @@ bool Pager::cut(long long size) {
       return false;
     }
     const long long b = size / kPage;
-    for (auto it = pages_.lower_bound(size % kPage == 0 ? b : b + 1); it != pages_.end();) {
-      spare_.push_back(std::move(it->second));
-      it = pages_.erase(it);
+    const long long first_gone = size % kPage == 0 ? b : b + 1;
+    std::size_t kept = 0;
+    for (const Page& p : pages_) {
+      if (p.b >= first_gone) frames::give(p.frame);
+      else pages_[kept++] = p;
+    }
+    if (kept < pages_.size()) {
+      pages_.resize(kept);
+      reindex();
     }
     if (size % kPage != 0) {
-      const auto it = pages_.find(b);
-      if (it != pages_.end())
-        std::memset(it->second.get() + (size - b * kPage), 0, static_cast<std::size_t>((b + 1) * kPage - size));
+      if (unsigned char* page = lookup(b))
+        std::memset(page + (size - b * kPage), 0, static_cast<std::size_t>((b + 1) * kPage - size));
     }
     kept_ = std::min(kept_, size);
   }
@@ -185,10 +251,31 @@ bool Pager::cut(long long size) {
 }
 
 void Pager::release_all() {
-  for (auto& [b, page] : pages_) spare_.push_back(std::move(page));
+  for (const Page& p : pages_) frames::give(p.frame);
   pages_.clear();
+  std::fill(slots_.begin(), slots_.end(), Page{-1, nullptr});
+  lo_b_ = std::numeric_limits<long long>::max();
+  hi_b_ = -1;
   hot_b_ = -1;
   ahead_n_ = 0;
+}
+
+bool Pager::write_run(std::size_t first, std::size_t last) {
+  struct iovec iov[kRunPages];
+  const long long at = pages_[first].b * kPage;
+  const long long len = std::min(static_cast<long long>(last - first) * kPage, size_ - at);
+  if (len <= 0) return true;
+  int cnt = 0;
+  for (long long left = len; left > 0; left -= kPage, ++first) {
+    iov[cnt].iov_base = pages_[first].frame;
+    iov[cnt++].iov_len = static_cast<std::size_t>(std::min(left, kPage));
+  }
+  if (!write_fullv(fd_, iov, cnt, at)) {
+    why_ = sys_why("cannot write the file");
+    return false;
+  }
+  disk_ = std::max(disk_, at + len);
+  return true;
 }
 
 bool Pager::write_back() {
@@ -205,19 +292,13 @@ bool Pager::write_back() {
     }
     disk_ = kept_;
   }
-  if (!stage_) stage_.reset(new unsigned char[static_cast<std::size_t>(kStagePages * kPage)]);
-  for (auto it = pages_.begin(); it != pages_.end();) {
-    const long long first = it->first;
-    long long n = 0;
-    for (; it != pages_.end() && it->first == first + n && n < kStagePages; ++it, ++n)
-      std::memcpy(stage_.get() + n * kPage, it->second.get(), static_cast<std::size_t>(kPage));
-    const long long at = first * kPage;
-    const long long len = std::min(n * kPage, size_ - at);
-    if (len > 0 && !write_full(fd_, stage_.get(), static_cast<std::size_t>(len), at)) {
-      why_ = sys_why("cannot write the file");
-      return false;
-    }
-    disk_ = std::max(disk_, at + len);
+  const auto by_block = [](const Page& x, const Page& y) { return x.b < y.b; };
+  if (!std::is_sorted(pages_.begin(), pages_.end(), by_block)) std::sort(pages_.begin(), pages_.end(), by_block);
+  for (std::size_t i = 0; i < pages_.size();) {
+    std::size_t j = i + 1;
+    while (j < pages_.size() && pages_[j].b == pages_[j - 1].b + 1 && static_cast<long long>(j - i) < kRunPages) ++j;
+    if (!write_run(i, j)) return false;
+    i = j;
   }
   if (disk_ != size_) {
     if (osio::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
@@ -231,10 +312,7 @@ bool Pager::write_back() {
   return true;
 }
 
-void Pager::drop() {
-  release_all();
-  spare_.clear();
-}
+void Pager::drop() { release_all(); }
 
 }  // namespace fio
 }  // namespace vos

@@ -16,14 +16,14 @@
 // the session, the cache is written back in one batch: the journal is
 // synced once (Journal::before_table_write), then the file is cut where a
 // cut is due, the pages are written in file order (adjacent ones in one
-// write) and dropped.  So a session whose changes fit in the cache syncs
-// the journal once whatever the number of changes, a larger one once per
-// batch, and no byte reaches the file before the journal record that
-// covers it is synced.
+// gathered write, straight from their frames) and dropped.  So a session
+// whose changes fit in the cache syncs the journal once whatever the
+// number of changes, a larger one once per batch, and no byte reaches the
+// file before the journal record that covers it is synced.  The pages are
+// held in frames of a pool the whole process shares (frames.h).
 #pragma once
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +41,7 @@ class Pager {
   Pager(int fd, Journal& journal);
   Pager(const Pager&) = delete;
   Pager& operator=(const Pager&) = delete;
+  ~Pager();
 
   // The session's size of the file.
   long long size() const { return size_; }
@@ -69,10 +70,20 @@ class Pager {
   static long long bound();
 
  private:
-  using Buffer = std::unique_ptr<unsigned char[]>;
+  // A cached page: its block and its frame (frames.h).
+  struct Page {
+    long long b;
+    unsigned char* frame;
+  };
 
-  // The cached page `b`, or nullptr.
+  // The cached page `b`, or nullptr (find() also remembers it).
   unsigned char* find(long long b);
+  unsigned char* lookup(long long b) const;
+  // Indexes page `b`, cached in `frame` (the index has room).
+  void index(long long b, unsigned char* frame);
+  // Makes the index again from pages_ (after pages were dropped, or to
+  // more slots).
+  void reindex();
   // The session's bytes of page `b`, which is not cached (from the file,
   // read ahead while the calls go on in order); nullptr on failure.
   const unsigned char* current(long long b);
@@ -85,6 +96,8 @@ class Pager {
   // all of it): saves its original bytes, writing the cache back first
   // when it is full.  The page holds `now` unless `whole`.
   unsigned char* add(long long b, const unsigned char* now, bool whole);
+  // Writes the pages [first, last) of pages_ (adjacent, in file order).
+  bool write_run(std::size_t first, std::size_t last);
   void release_all();
 
   int fd_;
@@ -95,13 +108,16 @@ class Pager {
   // The file's bytes below kept_ (outside the cached pages) are the
   // session's; from kept_ on its bytes are zeros (a cut to be made).
   long long kept_;
-  std::map<long long, Buffer> pages_;
-  std::vector<Buffer> spare_;  // page buffers for reuse
-  long long hot_b_ = -1;       // the page found last
+  std::vector<Page> pages_;  // the cached pages, in the order cached
+  // Open addressing by block (linear probing; a power of two of slots, at
+  // most half of them used); an empty slot has b = -1.
+  std::vector<Page> slots_;
+  long long lo_b_, hi_b_ = -1;  // no page cached outside [lo_b_, hi_b_]
+  long long hot_b_ = -1;        // the page found last
   unsigned char* hot_ = nullptr;
-  Buffer ahead_;  // the file's bytes of ahead_n_ pages from ahead_b_
+  std::unique_ptr<unsigned char[]> ahead_;  // the file's bytes of ahead_n_ pages from ahead_b_
+  long long ahead_cap_ = 0;                 // ... room for that many pages
   long long ahead_b_ = 0, ahead_n_ = 0;
-  Buffer stage_;  // adjacent pages joined for one write
   std::string why_;
 };
 
