@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <thread>
 #include <cstring>
@@ -249,6 +251,35 @@ bool write_fullv(int fd, struct iovec* iov, int cnt, long long at) {
     }
   }
   return true;
+}
+
+void start_writing(int fd, long long at, long long n) {
+  (void)::sync_file_range(fd, static_cast<off_t>(at), static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
+}
+
+namespace {
+
+// Closes a journal's descriptor: see close_removed().
+void* close_aside(void* fd) {
+  ::close(static_cast<int>(reinterpret_cast<std::intptr_t>(fd)));
+  return nullptr;
+}
+
+}  // namespace
+
+void close_removed(int jfd, long long size) {
+  if (size >= kCloseAside) {
+    pthread_attr_t attr;
+    pthread_t t;
+    bool aside = false;
+    if (::pthread_attr_init(&attr) == 0) {
+      aside = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
+              ::pthread_create(&t, &attr, close_aside, reinterpret_cast<void*>(static_cast<std::intptr_t>(jfd))) == 0;
+      ::pthread_attr_destroy(&attr);
+    }
+    if (aside) return;
+  }
+  ::close(jfd);
 }
 
 std::string journal_path(const std::string& path) { return path + "-journal"; }
@@ -504,6 +535,8 @@ bool Journal::write_pending() {
     why_ = sys_why("cannot write its journal (" + jpath_ + ")");
     return false;
   }
+  // A full batch goes to the disk while the change goes on.
+  if (npending_ >= kPendingBatch / 2) start_writing(jfd_, jsize_, static_cast<long long>(npending_));
   jsize_ += static_cast<long long>(npending_);
   unsynced_ = true;
   npending_ = 0;
@@ -599,7 +632,7 @@ bool Journal::before_table_write() {
 bool Journal::finish() {
   // The journal goes only while its name holds the journal made here.
   if (!remove_journal(jpath_, jfd_, why_)) return false;
-  ::close(jfd_);
+  close_removed(jfd_, jsize_);
   jfd_ = -1;
   if (named_ && (::fremovexattr(fd_, kJournalAttr) == 0 || errno == ENODATA)) named_ = false;
   if (exclusive_) {

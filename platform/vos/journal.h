@@ -161,6 +161,20 @@ bool write_full(int fd, const void* buf, std::size_t n, long long at);
 // through the seam; `iov` is changed); false when a call fails (errno set).
 bool write_fullv(int fd, struct iovec* iov, int cnt, long long at);
 
+// Starts the disk write of the n bytes of `fd` at `at` that wait in the
+// system's cache, without waiting for it: the sync that follows finds less
+// to do.  It makes nothing durable, and its failure is of no account.
+void start_writing(int fd, long long at, long long n);
+
+// Closes the descriptor of a journal of `size` bytes whose name is gone.
+// Closing the last descriptor of a removed file frees its blocks and its
+// cached pages, which takes milliseconds for every ten megabytes: a
+// journal of kCloseAside bytes or more is closed by a thread of its own,
+// so that the change it kept returns at once (nothing of the change waits
+// for it; the space comes free a moment later).
+inline constexpr long long kCloseAside = 1LL << 20;
+void close_removed(int jfd, long long size);
+
 // The extended attribute of a file with several names that names its
 // journal while a change writes into it.
 inline constexpr char kJournalAttr[] = "user.quorel.journal";

@@ -33,6 +33,7 @@ namespace {
 
 constexpr long long kAheadPages = 16;  // most pages read ahead at once
 constexpr long long kRunPages = 256;   // most pages in one write
+constexpr long long kStartPages = 16;  // a run of this many pages or more starts for the disk at once
 constexpr std::size_t kFirstSlots = 64;
 
 static_assert(frames::kFrame == static_cast<std::size_t>(Pager::kPage));
@@ -274,6 +275,8 @@ bool Pager::write_run(std::size_t first, std::size_t last) {
     why_ = sys_why("cannot write the file");
     return false;
   }
+  // A long run goes to the disk while the next ones are written.
+  if (len >= kStartPages * kPage) start_writing(fd_, at, len);
   disk_ = std::max(disk_, at + len);
   return true;
 }
