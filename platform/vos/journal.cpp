@@ -445,6 +445,8 @@ namespace {
 // Records are written to the journal in batches of at most this many
 // bytes.
 constexpr std::size_t kPendingBatch = 256 * 1024;
+// The room a large journal takes ahead of its records.
+constexpr long long kAllocateAhead = 8LL << 20;
 
 }  // namespace
 
@@ -531,12 +533,20 @@ bool Journal::begin() {
 bool Journal::write_pending() {
   if (npending_ == 0) return true;
   if (jfd_ < 0 && !start()) return false;
+  const bool large = npending_ >= kPendingBatch / 2;
+  const long long end = jsize_ + static_cast<long long>(npending_);
+  if (large && end > allocated_) {
+    // A large journal grows into room taken ahead in large steps, not a
+    // block at a time as it is written (where the file system can).
+    allocated_ = end + kAllocateAhead;
+    (void)::fallocate(jfd_, FALLOC_FL_KEEP_SIZE, jsize_, allocated_ - jsize_);
+  }
   if (!write_full(jfd_, pending_.get(), npending_, jsize_)) {
     why_ = sys_why("cannot write its journal (" + jpath_ + ")");
     return false;
   }
   // A full batch goes to the disk while the change goes on.
-  if (npending_ >= kPendingBatch / 2) start_writing(jfd_, jsize_, static_cast<long long>(npending_));
+  if (large) start_writing(jfd_, jsize_, static_cast<long long>(npending_));
   jsize_ += static_cast<long long>(npending_);
   unsynced_ = true;
   npending_ = 0;

@@ -132,6 +132,7 @@ class Journal {
   dev_t jdev_ = 0;
   ino_t jino_ = 0;
   long long jsize_ = 0;
+  long long allocated_ = 0;  // the room taken for it (see write_pending)
   bool unsynced_ = false;    // written since the last sync
   bool dir_synced_ = false;  // the journal's directory entry is on disk
   bool exclusive_ = false;   // EXCLUSIVE taken: the file may be written
