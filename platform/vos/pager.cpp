@@ -40,11 +40,14 @@ static_assert(frames::kFrame == static_cast<std::size_t>(Pager::kPage));
 
 std::string sys_why(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// The first slot to try for block `b` among `n` (a power of two): the
-// high bits of a multiplicative hash.
+// The first slot to try for block `b` among `n` (a power of two, 16 or
+// more): the blocks of a run of 16 lie in adjacent slots, and the runs are
+// spread by the high bits of a multiplicative hash, so that a change that
+// goes on in order meets slots at hand.
 std::size_t slot_of(long long b, std::size_t n) {
-  return static_cast<std::size_t>((static_cast<unsigned long long>(b) * 0x9E3779B97F4A7C15ULL) >>
-                                  (64 - __builtin_ctzll(n)));
+  const unsigned long long run = static_cast<unsigned long long>(b) >> 4;
+  const std::size_t spread = static_cast<std::size_t>((run * 0x9E3779B97F4A7C15ULL) >> (68 - __builtin_ctzll(n)));
+  return (spread << 4) | static_cast<std::size_t>(b & 15);
 }
 
 }  // namespace
