@@ -267,19 +267,16 @@ void* close_aside(void* fd) {
 
 }  // namespace
 
-void close_removed(int jfd, long long size) {
-  if (size >= kCloseAside) {
-    pthread_attr_t attr;
-    pthread_t t;
-    bool aside = false;
-    if (::pthread_attr_init(&attr) == 0) {
-      aside = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
-              ::pthread_create(&t, &attr, close_aside, reinterpret_cast<void*>(static_cast<std::intptr_t>(jfd))) == 0;
-      ::pthread_attr_destroy(&attr);
-    }
-    if (aside) return;
+void close_removed(int jfd) {
+  pthread_attr_t attr;
+  pthread_t t;
+  bool aside = false;
+  if (::pthread_attr_init(&attr) == 0) {
+    aside = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
+            ::pthread_create(&t, &attr, close_aside, reinterpret_cast<void*>(static_cast<std::intptr_t>(jfd))) == 0;
+    ::pthread_attr_destroy(&attr);
   }
-  ::close(jfd);
+  if (!aside) ::close(jfd);
 }
 
 std::string journal_path(const std::string& path) { return path + "-journal"; }
@@ -642,7 +639,7 @@ bool Journal::before_table_write() {
 bool Journal::finish() {
   // The journal goes only while its name holds the journal made here.
   if (!remove_journal(jpath_, jfd_, why_)) return false;
-  close_removed(jfd_, jsize_);
+  close_removed(jfd_);
   jfd_ = -1;
   if (named_ && (::fremovexattr(fd_, kJournalAttr) == 0 || errno == ENODATA)) named_ = false;
   if (exclusive_) {

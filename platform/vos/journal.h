@@ -167,14 +167,14 @@ bool write_fullv(int fd, struct iovec* iov, int cnt, long long at);
 // to do.  It makes nothing durable, and its failure is of no account.
 void start_writing(int fd, long long at, long long n);
 
-// Closes the descriptor of a journal of `size` bytes whose name is gone.
-// Closing the last descriptor of a removed file frees its blocks and its
-// cached pages, which takes milliseconds for every ten megabytes: a
-// journal of kCloseAside bytes or more is closed by a thread of its own,
-// so that the change it kept returns at once (nothing of the change waits
-// for it; the space comes free a moment later).
-inline constexpr long long kCloseAside = 1LL << 20;
-void close_removed(int jfd, long long size);
+// Closes the descriptor of a journal whose name is gone.  Closing the last
+// descriptor of a removed file frees its blocks (telling the disk they are
+// free where it is mounted so) and its cached pages, which takes a good
+// part of a millisecond for a journal of one block and milliseconds for
+// every ten megabytes: a thread of its own closes it, so that the change
+// it kept returns at once (nothing of the change waits for it; the space
+// comes free a moment later).  Where no thread can be made, closes it here.
+void close_removed(int jfd);
 
 // The extended attribute of a file with several names that names its
 // journal while a change writes into it.
