@@ -4,18 +4,18 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pthread.h>
+#include <signal.h>
 #include <pwd.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/random.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
-#include <thread>
+#include <cstdint>
 #include <cstring>
 
 #include "vos/osio.h"
@@ -259,24 +259,76 @@ void start_writing(int fd, long long at, long long n) {
 
 namespace {
 
-// Closes a journal's descriptor: see close_removed().
-void* close_aside(void* fd) {
-  ::close(static_cast<int>(reinterpret_cast<std::intptr_t>(fd)));
+// The thread that closes removed journals (see close_removed()), and the
+// descriptors it has yet to close.  A fork copies neither the thread nor
+// what it was doing: the child closes its copies of the descriptors
+// waiting, and makes its own thread when it needs one.
+struct Closer {
+  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t work = PTHREAD_COND_INITIALIZER;
+  std::vector<int> fds;
+  bool running = false;
+};
+
+Closer& closer() {
+  static Closer* c = [] {
+    auto* made = new Closer;  // never destroyed: its thread may outlive static destruction
+    ::pthread_atfork([] { ::pthread_mutex_lock(&closer().lock); },
+                     [] { ::pthread_mutex_unlock(&closer().lock); },
+                     [] {
+                       Closer& k = closer();
+                       for (int fd : k.fds) ::close(fd);
+                       k.fds.clear();
+                       k.running = false;
+                       ::pthread_cond_init(&k.work, nullptr);
+                       ::pthread_mutex_unlock(&k.lock);
+                     });
+    return made;
+  }();
+  return *c;
+}
+
+void* close_all(void*) {
+  Closer& k = closer();
+  std::vector<int> batch;
+  for (;;) {
+    ::pthread_mutex_lock(&k.lock);
+    while (k.fds.empty()) ::pthread_cond_wait(&k.work, &k.lock);
+    batch.swap(k.fds);
+    ::pthread_mutex_unlock(&k.lock);
+    for (int fd : batch) ::close(fd);
+    batch.clear();
+  }
   return nullptr;
+}
+
+// Starts the closing thread, with every signal blocked: the program's
+// signals go to its own threads.
+bool start_closer() {
+  pthread_attr_t attr;
+  if (::pthread_attr_init(&attr) != 0) return false;
+  sigset_t all, old;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &old);
+  pthread_t t;
+  const bool made = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
+                    ::pthread_create(&t, &attr, close_all, nullptr) == 0;
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  ::pthread_attr_destroy(&attr);
+  return made;
 }
 
 }  // namespace
 
 void close_removed(int jfd) {
-  pthread_attr_t attr;
-  pthread_t t;
-  bool aside = false;
-  if (::pthread_attr_init(&attr) == 0) {
-    aside = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
-            ::pthread_create(&t, &attr, close_aside, reinterpret_cast<void*>(static_cast<std::intptr_t>(jfd))) == 0;
-    ::pthread_attr_destroy(&attr);
-  }
-  if (!aside) ::close(jfd);
+  Closer& k = closer();
+  ::pthread_mutex_lock(&k.lock);
+  if (!k.running) k.running = start_closer();
+  const bool aside = k.running;
+  if (aside) k.fds.push_back(jfd);
+  ::pthread_mutex_unlock(&k.lock);
+  if (aside) ::pthread_cond_signal(&k.work);
+  else ::close(jfd);
 }
 
 std::string journal_path(const std::string& path) { return path + "-journal"; }

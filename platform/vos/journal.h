@@ -171,9 +171,10 @@ void start_writing(int fd, long long at, long long n);
 // descriptor of a removed file frees its blocks (telling the disk they are
 // free where it is mounted so) and its cached pages, which takes a good
 // part of a millisecond for a journal of one block and milliseconds for
-// every ten megabytes: a thread of its own closes it, so that the change
-// it kept returns at once (nothing of the change waits for it; the space
-// comes free a moment later).  Where no thread can be made, closes it here.
+// every ten megabytes: a thread the process keeps for that closes it, so
+// that the change it kept returns at once (nothing of the change waits
+// for it; the space comes free a moment later).  Where no thread can be
+// made, closes it here.
 void close_removed(int jfd);
 
 // The extended attribute of a file with several names that names its

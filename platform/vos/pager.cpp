@@ -33,14 +33,14 @@ namespace {
 
 constexpr long long kAheadPages = 16;  // most pages read ahead at once
 constexpr long long kRunPages = 256;   // most pages in one write
-constexpr long long kStartPages = 16;  // a run of this many pages or more starts for the disk at once
-constexpr std::size_t kFirstSlots = 64;
+constexpr long long kStartPages = 16;  // a run this long starts for the disk at once
+constexpr std::size_t kFirstSlots = 64;  // index slots at first (32 or more: see slot_of)
 
 static_assert(frames::kFrame == static_cast<std::size_t>(Pager::kPage));
 
 std::string sys_why(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// The first slot to try for block `b` among `n` (a power of two, 16 or
+// The first slot to try for block `b` among `n` (a power of two, 32 or
 // more): the blocks of a run of 16 lie in adjacent slots, and the runs are
 // spread by the high bits of a multiplicative hash, so that a change that
 // goes on in order meets slots at hand.
