@@ -1,6 +1,7 @@
 // Changes in place through a cache smaller than the change: scattered
 // writes, reads, cuts and extensions against a model of the file, the file
 // on disk untouched by a change given up, and the cache's bound.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "journal_check_test.h"
+#include "platform/clock.h"
 #include "scratch_files_test.h"
 #include "vos/error.h"
 #include "vos/files.h"
@@ -295,6 +297,65 @@ TEST_F(ChangeCache, AJournalLeftBehindHoldsTheOriginalBlocksAsDocumented) {
   EXPECT_EQ(saved, want);
   vos::recover(p);
   EXPECT_EQ(slurp(p), before);
+  EXPECT_FALSE(vos::has_journal(p));
+}
+
+// The descriptors of this process open on journals whose names are gone.
+int removed_journals_open() {
+  int n = 0;
+  if (DIR* d = ::opendir("/proc/self/fd")) {
+    while (const dirent* e = ::readdir(d)) {
+      char buf[4096];
+      const std::string link = std::string("/proc/self/fd/") + e->d_name;
+      const ssize_t k = ::readlink(link.c_str(), buf, sizeof buf - 1);
+      const std::string to(buf, k > 0 ? static_cast<std::size_t>(k) : 0);
+      if (to.find("-journal (deleted)") != std::string::npos) ++n;
+    }
+    ::closedir(d);
+  }
+  return n;
+}
+
+// True once no removed journal is open here, waiting up to `seconds`
+// (scaled).
+bool removed_journals_close(double seconds) {
+  const std::int64_t until = platform::plat_now_ms() + platform::plat_timeout_ms(seconds);
+  while (removed_journals_open() > 0) {
+    if (platform::plat_now_ms() >= until) return false;
+    platform::plat_sleep(0.05);
+  }
+  return true;
+}
+
+// Changes of two bytes of `p` (to `mark` and a count), each in a session
+// of its own.
+void small_sessions(const std::string& p, int n, char mark) {
+  for (int i = 0; i < n; ++i) {
+    const int fd = vos::open_change(p, vos::BINARY_FILE);
+    const char two[2] = {mark, static_cast<char>(i)};
+    vos::seek(fd, 1 + i % 1000);
+    vos::write(fd, two, 1);
+    vos::close(fd);
+  }
+}
+
+// The journals removed as their changes end are closed soon after (off
+// the caller's way), also in a child forked while some wait to be: none
+// stays open.
+TEST_F(ChangeCache, RemovedJournalsAreClosedSoonAfterAlsoInAForkedChild) {
+  const std::string p = path("r.dat");
+  make(p, 100000, 3);
+  small_sessions(p, 40, 'a');
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    small_sessions(p, 40, 'b');
+    ::_exit(removed_journals_close(60) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child kept removed journals open";
+  EXPECT_TRUE(removed_journals_close(60)) << removed_journals_open() << " removed journals still open";
   EXPECT_FALSE(vos::has_journal(p));
 }
 
