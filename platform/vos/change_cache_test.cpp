@@ -8,12 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "frames.h"
 #include "journal_check_test.h"
 #include "platform/clock.h"
 #include "scratch_files_test.h"
@@ -357,6 +359,41 @@ TEST_F(ChangeCache, RemovedJournalsAreClosedSoonAfterAlsoInAForkedChild) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child kept removed journals open";
   EXPECT_TRUE(removed_journals_close(60)) << removed_journals_open() << " removed journals still open";
   EXPECT_FALSE(vos::has_journal(p));
+}
+
+// The frames of a cache go back to the process's pool when its change
+// ends, kept or given up, and then the pool keeps at most the bound; two
+// changes open at once hold a bound each.
+TEST_F(ChangeCache, FramesGoBackWhenAChangeEndsAndThePoolKeepsTheBound) {
+  const std::string p = path("f.dat"), q = path("g.dat");
+  const std::string before = make(p, 3 << 20, 8);
+  make(q, 3 << 20, 9);
+  const long long bound = 1 << 20;
+  const std::size_t bound_frames = static_cast<std::size_t>(bound) / vos::fio::frames::kFrame;
+  vos::set_change_cache(bound);
+  std::string m = before;
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "kept" : "given up");
+    std::string was = m;
+    for (char& c : m) c = static_cast<char>(c ^ 0x5a);
+    const int a = vos::open_change(p, vos::BINARY_FILE);
+    const int b = vos::open_change(q, vos::BINARY_FILE);
+    vos::write(a, m.data(), static_cast<long>(m.size() / 2));
+    vos::write(b, m.data(), static_cast<long>(m.size() / 2));
+    EXPECT_GE(vos::fio::frames::out(), 2 * bound_frames - 2);
+    EXPECT_LE(vos::fio::frames::held(), 2 * bound_frames + vos::fio::frames::kSlabFrames);
+    if (keep) {
+      vos::close(a);
+      vos::close(b);
+    } else {
+      vos::abandon(a);
+      vos::abandon(b);
+    }
+    EXPECT_EQ(vos::fio::frames::out(), 0u);
+    EXPECT_LE(vos::fio::frames::held(), std::max(bound_frames, vos::fio::frames::kSlabFrames));
+    if (!keep) m = was;
+    EXPECT_EQ(slurp(p), m);
+  }
 }
 
 TEST_F(ChangeCache, TheBoundIsAtLeastOneBlockAndZeroGivesTheDefault) {
