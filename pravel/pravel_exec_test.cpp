@@ -352,14 +352,35 @@ TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
   EXPECT_EQ(g_handler_calls, 0);
   qelt_close_query(1);
 
+  // Ten failed fetches in a row abandon the query: nine come back as
+  // failed fetches, the tenth is the failure.
   pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
   qelt_query(1, "select m from t");
   qelt_bind_int(1, "n", &n);
-  int calls = 0;
+  outcomes.clear();
   int r;
-  while ((r = pravel_get_exec(1)) == 0) ++calls;
+  while ((r = pravel_get_exec(1)) == 0) outcomes.push_back(pravel_fetch_outcome(1));
   EXPECT_EQ(r, -1);
-  EXPECT_LT(calls, 20);
+  std::vector<int> want(10, PRAVEL_FETCH_FAILED);
+  want[0] = PRAVEL_FETCH_ROW;
+  EXPECT_EQ(outcomes, want);
+  EXPECT_EQ(g_handler_calls, 1);
+  qelt_close_query(1);
+
+  // Nine in a row are not yet the limit, and a row starts the count again.
+  rs.fail_times = 9;
+  fakedb::Answer nine;
+  nine.match = "select k";
+  nine.results = {rs, rs};
+  fakedb::script(nine);
+  pravel_query_setup(1, "k", 3, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, "select k from t");
+  qelt_bind_int(1, "n", &n);
+  values.clear();
+  while ((r = pravel_get_exec(1)) == 0)
+    if (pravel_fetch_outcome(1) == PRAVEL_FETCH_ROW) values.push_back(n);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(values, (std::vector<int>{1, 3, 1, 3}));
   EXPECT_EQ(g_handler_calls, 1);
 }
 
