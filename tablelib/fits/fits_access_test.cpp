@@ -110,6 +110,83 @@ TEST(FitsAccess, ElementsRoundTrip) {
   EXPECT_EQ(std::vector<int>(back, back + 3), (std::vector<int>{3, -3, tbl::kIndefI}));
 }
 
+// An integer column holds the values of its type but the lowest two (the
+// lowest but one is its undefined value): a value written past that is
+// stored undefined, and a floating cell read as that type past that reads
+// undefined.  Each bound and one past it, read back with CFITSIO.
+TEST(FitsAccess, IntegerColumnBounds) {
+  Fixture fx;
+  Table* tp = fx.tp;
+  auto int_put = [&](Column* cp, int v) {
+    return [=](int r) { tbl::tbfapi(tp, cp, r, &v, 1, 1); };
+  };
+  auto double_put = [&](Column* cp, double v) {
+    return [=](int r) { tbl::tbfapd(tp, cp, r, &v, 1, 1); };
+  };
+  const long none = 0;  // undefined
+  struct Put {
+    const char* what;
+    int colnum;
+    std::function<void(int row)> put;
+    long want;
+  } puts[] = {
+      {"short 32767", 3, int_put(fx.sht, 32767), 32767},
+      {"short 32768", 3, int_put(fx.sht, 32768), none},
+      {"short 32767.4", 3, double_put(fx.sht, 32767.4), 32767},
+      {"short 32767.5", 3, double_put(fx.sht, 32767.5), none},
+      {"short -32766", 3, int_put(fx.sht, -32766), -32766},
+      {"short -32769", 3, int_put(fx.sht, -32769), none},
+      {"int 2147483647", 1, int_put(fx.arr, 2147483647), 2147483647},
+      {"int 2147483647.4", 1, double_put(fx.arr, 2147483647.4), 2147483647},
+      {"int 2147483647.5", 1, double_put(fx.arr, 2147483647.5), none},
+      {"int -2147483646", 1, int_put(fx.arr, -2147483646), -2147483646},
+      {"int -2147483648", 1, int_put(fx.arr, -2147483647 - 1), none},
+  };
+  const int n = static_cast<int>(std::size(puts));
+  for (int r = 1; r <= n; ++r) puts[r - 1].put(r);
+
+  const struct Get {
+    double stored;
+    short as_short;
+    int as_int;
+  } gets[] = {
+      {32767.4, 32767, 32767},
+      {32767.5, tbl::kIndefS, 32768},
+      {-32766.4, -32766, -32766},
+      {2147483647.4, tbl::kIndefS, 2147483647},
+      {2147483647.5, tbl::kIndefS, tbl::kIndefI},
+      {-2147483646.4, tbl::kIndefS, -2147483646},
+  };
+  int r = 0;
+  for (const Get& g : gets) tbl::tbeptd(tp, fx.dbl, ++r, g.stored);
+  r = 0;
+  for (const Get& g : gets) {
+    short s = 0;
+    int i = 0;
+    tbl::tbegts(tp, fx.dbl, ++r, s);
+    tbl::tbegti(tp, fx.dbl, r, i);
+    EXPECT_EQ(s, g.as_short) << g.stored;
+    EXPECT_EQ(i, g.as_int) << g.stored;
+  }
+  tbl::tbtclo(tp);
+  fx.tp = nullptr;
+
+  fitsfile* f = nullptr;
+  int status = 0, hdutype = 0;
+  ffopen(&f, fx.file.path.c_str(), READONLY, &status);
+  ffmahd(f, 2, &hdutype, &status);
+  for (int k = 0; k < n; ++k) {
+    long got = 0;
+    char null = 0;
+    int anynul = 0;
+    ffgcfj(f, puts[k].colnum, k + 1, 1, 1, &got, &null, &anynul, &status);
+    if (puts[k].want == none) EXPECT_TRUE(null) << puts[k].what;
+    else EXPECT_EQ(got, puts[k].want) << puts[k].what;
+  }
+  ffclos(f, &status);
+  EXPECT_EQ(status, 0);
+}
+
 // A number reads as a bool true when it is defined and not 0, whatever its
 // sign.
 TEST(FitsAccess, NumbersReadAsBools) {
