@@ -2,12 +2,14 @@
 // only through c_tables.h: values and 32-bit bools and null flags cross in
 // place, string arrays into the caller's buffers, and every failure becomes
 // the error state.
+#include <fitsio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -307,6 +309,73 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
       EXPECT_STREQ(range[2], "xy");
     }
     c_tbtclo(tp);
+  }
+  std::string cmd = "rm -rf " + dir;
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+// A caller's string is taken up to its NUL or to maxch characters, whichever
+// comes first, and is never read past either (a buffer of exactly maxch
+// bytes needs no NUL); a null pointer is an empty text.  Every storage type,
+// text and FITS read back from the file itself.
+TEST(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
+  c_vosinit();
+  char tmpl[] = "/tmp/halvoputXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  const struct {
+    const char* file;
+    int type;  // table parameter 5; 0: from the name
+  } stores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
+  for (const auto& s : stores) {
+    SCOPED_TRACE(s.file);
+    const std::string name = dir + "/" + s.file;
+    TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
+    if (s.type != 0) c_tbpset(tp, 5, s.type);
+    ColumnPtr t = 0;
+    c_tbcdef1(tp, &t, "T", "", "", -8, 1);
+    c_tbtcre(tp);
+    std::unique_ptr<char[]> exact(new char[4]);  // "wxyz", no NUL
+    std::memcpy(exact.get(), "wxyz", 4);
+    std::unique_ptr<char[]> longer(new char[6]);
+    std::memcpy(longer.get(), "abcdef", 6);
+    const char* values[] = {exact.get(), nullptr, "xy", longer.get()};
+    c_tbcptt(tp, t, values, 4, 1, 3);
+    c_tbcptt(tp, t, values + 3, 4, 4, 4);
+    c_tbtclo(tp);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+
+    const std::vector<std::string> want = {"wxyz", "", "xy", "abcd"};
+    tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, 0);
+    char got[4][9];
+    char* bufs[] = {got[0], got[1], got[2], got[3]};
+    int flags[4];
+    c_tbcgtt(tp, c_tbcnum(tp, 1), bufs, flags, 8, 1, 4);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    c_tbtclo(tp);
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(got[r], want[std::size_t(r)]) << "row " << r + 1;
+    EXPECT_EQ(flags[1], 1);
+
+    std::vector<std::string> stored;
+    if (s.type == 13) {
+      std::ifstream in(name);
+      for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') stored.push_back(line);
+      EXPECT_EQ(stored, (std::vector<std::string>{"wxyz    ", "\"\"      ", "xy      ", "abcd    "}));
+    } else if (s.type == 0) {
+      fitsfile* f = nullptr;
+      int status = 0, hdutype = 0, anynul = 0;
+      ffopen(&f, name.c_str(), READONLY, &status);
+      ffmahd(f, 2, &hdutype, &status);
+      for (long r = 1; r <= 4; ++r) {
+        char cell[9] = "", *p = cell;
+        ffgcvs(f, 1, r, 1, 1, const_cast<char*>(""), &p, &anynul, &status);
+        stored.push_back(cell);
+      }
+      ffclos(f, &status);
+      EXPECT_EQ(status, 0);
+      // CFITSIO reads an empty cell as one blank.
+      EXPECT_EQ(stored, (std::vector<std::string>{"wxyz", " ", "xy", "abcd"}));
+    }
   }
   std::string cmd = "rm -rf " + dir;
   EXPECT_EQ(std::system(cmd.c_str()), 0);
