@@ -124,6 +124,33 @@ TEST_F(VosFiles, OpenModes) {
   EXPECT_EQ(slurp(p), "");
 }
 
+// A pipe cannot be positioned: every seek is refused (a read at a position
+// too), and what comes through it is read in order, nothing lost.
+TEST_F(VosFiles, SeeksOnAPipeAreRefused) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], "abcdef", 6), 6);
+  ::close(ends[1]);
+  const std::string name = "/proc/self/fd/" + std::to_string(ends[0]);
+  int fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
+  ::close(ends[0]);
+  char buf[8] = {};
+  EXPECT_EQ(vos::read(fd, buf, 2), 2);
+  for (long at : {1L, 3L, vos::BOF, vos::EOF_}) {
+    try {
+      vos::seek(fd, at);
+      ADD_FAILURE() << "seek to " << at;
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), vos::SYS_FSEEK);
+      EXPECT_EQ(e.message(), "Cannot seek on file (" + name + ")");
+    }
+  }
+  EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FSEEK);
+  EXPECT_EQ(vos::read(fd, buf, 8), 4);
+  EXPECT_EQ(std::string(buf, 4), "cdef");
+  vos::close(fd);
+}
+
 TEST_F(VosFiles, StandardStreamsByName) {
   EXPECT_EQ(vos::open("STDIN", vos::READ_ONLY, vos::TEXT_FILE), vos::STDIN);
   EXPECT_EQ(vos::open("STDOUT", vos::NEW_FILE, vos::TEXT_FILE), vos::STDOUT);
