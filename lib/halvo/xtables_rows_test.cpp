@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,54 @@ TEST_F(Entries, RowsCrossWithBoolsAndNullFlags) {
   c_tbrudf(tp_, cols, 2, 5);
   OK();
   EXPECT_EQ(c_tbpsta(tp_, 21), 5);
+}
+
+// A negative count is none: nothing is read or written and the caller's
+// arrays are not touched.
+TEST_F(Entries, NegativeCountsAreNone) {
+  c_tbeptb(tp_, b_, 1, 1);
+  c_tbeptt(tp_, t_, 1, "abc");
+  c_tbeptt(tp_, a_, 1, "2.5");
+  OK();
+  int ints[2] = {7, 7}, flags[2] = {7, 7};
+  char cell[9] = "keep";
+  char* bufs[] = {cell};
+  ColumnPtr cols[] = {b_};
+  const char* names[] = {"B"};
+  ColumnPtr found[] = {0};
+  const char* texts[] = {"x"};
+  struct Case {
+    const char* what;
+    std::function<int()> call;
+  } cases[] = {
+      {"tbagtb", [&] { return c_tbagtb(tp_, b_, 1, ints, 1, -1); }},
+      {"tbagtt", [&] { return c_tbagtt(tp_, t_, 1, bufs, 8, 1, -1); }},
+      {"tbaptb", [&] { c_tbaptb(tp_, b_, 1, ints, 1, -1); return 0; }},
+      {"tbaptt", [&] { c_tbaptt(tp_, a_, 1, texts, 8, 1, -1); return 0; }},
+      {"tbrgtb", [&] { c_tbrgtb(tp_, cols, ints, flags, -1, 1); return 0; }},
+      {"tbrgtt", [&] { c_tbrgtt(tp_, cols, bufs, flags, 8, -1, 1); return 0; }},
+      {"tbrptb", [&] { c_tbrptb(tp_, cols, ints, -1, 1); return 0; }},
+      {"tbrptt", [&] { c_tbrptt(tp_, cols, texts, 8, -1, 1); return 0; }},
+      {"tbcfnd", [&] { c_tbcfnd(tp_, names, found, -1); return 0; }},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.call(), 0) << c.what;
+    EXPECT_EQ(c_voserr(), 0) << c.what << ": " << c_voserrmsg();
+  }
+  EXPECT_EQ(ints[0], 7);
+  EXPECT_EQ(flags[0], 7);
+  EXPECT_STREQ(cell, "keep");
+  EXPECT_EQ(found[0], nullptr);
+  // Nothing was written.
+  EXPECT_EQ(c_tbpsta(tp_, 21), 1);
+  int b = 0;
+  c_tbegtb(tp_, b_, 1, &b);
+  c_tbegtt(tp_, t_, 1, cell, 8);
+  EXPECT_EQ(b, 1);
+  EXPECT_STREQ(cell, "abc");
+  float a[4];
+  EXPECT_EQ(c_tbagtr(tp_, a_, 1, a, 1, 4), 4);
+  EXPECT_EQ(a[0], 2.5f);
 }
 
 TEST_F(Entries, ColumnRangesAndArrays) {
