@@ -470,6 +470,43 @@ TEST_F(PravelExec, TransactionStateAndTextSize) {
   EXPECT_EQ(fakedb::sends_of("set textsize 64000"), 1);
 }
 
+// A statement without a row count of its own: the count is asked of the
+// server, and an answer without a row gives -1.
+TEST_F(PravelExec, RowCountAskedOfTheServer) {
+  fakedb::script(fakedb::answer("@@rowcount", fakedb::result({"num_row"}, {{"7"}})));
+  connect_counting();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(qelt_record_count(1), 7);
+  qelt_close_query(1);
+  fakedb::script(fakedb::answer("@@rowcount", fakedb::result({"num_row"}, {})));
+  pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(qelt_record_count(1), -1);
+  qelt_close_query(1);
+  EXPECT_EQ(fakedb::sends_of("@@rowcount"), 2);
+}
+
+// A one-value question answered with endless rows: the answer is read to
+// the 100,000th row and no further, and the rest is cancelled so that the
+// connection takes the next statement.
+TEST_F(PravelExec, AnOverlongAnswerToAOneValueQuestionIsCutAndCancelled) {
+  std::vector<std::vector<std::optional<std::string>>> rows(100001, {"0"});
+  rows.back() = {"1"};
+  fakedb::script(fakedb::answer("@@trancount", fakedb::result({"in_trans"}, rows)));
+  connect_counting();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  const std::size_t fetches = fakedb::calls({"dbnextrow"}).size();
+  const std::size_t cancels = fakedb::calls({"dbcancel"}).size();
+  EXPECT_EQ(qelt_in_transaction(1), 5);  // the row past the limit is not read
+  EXPECT_EQ(fakedb::calls({"dbnextrow"}).size() - fetches, 100000u);
+  EXPECT_EQ(fakedb::calls({"dbcancel"}).size() - cancels, 1u);
+  EXPECT_EQ(g_handler_calls, 0);
+  qelt_close_query(1);
+}
+
 TEST_F(PravelExec, ReportFileFromTheEnvironment) {
   std::string path = temp_path("reports");
   setenv("QELT_REPORT_FILE", path.c_str(), 1);
