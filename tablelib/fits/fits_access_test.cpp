@@ -187,6 +187,43 @@ TEST(FitsAccess, IntegerColumnBounds) {
   EXPECT_EQ(status, 0);
 }
 
+// Text reads are cut to maxch, a string cell without the blanks the cut
+// leaves at its end; an undefined number put into a bool column is stored
+// undefined (checked with CFITSIO).
+TEST(FitsAccess, TextReadsCutAndUndefinedBools) {
+  TempFile file("bools");
+  Table* tp = tbl::tbtopn(file.path, tbl::kNewFile, nullptr);
+  Column *b = nullptr, *s = nullptr, *d = nullptr;
+  tbl::tbcdef1(tp, b, "B", "", "", tbl::kTyBool, 1);
+  tbl::tbcdef1(tp, s, "S", "", "", -8, 1);
+  tbl::tbcdef1(tp, d, "D", "", "%8.3f", tbl::kTyDouble, 1);
+  tbl::tbtcre(tp);
+  tbl::tbepti(tp, b, 1, tbl::kIndefI);
+  tbl::tbepti(tp, b, 2, 5);
+  tbl::tbeptt(tp, s, 1, "ab cd");
+  tbl::tbeptd(tp, d, 1, 2.5);
+  std::string t;
+  tbl::tbegtt(tp, s, 1, t, 3);
+  EXPECT_EQ(t, "ab");
+  tbl::tbegtt(tp, d, 1, t, 7);
+  EXPECT_EQ(t, "   2.50");
+  tbl::tbegtt(tp, b, 2, t, 5);
+  EXPECT_EQ(t, "   ye");
+  tbl::tbtclo(tp);
+
+  fitsfile* f = nullptr;
+  int status = 0, hdutype = 0, anynul = 0;
+  char v[2] = {0, 0}, nul[2] = {0, 0};
+  ffopen(&f, file.path.c_str(), READONLY, &status);
+  ffmahd(f, 2, &hdutype, &status);
+  ffgcfl(f, 1, 1, 1, 2, v, nul, &anynul, &status);
+  ffclos(f, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(nul[0]);
+  EXPECT_FALSE(nul[1]);
+  EXPECT_TRUE(v[1]);
+}
+
 // A number reads as a bool true when it is defined and not 0, whatever its
 // sign.
 TEST(FitsAccess, NumbersReadAsBools) {
