@@ -573,6 +573,12 @@ TEST_F(BinTable, ColumnOrderedUnknownTypeIsAnError) {
   } catch (const vos::Error& e) {
     EXPECT_EQ(e.message(), "tbcgtd:  invalid data type");
   }
+  try {
+    tbyrgd(tp, cols, &v, &nul, 1, 1);
+    ADD_FAILURE();
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "tbrgtd:  invalid data type");
+  }
   cp->dtype = kTyInt;
 }
 
