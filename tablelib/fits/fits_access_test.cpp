@@ -1,6 +1,7 @@
 // Cells, arrays, rows and header keywords of FITS tables, through the core's
 // routines and the back end's own array and row routines.
 #include <fitsio.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -222,6 +223,26 @@ TEST(FitsAccess, TextReadsCutAndUndefinedBools) {
   EXPECT_TRUE(nul[0]);
   EXPECT_FALSE(nul[1]);
   EXPECT_TRUE(v[1]);
+}
+
+// A file cut by someone else while it is open for writing: a read of the
+// part that is gone is an error, never the bytes that were there.
+TEST(FitsAccess, ReadOfAPartCutAwayMeanwhileIsAnError) {
+  Fixture fx;
+  const int n = 2000;
+  std::vector<double> v(n, 1.5);
+  tbl::tbcptd(fx.tp, fx.dbl, v.data(), 1, n);
+  fx.reopen(tbl::kReadWrite);
+  ASSERT_EQ(::truncate(fx.file.path.c_str(), 2 * 2880), 0);  // the headers only
+  double d = 0;
+  try {
+    tbl::tbegtd(fx.tp, fx.dbl, n, d);
+    ADD_FAILURE() << "read " << d;
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.code(), READ_ERROR) << e.message();
+  }
+  tbl::tbtclo(fx.tp);  // the failure was reported once, by the read
+  fx.tp = nullptr;
 }
 
 // A number reads as a bool true when it is defined and not 0, whatever its
