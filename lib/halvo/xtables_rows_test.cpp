@@ -186,6 +186,11 @@ TEST_F(Entries, ColumnRangesAndArrays) {
   OK();
   EXPECT_EQ(got[2], 1.5f);
   EXPECT_EQ(got[3], 2.5f);
+  int flags6[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_EQ(c_tbagtb(tp_, a_, 2, flags6, 1, 6), 4);
+  OK();
+  EXPECT_EQ(flags6[2], 1);
+  EXPECT_EQ(flags6[4], 7);  // past what was read: untouched
   const char* sv[] = {"x", "yy"};
   c_tbaptt(tp_, a_, 1, sv, 5, 1, 2);
   OK();
