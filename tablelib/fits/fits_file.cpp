@@ -326,9 +326,10 @@ void close_file(FitsHandle& h, bool discard) {
       fsflus(f, status);
       size = fssize(f);
     }
-    int closed = 0;
-    fsclos(f, closed);
-    if (status == 0) status = closed;
+    // CFITSIO closes (and frees) the file whatever status it is handed,
+    // keeping a flush's failure as the status.  A transfer that fails in
+    // the close marks the handle, which the branch below reports.
+    fsclos(f, status);
   }
   if (h.failed) {
     if (f != nullptr) ftcmsg();
