@@ -5,6 +5,7 @@
 // disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/xattr.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "journal.h"
 #include "scratch_files_test.h"
 #include "vos/error.h"
 #include "vos/files.h"
@@ -165,6 +167,33 @@ TEST_F(ChangeSessions, AChangeNeitherKeptNorUndoneIsRolledBackByTheNextOpen) {
     EXPECT_TRUE(seen == old_);
     EXPECT_FALSE(vos::access(jpath_));
   }
+}
+
+// A file named without a directory is staged, changed and recovered in
+// the working directory; the directory of a name is where its journal
+// and staged file go.
+TEST_F(ChangeSessions, NamesWithoutADirectoryAreInTheWorkingDirectory) {
+  const struct {
+    const char* path;
+    const char* dir;
+  } dirs[] = {{"f", "."}, {"/f", "/"}, {"/d/f", "/d"}, {"d/e/f", "d/e"}};
+  for (const auto& d : dirs) EXPECT_EQ(vos::fio::dir_of(d.path), d.dir) << d.path;
+
+  char was[4096];
+  ASSERT_NE(::getcwd(was, sizeof was), nullptr);
+  ASSERT_EQ(::chdir(dir_.c_str()), 0);
+  const std::string why = message_of([&] {
+    int fd = vos::open_staged("n.dat", vos::BINARY_FILE);
+    vos::write(fd, old_.data(), static_cast<long>(old_.size() / 2));
+    vos::close(fd);
+    fd = vos::open_change("n.dat", vos::BINARY_FILE);
+    vos::write(fd, new_.data(), static_cast<long>(new_.size() / 2));
+    vos::close(fd);
+    vos::recover("n.dat");
+  });
+  ASSERT_EQ(::chdir(was), 0);
+  EXPECT_EQ(why, "");
+  EXPECT_TRUE(slurp(path("n.dat")) == new_);
 }
 
 }  // namespace
