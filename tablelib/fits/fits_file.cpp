@@ -303,20 +303,6 @@ void close_file(FitsHandle& h, bool discard) {
     return;
   }
   int status = 0;
-  if (!h.writing) {
-    // Read only: nothing to commit or to undo.
-    if (f != nullptr) fsclos(f, status);
-    const int fd = h.fd;
-    h.fd = 0;
-    forget(h);
-    if (fd != 0) {
-      vos::iferr([&] { vos::close(fd); });
-      vos::xerret();
-    }
-    if (discard) ftcmsg();
-    else tbferr(status);
-    return;
-  }
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still
   // write its buffers).

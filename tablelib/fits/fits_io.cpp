@@ -91,12 +91,6 @@ void tbferr(int status) {
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
     text += add.substr(0, room);
   }
-  if (text.empty()) {
-    char buf[FLEN_STATUS + 1] = {0};
-    ffgerr(status, buf);
-    text = unpack(buf, FLEN_STATUS);
-    if (text.empty()) text = "FITS error " + std::to_string(status);
-  }
   vos::error(status, with_file_names(std::move(text)));
 }
 
