@@ -78,19 +78,24 @@ int deadlock_pause(Context& ctx) {
   return 0;
 }
 
+// Rows of a one-value answer read at most: a server sending more is broken,
+// and the rest of its answer is cancelled.
+constexpr int kMaxAnswerRows = 100000;
+
 // Sends `sql` on the connection, binds its first column as an int and reads
-// all rows; the value, or `fallback` when no result can be had.
+// the rows (the last one read gives the value); the value, or `fallback`
+// when no result can be had.
 int select_one_int(DBPROCESS* dbproc, const char* sql, int fallback) {
   int value = fallback;
   if (dbcmd(dbproc, sql) != SUCCEED || dbsqlexec(dbproc) != SUCCEED) return fallback;
   if (dbresults(dbproc) != SUCCEED) return fallback;
   DBINT v = 0;
   if (dbbind(dbproc, 1, INTBIND, 0, reinterpret_cast<BYTE*>(&v)) != SUCCEED) return fallback;
-  int guard = 0;
+  int rows = 0;
   STATUS r;
-  bool got = false;
-  while ((r = dbnextrow(dbproc)) != NO_MORE_ROWS && r != FAIL && ++guard < 100000) got = true;
-  if (got) value = v;
+  while (rows < kMaxAnswerRows && (r = dbnextrow(dbproc)) != NO_MORE_ROWS && r != FAIL) ++rows;
+  if (rows > 0) value = v;
+  if (rows == kMaxAnswerRows) dbcancel(dbproc);
   return value;
 }
 

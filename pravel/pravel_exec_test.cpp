@@ -161,6 +161,7 @@ TEST_F(PravelExec, StatementWithoutRowsCompletesInOneCall) {
   EXPECT_EQ(qelt_close_query(1), 0);
   EXPECT_EQ(qelt_close_query(1), 0);  // closing twice does nothing
   EXPECT_EQ(fakedb::sends_of("drop table"), 1);
+  EXPECT_EQ(fakedb::calls({"dbcancel"}).size(), 1u);
 }
 
 TEST_F(PravelExec, ThreeRowsGiveThreeZerosThenOne) {
@@ -171,7 +172,10 @@ TEST_F(PravelExec, ThreeRowsGiveThreeZerosThenOne) {
   qelt_bind_int(1, "N ", &n);  // name in any case, trailing blanks ignored
   std::vector<int> got;
   int r;
-  while ((r = pravel_get_exec(1)) == 0) got.push_back(n);
+  while ((r = pravel_get_exec(1)) == 0) {
+    got.push_back(n);
+    EXPECT_EQ(qelt_record_count(1), static_cast<int>(got.size()));  // rows so far
+  }
   EXPECT_EQ(r, 1);
   EXPECT_EQ(got, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(qelt_record_count(1), -1);  // the fake's count is not valid
@@ -328,6 +332,48 @@ TEST_F(PravelExec, DeadlockInsideATransactionIsNotRetried) {
   EXPECT_EQ(fakedb::sends_of("update t"), 1);
 }
 
+// The transaction depth the statements before leave decides whether a
+// deadlock is sent again: a commit or a rollback ends what a begin started,
+// and words on either side of a quoted part do not join across it.
+TEST_F(PravelExec, TransactionWordsDecideTheDeadlockRetry) {
+  struct Case {
+    std::vector<const char*> before;
+    bool retried;
+  } cases[] = {
+      {{}, true},
+      {{"begin tran"}, false},
+      {{"begin tran", "commit tran"}, true},
+      {{"begin tran", "begin tran", "rollback tran"}, true},
+      {{"print 'a' begin 'b' tran"}, true},
+  };
+  for (const Case& c : cases) {
+    qelt::qelt_reset_for_tests();
+    fakedb::reset();
+    fakedb::Answer dead;
+    dead.match = "update u";
+    dead.messages = {{1205, 45, 13, "deadlocked"}};
+    dead.fails = true;
+    fakedb::script(dead);
+    pravel_setup(1, 1, "u");
+    pravel_setup(1, 2, "p");
+    int n = 0;
+    auto run = [&](const char* sql) {
+      pravel_query_setup(1, "m", ++n, QELT_SQL, "SRV1", "db", counting_handler);
+      qelt_query(1, sql);
+      int r;
+      do {
+        r = pravel_get_exec(1);
+      } while (r == 0 && pravel_fetch_outcome(1) == PRAVEL_FETCH_RETRY);
+      qelt_close_query(1);
+      return r;
+    };
+    for (const char* s : c.before) EXPECT_EQ(run(s), 1) << s;
+    const std::string what = c.before.empty() ? "" : c.before.back();
+    EXPECT_EQ(run("update u set y = 2"), c.retried ? 1 : -1) << what;
+    EXPECT_EQ(fakedb::sends_of("update u"), c.retried ? 2 : 1) << what;
+  }
+}
+
 TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
   fakedb::ResultSet rs = fakedb::result({"n"}, {{"1"}, {"2"}, {"3"}});
   rs.fail_at = 1;
@@ -352,14 +398,35 @@ TEST_F(PravelExec, FailedFetchIsNotARowAndAStuckFetchEnds) {
   EXPECT_EQ(g_handler_calls, 0);
   qelt_close_query(1);
 
+  // Ten failed fetches in a row abandon the query: nine come back as
+  // failed fetches, the tenth is the failure.
   pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
   qelt_query(1, "select m from t");
   qelt_bind_int(1, "n", &n);
-  int calls = 0;
+  outcomes.clear();
   int r;
-  while ((r = pravel_get_exec(1)) == 0) ++calls;
+  while ((r = pravel_get_exec(1)) == 0) outcomes.push_back(pravel_fetch_outcome(1));
   EXPECT_EQ(r, -1);
-  EXPECT_LT(calls, 20);
+  std::vector<int> want(10, PRAVEL_FETCH_FAILED);
+  want[0] = PRAVEL_FETCH_ROW;
+  EXPECT_EQ(outcomes, want);
+  EXPECT_EQ(g_handler_calls, 1);
+  qelt_close_query(1);
+
+  // Nine in a row are not yet the limit, and a row starts the count again.
+  rs.fail_times = 9;
+  fakedb::Answer nine;
+  nine.match = "select k";
+  nine.results = {rs, rs};
+  fakedb::script(nine);
+  pravel_query_setup(1, "k", 3, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, "select k from t");
+  qelt_bind_int(1, "n", &n);
+  values.clear();
+  while ((r = pravel_get_exec(1)) == 0)
+    if (pravel_fetch_outcome(1) == PRAVEL_FETCH_ROW) values.push_back(n);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(values, (std::vector<int>{1, 3, 1, 3}));
   EXPECT_EQ(g_handler_calls, 1);
 }
 
@@ -447,6 +514,44 @@ TEST_F(PravelExec, TransactionStateAndTextSize) {
   EXPECT_EQ(qelt_set_textsize(1, 64000), 0);
   EXPECT_EQ(qelt_set_textsize(1, 64000), 0);  // already set: nothing sent
   EXPECT_EQ(fakedb::sends_of("set textsize 64000"), 1);
+}
+
+// A statement without a row count of its own: the count is asked of the
+// server, and an answer without a row gives -1.
+TEST_F(PravelExec, RowCountAskedOfTheServer) {
+  fakedb::script(fakedb::answer("@@rowcount", fakedb::result({"num_row"}, {{"7"}})));
+  connect_counting();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(qelt_record_count(1), 7);
+  EXPECT_EQ(qelt_record_count(1), 7);  // asked once
+  qelt_close_query(1);
+  fakedb::script(fakedb::answer("@@rowcount", fakedb::result({"num_row"}, {})));
+  pravel_query_setup(1, "m", 2, QELT_SQL, "SRV1", "db", nullptr);
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  EXPECT_EQ(qelt_record_count(1), -1);
+  qelt_close_query(1);
+  EXPECT_EQ(fakedb::sends_of("@@rowcount"), 2);
+}
+
+// A one-value question answered with endless rows: the answer is read to
+// the 100,000th row and no further, and the rest is cancelled so that the
+// connection takes the next statement.
+TEST_F(PravelExec, AnOverlongAnswerToAOneValueQuestionIsCutAndCancelled) {
+  std::vector<std::vector<std::optional<std::string>>> rows(100001, {"0"});
+  rows.back() = {"1"};
+  fakedb::script(fakedb::answer("@@trancount", fakedb::result({"in_trans"}, rows)));
+  connect_counting();
+  qelt_query(1, kStmt4);
+  EXPECT_EQ(pravel_get_exec(1), 1);
+  const std::size_t fetches = fakedb::calls({"dbnextrow"}).size();
+  const std::size_t cancels = fakedb::calls({"dbcancel"}).size();
+  EXPECT_EQ(qelt_in_transaction(1), 5);  // the row past the limit is not read
+  EXPECT_EQ(fakedb::calls({"dbnextrow"}).size() - fetches, 100000u);
+  EXPECT_EQ(fakedb::calls({"dbcancel"}).size() - cancels, 1u);
+  EXPECT_EQ(g_handler_calls, 0);
+  qelt_close_query(1);
 }
 
 TEST_F(PravelExec, ReportFileFromTheEnvironment) {

@@ -63,7 +63,9 @@ void tbtwsi(Table* tp) {
 
 // Reads the size record into the descriptor and computes the body offset.
 // A short or empty file, an unknown table type and sizes that cannot
-// describe a table are refused before anything is taken from them.
+// describe a table (among them a column-ordered table with more rows than
+// it allocates, whose last rows would lie in the next column's block) are
+// refused before anything is taken from them.
 void tbtrsi(Table* tp) {
   if (tp->type == kTextTable) {
     tp->bod = 0;
@@ -85,7 +87,8 @@ void tbtrsi(Table* tp) {
   const int ncols = w[4], maxcols = w[5], rowlen = w[6], allrowlen = w[7];
   if (npar < 0 || maxpar < npar || maxpar > kMaxSlots || ncols < 0 || maxcols < ncols ||
       maxcols > kMaxSlots || nrows < 0 || allrows < 0 || rowlen < 0 || allrowlen < 0 ||
-      rowlen > kMaxRowChars || allrowlen > kMaxRowChars)
+      rowlen > kMaxRowChars || allrowlen > kMaxRowChars ||
+      (tp->type == kColOrdered && nrows > allrows))
     corrupt_sizes();
   tp->npar = npar;
   tp->maxpar = maxpar;

@@ -112,6 +112,10 @@ TEST(TableName, BracketsOfTheFileNameItself) {
       {R"(a\]b.fits[1])", "a]b.fits", 1},
       {R"(dir/x\[1\].fits)", "dir/x[1].fits", -1},
       {R"(a\b.fits[3])", R"(a\b.fits)", 3},
+      {R"(a\[[1])", "a[", 1},
+      // Brackets at the end are a group, a backslash before them or not.
+      {R"(cat.fits\[1\])", "cat.fits", 1},
+      {R"(cat.fits\[2])", "cat.fits", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -281,8 +281,34 @@ TEST(Tables, CorruptAndTruncatedFiles) {
               "tbtrsi:  table size information is corrupt")
         << b.what;
   }
+  // A column-ordered table holds at most its allocated rows: one row more
+  // would lie in the next column's block.
+  Table* tp = tbtopn(dir.path("y.tab"), kNewFile, nullptr);
+  tbpset(tp, 5, kColOrdered);
+  tbpset(tp, 3, 2);
+  Column *a = nullptr, *b = nullptr;
+  tbcdef1(tp, a, "a", "", "", kTyInt, 1);
+  tbcdef1(tp, b, "b", "", "", kTyInt, 1);
+  tbtcre(tp);
+  for (int r = 1; r <= 2; ++r) {
+    tbepti(tp, a, r, r);
+    tbepti(tp, b, r, 10 * r);
+  }
+  tbtclo(tp);
+  tp = tbtopn(dir.path("y.tab"), kReadOnly, nullptr);  // full: nrows == allrows
+  int v = 0;
+  tbegti(tp, tbcnum(tp, 2), 2, v);
+  EXPECT_EQ(v, 20);
+  tbtclo(tp);
+  std::string over = dir.read("y.tab");
+  over.replace(8, 4, be(3));  // nrows 3 of 2
+  dir.write("y.tab", over);
+  for (int mode : {kReadOnly, kReadWrite})
+    EXPECT_EQ(message_of([&] { tbtopn(dir.path("y.tab"), mode, nullptr); }, &code),
+              "tbtrsi:  table size information is corrupt");
   // Nothing was written to the bad files.
   EXPECT_EQ(dir.read("short.tab"), size_record(0, 1, 1, 1));
+  EXPECT_EQ(dir.read("y.tab"), over);
 }
 
 TEST(Tables, SizeRecordReader) {

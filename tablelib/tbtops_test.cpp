@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <set>
@@ -147,27 +148,44 @@ TEST(TableCopy, ColumnOrderedIntoRowOrdered) {
 // A FITS extension copied into the file that holds it: the copy's writer
 // does not wait for the copy's own reader of that file, and both tables
 // are whole afterwards, as CFITSIO reads them.
+// An extension copied into the FITS file that holds it (read from a copy
+// of the file made first): the copy is of the extension named, and the
+// file's copy, made in the temporary directory, is gone after it.
 TEST(TableCopy, AnExtensionIntoItsOwnFile) {
   ScratchDir dir;
   make_source(dir.path("a.tab"));
   tbtcpy(dir.path("a.tab"), dir.path("f.fits[one]"));
+  tbtcpy(dir.path("a.tab"), dir.path("f.fits[two]"));
+  {
+    Cols c;
+    Table* tp = reopen(dir.path("f.fits[two]"), kReadWrite, c);
+    for (int r = 1; r <= 3; ++r) tbepti(tp, c.i, r, r);
+    tbtclo(tp);
+  }
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir != nullptr ? tmpdir : "";
+  ::setenv("TMPDIR", dir.path("").c_str(), 1);
   const auto listing = files_in(dir.path(""));
-  tbtcpy(dir.path("f.fits[one]"), dir.path("f.fits[copy]"));
+  tbtcpy(dir.path("f.fits[two]"), dir.path("f.fits[copy]"));
   EXPECT_EQ(files_in(dir.path("")), listing);
+  if (tmpdir != nullptr) ::setenv("TMPDIR", saved.c_str(), 1);
+  else ::unsetenv("TMPDIR");
   fitsfile* f = nullptr;
   int status = 0, hdus = 0;
   ffopen(&f, dir.path("f.fits").c_str(), READONLY, &status);
   ffthdu(f, &hdus, &status);
-  EXPECT_EQ(hdus, 3);
-  for (const char* ext : {"one", "copy"}) {
+  EXPECT_EQ(hdus, 4);
+  const std::pair<const char*, std::vector<int>> want[] = {
+      {"one", {100, 200, 300}}, {"two", {1, 2, 3}}, {"copy", {1, 2, 3}}};
+  for (const auto& [ext, values] : want) {
     ffmnhd(f, BINARY_TBL, const_cast<char*>(ext), 0, &status);
     long rows = 0;
-    int values[3] = {}, anynul = 0;
+    int got[3] = {}, anynul = 0;
     ffgnrw(f, &rows, &status);
-    ffgcvk(f, 1, 1, 1, 3, 0, values, &anynul, &status);
+    ffgcvk(f, 1, 1, 1, 3, 0, got, &anynul, &status);
     EXPECT_EQ(status, 0) << ext;
     EXPECT_EQ(rows, 3) << ext;
-    EXPECT_EQ(std::vector<int>(values, values + 3), (std::vector<int>{100, 200, 300})) << ext;
+    EXPECT_EQ(std::vector<int>(got, got + 3), values) << ext;
   }
   ffclos(f, &status);
 }

@@ -124,15 +124,27 @@ TEST(HalvoErrors, FailedCallSetsStateAndNextCallClearsIt) {
   ::rmdir(dir.c_str());
 }
 
-TEST(HalvoErrors, CaughtCodeZeroBecomes99) {
-  vos::post_error(0, "zero");
-  set_halvoerr();
-  EXPECT_EQ(c_voserr(), 99);
-  EXPECT_STREQ(c_voserrmsg(), "zero");
-  std::string longmsg(1000, 'm');
-  vos::post_error(5, longmsg);
-  set_halvoerr();
-  EXPECT_EQ(std::strlen(c_voserrmsg()), 255u);
+// A caught error always reaches the caller with a code and with words: code
+// 0 becomes 99, an error raised without a message gets one naming its code,
+// and a long message is cut to the buffer.
+TEST(HalvoErrors, CaughtErrorsHaveACodeAndWords) {
+  const struct {
+    int code;
+    std::string message;
+    int want_code;
+    std::string want;
+  } cases[] = {
+      {0, "zero", 99, "zero"},
+      {5, "", 5, "Error 5"},
+      {0, "", 99, "Error 99"},
+      {5, std::string(1000, 'm'), 5, std::string(255, 'm')},
+  };
+  for (const auto& c : cases) {
+    vos::post_error(c.code, c.message);
+    set_halvoerr();
+    EXPECT_EQ(c_voserr(), c.want_code) << c.want;
+    EXPECT_EQ(std::string(c_voserrmsg()), c.want);
+  }
   clear_halvoerr();
 }
 

@@ -2,12 +2,15 @@
 // only through c_tables.h: values and 32-bit bools and null flags cross in
 // place, string arrays into the caller's buffers, and every failure becomes
 // the error state.
+#include <fitsio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +99,54 @@ TEST_F(Entries, RowsCrossWithBoolsAndNullFlags) {
   EXPECT_EQ(c_tbpsta(tp_, 21), 5);
 }
 
+// A negative count is none: nothing is read or written and the caller's
+// arrays are not touched.
+TEST_F(Entries, NegativeCountsAreNone) {
+  c_tbeptb(tp_, b_, 1, 1);
+  c_tbeptt(tp_, t_, 1, "abc");
+  c_tbeptt(tp_, a_, 1, "2.5");
+  OK();
+  int ints[2] = {7, 7}, flags[2] = {7, 7};
+  char cell[9] = "keep";
+  char* bufs[] = {cell};
+  ColumnPtr cols[] = {b_};
+  const char* names[] = {"B"};
+  ColumnPtr found[] = {0};
+  const char* texts[] = {"x"};
+  struct Case {
+    const char* what;
+    std::function<int()> call;
+  } cases[] = {
+      {"tbagtb", [&] { return c_tbagtb(tp_, b_, 1, ints, 1, -1); }},
+      {"tbagtt", [&] { return c_tbagtt(tp_, t_, 1, bufs, 8, 1, -1); }},
+      {"tbaptb", [&] { c_tbaptb(tp_, b_, 1, ints, 1, -1); return 0; }},
+      {"tbaptt", [&] { c_tbaptt(tp_, a_, 1, texts, 8, 1, -1); return 0; }},
+      {"tbrgtb", [&] { c_tbrgtb(tp_, cols, ints, flags, -1, 1); return 0; }},
+      {"tbrgtt", [&] { c_tbrgtt(tp_, cols, bufs, flags, 8, -1, 1); return 0; }},
+      {"tbrptb", [&] { c_tbrptb(tp_, cols, ints, -1, 1); return 0; }},
+      {"tbrptt", [&] { c_tbrptt(tp_, cols, texts, 8, -1, 1); return 0; }},
+      {"tbcfnd", [&] { c_tbcfnd(tp_, names, found, -1); return 0; }},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.call(), 0) << c.what;
+    EXPECT_EQ(c_voserr(), 0) << c.what << ": " << c_voserrmsg();
+  }
+  EXPECT_EQ(ints[0], 7);
+  EXPECT_EQ(flags[0], 7);
+  EXPECT_STREQ(cell, "keep");
+  EXPECT_EQ(found[0], nullptr);
+  // Nothing was written.
+  EXPECT_EQ(c_tbpsta(tp_, 21), 1);
+  int b = 0;
+  c_tbegtb(tp_, b_, 1, &b);
+  c_tbegtt(tp_, t_, 1, cell, 8);
+  EXPECT_EQ(b, 1);
+  EXPECT_STREQ(cell, "abc");
+  float a[4];
+  EXPECT_EQ(c_tbagtr(tp_, a_, 1, a, 1, 4), 4);
+  EXPECT_EQ(a[0], 2.5f);
+}
+
 TEST_F(Entries, ColumnRangesAndArrays) {
   const int iv[] = {1, 2, 3};
   c_tbcpti(tp_, i_, iv, 1, 3);
@@ -135,6 +186,11 @@ TEST_F(Entries, ColumnRangesAndArrays) {
   OK();
   EXPECT_EQ(got[2], 1.5f);
   EXPECT_EQ(got[3], 2.5f);
+  int flags6[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_EQ(c_tbagtb(tp_, a_, 2, flags6, 1, 6), 4);
+  OK();
+  EXPECT_EQ(flags6[2], 1);
+  EXPECT_EQ(flags6[4], 7);  // past what was read: untouched
   const char* sv[] = {"x", "yy"};
   c_tbaptt(tp_, a_, 1, sv, 5, 1, 2);
   OK();
@@ -307,6 +363,73 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
       EXPECT_STREQ(range[2], "xy");
     }
     c_tbtclo(tp);
+  }
+  std::string cmd = "rm -rf " + dir;
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+// A caller's string is taken up to its NUL or to maxch characters, whichever
+// comes first, and is never read past either (a buffer of exactly maxch
+// bytes needs no NUL); a null pointer is an empty text.  Every storage type,
+// text and FITS read back from the file itself.
+TEST(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
+  c_vosinit();
+  char tmpl[] = "/tmp/halvoputXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  const struct {
+    const char* file;
+    int type;  // table parameter 5; 0: from the name
+  } stores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
+  for (const auto& s : stores) {
+    SCOPED_TRACE(s.file);
+    const std::string name = dir + "/" + s.file;
+    TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
+    if (s.type != 0) c_tbpset(tp, 5, s.type);
+    ColumnPtr t = 0;
+    c_tbcdef1(tp, &t, "T", "", "", -8, 1);
+    c_tbtcre(tp);
+    std::unique_ptr<char[]> exact(new char[4]);  // "wxyz", no NUL
+    std::memcpy(exact.get(), "wxyz", 4);
+    std::unique_ptr<char[]> longer(new char[6]);
+    std::memcpy(longer.get(), "abcdef", 6);
+    const char* values[] = {exact.get(), nullptr, "xy", longer.get()};
+    c_tbcptt(tp, t, values, 4, 1, 3);
+    c_tbcptt(tp, t, values + 3, 4, 4, 4);
+    c_tbtclo(tp);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+
+    const std::vector<std::string> want = {"wxyz", "", "xy", "abcd"};
+    tp = c_tbtopn(name.c_str(), TBL_READ_ONLY, 0);
+    char got[4][9];
+    char* bufs[] = {got[0], got[1], got[2], got[3]};
+    int flags[4];
+    c_tbcgtt(tp, c_tbcnum(tp, 1), bufs, flags, 8, 1, 4);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    c_tbtclo(tp);
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(got[r], want[std::size_t(r)]) << "row " << r + 1;
+    EXPECT_EQ(flags[1], 1);
+
+    std::vector<std::string> stored;
+    if (s.type == 13) {
+      std::ifstream in(name);
+      for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') stored.push_back(line);
+      EXPECT_EQ(stored, (std::vector<std::string>{"wxyz    ", "\"\"      ", "xy      ", "abcd    "}));
+    } else if (s.type == 0) {
+      fitsfile* f = nullptr;
+      int status = 0, hdutype = 0, anynul = 0;
+      ffopen(&f, name.c_str(), READONLY, &status);
+      ffmahd(f, 2, &hdutype, &status);
+      for (long r = 1; r <= 4; ++r) {
+        char cell[9] = "", *p = cell;
+        ffgcvs(f, 1, r, 1, 1, const_cast<char*>(""), &p, &anynul, &status);
+        stored.push_back(cell);
+      }
+      ffclos(f, &status);
+      EXPECT_EQ(status, 0);
+      // CFITSIO reads an empty cell as one blank.
+      EXPECT_EQ(stored, (std::vector<std::string>{"wxyz", " ", "xy", "abcd"}));
+    }
   }
   std::string cmd = "rm -rf " + dir;
   EXPECT_EQ(std::system(cmd.c_str()), 0);

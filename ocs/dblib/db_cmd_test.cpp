@@ -379,6 +379,15 @@ TEST_F(DbCmd, CommandTimeOutWithCancelAnswerKillsTheConnection) {
 }
 
 TEST_F(DbCmd, BadTokensAndBrokenPacketsAfterLogin) {
+  // A packet one byte longer than the packet size (512), all of it sent;
+  // and the same after an empty packet, so that it lies whole in the bytes
+  // read ahead.
+  Bytes one_over = {4, 1, 0x02, 0x01, 0, 0, 0, 0};
+  one_over.resize(513, 0);
+  Bytes read_ahead = {4, 0, 0, 8, 0, 0, 0, 0};
+  Bytes seven_ahead = read_ahead;
+  read_ahead.insert(read_ahead.end(), one_over.begin(), one_over.end());
+  seven_ahead.insert(seven_ahead.end(), {4, 1, 0, 7, 0, 0, 0, 0, 0xFD, 0, 0, 0, 0, 0, 0, 0, 0});
   struct Case {
     const char* name;
     Bytes raw;
@@ -386,7 +395,10 @@ TEST_F(DbCmd, BadTokensAndBrokenPacketsAfterLogin) {
   } cases[] = {
       {"unknown token", {4, 1, 0, 9, 0, 0, 0, 0, 0x02}, 20020},
       {"length above packet size", {4, 1, 0x10, 0x00, 0, 0, 0, 0}, 20004},
+      {"length one above packet size", one_over, 20004},
+      {"length one above packet size, read ahead", read_ahead, 20004},
       {"length 7", {4, 1, 0, 7, 0, 0, 0, 0}, 20004},
+      {"length 7, read ahead", seven_ahead, 20004},
   };
   for (auto& k : cases) {
     reset_handlers();

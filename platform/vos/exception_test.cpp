@@ -44,4 +44,16 @@ TEST(VosExceptionDeath, FaultHandlersEndTheProcess) {
       ::testing::ExitedWithCode(255), "unhandled exception");
 }
 
+// Re-arming the interrupt handler when none is posted leaves the default:
+// an interrupt ends the process as it would without the run-time layer.
+TEST(VosExceptionDeath, InterruptWithoutAHandlerKeepsTheDefault) {
+  EXPECT_EXIT(
+      {
+        vos::xwhen_reset();
+        vos::intrrt();
+        std::raise(SIGINT);
+      },
+      ::testing::KilledBySignal(SIGINT), "");
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <fstream>
 #include <sstream>
@@ -49,6 +50,7 @@ TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
   vos::seek(fd, 3);
   EXPECT_EQ(vos::read(fd, buf, 2), 2);
   EXPECT_EQ(std::string(buf, 4), "EFGH");
+  EXPECT_EQ(vos::read(fd, buf, 0), 0);  // nothing asked: nothing read, not the end
   vos::seek(fd, 7);
   EXPECT_EQ(vos::read(fd, buf, 10), 1);  // short read at the end
   EXPECT_EQ(vos::read(fd, buf, 1), vos::EOF_);
@@ -58,6 +60,15 @@ TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
   EXPECT_EQ(vos::note(fd), 8);
   vos::close(fd);
   EXPECT_EQ(slurp(p).substr(0, 4), "..xy");
+
+  // An odd byte at the end is half a unit: counted as one, read with a zero.
+  std::ofstream(path("odd.dat")) << "abc";
+  fd = vos::open(path("odd.dat"), vos::READ_ONLY, vos::BINARY_FILE);
+  EXPECT_EQ(vos::fstati(fd, vos::F_FILESIZE), 2);
+  std::memset(buf, 'z', sizeof buf);
+  EXPECT_EQ(vos::read(fd, buf, 4), 2);
+  EXPECT_EQ(std::string(buf, 5), std::string("abc\0z", 5));
+  vos::close(fd);
 }
 
 // read_at and write_at are a seek and a transfer in one call: the same
@@ -124,6 +135,61 @@ TEST_F(VosFiles, OpenModes) {
   EXPECT_EQ(slurp(p), "");
 }
 
+// A file that cannot be read (the process's own memory at address 0, which
+// is never mapped): every reader raises the error, none takes it for the
+// end of the file.
+TEST_F(VosFiles, ReadFailuresAreErrorsNotTheEnd) {
+  const std::string name = "/proc/self/mem";
+  std::string line;
+  char buf[4];
+  struct {
+    const char* what;
+    std::function<void(int)> read;
+  } reads[] = {
+      {"getline", [&](int fd) { vos::getline(fd, line); }},
+      {"getc", [&](int fd) { vos::getc(fd); }},
+      {"read", [&](int fd) { vos::read(fd, buf, 4); }},
+  };
+  for (const auto& r : reads) {
+    int fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
+    try {
+      r.read(fd);
+      ADD_FAILURE() << r.what << " read";
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), vos::SYS_FREAD) << r.what;
+      EXPECT_EQ(e.message(), "Cannot read file (" + name + ")") << r.what;
+    }
+    vos::close(fd);
+  }
+}
+
+// A pipe cannot be positioned: every seek is refused (a read at a position
+// too), and what comes through it is read in order, nothing lost.
+TEST_F(VosFiles, SeeksOnAPipeAreRefused) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], "abcdef", 6), 6);
+  ::close(ends[1]);
+  const std::string name = "/proc/self/fd/" + std::to_string(ends[0]);
+  int fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
+  ::close(ends[0]);
+  char buf[8] = {};
+  EXPECT_EQ(vos::read(fd, buf, 2), 2);
+  for (long at : {1L, 3L, vos::BOF, vos::EOF_}) {
+    try {
+      vos::seek(fd, at);
+      ADD_FAILURE() << "seek to " << at;
+    } catch (const vos::Error& e) {
+      EXPECT_EQ(e.code(), vos::SYS_FSEEK);
+      EXPECT_EQ(e.message(), "Cannot seek on file (" + name + ")");
+    }
+  }
+  EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FSEEK);
+  EXPECT_EQ(vos::read(fd, buf, 8), 4);
+  EXPECT_EQ(std::string(buf, 4), "cdef");
+  vos::close(fd);
+}
+
 TEST_F(VosFiles, StandardStreamsByName) {
   EXPECT_EQ(vos::open("STDIN", vos::READ_ONLY, vos::TEXT_FILE), vos::STDIN);
   EXPECT_EQ(vos::open("STDOUT", vos::NEW_FILE, vos::TEXT_FILE), vos::STDOUT);
@@ -152,6 +218,11 @@ TEST_F(VosFiles, TextLinesCharactersAndStringFiles) {
   EXPECT_EQ(vos::getc(fd), vos::EOF_);
   vos::close(fd);
 
+  fd = vos::open(p, vos::READ_ONLY, vos::TEXT_FILE);
+  vos::ungetc(fd, static_cast<int>(vos::EOF_));  // the end is not a character
+  EXPECT_EQ(vos::getc(fd), 'f');
+  vos::close(fd);
+
   fd = vos::stropen("a b\nc", vos::READ_ONLY);
   EXPECT_EQ(vos::getline(fd, line), 4);
   EXPECT_EQ(vos::getc(fd), 'c');
@@ -172,6 +243,12 @@ TEST_F(VosFiles, WholeFileOperations) {
   EXPECT_FALSE(vos::access(a, 0, vos::TEXT_FILE));
   EXPECT_FALSE(vos::access(path("missing")));
   EXPECT_FALSE(vos::access(dir_));
+  std::ofstream(path("empty"));
+  std::ofstream(path("text")) << "plain\n";
+  EXPECT_TRUE(vos::access(path("empty"), 0, vos::BINARY_FILE));  // empty: either type
+  EXPECT_TRUE(vos::access(path("empty"), 0, vos::TEXT_FILE));
+  EXPECT_TRUE(vos::access(path("text"), 0, vos::TEXT_FILE));
+  EXPECT_FALSE(vos::access(path("text"), 0, vos::BINARY_FILE));
   vos::fcopy(a, b);
   EXPECT_EQ(slurp(b), std::string("bin\0ary", 7));
   EXPECT_EQ(code_of([&] { vos::fcopy(a, b); }), vos::SYS_FACCESS);
@@ -222,6 +299,7 @@ TEST_F(VosFiles, NameParts) {
   EXPECT_EQ(vos::fnextn("/a/b/cat.v2.fits"), "fits");
   EXPECT_EQ(vos::fnextn("/a.b/cat"), "");
   EXPECT_EQ(vos::fnroot(".hidden"), ".hidden");
+  EXPECT_EQ(vos::fnextn(".hidden"), "");
 }
 
 TEST_F(VosFiles, InjectedWriteAndRenameFaults) {
@@ -302,6 +380,39 @@ TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
          }
          vos::close(f);
        }, vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
+      {"seek to 0 in a string file", [&] {
+         int f = vos::stropen("abc", vos::READ_ONLY);
+         try {
+           vos::seek(f, 0);
+         } catch (...) {
+           vos::close(f);
+           throw;
+         }
+         vos::close(f);
+       }, vos::SYS_FSEEK, "Cannot seek on file ((string file))"},
+      {"seek past the largest offset", [&] {
+         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
+         try {
+           vos::seek(f, (1L << 52) + 2);
+         } catch (...) {
+           vos::close(f);
+           throw;
+         }
+         vos::close(f);
+       }, vos::SYS_FSEEK, "Cannot seek on file (" + p + ")"},
+      {"seek on the standard input", [&] { vos::seek(vos::STDIN, 5); }, vos::SYS_FSEEK,
+       "Cannot seek on file (STDIN)"},
+      {"line read of a file opened write-only", [&] {
+         int f = vos::open(p, vos::APPEND, vos::TEXT_FILE);
+         std::string line;
+         try {
+           vos::getline(f, line);
+         } catch (...) {
+           vos::close(f);
+           throw;
+         }
+         vos::close(f);
+       }, vos::SYS_FREAD, "Cannot read file opened write-only (" + p + ")"},
       {"text of a file that is no string file", [&] {
          int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
          try {

@@ -28,6 +28,7 @@ void putline(int fd, std::string_view text) {
 int getc(int fd) {
   fio::File& f = fio::file(fd);
   int c = fio::get_byte(f);
+  if (c == -2) error(SYS_FREAD, "Cannot read file (" + f.name + ")");
   return c < 0 ? static_cast<int>(EOF_) : c;
 }
 

@@ -39,6 +39,13 @@ TEST(VosFormat, ConversionTable) {
       {vos::sprintf("%h", 1e300), "1.0000000000000001e+300"},  // too many to count: the whole number
       {vos::sprintf("%d and %s"), " and "},            // missing arguments print nothing
       {vos::sprintf("%q%d", 3), "%q3"},                  // unknown letters are copied
+      {vos::sprintf(std::string_view("abc%-5d", 6)), "abc%-5"},  // so is a conversion cut short
+      {vos::sprintf("%*d|", -3, 1), "1  |"},             // a negative width aligns left
+      {vos::sprintf("%.150f", 1.0), "1." + std::string(100, '0')},  // at most 100 decimals
+      {vos::sprintf("%.12h", 1.5), "1:30:00.000000000"},            // at most 9
+      {vos::sprintf("%h|%m", -1e-9, -1e-9), "0:00:00|0:00"},  // no sign on a zero
+      {vos::sprintf("%x %x", -2147483647L - 1, 4294967296L), "80000000 100000000"},
+      {vos::sprintf("%b %b %b %b %b", "true", "T", "no", "", -0.5), "yes yes no no yes"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
 }
@@ -61,6 +68,10 @@ TEST(VosFormat, BoundedAndItoc) {
   EXPECT_EQ(vos::itoc(-120), "-120");
   std::string wide(5000, 'w');
   EXPECT_EQ(vos::sprintf("%s", wide).size(), 5000u);
+  // A field is at most 4096 wide, however the width is given.
+  EXPECT_EQ(vos::sprintf("%*d", 100000, 1).size(), 4096u);
+  EXPECT_EQ(vos::sprintf("%4097d", 1).size(), 4096u);
+  EXPECT_EQ(vos::sprintf("%99999999999999999999999d", 1).size(), 4096u);
 }
 
 }  // namespace

@@ -27,12 +27,16 @@ TEST(VosStrings, Strdic) {
       {"overwrite", "|extension|extname|extver|overwrite", 4, "overwrite"},
       {"+", "|+|yes|true|-|no|false", 1, "+"},  {"no", "|+|yes|true|-|no|false", 5, "no"},
       {"ab", "|ab|abc|", 1, "ab"},              // an exact match beats an abbreviation
+      {"", "|row|", 0, ""},
   };
   for (const Case& c : cases) {
     std::string entry = "junk";
     EXPECT_EQ(vos::strdic(c.word, entry, c.dict), c.index) << c.word;
     EXPECT_EQ(entry, c.entry) << c.word;
   }
+  std::string entry;
+  EXPECT_EQ(vos::strdic("col", entry, "|row|column|", 3), 2);
+  EXPECT_EQ(entry, "col");  // the entry cut to maxch
 }
 
 TEST(VosStrings, CaseBlanksAndUnsignedOrder) {
@@ -59,6 +63,8 @@ TEST(VosPattern, CompileAndMatch) {
       {"^[abc]?*$", "cat", 4},     {"^[^abc]", "cat", 0},       {"^[a-c]x", "bx", 3},
       {"^{FLUX}$", "flux", 5},     {"^FLUX$", "flux", 0},       {"^a\\*$", "a*", 3},
       {"^$", "", 1},               {"x$", "xax", 4},
+      {"^a$b$", "a$b", 4},         // only a final "$" anchors
+      {"^[a-]$", "-", 2},          {"^[a-]$", "a", 2},  // a "-" before "]" is itself
   };
   for (const Case& c : cases) {
     vos::Pattern p;
@@ -66,7 +72,8 @@ TEST(VosPattern, CompileAndMatch) {
     EXPECT_EQ(vos::patmatch(c.text, p), c.want) << c.pat << " / " << c.text;
   }
   vos::Pattern p;
-  for (const char* bad : {"[abc", "*a", "{ab", "a}", "a\\", "[]"}) EXPECT_FALSE(vos::patmake(bad, p)) << bad;
+  for (const char* bad : {"[abc", "*a", "a**", "{ab", "{{a}", "a}", "a\\", "[]"})
+    EXPECT_FALSE(vos::patmake(bad, p)) << bad;
 }
 
 // Many closures against a long text that almost matches: a backtracking
@@ -115,16 +122,51 @@ TEST(VosEnv, DefinitionsAndSetStatements) {
   int fd = ::mkstemp(tmpl);
   ASSERT_GE(fd, 0);
   ::close(fd);
-  std::ofstream(tmpl) << "# comment\n\nset home = /h/\nset quoted=\"a b\"\n";
+  std::ofstream(tmpl) << "# comment\n\nset home = /h/\nset quoted=\"a b\"\nset crlf = v\r\n";
   vos::envscan(std::string("set @") + tmpl + "\nreset flag = yes");
   EXPECT_EQ(vos::envgets("home").value_or(""), "/h/");
   EXPECT_EQ(vos::envgets("quoted").value_or(""), "a b");
+  EXPECT_EQ(vos::envgets("crlf").value_or(""), "v");
   EXPECT_TRUE(vos::envgetb("flag"));
+  vos::envscan("set one = 1\nset zero = 0\nset empty =");
+  EXPECT_TRUE(vos::envgetb("one"));
+  EXPECT_FALSE(vos::envgetb("zero"));
+  EXPECT_FALSE(vos::envgetb("empty"));
   EXPECT_THROW(vos::envscan("nonsense here"), vos::Error);
   EXPECT_THROW(vos::envscan("set novalue"), vos::Error);
+  EXPECT_THROW(vos::envscan("set x y"), vos::Error);
+  EXPECT_THROW(vos::envscan("set = 1"), vos::Error);
   EXPECT_THROW(vos::envscan("set @/nonexistent/file"), vos::Error);
   ::unlink(tmpl);
   vos::envreset();
+}
+
+// Files that include files: nine deep are read, ten deep are refused (a
+// file that includes itself ends there too).
+TEST(VosEnv, IncludedFilesNineDeep) {
+  char tmpl[] = "/tmp/vosenvdirXXXXXX";
+  const std::string dir = ::mkdtemp(tmpl);
+  auto file = [&](int k) { return dir + "/f" + std::to_string(k); };
+  for (int depth : {9, 10}) {
+    vos::envreset();
+    for (int k = 1; k < depth; ++k) std::ofstream(file(k)) << "set @" << file(k + 1) << "\n";
+    std::ofstream(file(depth)) << "set deep = yes\n";
+    if (depth == 9) {
+      vos::envscan("set @" + file(1));
+      EXPECT_TRUE(vos::envgetb("deep"));
+    } else {
+      try {
+        vos::envscan("set @" + file(1));
+        ADD_FAILURE() << "ten files deep were read";
+      } catch (const vos::Error& e) {
+        EXPECT_EQ(e.message(), "Bad environment statement (set @" + file(10) + ")");
+      }
+    }
+  }
+  std::ofstream(file(1)) << "set @" << file(1) << "\n";
+  EXPECT_THROW(vos::envscan("set @" + file(1)), vos::Error);
+  vos::envreset();
+  EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
 }
 
 TEST(VosMemory, ScratchStackReleasesToMark) {
@@ -138,6 +180,8 @@ TEST(VosMemory, ScratchStackReleasesToMark) {
     vos::salloc(10);
     EXPECT_EQ(vos::stack_depth(), base + 3);
     vos::sfree(inner);
+    EXPECT_EQ(vos::stack_depth(), base + 1);
+    vos::sfree(inner + 5);  // a mark above the stack frees nothing
     EXPECT_EQ(vos::stack_depth(), base + 1);
   }
   EXPECT_EQ(vos::stack_depth(), base);

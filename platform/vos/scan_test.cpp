@@ -1,6 +1,8 @@
 // Parsing: numbers, words, tokens, and the sscan/garg scanner.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include "vos/indef.h"
 #include "vos/scan.h"
 
@@ -17,6 +19,8 @@ TEST(VosScan, CtodTable) {
       {".5", 2, 0.5},         {"5.", 2, 5.0},          {"+3", 2, 3.0},
       {"1e", 1, 1.0},         {"12:30", 5, 12.5},      {"-1:30:00", 8, -1.5},
       {"0:0:36.0", 8, 0.01},  {"INDEF", 5, vos::INDEFD}, {"1e999", 5, vos::INDEFD},
+      // At most three fields, and a fraction ends them.
+      {"1:30:00:30", 7, 1.5}, {"1:30.5:10", 6, 1.0 + 30.5 / 60},
   };
   for (const Case& c : cases) {
     std::size_t ip = 0;
@@ -59,6 +63,9 @@ TEST(VosScan, IntegersAndReals) {
   ip = 0;
   EXPECT_EQ(vos::ctor("INDEF", ip, r), 5u);
   EXPECT_EQ(r, vos::INDEFR);
+  ip = 0;
+  EXPECT_EQ(vos::ctor("3.4028234663852886e38", ip, r), 21u);  // the largest float
+  EXPECT_EQ(r, FLT_MAX);
 }
 
 TEST(VosScan, Words) {
@@ -76,6 +83,9 @@ TEST(VosScan, Words) {
   EXPECT_EQ(vos::ctowrd(s, ip, w), 0u);
   ip = 0;
   EXPECT_EQ(vos::ctowrd("abcdef", ip, w, 3), 6u);  // cut, but consumed
+  EXPECT_EQ(w, "abc");
+  ip = 0;
+  EXPECT_EQ(vos::ctowrd("'abcdef' x", ip, w, 3), 8u);
   EXPECT_EQ(w, "abc");
   ip = 0;
   EXPECT_EQ(vos::ctowrd("  \nx", ip, w), 0u);
@@ -102,6 +112,15 @@ TEST(VosScan, Tokens) {
   ip = 0;
   EXPECT_EQ(vos::ctotok("1.5e3x", ip, t), vos::TOK_NUMBER);
   EXPECT_EQ(t, "1.5e3");
+  ip = 0;
+  EXPECT_EQ(vos::ctotok("abcdef", ip, t, 3), vos::TOK_IDENTIFIER);  // cut, but consumed
+  EXPECT_EQ(t, "abc");
+  EXPECT_EQ(ip, 6u);
+  for (const char* op : {"==", "!=", "<=", ">=", "**", "&&", "||", "//"}) {
+    ip = 0;
+    EXPECT_EQ(vos::ctotok(std::string(op) + "x", ip, t), vos::TOK_OPERATOR) << op;
+    EXPECT_EQ(t, op);
+  }
 }
 
 TEST(VosScan, GargReaders) {
@@ -142,6 +161,24 @@ TEST(VosScan, GargReaders) {
   EXPECT_EQ(vos::nscan(), 0);
   EXPECT_FALSE(b);
   EXPECT_EQ(i, 1);
+
+  vos::sscan("32767 32768 2147483647");  // each type's bound and one past
+  vos::gargs(s);
+  EXPECT_EQ(s, 32767);
+  vos::gargs(s);
+  EXPECT_EQ(s, vos::INDEFS);
+  vos::gargi(i);
+  EXPECT_EQ(i, 2147483647);
+
+  vos::sscan("5 x");  // after a failing field nothing more is read
+  vos::gargb(b);
+  i = 1;
+  vos::gargi(i);
+  w = "keep";
+  vos::gargwrd(w);
+  EXPECT_EQ(vos::nscan(), 0);
+  EXPECT_EQ(i, 1);
+  EXPECT_EQ(w, "keep");
 
   vos::sscan("");
   d = 9;

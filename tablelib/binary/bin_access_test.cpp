@@ -371,14 +371,21 @@ TEST_F(BinTable, ColumnOrderedRowWrites) {
   tbyrpd(tp, &cols[1], big, 1, 2);
   tbyrgi(tp, &cols[1], got, nul, 1, 2);
   EXPECT_EQ(got[0], 0) << "a huge double stores false in a column-ordered bool";
-  // A row past the allocation grows the table instead of landing in the
-  // next column's block.
-  int v[1] = {77};
-  tbyrpi(tp, cols, v, 1, 15);
-  EXPECT_GE(tp->allrows, 15);
-  tp->nrows = 15;
-  tbyrgi(tp, cols, got, nul, 3, 15);
-  EXPECT_EQ(got[0], 77);
+  // The row just past the allocation (10 rows) lies in the next column's
+  // block: reading it is refused, and writing it grows the table first.
+  try {
+    tbyrgi(tp, &cols[1], got, nul, 1, 11);
+    ADD_FAILURE() << "row 11 of 10 read";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "tbrgti:  unexpected end of file");
+  }
+  int v[1] = {0};
+  tbyrpi(tp, &cols[1], v, 1, 11);
+  EXPECT_GE(tp->allrows, 11);
+  tp->nrows = 11;
+  tbyrgi(tp, cols, got, nul, 3, 11);
+  EXPECT_TRUE(nul[0]);
+  EXPECT_EQ(got[1], 0);
   EXPECT_TRUE(nul[2]);
   tbyrgi(tp, &cols[2], got, nul, 1, 1);
   EXPECT_EQ(got[0], -2) << "the next column keeps its values";
@@ -565,6 +572,12 @@ TEST_F(BinTable, ColumnOrderedUnknownTypeIsAnError) {
     ADD_FAILURE();
   } catch (const vos::Error& e) {
     EXPECT_EQ(e.message(), "tbcgtd:  invalid data type");
+  }
+  try {
+    tbyrgd(tp, cols, &v, &nul, 1, 1);
+    ADD_FAILURE();
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "tbrgtd:  invalid data type");
   }
   cp->dtype = kTyInt;
 }

@@ -260,15 +260,16 @@ TEST_F(BinTable, LongerRowGetsAZeroFilledNullTail) {
     for (long k = 2; k < R; ++k) ASSERT_EQ(b[byte_of(bod) + r * R * 2 + k * 2], 0);
 }
 
-// A failing write or rename during a rewrite leaves the table's file
-// byte-identical, the table usable, and no temporary file behind.
-// A resize that fails part-way discards the table's change: closing it
-// leaves the file byte for byte as it was at the open, and no journal or
-// other file beside it.  The write fails at the first transfer and further
-// on, in the middle of moving the rows.
+// A resize that fails part-way ends the table's change: every later call,
+// one that asks nothing of the file too, and the close raise the same
+// failure, and the close leaves the file byte for byte as it was at the
+// open, with no journal or other file beside it.  The write fails at the
+// first transfer and further on, in the middle of moving the rows; or
+// (fault -1) the file was cut short in its rows, so that the rewrite meets
+// the file's end while it reads, a failure that is no write's.
 TEST_F(BinTable, FailedRewriteLeavesTheOldFileUntouched) {
   for (int order : {kRowOrdered, kColOrdered}) {
-    for (int fault : {0, 1, 3}) {
+    for (int fault : {0, 1, 3, -1}) {
       std::string name = "safe" + std::to_string(order) + "_" + std::to_string(fault) + ".tab";
       Table* tp = make(name, order, {{"n", kTyInt}, {"t", -10}}, 20);
       std::vector<int> vals(300);
@@ -279,18 +280,21 @@ TEST_F(BinTable, FailedRewriteLeavesTheOldFileUntouched) {
       else tbycpi(tp, tp->cols[0].get(), vals.data(), 1, 300);
       tp->modified = true;
       close(tp);
+      if (fault < 0) fs::resize_file(path(name), fs::file_size(path(name)) - 100);
       const auto before = file(name);
       const auto names_before = listing();
       tp = reopen(name);
       const int one = 7;
       if (order == kRowOrdered) tbxcpi(tp, tp->cols[0].get(), &one, 2, 2);
       else tbycpi(tp, tp->cols[0].get(), &one, 2, 2);
-      vos::fault::fail_write_after(fault);
+      if (fault >= 0) vos::fault::fail_write_after(fault);
       std::string failure;
+      int code = 0;
       try {
         tbtchs(tp, tp->maxpar + 2, -1, -1, order == kColOrdered ? 600 : -1);
       } catch (const vos::Error& e) {
         failure = e.message();
+        code = e.code();
       }
       vos::fault::clear();
       EXPECT_NE(failure, "") << name;
@@ -300,15 +304,25 @@ TEST_F(BinTable, FailedRewriteLeavesTheOldFileUntouched) {
         ADD_FAILURE() << name << ": a call after the failure succeeded";
       } catch (const vos::Error& e) {
         EXPECT_EQ(e.message(), failure) << name;
+        EXPECT_EQ(e.code(), code) << name;
+      }
+      try {
+        (void)tbpsta(tp, 21);  // asks nothing of the file
+        ADD_FAILURE() << name << ": a call after the failure succeeded";
+      } catch (const vos::Error& e) {
+        EXPECT_EQ(e.message(), failure) << name;
+        EXPECT_EQ(e.code(), code) << name;
       }
       try {
         close(tp);
         ADD_FAILURE() << name << ": the close after the failure succeeded";
       } catch (const vos::Error& e) {
         EXPECT_EQ(e.message(), failure) << name;
+        EXPECT_EQ(e.code(), code) << name;
       }
       EXPECT_EQ(file(name), before) << name;
       EXPECT_EQ(listing(), names_before) << name;
+      if (fault < 0) fs::remove(path(name));  // the checker would refuse it
     }
   }
 }

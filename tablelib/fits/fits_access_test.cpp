@@ -2,6 +2,7 @@
 // routines and the back end's own array and row routines.
 #include <dirent.h>
 #include <fitsio.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -109,6 +110,149 @@ TEST(FitsAccess, ElementsRoundTrip) {
   int back[3];
   tbl::tbfagi(fx.tp, fx.arr, 1, back, 1, 3);
   EXPECT_EQ(std::vector<int>(back, back + 3), (std::vector<int>{3, -3, tbl::kIndefI}));
+}
+
+// An integer column holds the values of its type but the lowest two (the
+// lowest but one is its undefined value): a value written past that is
+// stored undefined, and a floating cell read as that type past that reads
+// undefined.  Each bound and one past it, read back with CFITSIO.
+TEST(FitsAccess, IntegerColumnBounds) {
+  Fixture fx;
+  Table* tp = fx.tp;
+  auto int_put = [&](Column* cp, int v) {
+    return [=](int r) { tbl::tbfapi(tp, cp, r, &v, 1, 1); };
+  };
+  auto double_put = [&](Column* cp, double v) {
+    return [=](int r) { tbl::tbfapd(tp, cp, r, &v, 1, 1); };
+  };
+  const long none = 0;  // undefined
+  struct Put {
+    const char* what;
+    int colnum;
+    std::function<void(int row)> put;
+    long want;
+  } puts[] = {
+      {"short 32767", 3, int_put(fx.sht, 32767), 32767},
+      {"short 32768", 3, int_put(fx.sht, 32768), none},
+      {"short 32767.4", 3, double_put(fx.sht, 32767.4), 32767},
+      {"short 32767.5", 3, double_put(fx.sht, 32767.5), none},
+      {"short -32766", 3, int_put(fx.sht, -32766), -32766},
+      {"short -32769", 3, int_put(fx.sht, -32769), none},
+      {"int 2147483647", 1, int_put(fx.arr, 2147483647), 2147483647},
+      {"int 2147483647.4", 1, double_put(fx.arr, 2147483647.4), 2147483647},
+      {"int 2147483647.5", 1, double_put(fx.arr, 2147483647.5), none},
+      {"int -2147483646", 1, int_put(fx.arr, -2147483646), -2147483646},
+      {"int -2147483648", 1, int_put(fx.arr, -2147483647 - 1), none},
+  };
+  const int n = static_cast<int>(std::size(puts));
+  for (int r = 1; r <= n; ++r) puts[r - 1].put(r);
+
+  const struct Get {
+    double stored;
+    short as_short;
+    int as_int;
+  } gets[] = {
+      {32767.4, 32767, 32767},
+      {32767.5, tbl::kIndefS, 32768},
+      {-32766.4, -32766, -32766},
+      {2147483647.4, tbl::kIndefS, 2147483647},
+      {2147483647.5, tbl::kIndefS, tbl::kIndefI},
+      {-2147483646.4, tbl::kIndefS, -2147483646},
+  };
+  int r = 0;
+  for (const Get& g : gets) tbl::tbeptd(tp, fx.dbl, ++r, g.stored);
+  r = 0;
+  for (const Get& g : gets) {
+    short s = 0;
+    int i = 0;
+    tbl::tbegts(tp, fx.dbl, ++r, s);
+    tbl::tbegti(tp, fx.dbl, r, i);
+    EXPECT_EQ(s, g.as_short) << g.stored;
+    EXPECT_EQ(i, g.as_int) << g.stored;
+  }
+  tbl::tbtclo(tp);
+  fx.tp = nullptr;
+
+  fitsfile* f = nullptr;
+  int status = 0, hdutype = 0;
+  ffopen(&f, fx.file.path.c_str(), READONLY, &status);
+  ffmahd(f, 2, &hdutype, &status);
+  for (int k = 0; k < n; ++k) {
+    long got = 0;
+    char null = 0;
+    int anynul = 0;
+    ffgcfj(f, puts[k].colnum, k + 1, 1, 1, &got, &null, &anynul, &status);
+    if (puts[k].want == none) EXPECT_TRUE(null) << puts[k].what;
+    else EXPECT_EQ(got, puts[k].want) << puts[k].what;
+  }
+  ffclos(f, &status);
+  EXPECT_EQ(status, 0);
+}
+
+// Text reads are cut to maxch, a string cell without the blanks the cut
+// leaves at its end; an undefined number put into a bool column is stored
+// undefined (checked with CFITSIO).
+TEST(FitsAccess, TextReadsCutAndUndefinedBools) {
+  TempFile file("bools");
+  Table* tp = tbl::tbtopn(file.path, tbl::kNewFile, nullptr);
+  Column *b = nullptr, *s = nullptr, *d = nullptr;
+  tbl::tbcdef1(tp, b, "B", "", "", tbl::kTyBool, 1);
+  tbl::tbcdef1(tp, s, "S", "", "", -8, 1);
+  tbl::tbcdef1(tp, d, "D", "", "%8.3f", tbl::kTyDouble, 1);
+  tbl::tbtcre(tp);
+  tbl::tbepti(tp, b, 1, tbl::kIndefI);
+  tbl::tbepti(tp, b, 2, 5);
+  tbl::tbeptt(tp, s, 1, "ab cd");
+  tbl::tbeptd(tp, d, 1, 2.5);
+  std::string t;
+  tbl::tbegtt(tp, s, 1, t, 3);
+  EXPECT_EQ(t, "ab");
+  tbl::tbegtt(tp, d, 1, t, 7);
+  EXPECT_EQ(t, "   2.50");
+  tbl::tbegtt(tp, b, 2, t, 5);
+  EXPECT_EQ(t, "   ye");
+  tbl::tbtclo(tp);
+
+  fitsfile* f = nullptr;
+  int status = 0, hdutype = 0, anynul = 0;
+  char v[2] = {0, 0}, nul[2] = {0, 0};
+  ffopen(&f, file.path.c_str(), READONLY, &status);
+  ffmahd(f, 2, &hdutype, &status);
+  ffgcfl(f, 1, 1, 1, 2, v, nul, &anynul, &status);
+  ffclos(f, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(nul[0]);
+  EXPECT_FALSE(nul[1]);
+  EXPECT_TRUE(v[1]);
+}
+
+// A file cut by someone else while it is open for writing: a read of the
+// part that is gone is an error, never the bytes that were there.
+TEST(FitsAccess, ReadOfAPartCutAwayMeanwhileIsAnError) {
+  Fixture fx;
+  const int n = 2000;
+  std::vector<double> v(n, 1.5);
+  tbl::tbcptd(fx.tp, fx.dbl, v.data(), 1, n);
+  fx.reopen(tbl::kReadWrite);
+  ASSERT_EQ(::truncate(fx.file.path.c_str(), 2 * 2880), 0);  // the headers only
+  double d = 0;
+  std::string failure;
+  try {
+    tbl::tbegtd(fx.tp, fx.dbl, n, d);
+    ADD_FAILURE() << "read " << d;
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.code(), vos::SYS_FREAD) << e.message();
+    EXPECT_NE(e.message().find(fx.file.path), std::string::npos) << e.message();
+    failure = e.message();
+  }
+  // The failure stays with the table: its close reports it again.
+  try {
+    tbl::tbtclo(fx.tp);
+    ADD_FAILURE() << "the close reported no failure";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), failure);
+  }
+  fx.tp = nullptr;
 }
 
 // A number reads as a bool true when it is defined and not 0, whatever its

@@ -46,9 +46,9 @@ long read_upto(int fd, long long at, void* buf, long n) {
 // answers with a failing status.  Each failing answer hands the failure to
 // tbferr, so that the call raises it (naming the file and the reason) in
 // place of CFITSIO's own messages.
-class ChangedFile final : public Backing {
+class HandleFile : public Backing {
  public:
-  explicit ChangedFile(FitsHandle& h) : h_(h) {}
+  explicit HandleFile(FitsHandle& h) : h_(h) {}
 
   const std::string& name() const override { return h_.path; }
 
@@ -57,41 +57,7 @@ class ChangedFile final : public Backing {
     return h_.failed ? refused(READ_ERROR) : 0;
   }
 
-  int read(long long at, void* buf, long n) override {
-    if (h_.failed) return refused(READ_ERROR);
-    if (n <= 0) return 0;
-    if (at < 0 || at + n > h_.size) return END_OF_FILE;
-    long got = 0;
-    int status = guarded(READ_ERROR, [&] { got = read_upto(h_.fd, at, buf, n); });
-    if (status == 0 && got < n)  // the file is shorter than written
-      status = fail(READ_ERROR, vos::SYS_FREAD,
-                    "Cannot read file (" + h_.path + "): it ends before what was written to it");
-    return status;
-  }
-
-  int write(long long at, const void* buf, long n) override {
-    if (h_.failed) return refused(WRITE_ERROR);
-    if (n <= 0) return 0;
-    if (at < 0) return fail(WRITE_ERROR, vos::SYS_FWRITE, "Cannot write to file (" + h_.path + ")");
-    int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.fd, static_cast<long>(at + 1), buf, n); });
-    if (status == 0) h_.size = std::max(h_.size, at + n);
-    return status;
-  }
-
-  int truncate(long long bytes) override {
-    if (h_.failed) return refused(WRITE_ERROR);
-    if (bytes < 0 || bytes >= h_.size) return 0;
-    int status = guarded(WRITE_ERROR, [&] { vos::truncate_open(h_.fd, bytes); });
-    if (status == 0) h_.size = bytes;
-    return status;
-  }
-
-  int flush() override {
-    if (h_.failed) return refused(WRITE_ERROR);
-    return guarded(WRITE_ERROR, [&] { vos::flush(h_.fd); });
-  }
-
- private:
+ protected:
   // The answer once no more transfers are made: the failure, if one is the
   // reason, goes to tbferr.
   int refused(int status) {
@@ -123,37 +89,67 @@ class ChangedFile final : public Backing {
     }
   }
 
+  // Reads n bytes at `at`, which lie within the file as the handle knows
+  // it; a file found shorter fails with `why`.
+  int read_within(long long at, void* buf, long n, const char* why) {
+    if (h_.failed) return refused(READ_ERROR);
+    if (n <= 0) return 0;
+    if (at < 0 || at + n > h_.size) return END_OF_FILE;
+    long got = 0;
+    int status = guarded(READ_ERROR, [&] { got = read_upto(h_.fd, at, buf, n); });
+    if (status == 0 && got < n)
+      status = fail(READ_ERROR, vos::SYS_FREAD, "Cannot read file (" + h_.path + "): " + why);
+    return status;
+  }
+
   FitsHandle& h_;
+};
+
+// A file open for writing: a change under the file layer's journal.
+class ChangedFile final : public HandleFile {
+ public:
+  explicit ChangedFile(FitsHandle& h) : HandleFile(h) {}
+
+  int read(long long at, void* buf, long n) override {
+    return read_within(at, buf, n, "it ends before what was written to it");
+  }
+
+  int write(long long at, const void* buf, long n) override {
+    if (h_.failed) return refused(WRITE_ERROR);
+    if (n <= 0) return 0;
+    int status = guarded(WRITE_ERROR, [&] { vos::write_at(h_.fd, static_cast<long>(at + 1), buf, n); });
+    if (status == 0) h_.size = std::max(h_.size, at + n);
+    return status;
+  }
+
+  int truncate(long long bytes) override {
+    if (h_.failed) return refused(WRITE_ERROR);
+    if (bytes < 0 || bytes >= h_.size) return 0;
+    int status = guarded(WRITE_ERROR, [&] { vos::truncate_open(h_.fd, bytes); });
+    if (status == 0) h_.size = bytes;
+    return status;
+  }
+
+  int flush() override {
+    if (h_.failed) return refused(WRITE_ERROR);
+    return guarded(WRITE_ERROR, [&] { vos::flush(h_.fd); });
+  }
 };
 
 // A file read as it stands.  Transfers go through the file layer, so the
 // file is the one its name gives (no part of the name is taken for
-// CFITSIO's own syntax of extensions and filters).
-class ReadFile final : public Backing {
+// CFITSIO's own syntax of extensions and filters).  A read that fails ends
+// the reading too: CFITSIO would answer a later read of the same part from
+// a buffer it never filled.
+class ReadFile final : public HandleFile {
  public:
-  explicit ReadFile(FitsHandle& h) : h_(h) {}
-  const std::string& name() const override { return h_.path; }
-  int size(long long& bytes) override {
-    bytes = h_.size;
-    return 0;
-  }
+  explicit ReadFile(FitsHandle& h) : HandleFile(h) {}
   int read(long long at, void* buf, long n) override {
-    if (n <= 0) return 0;
-    if (at < 0 || at + n > h_.size) return END_OF_FILE;
-    try {
-      if (read_upto(h_.fd, at, buf, n) == n) return 0;
-      backing_failed(vos::SYS_FREAD, "Cannot read file (" + h_.path + "): it is shorter than it was");
-    } catch (const vos::Error& e) {
-      backing_failed(e.code(), e.message());
-    }
-    return READ_ERROR;
+    return read_within(at, buf, n, "it is shorter than it was");
   }
   int write(long long, const void*, long) override { return READONLY_FILE; }
   int truncate(long long) override { return READONLY_FILE; }
   int flush() override { return 0; }
-
- private:
-  FitsHandle& h_;
 };
 
 // The kind of compression a file's first bytes show, or null for none.
@@ -215,6 +211,8 @@ fitsfile* open_for_reading(FitsHandle& h, const std::string& name) {
     h.path = name;
     h.writing = false;
     h.failed = false;
+    h.failure_code = 0;
+    h.failure.clear();
     h.fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
     h.size = vos::fstati(h.fd, vos::F_FILESIZE);
     int status = 0;
@@ -303,20 +301,6 @@ void close_file(FitsHandle& h, bool discard) {
     return;
   }
   int status = 0;
-  if (!h.writing) {
-    // Read only: nothing to commit or to undo.
-    if (f != nullptr) fsclos(f, status);
-    const int fd = h.fd;
-    h.fd = 0;
-    forget(h);
-    if (fd != 0) {
-      vos::iferr([&] { vos::close(fd); });
-      vos::xerret();
-    }
-    if (discard) ftcmsg();
-    else tbferr(status);
-    return;
-  }
   long long size = 0;
   // A discarded file takes no more writes (CFITSIO's close would still
   // write its buffers).
@@ -326,9 +310,10 @@ void close_file(FitsHandle& h, bool discard) {
       fsflus(f, status);
       size = fssize(f);
     }
-    int closed = 0;
-    fsclos(f, closed);
-    if (status == 0) status = closed;
+    // CFITSIO closes (and frees) the file whatever status it is handed,
+    // keeping a flush's failure as the status.  A transfer that fails in
+    // the close marks the handle, which the branch below reports.
+    fsclos(f, status);
   }
   if (h.failed) {
     if (f != nullptr) ftcmsg();

@@ -2,7 +2,7 @@
 // host binding: scaled single-precision columns read and copied exactly,
 // copies of inputs whose file names hold the name grammar's special
 // characters, integers wider than an int, columns the table model cannot
-// hold, files that hold no table, and compressed files.  Every file is made
+// hold, and files that hold no table.  Every file is made
 // by CFITSIO directly; results are judged by CFITSIO, fitsverify and the
 // bytes of the files.
 #include <fitsio.h>
@@ -123,12 +123,6 @@ void to_file(const std::string& path, const std::function<void()>& body) {
   std::fflush(stdout);
   dup2(saved, 1);
   close(saved);
-}
-
-// The last error of the host binding as "code: message", or "".
-std::string last_error() {
-  if (c_voserr() == 0) return "";
-  return std::to_string(c_voserr()) + ": " + c_voserrmsg();
 }
 
 }  // namespace
@@ -369,15 +363,6 @@ int make_odd_columns(const std::string& path) {
   return status;
 }
 
-// True when the message names every part.
-::testing::AssertionResult names_all(const std::string& message,
-                                     const std::vector<std::string>& parts) {
-  for (const std::string& p : parts)
-    if (message.find(p) == std::string::npos)
-      return ::testing::AssertionFailure() << "`" << message << "' does not name " << p;
-  return ::testing::AssertionSuccess();
-}
-
 }  // namespace
 
 // A table with columns the model cannot hold opens: every column is listed
@@ -506,44 +491,4 @@ TEST_F(FitsForeign, RefusalsNameTheFileAndTheExtension) {
   }
   EXPECT_EQ(slurp(image.path), image_bytes);
   EXPECT_EQ(slurp(cut.path), cut_bytes);
-}
-
-// A gzip-compressed FITS file (as CFITSIO writes one) reads as CFITSIO
-// reads it, and a copy of it works; opening it for writing is refused
-// naming the file as compressed, and it is left as it was.
-TEST_F(FitsForeign, CompressedFileReadsAndIsNeverWritten) {
-  TempFile gz("compressed", ".fits.gz"), out("from_compressed");
-  ASSERT_EQ(make_cfitsio_file(gz.path, {{"A", 0, 30, 100}}), 0);
-  const std::string bytes = slurp(gz.path);
-  ASSERT_GE(bytes.size(), 2u);
-  ASSERT_EQ(static_cast<unsigned char>(bytes[0]), 0x1f) << "CFITSIO did not compress";
-  ASSERT_EQ(static_cast<unsigned char>(bytes[1]), 0x8b);
-  const std::vector<int> want = column_n(gz.path, 1);
-  ASSERT_EQ(want, counted(30, 100));
-
-  TablePtr tp = c_tbtopn(gz.path.c_str(), TBL_READ_ONLY, nullptr);
-  ASSERT_EQ(last_error(), "");
-  ColumnPtr n = c_tbcnum(tp, 1);
-  for (int r = 1; r <= 30; ++r) {
-    int v = 0;
-    c_tbegti(tp, n, r, &v);
-    EXPECT_EQ(v, want[static_cast<std::size_t>(r - 1)]);
-  }
-  c_tbtclo(tp);
-  EXPECT_EQ(last_error(), "");
-
-  c_tbtcpy((gz.path + "[1]").c_str(), out.path.c_str());
-  ASSERT_EQ(last_error(), "");
-  EXPECT_EQ(column_n(out.path, 1), want);
-
-  for (const std::string& name : {gz.path, gz.path + "[1]"}) {
-    SCOPED_TRACE(name);
-    c_tbtopn(name.c_str(), TBL_READ_WRITE, nullptr);
-    EXPECT_NE(c_voserr(), 0);
-    EXPECT_TRUE(names_all(c_voserrmsg(), {gz.path, "compressed"}));
-  }
-  c_tbtcpy(out.path.c_str(), gz.path.c_str());  // a table added to it
-  EXPECT_NE(c_voserr(), 0);
-  EXPECT_TRUE(names_all(c_voserrmsg(), {gz.path, "compressed"}));
-  EXPECT_EQ(slurp(gz.path), bytes);
 }

@@ -80,22 +80,16 @@ void tbferr(int status) {
   }
   std::string text = fsgmsg();
   if (text.empty()) {
-    // CFITSIO left no message: its text for the status, never none at all.
+    // CFITSIO left no message: its text for the status (it has one for
+    // every status, "unknown error status" at least).
     char buf[FLEN_STATUS + 1] = {0};
     ffgerr(status, buf);
     text = unpack(buf, kMaxMessage);
-    if (text.empty()) text = "CFITSIO error " + std::to_string(status);
   }
   for (std::string m = fsgmsg(); !m.empty(); m = fsgmsg()) {
     std::string add = " " + m;
     std::size_t room = text.size() < 1023 ? 1023 - text.size() : 0;
     text += add.substr(0, room);
-  }
-  if (text.empty()) {
-    char buf[FLEN_STATUS + 1] = {0};
-    ffgerr(status, buf);
-    text = unpack(buf, FLEN_STATUS);
-    if (text.empty()) text = "FITS error " + std::to_string(status);
   }
   vos::error(status, with_file_names(std::move(text)));
 }

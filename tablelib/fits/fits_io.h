@@ -82,6 +82,8 @@ int fsobck(Handle& f, Backing* b, int iomode, int& status);
 int fsibck(Handle& f, Backing* b, int& status);
 // Opens read-only the FITS file whose gzip-compressed bytes are `gz`: the
 // file is decompressed into memory, which the handle keeps until fsclos.
+// Bytes that do not decompress whole (cut short, say) fail with
+// DATA_DECOMPRESSION_ERR.
 int fsomem(Handle& f, std::string_view gz, int& status);
 // Writes every changed buffer to the file.
 int fsflus(Handle f, int& status);

@@ -4,10 +4,12 @@
 #include "fits_io_hdus.h"
 
 extern "C" {
-#include <fitsio2.h>  // the file structure, ffmbyt, uncompress2mem_from_mem
+#include <fitsio2.h>  // the file structure, ffmbyt, uncompress2mem
 }
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -192,8 +194,23 @@ int fsomem(Handle& f, std::string_view gz, int& status) {
   if (memory->addr == nullptr) return status = MEMORY_ALLOCATION;
   char* out = static_cast<char*>(memory->addr);
   std::size_t filesize = 0;
-  uncompress2mem_from_mem(const_cast<char*>(gz.data()), gz.size(), &out, &memory->size, std::realloc,
-                          &filesize, &status);
+  // Decompressed from a stream over the bytes: CFITSIO's decompression
+  // straight from memory never ends on a stream cut short (it grows its
+  // buffer for ever).  From a stream, one cut short ends where the bytes do,
+  // without an error: the size the gzip trailer gives (modulo 2^32) must
+  // then be the size decompressed.
+  FILE* in = gz.size() < 18 ? nullptr : fmemopen(const_cast<char*>(gz.data()), gz.size(), "rb");
+  if (in == nullptr) {
+    status = DATA_DECOMPRESSION_ERR;
+  } else {
+    uncompress2mem(const_cast<char*>("compressed.fits"), in, &out, &memory->size, std::realloc,
+                   &filesize, &status);
+    std::fclose(in);
+    const auto* t = reinterpret_cast<const unsigned char*>(gz.data() + gz.size() - 4);
+    const std::uint32_t isize = t[0] | t[1] << 8 | t[2] << 16 | static_cast<std::uint32_t>(t[3]) << 24;
+    if (status == 0 && (filesize == 0 || isize != static_cast<std::uint32_t>(filesize)))
+      status = DATA_DECOMPRESSION_ERR;
+  }
   memory->addr = out;
   memory->size = filesize;  // the file ends where its bytes do, not its buffer
   if (status == 0)

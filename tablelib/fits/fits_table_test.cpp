@@ -264,3 +264,58 @@ TEST(FitsTable, DeleteDimensionsAndBufferSize) {
   tbl::tbtclo(tp);
   EXPECT_TRUE(clean(verify(file.path))) << verify(file.path);
 }
+
+// A FITS file cut short by someone else while a table of it is open: the
+// read that meets the missing part fails naming the file and why, and every
+// later call and the close raise that same failure (a later read never
+// gives a value the file does not hold).  The file holds more than CFITSIO
+// buffers and the file layer reads ahead.
+TEST(FitsTable, AFileCutShortWhileOpenFailsTheReadsThatMeetTheCut) {
+  for (int mode : {tbl::kReadOnly, tbl::kReadWrite}) {
+    SCOPED_TRACE(mode);
+    TempFile file("cutopen");
+    constexpr long kRows = 1000000;
+    {
+      fitsfile* f = nullptr;
+      int status = 0;
+      char* ttype[] = {const_cast<char*>("N")};
+      char* tform[] = {const_cast<char*>("1J")};
+      char* tunit[] = {const_cast<char*>("")};
+      ffinit(&f, file.path.c_str(), &status);
+      ffcrim(f, SHORT_IMG, 0, nullptr, &status);
+      ffcrtb(f, BINARY_TBL, kRows, 1, ttype, tform, tunit, "T", &status);
+      std::vector<int> n(kRows);
+      for (long r = 0; r < kRows; ++r) n[static_cast<std::size_t>(r)] = static_cast<int>(r + 1);
+      ffpclk(f, 1, 1, 1, kRows, n.data(), &status);
+      ffclos(f, &status);
+      ASSERT_EQ(status, 0);
+    }
+    Table* tp = tbl::tbtopn(file.path + "[1]", mode, nullptr);
+    Column* c = tbl::tbcnum(tp, 1);
+    int v = 0;
+    tbl::tbegti(tp, c, 1, v);
+    EXPECT_EQ(v, 1);
+    std::filesystem::resize_file(file.path, 1000000);
+    std::vector<std::string> raised;
+    for (int row : {static_cast<int>(kRows), static_cast<int>(kRows) - 1}) {
+      try {
+        tbl::tbegti(tp, c, row, v);
+        ADD_FAILURE() << "row " << row << " read " << v;
+      } catch (const vos::Error& e) {
+        raised.push_back(e.message());
+      }
+    }
+    try {
+      tbl::tbtclo(tp);
+      ADD_FAILURE() << "the close succeeded";
+    } catch (const vos::Error& e) {
+      raised.push_back(e.message());
+    }
+    ASSERT_EQ(raised.size(), 3u);
+    for (const std::string& m : raised) {
+      EXPECT_EQ(m, raised.front());
+      EXPECT_NE(m.find(file.path), std::string::npos) << m;
+      EXPECT_NE(m.find("Cannot read file"), std::string::npos) << m;
+    }
+  }
+}

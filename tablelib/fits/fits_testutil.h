@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fitsio.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,6 +112,21 @@ inline std::string write_new_table(const std::string& name) {
   c_tbtclo(tp);
   check("tbtclo");
   return err;
+}
+
+// The last error of the host binding as "code: message", or "".
+inline std::string last_error() {
+  if (c_voserr() == 0) return "";
+  return std::to_string(c_voserr()) + ": " + c_voserrmsg();
+}
+
+// True when the message names every part.
+inline ::testing::AssertionResult names_all(const std::string& message,
+                                            const std::vector<std::string>& parts) {
+  for (const std::string& p : parts)
+    if (message.find(p) == std::string::npos)
+      return ::testing::AssertionFailure() << "`" << message << "' does not name " << p;
+  return ::testing::AssertionSuccess();
 }
 
 // Runs a shell command and returns its standard output.

@@ -19,7 +19,7 @@ class ColumnSelectors : public ::testing::Test {
  protected:
   void SetUp() override {
     tp_ = tbtopn(dir_.path("cols"), kNewFile, nullptr);
-    const char* names[] = {"flux", "fwhm", "dflux", "a b", "a*b", "w(1)", "Mixed"};
+    const char* names[] = {"flux", "fwhm", "dflux", "a b", "a*b", "a?b", "w(1)", "Mixed"};
     for (const char* n : names) {
       Column* cp = nullptr;
       tbcdef1(tp_, cp, n, "", "", kTyDouble, 1);
@@ -62,7 +62,7 @@ class ColumnSelectors : public ::testing::Test {
 };
 
 TEST_F(ColumnSelectors, NamesPatternsAndNegation) {
-  const std::string all = "flux fwhm dflux a b a*b w(1) Mixed arr";
+  const std::string all = "flux fwhm dflux a b a*b a?b w(1) Mixed arr";
   struct Case {
     const char* text;
     const char* names;
@@ -76,19 +76,26 @@ TEST_F(ColumnSelectors, NamesPatternsAndNegation) {
       {"?flux", "dflux"},
       {"[df]*", "flux fwhm dflux"},
       {"mixed", "Mixed"},
+      {"{MIXED}", "Mixed"},
       {"MIX*", "Mixed"},
       {"'a b'", "a b"},
       {"\"A B\"", "a b"},
       {"a\\*b", "a*b"},
-      {"a*b", "a b a*b"},
+      {"a*b", "a b a*b a?b"},
+      {"a?b", "a b a*b a?b"},
+      {"a\\?b", "a?b"},
+      {"a[*]b", "a*b"},  // in a set, "*" and "?" are themselves
+      {"a[?]b", "a?b"},
+      {"a[*?]b", "a*b a?b"},
+      {"[a]*", "a b a*b a?b arr"},  // after the set, "*" is a wildcard again
       {"'w(1)'", "w(1)"},
       {"nosuch", ""},
       {"nosuch*", ""},
       {"!", ""},
-      {"! flux", "fwhm dflux a b a*b w(1) Mixed arr"},
-      {"~flux, f*", "dflux a b a*b w(1) Mixed arr"},
+      {"! flux", "fwhm dflux a b a*b a?b w(1) Mixed arr"},
+      {"~flux, f*", "dflux a b a*b a?b w(1) Mixed arr"},
       {"flux !", "flux"},
-      {"", "flux fwhm dflux a b a*b w(1) Mixed arr"},
+      {"", "flux fwhm dflux a b a*b a?b w(1) Mixed arr"},
   };
   for (const Case& c : cases) EXPECT_EQ(select(c.text), c.names) << c.text;
   EXPECT_EQ(select("*", 3), "flux fwhm dflux");
@@ -108,6 +115,7 @@ TEST_F(ColumnSelectors, ArraySections) {
       {"arr", "ndim 1 1:20:1"},
       {"arr(1:10:2)", "ndim 1 1:10:2"},
       {"arr(5)", "ndim 1 5:5:1"},
+      {"'arr'(2:3)", "ndim 1 2:3:1"},
       {"arr(*)", "ndim 1 1:20:1"},
       {"arr(3:*)", "ndim 1 3:20:1"},
       {"arr(3:)", "ndim 1 3:20:1"},
@@ -138,8 +146,8 @@ TEST_F(ColumnSelectors, IncludedLists) {
   dir_.write("list", "# the widths\nfwhm  # and more\n\n  flux,arr(2:3)\n");
   dir_.write("comments", "# nothing here\n   # nor here\n");
   EXPECT_EQ(select("dflux @" + dir_.path("list")), "dflux fwhm flux arr");
-  EXPECT_EQ(select("@" + dir_.path("comments")), "flux fwhm dflux a b a*b w(1) Mixed arr");
-  EXPECT_EQ(select("!@" + dir_.path("list")), "dflux a b a*b w(1) Mixed");
+  EXPECT_EQ(select("@" + dir_.path("comments")), "flux fwhm dflux a b a*b a?b w(1) Mixed arr");
+  EXPECT_EQ(select("!@" + dir_.path("list")), "dflux a b a*b a?b w(1) Mixed");
   // "#" is an ordinary character in the selector text itself.
   EXPECT_EQ(select("#flux"), "");
 

@@ -80,7 +80,6 @@ int date_number(const char* field) {
 double date_from_fields(int y, int m, int d, int hh, int mm, int ss) {
   if (y >= 0 && y <= 49) y += 2000;
   else if (y >= 50 && y <= 99) y += 1900;
-  else if (y < 0) y += 1900;
   if (y < 1901 || y > 2099 || m < 1 || m > 12) return -1.0;
   int mdays = kMonthDays[m - 1] + (m == 2 && y % 4 == 0 ? 1 : 0);
   if (d < 1 || d > mdays || hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 || ss > 59)

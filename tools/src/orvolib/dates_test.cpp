@@ -18,6 +18,8 @@ TEST(Dates, DashForms) {
       {"jan-1", 51544.0},
       {"feb-29-2000", 51603.0},
       {"dec-31-99", 51543.0},
+      // Two-digit years: 00-49 are 2000-2049, 50-99 are 1950-1999.
+      {"dec-31-49", 69806.0}, {"jan-1-50", 33282.0},
       {"s-1-1901", 15628.0}, {"jan-1-1901", 15385.0},
       {"dec-31-2099", 88068.0},
       {"jan-1-2000-23:59:59", 51544.0 + 86399 * kSecond},
@@ -58,6 +60,7 @@ TEST(Dates, MerrowForms) {
 
 TEST(Dates, SlashAndCompactForms) {
   EXPECT_DOUBLE_EQ(get_slash_date("31/12/99"), 51543.0);
+  EXPECT_DOUBLE_EQ(get_slash_date("1/1/49"), 69442.0);
   EXPECT_DOUBLE_EQ(get_slash_date("1/13/2000"), -1.0);
   EXPECT_DOUBLE_EQ(get_orvo_date("20000101:133000"), 51544.5625);
   EXPECT_DOUBLE_EQ(get_orvo_date("20000101:133000xyz"), 51544.5625);

@@ -202,8 +202,10 @@ long getline(int fd, std::string& line);
 // Writes `text` as is (no newline is added).
 void putline(int fd, std::string_view text);
 
-// Single characters: the next byte (0..255) or EOF_; `ungetc` pushes one back
-// (several may be pushed back; they are read in reverse order of pushing).
+// Single characters: the next byte (0..255) or EOF_ (a failed read raises
+// SYS_FREAD, as getline does); `ungetc` pushes one back (several may be
+// pushed back; they are read in reverse order of pushing; EOF_ is not
+// pushed).
 int getc(int fd);
 void ungetc(int fd, int ch);
 void putc(int fd, char ch);

@@ -1,0 +1,457 @@
+// Journals found beside a file, written here from their documented layout
+// (journal.h) and not by the code that reads them: which ones a rollback
+// trusts (its header names this very file), how far it goes into the
+// records (to the first that is not whole), and what a rollback that fails
+// on the way leaves (the journal, for the next one).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "journal_check_test.h"
+#include "scratch_files_test.h"
+#include "vos/error.h"
+#include "vos/files.h"
+#include "vos/osio.h"
+
+namespace {
+
+using vos_test::slurp;
+
+void put_be(std::string& out, std::uint64_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+// A journal header's fields.
+struct Head {
+  std::uint32_t block = 4096;
+  std::uint64_t orig = 0, nonce = 0x0123456789abcdefULL;
+  std::uint64_t dev = 0, fsid = 0, ino = 0, birth = 0;
+};
+
+// The header a writer of the file at `path` (as it is now) would make.
+Head head_of(const std::string& path, std::uint64_t orig) {
+  Head h;
+  h.orig = orig;
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  h.dev = st.st_dev;
+  h.ino = st.st_ino;
+  struct statfs fs {};
+  if (::statfs(path.c_str(), &fs) == 0) {
+    unsigned int v[2];
+    std::memcpy(v, &fs.f_fsid, sizeof v);
+    h.fsid = (static_cast<std::uint64_t>(v[0]) << 32) | v[1];
+  }
+  struct statx sx {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
+    h.birth = static_cast<std::uint64_t>(static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL +
+                                         sx.stx_btime.tv_nsec);
+  return h;
+}
+
+struct Rec {
+  std::uint64_t off;
+  std::string bytes;
+  bool bad_check = false;
+};
+
+std::string journal(const Head& h, const std::vector<Rec>& recs) {
+  std::string j = "qrljrnl2";
+  put_be(j, h.block, 4);
+  put_be(j, 0, 4);
+  put_be(j, h.orig, 8);
+  put_be(j, h.nonce, 8);
+  put_be(j, h.dev, 8);
+  put_be(j, h.fsid, 8);
+  put_be(j, h.ino, 8);
+  put_be(j, h.birth, 8);
+  put_be(j, vos_test::documented_check(h.nonce, j), 8);
+  for (const Rec& r : recs) {
+    std::string rec;
+    put_be(rec, r.off, 8);
+    put_be(rec, r.bytes.size(), 4);
+    rec += r.bytes;
+    put_be(rec, vos_test::documented_check(h.nonce, rec) ^ (r.bad_check ? 1 : 0), 8);
+    j += rec;
+  }
+  return j;
+}
+
+// n bytes of a pattern that `salt` varies.
+std::string pattern(std::size_t n, int salt) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(salt) * 7 + i / 253) % 251 + 1);
+  return s;
+}
+
+class Journals : public vos_test::ScratchFiles {
+ protected:
+  void SetUp() override {
+    ScratchFiles::SetUp();
+    file_ = path("f.dat");
+    jpath_ = file_ + "-journal";
+  }
+  void TearDown() override {
+    vos::osio::replace(vos::osio::host_ops());
+    ScratchFiles::TearDown();
+  }
+  // recover(): "" when it raised nothing, else its message.
+  std::string recovered() {
+    try {
+      vos::recover(file_);
+    } catch (const vos::Error& e) {
+      return e.message();
+    }
+    return "";
+  }
+  void put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes; }
+  std::string file_, jpath_;
+};
+
+// A half-changed file (its first block overwritten) and a journal holding
+// that block's old bytes, whose header is the one its writer would make
+// but for what the case changes.  Rolled back: the file is whole again
+// and the journal gone.  Refused: the open says why, naming the journal,
+// and neither file is touched.
+TEST_F(Journals, OnlyAJournalWhoseHeaderNamesThisFileIsRolledBack) {
+  const std::string old = pattern(10000, 1);
+  std::string half = old;
+  half.replace(0, 4096, pattern(4096, 2));
+  const std::string other = " is the journal of another file", damaged = " is damaged";
+  const struct Case {
+    const char* what;
+    std::function<void(Head&)> tweak;
+    std::string refused;  // "" when rolled back
+  } cases[] = {
+      {"as its writer made it", [](Head&) {}, ""},
+      {"the disk back under another device number", [](Head& h) { h.dev ^= 0x55; }, ""},
+      {"the file system's id read otherwise, on the same device", [](Head& h) { h.fsid ^= 0x55; }, ""},
+      {"another device and another file system", [](Head& h) { h.dev ^= 0x55; h.fsid ^= 0x55; }, other},
+      {"another inode", [](Head& h) { h.ino ^= 1; }, other},
+      {"another birth time", [](Head& h) { h.birth += 1; }, other},
+      {"the largest block", [](Head& h) { h.block = 1u << 24; }, ""},
+      {"a block past the largest", [](Head& h) { h.block = (1u << 24) + 1; }, damaged},
+      {"a block of no bytes", [](Head& h) { h.block = 0; }, damaged},
+      {"an original size past any file", [](Head& h) { h.orig = 1ULL << 63; }, damaged},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put(file_, half);
+    Head h = head_of(file_, old.size());
+    c.tweak(h);
+    const std::string j = journal(h, {{0, old.substr(0, 4096)}});
+    put(jpath_, j);
+    const std::string why = recovered();
+    if (c.refused.empty()) {
+      EXPECT_EQ(why, "");
+      EXPECT_TRUE(slurp(file_) == old);
+      EXPECT_FALSE(vos::access(jpath_));
+    } else {
+      EXPECT_NE(why.find("its journal (" + jpath_ + ")" + c.refused), std::string::npos) << why;
+      EXPECT_TRUE(slurp(file_) == half);
+      EXPECT_TRUE(slurp(jpath_) == j);
+    }
+    ::unlink(jpath_.c_str());
+  }
+
+  // A file that was empty: the rollback empties it again.
+  put(file_, "written into an empty file");
+  put(jpath_, journal(head_of(file_, 0), {}));
+  EXPECT_EQ(recovered(), "");
+  EXPECT_EQ(slurp(file_), "");
+  EXPECT_FALSE(vos::access(jpath_));
+}
+
+// The records of a journal, as a power cut may leave them: a rollback
+// writes back each record up to the first that is not whole or not one of
+// this file's blocks, and cuts the file to its original size; one that
+// misses bytes the file no longer has is refused.
+TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
+  const std::string old = pattern(3 * 4096 + 100, 3);
+  const std::string now = pattern(5 * 4096, 4);  // every byte changed, and grown
+  auto blk = [&](std::size_t b) { return Rec{b * 4096, old.substr(b * 4096, std::min<std::size_t>(4096, old.size() - b * 4096))}; };
+  // The file as it is after a rollback of the records that are whole up to
+  // the first of `stop` (blocks not rolled back keep the changed bytes).
+  auto after = [&](std::initializer_list<std::size_t> restored) {
+    std::string f = now.substr(0, old.size());
+    for (std::size_t b : restored) f.replace(b * 4096, blk(b).bytes.size(), blk(b).bytes);
+    return f;
+  };
+  const struct Case {
+    const char* what;
+    std::vector<Rec> recs;
+    std::string file;
+  } cases[] = {
+      {"every block", {blk(0), blk(1), blk(2), blk(3)}, old},
+      {"the last block, short, first", {blk(3), blk(1)}, after({3, 1})},
+      {"a record whose check fails", {blk(0), Rec{4096, old.substr(4096, 4096), true}, blk(2)}, after({0})},
+      {"a record of no bytes", {blk(1), Rec{0, ""}, blk(2)}, after({1})},
+      {"a record longer than a block", {blk(2), Rec{0, old.substr(0, 4097)}, blk(1)}, after({2})},
+      {"a record past the original size", {blk(0), Rec{old.size() - 99, old.substr(old.size() - 100)}, blk(1)}, after({0})},
+      {"a record before the file's start", {blk(0), Rec{~std::uint64_t{0} - 4095, old.substr(0, 4096)}, blk(1)}, after({0})},
+      {"a record cut short", {blk(2), Rec{0, old.substr(0, 4096)}}, after({2})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put(file_, now);
+    std::string j = journal(head_of(file_, old.size()), c.recs);
+    if (std::string(c.what) == "a record cut short") j.resize(j.size() - 9);
+    put(jpath_, j);
+    EXPECT_EQ(recovered(), "");
+    EXPECT_TRUE(slurp(file_) == c.file);
+    EXPECT_FALSE(vos::access(jpath_));
+  }
+
+  // A file cut back to a block's end, and to the middle of one: rolled
+  // back when the journal holds every byte cut off, refused when it misses
+  // one.
+  const struct Cut {
+    std::size_t size;
+    std::vector<Rec> recs;
+    bool whole;
+  } cuts[] = {
+      {8192, {blk(2), blk(3)}, true},
+      {8192, {blk(3), blk(2)}, true},
+      {5000, {blk(1), blk(2), blk(3)}, true},
+      {8192, {blk(2)}, false},
+      {5000, {blk(2), blk(3)}, false},
+  };
+  for (const Cut& c : cuts) {
+    SCOPED_TRACE("cut to " + std::to_string(c.size) + ", " + std::to_string(c.recs.size()) + " records");
+    const std::string cut = old.substr(0, c.size);
+    put(file_, cut);
+    const std::string j = journal(head_of(file_, old.size()), c.recs);
+    put(jpath_, j);
+    const std::string why = recovered();
+    if (c.whole) {
+      EXPECT_EQ(why, "");
+      EXPECT_TRUE(slurp(file_) == old);
+      EXPECT_FALSE(vos::access(jpath_));
+    } else {
+      EXPECT_NE(why.find("its journal is damaged (it misses bytes the file no longer has)"), std::string::npos) << why;
+      EXPECT_TRUE(slurp(file_) == cut);
+      EXPECT_TRUE(slurp(jpath_) == j);
+    }
+    ::unlink(jpath_.c_str());
+  }
+}
+
+// Records of every length up to a few words: the check of each is the
+// documented one, whatever bytes follow its last whole word.
+TEST_F(Journals, RecordsOfEveryLengthAreRolledBack) {
+  for (std::size_t n = 1; n <= 80; ++n) {
+    SCOPED_TRACE(std::to_string(n) + " bytes");
+    const std::string old = pattern(n, static_cast<int>(n));
+    put(file_, pattern(n + 7, 99));
+    put(jpath_, journal(head_of(file_, n), {{0, old}}));
+    EXPECT_EQ(recovered(), "");
+    EXPECT_TRUE(slurp(file_) == old);
+  }
+}
+
+// What a writer leaves at the journal's name before it has synced the
+// header (nothing of the file written then) is removed and the file left
+// as it is; anything else there is refused, saying what it is.
+TEST_F(Journals, WhatIsAtTheJournalsNameIsRemovedOnlyWhenAWriterLeftItUnfinished) {
+  const std::string old = pattern(5000, 7);
+  const std::string magic = "qrljrnl2";
+  std::string unchecked = journal(head_of(path("x"), old.size()), {});
+  unchecked[70] ^= 1;
+  const struct Case {
+    const char* what;
+    std::string bytes;
+    std::string refused;  // what the message says, "" when removed
+  } cases[] = {
+      {"nothing", "", ""},
+      {"zeros", std::string(72, '\0'), ""},
+      {"the magic's first bytes", magic.substr(0, 3), ""},
+      {"the magic", magic, ""},
+      {"a header that does not check", unchecked, ""},
+      {"a few other bytes", "qrx", " is not a journal"},
+      {"zeros, then other bytes", std::string(40, '\0') + "x", " is not a journal"},
+      {"the earlier format's magic", "qrljrnl1", " is in the format of an earlier version"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put(file_, old);
+    put(jpath_, c.bytes);
+    const std::string why = recovered();
+    EXPECT_TRUE(slurp(file_) == old);
+    if (c.refused.empty()) {
+      EXPECT_EQ(why, "");
+      EXPECT_FALSE(vos::access(jpath_));
+    } else {
+      EXPECT_NE(why.find(c.refused), std::string::npos) << why;
+      EXPECT_TRUE(slurp(jpath_) == c.bytes);
+    }
+    ::unlink(jpath_.c_str());
+  }
+
+  // Other things at the journal's name, each refused saying what it is.
+  const std::string other = path("other");
+  put(other, "another file");
+  const struct Thing {
+    const char* what;
+    std::function<void()> make;
+    std::string says;
+  } things[] = {
+      {"a symbolic link", [&] { ::symlink(other.c_str(), jpath_.c_str()); }, "a symbolic link is at the name of its journal"},
+      {"a directory", [&] { ::mkdir(jpath_.c_str(), 0700); }, "something other than a file is at the name of its journal"},
+      {"a second name", [&] { ::link(other.c_str(), jpath_.c_str()); }, "the file at the name of its journal (" + jpath_ + ") has 2 names"},
+  };
+  for (const Thing& t : things) {
+    SCOPED_TRACE(t.what);
+    put(file_, old);
+    t.make();
+    const std::string why = recovered();
+    EXPECT_NE(why.find(t.says), std::string::npos) << why;
+    EXPECT_TRUE(slurp(file_) == old);
+    std::system(("rm -rf " + jpath_).c_str());
+  }
+}
+
+// A journal not made by the file's owner: trusted when the super-user made
+// it, or a member of the file's group (in that group) while the group may
+// write the file; refused otherwise.  The journals are given their owners
+// here, so the case needs the super-user.
+TEST_F(Journals, AJournalIsTrustedByWhoOwnsIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to give files away";
+  constexpr unsigned kNobody = 65534;  // its own group is 65534
+  const std::string old = pattern(6000, 8);
+  std::string half = old;
+  half.replace(0, 4096, pattern(4096, 9));
+  const struct Case {
+    const char* what;
+    unsigned file_uid, file_gid;
+    mode_t file_mode;
+    unsigned journal_uid, journal_gid;
+    bool trusted;
+  } cases[] = {
+      {"the file's owner's", kNobody, 0, 0644, kNobody, 0, true},
+      {"the super-user's", kNobody, kNobody, 0644, 0, 0, true},
+      {"a member's, in the group that may write the file", 0, kNobody, 0664, kNobody, kNobody, true},
+      {"a member's, the group may not write the file", 0, kNobody, 0644, kNobody, kNobody, false},
+      {"a member's, in another group", 0, kNobody, 0664, kNobody, 0, false},
+      {"another user's, in the file's group", 0, 0, 0664, kNobody, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put(file_, half);
+    ASSERT_EQ(::chown(file_.c_str(), c.file_uid, c.file_gid), 0);
+    ASSERT_EQ(::chmod(file_.c_str(), c.file_mode), 0);
+    const std::string j = journal(head_of(file_, old.size()), {{0, old.substr(0, 4096)}});
+    put(jpath_, j);
+    ASSERT_EQ(::chown(jpath_.c_str(), c.journal_uid, c.journal_gid), 0);
+    const std::string why = recovered();
+    if (c.trusted) {
+      EXPECT_EQ(why, "");
+      EXPECT_TRUE(slurp(file_) == old);
+      EXPECT_FALSE(vos::access(jpath_));
+    } else {
+      EXPECT_NE(why.find("belongs to user " + std::to_string(c.journal_uid) +
+                         ", who is neither the file's owner nor the super-user nor of its group"),
+                std::string::npos)
+          << why;
+      EXPECT_TRUE(slurp(file_) == half);
+      EXPECT_TRUE(slurp(jpath_) == j);
+    }
+    ::unlink(jpath_.c_str());
+  }
+}
+
+// ---- a rollback through a seam that fails ---------------------------------
+
+// The call the seam fails (with EIO), and whether it was met.
+enum class Fail { None, Write, Cut, SyncFile, Remove, SyncDir };
+Fail g_fail = Fail::None;
+bool g_met = false;
+int g_interrupt = 0;  // the seam's writes: interrupted every other call, and short
+
+bool is_dir(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int fail_if(Fail f) {
+  if (g_fail != f) return 0;
+  g_met = true;
+  errno = EIO;
+  return -1;
+}
+
+const vos::osio::Ops kFailing{
+    [](int fd, const void* b, size_t n, off_t at) -> ssize_t {
+      if (fail_if(Fail::Write) != 0) return -1;
+      if (g_interrupt > 0 && g_interrupt++ % 2 == 1) {
+        errno = EINTR;
+        return -1;
+      }
+      return vos::osio::host_ops().pwrite(fd, b, g_interrupt > 0 ? std::min<size_t>(n, 1000) : n, at);
+    },
+    [](int fd, const void* b, size_t n) { return vos::osio::host_ops().write(fd, b, n); },
+    [](int fd, off_t size) { return fail_if(Fail::Cut) != 0 ? -1 : vos::osio::host_ops().ftruncate(fd, size); },
+    [](int fd) { return fail_if(is_dir(fd) ? Fail::SyncDir : Fail::SyncFile) != 0 ? -1 : vos::osio::host_ops().fsync(fd); },
+    [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
+    [](const char* p) { return fail_if(Fail::Remove) != 0 ? -1 : vos::osio::host_ops().unlink(p); },
+    [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
+};
+
+// A call of the rollback fails: recover raises, naming the file and why,
+// and what is not done yet stays for the next open (the journal, while
+// the file may not be whole), which finishes it.  A write the system
+// interrupts or makes in part is carried on.
+TEST_F(Journals, ARollbackThatFailsIsLeftForTheNextOpen) {
+  const std::string old = pattern(3 * 4096 + 100, 5);
+  const std::string now = pattern(4 * 4096, 6);
+  const struct Case {
+    Fail fail;
+    std::string why;
+  } cases[] = {
+      {Fail::Write, "cannot write the saved bytes back"},
+      {Fail::Cut, "cannot cut the file back to its size"},
+      {Fail::SyncFile, "cannot sync the file"},
+      {Fail::Remove, "cannot remove its journal (" + jpath_ + ")"},
+      {Fail::SyncDir, "cannot sync the directory (" + dir_ + ")"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    put(file_, now);
+    put(jpath_, journal(head_of(file_, old.size()), {{4096, old.substr(4096, 4096)}, {0, old.substr(0, 4096)},
+                                                     {8192, old.substr(8192, 4096)}, {12288, old.substr(12288)}}));
+    g_fail = c.fail;
+    g_met = false;
+    vos::osio::replace(kFailing);
+    EXPECT_EQ(recovered(), "Cannot roll back the unfinished change of file (" + file_ + "): " + c.why +
+                               ": Input/output error");
+    vos::osio::replace(vos::osio::host_ops());
+    EXPECT_TRUE(g_met);
+    if (c.fail != Fail::SyncDir) {
+      EXPECT_TRUE(vos::access(jpath_)) << "the journal was removed";
+    }
+    EXPECT_EQ(recovered(), "");
+    EXPECT_TRUE(slurp(file_) == old);
+    EXPECT_FALSE(vos::access(jpath_));
+  }
+
+  g_fail = Fail::None;
+  g_interrupt = 1;
+  put(file_, now);
+  put(jpath_, journal(head_of(file_, old.size()), {{0, old.substr(0, 4096)}, {12288, old.substr(12288)}}));
+  vos::osio::replace(kFailing);
+  EXPECT_EQ(recovered(), "");
+  g_interrupt = 0;
+  std::string want = now.substr(0, old.size());
+  want.replace(0, 4096, old.substr(0, 4096));
+  want.replace(12288, 100, old.substr(12288));
+  EXPECT_TRUE(slurp(file_) == want);
+}
+
+}  // namespace
