@@ -8,7 +8,6 @@
 
 #include "tablelib/tables.h"
 #include "tbbytes.h"
-#include "tbfile.h"
 #include "vos/error.h"
 #include "vos/files.h"
 
@@ -26,17 +25,14 @@ bool ends_with(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-// Opens name read-only as a binary file; 0 when it cannot be opened.  A
-// readable file whose open failed all the same met its writer, or a
-// journal that could not be rolled back: that error is raised.
-int try_open(std::string_view name) {
-  int fd = 0;
-  if (vos::iferr([&] { fd = vos::open(name, vos::READ_ONLY, vos::BINARY_FILE); })) {
-    if (vos::access(name, vos::READ_ONLY)) vos::erract(vos::EA_ERROR);
-    vos::xerret();
-    return 0;
-  }
-  return fd;
+// The first bytes of the file `name` (at most n), or -1 when it is no
+// file that can be read.  A file that exists and is readable but cannot
+// be read as a file (a directory, a FIFO) is an error.
+long first_bytes(const std::string& name, unsigned char* buf, long n) {
+  const long got = vos::peek(name, buf, n);
+  if (got < 0 && vos::access(name, vos::READ_ONLY))
+    vos::error(vos::SYS_FOPEN, "Cannot open file (" + name + ")");
+  return got;
 }
 
 bool starts_with_at(const unsigned char* buf, std::size_t at, std::string_view text) {
@@ -61,9 +57,12 @@ int tbttyp(std::string_view name, int& exists) {
     tbparse(name, fname, br, kSzName, hdu);
   }
 
-  int fd = try_open(fname);
-  if (fd == 0) fd = try_open(fname + ".tab");
-  if (fd == 0) {
+  // The file's first bytes tell its type; its content is read, as one of
+  // its readers, by the table's open.
+  std::array<unsigned char, 2880> buf{};
+  long got = first_bytes(fname, buf.data(), static_cast<long>(buf.size()));
+  if (got < 0) got = first_bytes(fname + ".tab", buf.data(), static_cast<long>(buf.size()));
+  if (got < 0) {
     exists = 0;
     const std::size_t n = fname.size();
     if (ends_with(fname, ".fits") || ends_with(fname, ".fit") ||
@@ -71,14 +70,9 @@ int tbttyp(std::string_view name, int& exists) {
       return kFitsTable;
     return kRowOrdered;
   }
-
-  std::array<unsigned char, 2880> buf{};
-  long nread = 0;
-  {
-    FileGuard guard(fd);
-    nread = vos::read(fd, buf.data(), 1440);
-  }
-  if (nread == vos::EOF_ || nread <= 0) return kTextTable;
+  if (got == 0) return kTextTable;
+  // Counted in 2-byte units, a final odd byte as one.
+  const long nread = (got + 1) / 2;
   // A compressed file is taken for FITS, the one kind of table kept
   // compressed: its back end reads a gzip-compressed file as CFITSIO does
   // and refuses to change any.

@@ -1,7 +1,9 @@
 // Storage-type detection from file contents and names, and the default
 // ".tab" extension.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tablelib/tbcore.h"
@@ -81,6 +83,23 @@ TEST(TableType, ExistingFilesAreTypedByContent) {
     EXPECT_EQ(tbttyp(dir.path(name), exists), want) << name;
     EXPECT_EQ(exists, 1) << name;
   }
+}
+
+// A FIFO at a table's name is refused at once, naming it: the type is
+// never waited for from a FIFO's writer.  A directory counts as no table.
+TEST(TableType, NamesThatAreNoFile) {
+  ScratchDir dir;
+  ASSERT_EQ(::mkfifo(dir.path("f.tab").c_str(), 0644), 0);
+  int exists = 0;
+  try {
+    tbttyp(dir.path("f.tab"), exists);
+    ADD_FAILURE();
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.message(), "Cannot open file (" + dir.path("f.tab") + ")");
+  }
+  std::filesystem::create_directory(dir.path("d.tab"));
+  EXPECT_EQ(tbttyp(dir.path("d.tab"), exists), kRowOrdered);
+  EXPECT_EQ(exists, 0);
 }
 
 TEST(TableType, DefaultExtension) {

@@ -1,11 +1,14 @@
 // File names and whole files: logical directories, access, delete, rename,
 // temporary names, copies and name parts.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "fio_impl.h"
@@ -19,15 +22,10 @@ namespace {
 bool g_rename_fault = false;
 
 // True when the first block of the file holds no NUL byte.
-bool looks_like_text(const std::string& path) {
-  std::FILE* fp = std::fopen(path.c_str(), "rb");
-  if (!fp) return false;
+bool looks_like_text(std::string_view name) {
   char buf[512];
-  std::size_t n = std::fread(buf, 1, sizeof buf, fp);
-  std::fclose(fp);
-  for (std::size_t i = 0; i < n; ++i)
-    if (buf[i] == '\0') return false;
-  return true;
+  const long n = peek(name, buf, sizeof buf);
+  return n >= 0 && std::memchr(buf, '\0', static_cast<std::size_t>(n)) == nullptr;
 }
 
 }  // namespace
@@ -69,9 +67,42 @@ bool access(std::string_view name, int mode, int type) {
   else if (mode == READ_WRITE) amode = R_OK | W_OK;
   else if (mode == WRITE_ONLY || mode == APPEND) amode = W_OK;
   if (::access(path.c_str(), amode) != 0) return false;
-  if (type == TEXT_FILE) return looks_like_text(path);
-  if (type == BINARY_FILE) return !looks_like_text(path) || st.st_size == 0;
+  if (type == TEXT_FILE) return looks_like_text(name);
+  if (type == BINARY_FILE) return !looks_like_text(name) || st.st_size == 0;
   return true;
+}
+
+long peek(std::string_view name, void* buf, long n) {
+  const std::string path = osfn(name);
+  if (path.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  // Never blocks on a FIFO waiting for its writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  long got = -1;
+  if (::fstat(fd, &st) != 0) {
+    // errno set
+  } else if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+  } else {
+    for (got = 0; got < n;) {
+      const ssize_t k = ::pread(fd, static_cast<char*>(buf) + got, static_cast<std::size_t>(n - got), got);
+      if (k < 0 && errno == EINTR) continue;
+      if (k < 0) {
+        got = -1;
+        break;
+      }
+      if (k == 0) break;
+      got += k;
+    }
+  }
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return got;
 }
 
 bool same_file(std::string_view a, std::string_view b) {

@@ -226,6 +226,15 @@ std::string strfile_text(int fd);
 // of the other type does not count).  Never raises.
 bool access(std::string_view name, int mode = 0, int type = 0);
 
+// Reads up to `n` of the first bytes of the file `name` into `buf`, for
+// telling what kind of file it is: the count read, or -1 when it is no
+// file that can be opened for reading (errno says why; a directory gives
+// EISDIR).  It does not join the file's readers: it neither waits for a
+// writer nor rolls back a journal a killed writer left, so the bytes may
+// be those of a change under way.  What the file holds is read through a
+// later open().  Never raises.
+long peek(std::string_view name, void* buf, long n);
+
 // Deletes a file.  (`delete` is a C++ keyword, hence the name.)
 void delete_file(std::string_view name);
 
