@@ -295,7 +295,9 @@ TEST_P(Trust, TheJournalIsItsOwnersAlone) {
     chg::spill(table_, before_);
     ASSERT_EQ(::chown(table_.c_str(), c.owner, c.owner), 0);
     ASSERT_EQ(::chmod(table_.c_str(), c.mode), 0);
-    if (c.as_owner) ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+    if (c.as_owner) {
+      ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+    }
     const std::string seen = message_file();
     auto change = [&] {
       meet::watch(table_);

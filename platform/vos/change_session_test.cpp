@@ -127,6 +127,7 @@ const vos::osio::Ops kNoSync{
     [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
     [](const char* p) { return vos::osio::host_ops().unlink(p); },
     [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // A change that can be neither kept nor undone (the file cannot be

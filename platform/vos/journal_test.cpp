@@ -402,6 +402,7 @@ const vos::osio::Ops kFailing{
     [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
     [](const char* p) { return fail_if(Fail::Remove) != 0 ? -1 : vos::osio::host_ops().unlink(p); },
     [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
+    nullptr,  // gathered writes go through the pwrite above
 };
 
 // A call of the rollback fails: recover raises, naming the file and why,
