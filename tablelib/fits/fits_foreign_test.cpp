@@ -28,26 +28,38 @@ class FitsForeign : public ::testing::Test {
   static void SetUpTestSuite() { c_vosinit(); }
 };
 
-// The date offsets of the scaled column (as a float offset from TZERO).
+// The date offsets of the scaled columns (as a float offset from TZERO).
 const std::vector<float> kOffsets{0.1498263925f, 0.25f, 0.0371f, 0.9999f, 0.5f, 0.0f};
 constexpr double kZero = 2450868.5;
 
-// A binary table of one scaled float column DATE (1E, TZERO kZero), one
-// row per offset, as instruments write dates.
-int make_scaled(const std::string& path) {
+// Scaled columns whose physical values need a double: a float offset, and
+// integers scaled to thousandths of a day (CFITSIO rounds each value to
+// the nearest stored integer).
+struct Scaled {
+  const char* tform;
+  double tscal;
+};
+const Scaled kScaled[] = {{"1E", 1.0}, {"1I", 0.001}, {"1B", 0.001}};
+
+// A binary table of one scaled column DATE (TZERO kZero), one row per
+// offset, as instruments write dates.
+int make_scaled(const std::string& path, const Scaled& c = kScaled[0]) {
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
   char* ttype[] = {const_cast<char*>("DATE")};
-  char* tform[] = {const_cast<char*>("1E")};
+  char* tform[] = {const_cast<char*>(c.tform)};
   char* tunit[] = {const_cast<char*>("d")};
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
   ffcrtb(f, BINARY_TBL, 0, 1, ttype, tform, tunit, "DATES", &status);
+  if (c.tscal != 1.0) ffpkyd(f, "TSCAL1", c.tscal, 15, "date step", &status);
   ffpkyd(f, "TZERO1", kZero, 15, "date offset", &status);
   ffrdef(f, &status);
   for (std::size_t r = 0; r < kOffsets.size(); ++r) {
-    double v = kZero + static_cast<double>(kOffsets[r]);
+    // A byte holds 0..255 steps.
+    const double off = std::string(c.tform) == "1B" ? static_cast<double>(kOffsets[r]) / 4 : kOffsets[r];
+    double v = kZero + off;
     ffpcld(f, 1, static_cast<long long>(r + 1), 1, 1, &v, &status);
   }
   if (f != nullptr) ffclos(f, &status);
@@ -127,68 +139,74 @@ void to_file(const std::string& path, const std::function<void()>& body) {
 
 }  // namespace
 
-// A scaled float column reads as the doubles CFITSIO reads, in every type
+// Scaled columns read as the doubles CFITSIO reads, in every type
 // a get asks for.
-TEST_F(FitsForeign, ScaledFloatColumnReadsAsCfitsioReadsIt) {
-  TempFile in("scaled");
-  ASSERT_EQ(make_scaled(in.path), 0);
-  const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
-  ASSERT_EQ(want.size(), kOffsets.size());
-  TablePtr tp = c_tbtopn((in.path + "[1]").c_str(), TBL_READ_ONLY, nullptr);
-  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-  ColumnPtr cp = c_tbcnum(tp, 1);
-  EXPECT_EQ(c_tbcigi(cp, TBL_COL_DATATYPE), TBL_TY_DOUBLE);
-  for (std::size_t r = 0; r < want.size(); ++r) {
-    SCOPED_TRACE("row " + std::to_string(r + 1));
-    const int row = static_cast<int>(r + 1);
-    double d = 0;
-    float x = 0;
-    char text[64] = {0};
-    c_tbegtd(tp, cp, row, &d);
-    c_tbegtr(tp, cp, row, &x);
-    c_tbegtt(tp, cp, row, text, 63);
-    EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
-    EXPECT_EQ(d, want[r]);
-    EXPECT_EQ(x, static_cast<float>(want[r]));
-    EXPECT_EQ(trim(text), as_double_text(want[r]));
+TEST_F(FitsForeign, ScaledColumnsReadAsCfitsioReadsThem) {
+  for (const Scaled& c : kScaled) {
+    SCOPED_TRACE(c.tform);
+    TempFile in("scaled");
+    ASSERT_EQ(make_scaled(in.path, c), 0);
+    const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
+    ASSERT_EQ(want.size(), kOffsets.size());
+    TablePtr tp = c_tbtopn((in.path + "[1]").c_str(), TBL_READ_ONLY, nullptr);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    ColumnPtr cp = c_tbcnum(tp, 1);
+    EXPECT_EQ(c_tbcigi(cp, TBL_COL_DATATYPE), TBL_TY_DOUBLE);
+    for (std::size_t r = 0; r < want.size(); ++r) {
+      SCOPED_TRACE("row " + std::to_string(r + 1));
+      const int row = static_cast<int>(r + 1);
+      double d = 0;
+      float x = 0;
+      char text[64] = {0};
+      c_tbegtd(tp, cp, row, &d);
+      c_tbegtr(tp, cp, row, &x);
+      c_tbegtt(tp, cp, row, text, 63);
+      EXPECT_EQ(c_voserr(), 0) << c_voserrmsg();
+      EXPECT_EQ(d, want[r]);
+      EXPECT_EQ(x, static_cast<float>(want[r]));
+      EXPECT_EQ(trim(text), as_double_text(want[r]));
+    }
+    c_tbtclo(tp);
   }
-  c_tbtclo(tp);
 }
 
 // Copies of the table to a FITS file, a binary table and a text table keep
 // every value: the FITS copy as CFITSIO reads it, the others as the doubles
 // (and their text) CFITSIO reads from the original.
-TEST_F(FitsForeign, ScaledFloatColumnCopiesExactly) {
-  TempFile in("scaled_in"), fits("scaled_out"), tab("scaled_out", ".tab"),
-      txt("scaled_out", ".txt");
-  ASSERT_EQ(make_scaled(in.path), 0);
-  const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
-  ASSERT_EQ(want.size(), kOffsets.size());
-  const std::string from = in.path + "[1]";
+TEST_F(FitsForeign, ScaledColumnsCopyExactly) {
+  for (const Scaled& c : kScaled) {
+    SCOPED_TRACE(c.tform);
+    TempFile in("scaled_in"), fits("scaled_out"), tab("scaled_out", ".tab"),
+        txt("scaled_out", ".txt");
+    ASSERT_EQ(make_scaled(in.path, c), 0);
+    const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
+    ASSERT_EQ(want.size(), kOffsets.size());
+    const std::string from = in.path + "[1]";
 
-  c_tbtcpy(from.c_str(), fits.path.c_str());
-  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-  EXPECT_EQ(cfitsio_doubles(fits.path, 1, 1), want);
-  const std::string report = verify(fits.path);
-  EXPECT_TRUE(clean(report)) << report;
+    c_tbtcpy(from.c_str(), fits.path.c_str());
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    EXPECT_EQ(cfitsio_doubles(fits.path, 1, 1), want);
+    const std::string report = verify(fits.path);
+    EXPECT_TRUE(clean(report)) << report;
 
-  c_tbtcpy(from.c_str(), tab.path.c_str());
-  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-  TablePtr tp = c_tbtopn(tab.path.c_str(), TBL_READ_ONLY, nullptr);
-  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-  ColumnPtr cp = c_tbcnum(tp, 1);
-  for (std::size_t r = 0; r < want.size(); ++r) {
-    double d = 0;
-    c_tbegtd(tp, cp, static_cast<int>(r + 1), &d);
-    EXPECT_EQ(d, want[r]) << "row " << r + 1;
+    c_tbtcpy(from.c_str(), tab.path.c_str());
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    TablePtr tp = c_tbtopn(tab.path.c_str(), TBL_READ_ONLY, nullptr);
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    ColumnPtr cp = c_tbcnum(tp, 1);
+    for (std::size_t r = 0; r < want.size(); ++r) {
+      double d = 0;
+      c_tbegtd(tp, cp, static_cast<int>(r + 1), &d);
+      EXPECT_EQ(d, want[r]) << "row " << r + 1;
+    }
+    c_tbtclo(tp);
+
+    to_file(txt.path, [&] { c_tbtcpy(from.c_str(), "STDOUT"); });
+    ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
+    std::vector<std::string> texts;
+    for (double v : want) texts.push_back(as_double_text(v));
+    EXPECT_EQ(text_column(txt.path), texts);
   }
-  c_tbtclo(tp);
-
-  to_file(txt.path, [&] { c_tbtcpy(from.c_str(), "STDOUT"); });
-  ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-  std::vector<std::string> texts;
-  for (double v : want) texts.push_back(as_double_text(v));
-  EXPECT_EQ(text_column(txt.path), texts);
 }
 
 // A table copied to a new FITS file without a bracket is named after the

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -31,6 +32,14 @@ long read_number(std::string_view s, std::size_t& i) {
 }
 
 bool scaled(double tscal, double tzero) { return tscal != 1.0 || tzero != 0.0; }
+
+// True when a float holds every physical value of a scaled integer column
+// whose stored values lie within +-`most` (binary B and I columns): an unscaled step and a whole
+// offset, all within a float's 24-bit mantissa (unsigned 16-bit columns,
+// TZERO 32768, are so).  Otherwise the column's values need a double.
+bool float_holds(double tscal, double tzero, double most) {
+  return tscal == 1.0 && tzero == std::floor(tzero) && std::fabs(tzero) + most <= 16777216.0;
+}
 
 }  // namespace
 
@@ -81,8 +90,8 @@ ColumnForm tbftyb(std::string_view tform, double tscal, double tzero) {
   f.nelem = rep;
   f.data_type = f.storage_type;
   if (scaled(tscal, tzero)) {
-    if (f.storage_type == 3) { f.data_type = 6; f.length = 2 * rep; }
-    else if (f.storage_type == 4 || f.storage_type == 6) { f.data_type = 7; f.length = 4 * rep; }
+    if (f.storage_type == 3 && float_holds(tscal, tzero, 32768.0)) { f.data_type = 6; f.length = 2 * rep; }
+    else if (f.storage_type == 3 || f.storage_type == 4 || f.storage_type == 6) { f.data_type = 7; f.length = 4 * rep; }
     f.wide = false;  // scaled 64-bit integers are doubles like any scaled column
   }
   return f;
@@ -105,7 +114,11 @@ ColumnForm tbftya(std::string_view tform, double tscal, double tzero, int pwidth
       break;
     }
     case 'D': f.storage_type = f.data_type = 7; f.length = 4; break;
-    case 'E': case 'F': f.storage_type = f.data_type = 6; f.length = 2; break;
+    case 'E': case 'F':
+      f.storage_type = f.data_type = 6; f.length = 2;
+      // A scaled float needs a double for its physical values.
+      if (scaled(tscal, tzero)) { f.data_type = 7; f.length = 4; }
+      break;
     case 'I':
       f.storage_type = f.data_type = 4; f.length = 2;
       if (!scaled(tscal, tzero)) {

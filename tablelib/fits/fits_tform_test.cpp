@@ -42,6 +42,11 @@ TEST(FitsTform, BinaryForms) {
       {"1A", 1, 0, -1, -1, 1, 1},
       // A scaled float needs a double for its physical values.
       {"1E", 1, 2450868.5, 6, 7, 1, 4}, {"2E", 0.5, 0, 6, 7, 2, 8},
+      // A scaled 16-bit integer is real only where a float holds all its
+      // values: a whole offset within 24 bits and no scale.
+      {"1I", 1, 32768, 3, 6, 1, 2},     {"1I", 1, 16744448, 3, 6, 1, 2},
+      {"1I", 1, 16744449, 3, 7, 1, 4},  {"1I", 1, 0.5, 3, 7, 1, 4},
+      {"2B", 0.001, 2450868.5, 3, 7, 2, 8},
       // 64-bit integers are held as doubles; a zero repeat has no elements.
       {"1K", 1, 0, 7, 7, 1, 4},         {"0D", 1, 0, 7, 7, 0, 0},
       {"0J", 1, 0, 4, 4, 0, 0},
@@ -86,6 +91,9 @@ TEST(FitsTform, AsciiForms) {
   EXPECT_EQ(tbftya("I10", 1, 100, 5).data_type, 6);
   EXPECT_EQ(tbftya("I10", 1, 100, 10).data_type, 7);
   EXPECT_EQ(tbftya("I10", 1, 100, -1).data_type, 7);
+  // A scaled float needs a double, as in a binary table.
+  EXPECT_EQ(tbftya("E15.7", 1, 2450868.5, -1).data_type, 7);
+  EXPECT_EQ(tbftya("F8.3", 0.5, 0, -1).length, 4);
   EXPECT_THROW(tbftya("A", 1, 0, -1), vos::Error);
   EXPECT_THROW(tbftya("L5", 1, 0, -1), vos::Error);
 }
