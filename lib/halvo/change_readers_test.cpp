@@ -18,26 +18,13 @@
 
 namespace {
 
-using chg::Storage;
-
-class Readers : public ::testing::TestWithParam<const Storage*> {
+class Readers : public chg::ChangedCopyTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = GetParam();
-    dir_ = scratch_.path() + "/d";
-    ::mkdir(dir_.c_str(), 0755);
-    table_ = dir_ + "/t" + store_->ext;
-    ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
-    before_ = chg::slurp(table_);
+    ChangedCopyTest::SetUp();
+    if (HasFatalFailure()) return;
     old_ = meet::independent_view(*store_, table_);
-    const std::string ref_dir = scratch_.path() + "/ref";
-    ::mkdir(ref_dir.c_str(), 0755);
-    const std::string ref = ref_dir + "/t" + store_->ext;
-    chg::spill(ref, before_);
-    ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
-    new_ = meet::independent_view(*store_, ref);
+    new_ = meet::independent_view(*store_, ref_);
     ASSERT_NE(old_, new_);
     ASSERT_EQ(meet::library_view(table_), old_) << "the library reads the table as the independent reader does";
   }
@@ -45,11 +32,9 @@ class Readers : public ::testing::TestWithParam<const Storage*> {
   std::string file(const std::string& name) const { return scratch_.path() + "/" + name; }
 
   // Nothing beside the table.
-  void expect_alone() { EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)}); }
+  void expect_alone() { EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{name()}); }
 
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  std::string dir_, table_, before_, old_, new_;
+  std::string old_, new_;
 };
 
 const std::string kChangedElsewhere = "File is being changed by another program (";
@@ -245,9 +230,6 @@ TEST_P(Readers, ReadersOfATableChangedOverAndOverNeverGetAMix) {
   expect_alone();
 }
 
-INSTANTIATE_TEST_SUITE_P(AllStorages, Readers,
-                         ::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                           &chg::kStorages[3]),
-                         [](const auto& info) { return std::string(info.param->label); });
+INSTANTIATE_TEST_SUITE_P(AllStorages, Readers, chg::all_storages(), chg::storage_name);
 
 }  // namespace
