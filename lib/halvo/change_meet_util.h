@@ -1,8 +1,9 @@
 // Test support for readers and writers of one table: a writer held in a
 // child process at a chosen write into the table (when it holds the table
-// and has written part of its change), children run side by side, and the
-// table as a reader of the library sees it beside the same table as the
-// independent readers of change_testutil.h see it.
+// and has written part of its change), a reader held halfway through its
+// rows, children run side by side, and the table as a reader of the
+// library sees it beside the same table as the independent readers of
+// change_testutil.h see it.
 #pragma once
 
 #include <poll.h>
@@ -212,6 +213,48 @@ inline std::string library_view(const std::string& path, const std::function<voi
   if (why.empty() && !chg::ok()) why = c_voserrmsg();
   return why.empty() ? view(rows, values, changed) : "error: " + why;
 }
+
+// A reader of the library (library_view) in a child, held after it has
+// read half of the rows of the table at `path` until release(); what it
+// saw is left in the file `seen`.
+class HeldReader {
+ public:
+  HeldReader(const std::string& path, const std::string& seen) {
+    if (::pipe(half_) != 0 || ::pipe(go_) != 0) return;
+    child_.start([&] {
+      chg::spill(seen, library_view(path, [&] {
+                   char c = 1;
+                   if (::write(half_[1], &c, 1) != 1 || ::read(go_[0], &c, 1) != 1) ::_exit(2);
+                 }));
+      return 0;
+    });
+  }
+  ~HeldReader() {
+    release();
+    for (int fd : {half_[0], half_[1], go_[0], go_[1]}) ::close(fd);
+  }
+
+  // True once the reader has read half of the rows (it waits for it).
+  bool held() {
+    char c = 0;
+    return ::read(half_[0], &c, 1) == 1;
+  }
+
+  // Lets it read on; its exit code (0: it left what it saw).
+  int release() {
+    if (!released_) {
+      released_ = true;
+      char c = 1;
+      (void)!::write(go_[1], &c, 1);
+    }
+    return child_.wait();
+  }
+
+ private:
+  int half_[2] = {-1, -1}, go_[2] = {-1, -1};
+  bool released_ = false;
+  Child child_;
+};
 
 // The same as the independent reader of its storage type sees it.
 inline std::string independent_view(const chg::Storage& s, const std::string& path) {

@@ -72,61 +72,35 @@ TEST_P(Readers, AReaderThatComesWhileTheTableIsWrittenWaitsForTheNewOne) {
 // writer has tried: the writer waits for it, gives up without writing
 // anything, and the reader reads the old table whole.
 TEST_P(Readers, AWriterWaitsForTheReadersAndGivesUpWithoutWriting) {
-  int half[2], go[2];
-  ASSERT_EQ(::pipe(half), 0);
-  ASSERT_EQ(::pipe(go), 0);
   const std::string seen = file("seen"), why = file("why");
-  meet::Child reader;
-  reader.start([&] {
-    chg::spill(seen, meet::library_view(table_, [&] {
-                 char c = 1;
-                 if (::write(half[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(2);
-               }));
-    return 0;
-  });
-  char c = 0;
-  ASSERT_EQ(::read(half[0], &c, 1), 1) << "the reader has read half of the rows";
+  meet::HeldReader reader(table_, seen);
+  ASSERT_TRUE(reader.held()) << "the reader has read half of the rows";
   EXPECT_EQ(meet::in_child_saying(why, 0.02, [&] { return chg::change_table(table_) ? "" : c_voserrmsg(); }), 0);
   EXPECT_NE(chg::slurp(why).find("it is being read by another program"), std::string::npos) << chg::slurp(why);
   EXPECT_NE(chg::slurp(why).find(table_), std::string::npos) << chg::slurp(why);
   EXPECT_EQ(chg::slurp(table_), before_) << "the writer gave up before writing into the table";
   expect_alone();
-  ASSERT_EQ(::write(go[1], &c, 1), 1);
-  EXPECT_EQ(reader.wait(), 0);
+  EXPECT_EQ(reader.release(), 0);
   EXPECT_EQ(chg::slurp(seen), old_);
-  for (int fd : {half[0], half[1], go[0], go[1]}) ::close(fd);
 }
 
 // The same reader, done while the writer still waits: the writer goes on,
 // and its change lands whole.
 TEST_P(Readers, AWriterGoesOnOnceTheReadersAreDone) {
-  int half[2], go[2];
-  ASSERT_EQ(::pipe(half), 0);
-  ASSERT_EQ(::pipe(go), 0);
   const std::string seen = file("seen");
-  meet::Child reader;
-  reader.start([&] {
-    chg::spill(seen, meet::library_view(table_, [&] {
-                 char c = 1;
-                 if (::write(half[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(2);
-               }));
-    return 0;
-  });
-  char c = 0;
-  ASSERT_EQ(::read(half[0], &c, 1), 1);
+  meet::HeldReader reader(table_, seen);
+  ASSERT_TRUE(reader.held()) << "the reader has read half of the rows";
   meet::Child writer;
   writer.start([&] {
     platform::plat_set_time_scale(1.0);
     return chg::change_table(table_) ? 0 : 1;
   });
   EXPECT_TRUE(writer.still_running_after(300)) << "the writer waits for the reader";
-  ASSERT_EQ(::write(go[1], &c, 1), 1);
-  EXPECT_EQ(reader.wait(), 0);
+  EXPECT_EQ(reader.release(), 0);
   EXPECT_EQ(chg::slurp(seen), old_);
   EXPECT_EQ(writer.wait(), 0);
   EXPECT_EQ(meet::independent_view(*store_, table_), new_);
   expect_alone();
-  for (int fd : {half[0], half[1], go[0], go[1]}) ::close(fd);
 }
 
 // Two handles of one program: neither side waits for the other.  A change
@@ -179,7 +153,7 @@ TEST_P(Readers, HandlesOfOneProgramFailAtOnceInsteadOfWaiting) {
 TEST_P(Readers, ReadersOfATableChangedOverAndOverNeverGetAMix) {
   constexpr int kChanges = 4;
   std::set<std::string> wholes{old_};
-  const std::string ref = file("ref/t" + std::string(store_->ext));
+  const std::string& ref = ref_;  // changed again from the old table, step by step
   chg::spill(ref, before_);
   for (int k = 1; k <= kChanges; ++k) {
     ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
