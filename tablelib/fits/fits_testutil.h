@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -233,6 +234,37 @@ inline std::vector<int> column_n(const std::string& path, int ext) {
   if (f != nullptr) ffclos(f, &closed);
   if (status != 0) return {-status};
   return out;
+}
+
+// Column `col` of extension `ext` read by CFITSIO as doubles (nulls NaN);
+// empty when CFITSIO cannot read it.
+inline std::vector<double> column_doubles(const std::string& path, int ext, int col) {
+  fitsfile* f = nullptr;
+  int status = 0, type = 0;
+  long rows = 0;
+  ffopen(&f, path.c_str(), READONLY, &status);
+  ffmahd(f, ext + 1, &type, &status);
+  ffgnrw(f, &rows, &status);
+  std::vector<double> out(static_cast<std::size_t>(std::max(rows, 0L)), 0.0);
+  int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
+  if (rows > 0) ffgcvd(f, col, 1, 1, rows, NAN, out.data(), &anynul, &status);
+  int closed = 0;
+  if (f != nullptr) ffclos(f, &closed);
+  if (status != 0) out.clear();
+  return out;
+}
+
+// A string keyword of extension `ext` read by CFITSIO ("" when missing).
+inline std::string key_of(const std::string& path, int ext, const char* key) {
+  fitsfile* f = nullptr;
+  int status = 0, type = 0;
+  char value[FLEN_VALUE] = {0};
+  ffopen(&f, path.c_str(), READONLY, &status);
+  ffmahd(f, ext + 1, &type, &status);
+  ffgkys(f, key, value, nullptr, &status);
+  int closed = 0;
+  if (f != nullptr) ffclos(f, &closed);
+  return status == 0 ? value : "";
 }
 
 // The numbers base + 1 to base + rows.
