@@ -8,9 +8,7 @@
 // a table changed through one of its names (hard links) is not read whole
 // through another while that name's journal is hot.  Results are judged
 // by stat, raw bytes and the independent readers.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/statfs.h>
 #include <sys/xattr.h>
 
 #include "change_meet_util.h"
@@ -26,52 +24,17 @@ using chg::stat_of;
 
 // ---- journals as their layout is described -----------------------------
 
-void put_be(std::string& out, unsigned long long v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((v >> (8 * i)) & 0xff);
-}
-
-struct Record {
-  long long offset;
-  std::string bytes;
-};
-
 // A journal of the file at `table` (whose device, file system, inode and
 // birth time its header gives, as the file is now) with original size
 // `orig` and `records`; `earlier`: the format of the earlier version
 // ("qrljrnl1", 32-byte header naming no file); `block`: the block size.
-std::string journal_of(const std::string& table, long long orig, const std::vector<Record>& records,
+std::string journal_of(const std::string& table, long long orig, const std::vector<vos_test::JournalRecord>& records,
                        bool earlier = false, unsigned block = 4096) {
-  const unsigned long long nonce = 0x1122334455667788ULL;
-  std::string head = earlier ? "qrljrnl1" : "qrljrnl2";
-  put_be(head, block, 4);
-  put_be(head, 0, 4);
-  put_be(head, static_cast<unsigned long long>(orig), 8);
-  put_be(head, nonce, 8);
-  if (!earlier) {
-    const struct stat st = stat_of(table);
-    struct statfs fs {};
-    ::statfs(table.c_str(), &fs);
-    unsigned int id[2];
-    std::memcpy(id, &fs.f_fsid, sizeof id);
-    struct statx sx {};
-    long long birth = 0;
-    if (::statx(AT_FDCWD, table.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
-      birth = static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL + sx.stx_btime.tv_nsec;
-    put_be(head, st.st_dev, 8);
-    put_be(head, (static_cast<unsigned long long>(id[0]) << 32) | id[1], 8);
-    put_be(head, st.st_ino, 8);
-    put_be(head, static_cast<unsigned long long>(birth), 8);
-    put_be(head, vos_test::documented_check(nonce, head), 8);
-  }
-  for (const Record& r : records) {
-    std::string rec;
-    put_be(rec, static_cast<unsigned long long>(r.offset), 8);
-    put_be(rec, r.bytes.size(), 4);
-    rec += r.bytes;
-    put_be(rec, vos_test::documented_check(nonce, rec), 8);
-    head += rec;
-  }
-  return head;
+  vos_test::JournalHead head = vos_test::head_of(table, static_cast<std::uint64_t>(orig));
+  head.nonce = 0x1122334455667788ULL;
+  head.earlier = earlier;
+  head.block = block;
+  return vos_test::journal_bytes(head, records);
 }
 
 class Trust : public chg::ChangedCopyTest {
