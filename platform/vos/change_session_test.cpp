@@ -21,13 +21,8 @@
 
 namespace {
 
+using vos_test::pattern;
 using vos_test::slurp;
-
-std::string pattern(std::size_t n, int salt) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 13 + static_cast<std::size_t>(salt) * 5 + i / 97) % 251 + 1);
-  return s;
-}
 
 class ChangeSessions : public vos_test::ScratchFiles {
  protected:

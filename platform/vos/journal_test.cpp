@@ -22,6 +22,7 @@
 
 namespace {
 
+using vos_test::pattern;
 using vos_test::slurp;
 
 using Head = vos_test::JournalHead;
@@ -29,12 +30,6 @@ using Rec = vos_test::JournalRecord;
 using vos_test::head_of;
 using vos_test::journal_bytes;
 
-// n bytes of a pattern that `salt` varies.
-std::string pattern(std::size_t n, int salt) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(salt) * 7 + i / 253) % 251 + 1);
-  return s;
-}
 
 class Journals : public vos_test::ScratchFiles {
  protected:

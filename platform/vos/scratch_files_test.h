@@ -24,6 +24,13 @@ inline std::string slurp(const std::string& p) {
   return ss.str();
 }
 
+// n bytes of a pattern that `salt` varies (never a zero byte).
+inline std::string pattern(std::size_t n, int salt) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(salt) * 7 + i / 253) % 251 + 1);
+  return s;
+}
+
 class ScratchFiles : public ::testing::Test {
  protected:
   void SetUp() override {
