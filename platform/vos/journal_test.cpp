@@ -30,29 +30,12 @@ using Rec = vos_test::JournalRecord;
 using vos_test::head_of;
 using vos_test::journal_bytes;
 
-
-class Journals : public vos_test::ScratchFiles {
+class Journals : public vos_test::JournalledFile {
  protected:
-  void SetUp() override {
-    ScratchFiles::SetUp();
-    file_ = path("f.dat");
-    jpath_ = file_ + "-journal";
-  }
-  void TearDown() override {
-    vos::osio::replace(vos::osio::host_ops());
-    ScratchFiles::TearDown();
-  }
   // recover(): "" when it raised nothing, else its message.
   std::string recovered() {
-    try {
-      vos::recover(file_);
-    } catch (const vos::Error& e) {
-      return e.message();
-    }
-    return "";
+    return message_of([&] { vos::recover(file_); });
   }
-  void put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes; }
-  std::string file_, jpath_;
 };
 
 // A half-changed file (its first block overwritten) and a journal holding
