@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "change_testutil.h"
-#include "vos/osio.h"
 
 namespace {
 
