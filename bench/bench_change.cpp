@@ -62,6 +62,7 @@ using bench::dval;
 using bench::Kind;
 using bench::kind_name;
 using bench::kParRows;
+using bench::measure;
 using bench::kRowBytes;
 using bench::size_name;
 using bench::Table;
@@ -248,16 +249,6 @@ void expect(const Table& t, const Seen& before, const Seen& after, const Change&
 
 // ---- the benchmarks ---------------------------------------------------------------
 
-// Times `f` as one side of `pair` (`is_ours`), measuring its cost.
-template <class F>
-void measure(bench::Pair& pair, bool is_ours, bench::Cost& cost, F&& f, benchmark::State* state) {
-  bench::Meter meter(cost);
-  meter.start();
-  const double s = is_ours ? pair.ours(f) : pair.base(f);
-  meter.stop();
-  if (state != nullptr) state->SetIterationTime(s);
-}
-
 // Our session against pwrite or CFITSIO in place, on one table.
 void Versus(benchmark::State& state, Kind kind, Op op, int mb) {
   Table& t = table(kind, mb);
@@ -268,17 +259,17 @@ void Versus(benchmark::State& state, Kind kind, Op op, int mb) {
     Change c = next_change(op, "KO");
     const Seen before = seen(t, kind, "");
     bench::sync_count() = 0;
-    measure(pair, true, ours_cost, [&] { ours(t, c); }, &state);
+    state.SetIterationTime(measure(pair, true, ours_cost, [&] { ours(t, c); }));
     syncs = std::max(syncs, bench::sync_count());
     check(true, "our change");
     expect(t, before, seen(t, kind, c.keyword), c);
     if (kind == Kind::Fits) {
       c = next_change(op, "KB");
       const Seen mid = seen(t, kind, "");
-      measure(pair, false, base_cost, [&] { cfitsio_in_place(t, c); }, nullptr);
+      measure(pair, false, base_cost, [&] { cfitsio_in_place(t, c); });
       expect(t, mid, seen(t, kind, c.keyword), c);
     } else {
-      measure(pair, false, base_cost, [&] { plain_pwrite(t, c); }, nullptr);
+      measure(pair, false, base_cost, [&] { plain_pwrite(t, c); });
     }
   }
   pair.report(state);
@@ -296,8 +287,8 @@ void Scale(benchmark::State& state, Kind kind, Op op) {
     for (Table* t : {&large, &small}) {
       const Change c = next_change(op, "KS");
       const Seen before = seen(*t, kind, "");
-      measure(pair, t == &large, t == &large ? large_cost : small_cost, [&] { ours(*t, c); },
-              t == &large ? &state : nullptr);
+      const double s = measure(pair, t == &large, t == &large ? large_cost : small_cost, [&] { ours(*t, c); });
+      if (t == &large) state.SetIterationTime(s);
       check(true, "our change");
       expect(*t, before, seen(*t, kind, c.keyword), c);
     }

@@ -23,6 +23,8 @@
 #include <cstring>
 #include <string>
 
+#include "bench_ratio.h"
+
 namespace bench {
 
 // The process's I/O counters; all zero when /proc/self/io cannot be read.
@@ -92,6 +94,17 @@ class Meter {
   Io io_;
   long rss_ = 0;
 };
+
+// Runs `f` once as one side of `pair` (ours when `is_ours`, else the
+// baseline) with its cost measured into `cost`; its seconds.
+template <class F>
+double measure(Pair& pair, bool is_ours, Cost& cost, F&& f) {
+  Meter meter(cost);
+  meter.start();
+  const double s = is_ours ? pair.ours(f) : pair.base(f);
+  meter.stop();
+  return s;
+}
 
 // Adds the counters of both sides to `state` (see above); the bytes read and
 // made dirty go in as ours_read_bytes, ours_disk_bytes and the same for base.

@@ -62,6 +62,7 @@ namespace {
 using bench::check;
 using bench::check_status;
 using bench::Kind;
+using bench::measure;
 using bench::Table;
 
 constexpr int kSmall = 100, kLarge = 1024;  // table sizes in MB
@@ -470,15 +471,6 @@ double goal_of(Op op, Kind kind) {
 }
 long syncs_goal(Op op) {
   return op == Op::Cells1000 || op == Op::Cells10000 ? 10 : op == Op::Sessions1000 ? 4 : 0;
-}
-
-template <class F>
-double measure(bench::Pair& pair, bool is_ours, bench::Cost& cost, F&& f) {
-  bench::Meter meter(cost);
-  meter.start();
-  const double s = is_ours ? pair.ours(f) : pair.base(f);
-  meter.stop();
-  return s;
 }
 
 void Versus(benchmark::State& state, Kind kind, Op op, int mb) {

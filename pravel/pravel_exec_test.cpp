@@ -54,10 +54,10 @@ std::vector<std::vector<std::string>> run_statement3(ToolBuffers& b) {
   return rows;
 }
 
-// One statement without rows, the tool's way: repeat the call only while a
-// deadlock retry is pending.
-int run_simple(int n, const std::vector<const char*>& pieces) {
-  pravel_query_setup(1, "comptab_qry", n, QELT_SQL, "SRV1", "orvo_ops", nullptr);
+// Sends a statement without rows on the query set up on slot 1, the
+// tool's way: repeat the call only while a deadlock retry is pending; then
+// closes the query.  The last call's result.
+int run_to_end(const std::vector<const char*>& pieces) {
   for (const char* p : pieces) qelt_query(1, p);
   int r;
   do {
@@ -65,6 +65,22 @@ int run_simple(int n, const std::vector<const char*>& pieces) {
   } while (r == 0 && pravel_fetch_outcome(1) == PRAVEL_FETCH_RETRY);
   qelt_close_query(1);
   return r;
+}
+
+// One statement without rows as the tool sends it: query number n.
+int run_simple(int n, const std::vector<const char*>& pieces) {
+  pravel_query_setup(1, "comptab_qry", n, QELT_SQL, "SRV1", "orvo_ops", nullptr);
+  return run_to_end(pieces);
+}
+
+// Scripts the next batch holding `match` to fail with the server's
+// deadlock message.
+void script_deadlock(const char* match) {
+  fakedb::Answer d;
+  d.match = match;
+  d.messages = {{1205, 45, 13, "deadlocked"}};
+  d.fails = true;
+  fakedb::script(d);
 }
 
 using PravelExec = PravelTest;
@@ -209,11 +225,7 @@ TEST_F(PravelExec, TwoDeadlocksThenSuccessGiveTheServersRowsAndThreeSends) {
 }
 
 TEST_F(PravelExec, AfterADeadlockPauseTheCallReportsRetryAndNoRow) {
-  fakedb::Answer d;
-  d.match = "drop";
-  d.messages = {{1205, 45, 13, "deadlocked"}};
-  d.fails = true;
-  fakedb::script(d);
+  script_deadlock("drop");
   connect_tool_style();
   qelt_query(1, kStmt4);
   EXPECT_EQ(pravel_get_exec(1), 0);
@@ -225,13 +237,7 @@ TEST_F(PravelExec, AfterADeadlockPauseTheCallReportsRetryAndNoRow) {
 
 TEST_F(PravelExec, ThreeDeadlocksEndTheProcess) {
   auto run = [this] {
-    for (int i = 0; i < 3; ++i) {
-      fakedb::Answer d;
-      d.match = "drop";
-      d.messages = {{1205, 45, 13, "deadlocked"}};
-      d.fails = true;
-      fakedb::script(d);
-    }
+    for (int i = 0; i < 3; ++i) script_deadlock("drop");
     connect_tool_style();
     qelt_query(1, kStmt4);
     while (pravel_get_exec(1) == 0) {
@@ -241,13 +247,7 @@ TEST_F(PravelExec, ThreeDeadlocksEndTheProcess) {
 }
 
 TEST_F(PravelExec, ThreeDeadlocksSendThreeTimesAndFailWithAReturningHandler) {
-  for (int i = 0; i < 3; ++i) {
-    fakedb::Answer d;
-    d.match = "drop";
-    d.messages = {{1205, 45, 13, "deadlocked"}};
-    d.fails = true;
-    fakedb::script(d);
-  }
+  for (int i = 0; i < 3; ++i) script_deadlock("drop");
   pravel_setup(1, 1, "calread");
   pravel_setup(1, 2, "tuvelmark");
   pravel_query_setup(1, "m", 1, QELT_SQL, "SRV1", "db", counting_handler);
@@ -320,11 +320,7 @@ TEST_F(PravelExec, DeadlockAfterDeliveredRowsIsNotRetried) {
 }
 
 TEST_F(PravelExec, DeadlockInsideATransactionIsNotRetried) {
-  fakedb::Answer a;
-  a.match = "update";
-  a.messages = {{1205, 45, 13, "deadlocked"}};
-  a.fails = true;
-  fakedb::script(a);
+  script_deadlock("update");
   connect_counting();
   qelt_query(1, "begin   tran update t set x = 1 where y = 'begin tran'");
   EXPECT_EQ(pravel_get_exec(1), -1);
@@ -349,23 +345,13 @@ TEST_F(PravelExec, TransactionWordsDecideTheDeadlockRetry) {
   for (const Case& c : cases) {
     qelt::qelt_reset_for_tests();
     fakedb::reset();
-    fakedb::Answer dead;
-    dead.match = "update u";
-    dead.messages = {{1205, 45, 13, "deadlocked"}};
-    dead.fails = true;
-    fakedb::script(dead);
+    script_deadlock("update u");
     pravel_setup(1, 1, "u");
     pravel_setup(1, 2, "p");
     int n = 0;
     auto run = [&](const char* sql) {
       pravel_query_setup(1, "m", ++n, QELT_SQL, "SRV1", "db", counting_handler);
-      qelt_query(1, sql);
-      int r;
-      do {
-        r = pravel_get_exec(1);
-      } while (r == 0 && pravel_fetch_outcome(1) == PRAVEL_FETCH_RETRY);
-      qelt_close_query(1);
-      return r;
+      return run_to_end({sql});
     };
     for (const char* s : c.before) EXPECT_EQ(run(s), 1) << s;
     const std::string what = c.before.empty() ? "" : c.before.back();

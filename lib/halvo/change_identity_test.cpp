@@ -4,63 +4,25 @@
 // writer may not write, is refused with nothing about it changed.  Each
 // result is judged with stat and the independent reader.  The cases that
 // need an ordinary user run in a child that has become user 65534.
-#include <grp.h>
 #include <gtest/gtest.h>
 
 #include "change_testutil.h"
-#include "vos/osio.h"
 
 namespace {
 
-using chg::Storage;
+using chg::as_other_user;
+using chg::kOther;
+using chg::stat_of;
 
-constexpr uid_t kOther = 65534;
-
-struct stat stat_of(const std::string& path) {
-  struct stat st{};
-  ::lstat(path.c_str(), &st);
-  return st;
-}
-
-// Runs `body` in a child that has become user and group 65534 (when this
-// process is root; otherwise as the user it is).
-int as_other_user(const std::function<int()>& body) {
-  return chg::in_child([&] {
-    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kOther) != 0 || ::setuid(kOther) != 0))
-      return 99;
-    return body();
-  });
-}
-
-class Identity : public ::testing::TestWithParam<const Storage*> {
+class Identity : public chg::ChangedCopyTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = GetParam();
     ::chmod(scratch_.path().c_str(), 0755);
-    dir_ = scratch_.path() + "/d";
-    ::mkdir(dir_.c_str(), 0755);
-    table_ = dir_ + "/t" + store_->ext;
-    ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
-    before_ = chg::slurp(table_);
+    ChangedCopyTest::SetUp();
+    if (HasFatalFailure()) return;
     before_summary_ = chg::summary(*store_, table_);
-    // The same change made on a copy elsewhere: what the table must read.
-    const std::string ref_dir = scratch_.path() + "/ref";
-    ::mkdir(ref_dir.c_str(), 0755);
-    const std::string ref = ref_dir + "/t" + store_->ext;
-    chg::spill(ref, before_);
-    ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
-    after_summary_ = chg::summary(*store_, ref);
+    after_summary_ = chg::summary(*store_, ref_);
     ASSERT_NE(before_summary_, after_summary_);
-  }
-
-  // A file the other user may write its error message to.
-  std::string message_file() {
-    const std::string path = scratch_.path() + "/message";
-    chg::spill(path, "");
-    ::chmod(path.c_str(), 0666);
-    return path;
   }
 
   // The table is untouched: same inode, mode, owner and bytes, and nothing
@@ -71,13 +33,11 @@ class Identity : public ::testing::TestWithParam<const Storage*> {
     EXPECT_EQ(now.st_mode, was.st_mode);
     EXPECT_EQ(now.st_uid, was.st_uid);
     EXPECT_EQ(chg::slurp(table_), before_);
-    others.insert("t" + std::string(store_->ext));
+    others.insert(name());
     EXPECT_EQ(chg::names_in(dir_), others);
   }
 
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  std::string dir_, table_, before_, before_summary_, after_summary_;
+  std::string before_summary_, after_summary_;
 };
 
 TEST_P(Identity, ASymbolicLinkIsFollowedToTheTable) {
@@ -88,7 +48,7 @@ TEST_P(Identity, ASymbolicLinkIsFollowedToTheTable) {
   EXPECT_TRUE(S_ISLNK(stat_of(link).st_mode)) << "the link stays a link";
   EXPECT_EQ(stat_of(table_).st_ino, ino);
   EXPECT_EQ(chg::summary(*store_, table_), after_summary_);
-  EXPECT_EQ(chg::names_in(dir_), (std::set<std::string>{"t" + std::string(store_->ext), "l" + std::string(store_->ext)}));
+  EXPECT_EQ(chg::names_in(dir_), (std::set<std::string>{name(), "l" + std::string(store_->ext)}));
 }
 
 TEST_P(Identity, HardLinkedNamesBothSeeTheChange) {
@@ -124,7 +84,7 @@ TEST_P(Identity, OwnerAndModeAreKept) {
     EXPECT_EQ(now.st_uid, was.st_uid);
     EXPECT_EQ(now.st_gid, was.st_gid);
     EXPECT_EQ(chg::summary(*store_, table_), after_summary_);
-    EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
+    EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{name()});
   }
 }
 
@@ -175,16 +135,9 @@ TEST_P(Identity, AHotJournalInAReadOnlyDirectoryRefusesTheOpen) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   ASSERT_EQ(::chown(table_.c_str(), kOther, kOther), 0);
   // The writer dies as it removes its journal: the table holds the change.
-  EXPECT_EQ(chg::in_child([&] {
-              vos::osio::Ops ops = vos::osio::host_ops();
-              ops.unlink = [](const char*) -> int { ::raise(SIGKILL); return -1; };
-              vos::osio::replace(ops);
-              chg::change_table(table_);
-              return 0;
-            }),
-            128 + SIGKILL);
-  const std::string journal = "t" + std::string(store_->ext) + "-journal";
-  ASSERT_EQ(chg::names_in(dir_), (std::set<std::string>{"t" + std::string(store_->ext), journal}));
+  EXPECT_EQ(chg::leave_hot_journal(table_), 128 + SIGKILL);
+  const std::string journal = name() + "-journal";
+  ASSERT_EQ(chg::names_in(dir_), (std::set<std::string>{name(), journal}));
   const std::string changed = chg::slurp(table_);
   ASSERT_NE(changed, before_);
   ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
@@ -204,12 +157,9 @@ TEST_P(Identity, AHotJournalInAReadOnlyDirectoryRefusesTheOpen) {
   EXPECT_EQ(chg::open_through_library(table_), "");
   EXPECT_EQ(chg::slurp(table_), before_);
   EXPECT_EQ(chg::summary(*store_, table_), before_summary_);
-  EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
+  EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{name()});
 }
 
-INSTANTIATE_TEST_SUITE_P(AllStorages, Identity,
-                         ::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                           &chg::kStorages[3]),
-                         [](const auto& info) { return std::string(info.param->label); });
+INSTANTIATE_TEST_SUITE_P(AllStorages, Identity, chg::all_storages(), chg::storage_name);
 
 }  // namespace

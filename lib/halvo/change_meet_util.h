@@ -1,8 +1,9 @@
 // Test support for readers and writers of one table: a writer held in a
 // child process at a chosen write into the table (when it holds the table
-// and has written part of its change), children run side by side, and the
-// table as a reader of the library sees it beside the same table as the
-// independent readers of change_testutil.h see it.
+// and has written part of its change), a reader held halfway through its
+// rows, children run side by side, and the table as a reader of the
+// library sees it beside the same table as the independent readers of
+// change_testutil.h see it.
 #pragma once
 
 #include <poll.h>
@@ -132,33 +133,25 @@ class Child {
   int code_ = -1;
 };
 
-// A writer running `session` in a child, held after its `at`-th write into
-// the table at `path` until release().
-class HeldWriter {
+// A child held at a point of its work until release(): there it tells the
+// parent on one pipe and waits for its word on the other.
+class HeldChild {
  public:
-  HeldWriter(const std::string& path, const std::function<bool()>& session, int at = 1) {
-    if (::pipe(ready_) != 0 || ::pipe(go_) != 0) return;
-    child_.start([&] {
-      watch(path, at);
-      g_hold.ready = ready_[1];
-      g_hold.go = go_[0];
-      vos::osio::replace(kHolding);
-      return session() ? 0 : 1;
-    });
-  }
-  ~HeldWriter() {
+  HeldChild(const HeldChild&) = delete;
+  HeldChild& operator=(const HeldChild&) = delete;
+  ~HeldChild() {
     release();
     for (int fd : {ready_[0], ready_[1], go_[0], go_[1]}) ::close(fd);
   }
 
-  // True once the writer stands at the chosen write (within 20 s).
+  // True once the child stands there (within 20 s).
   bool held() {
     pollfd p{ready_[0], POLLIN, 0};
     char c = 0;
     return ::poll(&p, 1, 20000) == 1 && ::read(ready_[0], &c, 1) == 1;
   }
 
-  // Lets it go on; its exit code (0: the session succeeded).
+  // Lets it go on; its exit code.
   int release() {
     if (!released_) {
       released_ = true;
@@ -168,10 +161,43 @@ class HeldWriter {
     return child_.wait();
   }
 
- private:
+ protected:
+  HeldChild() = default;
+
+  // Starts `body` in the child (when the pipes could be made).
+  void start(const std::function<int()>& body) {
+    if (::pipe(ready_) != 0 || ::pipe(go_) != 0) return;
+    child_.start(body);
+  }
+
+  // In the child, where it is to be held: tells the parent and waits for
+  // its word; ends the child with `code` when a pipe fails.
+  void stand_here(int code) {
+    char c = 1;
+    if (::write(ready_[1], &c, 1) != 1 || ::read(go_[0], &c, 1) != 1) ::_exit(code);
+  }
+
   int ready_[2] = {-1, -1}, go_[2] = {-1, -1};
+
+ private:
   bool released_ = false;
   Child child_;
+};
+
+// A writer running `session` in a child, held after its `at`-th write into
+// the table at `path` until release() (whose exit code 0: the session
+// succeeded).
+class HeldWriter : public HeldChild {
+ public:
+  HeldWriter(const std::string& path, const std::function<bool()>& session, int at = 1) {
+    start([&] {
+      watch(path, at);
+      g_hold.ready = ready_[1];
+      g_hold.go = go_[0];
+      vos::osio::replace(kHolding);
+      return session() ? 0 : 1;
+    });
+  }
 };
 
 // ---- what a reader sees ------------------------------------------------
@@ -212,6 +238,19 @@ inline std::string library_view(const std::string& path, const std::function<voi
   if (why.empty() && !chg::ok()) why = c_voserrmsg();
   return why.empty() ? view(rows, values, changed) : "error: " + why;
 }
+
+// A reader of the library (library_view) in a child, held after it has
+// read half of the rows of the table at `path` until release() (whose exit
+// code 0: it left what it saw in the file `seen`).
+class HeldReader : public HeldChild {
+ public:
+  HeldReader(const std::string& path, const std::string& seen) {
+    start([&] {
+      chg::spill(seen, library_view(path, [&] { stand_here(2); }));
+      return 0;
+    });
+  }
+};
 
 // The same as the independent reader of its storage type sees it.
 inline std::string independent_view(const chg::Storage& s, const std::string& path) {

@@ -18,26 +18,13 @@
 
 namespace {
 
-using chg::Storage;
-
-class Readers : public ::testing::TestWithParam<const Storage*> {
+class Readers : public chg::ChangedCopyTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = GetParam();
-    dir_ = scratch_.path() + "/d";
-    ::mkdir(dir_.c_str(), 0755);
-    table_ = dir_ + "/t" + store_->ext;
-    ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
-    before_ = chg::slurp(table_);
+    ChangedCopyTest::SetUp();
+    if (HasFatalFailure()) return;
     old_ = meet::independent_view(*store_, table_);
-    const std::string ref_dir = scratch_.path() + "/ref";
-    ::mkdir(ref_dir.c_str(), 0755);
-    const std::string ref = ref_dir + "/t" + store_->ext;
-    chg::spill(ref, before_);
-    ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
-    new_ = meet::independent_view(*store_, ref);
+    new_ = meet::independent_view(*store_, ref_);
     ASSERT_NE(old_, new_);
     ASSERT_EQ(meet::library_view(table_), old_) << "the library reads the table as the independent reader does";
   }
@@ -45,11 +32,9 @@ class Readers : public ::testing::TestWithParam<const Storage*> {
   std::string file(const std::string& name) const { return scratch_.path() + "/" + name; }
 
   // Nothing beside the table.
-  void expect_alone() { EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)}); }
+  void expect_alone() { EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{name()}); }
 
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  std::string dir_, table_, before_, old_, new_;
+  std::string old_, new_;
 };
 
 const std::string kChangedElsewhere = "File is being changed by another program (";
@@ -87,61 +72,35 @@ TEST_P(Readers, AReaderThatComesWhileTheTableIsWrittenWaitsForTheNewOne) {
 // writer has tried: the writer waits for it, gives up without writing
 // anything, and the reader reads the old table whole.
 TEST_P(Readers, AWriterWaitsForTheReadersAndGivesUpWithoutWriting) {
-  int half[2], go[2];
-  ASSERT_EQ(::pipe(half), 0);
-  ASSERT_EQ(::pipe(go), 0);
   const std::string seen = file("seen"), why = file("why");
-  meet::Child reader;
-  reader.start([&] {
-    chg::spill(seen, meet::library_view(table_, [&] {
-                 char c = 1;
-                 if (::write(half[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(2);
-               }));
-    return 0;
-  });
-  char c = 0;
-  ASSERT_EQ(::read(half[0], &c, 1), 1) << "the reader has read half of the rows";
+  meet::HeldReader reader(table_, seen);
+  ASSERT_TRUE(reader.held()) << "the reader has read half of the rows";
   EXPECT_EQ(meet::in_child_saying(why, 0.02, [&] { return chg::change_table(table_) ? "" : c_voserrmsg(); }), 0);
   EXPECT_NE(chg::slurp(why).find("it is being read by another program"), std::string::npos) << chg::slurp(why);
   EXPECT_NE(chg::slurp(why).find(table_), std::string::npos) << chg::slurp(why);
   EXPECT_EQ(chg::slurp(table_), before_) << "the writer gave up before writing into the table";
   expect_alone();
-  ASSERT_EQ(::write(go[1], &c, 1), 1);
-  EXPECT_EQ(reader.wait(), 0);
+  EXPECT_EQ(reader.release(), 0);
   EXPECT_EQ(chg::slurp(seen), old_);
-  for (int fd : {half[0], half[1], go[0], go[1]}) ::close(fd);
 }
 
 // The same reader, done while the writer still waits: the writer goes on,
 // and its change lands whole.
 TEST_P(Readers, AWriterGoesOnOnceTheReadersAreDone) {
-  int half[2], go[2];
-  ASSERT_EQ(::pipe(half), 0);
-  ASSERT_EQ(::pipe(go), 0);
   const std::string seen = file("seen");
-  meet::Child reader;
-  reader.start([&] {
-    chg::spill(seen, meet::library_view(table_, [&] {
-                 char c = 1;
-                 if (::write(half[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(2);
-               }));
-    return 0;
-  });
-  char c = 0;
-  ASSERT_EQ(::read(half[0], &c, 1), 1);
+  meet::HeldReader reader(table_, seen);
+  ASSERT_TRUE(reader.held()) << "the reader has read half of the rows";
   meet::Child writer;
   writer.start([&] {
     platform::plat_set_time_scale(1.0);
     return chg::change_table(table_) ? 0 : 1;
   });
   EXPECT_TRUE(writer.still_running_after(300)) << "the writer waits for the reader";
-  ASSERT_EQ(::write(go[1], &c, 1), 1);
-  EXPECT_EQ(reader.wait(), 0);
+  EXPECT_EQ(reader.release(), 0);
   EXPECT_EQ(chg::slurp(seen), old_);
   EXPECT_EQ(writer.wait(), 0);
   EXPECT_EQ(meet::independent_view(*store_, table_), new_);
   expect_alone();
-  for (int fd : {half[0], half[1], go[0], go[1]}) ::close(fd);
 }
 
 // Two handles of one program: neither side waits for the other.  A change
@@ -194,7 +153,7 @@ TEST_P(Readers, HandlesOfOneProgramFailAtOnceInsteadOfWaiting) {
 TEST_P(Readers, ReadersOfATableChangedOverAndOverNeverGetAMix) {
   constexpr int kChanges = 4;
   std::set<std::string> wholes{old_};
-  const std::string ref = file("ref/t" + std::string(store_->ext));
+  const std::string& ref = ref_;  // changed again from the old table, step by step
   chg::spill(ref, before_);
   for (int k = 1; k <= kChanges; ++k) {
     ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
@@ -245,9 +204,6 @@ TEST_P(Readers, ReadersOfATableChangedOverAndOverNeverGetAMix) {
   expect_alone();
 }
 
-INSTANTIATE_TEST_SUITE_P(AllStorages, Readers,
-                         ::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                           &chg::kStorages[3]),
-                         [](const auto& info) { return std::string(info.param->label); });
+INSTANTIATE_TEST_SUITE_P(AllStorages, Readers, chg::all_storages(), chg::storage_name);
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fitsio.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -389,6 +390,90 @@ inline int in_child(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The second user the tests act as, as root.
+inline constexpr uid_t kOther = 65534;
+
+// Runs `body` in a child that has become user and group kOther (when this
+// process is root; otherwise as the user it is); 99 when it could not.
+inline int as_other_user(const std::function<int()>& body) {
+  return in_child([&] {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kOther) != 0 || ::setuid(kOther) != 0))
+      return 99;
+    return body();
+  });
+}
+
+// What lstat finds at `path` (all zero when nothing).
+inline struct stat stat_of(const std::string& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return st;
+}
+
+// Kills a writer of `table` (in a child) as it removes its journal: the
+// table holds the whole change and its journal is hot.  Returns what
+// in_child returns, 128 + SIGKILL when the writer got that far.
+inline int leave_hot_journal(const std::string& table) {
+  return in_child([&] {
+    vos::osio::Ops ops = vos::osio::host_ops();
+    ops.unlink = [](const char*) -> int {
+      ::raise(SIGKILL);
+      return -1;
+    };
+    vos::osio::replace(ops);
+    change_table(table);
+    return 0;
+  });
+}
+
+// ---- one table and the same change made on a copy -----------------------
+
+// The table "t<ext>" of storage GetParam(), alone in the directory "d" of
+// a scratch directory, with its bytes; and `ref_`, a copy of it in "ref"
+// that the change session (change_table) has changed: what the table must
+// read once the same change is made on it.
+class ChangedCopyTest : public ::testing::TestWithParam<const Storage*> {
+ protected:
+  static void SetUpTestSuite() { c_vosinit(); }
+
+  void SetUp() override {
+    store_ = GetParam();
+    dir_ = scratch_.path() + "/d";
+    ::mkdir(dir_.c_str(), 0755);
+    table_ = dir_ + "/" + name();
+    ASSERT_TRUE(make_table(table_, *store_)) << c_voserrmsg();
+    before_ = slurp(table_);
+    const std::string ref_dir = scratch_.path() + "/ref";
+    ::mkdir(ref_dir.c_str(), 0755);
+    ref_ = ref_dir + "/" + name();
+    spill(ref_, before_);
+    ASSERT_TRUE(change_table(ref_)) << c_voserrmsg();
+  }
+
+  std::string name() const { return "t" + std::string(store_->ext); }
+
+  // A file anyone may write to (a child that has become another user
+  // leaves its message there).
+  std::string message_file() {
+    const std::string path = scratch_.path() + "/message";
+    spill(path, "");
+    ::chmod(path.c_str(), 0666);
+    return path;
+  }
+
+  ScratchDir scratch_;
+  const Storage* store_ = nullptr;
+  std::string dir_, table_, before_, ref_;
+};
+
+inline auto all_storages() {
+  return ::testing::Values(&kStorages[0], &kStorages[1], &kStorages[2], &kStorages[3]);
+}
+
+inline std::string storage_name(const ::testing::TestParamInfo<const Storage*>& info) {
+  return info.param->label;
+}
+
 // ---- a change session and its two ends ----------------------------------
 
 // What a session does: change an existing table (rewrite cells, append a
@@ -498,8 +583,7 @@ class SessionTest : public ::testing::TestWithParam<std::tuple<const Storage*, S
 
 // Every storage type, every session.
 inline auto all_sessions() {
-  return ::testing::Combine(::testing::Values(&kStorages[0], &kStorages[1], &kStorages[2], &kStorages[3]),
-                            ::testing::Values(Session::kChange, Session::kCreate, Session::kSpill));
+  return ::testing::Combine(all_storages(), ::testing::Values(Session::kChange, Session::kCreate, Session::kSpill));
 }
 
 inline std::string session_name(const ::testing::TestParamInfo<std::tuple<const Storage*, Session>>& info) {

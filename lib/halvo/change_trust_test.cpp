@@ -8,10 +8,7 @@
 // a table changed through one of its names (hard links) is not read whole
 // through another while that name's journal is hot.  Results are judged
 // by stat, raw bytes and the independent readers.
-#include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/statfs.h>
 #include <sys/xattr.h>
 
 #include "change_meet_util.h"
@@ -20,119 +17,35 @@
 
 namespace {
 
-using chg::Storage;
-
-constexpr uid_t kOther = 65534;
-
-struct stat stat_of(const std::string& path) {
-  struct stat st {};
-  ::lstat(path.c_str(), &st);
-  return st;
-}
-
-int as_other_user(const std::function<int()>& body) {
-  return chg::in_child([&] {
-    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kOther) != 0 || ::setuid(kOther) != 0))
-      return 99;
-    return body();
-  });
-}
+using chg::as_other_user;
+using chg::kOther;
+using chg::leave_hot_journal;
+using chg::stat_of;
 
 // ---- journals as their layout is described -----------------------------
-
-void put_be(std::string& out, unsigned long long v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((v >> (8 * i)) & 0xff);
-}
-
-struct Record {
-  long long offset;
-  std::string bytes;
-};
 
 // A journal of the file at `table` (whose device, file system, inode and
 // birth time its header gives, as the file is now) with original size
 // `orig` and `records`; `earlier`: the format of the earlier version
 // ("qrljrnl1", 32-byte header naming no file); `block`: the block size.
-std::string journal_of(const std::string& table, long long orig, const std::vector<Record>& records,
+std::string journal_of(const std::string& table, long long orig, const std::vector<vos_test::JournalRecord>& records,
                        bool earlier = false, unsigned block = 4096) {
-  const unsigned long long nonce = 0x1122334455667788ULL;
-  std::string head = earlier ? "qrljrnl1" : "qrljrnl2";
-  put_be(head, block, 4);
-  put_be(head, 0, 4);
-  put_be(head, static_cast<unsigned long long>(orig), 8);
-  put_be(head, nonce, 8);
-  if (!earlier) {
-    const struct stat st = stat_of(table);
-    struct statfs fs {};
-    ::statfs(table.c_str(), &fs);
-    unsigned int id[2];
-    std::memcpy(id, &fs.f_fsid, sizeof id);
-    struct statx sx {};
-    long long birth = 0;
-    if (::statx(AT_FDCWD, table.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
-      birth = static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL + sx.stx_btime.tv_nsec;
-    put_be(head, st.st_dev, 8);
-    put_be(head, (static_cast<unsigned long long>(id[0]) << 32) | id[1], 8);
-    put_be(head, st.st_ino, 8);
-    put_be(head, static_cast<unsigned long long>(birth), 8);
-    put_be(head, vos_test::documented_check(nonce, head), 8);
-  }
-  for (const Record& r : records) {
-    std::string rec;
-    put_be(rec, static_cast<unsigned long long>(r.offset), 8);
-    put_be(rec, r.bytes.size(), 4);
-    rec += r.bytes;
-    put_be(rec, vos_test::documented_check(nonce, rec), 8);
-    head += rec;
-  }
-  return head;
+  vos_test::JournalHead head = vos_test::head_of(table, static_cast<std::uint64_t>(orig));
+  head.nonce = 0x1122334455667788ULL;
+  head.earlier = earlier;
+  head.block = block;
+  return vos_test::journal_bytes(head, records);
 }
 
-// Kills a writer of `table` as it removes its journal: the table holds the
-// whole change and its journal is hot.
-void leave_hot_journal(const std::string& table) {
-  chg::in_child([&] {
-    vos::osio::Ops ops = vos::osio::host_ops();
-    ops.unlink = [](const char*) -> int {
-      ::raise(SIGKILL);
-      return -1;
-    };
-    vos::osio::replace(ops);
-    chg::change_table(table);
-    return 0;
-  });
-}
-
-class Trust : public ::testing::TestWithParam<const Storage*> {
+class Trust : public chg::ChangedCopyTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = GetParam();
     ::chmod(scratch_.path().c_str(), 0755);
-    dir_ = scratch_.path() + "/d";
-    ::mkdir(dir_.c_str(), 0755);
-    table_ = dir_ + "/t" + store_->ext;
+    ChangedCopyTest::SetUp();
+    if (HasFatalFailure()) return;
     journal_ = table_ + "-journal";
-    ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
-    before_ = chg::slurp(table_);
     old_ = meet::independent_view(*store_, table_);
-    const std::string ref_dir = scratch_.path() + "/ref";
-    ::mkdir(ref_dir.c_str(), 0755);
-    const std::string ref = ref_dir + "/t" + store_->ext;
-    chg::spill(ref, before_);
-    ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
-    new_ = meet::independent_view(*store_, ref);
-  }
-
-  std::string name() const { return "t" + std::string(store_->ext); }
-
-  // A file the other user may write its message to.
-  std::string message_file() {
-    const std::string path = scratch_.path() + "/message";
-    chg::spill(path, "");
-    ::chmod(path.c_str(), 0666);
-    return path;
+    new_ = meet::independent_view(*store_, ref_);
   }
 
   // A read-only open and a change of the table are both refused, naming
@@ -153,9 +66,7 @@ class Trust : public ::testing::TestWithParam<const Storage*> {
     EXPECT_TRUE(same()) << when << ": the change changed " << thing;
   }
 
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  std::string dir_, table_, journal_, before_, old_, new_;
+  std::string journal_, old_, new_;
 };
 
 // Another user's symbolic link at the journal's name, to a file of root's
@@ -231,7 +142,7 @@ TEST_P(Trust, AJournalLeftAtARenamedTablesOldNameIsRefused) {
   const std::string moved = dir_ + "/moved" + store_->ext;
   ASSERT_EQ(::rename(table_.c_str(), moved.c_str()), 0);
   // The new table: the changed one made elsewhere, copied in.
-  chg::spill(table_, chg::slurp(scratch_.path() + "/ref/" + name()));
+  chg::spill(table_, chg::slurp(ref_));
   before_ = chg::slurp(table_);
   const std::string hot = chg::slurp(journal_);
   ASSERT_FALSE(hot.empty());
@@ -383,9 +294,6 @@ TEST_P(Trust, AChangeThroughOneNameIsNotReadHalfDoneThroughAnother) {
   EXPECT_EQ(writer.release(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllStorages, Trust,
-                         ::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                           &chg::kStorages[3]),
-                         [](const auto& info) { return std::string(info.param->label); });
+INSTANTIATE_TEST_SUITE_P(AllStorages, Trust, chg::all_storages(), chg::storage_name);
 
 }  // namespace

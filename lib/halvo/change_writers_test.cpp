@@ -12,25 +12,13 @@
 
 namespace {
 
-using chg::Storage;
-
-class Writers : public ::testing::TestWithParam<const Storage*> {
+class Writers : public chg::ChangedCopyTest {
  protected:
-  static void SetUpTestSuite() { c_vosinit(); }
-
   void SetUp() override {
-    store_ = GetParam();
-    dir_ = scratch_.path() + "/d";
-    ::mkdir(dir_.c_str(), 0755);
-    table_ = dir_ + "/t" + store_->ext;
-    ASSERT_TRUE(chg::make_table(table_, *store_)) << c_voserrmsg();
+    ChangedCopyTest::SetUp();
+    if (HasFatalFailure()) return;
     before_summary_ = chg::summary(*store_, table_);
-    const std::string ref_dir = scratch_.path() + "/ref";
-    ::mkdir(ref_dir.c_str(), 0755);
-    const std::string ref = ref_dir + "/t" + store_->ext;
-    chg::spill(ref, chg::slurp(table_));
-    ASSERT_TRUE(chg::change_table(ref)) << c_voserrmsg();
-    after_summary_ = chg::summary(*store_, ref);
+    after_summary_ = chg::summary(*store_, ref_);
   }
 
   std::string refusal() const { return "File is being changed by another writer (" + table_ + ")"; }
@@ -38,12 +26,10 @@ class Writers : public ::testing::TestWithParam<const Storage*> {
   // The first writer's change landed, whole, and nothing is left beside it.
   void expect_first_change_landed() {
     EXPECT_EQ(chg::summary(*store_, table_), after_summary_);
-    EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{"t" + std::string(store_->ext)});
+    EXPECT_EQ(chg::names_in(dir_), std::set<std::string>{name()});
   }
 
-  chg::ScratchDir scratch_;
-  const Storage* store_ = nullptr;
-  std::string dir_, table_, before_summary_, after_summary_;
+  std::string before_summary_, after_summary_;
 };
 
 TEST_P(Writers, ASecondHandleInTheSameProcessIsRefused) {
@@ -103,7 +89,7 @@ TEST_P(Writers, ANewTableAppearsOnlyWhenClosed) {
       << c_voserrmsg();
   EXPECT_FALSE(seen_early) << "the new table was in its directory before its close";
   EXPECT_EQ(chg::summary(*store_, fresh), before_summary_);
-  EXPECT_EQ(chg::names_in(new_dir), std::set<std::string>{"t" + std::string(store_->ext)});
+  EXPECT_EQ(chg::names_in(new_dir), std::set<std::string>{name()});
 }
 
 TEST_P(Writers, AFileMadeAtTheNameMeanwhileIsKept) {
@@ -113,12 +99,9 @@ TEST_P(Writers, AFileMadeAtTheNameMeanwhileIsKept) {
   EXPECT_EQ(std::string(c_voserrmsg()), "File already exists (" + fresh + ")");
   EXPECT_EQ(chg::slurp(fresh), other);
   EXPECT_EQ(chg::names_in(dir_),
-            (std::set<std::string>{"t" + std::string(store_->ext), "n" + std::string(store_->ext)}));
+            (std::set<std::string>{name(), "n" + std::string(store_->ext)}));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllStorages, Writers,
-                         ::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                           &chg::kStorages[3]),
-                         [](const auto& info) { return std::string(info.param->label); });
+INSTANTIATE_TEST_SUITE_P(AllStorages, Writers, chg::all_storages(), chg::storage_name);
 
 }  // namespace

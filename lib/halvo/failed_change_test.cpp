@@ -282,9 +282,7 @@ TEST_P(FailedChange, GivingUpAfterTheFailureUndoesTheChangeAsAsked) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllStorages, FailedChange,
-    ::testing::Combine(::testing::Values(&chg::kStorages[0], &chg::kStorages[1], &chg::kStorages[2],
-                                         &chg::kStorages[3]),
-                       ::testing::Values(&kFaults[0], &kFaults[1], &kFaults[2])),
+    ::testing::Combine(chg::all_storages(), ::testing::Values(&kFaults[0], &kFaults[1], &kFaults[2])),
     [](const auto& info) {
       return std::string(std::get<0>(info.param)->label) + "_" + std::get<1>(info.param)->label;
     });

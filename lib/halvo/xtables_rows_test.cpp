@@ -298,6 +298,20 @@ TEST_F(Entries, WholeTables) {
   OK();
 }
 
+// Every storage type, by the file name of its table.
+struct Store {
+  const char* file;
+  int type;  // table parameter 5; 0: from the name
+};
+const Store kStores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
+
+// A new table of storage `s` at `name`, its columns yet to be defined.
+TablePtr new_table(const std::string& name, const Store& s) {
+  TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
+  if (s.type != 0) c_tbpset(tp, 5, s.type);
+  return tp;
+}
+
 }  // namespace
 
 // Text read into the caller's buffers, a range at once (c_tbcgtt) or a
@@ -307,17 +321,11 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
   c_vosinit();
   char tmpl[] = "/tmp/halvostoreXXXXXX";
   const std::string dir = ::mkdtemp(tmpl);
-  struct Store {
-    const char* file;
-    int type;  // table parameter 5; 0: from the name
-  };
-  const Store stores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
   const char* values[] = {"abcdefghijkl", "", "xy"};
-  for (const Store& s : stores) {
+  for (const Store& s : kStores) {
     SCOPED_TRACE(s.file);
     const std::string name = dir + "/" + s.file;
-    TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
-    if (s.type != 0) c_tbpset(tp, 5, s.type);
+    TablePtr tp = new_table(name, s);
     ColumnPtr t = 0, n = 0;
     c_tbcdef1(tp, &t, "T", "", "", -12, 1);
     c_tbcdef1(tp, &n, "N", "", "", TBL_TY_INT, 1);
@@ -376,15 +384,10 @@ TEST(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
   c_vosinit();
   char tmpl[] = "/tmp/halvoputXXXXXX";
   const std::string dir = ::mkdtemp(tmpl);
-  const struct {
-    const char* file;
-    int type;  // table parameter 5; 0: from the name
-  } stores[] = {{"row.tab", 11}, {"col.tab", 12}, {"text.txt", 13}, {"table.fits", 0}};
-  for (const auto& s : stores) {
+  for (const Store& s : kStores) {
     SCOPED_TRACE(s.file);
     const std::string name = dir + "/" + s.file;
-    TablePtr tp = c_tbtopn(name.c_str(), TBL_NEW_FILE, 0);
-    if (s.type != 0) c_tbpset(tp, 5, s.type);
+    TablePtr tp = new_table(name, s);
     ColumnPtr t = 0;
     c_tbcdef1(tp, &t, "T", "", "", -8, 1);
     c_tbtcre(tp);

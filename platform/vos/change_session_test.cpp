@@ -21,40 +21,22 @@
 
 namespace {
 
+using vos_test::pattern;
 using vos_test::slurp;
 
-std::string pattern(std::size_t n, int salt) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 13 + static_cast<std::size_t>(salt) * 5 + i / 97) % 251 + 1);
-  return s;
-}
-
-class ChangeSessions : public vos_test::ScratchFiles {
+class ChangeSessions : public vos_test::JournalledFile {
  protected:
   void SetUp() override {
-    ScratchFiles::SetUp();
-    file_ = path("f.dat");
-    jpath_ = file_ + "-journal";
+    JournalledFile::SetUp();
     old_ = pattern(5 * 4096, 1);
     new_ = old_;
     new_.replace(100, 3 * 4096, pattern(3 * 4096, 2));
   }
   void TearDown() override {
-    vos::osio::replace(vos::osio::host_ops());
     vos::set_change_cache(0);
-    ScratchFiles::TearDown();
+    JournalledFile::TearDown();
   }
-  void put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes; }
-  // The message of the error `f` raises, "" when none.
-  static std::string message_of(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const vos::Error& e) {
-      return e.message();
-    }
-    return "";
-  }
-  std::string file_, jpath_, old_, new_;
+  std::string old_, new_;
 };
 
 // Someone else at the journal's name during the change.  A file made

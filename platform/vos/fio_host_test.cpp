@@ -169,17 +169,6 @@ TEST_F(HostFiles, OtherDescriptorsSeeWritesAfterAFlush) {
   vos::close(r);
 }
 
-// The message of the error `f` raises ("" when none).
-template <class F>
-std::string message_of(F f) {
-  try {
-    f();
-  } catch (const vos::Error& e) {
-    return e.message();
-  }
-  return "";
-}
-
 TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
   ASSERT_EQ(::access("/dev/full", W_OK), 0) << "the test needs the full device /dev/full";
   const std::string failure = "Cannot write to file (/dev/full): No space left on device";

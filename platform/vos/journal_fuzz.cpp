@@ -10,12 +10,7 @@
 // else that is no journal, must be refused; one without a whole header
 // (nothing, zeros, or the magic with a header that does not check) is
 // removed and changes nothing.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statfs.h>
-
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -50,30 +45,7 @@ unsigned long long header_check(const std::string& j) {
   return vos_test::documented_check(get_be(j, 24, 8), j.substr(0, 64));
 }
 
-struct Identity {
-  unsigned long long dev = 0, fsid = 0, ino = 0, birth = 0;
-};
-
-Identity identity_of(const std::string& path) {
-  Identity id;
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  id.dev = st.st_dev;
-  id.ino = st.st_ino;
-  struct statfs fs {};
-  if (::statfs(path.c_str(), &fs) == 0) {
-    unsigned int v[2];
-    std::memcpy(v, &fs.f_fsid, sizeof v);
-    id.fsid = (static_cast<unsigned long long>(v[0]) << 32) | v[1];
-  }
-  struct statx sx {};
-  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
-    id.birth = static_cast<unsigned long long>(static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL +
-                                               sx.stx_btime.tv_nsec);
-  return id;
-}
-
-bool names_the_table(const std::string& j, const Identity& id) {
+bool names_the_table(const std::string& j, const vos_test::FileIdentity& id) {
   return get_be(j, 48, 8) == id.ino && get_be(j, 56, 8) == id.birth &&
          (get_be(j, 32, 8) == id.dev || (id.fsid != 0 && get_be(j, 40, 8) == id.fsid));
 }
@@ -87,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string journal_name = table + "-journal";
   const std::string before = table_bytes();
   if (!fuzz::write_file(table, before)) return 0;
-  const Identity id = identity_of(table);
+  const vos_test::FileIdentity id = vos_test::identity_of(table);
   const unsigned flags = data[0];
   std::string journal(reinterpret_cast<const char*>(data) + 1, size - 1);
   if ((flags & 1) != 0 && journal.size() >= kHeader) {

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -23,97 +22,20 @@
 
 namespace {
 
+using vos_test::pattern;
 using vos_test::slurp;
 
-void put_be(std::string& out, std::uint64_t v, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((v >> (8 * i)) & 0xff);
-}
+using Head = vos_test::JournalHead;
+using Rec = vos_test::JournalRecord;
+using vos_test::head_of;
+using vos_test::journal_bytes;
 
-// A journal header's fields.
-struct Head {
-  std::uint32_t block = 4096;
-  std::uint64_t orig = 0, nonce = 0x0123456789abcdefULL;
-  std::uint64_t dev = 0, fsid = 0, ino = 0, birth = 0;
-};
-
-// The header a writer of the file at `path` (as it is now) would make.
-Head head_of(const std::string& path, std::uint64_t orig) {
-  Head h;
-  h.orig = orig;
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  h.dev = st.st_dev;
-  h.ino = st.st_ino;
-  struct statfs fs {};
-  if (::statfs(path.c_str(), &fs) == 0) {
-    unsigned int v[2];
-    std::memcpy(v, &fs.f_fsid, sizeof v);
-    h.fsid = (static_cast<std::uint64_t>(v[0]) << 32) | v[1];
-  }
-  struct statx sx {};
-  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) != 0)
-    h.birth = static_cast<std::uint64_t>(static_cast<long long>(sx.stx_btime.tv_sec) * 1000000000LL +
-                                         sx.stx_btime.tv_nsec);
-  return h;
-}
-
-struct Rec {
-  std::uint64_t off;
-  std::string bytes;
-  bool bad_check = false;
-};
-
-std::string journal(const Head& h, const std::vector<Rec>& recs) {
-  std::string j = "qrljrnl2";
-  put_be(j, h.block, 4);
-  put_be(j, 0, 4);
-  put_be(j, h.orig, 8);
-  put_be(j, h.nonce, 8);
-  put_be(j, h.dev, 8);
-  put_be(j, h.fsid, 8);
-  put_be(j, h.ino, 8);
-  put_be(j, h.birth, 8);
-  put_be(j, vos_test::documented_check(h.nonce, j), 8);
-  for (const Rec& r : recs) {
-    std::string rec;
-    put_be(rec, r.off, 8);
-    put_be(rec, r.bytes.size(), 4);
-    rec += r.bytes;
-    put_be(rec, vos_test::documented_check(h.nonce, rec) ^ (r.bad_check ? 1 : 0), 8);
-    j += rec;
-  }
-  return j;
-}
-
-// n bytes of a pattern that `salt` varies.
-std::string pattern(std::size_t n, int salt) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(salt) * 7 + i / 253) % 251 + 1);
-  return s;
-}
-
-class Journals : public vos_test::ScratchFiles {
+class Journals : public vos_test::JournalledFile {
  protected:
-  void SetUp() override {
-    ScratchFiles::SetUp();
-    file_ = path("f.dat");
-    jpath_ = file_ + "-journal";
-  }
-  void TearDown() override {
-    vos::osio::replace(vos::osio::host_ops());
-    ScratchFiles::TearDown();
-  }
   // recover(): "" when it raised nothing, else its message.
   std::string recovered() {
-    try {
-      vos::recover(file_);
-    } catch (const vos::Error& e) {
-      return e.message();
-    }
-    return "";
+    return message_of([&] { vos::recover(file_); });
   }
-  void put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes; }
-  std::string file_, jpath_;
 };
 
 // A half-changed file (its first block overwritten) and a journal holding
@@ -147,7 +69,7 @@ TEST_F(Journals, OnlyAJournalWhoseHeaderNamesThisFileIsRolledBack) {
     put(file_, half);
     Head h = head_of(file_, old.size());
     c.tweak(h);
-    const std::string j = journal(h, {{0, old.substr(0, 4096)}});
+    const std::string j = journal_bytes(h, {{0, old.substr(0, 4096)}});
     put(jpath_, j);
     const std::string why = recovered();
     if (c.refused.empty()) {
@@ -164,7 +86,7 @@ TEST_F(Journals, OnlyAJournalWhoseHeaderNamesThisFileIsRolledBack) {
 
   // A file that was empty: the rollback empties it again.
   put(file_, "written into an empty file");
-  put(jpath_, journal(head_of(file_, 0), {}));
+  put(jpath_, journal_bytes(head_of(file_, 0), {}));
   EXPECT_EQ(recovered(), "");
   EXPECT_EQ(slurp(file_), "");
   EXPECT_FALSE(vos::access(jpath_));
@@ -202,7 +124,7 @@ TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     put(file_, now);
-    std::string j = journal(head_of(file_, old.size()), c.recs);
+    std::string j = journal_bytes(head_of(file_, old.size()), c.recs);
     if (std::string(c.what) == "a record cut short") j.resize(j.size() - 9);
     put(jpath_, j);
     EXPECT_EQ(recovered(), "");
@@ -228,7 +150,7 @@ TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
     SCOPED_TRACE("cut to " + std::to_string(c.size) + ", " + std::to_string(c.recs.size()) + " records");
     const std::string cut = old.substr(0, c.size);
     put(file_, cut);
-    const std::string j = journal(head_of(file_, old.size()), c.recs);
+    const std::string j = journal_bytes(head_of(file_, old.size()), c.recs);
     put(jpath_, j);
     const std::string why = recovered();
     if (c.whole) {
@@ -251,7 +173,7 @@ TEST_F(Journals, RecordsOfEveryLengthAreRolledBack) {
     SCOPED_TRACE(std::to_string(n) + " bytes");
     const std::string old = pattern(n, static_cast<int>(n));
     put(file_, pattern(n + 7, 99));
-    put(jpath_, journal(head_of(file_, n), {{0, old}}));
+    put(jpath_, journal_bytes(head_of(file_, n), {{0, old}}));
     EXPECT_EQ(recovered(), "");
     EXPECT_TRUE(slurp(file_) == old);
   }
@@ -263,7 +185,7 @@ TEST_F(Journals, RecordsOfEveryLengthAreRolledBack) {
 TEST_F(Journals, WhatIsAtTheJournalsNameIsRemovedOnlyWhenAWriterLeftItUnfinished) {
   const std::string old = pattern(5000, 7);
   const std::string magic = "qrljrnl2";
-  std::string unchecked = journal(head_of(path("x"), old.size()), {});
+  std::string unchecked = journal_bytes(head_of(path("x"), old.size()), {});
   unchecked[70] ^= 1;
   const struct Case {
     const char* what;
@@ -347,7 +269,7 @@ TEST_F(Journals, AJournalIsTrustedByWhoOwnsIt) {
     put(file_, half);
     ASSERT_EQ(::chown(file_.c_str(), c.file_uid, c.file_gid), 0);
     ASSERT_EQ(::chmod(file_.c_str(), c.file_mode), 0);
-    const std::string j = journal(head_of(file_, old.size()), {{0, old.substr(0, 4096)}});
+    const std::string j = journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}});
     put(jpath_, j);
     ASSERT_EQ(::chown(jpath_.c_str(), c.journal_uid, c.journal_gid), 0);
     const std::string why = recovered();
@@ -425,7 +347,7 @@ TEST_F(Journals, ARollbackThatFailsIsLeftForTheNextOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     put(file_, now);
-    put(jpath_, journal(head_of(file_, old.size()), {{4096, old.substr(4096, 4096)}, {0, old.substr(0, 4096)},
+    put(jpath_, journal_bytes(head_of(file_, old.size()), {{4096, old.substr(4096, 4096)}, {0, old.substr(0, 4096)},
                                                      {8192, old.substr(8192, 4096)}, {12288, old.substr(12288)}}));
     g_fail = c.fail;
     g_met = false;
@@ -445,7 +367,7 @@ TEST_F(Journals, ARollbackThatFailsIsLeftForTheNextOpen) {
   g_fail = Fail::None;
   g_interrupt = 1;
   put(file_, now);
-  put(jpath_, journal(head_of(file_, old.size()), {{0, old.substr(0, 4096)}, {12288, old.substr(12288)}}));
+  put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}, {12288, old.substr(12288)}}));
   vos::osio::replace(kFailing);
   EXPECT_EQ(recovered(), "");
   g_interrupt = 0;

@@ -1,5 +1,6 @@
 // The file layer's test fixture: a scratch directory a test, removed with
-// its files afterwards, and the file layer's open files closed.
+// its files afterwards, and the file layer's open files closed; and the
+// same with a file and its journal's name.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "vos/error.h"
 #include "vos/files.h"
+#include "vos/osio.h"
 
 namespace vos_test {
 
@@ -22,6 +24,13 @@ inline std::string slurp(const std::string& p) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// n bytes of a pattern that `salt` varies (never a zero byte).
+inline std::string pattern(std::size_t n, int salt) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(salt) * 7 + i / 253) % 251 + 1);
+  return s;
 }
 
 class ScratchFiles : public ::testing::Test {
@@ -46,7 +55,36 @@ class ScratchFiles : public ::testing::Test {
     }
     return 0;
   }
+  // The message of the file layer's error `f` raises, "" when it raises none.
+  static std::string message_of(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const vos::Error& e) {
+      return e.message();
+    }
+    return "";
+  }
+  // Makes the file at `p` hold `bytes`.
+  static void put(const std::string& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+  }
   std::string dir_;
+};
+
+// The file "f.dat" in the scratch directory and the name of its journal;
+// the file layer's seam is given back to the host after each test.
+class JournalledFile : public ScratchFiles {
+ protected:
+  void SetUp() override {
+    ScratchFiles::SetUp();
+    file_ = path("f.dat");
+    jpath_ = file_ + "-journal";
+  }
+  void TearDown() override {
+    vos::osio::replace(vos::osio::host_ops());
+    ScratchFiles::TearDown();
+  }
+  std::string file_, jpath_;
 };
 
 }  // namespace vos_test

@@ -66,36 +66,6 @@ int make_scaled(const std::string& path, const Scaled& c = kScaled[0]) {
   return status;
 }
 
-// Column `col` of extension `ext` read by CFITSIO as doubles (nulls NaN);
-// empty when CFITSIO cannot read it.
-std::vector<double> cfitsio_doubles(const std::string& path, int ext, int col) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  long rows = 0;
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgnrw(f, &rows, &status);
-  std::vector<double> out(static_cast<std::size_t>(std::max(rows, 0L)), 0.0);
-  if (rows > 0) ffgcvd(f, col, 1, 1, rows, NAN, out.data(), nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  if (status != 0) out.clear();
-  return out;
-}
-
-// A string keyword of extension `ext` read by CFITSIO ("" when missing).
-std::string cfitsio_key(const std::string& path, int ext, const char* key) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  char value[FLEN_VALUE] = {0};
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgkys(f, key, value, nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  return status == 0 ? value : "";
-}
-
 std::string trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(' ');
   if (b == std::string::npos) return "";
@@ -146,7 +116,7 @@ TEST_F(FitsForeign, ScaledColumnsReadAsCfitsioReadsThem) {
     SCOPED_TRACE(c.tform);
     TempFile in("scaled");
     ASSERT_EQ(make_scaled(in.path, c), 0);
-    const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
+    const std::vector<double> want = column_doubles(in.path, 1, 1);
     ASSERT_EQ(want.size(), kOffsets.size());
     TablePtr tp = c_tbtopn((in.path + "[1]").c_str(), TBL_READ_ONLY, nullptr);
     ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
@@ -179,13 +149,13 @@ TEST_F(FitsForeign, ScaledColumnsCopyExactly) {
     TempFile in("scaled_in"), fits("scaled_out"), tab("scaled_out", ".tab"),
         txt("scaled_out", ".txt");
     ASSERT_EQ(make_scaled(in.path, c), 0);
-    const std::vector<double> want = cfitsio_doubles(in.path, 1, 1);
+    const std::vector<double> want = column_doubles(in.path, 1, 1);
     ASSERT_EQ(want.size(), kOffsets.size());
     const std::string from = in.path + "[1]";
 
     c_tbtcpy(from.c_str(), fits.path.c_str());
     ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
-    EXPECT_EQ(cfitsio_doubles(fits.path, 1, 1), want);
+    EXPECT_EQ(column_doubles(fits.path, 1, 1), want);
     const std::string report = verify(fits.path);
     EXPECT_TRUE(clean(report)) << report;
 
@@ -238,7 +208,7 @@ TEST_F(FitsForeign, CopyNamesTheOutputAfterAnyInputFileName) {
     std::remove(out.c_str());
     c_tbtcpy((dir + c.named + "[1]").c_str(), out.c_str());
     EXPECT_EQ(last_error(), "");
-    EXPECT_EQ(cfitsio_key(out, 1, "EXTNAME"), c.file);
+    EXPECT_EQ(key_of(out, 1, "EXTNAME"), c.file);
     EXPECT_EQ(column_n(out, 1), counted(3, 10));
     const std::string report = verify(out);
     EXPECT_TRUE(clean(report)) << report;
@@ -303,7 +273,7 @@ TEST_F(FitsForeign, WideAsciiIntegersReadExactlyOrAreRefusedByName) {
   ASSERT_EQ(c_voserr(), 0) << c_voserrmsg();
   ColumnPtr big = c_tbcnum(tp, 1);
   EXPECT_EQ(c_tbcigi(big, TBL_COL_DATATYPE), TBL_TY_DOUBLE);
-  const std::vector<double> doubles = cfitsio_doubles(in.path, 1, 1);
+  const std::vector<double> doubles = column_doubles(in.path, 1, 1);
   for (std::size_t r = 0; r < fit.size(); ++r) {
     char text[64] = {0};
     double d = 0;
@@ -316,7 +286,7 @@ TEST_F(FitsForeign, WideAsciiIntegersReadExactlyOrAreRefusedByName) {
   c_tbtclo(tp);
   c_tbtcpy((in.path + "[1]").c_str(), out.path.c_str());
   ASSERT_EQ(last_error(), "");
-  EXPECT_EQ(cfitsio_doubles(out.path, 1, 1), doubles);
+  EXPECT_EQ(column_doubles(out.path, 1, 1), doubles);
   EXPECT_EQ(cfitsio_longs(out.path, 1), fit);
   const std::string report = verify(out.path);
   EXPECT_TRUE(clean(report)) << report;
@@ -401,7 +371,7 @@ TEST_F(FitsForeign, ColumnsTheModelCannotHoldAreRefusedOneByOne) {
     c_tbcigt(c_tbcnum(tp, c), TBL_COL_NAME, name, 79);
     EXPECT_STREQ(name, names[c - 1]);
   }
-  const std::vector<double> w = cfitsio_doubles(in.path, 1, 2);
+  const std::vector<double> w = column_doubles(in.path, 1, 2);
   ASSERT_EQ(w.size(), 3u);
   for (int r = 1; r <= 3; ++r) {
     int n = 0;
@@ -455,7 +425,7 @@ TEST_F(FitsForeign, ColumnsTheModelCannotHoldAreRefusedOneByOne) {
   c_tbtcpy((in.path + "[1][column: N, W, Z]").c_str(), part.path.c_str());
   ASSERT_EQ(last_error(), "");
   EXPECT_EQ(column_n(part.path, 1), counted(3, 0));
-  EXPECT_EQ(cfitsio_doubles(part.path, 1, 2), w);
+  EXPECT_EQ(column_doubles(part.path, 1, 2), w);
   const std::string report = verify(part.path);
   EXPECT_TRUE(clean(report)) << report;
 }

@@ -59,22 +59,6 @@ int make_three(const std::string& path, int rows, bool wide) {
   return status;
 }
 
-// Column X of extension `ext` read by CFITSIO (empty when it cannot).
-std::vector<double> column_x(const std::string& path, int ext) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  long rows = 0;
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgnrw(f, &rows, &status);
-  std::vector<double> out(static_cast<std::size_t>(std::max(rows, 0L)), 0);
-  if (rows > 0) ffgcvd(f, 2, 1, 1, rows, 0, out.data(), nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  if (status != 0) out.clear();
-  return out;
-}
-
 // The number of columns of extension `ext` as CFITSIO reads it (-1 when it
 // cannot).
 int columns_of(const std::string& path, int ext) {
@@ -203,7 +187,7 @@ TEST_P(FitsMultiExtension, EachExtensionChangesAndTheOthersKeepTheirBytes) {
       for (int r = 1; r <= kept; ++r) want_n.push_back(-(r + base_n));
       for (int r = 1; r <= step.appended; ++r) want_n.push_back(-(rows + r));
       EXPECT_EQ(column_n(file.path, ext) == want_n, true) << "column N is not as written";
-      const std::vector<double> xs = column_x(file.path, ext);
+      const std::vector<double> xs = column_doubles(file.path, ext, 2);  // column X
       ASSERT_EQ(xs.size(), want_n.size());
       for (int r = 1; r <= kept; ++r) {
         if (xs[static_cast<std::size_t>(r - 1)] != -(r + base_n) / 2.0) {

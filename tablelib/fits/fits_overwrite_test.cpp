@@ -19,19 +19,6 @@ class FitsOverwrite : public ::testing::Test {
   static void SetUpTestSuite() { c_vosinit(); }
 };
 
-// A string keyword of extension `ext`, "" when missing.
-std::string key_of(const std::string& path, int ext, const char* key) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  char value[FLEN_VALUE] = {0};
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgkys(f, key, value, nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  return status == 0 ? value : "";
-}
-
 }  // namespace
 
 // Each case names one extension to overwrite: the new table takes its place

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -218,21 +219,53 @@ inline std::vector<std::string> hdu_bytes(const std::string& path) {
   return out;
 }
 
-// Column N of extension `ext` read by CFITSIO, or CFITSIO's failing status
-// as the only element (negated) when it cannot read them all.
-inline std::vector<int> column_n(const std::string& path, int ext) {
+// Every cell of column `col` of extension `ext` read by CFITSIO into
+// `out` as `datatype` (TINT, TDOUBLE), nulls read as `nul` (0: no null
+// checked for).  CFITSIO's status.
+template <class T>
+int read_column(const std::string& path, int ext, int col, int datatype, T nul, std::vector<T>& out) {
   fitsfile* f = nullptr;
   int status = 0, type = 0;
   long rows = 0;
   ffopen(&f, path.c_str(), READONLY, &status);
   ffmahd(f, ext + 1, &type, &status);
   ffgnrw(f, &rows, &status);
-  std::vector<int> out(static_cast<std::size_t>(std::max(rows, 0L)), 0);
-  if (rows > 0) ffgcvk(f, 1, 1, 1, rows, 0, out.data(), nullptr, &status);
+  out.assign(static_cast<std::size_t>(std::max(rows, 0L)), T{});
+  int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
+  if (rows > 0) ffgcv(f, datatype, col, 1, 1, rows, &nul, out.data(), &anynul, &status);
   int closed = 0;
   if (f != nullptr) ffclos(f, &closed);
+  return status;
+}
+
+// Column N of extension `ext` read by CFITSIO, or CFITSIO's failing status
+// as the only element (negated) when it cannot read them all.
+inline std::vector<int> column_n(const std::string& path, int ext) {
+  std::vector<int> out;
+  const int status = read_column(path, ext, 1, TINT, 0, out);
   if (status != 0) return {-status};
   return out;
+}
+
+// Column `col` of extension `ext` read by CFITSIO as doubles (nulls NaN);
+// empty when CFITSIO cannot read it.
+inline std::vector<double> column_doubles(const std::string& path, int ext, int col) {
+  std::vector<double> out;
+  if (read_column(path, ext, col, TDOUBLE, static_cast<double>(NAN), out) != 0) out.clear();
+  return out;
+}
+
+// A string keyword of extension `ext` read by CFITSIO ("" when missing).
+inline std::string key_of(const std::string& path, int ext, const char* key) {
+  fitsfile* f = nullptr;
+  int status = 0, type = 0;
+  char value[FLEN_VALUE] = {0};
+  ffopen(&f, path.c_str(), READONLY, &status);
+  ffmahd(f, ext + 1, &type, &status);
+  ffgkys(f, key, value, nullptr, &status);
+  int closed = 0;
+  if (f != nullptr) ffclos(f, &closed);
+  return status == 0 ? value : "";
 }
 
 // The numbers base + 1 to base + rows.
