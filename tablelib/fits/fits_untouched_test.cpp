@@ -150,7 +150,9 @@ TEST_F(FitsUntouched, AChangeLeavesEveryOtherHdu) {
     const std::vector<std::string> after = hdu_bytes(file.path);
     ASSERT_EQ(after.size(), 3u);
     for (int h = 0; h < 3; ++h)
-      if (h != c.hdu) EXPECT_EQ(after[h], before[h]) << "HDU " << h << " changed";
+      if (h != c.hdu) {
+        EXPECT_EQ(after[h], before[h]) << "HDU " << h << " changed";
+      }
     EXPECT_NE(after[c.hdu], before[c.hdu]);
     EXPECT_EQ(column_n(file.path, 1), c.a);
     EXPECT_EQ(column_n(file.path, 2), c.b);
@@ -177,7 +179,9 @@ TEST_F(FitsUntouched, AnExtensionOverwrittenLeavesEveryOtherHdu) {
     const std::vector<std::string> after = hdu_bytes(file.path);
     ASSERT_EQ(after.size(), 3u);
     for (int h = 0; h < 3; ++h)
-      if (h != c.replaced) EXPECT_EQ(after[h], before[h]) << "HDU " << h << " changed";
+      if (h != c.replaced) {
+        EXPECT_EQ(after[h], before[h]) << "HDU " << h << " changed";
+      }
     EXPECT_EQ(column_n(file.path, c.replaced), (std::vector<int>{7, 8}));
     const std::string report = verify(file.path);
     EXPECT_TRUE(clean(report)) << report;
