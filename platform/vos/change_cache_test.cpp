@@ -391,6 +391,7 @@ TEST_F(ChangeCache, FramesGoBackWhenAChangeEndsAndThePoolKeepsTheBound) {
     }
     EXPECT_EQ(vos::fio::frames::out(), 0u);
     EXPECT_LE(vos::fio::frames::held(), std::max(bound_frames, vos::fio::frames::kSlabFrames));
+    EXPECT_GE(vos::fio::frames::held(), bound_frames) << "the pool keeps the bound for the next change";
     if (!keep) m = was;
     EXPECT_EQ(slurp(p), m);
   }

@@ -2,6 +2,8 @@
 // model of the file, what other readers see, and failed write-backs.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -207,6 +209,106 @@ TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
   }
   EXPECT_TRUE(vos::write_failed(fd));
   EXPECT_EQ(code_of([&] { vos::close(fd); }), vos::SYS_FWRITE);
+}
+
+// Writes to any file fail with EIO.
+vos::osio::Ops failing_writes() {
+  vos::osio::Ops o = vos::osio::host_ops();
+  o.pwrite = [](int, const void*, size_t, off_t) -> ssize_t {
+    errno = EIO;
+    return -1;
+  };
+  return o;
+}
+
+// Host calls that do no work: a write-back of bytes the system writes
+// none of (saying no error), a cut that fails, and write-backs that fail
+// of a window put aside.  The call that meets one fails, and so does
+// every call after it (the file is not cut).
+TEST_F(HostFiles, HostCallsThatDoNothingFailTheCallThatMeetsThem) {
+  const std::string p = path("plain.dat");
+  std::ofstream(p, std::ios::binary) << "0123456789";
+  const struct Case {
+    const char* what;
+    vos::osio::Ops ops;
+    std::function<void(int)> call;
+    std::string says;
+  } cases[] = {
+      {"a write of no bytes",
+       [] {
+         vos::osio::Ops o = vos::osio::host_ops();
+         o.pwrite = [](int, const void*, size_t, off_t) -> ssize_t { return 0; };
+         return o;
+       }(),
+       [](int fd) {
+         vos::write(fd, "abcd", 2);
+         vos::flush(fd);
+       },
+       "Cannot write to file (" + p + "): the system wrote nothing"},
+      {"a cut that fails",
+       [] {
+         vos::osio::Ops o = vos::osio::host_ops();
+         o.ftruncate = [](int, off_t) {
+           errno = EIO;
+           return -1;
+         };
+         return o;
+       }(),
+       [](int fd) { vos::truncate_open(fd, 4); },
+       "Cannot write to file (" + p + "): Input/output error"},
+      // The window of the first write is put aside by the read far off,
+      // and written back before the large read, or before the write into
+      // the window it overlaps.
+      {"a write-back of a window put aside, before a large read", failing_writes(),
+       [](int fd) {
+         vos::write(fd, "abcd", 2);
+         std::string got(200000, '\0');
+         vos::read_at(fd, 100001, got.data(), 2);
+         vos::read_at(fd, 1, got.data(), static_cast<long>(got.size() / 2));
+       },
+       "Cannot write to file (" + p + "): Input/output error"},
+      {"a write-back of a window put aside, before a read short of it", failing_writes(),
+       [](int fd) {
+         vos::write_at(fd, 50001, "abcd", 2);  // past the file's end
+         char got[4];
+         vos::read_at(fd, 6, got, 2);  // bytes 10..13: the file ends before
+       },
+       "Cannot write to file (" + p + "): Input/output error"},
+      {"a write-back of a window put aside, before a write it overlaps", failing_writes(),
+       [](int fd) {
+         vos::write_at(fd, 50001, "abcd", 2);   // a window from byte 100000
+         vos::write_at(fd, 150001, "efgh", 2);  // puts it aside
+         vos::write_at(fd, 49996, "ijkl", 2);   // bytes 99990..99993, before it
+       },
+       "Cannot write to file (" + p + "): Input/output error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int fd = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
+    vos::osio::replace(c.ops);
+    std::string why;
+    try {
+      c.call(fd);
+    } catch (const vos::Error& e) {
+      why = e.message();
+    }
+    vos::osio::replace(vos::osio::host_ops());
+    EXPECT_EQ(why, c.says);
+    EXPECT_NE(code_of([&] { vos::truncate_open(fd, 2); }), 0) << "a cut after the failure";
+    EXPECT_NE(code_of([&] { vos::close(fd); }), 0);
+    EXPECT_EQ(slurp(p).substr(0, 10), "0123456789") << "the file was cut";
+  }
+}
+
+// The size of a file another descriptor makes longer, by one byte too.
+TEST_F(HostFiles, TheSizeFollowsOtherDescriptors) {
+  const std::string p = path("grows.dat");
+  std::ofstream(p, std::ios::binary) << "0123456789";
+  const int fd = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
+  EXPECT_EQ(vos::fstati(fd, vos::F_FILESIZE), 5);
+  std::ofstream(p, std::ios::binary | std::ios::app) << "a";
+  EXPECT_EQ(vos::fstati(fd, vos::F_FILESIZE), 6);
+  vos::close(fd);
 }
 
 TEST_F(HostFiles, FilesLeftOpenAtExitKeepTheirData) {

@@ -4,8 +4,13 @@
 // records (to the first that is not whole), and what a rollback that fails
 // on the way leaves (the journal, for the next one).
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -36,6 +41,10 @@ class Journals : public vos_test::JournalledFile {
   std::string recovered() {
     return message_of([&] { vos::recover(file_); });
   }
+  // recover() of `name`: "" when it raised nothing, else its message.
+  static std::string message_of_recover(const std::string& name) {
+    return message_of([&] { vos::recover(name); });
+  }
 };
 
 // A half-changed file (its first block overwritten) and a journal holding
@@ -63,6 +72,7 @@ TEST_F(Journals, OnlyAJournalWhoseHeaderNamesThisFileIsRolledBack) {
       {"a block past the largest", [](Head& h) { h.block = (1u << 24) + 1; }, damaged},
       {"a block of no bytes", [](Head& h) { h.block = 0; }, damaged},
       {"an original size past any file", [](Head& h) { h.orig = 1ULL << 63; }, damaged},
+      {"an original size of all ones", [](Head& h) { h.orig = ~0ULL; }, damaged},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -187,6 +197,19 @@ TEST_F(Journals, WhatIsAtTheJournalsNameIsRemovedOnlyWhenAWriterLeftItUnfinished
   const std::string magic = "qrljrnl2";
   std::string unchecked = journal_bytes(head_of(path("x"), old.size()), {});
   unchecked[70] ^= 1;
+  // A header that checks but for the earlier format's magic.
+  std::string earlier = journal_bytes(head_of(path("x"), old.size()), {}).substr(0, 64);
+  earlier.replace(0, 8, "qrljrnl1");
+  vos_test::put_be(earlier, vos_test::documented_check(Head{}.nonce, earlier), 8);
+  // A header one byte short, of a nonce that makes its check's last byte
+  // zero (what a read of the short header finds there), for a file cut
+  // by 100 bytes: the file must not be cut.
+  std::string short_one;
+  for (Head h = head_of(path("x"), old.size() - 100);; ++h.nonce) {
+    short_one = journal_bytes(h, {});
+    if (short_one.back() == '\0') break;
+  }
+  short_one.pop_back();
   const struct Case {
     const char* what;
     std::string bytes;
@@ -197,9 +220,11 @@ TEST_F(Journals, WhatIsAtTheJournalsNameIsRemovedOnlyWhenAWriterLeftItUnfinished
       {"the magic's first bytes", magic.substr(0, 3), ""},
       {"the magic", magic, ""},
       {"a header that does not check", unchecked, ""},
+      {"a header one byte short", short_one, ""},
       {"a few other bytes", "qrx", " is not a journal"},
       {"zeros, then other bytes", std::string(40, '\0') + "x", " is not a journal"},
       {"the earlier format's magic", "qrljrnl1", " is in the format of an earlier version"},
+      {"a header of the earlier format's magic", earlier, " is in the format of an earlier version"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -250,13 +275,14 @@ TEST_F(Journals, AJournalIsTrustedByWhoOwnsIt) {
   const std::string old = pattern(6000, 8);
   std::string half = old;
   half.replace(0, 4096, pattern(4096, 9));
-  const struct Case {
+  struct Case {
     const char* what;
     unsigned file_uid, file_gid;
     mode_t file_mode;
     unsigned journal_uid, journal_gid;
     bool trusted;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"the file's owner's", kNobody, 0, 0644, kNobody, 0, true},
       {"the super-user's", kNobody, kNobody, 0644, 0, 0, true},
       {"a member's, in the group that may write the file", 0, kNobody, 0664, kNobody, kNobody, true},
@@ -264,6 +290,20 @@ TEST_F(Journals, AJournalIsTrustedByWhoOwnsIt) {
       {"a member's, in another group", 0, kNobody, 0664, kNobody, 0, false},
       {"another user's, in the file's group", 0, 0, 0664, kNobody, 0, false},
   };
+  // A group that lists a user whose own group is another (where the
+  // system has one): that user is of it, a user it does not list is not.
+  ::setgrent();
+  for (const struct group* g; cases.size() == 6 && (g = ::getgrent()) != nullptr;) {
+    for (char** m = g->gr_mem; *m != nullptr; ++m) {
+      const struct passwd* pw = ::getpwnam(*m);
+      if (pw == nullptr || pw->pw_gid == g->gr_gid || pw->pw_uid == 0 || pw->pw_uid == kNobody || g->gr_gid == kNobody)
+        continue;
+      cases.push_back({"a member's by the group's list", 0, g->gr_gid, 0664, pw->pw_uid, g->gr_gid, true});
+      cases.push_back({"a user's the group does not list", 0, g->gr_gid, 0664, kNobody, g->gr_gid, false});
+      break;
+    }
+  }
+  ::endgrent();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     put(file_, half);
@@ -287,6 +327,92 @@ TEST_F(Journals, AJournalIsTrustedByWhoOwnsIt) {
     }
     ::unlink(jpath_.c_str());
   }
+}
+
+// A journal found while another program reads the file (its journal made
+// after that reader came in): the rollback waits for the reader, and with
+// the reader still there refuses, leaving both files; once it is gone the
+// rollback is done.
+TEST_F(Journals, ARollbackWaitsForTheReadersOfOtherPrograms) {
+  const std::string old = pattern(6000, 10);
+  std::string half = old;
+  half.replace(0, 4096, pattern(4096, 11));
+  put(file_, half);
+  int go[2], ready[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
+    char c = 'r';
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(go[0], &c, 1);
+    vos::close(fd);
+    ::_exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  const std::string j = journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}});
+  put(jpath_, j);
+  EXPECT_EQ(recovered(), "Cannot roll back the unfinished change of file (" + file_ +
+                             "): it is being read by another program (waited 10 s)");
+  EXPECT_TRUE(slurp(file_) == half);
+  EXPECT_TRUE(slurp(jpath_) == j);
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(recovered(), "");
+  EXPECT_TRUE(slurp(file_) == old);
+  EXPECT_FALSE(vos::access(jpath_));
+  for (int fd : {go[0], go[1], ready[0], ready[1]}) ::close(fd);
+}
+
+// recover() through a symbolic link to the file finds the journal beside
+// the file itself.
+TEST_F(Journals, RecoverThroughALinkFindsTheJournalBesideTheFile) {
+  const std::string old = pattern(5000, 12);
+  std::string half = old;
+  half.replace(0, 4096, pattern(4096, 13));
+  put(file_, half);
+  put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}}));
+  const std::string link = path("link");
+  ASSERT_EQ(::symlink(file_.c_str(), link.c_str()), 0);
+  EXPECT_EQ(message_of_recover(link), "");
+  EXPECT_TRUE(slurp(file_) == old);
+  EXPECT_FALSE(vos::access(jpath_));
+}
+
+int g_pwrites = 0;
+
+// A journal whose blocks the file still holds as they were saved (the
+// change had not reached them) rolls back without writing the file; one
+// found while this program reads the file (made after its readers came
+// in, so its writer wrote nothing) is removed.
+TEST_F(Journals, AFileTheChangeHadNotReachedIsNotWritten) {
+  const std::string old = pattern(3 * 4096, 14);
+  vos::osio::Ops counting = vos::osio::host_ops();
+  counting.pwrite = [](int fd, const void* b, size_t n, off_t at) {
+    ++g_pwrites;
+    return vos::osio::host_ops().pwrite(fd, b, n, at);
+  };
+  counting.pwritev = nullptr;
+  put(file_, old);
+  put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}, {8192, old.substr(8192)}}));
+  g_pwrites = 0;
+  vos::osio::replace(counting);
+  EXPECT_EQ(recovered(), "");
+  vos::osio::replace(vos::osio::host_ops());
+  EXPECT_EQ(g_pwrites, 0);
+  EXPECT_TRUE(slurp(file_) == old);
+  EXPECT_FALSE(vos::access(jpath_));
+
+  const int r = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
+  put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}}));
+  EXPECT_EQ(recovered(), "");
+  EXPECT_FALSE(vos::access(jpath_));
+  vos::close(r);
+  EXPECT_TRUE(slurp(file_) == old);
 }
 
 // ---- a rollback through a seam that fails ---------------------------------
