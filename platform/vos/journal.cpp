@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "vos/osio.h"
 
@@ -260,10 +261,14 @@ void start_writing(int fd, long long at, long long n) {
 namespace {
 
 // The thread that closes removed journals (see close_removed()), and the
-// descriptors it has yet to close.  A fork copies neither the thread nor
-// what it was doing: the child closes its copies of the descriptors
-// waiting, and makes its own thread when it needs one.
+// descriptors it has yet to close.  `lock` guards the list (callers only
+// ever wait for it); the thread holds `closing` for each close it makes.
+// A fork copies neither the thread nor what it was doing: the fork takes
+// `closing` first, so that no descriptor is half-way out of the list, and
+// the child closes its copies of those still listed and makes its own
+// thread when it needs one.
 struct Closer {
+  pthread_mutex_t closing = PTHREAD_MUTEX_INITIALIZER;
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
   pthread_cond_t work = PTHREAD_COND_INITIALIZER;
   std::vector<int> fds;
@@ -273,16 +278,24 @@ struct Closer {
 Closer& closer() {
   static Closer* c = [] {
     auto* made = new Closer;  // never destroyed: its thread may outlive static destruction
-    ::pthread_atfork([] { ::pthread_mutex_lock(&closer().lock); },
-                     [] { ::pthread_mutex_unlock(&closer().lock); },
-                     [] {
-                       Closer& k = closer();
-                       for (int fd : k.fds) ::close(fd);
-                       k.fds.clear();
-                       k.running = false;
-                       ::pthread_cond_init(&k.work, nullptr);
-                       ::pthread_mutex_unlock(&k.lock);
-                     });
+    ::pthread_atfork(
+        [] {
+          ::pthread_mutex_lock(&closer().closing);
+          ::pthread_mutex_lock(&closer().lock);
+        },
+        [] {
+          ::pthread_mutex_unlock(&closer().lock);
+          ::pthread_mutex_unlock(&closer().closing);
+        },
+        [] {
+          Closer& k = closer();
+          for (int fd : k.fds) ::close(fd);
+          k.fds.clear();
+          k.running = false;
+          ::pthread_cond_init(&k.work, nullptr);
+          ::pthread_mutex_unlock(&k.lock);
+          ::pthread_mutex_unlock(&k.closing);
+        });
     return made;
   }();
   return *c;
@@ -290,14 +303,21 @@ Closer& closer() {
 
 void* close_all(void*) {
   Closer& k = closer();
-  std::vector<int> batch;
   for (;;) {
     ::pthread_mutex_lock(&k.lock);
     while (k.fds.empty()) ::pthread_cond_wait(&k.work, &k.lock);
-    batch.swap(k.fds);
     ::pthread_mutex_unlock(&k.lock);
-    for (int fd : batch) ::close(fd);
-    batch.clear();
+    // One at a time, out of the list and closed while `closing` is held.
+    ::pthread_mutex_lock(&k.closing);
+    ::pthread_mutex_lock(&k.lock);
+    int fd = -1;
+    if (!k.fds.empty()) {
+      fd = k.fds.back();
+      k.fds.pop_back();
+    }
+    ::pthread_mutex_unlock(&k.lock);
+    if (fd >= 0) ::close(fd);
+    ::pthread_mutex_unlock(&k.closing);
   }
   return nullptr;
 }
@@ -324,8 +344,14 @@ void close_removed(int jfd) {
   Closer& k = closer();
   ::pthread_mutex_lock(&k.lock);
   if (!k.running) k.running = start_closer();
-  const bool aside = k.running;
-  if (aside) k.fds.push_back(jfd);
+  bool aside = k.running;
+  if (aside) {
+    try {
+      k.fds.push_back(jfd);
+    } catch (const std::bad_alloc&) {
+      aside = false;
+    }
+  }
   ::pthread_mutex_unlock(&k.lock);
   if (aside) ::pthread_cond_signal(&k.work);
   else ::close(jfd);
