@@ -21,61 +21,21 @@
 
 namespace {
 
+using vos_test::pattern;
 using vos_test::slurp;
 
-std::string pattern(std::size_t n, int salt) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 13 + static_cast<std::size_t>(salt) * 5 + i / 97) % 251 + 1);
-  return s;
-}
-
-class ChangeHostCalls : public vos_test::ScratchFiles {
- protected:
-  void SetUp() override {
-    ScratchFiles::SetUp();
-    file_ = path("f.dat");
-    jpath_ = file_ + "-journal";
-    old_ = pattern(5 * 4096, 1);
-    new_ = old_;
-    new_.replace(100, 3 * 4096, pattern(3 * 4096, 2));
-  }
-  void TearDown() override {
-    vos::osio::replace(vos::osio::host_ops());
-    vos::set_change_cache(0);
-    ScratchFiles::TearDown();
-  }
-  void put(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes; }
-  // The message of the error `f` raises, "" when none.
-  static std::string message_of(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const vos::Error& e) {
-      return e.message();
-    }
-    return "";
-  }
-  std::string file_, jpath_, old_, new_;
-};
+class ChangeHostCalls : public vos_test::OldAndNewFile {};
 
 // The seam's writes to the file of this inode (`g_to_journal` false) or
 // to every other file (true) write no byte, and say no error.
 ino_t g_table = 0;
 bool g_to_journal = false;
 
-const vos::osio::Ops kWritesNothing{
-    [](int fd, const void* b, size_t n, off_t at) -> ssize_t {
-      struct stat st {};
-      if (::fstat(fd, &st) == 0 && (st.st_ino == g_table) != g_to_journal) return 0;
-      return vos::osio::host_ops().pwrite(fd, b, n, at);
-    },
-    [](int fd, const void* b, size_t n) { return vos::osio::host_ops().write(fd, b, n); },
-    [](int fd, off_t size) { return vos::osio::host_ops().ftruncate(fd, size); },
-    [](int fd) { return vos::osio::host_ops().fsync(fd); },
-    [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
-    [](const char* p) { return vos::osio::host_ops().unlink(p); },
-    [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
-    nullptr,  // gathered writes go through the pwrite above
-};
+ssize_t writes_nothing(int fd, const void* b, size_t n, off_t at) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && (st.st_ino == g_table) != g_to_journal) return 0;
+  return vos::osio::host_ops().pwrite(fd, b, n, at);
+}
 
 // A system that writes none of the bytes asked for, without an error, to
 // the journal or to the file: the change fails instead of asking again
@@ -90,7 +50,7 @@ TEST_F(ChangeHostCalls, WritesOfNoBytesFailTheChange) {
     g_to_journal = to_journal;
     vos::set_change_cache(4096);
     const int fd = vos::open_change(file_, vos::BINARY_FILE);
-    vos::osio::replace(kWritesNothing);
+    vos::osio::replace(vos_test::host_but_pwrite(writes_nothing));
     EXPECT_NE(message_of([&] {
                 vos::write(fd, new_.data(), static_cast<long>(new_.size() / 2));
                 vos::close(fd);
@@ -108,23 +68,14 @@ TEST_F(ChangeHostCalls, WritesOfNoBytesFailTheChange) {
 // `g_table` (the journal's first batch, after its header) once, with EIO.
 int g_journal_writes = 0;
 
-const vos::osio::Ops kJournalFailsOnce{
-    [](int fd, const void* b, size_t n, off_t at) -> ssize_t {
-      struct stat st {};
-      if (::fstat(fd, &st) == 0 && st.st_ino != g_table && ++g_journal_writes == 2) {
-        errno = EIO;
-        return -1;
-      }
-      return vos::osio::host_ops().pwrite(fd, b, n, at);
-    },
-    [](int fd, const void* b, size_t n) { return vos::osio::host_ops().write(fd, b, n); },
-    [](int fd, off_t size) { return vos::osio::host_ops().ftruncate(fd, size); },
-    [](int fd) { return vos::osio::host_ops().fsync(fd); },
-    [](const char* p, int flags, mode_t mode) { return vos::osio::host_ops().open(p, flags, mode); },
-    [](const char* p) { return vos::osio::host_ops().unlink(p); },
-    [](const char* from, const char* to) { return vos::osio::host_ops().link(from, to); },
-    nullptr,
-};
+ssize_t journal_fails_once(int fd, const void* b, size_t n, off_t at) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_ino != g_table && ++g_journal_writes == 2) {
+    errno = EIO;
+    return -1;
+  }
+  return vos::osio::host_ops().pwrite(fd, b, n, at);
+}
 
 // A batch of the journal that cannot be written, while the change goes on
 // (its blocks more than a batch holds): the call that saved the blocks
@@ -147,7 +98,7 @@ TEST_F(ChangeHostCalls, AJournalBatchThatCannotBeWrittenFailsTheCallThatSavedIt)
     g_table = st.st_ino;
     g_journal_writes = 0;
     const int fd = vos::open_change(file_, vos::BINARY_FILE);
-    vos::osio::replace(kJournalFailsOnce);
+    vos::osio::replace(vos_test::host_but_pwrite(journal_fails_once));
     const std::string why = message_of([&] { c.change(fd); });
     EXPECT_NE(why.find("cannot write its journal (" + jpath_ + "): Input/output error"), std::string::npos) << why;
     EXPECT_NE(message_of([&] { vos::close(fd); }), "");

@@ -26,20 +26,7 @@ namespace {
 using vos_test::pattern;
 using vos_test::slurp;
 
-class ChangeSessions : public vos_test::JournalledFile {
- protected:
-  void SetUp() override {
-    JournalledFile::SetUp();
-    old_ = pattern(5 * 4096, 1);
-    new_ = old_;
-    new_.replace(100, 3 * 4096, pattern(3 * 4096, 2));
-  }
-  void TearDown() override {
-    vos::set_change_cache(0);
-    JournalledFile::TearDown();
-  }
-  std::string old_, new_;
-};
+class ChangeSessions : public vos_test::OldAndNewFile {};
 
 // Someone else at the journal's name during the change.  A file made
 // there before the journal: the change fails without touching the file
@@ -142,13 +129,7 @@ TEST_F(ChangeSessions, AChangeNeitherKeptNorUndoneIsRolledBackByTheNextOpen) {
     EXPECT_FALSE(vos::is_open(fd));
     EXPECT_TRUE(vos::access(jpath_));
     std::string seen(old_.size(), '\0');
-    EXPECT_EQ(message_of([&] {
-                const int r = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-                EXPECT_EQ(vos::read(r, seen.data(), static_cast<long>(seen.size() / 2)),
-                          static_cast<long>(seen.size() / 2));
-                vos::close(r);
-              }),
-              "");
+    EXPECT_EQ(read_as_reader(seen), "");
     EXPECT_TRUE(seen == old_);
     EXPECT_FALSE(vos::access(jpath_));
   }
@@ -278,15 +259,8 @@ TEST_F(ChangeSessions, AFileOfTwoNamesIsRolledBackThroughEither) {
   ASSERT_EQ(::link(file_.c_str(), second.c_str()), 0);
   leave_killed_writer(second, new_);
   ASSERT_FALSE(slurp(file_) == old_) << "the killed writer wrote into the file";
-  auto read_all = [&] {
-    std::string seen(old_.size(), '\0');
-    const int fd = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-    vos::read(fd, seen.data(), static_cast<long>(seen.size() / 2));
-    vos::close(fd);
-    return seen;
-  };
-  std::string seen;
-  EXPECT_EQ(message_of([&] { seen = read_all(); }), "");
+  std::string seen(old_.size(), '\0');
+  EXPECT_EQ(read_as_reader(seen), "");
   EXPECT_TRUE(seen == old_);
   EXPECT_FALSE(vos::access(second + "-journal"));
   EXPECT_LT(::getxattr(file_.c_str(), vos::fio::kJournalAttr, nullptr, 0), 0);
@@ -294,7 +268,8 @@ TEST_F(ChangeSessions, AFileOfTwoNamesIsRolledBackThroughEither) {
   const std::string other = path("other");
   put(other, "not a journal");
   ASSERT_EQ(::setxattr(file_.c_str(), vos::fio::kJournalAttr, other.data(), other.size(), 0), 0);
-  EXPECT_EQ(message_of([&] { seen = read_all(); }), "");
+  seen.assign(old_.size(), '\0');
+  EXPECT_EQ(read_as_reader(seen), "");
   EXPECT_TRUE(seen == old_);
   EXPECT_EQ(message_of([&] { vos::close(vos::open_change(file_, vos::BINARY_FILE)); }), "");
   EXPECT_LT(::getxattr(file_.c_str(), vos::fio::kJournalAttr, nullptr, 0), 0);
@@ -323,12 +298,7 @@ TEST_F(ChangeSessions, ReadersComeInAfterTheOpenOfAWriterRolledBack) {
   const int w = vos::open_change(file_, vos::BINARY_FILE);
   EXPECT_TRUE(slurp(file_) == old_);
   std::string seen(old_.size(), '\0');
-  EXPECT_EQ(message_of([&] {
-              const int r = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-              vos::read(r, seen.data(), static_cast<long>(seen.size() / 2));
-              vos::close(r);
-            }),
-            "");
+  EXPECT_EQ(read_as_reader(seen), "");
   EXPECT_TRUE(seen == old_);
   vos::close(w);
 }
@@ -375,12 +345,7 @@ TEST_F(ChangeSessions, AReaderBesideAWriterThatHasNotWrittenTheFileYet) {
   ASSERT_TRUE(vos::access(jpath_));
   ASSERT_TRUE(slurp(file_) == big_old);
   std::string seen(big_old.size(), '\0');
-  EXPECT_EQ(message_of([&] {
-              const int r = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-              vos::read(r, seen.data(), static_cast<long>(seen.size() / 2));
-              vos::close(r);
-            }),
-            "");
+  EXPECT_EQ(read_as_reader(seen), "");
   EXPECT_TRUE(seen == big_old);
   EXPECT_TRUE(vos::access(jpath_));
   vos::close(w);
@@ -392,38 +357,16 @@ TEST_F(ChangeSessions, AReaderBesideAWriterThatHasNotWrittenTheFileYet) {
 // its own program out.
 TEST_F(ChangeSessions, AWriterKeptOutByAReaderOfAnotherProgramLetsReadersIn) {
   put(file_, old_);
-  int go[2], ready[2];
-  ASSERT_EQ(::pipe(go), 0);
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-    char c = 'r';
-    (void)!::write(ready[1], &c, 1);
-    (void)!::read(go[0], &c, 1);
-    vos::close(fd);
-    ::_exit(0);
-  }
-  char c;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  vos_test::ReaderInAnotherProgram reader(file_);
   vos::set_change_cache(4096);
   const int w = vos::open_change(file_, vos::BINARY_FILE);
   const std::string why = message_of([&] { vos::write(w, new_.data(), static_cast<long>(new_.size() / 2)); });
   EXPECT_NE(why.find("it is being read by another program"), std::string::npos) << why;
   std::string seen(old_.size(), '\0');
-  EXPECT_EQ(message_of([&] {
-              const int r = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-              vos::read(r, seen.data(), static_cast<long>(seen.size() / 2));
-              vos::close(r);
-            }),
-            "");
+  EXPECT_EQ(read_as_reader(seen), "");
   EXPECT_TRUE(seen == old_);
   (void)message_of([&] { vos::abandon(w); });
-  ASSERT_EQ(::write(go[1], "g", 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  for (int fd : {go[0], go[1], ready[0], ready[1]}) ::close(fd);
+  reader.release();
   EXPECT_TRUE(slurp(file_) == old_);
   EXPECT_FALSE(vos::access(jpath_));
 }

@@ -338,34 +338,17 @@ TEST_F(Journals, ARollbackWaitsForTheReadersOfOtherPrograms) {
   std::string half = old;
   half.replace(0, 4096, pattern(4096, 11));
   put(file_, half);
-  int go[2], ready[2];
-  ASSERT_EQ(::pipe(go), 0);
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int fd = vos::open(file_, vos::READ_ONLY, vos::BINARY_FILE);
-    char c = 'r';
-    (void)!::write(ready[1], &c, 1);
-    (void)!::read(go[0], &c, 1);
-    vos::close(fd);
-    ::_exit(0);
-  }
-  char c;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  vos_test::ReaderInAnotherProgram reader(file_);
   const std::string j = journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}});
   put(jpath_, j);
   EXPECT_EQ(recovered(), "Cannot roll back the unfinished change of file (" + file_ +
                              "): it is being read by another program (waited 10 s)");
   EXPECT_TRUE(slurp(file_) == half);
   EXPECT_TRUE(slurp(jpath_) == j);
-  ASSERT_EQ(::write(go[1], "g", 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  reader.release();
   EXPECT_EQ(recovered(), "");
   EXPECT_TRUE(slurp(file_) == old);
   EXPECT_FALSE(vos::access(jpath_));
-  for (int fd : {go[0], go[1], ready[0], ready[1]}) ::close(fd);
 }
 
 // recover() through a symbolic link to the file finds the journal beside

@@ -24,39 +24,10 @@ using namespace fitstest;
 namespace {
 
 // Writes a file of an empty primary array and three binary tables of
-// `rows` rows through CFITSIO alone, each column in one call: N (1J, row +
-// base), X (N / 2) and, in a wide table, S (24A, "row N"); bases 0, 100000,
-// 200000.  A narrow table stores X as 1E (8-byte rows), a wide one as 1D
-// (36-byte rows).  Returns CFITSIO's status.
+// `rows` rows through CFITSIO alone (see CfitsioTable; narrow ones unless
+// `wide`), bases 0, 100000, 200000.  Returns CFITSIO's status.
 int make_three(const std::string& path, int rows, bool wide) {
-  std::remove(path.c_str());
-  fitsfile* f = nullptr;
-  int status = 0;
-  ffinit(&f, path.c_str(), &status);
-  ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  char* ttype[] = {const_cast<char*>("N"), const_cast<char*>("X"), const_cast<char*>("S")};
-  char* tform[] = {const_cast<char*>("1J"), const_cast<char*>(wide ? "1D" : "1E"),
-                   const_cast<char*>("24A")};
-  char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
-  const char* names[] = {"A", "B", "C"};
-  for (int t = 0; t < 3; ++t) {
-    ffcrtb(f, BINARY_TBL, 0, wide ? 3 : 2, ttype, tform, tunit, names[t], &status);
-    std::vector<int> n(static_cast<std::size_t>(rows));
-    std::vector<double> x(n.size());
-    std::vector<std::string> s(wide ? n.size() : 0);
-    std::vector<char*> sp;
-    for (int r = 1; r <= rows; ++r) {
-      n[r - 1] = r + 100000 * t;
-      x[r - 1] = n[r - 1] / 2.0;
-      if (wide) s[r - 1] = "row " + std::to_string(n[r - 1]);
-    }
-    for (std::string& v : s) sp.push_back(v.data());
-    ffpclk(f, 1, 1, 1, rows, n.data(), &status);
-    ffpcld(f, 2, 1, 1, rows, x.data(), &status);
-    if (wide) ffpcls(f, 3, 1, 1, rows, sp.data(), &status);
-  }
-  if (f != nullptr) ffclos(f, &status);
-  return status;
+  return make_cfitsio_file(path, {{"A", 0, rows, 0, !wide}, {"B", 0, rows, 100000, !wide}, {"C", 0, rows, 200000, !wide}});
 }
 
 // The number of columns of extension `ext` as CFITSIO reads it (-1 when it
