@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "fio_impl.h"
+#include "journal.h"
 #include "vos/env.h"
 #include "vos/error.h"
 #include "vos/files.h"
@@ -88,16 +90,7 @@ long peek(std::string_view name, void* buf, long n) {
   } else if (S_ISDIR(st.st_mode)) {
     errno = EISDIR;
   } else {
-    for (got = 0; got < n;) {
-      const ssize_t k = ::pread(fd, static_cast<char*>(buf) + got, static_cast<std::size_t>(n - got), got);
-      if (k < 0 && errno == EINTR) continue;
-      if (k < 0) {
-        got = -1;
-        break;
-      }
-      if (k == 0) break;
-      got += k;
-    }
+    got = static_cast<long>(fio::read_upto(fd, buf, static_cast<std::size_t>(std::max(0L, n)), 0));
   }
   const int saved = errno;
   ::close(fd);

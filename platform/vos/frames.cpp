@@ -21,13 +21,18 @@ Pool& pool() {
   return p;
 }
 
+// Puts the frames of `slab` on the free list, to be taken in the order of
+// their addresses.
+void free_all_of(Pool& p, unsigned char* slab) {
+  for (std::size_t i = kSlabFrames; i-- > 0;) p.free.push_back(slab + i * kFrame);
+}
+
 bool grow(Pool& p) {
   void* m = ::mmap(nullptr, kSlab, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (m == MAP_FAILED) return false;
   unsigned char* slab = static_cast<unsigned char*>(m);
   p.slabs.push_back(slab);
-  // Taken in the order of their addresses.
-  for (std::size_t i = kSlabFrames; i-- > 0;) p.free.push_back(slab + i * kFrame);
+  free_all_of(p, slab);
   return true;
 }
 
@@ -41,8 +46,7 @@ void settle(Pool& p, long long keep) {
     p.slabs.pop_back();
   }
   p.free.clear();
-  for (unsigned char* slab : p.slabs)
-    for (std::size_t i = kSlabFrames; i-- > 0;) p.free.push_back(slab + i * kFrame);
+  for (unsigned char* slab : p.slabs) free_all_of(p, slab);
 }
 
 }  // namespace

@@ -233,6 +233,18 @@ bool read_full(int fd, void* buf, std::size_t n, long long at) {
   return transfer_full(::pread, fd, static_cast<char*>(buf), n, at);
 }
 
+long long read_upto(int fd, void* buf, std::size_t n, long long at) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t k = ::pread(fd, static_cast<char*>(buf) + got, n - got, static_cast<off_t>(at + static_cast<long long>(got)));
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) return -1;
+    if (k == 0) break;
+    got += static_cast<std::size_t>(k);
+  }
+  return static_cast<long long>(got);
+}
+
 bool write_full(int fd, const void* buf, std::size_t n, long long at) {
   return transfer_full(osio::pwrite, fd, static_cast<const char*>(buf), n, at);
 }
@@ -412,13 +424,7 @@ Found examine(const std::string& jpath, int fd, int& jfd, std::string& why) {
     return Found::Foreign;
   }
   unsigned char head[kHeader] = {};
-  std::size_t n = 0;
-  while (n < kHeader) {
-    const ssize_t k = ::pread(jfd, head + n, kHeader - n, static_cast<off_t>(n));
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) break;
-    n += static_cast<std::size_t>(k);
-  }
+  const std::size_t n = static_cast<std::size_t>(std::max(0LL, read_upto(jfd, head, kHeader, 0)));
   Header h;
   Identity id;
   const bool whole = n == kHeader && decode(head, h);
@@ -544,8 +550,9 @@ Journal::~Journal() {
 }
 
 bool Journal::still_ours() {
-  struct stat js;
-  return ::lstat(jpath_.c_str(), &js) == 0 && js.st_dev == jdev_ && js.st_ino == jino_;
+  struct stat js, mine;
+  return ::fstat(jfd_, &mine) == 0 && ::lstat(jpath_.c_str(), &js) == 0 && js.st_dev == mine.st_dev &&
+         js.st_ino == mine.st_ino;
 }
 
 bool Journal::start() {
@@ -575,15 +582,6 @@ bool Journal::begin() {
                            : sys_why("cannot make its journal in the directory (" + dir_ + ")");
     return false;
   }
-  struct stat js;
-  if (::fstat(jfd_, &js) != 0) {
-    why_ = sys_why("cannot read its journal (" + jpath_ + ")");
-    ::close(jfd_);
-    jfd_ = -1;
-    return false;
-  }
-  jdev_ = js.st_dev;
-  jino_ = js.st_ino;
   // The journal holds the file's bytes: only its owner reads it (whatever
   // a default access list of the directory would give), and the file's
   // owner owns it, so that the owner can roll it back.  When the owner

@@ -129,8 +129,6 @@ class Journal {
   lock::FileKey key_{};
   unsigned long long nonce_ = 0;
   int jfd_ = -1;
-  dev_t jdev_ = 0;
-  ino_t jino_ = 0;
   long long jsize_ = 0;
   long long allocated_ = 0;  // the room taken for it (see write_pending)
   bool unsynced_ = false;    // written since the last sync
@@ -157,6 +155,9 @@ bool sync_dir(const std::string& dir);
 // the file layer's seam); false when the file ends first or the call
 // fails (errno set).
 bool read_full(int fd, void* buf, std::size_t n, long long at);
+// Reads up to `n` bytes of `fd` at `at` into `buf`, stopping short only at
+// the end of the file: the count read, or -1 when a call fails (errno set).
+long long read_upto(int fd, void* buf, std::size_t n, long long at);
 bool write_full(int fd, const void* buf, std::size_t n, long long at);
 // Writes the bytes of `cnt` buffers in turn at `at`, all of them (pwritev
 // through the seam; `iov` is changed); false when a call fails (errno set).

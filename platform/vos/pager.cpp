@@ -65,7 +65,7 @@ Pager::Pager(int fd, Journal& journal)
       lo_b_(std::numeric_limits<long long>::max()) {}
 
 Pager::~Pager() {
-  release_all();
+  drop();
   frames::idle(bound());
 }
 
@@ -110,16 +110,13 @@ long Pager::from_file(unsigned char* out, std::size_t n, long long at) {
   std::size_t want = 0;
   if (at < kept_) {
     want = static_cast<std::size_t>(std::min<long long>(static_cast<long long>(n), kept_ - at));
-    while (got < want) {
-      const ssize_t k = ::pread(fd_, out + got, want - got, static_cast<off_t>(at) + static_cast<off_t>(got));
-      if (k < 0 && errno == EINTR) continue;
-      if (k < 0) {
-        why_ = sys_why("cannot read the file");
-        return -1;
-      }
-      if (k == 0) break;  // shorter than it was: cut by someone else
-      got += static_cast<std::size_t>(k);
+    // Short when the file is shorter than it was: cut by someone else.
+    const long long k = read_upto(fd_, out, want, at);
+    if (k < 0) {
+      why_ = sys_why("cannot read the file");
+      return -1;
     }
+    got = static_cast<std::size_t>(k);
   }
   std::memset(out + got, 0, n - got);
   return got < want ? static_cast<long>(got) : static_cast<long>(n);
@@ -254,13 +251,10 @@ bool Pager::cut(long long size) {
   return true;
 }
 
-void Pager::release_all() {
+void Pager::drop() {
   for (const Page& p : pages_) frames::give(p.frame);
   pages_.clear();
-  std::fill(slots_.begin(), slots_.end(), Page{-1, nullptr});
-  lo_b_ = std::numeric_limits<long long>::max();
-  hi_b_ = -1;
-  hot_b_ = -1;
+  reindex();
   ahead_n_ = 0;
 }
 
@@ -314,11 +308,9 @@ bool Pager::write_back() {
     disk_ = size_;
   }
   kept_ = disk_;
-  release_all();
+  drop();
   return true;
 }
-
-void Pager::drop() { release_all(); }
 
 }  // namespace fio
 }  // namespace vos

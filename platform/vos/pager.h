@@ -60,7 +60,8 @@ class Pager {
   // Writes every changed page back, and the cut and size due (see above).
   bool write_back();
 
-  // Drops what the cache holds: the change is being undone.
+  // Drops what the cache holds (written back, or the change is being
+  // undone).
   void drop();
 
   // What failed, in words.
@@ -98,7 +99,6 @@ class Pager {
   unsigned char* add(long long b, const unsigned char* now, bool whole);
   // Writes the pages [first, last) of pages_ (adjacent, in file order).
   bool write_run(std::size_t first, std::size_t last);
-  void release_all();
 
   int fd_;
   Journal& journal_;
