@@ -173,15 +173,26 @@ const char* compression_of(int fd, long long size) {
   return compression(head, n);
 }
 
-// Drops the file of `h` undoing its change; a rollback that fails leaves
-// the journal for the next open, which is the best left to do here.
+// Drops the file of `h`: closes a file read, undoes a change.  A failure
+// is not reported: a rollback that fails leaves the journal for the next
+// open, which is the best left to do here.
 void drop_file(FitsHandle& h) {
   if (h.fd != 0) {
     const int fd = h.fd;
     h.fd = 0;
-    vos::iferr([&] { vos::abandon(fd); });
+    vos::iferr([&] {
+      if (h.writing) vos::abandon(fd);
+      else vos::close(fd);
+    });
     vos::xerret();
   }
+}
+
+// A handle with no transfer failed yet.
+void clear_failure(FitsHandle& h) {
+  h.failed = false;
+  h.failure_code = 0;
+  h.failure.clear();
 }
 
 void forget(FitsHandle& h) {
@@ -210,9 +221,7 @@ fitsfile* open_for_reading(FitsHandle& h, const std::string& name) {
   try {
     h.path = name;
     h.writing = false;
-    h.failed = false;
-    h.failure_code = 0;
-    h.failure.clear();
+    clear_failure(h);
     h.fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
     h.size = vos::fstati(h.fd, vos::F_FILESIZE);
     int status = 0;
@@ -240,12 +249,7 @@ fitsfile* open_for_reading(FitsHandle& h, const std::string& name) {
     h.f = f;
     return f;
   } catch (...) {
-    const int fd = h.fd;
-    h.fd = 0;
-    if (fd != 0) {
-      vos::iferr([&] { vos::close(fd); });
-      vos::xerret();
-    }
+    drop_file(h);
     forget(h);
     throw;
   }
@@ -256,6 +260,7 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) 
     if (!create && !vos::access(name, vos::READ_WRITE))
       fail(FILE_NOT_OPENED, "cannot open FITS file `" + name + "' for reading and writing");
     h.path = name;
+    h.writing = true;
     h.fd = create ? vos::open_staged(name, vos::TEXT_FILE) : vos::open_change(name, vos::TEXT_FILE);
     h.size = create ? 0 : vos::fstati(h.fd, vos::F_FILESIZE);
     // A compressed file is read only: it never takes a change (nothing has
@@ -263,9 +268,7 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) 
     if (const char* packed = create ? nullptr : compression_of(h.fd, h.size))
       fail(READONLY_FILE, "can't change FITS file `" + name + "': it is compressed (" + packed +
                               ") and can only be read");
-    h.failed = false;
-    h.failure_code = 0;
-    h.failure.clear();
+    clear_failure(h);
     h.backing = std::make_unique<ChangedFile>(h);
     int status = 0;
     fitsfile* f = nullptr;
@@ -273,7 +276,6 @@ fitsfile* open_for_writing(FitsHandle& h, const std::string& name, bool create) 
     else fsobck(f, h.backing.get(), READWRITE, status);
     tbferr(status);
     h.f = f;
-    h.writing = true;
     return f;
   } catch (...) {
     drop_file(h);
@@ -289,12 +291,7 @@ void close_file(FitsHandle& h, bool discard) {
     // A file open for reading: its reader's lock goes after CFITSIO's handle.
     int status = 0;
     if (f != nullptr) fsclos(f, status);
-    if (h.fd != 0) {
-      const int fd = h.fd;
-      h.fd = 0;
-      vos::iferr([&] { vos::close(fd); });
-      vos::xerret();
-    }
+    drop_file(h);
     forget(h);
     if (!discard) tbferr(status);
     else if (status != 0) ftcmsg();
@@ -306,7 +303,7 @@ void close_file(FitsHandle& h, bool discard) {
   // write its buffers).
   if (discard) h.failed = true;
   if (f != nullptr) {
-    if (h.writing && !h.failed) {
+    if (!h.failed) {
       fsflus(f, status);
       size = fssize(f);
     }
@@ -321,8 +318,7 @@ void close_file(FitsHandle& h, bool discard) {
     // the file is discarded (undone, as asked).
     const int code = h.failure_code;
     const std::string failure = h.failure;
-    h.failed = false;
-    h.failure.clear();
+    clear_failure(h);
     drop_file(h);
     forget(h);
     if (!discard && !failure.empty()) fail(code, failure);
@@ -330,7 +326,7 @@ void close_file(FitsHandle& h, bool discard) {
   }
   try {
     tbferr(status);
-    if (h.writing) commit_file(h, size);
+    commit_file(h, size);
   } catch (...) {
     drop_file(h);
     forget(h);
