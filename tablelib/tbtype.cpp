@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "tablelib/tables.h"
+#include "tablelib/tbbackend.h"
 #include "tbbytes.h"
 #include "vos/error.h"
 #include "vos/files.h"
@@ -76,11 +77,7 @@ int tbttyp(std::string_view name, int& exists) {
   // A compressed file is taken for FITS, the one kind of table kept
   // compressed: its back end reads a gzip-compressed file as CFITSIO does
   // and refuses to change any.
-  const unsigned char* b = buf.data();
-  if ((b[0] == 0x1f && (b[1] == 0x8b || b[1] == 0x9d || b[1] == 0x1e || b[1] == 0xa0)) ||
-      (b[0] == 'P' && b[1] == 'K' && b[2] == 3 && b[3] == 4) ||
-      (b[0] == 'B' && b[1] == 'Z' && b[2] == 'h' && std::memcmp(b + 4, "1AY&SY", 6) == 0))
-    return kFitsTable;
+  if (tbfcmp(buf.data(), got) != nullptr) return kFitsTable;
 
   int type = 0;
   if (nread >= 1440) {

@@ -80,6 +80,15 @@ void cut_after(int fd, long end) {
   if (vos::fstati(fd, vos::F_FILESIZE) > end) vos::truncate_open(fd, static_cast<long long>(end) * 2);
 }
 
+// The table's change has failed with this error (the first one counts).
+void ends_change(Table* tp, int code, const std::string& message) {
+  tp->discard = true;
+  if (tp->failure.empty()) {
+    tp->failure_code = code;
+    tp->failure = message;
+  }
+}
+
 // Runs `resize`; a failure may leave the file half rewritten, so it ends
 // the table's change: every later call raises it again, and the close rolls
 // the file back.
@@ -89,18 +98,10 @@ void in_place(Table* tp, F resize) {
     resize(tp->fd);
     tbtwsi(tp);
   } catch (const vos::Error& e) {
-    tp->discard = true;
-    if (tp->failure.empty()) {
-      tp->failure_code = e.code();
-      tp->failure = e.message();
-    }
+    ends_change(tp, e.code(), e.message());
     throw;
   } catch (const std::bad_alloc&) {
-    tp->discard = true;
-    if (tp->failure.empty()) {
-      tp->failure_code = vos::SYS_MFULL;
-      tp->failure = "Out of memory";
-    }
+    ends_change(tp, vos::SYS_MFULL, "Out of memory");
     throw;
   }
 }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "fits_table.h"
+#include "tablelib/tbbackend.h"
 #include "vos/error.h"
 #include "vos/files.h"
 
@@ -152,17 +153,6 @@ class ReadFile final : public HandleFile {
   int flush() override { return 0; }
 };
 
-// The kind of compression a file's first bytes show, or null for none.
-const char* compression(const unsigned char* b, long n) {
-  if (n >= 2 && b[0] == 0x1f && b[1] == 0x8b) return "gzip";
-  if (n >= 2 && b[0] == 0x1f && b[1] == 0x9d) return "compress";
-  if (n >= 2 && b[0] == 0x1f && b[1] == 0x1e) return "pack";
-  if (n >= 2 && b[0] == 0x1f && b[1] == 0xa0) return "LZH";
-  if (n >= 4 && b[0] == 'P' && b[1] == 'K' && b[2] == 3 && b[3] == 4) return "zip";
-  if (n >= 10 && b[0] == 'B' && b[1] == 'Z' && b[2] == 'h' && std::memcmp(b + 4, "1AY&SY", 6) == 0)
-    return "bzip2";
-  return nullptr;
-}
 
 // The compression of the file open at `fd` (`size` bytes), or null.  Raises
 // the file layer's error when it cannot be read.
@@ -170,7 +160,7 @@ const char* compression_of(int fd, long long size) {
   unsigned char head[10] = {0};
   const long n = static_cast<long>(std::min<long long>(size, 10));
   if (n < 2 || read_upto(fd, 0, head, n) != n) return nullptr;
-  return compression(head, n);
+  return tbl::tbfcmp(head, n);
 }
 
 // Drops the file of `h`: closes a file read, undoes a change.  A failure
@@ -336,6 +326,18 @@ void close_file(FitsHandle& h, bool discard) {
 }
 
 }  // namespace tbfits
+
+// The magic numbers of the compressions a file may be kept in.
+const char* tbl::tbfcmp(const unsigned char* b, long n) {
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x8b) return "gzip";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x9d) return "compress";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0x1e) return "pack";
+  if (n >= 2 && b[0] == 0x1f && b[1] == 0xa0) return "LZH";
+  if (n >= 4 && b[0] == 'P' && b[1] == 'K' && b[2] == 3 && b[3] == 4) return "zip";
+  if (n >= 10 && b[0] == 'B' && b[1] == 'Z' && b[2] == 'h' && std::memcmp(b + 4, "1AY&SY", 6) == 0)
+    return "bzip2";
+  return nullptr;
+}
 
 tbl::FitsHandle::~FitsHandle() {
   try {

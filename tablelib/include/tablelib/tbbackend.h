@@ -161,6 +161,9 @@ void tbfclo(Table* tp);                 // closes and frees Table::fits; nullptr
 bool tbfwfl(const Table* tp, int& code, std::string& message);
 void tbfdel(Table* tp);
 void tbfpri(std::string_view inname, std::string_view outname, int& copied);
+// The compression the first n bytes of a file show ("gzip", "bzip2", ...),
+// or null for none: a compressed file is taken for a FITS table.
+const char* tbfcmp(const unsigned char* b, long n);
 void tbfrcd(Table* tp, Column** cols, int ncols);
 void tbfdef(Table* tp, Column* cp);
 void tbfnam(Table* tp, Column* cp, std::string_view name);
