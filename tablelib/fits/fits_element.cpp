@@ -42,7 +42,13 @@ bool no_elements(const Column* cp, int first, int n) {
 }
 
 // A put must lie within the cell; CFITSIO would otherwise continue the
-// surplus elements into the following rows.  Undefined values put into a
+// surplus elements into the following rows.
+void check_bounds(const Column* cp, int first, int n, char letter) {
+  if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
+    fail(1, std::string("tbapt") + letter + ":  attempt to put too many elements");
+}
+
+// The checks of a put (see check_bounds).  Undefined values put into a
 // cell without elements (as a copy of such a cell does) leave nothing to
 // write: returns false for those.
 template <class T>
@@ -53,8 +59,7 @@ bool check_put(const Column* cp, int first, int n, char letter, const T* buf, T 
         else return v == undef;
       }))
     return false;
-  if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
-    fail(1, std::string("tbapt") + letter + ":  attempt to put too many elements");
+  check_bounds(cp, first, n, letter);
   return true;
 }
 
@@ -425,8 +430,7 @@ void tbfaps(Table* tp, Column* cp, int row, const short* buf, int first, int n) 
 // Bool put: logical columns as such, text as yes/no, numbers as 1/0.
 void tbfapb(Table* tp, Column* cp, int row, const bool* buf, int first, int n) {
   check_cells(cp);
-  if (first < 1 || n < 0 || static_cast<long long>(first) + n - 1 > cp->nelem)
-    fail(1, "tbaptb:  attempt to put too many elements");
+  check_bounds(cp, first, n, 'b');
   fitsfile* f = fptr(tp);
   int status = 0;
   if (is_bool(cp)) {
