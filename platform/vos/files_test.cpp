@@ -361,6 +361,18 @@ TEST_F(VosFiles, FileParameters) {
 
 namespace {
 
+// Runs `call` on the open file `f`, then closes `f`, also when `call`
+// raises.
+void closing(int f, const std::function<void(int)>& call) {
+  try {
+    call(f);
+  } catch (...) {
+    vos::close(f);
+    throw;
+  }
+  vos::close(f);
+}
+
 // Calls the file layer refuses: each raises its code and message and
 // leaves no file open.
 TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
@@ -370,59 +382,28 @@ TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
   struct Case { const char* what; std::function<void()> call; int code; std::string message; } cases[] = {
       {"bad file type", [&] { vos::open(p, vos::READ_ONLY, 17); }, vos::SYS_FMODE,
        "Illegal file type (" + p + ")"},
-      {"negative write", [&] {
-         int f = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
-         try {
-           vos::write(f, "ab", -1);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
-      {"seek to 0 in a string file", [&] {
-         int f = vos::stropen("abc", vos::READ_ONLY);
-         try {
-           vos::seek(f, 0);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FSEEK, "Cannot seek on file ((string file))"},
-      {"seek past the largest offset", [&] {
-         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
-         try {
-           vos::seek(f, (1L << 52) + 2);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FSEEK, "Cannot seek on file (" + p + ")"},
+      {"negative write",
+       [&] { closing(vos::open(p, vos::READ_WRITE, vos::BINARY_FILE), [](int f) { vos::write(f, "ab", -1); }); },
+       vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
+      {"seek to 0 in a string file",
+       [&] { closing(vos::stropen("abc", vos::READ_ONLY), [](int f) { vos::seek(f, 0); }); },
+       vos::SYS_FSEEK, "Cannot seek on file ((string file))"},
+      {"seek past the largest offset",
+       [&] { closing(vos::open(p, vos::READ_ONLY, vos::BINARY_FILE), [](int f) { vos::seek(f, (1L << 52) + 2); }); },
+       vos::SYS_FSEEK, "Cannot seek on file (" + p + ")"},
       {"seek on the standard input", [&] { vos::seek(vos::STDIN, 5); }, vos::SYS_FSEEK,
        "Cannot seek on file (STDIN)"},
-      {"line read of a file opened write-only", [&] {
-         int f = vos::open(p, vos::APPEND, vos::TEXT_FILE);
-         std::string line;
-         try {
+      {"line read of a file opened write-only",
+       [&] {
+         closing(vos::open(p, vos::APPEND, vos::TEXT_FILE), [](int f) {
+           std::string line;
            vos::getline(f, line);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FREAD, "Cannot read file opened write-only (" + p + ")"},
-      {"text of a file that is no string file", [&] {
-         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
-         try {
-           vos::strfile_text(f);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FMODE, "Not a string file (" + p + ")"},
+         });
+       },
+       vos::SYS_FREAD, "Cannot read file opened write-only (" + p + ")"},
+      {"text of a file that is no string file",
+       [&] { closing(vos::open(p, vos::READ_ONLY, vos::BINARY_FILE), [](int f) { vos::strfile_text(f); }); },
+       vos::SYS_FMODE, "Not a string file (" + p + ")"},
   };
   for (const Case& c : cases) {
     try {
