@@ -86,6 +86,19 @@ inline void watch(const std::string& path, int at = 1) {
   g_hold.seen = 0;
 }
 
+// The change session (change_table) on the table at `path`, run here with
+// `what` done at its first write into the table; the calls in force and the
+// hold are put back after it.  Whether the session succeeded.
+inline bool change_doing_at_first_write(const std::string& path, std::function<void()> what) {
+  watch(path);
+  g_hold.in_place = std::move(what);
+  const vos::osio::Ops was = vos::osio::replace(kHolding);
+  const bool changed = chg::change_table(path);
+  vos::osio::replace(was);
+  g_hold.in_place = nullptr;
+  return changed;
+}
+
 // A child process run beside the test.
 class Child {
  public:
