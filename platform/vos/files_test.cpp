@@ -32,6 +32,18 @@ class VosFiles : public vos_test::ScratchFiles {
   }
 };
 
+// `call` (`what`) raises the file layer's error `code` with `message`.
+void expect_raises(const std::string& what, const std::function<void()>& call, int code,
+                   const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << what << " raised nothing";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.code(), code) << what;
+    EXPECT_EQ(e.message(), message) << what;
+  }
+}
+
 TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
   const std::string p = path("b.dat");
   int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
@@ -152,13 +164,7 @@ TEST_F(VosFiles, ReadFailuresAreErrorsNotTheEnd) {
   };
   for (const auto& r : reads) {
     int fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
-    try {
-      r.read(fd);
-      ADD_FAILURE() << r.what << " read";
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), vos::SYS_FREAD) << r.what;
-      EXPECT_EQ(e.message(), "Cannot read file (" + name + ")") << r.what;
-    }
+    expect_raises(r.what, [&] { r.read(fd); }, vos::SYS_FREAD, "Cannot read file (" + name + ")");
     vos::close(fd);
   }
 }
@@ -175,15 +181,9 @@ TEST_F(VosFiles, SeeksOnAPipeAreRefused) {
   ::close(ends[0]);
   char buf[8] = {};
   EXPECT_EQ(vos::read(fd, buf, 2), 2);
-  for (long at : {1L, 3L, vos::BOF, vos::EOF_}) {
-    try {
-      vos::seek(fd, at);
-      ADD_FAILURE() << "seek to " << at;
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), vos::SYS_FSEEK);
-      EXPECT_EQ(e.message(), "Cannot seek on file (" + name + ")");
-    }
-  }
+  for (long at : {1L, 3L, vos::BOF, vos::EOF_})
+    expect_raises("seek to " + std::to_string(at), [&] { vos::seek(fd, at); }, vos::SYS_FSEEK,
+                  "Cannot seek on file (" + name + ")");
   EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FSEEK);
   EXPECT_EQ(vos::read(fd, buf, 8), 4);
   EXPECT_EQ(std::string(buf, 4), "cdef");
@@ -405,15 +405,7 @@ TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
        [&] { closing(vos::open(p, vos::READ_ONLY, vos::BINARY_FILE), [](int f) { vos::strfile_text(f); }); },
        vos::SYS_FMODE, "Not a string file (" + p + ")"},
   };
-  for (const Case& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << c.what << " succeeded";
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), c.code) << c.what;
-      EXPECT_EQ(e.message(), c.message) << c.what;
-    }
-  }
+  for (const Case& c : cases) expect_raises(c.what, c.call, c.code, c.message);
 }
 
 }  // namespace
