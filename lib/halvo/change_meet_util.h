@@ -1,5 +1,5 @@
 // Test support for readers and writers of one table: a writer held in a
-// child process at a chosen write into the table (when it holds the table
+// child process at its first write into the table (when it holds the table
 // and has written part of its change), a reader held halfway through its
 // rows, children run side by side, and the table as a reader of the
 // library sees it beside the same table as the independent readers of
@@ -22,14 +22,13 @@
 
 namespace meet {
 
-// ---- a writer held at a write into the table ---------------------------
+// ---- a writer held at its first write into the table -------------------
 
-// The table the holding seam watches, the write (1: the first) it stops
-// after, and the pipes it signals and waits on.
+// The table the holding seam watches (it stops after the first write into
+// it), the writes into it so far, and the pipes it signals and waits on.
 struct Hold {
   dev_t dev = 0;
   ino_t ino = 0;
-  int at = 1;
   int ready = -1, go = -1;
   int seen = 0;
   std::function<void()> in_place;  // run there instead of waiting, when set
@@ -41,10 +40,10 @@ inline bool is_held_table(int fd) {
   return ::fstat(fd, &st) == 0 && st.st_dev == g_hold.dev && st.st_ino == g_hold.ino;
 }
 
-// After a write into the table: at the chosen one, tells the parent and
-// waits for its word (or runs `in_place`).
+// After a write into the table: at the first, tells the parent and waits
+// for its word (or runs `in_place`).
 inline void after_table_write(int fd) {
-  if (!is_held_table(fd) || ++g_hold.seen != g_hold.at) return;
+  if (!is_held_table(fd) || ++g_hold.seen != 1) return;
   if (g_hold.in_place) {
     g_hold.in_place();
     return;
@@ -77,13 +76,25 @@ inline const vos::osio::Ops kHolding{
 };
 
 // Watches the table at `path` in this process (for a writer run here).
-inline void watch(const std::string& path, int at = 1) {
+inline void watch(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
   g_hold.dev = st.st_dev;
   g_hold.ino = st.st_ino;
-  g_hold.at = at;
   g_hold.seen = 0;
+}
+
+// The change session (change_table) on the table at `path`, run here with
+// `what` done at its first write into the table; the calls in force and the
+// hold are put back after it.  Whether the session succeeded.
+inline bool change_doing_at_first_write(const std::string& path, std::function<void()> what) {
+  watch(path);
+  g_hold.in_place = std::move(what);
+  const vos::osio::Ops was = vos::osio::replace(kHolding);
+  const bool changed = chg::change_table(path);
+  vos::osio::replace(was);
+  g_hold.in_place = nullptr;
+  return changed;
 }
 
 // A child process run beside the test.
@@ -184,14 +195,14 @@ class HeldChild {
   Child child_;
 };
 
-// A writer running `session` in a child, held after its `at`-th write into
+// A writer running `session` in a child, held after its first write into
 // the table at `path` until release() (whose exit code 0: the session
 // succeeded).
 class HeldWriter : public HeldChild {
  public:
-  HeldWriter(const std::string& path, const std::function<bool()>& session, int at = 1) {
+  HeldWriter(const std::string& path, const std::function<bool()>& session) {
     start([&] {
-      watch(path, at);
+      watch(path);
       g_hold.ready = ready_[1];
       g_hold.go = go_[0];
       vos::osio::replace(kHolding);

@@ -123,8 +123,7 @@ TEST_P(Readers, HandlesOfOneProgramFailAtOnceInsteadOfWaiting) {
 
   // A read opened at the writer's first write into the table.
   std::string met;
-  meet::watch(table_);
-  meet::g_hold.in_place = [&] {
+  const bool changed = meet::change_doing_at_first_write(table_, [&] {
     start = std::chrono::steady_clock::now();
     try {
       vos::close(vos::open(table_, vos::READ_ONLY, vos::BINARY_FILE));
@@ -132,11 +131,7 @@ TEST_P(Readers, HandlesOfOneProgramFailAtOnceInsteadOfWaiting) {
     } catch (const vos::Error& e) {
       met = e.message() + (e.code() == vos::SYS_FLOCKED ? "" : " (code " + std::to_string(e.code()) + ")");
     }
-  };
-  const vos::osio::Ops was = vos::osio::replace(meet::kHolding);
-  const bool changed = chg::change_table(table_);
-  vos::osio::replace(was);
-  meet::g_hold.in_place = nullptr;
+  });
   EXPECT_TRUE(changed) << c_voserrmsg();
   EXPECT_EQ(met, kChangedHere + table_ + ")");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

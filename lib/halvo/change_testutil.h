@@ -107,13 +107,16 @@ inline bool put_rows(TablePtr tp, int first, int last) {
 }
 
 // Makes the table `path` of storage `s` with `rows` rows (columns n int,
-// x double, s text; keyword OBJECT); `before_close` runs just before the
-// close.
+// x double, s text; keyword OBJECT); `parameters` sets more of the table's
+// parameters before its columns are defined, and `before_close` runs just
+// before the close.
 inline bool make_table(const std::string& path, const Storage& s,
-                       const std::function<void()>& before_close = {}, int rows = kRows) {
+                       const std::function<void()>& before_close = {}, int rows = kRows,
+                       const std::function<void(TablePtr)>& parameters = {}) {
   TablePtr tp = c_tbtopn(path.c_str(), TBL_NEW_FILE, nullptr);
   if (!ok()) return false;
   if (s.type != 0) c_tbpset(tp, 5, s.type);
+  if (ok() && parameters) parameters(tp);
   ColumnPtr c = nullptr;
   if (ok()) c_tbcdef1(tp, &c, "n", "", "", TBL_TY_INT, 1);
   if (ok()) c_tbcdef1(tp, &c, "x", "m", "%10.4f", TBL_TY_DOUBLE, 1);

@@ -13,7 +13,6 @@
 
 #include "change_meet_util.h"
 #include "journal_check_test.h"
-#include "vos/osio.h"
 
 namespace {
 
@@ -211,14 +210,12 @@ TEST_P(Trust, TheJournalIsItsOwnersAlone) {
     }
     const std::string seen = message_file();
     auto change = [&] {
-      meet::watch(table_);
-      meet::g_hold.in_place = [&] {
+      const bool changed = meet::change_doing_at_first_write(table_, [&] {
         const struct stat j = stat_of(journal_);
         chg::spill(seen, std::to_string(j.st_mode & 07777) + " " + std::to_string(j.st_uid) + " " +
                              std::to_string(j.st_gid));
-      };
-      vos::osio::replace(meet::kHolding);
-      return chg::change_table(table_) ? 0 : 1;
+      });
+      return changed ? 0 : 1;
     };
     EXPECT_EQ(c.as_owner ? as_other_user(change) : chg::in_child(change), 0) << std::oct << c.mode;
     EXPECT_EQ(chg::slurp(seen), std::to_string(0600) + " " + std::to_string(c.owner) + " " + std::to_string(c.owner))
@@ -259,10 +256,7 @@ TEST_P(Trust, AChangeThroughOneNameIsNotReadHalfDoneThroughAnother) {
   ASSERT_EQ(::link(at_a.c_str(), at_b.c_str()), 0);
   auto kill_writer_through_a = [&] {
     return chg::in_child([&] {
-      meet::watch(at_a);
-      meet::g_hold.in_place = [] { ::raise(SIGKILL); };
-      vos::osio::replace(meet::kHolding);
-      chg::change_table(at_a);
+      meet::change_doing_at_first_write(at_a, [] { ::raise(SIGKILL); });
       return 0;
     });
   };

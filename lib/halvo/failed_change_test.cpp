@@ -12,7 +12,6 @@
 // the old one, byte for byte and as the independent reader of its storage
 // type finds it, with nothing left beside it.  A table given up instead of
 // closed after the failure is undone as asked, without an error.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -20,7 +19,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,19 +87,10 @@ constexpr int kRows = 12;
 // one keyword (OBJECT); a binary table with five keyword slots and room for
 // two rows more.
 bool make_small_table(const std::string& path, const chg::Storage& s) {
-  TablePtr tp = c_tbtopn(path.c_str(), TBL_NEW_FILE, nullptr);
-  if (!chg::ok()) return false;
-  if (s.type != 0) c_tbpset(tp, 5, s.type);
-  if (chg::ok()) c_tbpset(tp, 6, 5);
-  if (chg::ok() && chg::is_binary(s)) c_tbpset(tp, 3, kRows + 2);
-  ColumnPtr c = nullptr;
-  if (chg::ok()) c_tbcdef1(tp, &c, "n", "", "", TBL_TY_INT, 1);
-  if (chg::ok()) c_tbcdef1(tp, &c, "x", "m", "%10.4f", TBL_TY_DOUBLE, 1);
-  if (chg::ok()) c_tbcdef1(tp, &c, "s", "", "", -12, 1);
-  if (chg::ok()) c_tbtcre(tp);
-  const bool good = chg::ok() && chg::put_rows(tp, 1, kRows) && (c_tbhadt(tp, "OBJECT", "before"), chg::ok());
-  c_tbtclo(tp);
-  return good && chg::ok();
+  return chg::make_table(path, s, {}, kRows, [&](TablePtr tp) {
+    c_tbpset(tp, 6, 5);
+    if (chg::ok() && chg::is_binary(s)) c_tbpset(tp, 3, kRows + 2);
+  });
 }
 
 // What one call of the session reported.

@@ -312,19 +312,32 @@ TablePtr new_table(const std::string& name, const Store& s) {
   return tp;
 }
 
+// A scratch directory for the tables of every storage type, removed with
+// them afterwards.
+class EntriesByStorage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_vosinit();
+    char tmpl[] = "/tmp/halvostoreXXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf " + dir_;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string dir_;
+};
+
 }  // namespace
 
 // Text read into the caller's buffers, a range at once (c_tbcgtt) or a
 // cell at a time (c_tbegtt), agrees with the row entry in every storage
 // type, cut to maxch with the empty cells flagged.
-TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
-  c_vosinit();
-  char tmpl[] = "/tmp/halvostoreXXXXXX";
-  const std::string dir = ::mkdtemp(tmpl);
+TEST_F(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
   const char* values[] = {"abcdefghijkl", "", "xy"};
   for (const Store& s : kStores) {
     SCOPED_TRACE(s.file);
-    const std::string name = dir + "/" + s.file;
+    const std::string name = dir_ + "/" + s.file;
     TablePtr tp = new_table(name, s);
     ColumnPtr t = 0, n = 0;
     c_tbcdef1(tp, &t, "T", "", "", -12, 1);
@@ -372,21 +385,16 @@ TEST(EntriesByStorage, TextGetsAgreeWithTheRowEntry) {
     }
     c_tbtclo(tp);
   }
-  std::string cmd = "rm -rf " + dir;
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
 }
 
 // A caller's string is taken up to its NUL or to maxch characters, whichever
 // comes first, and is never read past either (a buffer of exactly maxch
 // bytes needs no NUL); a null pointer is an empty text.  Every storage type,
 // text and FITS read back from the file itself.
-TEST(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
-  c_vosinit();
-  char tmpl[] = "/tmp/halvoputXXXXXX";
-  const std::string dir = ::mkdtemp(tmpl);
+TEST_F(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
   for (const Store& s : kStores) {
     SCOPED_TRACE(s.file);
-    const std::string name = dir + "/" + s.file;
+    const std::string name = dir_ + "/" + s.file;
     TablePtr tp = new_table(name, s);
     ColumnPtr t = 0;
     c_tbcdef1(tp, &t, "T", "", "", -8, 1);
@@ -434,8 +442,6 @@ TEST(EntriesByStorage, TextPutsTakeEachStringToItsEndOrMaxch) {
       EXPECT_EQ(stored, (std::vector<std::string>{"wxyz", " ", "xy", "abcd"}));
     }
   }
-  std::string cmd = "rm -rf " + dir;
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
 }
 
 // A cell the end of the file cuts through comes back as an empty string,

@@ -32,6 +32,18 @@ class VosFiles : public vos_test::ScratchFiles {
   }
 };
 
+// `call` (`what`) raises the file layer's error `code` with `message`.
+void expect_raises(const std::string& what, const std::function<void()>& call, int code,
+                   const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << what << " raised nothing";
+  } catch (const vos::Error& e) {
+    EXPECT_EQ(e.code(), code) << what;
+    EXPECT_EQ(e.message(), message) << what;
+  }
+}
+
 TEST_F(VosFiles, BinaryAddressingInTwoByteUnits) {
   const std::string p = path("b.dat");
   int fd = vos::open(p, vos::NEW_FILE, vos::BINARY_FILE);
@@ -152,13 +164,7 @@ TEST_F(VosFiles, ReadFailuresAreErrorsNotTheEnd) {
   };
   for (const auto& r : reads) {
     int fd = vos::open(name, vos::READ_ONLY, vos::TEXT_FILE);
-    try {
-      r.read(fd);
-      ADD_FAILURE() << r.what << " read";
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), vos::SYS_FREAD) << r.what;
-      EXPECT_EQ(e.message(), "Cannot read file (" + name + ")") << r.what;
-    }
+    expect_raises(r.what, [&] { r.read(fd); }, vos::SYS_FREAD, "Cannot read file (" + name + ")");
     vos::close(fd);
   }
 }
@@ -175,15 +181,9 @@ TEST_F(VosFiles, SeeksOnAPipeAreRefused) {
   ::close(ends[0]);
   char buf[8] = {};
   EXPECT_EQ(vos::read(fd, buf, 2), 2);
-  for (long at : {1L, 3L, vos::BOF, vos::EOF_}) {
-    try {
-      vos::seek(fd, at);
-      ADD_FAILURE() << "seek to " << at;
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), vos::SYS_FSEEK);
-      EXPECT_EQ(e.message(), "Cannot seek on file (" + name + ")");
-    }
-  }
+  for (long at : {1L, 3L, vos::BOF, vos::EOF_})
+    expect_raises("seek to " + std::to_string(at), [&] { vos::seek(fd, at); }, vos::SYS_FSEEK,
+                  "Cannot seek on file (" + name + ")");
   EXPECT_EQ(code_of([&] { vos::read_at(fd, 1, buf, 1); }), vos::SYS_FSEEK);
   EXPECT_EQ(vos::read(fd, buf, 8), 4);
   EXPECT_EQ(std::string(buf, 4), "cdef");
@@ -361,6 +361,18 @@ TEST_F(VosFiles, FileParameters) {
 
 namespace {
 
+// Runs `call` on the open file `f`, then closes `f`, also when `call`
+// raises.
+void closing(int f, const std::function<void(int)>& call) {
+  try {
+    call(f);
+  } catch (...) {
+    vos::close(f);
+    throw;
+  }
+  vos::close(f);
+}
+
 // Calls the file layer refuses: each raises its code and message and
 // leaves no file open.
 TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
@@ -370,69 +382,30 @@ TEST_F(VosFiles, RefusedCallsRaiseTheirErrors) {
   struct Case { const char* what; std::function<void()> call; int code; std::string message; } cases[] = {
       {"bad file type", [&] { vos::open(p, vos::READ_ONLY, 17); }, vos::SYS_FMODE,
        "Illegal file type (" + p + ")"},
-      {"negative write", [&] {
-         int f = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
-         try {
-           vos::write(f, "ab", -1);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
-      {"seek to 0 in a string file", [&] {
-         int f = vos::stropen("abc", vos::READ_ONLY);
-         try {
-           vos::seek(f, 0);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FSEEK, "Cannot seek on file ((string file))"},
-      {"seek past the largest offset", [&] {
-         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
-         try {
-           vos::seek(f, (1L << 52) + 2);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FSEEK, "Cannot seek on file (" + p + ")"},
+      {"negative write",
+       [&] { closing(vos::open(p, vos::READ_WRITE, vos::BINARY_FILE), [](int f) { vos::write(f, "ab", -1); }); },
+       vos::SYS_FWRITE, "Cannot write to file (" + p + ")"},
+      {"seek to 0 in a string file",
+       [&] { closing(vos::stropen("abc", vos::READ_ONLY), [](int f) { vos::seek(f, 0); }); },
+       vos::SYS_FSEEK, "Cannot seek on file ((string file))"},
+      {"seek past the largest offset",
+       [&] { closing(vos::open(p, vos::READ_ONLY, vos::BINARY_FILE), [](int f) { vos::seek(f, (1L << 52) + 2); }); },
+       vos::SYS_FSEEK, "Cannot seek on file (" + p + ")"},
       {"seek on the standard input", [&] { vos::seek(vos::STDIN, 5); }, vos::SYS_FSEEK,
        "Cannot seek on file (STDIN)"},
-      {"line read of a file opened write-only", [&] {
-         int f = vos::open(p, vos::APPEND, vos::TEXT_FILE);
-         std::string line;
-         try {
+      {"line read of a file opened write-only",
+       [&] {
+         closing(vos::open(p, vos::APPEND, vos::TEXT_FILE), [](int f) {
+           std::string line;
            vos::getline(f, line);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FREAD, "Cannot read file opened write-only (" + p + ")"},
-      {"text of a file that is no string file", [&] {
-         int f = vos::open(p, vos::READ_ONLY, vos::BINARY_FILE);
-         try {
-           vos::strfile_text(f);
-         } catch (...) {
-           vos::close(f);
-           throw;
-         }
-         vos::close(f);
-       }, vos::SYS_FMODE, "Not a string file (" + p + ")"},
+         });
+       },
+       vos::SYS_FREAD, "Cannot read file opened write-only (" + p + ")"},
+      {"text of a file that is no string file",
+       [&] { closing(vos::open(p, vos::READ_ONLY, vos::BINARY_FILE), [](int f) { vos::strfile_text(f); }); },
+       vos::SYS_FMODE, "Not a string file (" + p + ")"},
   };
-  for (const Case& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << c.what << " succeeded";
-    } catch (const vos::Error& e) {
-      EXPECT_EQ(e.code(), c.code) << c.what;
-      EXPECT_EQ(e.message(), c.message) << c.what;
-    }
-  }
+  for (const Case& c : cases) expect_raises(c.what, c.call, c.code, c.message);
 }
 
 }  // namespace

@@ -213,12 +213,10 @@ TEST_F(HostFiles, FailedWriteBackIsReportedByTheFlushOrCloseThatMeetsIt) {
 
 // Writes to any file fail with EIO.
 vos::osio::Ops failing_writes() {
-  vos::osio::Ops o = vos::osio::host_ops();
-  o.pwrite = [](int, const void*, size_t, off_t) -> ssize_t {
+  return vos_test::host_but_pwrite([](int, const void*, size_t, off_t) -> ssize_t {
     errno = EIO;
     return -1;
-  };
-  return o;
+  });
 }
 
 // Host calls that do no work: a write-back of bytes the system writes
@@ -235,11 +233,7 @@ TEST_F(HostFiles, HostCallsThatDoNothingFailTheCallThatMeetsThem) {
     std::string says;
   } cases[] = {
       {"a write of no bytes",
-       [] {
-         vos::osio::Ops o = vos::osio::host_ops();
-         o.pwrite = [](int, const void*, size_t, off_t) -> ssize_t { return 0; };
-         return o;
-       }(),
+       vos_test::host_but_pwrite([](int, const void*, size_t, off_t) -> ssize_t { return 0; }),
        [](int fd) {
          vos::write(fd, "abcd", 2);
          vos::flush(fd);
@@ -286,12 +280,7 @@ TEST_F(HostFiles, HostCallsThatDoNothingFailTheCallThatMeetsThem) {
     SCOPED_TRACE(c.what);
     const int fd = vos::open(p, vos::READ_WRITE, vos::BINARY_FILE);
     vos::osio::replace(c.ops);
-    std::string why;
-    try {
-      c.call(fd);
-    } catch (const vos::Error& e) {
-      why = e.message();
-    }
+    const std::string why = message_of([&] { c.call(fd); });
     vos::osio::replace(vos::osio::host_ops());
     EXPECT_EQ(why, c.says);
     EXPECT_NE(code_of([&] { vos::truncate_open(fd, 2); }), 0) << "a cut after the failure";

@@ -3,18 +3,14 @@
 // trusts (its header names this very file), how far it goes into the
 // records (to the first that is not whole), and what a rollback that fails
 // on the way leaves (the journal, for the next one).
-#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,12 +33,10 @@ using vos_test::journal_bytes;
 
 class Journals : public vos_test::JournalledFile {
  protected:
-  // recover(): "" when it raised nothing, else its message.
-  std::string recovered() {
-    return message_of([&] { vos::recover(file_); });
-  }
-  // recover() of `name`: "" when it raised nothing, else its message.
-  static std::string message_of_recover(const std::string& name) {
+  // recover() of `name`, the file by default: "" when it raised nothing,
+  // else its message.
+  std::string recovered() { return recovered(file_); }
+  static std::string recovered(const std::string& name) {
     return message_of([&] { vos::recover(name); });
   }
 };
@@ -110,8 +104,8 @@ TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
   const std::string old = pattern(3 * 4096 + 100, 3);
   const std::string now = pattern(5 * 4096, 4);  // every byte changed, and grown
   auto blk = [&](std::size_t b) { return Rec{b * 4096, old.substr(b * 4096, std::min<std::size_t>(4096, old.size() - b * 4096))}; };
-  // The file as it is after a rollback of the records that are whole up to
-  // the first of `stop` (blocks not rolled back keep the changed bytes).
+  // The file as it is after a rollback of the blocks `restored` (the
+  // others keep the changed bytes), cut to the original size.
   auto after = [&](std::initializer_list<std::size_t> restored) {
     std::string f = now.substr(0, old.size());
     for (std::size_t b : restored) f.replace(b * 4096, blk(b).bytes.size(), blk(b).bytes);
@@ -121,6 +115,7 @@ TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
     const char* what;
     std::vector<Rec> recs;
     std::string file;
+    std::size_t cut = 0;  // bytes cut off the journal's end
   } cases[] = {
       {"every block", {blk(0), blk(1), blk(2), blk(3)}, old},
       {"the last block, short, first", {blk(3), blk(1)}, after({3, 1})},
@@ -129,13 +124,13 @@ TEST_F(Journals, ARollbackGoesUpToTheFirstRecordThatIsNotWhole) {
       {"a record longer than a block", {blk(2), Rec{0, old.substr(0, 4097)}, blk(1)}, after({2})},
       {"a record past the original size", {blk(0), Rec{old.size() - 99, old.substr(old.size() - 100)}, blk(1)}, after({0})},
       {"a record before the file's start", {blk(0), Rec{~std::uint64_t{0} - 4095, old.substr(0, 4096)}, blk(1)}, after({0})},
-      {"a record cut short", {blk(2), Rec{0, old.substr(0, 4096)}}, after({2})},
+      {"a record cut short", {blk(2), Rec{0, old.substr(0, 4096)}}, after({2}), 9},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     put(file_, now);
     std::string j = journal_bytes(head_of(file_, old.size()), c.recs);
-    if (std::string(c.what) == "a record cut short") j.resize(j.size() - 9);
+    j.resize(j.size() - c.cut);
     put(jpath_, j);
     EXPECT_EQ(recovered(), "");
     EXPECT_TRUE(slurp(file_) == c.file);
@@ -361,7 +356,7 @@ TEST_F(Journals, RecoverThroughALinkFindsTheJournalBesideTheFile) {
   put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}}));
   const std::string link = path("link");
   ASSERT_EQ(::symlink(file_.c_str(), link.c_str()), 0);
-  EXPECT_EQ(message_of_recover(link), "");
+  EXPECT_EQ(recovered(link), "");
   EXPECT_TRUE(slurp(file_) == old);
   EXPECT_FALSE(vos::access(jpath_));
 }
@@ -374,12 +369,10 @@ int g_pwrites = 0;
 // in, so its writer wrote nothing) is removed.
 TEST_F(Journals, AFileTheChangeHadNotReachedIsNotWritten) {
   const std::string old = pattern(3 * 4096, 14);
-  vos::osio::Ops counting = vos::osio::host_ops();
-  counting.pwrite = [](int fd, const void* b, size_t n, off_t at) {
+  const vos::osio::Ops counting = vos_test::host_but_pwrite([](int fd, const void* b, size_t n, off_t at) {
     ++g_pwrites;
     return vos::osio::host_ops().pwrite(fd, b, n, at);
-  };
-  counting.pwritev = nullptr;
+  });
   put(file_, old);
   put(jpath_, journal_bytes(head_of(file_, old.size()), {{0, old.substr(0, 4096)}, {8192, old.substr(8192)}}));
   g_pwrites = 0;
