@@ -47,12 +47,9 @@ int make_scaled(const std::string& path, const Scaled& c = kScaled[0]) {
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  char* ttype[] = {const_cast<char*>("DATE")};
-  char* tform[] = {const_cast<char*>(c.tform)};
-  char* tunit[] = {const_cast<char*>("d")};
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, BINARY_TBL, 0, 1, ttype, tform, tunit, "DATES", &status);
+  add_table(f, BINARY_TBL, {{"DATE", c.tform, "d"}}, "DATES", status);
   if (c.tscal != 1.0) ffpkyd(f, "TSCAL1", c.tscal, 15, "date step", &status);
   ffpkyd(f, "TZERO1", kZero, 15, "date offset", &status);
   ffrdef(f, &status);
@@ -227,12 +224,9 @@ int make_wide_ascii(const std::string& path, const std::vector<long long>& value
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  char* ttype[] = {const_cast<char*>("BIG"), const_cast<char*>("SMALL")};
-  char* tform[] = {const_cast<char*>("I20"), const_cast<char*>("I6")};
-  char* tunit[] = {const_cast<char*>(""), const_cast<char*>("")};
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, ASCII_TBL, 0, 2, ttype, tform, tunit, "WIDE", &status);
+  add_table(f, ASCII_TBL, {{"BIG", "I20"}, {"SMALL", "I6"}}, "WIDE", status);
   for (std::size_t r = 0; r < values.size(); ++r) {
     long long n = static_cast<long long>(r + 1);
     char field[32];
@@ -324,19 +318,10 @@ int make_odd_columns(const std::string& path) {
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  const char* names[] = {"N", "W", "V", "M", "Z"};
-  const char* forms[] = {"1J", "1K", "1PJ(3)", "1M", "0D"};
-  char* ttype[5];
-  char* tform[5];
-  char* tunit[5];
-  for (int i = 0; i < 5; ++i) {
-    ttype[i] = const_cast<char*>(names[i]);
-    tform[i] = const_cast<char*>(forms[i]);
-    tunit[i] = const_cast<char*>("");
-  }
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, BINARY_TBL, 0, 5, ttype, tform, tunit, "ODD", &status);
+  add_table(f, BINARY_TBL, {{"N", "1J"}, {"W", "1K"}, {"V", "1PJ(3)"}, {"M", "1M"}, {"Z", "0D"}},
+            "ODD", status);
   for (long long r = 1; r <= 3; ++r) {
     int n = static_cast<int>(r);
     long long w = 4000000000LL * r;

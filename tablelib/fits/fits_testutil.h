@@ -148,6 +148,33 @@ inline bool clean(const std::string& report) {
   return report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
 }
 
+// A column of a table CFITSIO makes: its name (nullptr: no TTYPE keyword),
+// form and unit.
+struct CfitsioColumn {
+  const char* ttype;
+  const char* tform;
+  const char* tunit = "";
+};
+
+// Appends a table extension (BINARY_TBL or ASCII_TBL) of the given columns
+// and no rows to the file open in CFITSIO.
+inline void add_table(fitsfile* f, int type, const std::vector<CfitsioColumn>& cols,
+                      const char* extname, int& status) {
+  std::vector<char*> tt, tf, tu;
+  for (const auto& c : cols) {
+    tt.push_back(const_cast<char*>(c.ttype ? c.ttype : "X"));
+    tf.push_back(const_cast<char*>(c.tform));
+    tu.push_back(const_cast<char*>(c.tunit));
+  }
+  ffcrtb(f, type, 0, static_cast<int>(cols.size()), tt.data(), tf.data(), tu.data(), extname,
+         &status);
+  for (std::size_t i = 0; i < cols.size(); ++i)
+    if (cols[i].ttype == nullptr) {
+      std::string k = "TTYPE" + std::to_string(i + 1);
+      ffdkey(f, k.c_str(), &status);
+    }
+}
+
 // A binary table made by CFITSIO directly: columns N (1J, row + base),
 // X (1D, N / 2) and S (24A, "row N"); a narrow one stores X as 1E and has
 // no S (8-byte rows).  EXTVER only when > 0.
@@ -168,11 +195,8 @@ inline int make_cfitsio_file(const std::string& path, const std::vector<CfitsioT
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
   for (const CfitsioTable& t : tables) {
-    char* ttype[] = {const_cast<char*>("N"), const_cast<char*>("X"), const_cast<char*>("S")};
-    char* tform[] = {const_cast<char*>("1J"), const_cast<char*>(t.narrow ? "1E" : "1D"),
-                     const_cast<char*>("24A")};
-    char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
-    ffcrtb(f, BINARY_TBL, 0, t.narrow ? 2 : 3, ttype, tform, tunit, t.extname.c_str(), &status);
+    if (t.narrow) add_table(f, BINARY_TBL, {{"N", "1J"}, {"X", "1E"}}, t.extname.c_str(), status);
+    else add_table(f, BINARY_TBL, {{"N", "1J"}, {"X", "1D"}, {"S", "24A"}}, t.extname.c_str(), status);
     if (t.extver > 0) ffpkyj(f, "EXTVER", t.extver, "extension version", &status);
     if (t.rows == 0) continue;
     std::vector<int> n(static_cast<std::size_t>(t.rows));
