@@ -238,19 +238,11 @@ int make_wide_ascii(const std::string& path, const std::vector<long long>& value
   return status;
 }
 
-// Column `col` of extension 1 read by CFITSIO as 64-bit integers.
+// Column `col` of extension 1 read by CFITSIO as 64-bit integers; empty
+// when CFITSIO cannot read it.
 std::vector<long long> cfitsio_longs(const std::string& path, int col) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  long rows = 0;
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, 2, &type, &status);
-  ffgnrw(f, &rows, &status);
-  std::vector<long long> out(static_cast<std::size_t>(std::max(rows, 0L)), 0);
-  if (rows > 0) ffgcvjj(f, col, 1, 1, rows, 0, out.data(), nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  if (status != 0) out.clear();
+  std::vector<long long> out;
+  if (read_column(path, 1, col, TLONGLONG, 0LL, out) != 0) out.clear();
   return out;
 }
 

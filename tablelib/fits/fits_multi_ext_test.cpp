@@ -33,13 +33,8 @@ int make_three(const std::string& path, int rows, bool wide) {
 // The number of columns of extension `ext` as CFITSIO reads it (-1 when it
 // cannot).
 int columns_of(const std::string& path, int ext) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0, ncols = -1;
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgncl(f, &ncols, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
+  int ncols = -1;
+  const int status = read_hdu(path, ext, [&](fitsfile* f, int& s) { ffgncl(f, &ncols, &s); });
   return status == 0 ? ncols : -1;
 }
 

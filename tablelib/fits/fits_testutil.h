@@ -251,23 +251,33 @@ inline std::vector<std::string> hdu_bytes(const std::string& path) {
   return out;
 }
 
-// Every cell of column `col` of extension `ext` read by CFITSIO into
-// `out` as `datatype` (TINT, TDOUBLE), nulls read as `nul` (0: no null
-// checked for).  CFITSIO's status.
-template <class T>
-int read_column(const std::string& path, int ext, int col, int datatype, T nul, std::vector<T>& out) {
+// Opens the file read-only in CFITSIO, moves to extension `ext` (0 the
+// primary HDU) and runs `read(f, status)` there, then closes it.  CFITSIO's
+// status (the close's not counted).
+template <class F>
+int read_hdu(const std::string& path, int ext, F&& read) {
   fitsfile* f = nullptr;
   int status = 0, type = 0;
-  long rows = 0;
   ffopen(&f, path.c_str(), READONLY, &status);
   ffmahd(f, ext + 1, &type, &status);
-  ffgnrw(f, &rows, &status);
-  out.assign(static_cast<std::size_t>(std::max(rows, 0L)), T{});
-  int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
-  if (rows > 0) ffgcv(f, datatype, col, 1, 1, rows, &nul, out.data(), &anynul, &status);
+  read(f, status);
   int closed = 0;
   if (f != nullptr) ffclos(f, &closed);
   return status;
+}
+
+// Every cell of column `col` of extension `ext` read by CFITSIO into
+// `out` as `datatype` (TINT, TLONGLONG, TDOUBLE), nulls read as `nul` (0:
+// no null checked for).  CFITSIO's status.
+template <class T>
+int read_column(const std::string& path, int ext, int col, int datatype, T nul, std::vector<T>& out) {
+  return read_hdu(path, ext, [&](fitsfile* f, int& status) {
+    long rows = 0;
+    ffgnrw(f, &rows, &status);
+    out.assign(static_cast<std::size_t>(std::max(rows, 0L)), T{});
+    int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
+    if (rows > 0) ffgcv(f, datatype, col, 1, 1, rows, &nul, out.data(), &anynul, &status);
+  });
 }
 
 // Column N of extension `ext` read by CFITSIO, or CFITSIO's failing status
@@ -289,14 +299,8 @@ inline std::vector<double> column_doubles(const std::string& path, int ext, int 
 
 // A string keyword of extension `ext` read by CFITSIO ("" when missing).
 inline std::string key_of(const std::string& path, int ext, const char* key) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
   char value[FLEN_VALUE] = {0};
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgkys(f, key, value, nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
+  const int status = read_hdu(path, ext, [&](fitsfile* f, int& s) { ffgkys(f, key, value, nullptr, &s); });
   return status == 0 ? value : "";
 }
 
