@@ -304,6 +304,22 @@ inline std::string key_of(const std::string& path, int ext, const char* key) {
   return status == 0 ? value : "";
 }
 
+// True when every HDU but the one at `changed` (0 the primary) kept its
+// bytes; the bytes of each HDU before and after, as hdu_bytes gives them.
+inline ::testing::AssertionResult others_kept(const std::vector<std::string>& before,
+                                              const std::vector<std::string>& after,
+                                              std::size_t changed) {
+  if (after.size() != before.size())
+    return ::testing::AssertionFailure() << after.size() << " HDUs, not " << before.size();
+  ::testing::AssertionResult kept = ::testing::AssertionSuccess();
+  for (std::size_t h = 0; h < after.size(); ++h)
+    if (h != changed && after[h] != before[h]) {
+      if (kept) kept = ::testing::AssertionFailure();
+      kept << "HDU " << h + 1 << " changed; ";
+    }
+  return kept;
+}
+
 // The numbers base + 1 to base + rows.
 inline std::vector<int> counted(int rows, int base) {
   std::vector<int> out;
