@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -292,12 +291,11 @@ TEST_F(FitsForeign, WideAsciiIntegersReadExactlyOrAreRefusedByName) {
   double d = 0;
   c_tbegtd(tp, big, 2, &d);
   EXPECT_NE(c_voserr(), 0);
-  for (const std::string& part : {in.path, std::string("extension 1"), std::string("`BIG'")})
-    EXPECT_NE(std::string(c_voserrmsg()).find(part), std::string::npos) << c_voserrmsg();
+  EXPECT_TRUE(names_all(c_voserrmsg(), {in.path, "extension 1", "`BIG'"}));
   c_tbtclo(tp);
   c_tbtcpy((in.path + "[1]").c_str(), out.path.c_str());
   EXPECT_NE(c_voserr(), 0);
-  EXPECT_NE(std::string(c_voserrmsg()).find("`BIG'"), std::string::npos) << c_voserrmsg();
+  EXPECT_TRUE(names_all(c_voserrmsg(), {"`BIG'"}));
   EXPECT_NE(access(out.path.c_str(), F_OK), 0) << "a refused copy left its output";
 }
 
@@ -448,11 +446,10 @@ TEST_F(FitsForeign, RefusalsNameTheFileAndTheExtension) {
   const std::string image_bytes = slurp(image.path), cut_bytes = slurp(cut.path);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TablePtr tp = c_tbtopn(c.name.c_str(), c.mode, nullptr);
+    c_tbtopn(c.name.c_str(), c.mode, nullptr);
     ASSERT_NE(c_voserr(), 0);
     const std::string file = c.name.substr(0, c.name.find('['));
     EXPECT_TRUE(names_all(c_voserrmsg(), {file, "extension 1"}));
-    (void)tp;
   }
   EXPECT_EQ(slurp(image.path), image_bytes);
   EXPECT_EQ(slurp(cut.path), cut_bytes);

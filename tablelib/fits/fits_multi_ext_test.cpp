@@ -10,7 +10,6 @@
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
