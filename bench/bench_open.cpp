@@ -17,7 +17,6 @@
 #include <fitsio.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,37 +26,24 @@
 #include "bench_check.h"
 #include "bench_ratio.h"
 #include "bench_shape.h"
+#include "change_tables.h"
 #include "halvo/c_tables.h"
 
 namespace {
 
 using bench::check;
 using bench::check_status;
+using bench::dval;
+using bench::kParType;
+using bench::kRowOrdered;
 
 constexpr int kRows = 100;
 constexpr int kIterations = 3000;
-constexpr int kParType = 5, kRowOrdered = 11, kTextTable = 13;
+constexpr int kTextTable = 13;
 
 enum class Kind { Row, Text, Fits };
 
 const char* kind_name(Kind k) { return k == Kind::Row ? "row" : k == Kind::Text ? "text" : "fits"; }
-
-// The scratch directory of this run, removed at exit.
-const std::string& scratch_dir() {
-  static const std::string* dir = [] {
-    auto* d = new std::string(
-        (std::filesystem::temp_directory_path() / ("bench_open_" + std::to_string(::getpid()))).string());
-    std::filesystem::create_directories(*d);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(scratch_dir(), ec);
-    });
-    return d;
-  }();
-  return *dir;
-}
-
-double dval(int r) { return r + 0.5; }
 
 void make_table(const std::string& name, Kind kind) {
   if (kind == Kind::Fits) {
@@ -150,7 +136,7 @@ long long find_cell(const std::string& name) {
 }
 
 void ReadOnlyOpen(benchmark::State& state, Kind kind) {
-  const std::string name = scratch_dir() + "/t_" + kind_name(kind) +
+  const std::string name = bench::scratch_dir("bench_open") + "/t_" + kind_name(kind) +
                            (kind == Kind::Row ? ".tab" : kind == Kind::Text ? ".txt" : ".fits");
   if (!std::filesystem::exists(name)) make_table(name, kind);
   const long long cell_at = kind == Kind::Row ? find_cell(name) : 0;

@@ -2,4 +2,4 @@
 # entry points, for binary, text and FITS tables, against plain reads of
 # the same bytes and CFITSIO.
 add_executable(bench_open ${CMAKE_CURRENT_LIST_DIR}/bench_open.cpp)
-target_link_libraries(bench_open PRIVATE halvo PkgConfig::CFITSIO benchmark::benchmark)
+target_link_libraries(bench_open PRIVATE halvo vos PkgConfig::CFITSIO benchmark::benchmark)

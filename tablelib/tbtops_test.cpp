@@ -145,12 +145,11 @@ TEST(TableCopy, ColumnOrderedIntoRowOrdered) {
   EXPECT_EQ(v, "test");
 }
 
-// A FITS extension copied into the file that holds it: the copy's writer
-// does not wait for the copy's own reader of that file, and both tables
-// are whole afterwards, as CFITSIO reads them.
 // An extension copied into the FITS file that holds it (read from a copy
-// of the file made first): the copy is of the extension named, and the
-// file's copy, made in the temporary directory, is gone after it.
+// of the file made first): the copy's writer does not wait for the copy's
+// own reader of that file, the copy is of the extension named, every table
+// is whole afterwards as CFITSIO reads them, and the file's copy, made in
+// the temporary directory, is gone after it.
 TEST(TableCopy, AnExtensionIntoItsOwnFile) {
   ScratchDir dir;
   make_source(dir.path("a.tab"));

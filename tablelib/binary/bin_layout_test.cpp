@@ -299,27 +299,18 @@ TEST_F(BinTable, FailedRewriteLeavesTheOldFileUntouched) {
       vos::fault::clear();
       EXPECT_NE(failure, "") << name;
       // The failure stays: the next call and the close raise it again.
-      try {
-        tbtchs(tp, tp->maxpar + 3, -1, -1, -1);
-        ADD_FAILURE() << name << ": a call after the failure succeeded";
-      } catch (const vos::Error& e) {
-        EXPECT_EQ(e.message(), failure) << name;
-        EXPECT_EQ(e.code(), code) << name;
-      }
-      try {
-        (void)tbpsta(tp, 21);  // asks nothing of the file
-        ADD_FAILURE() << name << ": a call after the failure succeeded";
-      } catch (const vos::Error& e) {
-        EXPECT_EQ(e.message(), failure) << name;
-        EXPECT_EQ(e.code(), code) << name;
-      }
-      try {
-        close(tp);
-        ADD_FAILURE() << name << ": the close after the failure succeeded";
-      } catch (const vos::Error& e) {
-        EXPECT_EQ(e.message(), failure) << name;
-        EXPECT_EQ(e.code(), code) << name;
-      }
+      auto raises_it_again = [&](const char* what, auto&& call) {
+        try {
+          call();
+          ADD_FAILURE() << name << ": " << what << " after the failure succeeded";
+        } catch (const vos::Error& e) {
+          EXPECT_EQ(e.message(), failure) << name;
+          EXPECT_EQ(e.code(), code) << name;
+        }
+      };
+      raises_it_again("a call", [&] { tbtchs(tp, tp->maxpar + 3, -1, -1, -1); });
+      raises_it_again("a call", [&] { (void)tbpsta(tp, 21); });  // asks nothing of the file
+      raises_it_again("the close", [&] { close(tp); });
       EXPECT_EQ(file(name), before) << name;
       EXPECT_EQ(listing(), names_before) << name;
       if (fault < 0) fs::remove(path(name));  // the checker would refuse it

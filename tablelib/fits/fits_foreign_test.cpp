@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -47,12 +46,9 @@ int make_scaled(const std::string& path, const Scaled& c = kScaled[0]) {
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  char* ttype[] = {const_cast<char*>("DATE")};
-  char* tform[] = {const_cast<char*>(c.tform)};
-  char* tunit[] = {const_cast<char*>("d")};
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, BINARY_TBL, 0, 1, ttype, tform, tunit, "DATES", &status);
+  add_table(f, BINARY_TBL, {{"DATE", c.tform, "d"}}, "DATES", status);
   if (c.tscal != 1.0) ffpkyd(f, "TSCAL1", c.tscal, 15, "date step", &status);
   ffpkyd(f, "TZERO1", kZero, 15, "date offset", &status);
   ffrdef(f, &status);
@@ -227,12 +223,9 @@ int make_wide_ascii(const std::string& path, const std::vector<long long>& value
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  char* ttype[] = {const_cast<char*>("BIG"), const_cast<char*>("SMALL")};
-  char* tform[] = {const_cast<char*>("I20"), const_cast<char*>("I6")};
-  char* tunit[] = {const_cast<char*>(""), const_cast<char*>("")};
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, ASCII_TBL, 0, 2, ttype, tform, tunit, "WIDE", &status);
+  add_table(f, ASCII_TBL, {{"BIG", "I20"}, {"SMALL", "I6"}}, "WIDE", status);
   for (std::size_t r = 0; r < values.size(); ++r) {
     long long n = static_cast<long long>(r + 1);
     char field[32];
@@ -244,19 +237,11 @@ int make_wide_ascii(const std::string& path, const std::vector<long long>& value
   return status;
 }
 
-// Column `col` of extension 1 read by CFITSIO as 64-bit integers.
+// Column `col` of extension 1 read by CFITSIO as 64-bit integers; empty
+// when CFITSIO cannot read it.
 std::vector<long long> cfitsio_longs(const std::string& path, int col) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
-  long rows = 0;
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, 2, &type, &status);
-  ffgnrw(f, &rows, &status);
-  std::vector<long long> out(static_cast<std::size_t>(std::max(rows, 0L)), 0);
-  if (rows > 0) ffgcvjj(f, col, 1, 1, rows, 0, out.data(), nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
-  if (status != 0) out.clear();
+  std::vector<long long> out;
+  if (read_column(path, 1, col, TLONGLONG, 0LL, out) != 0) out.clear();
   return out;
 }
 
@@ -306,12 +291,11 @@ TEST_F(FitsForeign, WideAsciiIntegersReadExactlyOrAreRefusedByName) {
   double d = 0;
   c_tbegtd(tp, big, 2, &d);
   EXPECT_NE(c_voserr(), 0);
-  for (const std::string& part : {in.path, std::string("extension 1"), std::string("`BIG'")})
-    EXPECT_NE(std::string(c_voserrmsg()).find(part), std::string::npos) << c_voserrmsg();
+  EXPECT_TRUE(names_all(c_voserrmsg(), {in.path, "extension 1", "`BIG'"}));
   c_tbtclo(tp);
   c_tbtcpy((in.path + "[1]").c_str(), out.path.c_str());
   EXPECT_NE(c_voserr(), 0);
-  EXPECT_NE(std::string(c_voserrmsg()).find("`BIG'"), std::string::npos) << c_voserrmsg();
+  EXPECT_TRUE(names_all(c_voserrmsg(), {"`BIG'"}));
   EXPECT_NE(access(out.path.c_str(), F_OK), 0) << "a refused copy left its output";
 }
 
@@ -324,19 +308,10 @@ int make_odd_columns(const std::string& path) {
   std::remove(path.c_str());
   fitsfile* f = nullptr;
   int status = 0;
-  const char* names[] = {"N", "W", "V", "M", "Z"};
-  const char* forms[] = {"1J", "1K", "1PJ(3)", "1M", "0D"};
-  char* ttype[5];
-  char* tform[5];
-  char* tunit[5];
-  for (int i = 0; i < 5; ++i) {
-    ttype[i] = const_cast<char*>(names[i]);
-    tform[i] = const_cast<char*>(forms[i]);
-    tunit[i] = const_cast<char*>("");
-  }
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-  ffcrtb(f, BINARY_TBL, 0, 5, ttype, tform, tunit, "ODD", &status);
+  add_table(f, BINARY_TBL, {{"N", "1J"}, {"W", "1K"}, {"V", "1PJ(3)"}, {"M", "1M"}, {"Z", "0D"}},
+            "ODD", status);
   for (long long r = 1; r <= 3; ++r) {
     int n = static_cast<int>(r);
     long long w = 4000000000LL * r;
@@ -471,11 +446,10 @@ TEST_F(FitsForeign, RefusalsNameTheFileAndTheExtension) {
   const std::string image_bytes = slurp(image.path), cut_bytes = slurp(cut.path);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TablePtr tp = c_tbtopn(c.name.c_str(), c.mode, nullptr);
+    c_tbtopn(c.name.c_str(), c.mode, nullptr);
     ASSERT_NE(c_voserr(), 0);
     const std::string file = c.name.substr(0, c.name.find('['));
     EXPECT_TRUE(names_all(c_voserrmsg(), {file, "extension 1"}));
-    (void)tp;
   }
   EXPECT_EQ(slurp(image.path), image_bytes);
   EXPECT_EQ(slurp(cut.path), cut_bytes);

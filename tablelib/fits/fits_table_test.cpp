@@ -274,22 +274,8 @@ TEST(FitsTable, AFileCutShortWhileOpenFailsTheReadsThatMeetTheCut) {
   for (int mode : {tbl::kReadOnly, tbl::kReadWrite}) {
     SCOPED_TRACE(mode);
     TempFile file("cutopen");
-    constexpr long kRows = 1000000;
-    {
-      fitsfile* f = nullptr;
-      int status = 0;
-      char* ttype[] = {const_cast<char*>("N")};
-      char* tform[] = {const_cast<char*>("1J")};
-      char* tunit[] = {const_cast<char*>("")};
-      ffinit(&f, file.path.c_str(), &status);
-      ffcrim(f, SHORT_IMG, 0, nullptr, &status);
-      ffcrtb(f, BINARY_TBL, kRows, 1, ttype, tform, tunit, "T", &status);
-      std::vector<int> n(kRows);
-      for (long r = 0; r < kRows; ++r) n[static_cast<std::size_t>(r)] = static_cast<int>(r + 1);
-      ffpclk(f, 1, 1, 1, kRows, n.data(), &status);
-      ffclos(f, &status);
-      ASSERT_EQ(status, 0);
-    }
+    constexpr int kRows = 1000000;
+    ASSERT_EQ(make_cfitsio_file(file.path, {{"T", 0, kRows, 0, true}}), 0);  // N = 1..kRows
     Table* tp = tbl::tbtopn(file.path + "[1]", mode, nullptr);
     Column* c = tbl::tbcnum(tp, 1);
     int v = 0;
@@ -297,7 +283,7 @@ TEST(FitsTable, AFileCutShortWhileOpenFailsTheReadsThatMeetTheCut) {
     EXPECT_EQ(v, 1);
     std::filesystem::resize_file(file.path, 1000000);
     std::vector<std::string> raised;
-    for (int row : {static_cast<int>(kRows), static_cast<int>(kRows) - 1}) {
+    for (int row : {kRows, kRows - 1}) {
       try {
         tbl::tbegti(tp, c, row, v);
         ADD_FAILURE() << "row " << row << " read " << v;

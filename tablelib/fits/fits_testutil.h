@@ -148,6 +148,33 @@ inline bool clean(const std::string& report) {
   return report.find("Verification found 0 warning(s) and 0 error(s).") != std::string::npos;
 }
 
+// A column of a table CFITSIO makes: its name (nullptr: no TTYPE keyword),
+// form and unit.
+struct CfitsioColumn {
+  const char* ttype;
+  const char* tform;
+  const char* tunit = "";
+};
+
+// Appends a table extension (BINARY_TBL or ASCII_TBL) of the given columns
+// and no rows to the file open in CFITSIO.
+inline void add_table(fitsfile* f, int type, const std::vector<CfitsioColumn>& cols,
+                      const char* extname, int& status) {
+  std::vector<char*> tt, tf, tu;
+  for (const auto& c : cols) {
+    tt.push_back(const_cast<char*>(c.ttype ? c.ttype : "X"));
+    tf.push_back(const_cast<char*>(c.tform));
+    tu.push_back(const_cast<char*>(c.tunit));
+  }
+  ffcrtb(f, type, 0, static_cast<int>(cols.size()), tt.data(), tf.data(), tu.data(), extname,
+         &status);
+  for (std::size_t i = 0; i < cols.size(); ++i)
+    if (cols[i].ttype == nullptr) {
+      std::string k = "TTYPE" + std::to_string(i + 1);
+      ffdkey(f, k.c_str(), &status);
+    }
+}
+
 // A binary table made by CFITSIO directly: columns N (1J, row + base),
 // X (1D, N / 2) and S (24A, "row N"); a narrow one stores X as 1E and has
 // no S (8-byte rows).  EXTVER only when > 0.
@@ -168,11 +195,8 @@ inline int make_cfitsio_file(const std::string& path, const std::vector<CfitsioT
   ffinit(&f, path.c_str(), &status);
   ffcrim(f, SHORT_IMG, 0, nullptr, &status);
   for (const CfitsioTable& t : tables) {
-    char* ttype[] = {const_cast<char*>("N"), const_cast<char*>("X"), const_cast<char*>("S")};
-    char* tform[] = {const_cast<char*>("1J"), const_cast<char*>(t.narrow ? "1E" : "1D"),
-                     const_cast<char*>("24A")};
-    char* tunit[] = {const_cast<char*>(""), const_cast<char*>(""), const_cast<char*>("")};
-    ffcrtb(f, BINARY_TBL, 0, t.narrow ? 2 : 3, ttype, tform, tunit, t.extname.c_str(), &status);
+    if (t.narrow) add_table(f, BINARY_TBL, {{"N", "1J"}, {"X", "1E"}}, t.extname.c_str(), status);
+    else add_table(f, BINARY_TBL, {{"N", "1J"}, {"X", "1D"}, {"S", "24A"}}, t.extname.c_str(), status);
     if (t.extver > 0) ffpkyj(f, "EXTVER", t.extver, "extension version", &status);
     if (t.rows == 0) continue;
     std::vector<int> n(static_cast<std::size_t>(t.rows));
@@ -227,23 +251,33 @@ inline std::vector<std::string> hdu_bytes(const std::string& path) {
   return out;
 }
 
-// Every cell of column `col` of extension `ext` read by CFITSIO into
-// `out` as `datatype` (TINT, TDOUBLE), nulls read as `nul` (0: no null
-// checked for).  CFITSIO's status.
-template <class T>
-int read_column(const std::string& path, int ext, int col, int datatype, T nul, std::vector<T>& out) {
+// Opens the file read-only in CFITSIO, moves to extension `ext` (0 the
+// primary HDU) and runs `read(f, status)` there, then closes it.  CFITSIO's
+// status (the close's not counted).
+template <class F>
+int read_hdu(const std::string& path, int ext, F&& read) {
   fitsfile* f = nullptr;
   int status = 0, type = 0;
-  long rows = 0;
   ffopen(&f, path.c_str(), READONLY, &status);
   ffmahd(f, ext + 1, &type, &status);
-  ffgnrw(f, &rows, &status);
-  out.assign(static_cast<std::size_t>(std::max(rows, 0L)), T{});
-  int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
-  if (rows > 0) ffgcv(f, datatype, col, 1, 1, rows, &nul, out.data(), &anynul, &status);
+  read(f, status);
   int closed = 0;
   if (f != nullptr) ffclos(f, &closed);
   return status;
+}
+
+// Every cell of column `col` of extension `ext` read by CFITSIO into
+// `out` as `datatype` (TINT, TLONGLONG, TDOUBLE), nulls read as `nul` (0:
+// no null checked for).  CFITSIO's status.
+template <class T>
+int read_column(const std::string& path, int ext, int col, int datatype, T nul, std::vector<T>& out) {
+  return read_hdu(path, ext, [&](fitsfile* f, int& status) {
+    long rows = 0;
+    ffgnrw(f, &rows, &status);
+    out.assign(static_cast<std::size_t>(std::max(rows, 0L)), T{});
+    int anynul = 0;  // CFITSIO sets it when it meets a null: never a null pointer here
+    if (rows > 0) ffgcv(f, datatype, col, 1, 1, rows, &nul, out.data(), &anynul, &status);
+  });
 }
 
 // Column N of extension `ext` read by CFITSIO, or CFITSIO's failing status
@@ -265,15 +299,25 @@ inline std::vector<double> column_doubles(const std::string& path, int ext, int 
 
 // A string keyword of extension `ext` read by CFITSIO ("" when missing).
 inline std::string key_of(const std::string& path, int ext, const char* key) {
-  fitsfile* f = nullptr;
-  int status = 0, type = 0;
   char value[FLEN_VALUE] = {0};
-  ffopen(&f, path.c_str(), READONLY, &status);
-  ffmahd(f, ext + 1, &type, &status);
-  ffgkys(f, key, value, nullptr, &status);
-  int closed = 0;
-  if (f != nullptr) ffclos(f, &closed);
+  const int status = read_hdu(path, ext, [&](fitsfile* f, int& s) { ffgkys(f, key, value, nullptr, &s); });
   return status == 0 ? value : "";
+}
+
+// True when every HDU but the one at `changed` (0 the primary) kept its
+// bytes; the bytes of each HDU before and after, as hdu_bytes gives them.
+inline ::testing::AssertionResult others_kept(const std::vector<std::string>& before,
+                                              const std::vector<std::string>& after,
+                                              std::size_t changed) {
+  if (after.size() != before.size())
+    return ::testing::AssertionFailure() << after.size() << " HDUs, not " << before.size();
+  ::testing::AssertionResult kept = ::testing::AssertionSuccess();
+  for (std::size_t h = 0; h < after.size(); ++h)
+    if (h != changed && after[h] != before[h]) {
+      if (kept) kept = ::testing::AssertionFailure();
+      kept << "HDU " << h + 1 << " changed; ";
+    }
+  return kept;
 }
 
 // The numbers base + 1 to base + rows.

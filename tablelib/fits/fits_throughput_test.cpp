@@ -13,29 +13,6 @@ using namespace fitstest;
 
 namespace {
 
-struct Col {
-  const char* ttype;  // nullptr: no TTYPE keyword
-  const char* tform;
-};
-
-// Appends a table extension with the given columns and one row of zeros.
-void add_table(fitsfile* f, int type, const std::vector<Col>& cols, const char* extname,
-               int& status) {
-  std::vector<char*> tt, tf, tu;
-  for (const auto& c : cols) {
-    tt.push_back(const_cast<char*>(c.ttype ? c.ttype : "X"));
-    tf.push_back(const_cast<char*>(c.tform));
-    tu.push_back(const_cast<char*>(""));
-  }
-  ffcrtb(f, type, 0, static_cast<int>(cols.size()), tt.data(), tf.data(), tu.data(), extname,
-         &status);
-  for (std::size_t i = 0; i < cols.size(); ++i)
-    if (cols[i].ttype == nullptr) {
-      std::string k = "TTYPE" + std::to_string(i + 1);
-      ffdkey(f, k.c_str(), &status);
-    }
-}
-
 // The column names and data types of a table, or the error of the open.
 struct Names {
   std::string error;
