@@ -537,7 +537,7 @@ RETCODE dbresults(DBPROCESS* dbproc) {
       case TK_OFFSET: ok = dbsvcoff(dbproc); break;
       case TK_ENVCHANGE: ok = db__envchange(dbproc); break;
       case TK_RETURNSTATUS: {
-        int32_t st;
+        int32_t st = 0;
         ok = db__get32(dbproc, &st) && db__next_token(dbproc);
         dbproc->retstatus = st;
         dbproc->hasretstat = 1;

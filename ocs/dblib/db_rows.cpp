@@ -312,7 +312,7 @@ static int db__read_row(DBPROCESS* dbproc, bool* got) {
         ok = dbsvinfo(dbproc);
         break;
       case TK_RETURNSTATUS: {
-        int32_t st;
+        int32_t st = 0;
         ok = db__get32(dbproc, &st) && db__next_token(dbproc);
         dbproc->retstatus = st;
         dbproc->hasretstat = 1;
